@@ -1,0 +1,45 @@
+#include "astro/position_conversion.h"
+
+#include <cmath>
+
+#include "catalogue/star_records.h"
+
+namespace veloran {
+
+bool PositionToCartesian(const PositionRecord& record, bool galactic,
+                         CartesianPoint* point) {
+  if (!record.HasDistance) return false;
+  double d = record.Distance;
+  if (d == 0.0 || std::isnan(d)) {
+    *point = {0.0, 0.0, 0.0};
+    return true;
+  }
+  if (!record.HasRA || !record.HasDec) return false;
+
+  double alpha = ((static_cast<double>(record.RA_sec) * kOne3600th +
+                   record.RA_min * kOneSixtieth) +
+                  record.RA_hr) *
+                 kHoursToRadians;
+  // Zero degrees count as positive, so a declination between 0 and -1
+  // degrees can only be written with negative arcminutes or arcseconds.
+  int sign = record.Dec_deg >= 0 ? 1 : -1;
+  double delta = ((sign * static_cast<double>(record.Dec_arcsec)) * kOne3600th +
+                  (sign * record.Dec_arcmin) * kOneSixtieth) +
+                 record.Dec_deg;
+  double theta = (90.0 - delta) * kDegreesToRadians;
+
+  double sinTheta = std::sin(theta);
+  double x0 = (std::cos(alpha) * sinTheta) * d;
+  double y0 = (std::sin(alpha) * sinTheta) * d;
+  double z0 = std::cos(theta) * d;
+  if (!galactic) {
+    *point = {x0, y0, z0};
+    return true;
+  }
+  point->x = (-0.0672 * x0 - 0.8727 * y0) - 0.4835 * z0;
+  point->y = (0.4927 * x0 - 0.4504 * y0) + 0.7445 * z0;
+  point->z = 0.4602 * z0 - (0.8676 * x0 + 0.1884 * y0);
+  return true;
+}
+
+}  // namespace veloran

@@ -1,0 +1,43 @@
+#ifndef VELORAN_ASTRO_POSITION_CONVERSION_H_
+#define VELORAN_ASTRO_POSITION_CONVERSION_H_
+
+#include <bit>
+#include <cstdint>
+
+// Conversion of right ascension, declination and distance into Cartesian
+// coordinates in light-years, equatorial or galactic.
+
+namespace veloran {
+
+struct PositionRecord;
+
+// x, y, z in light-years.  Equatorial: x towards 0h on the equator, z towards
+// the north celestial pole.  Galactic: x towards the galactic centre, z
+// towards the north galactic pole.
+struct CartesianPoint {
+  double x;
+  double y;
+  double z;
+};
+
+// The stored factors, fixed by their bit patterns so that every result is
+// the same to the last bit.  Minutes and seconds are multiplied by the
+// reciprocals of 60 and 3600, never divided.  The two radian factors are
+// those of pi taken as 3.14159265358979, five units in the last place below
+// the nearest doubles.
+inline constexpr double kOneSixtieth = std::bit_cast<double>(0x3F91111111111111ull);
+inline constexpr double kOne3600th = std::bit_cast<double>(0x3F323456789ABCDFull);
+inline constexpr double kHoursToRadians = std::bit_cast<double>(0x3FD0C152382D7360ull);
+inline constexpr double kDegreesToRadians = std::bit_cast<double>(0x3F91DF46A2529D34ull);
+
+// Converts "record" into *point, in the galactic frame when "galactic" is
+// set and the equatorial frame otherwise.  A record at distance zero (or a
+// distance that is not a number) is the origin whatever its RA and Dec.
+// Returns false, leaving *point as it was, when the record has no distance,
+// or has a non-zero distance without right ascension or declination.
+bool PositionToCartesian(const PositionRecord& record, bool galactic,
+                         CartesianPoint* point);
+
+}  // namespace veloran
+
+#endif  // VELORAN_ASTRO_POSITION_CONVERSION_H_

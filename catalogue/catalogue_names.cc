@@ -1,0 +1,120 @@
+#include "catalogue/catalogue_names.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "catalogue/statements.h"
+
+namespace veloran {
+
+CatalogueNameTable catalogueNames;
+
+CatalogueName::CatalogueName()
+    : Description(nullptr),
+      Abbreviation{},
+      LongName{},
+      HasNoCatNumbers(0) {}
+
+CatalogueName::~CatalogueName() { std::free(Description); }
+
+bool CatalogueName::SetDescription(const char* description) {
+  std::free(Description);
+  Description = nullptr;
+  if (description == nullptr) return true;
+  size_t size = std::strlen(description) + 1;
+  Description = static_cast<char*>(std::malloc(size));
+  if (Description == nullptr) return false;
+  std::memcpy(Description, description, size);
+  return true;
+}
+
+namespace {
+
+// Copies a fetched text into a field of "size" bytes, always terminated.
+void CopyField(char* field, size_t size, const char* text) {
+  std::snprintf(field, size, "%s", text);
+}
+
+}  // namespace
+
+void LoadCatalogueNames(SQLHSTMT statement) {
+  CloseCursor(statement);
+  if (!ExecuteStatement(statement, "SELECT COUNT(*) FROM CatalogNames")) return;
+  SQLLEN countIndicator;
+  SQLBindCol(statement, 1, SQL_C_LONG, &catalogueNames.count, 0,
+             &countIndicator);
+  bool counted = FetchRow(statement);
+  UnbindColumns(statement);
+  if (!counted) {
+    catalogueNames.count = 0;
+    return;
+  }
+
+  CloseCursor(statement);
+  if (!ExecuteStatement(statement,
+                        "SELECT Abbreviation, LongName, Description, "
+                        "HasNoCatNumbers FROM CatalogNames")) {
+    return;
+  }
+  if (catalogueNames.count < 0) return;
+  // An exhausted heap leaves the table absent: every lookup then returns the
+  // abbreviation it was given.
+  catalogueNames.names =
+      new (std::nothrow) CatalogueName[catalogueNames.count];
+  if (catalogueNames.names == nullptr) return;
+
+  char abbreviation[11];
+  char longName[101];
+  char description[2048];
+  unsigned char hasNoCatNumbers = 0;
+  SQLLEN indicators[4];
+  SQLBindCol(statement, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),
+             &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_CHAR, longName, sizeof(longName),
+             &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_CHAR, description, sizeof(description),
+             &indicators[2]);
+  SQLBindCol(statement, 4, SQL_C_BIT, &hasNoCatNumbers, 0, &indicators[3]);
+  for (int32_t i = 0; i < catalogueNames.count; ++i) {
+    // A NULL flag leaves the buffer unwritten: it then reads as 0.
+    hasNoCatNumbers = 0;
+    if (!FetchRow(statement)) break;
+    CatalogueName& name = catalogueNames.names[i];
+    if (indicators[0] != SQL_NULL_DATA) {
+      CopyField(name.Abbreviation, sizeof(name.Abbreviation), abbreviation);
+    }
+    if (indicators[1] != SQL_NULL_DATA) {
+      CopyField(name.LongName, sizeof(name.LongName), longName);
+    }
+    if (indicators[2] != SQL_NULL_DATA && !name.SetDescription(description)) {
+      // Out of memory: give the table up rather than use it half-made.
+      FreeCatalogueNames();
+      break;
+    }
+    name.HasNoCatNumbers = hasNoCatNumbers;
+  }
+  UnbindColumns(statement);
+}
+
+void FreeCatalogueNames() {
+  if (catalogueNames.names == nullptr) return;
+  delete[] catalogueNames.names;
+  catalogueNames.names = nullptr;
+}
+
+const char* LookupCatalogueName(const char* abbreviation) {
+  if (catalogueNames.names == nullptr || catalogueNames.count <= 0) {
+    return abbreviation;
+  }
+  for (int32_t i = 0; i < catalogueNames.count; ++i) {
+    const CatalogueName& name = catalogueNames.names[i];
+    if (std::strcmp(name.Abbreviation, abbreviation) == 0) {
+      return name.LongName[0] != '\0' ? name.LongName : abbreviation;
+    }
+  }
+  return abbreviation;
+}
+
+}  // namespace veloran

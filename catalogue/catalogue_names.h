@@ -1,0 +1,59 @@
+#ifndef VELORAN_CATALOGUE_CATALOGUE_NAMES_H_
+#define VELORAN_CATALOGUE_CATALOGUE_NAMES_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+// The in-memory copy of CatalogNames: which long name stands for a catalogue
+// abbreviation in a star's display name.
+
+namespace veloran {
+
+class CatalogueName {
+ public:
+  CatalogueName();
+  ~CatalogueName();
+  CatalogueName(const CatalogueName&) = delete;
+  CatalogueName& operator=(const CatalogueName&) = delete;
+
+  // Holds a heap copy of "description", or none when given nullptr,
+  // releasing the one held before.  Returns false, holding none, when the
+  // heap is exhausted.
+  bool SetDescription(const char* description);
+
+  char* Description;       // owned, or nullptr
+  char Abbreviation[11];   // the lookup key, at most 10 characters
+  char LongName[101];      // empty when the row has none; up to 100 characters
+  unsigned char HasNoCatNumbers;  // the SQL_C_BIT value 0 or 1
+};
+
+// One per process.  "names" is absent at start, after FreeCatalogueNames,
+// and when a load stopped before allocating it; otherwise it holds exactly
+// "count" elements in the order the rows arrived.
+struct CatalogueNameTable {
+  int32_t count = 0;
+  CatalogueName* names = nullptr;
+};
+
+extern CatalogueNameTable catalogueNames;
+
+// Counts CatalogNames, then reads at most that many rows into the table.  A
+// failure shows only in the table's content: absent when the count could not
+// be read or the rows could not be selected or allocated, partly filled when
+// fewer rows arrived than were counted.
+void LoadCatalogueNames(SQLHSTMT statement);
+
+// Destroys every element and leaves the table absent; with the table absent
+// it does nothing.
+void FreeCatalogueNames();
+
+// Returns the long name held for "abbreviation" (whole, case-sensitive match;
+// the first matching element decides), or "abbreviation" itself when there
+// is no match, the match has no long name, or the table is absent.
+const char* LookupCatalogueName(const char* abbreviation);
+
+}  // namespace veloran
+
+#endif  // VELORAN_CATALOGUE_CATALOGUE_NAMES_H_

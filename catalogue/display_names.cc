@@ -1,0 +1,53 @@
+#include "catalogue/display_names.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "catalogue/catalogue_names.h"
+#include "catalogue/statements.h"
+
+namespace veloran {
+
+bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
+  int32_t block = starId / 100;  // truncates toward zero
+
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(statement,
+                             "SELECT Name FROM ProperNames WHERE "
+                             "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
+                             block)) {
+    return false;
+  }
+  // A NULL column leaves its buffer unwritten; cleared, it reads as empty.
+  char value[51] = "";
+  SQLLEN valueIndicator;
+  SQLBindCol(statement, 1, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
+  bool found = FetchRow(statement);
+  UnbindColumns(statement);
+  if (found) {
+    std::snprintf(name, kDisplayNameSize, "%s", value);
+    return true;
+  }
+
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(statement,
+                             "SELECT CatAbbrev, Value FROM CatalogNumbers WHERE "
+                             "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
+                             block)) {
+    return false;
+  }
+  char abbreviation[11] = "";
+  std::memset(value, 0, sizeof(value));
+  SQLLEN abbreviationIndicator;
+  SQLBindCol(statement, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),
+             &abbreviationIndicator);
+  SQLBindCol(statement, 2, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
+  found = FetchRow(statement);
+  UnbindColumns(statement);
+  if (!found) return false;
+  std::snprintf(name, kDisplayNameSize, "%s %s",
+                LookupCatalogueName(abbreviation), value);
+  return true;
+}
+
+}  // namespace veloran

@@ -1,0 +1,74 @@
+#include "catalogue/star_records.h"
+
+#include "catalogue/statements.h"
+
+namespace veloran {
+
+bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
+                         PositionRecord* record) {
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(
+          statement,
+          "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, Dec_arcsec, "
+          "Distance, DistanceError, DistanceSource, LastUpdated, Epoch FROM "
+          "Positions WHERE OwnerID = %ld",
+          ownerId)) {
+    return false;
+  }
+  *record = PositionRecord{};
+  SQLLEN indicators[11];
+  SQLBindCol(statement, 1, SQL_C_UTINYINT, &record->RA_hr, 0, &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_UTINYINT, &record->RA_min, 0, &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_FLOAT, &record->RA_sec, 0, &indicators[2]);
+  SQLBindCol(statement, 4, SQL_C_SHORT, &record->Dec_deg, 0, &indicators[3]);
+  SQLBindCol(statement, 5, SQL_C_UTINYINT, &record->Dec_arcmin, 0,
+             &indicators[4]);
+  SQLBindCol(statement, 6, SQL_C_FLOAT, &record->Dec_arcsec, 0, &indicators[5]);
+  SQLBindCol(statement, 7, SQL_C_DOUBLE, &record->Distance, 0, &indicators[6]);
+  SQLBindCol(statement, 8, SQL_C_DOUBLE, &record->DistanceError, 0,
+             &indicators[7]);
+  SQLBindCol(statement, 9, SQL_C_CHAR, record->DistanceSource,
+             sizeof(record->DistanceSource), &indicators[8]);
+  SQLBindCol(statement, 10, SQL_C_DATE, &record->LastUpdated, 0,
+             &indicators[9]);
+  SQLBindCol(statement, 11, SQL_C_DOUBLE, &record->Epoch, 0, &indicators[10]);
+  bool fetched = FetchRow(statement);
+  UnbindColumns(statement);
+  if (!fetched) return false;
+  record->HasRA = indicators[0] != SQL_NULL_DATA;
+  record->HasDec = indicators[3] != SQL_NULL_DATA;
+  record->HasDistance = indicators[6] != SQL_NULL_DATA;
+  record->HasDistanceError = indicators[7] != SQL_NULL_DATA;
+  record->HasDistanceSource = indicators[8] != SQL_NULL_DATA;
+  return true;
+}
+
+bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
+                         SpectrumRecord* record) {
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(
+          statement,
+          "SELECT SpectralClass, LuminosityClass, SpectrumSource, LastUpdated "
+          "FROM Spectra WHERE OwnerID = %ld",
+          ownerId)) {
+    return false;
+  }
+  *record = SpectrumRecord{};
+  SQLLEN indicators[4];
+  SQLBindCol(statement, 1, SQL_C_CHAR, record->SpectralClass,
+             sizeof(record->SpectralClass), &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_CHAR, record->LuminosityClass,
+             sizeof(record->LuminosityClass), &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_CHAR, record->SpectrumSource,
+             sizeof(record->SpectrumSource), &indicators[2]);
+  SQLBindCol(statement, 4, SQL_C_DATE, &record->LastUpdated, 0, &indicators[3]);
+  bool fetched = FetchRow(statement);
+  UnbindColumns(statement);
+  if (!fetched) return false;
+  record->HasSpectralClass = indicators[0] != SQL_NULL_DATA;
+  record->HasLuminosityClass = indicators[1] != SQL_NULL_DATA;
+  record->HasSpectrumSource = indicators[2] != SQL_NULL_DATA;
+  return true;
+}
+
+}  // namespace veloran

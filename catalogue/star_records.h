@@ -1,0 +1,57 @@
+#ifndef VELORAN_CATALOGUE_STAR_RECORDS_H_
+#define VELORAN_CATALOGUE_STAR_RECORDS_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+// One row of Positions and one row of Spectra, each field with a presence
+// flag where a NULL matters to the program.
+
+namespace veloran {
+
+struct PositionRecord {
+  bool HasRA;              // RA_hr was not NULL
+  bool HasDec;             // Dec_deg was not NULL
+  bool HasDistance;        // Distance was not NULL
+  bool HasDistanceError;   // DistanceError was not NULL
+  bool HasDistanceSource;  // DistanceSource was not NULL
+  uint8_t RA_hr;
+  uint8_t RA_min;
+  float RA_sec;
+  int16_t Dec_deg;  // carries the sign of the whole declination
+  uint8_t Dec_arcmin;
+  float Dec_arcsec;
+  double Distance;  // light-years
+  double DistanceError;
+  char DistanceSource[11];
+  DATE_STRUCT LastUpdated;
+  double Epoch;
+};
+
+struct SpectrumRecord {
+  bool HasSpectralClass;
+  char SpectralClass[51];
+  bool HasLuminosityClass;
+  char LuminosityClass[51];
+  bool HasSpectrumSource;
+  char SpectrumSource[11];
+  DATE_STRUCT LastUpdated;
+};
+
+// Reads the first Positions row whose OwnerID is "ownerId" into *record,
+// which is cleared first, so that a NULL column without a flag reads as 0 or
+// an empty text.  Returns false when the statement did not execute with
+// SQL_SUCCESS or no row could be fetched; *record is then not to be read.
+bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
+                         PositionRecord* record);
+
+// The same for the first Spectra row whose OwnerID is "ownerId" (a star's
+// spectrum has the star's ID plus 1).
+bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
+                         SpectrumRecord* record);
+
+}  // namespace veloran
+
+#endif  // VELORAN_CATALOGUE_STAR_RECORDS_H_

@@ -1,0 +1,25 @@
+#ifndef VELORAN_CGI_OUTPUT_H_
+#define VELORAN_CGI_OUTPUT_H_
+
+// Writing to standard output, which is the response.  Texts are bytes:
+// windows-1252 texts go out unchanged.
+
+namespace veloran {
+
+// Writes "text" and a newline.
+void WriteLine(const char* text);
+
+// Writes "text" as it is.
+void WriteText(const char* text);
+
+// A 64-bit float formatted as "%g" (six significant digits, trailing zeros
+// dropped), with an exponent, where one is written, of at least three digits:
+// one million is "1e+006".  Use as GNumber(value).text in a "%s" conversion.
+struct GNumber {
+  explicit GNumber(double value);
+  char text[32];
+};
+
+}  // namespace veloran
+
+#endif  // VELORAN_CGI_OUTPUT_H_

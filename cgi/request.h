@@ -1,0 +1,15 @@
+#ifndef VELORAN_CGI_REQUEST_H_
+#define VELORAN_CGI_REQUEST_H_
+
+// One request, from QUERY_STRING to the finished reply on standard output.
+
+namespace veloran {
+
+// Serves the request given by "queryString" (nullptr when QUERY_STRING is
+// absent) and returns the exit status: 0 when a result page or the
+// connection-failure reply was written, -1 otherwise.
+int ServeRequest(const char* queryString);
+
+}  // namespace veloran
+
+#endif  // VELORAN_CGI_REQUEST_H_

@@ -1,0 +1,173 @@
+#include "cgi/search_window.h"
+
+#include <cstdio>
+
+#include "cgi/number_reading.h"
+#include "cgi/output.h"
+#include "cgi/page_frame.h"
+#include "cgi/query_params.h"
+
+namespace veloran {
+
+SearchWindow searchWindow;
+
+namespace {
+
+// The largest seconds value accepted: 60 itself is not.
+constexpr double kMaxSeconds = 59.999999999;
+
+// Narrower bounds than these make the heading describe the window.
+constexpr double kFullRaHours = 23.9999997;
+constexpr double kFullDecDegrees = 89.9999997;
+
+// The three parameters of one sexagesimal bound: hours or degrees, minutes,
+// seconds.  Setting the first resets the other two; setting the minutes
+// resets the seconds.
+struct BoundParameters {
+  const char* unitName;
+  const char* minuteName;
+  const char* secondName;
+  int32_t* unit;
+  int32_t* minutes;
+  double* seconds;
+  int32_t unitLow;
+  int32_t unitHigh;
+  const char* unitMessage;
+  const char* minuteMessage;
+  const char* secondMessage;
+};
+
+bool ReadBound(const BoundParameters& bound) {
+  if (const char* value = FindQueryParam(bound.unitName)) {
+    int32_t unit = ReadInteger(value);
+    if (unit < bound.unitLow || unit > bound.unitHigh) {
+      WritePlainReply(bound.unitMessage);
+      return false;
+    }
+    *bound.unit = unit;
+    *bound.minutes = 0;
+    *bound.seconds = 0.0;
+  }
+  if (const char* value = FindQueryParam(bound.minuteName)) {
+    int32_t minutes = ReadInteger(value);
+    if (minutes < 0 || minutes > 59) {
+      WritePlainReply(bound.minuteMessage);
+      return false;
+    }
+    *bound.minutes = minutes;
+    *bound.seconds = 0.0;
+  }
+  if (const char* value = FindQueryParam(bound.secondName)) {
+    double seconds = ReadReal(value);
+    // Written so that not-a-number fails too.
+    if (!(seconds >= 0.0 && seconds <= kMaxSeconds)) {
+      WritePlainReply(bound.secondMessage);
+      return false;
+    }
+    *bound.seconds = seconds;
+  }
+  return true;
+}
+
+}  // namespace
+
+double RaBoundHours(const RaBound& bound) {
+  return (bound.minutes * kOneSixtieth + bound.seconds * kOne3600th) +
+         bound.hours;
+}
+
+double DecBoundDegrees(const DecBound& bound) {
+  int sign = bound.degrees >= 0 ? 1 : -1;
+  return ((sign * bound.arcminutes) * kOneSixtieth +
+          (sign * bound.arcseconds) * kOne3600th) +
+         bound.degrees;
+}
+
+bool ParseSearchWindow(SearchWindow* window) {
+  if (const char* value = FindQueryParam("ly")) {
+    double radius = ReadReal(value);
+    if (!(radius >= 2.0)) {
+      WritePlainReply("Search radius must be at least 2 light-years.");
+      return false;
+    }
+    window->maxRadius = radius;
+  }
+  if (const char* value = FindQueryParam("minLY")) {
+    double radius = ReadReal(value);
+    if (radius > window->maxRadius) {
+      WritePlainReply(
+          "Minimum search radius cannot be greater than maximum search "
+          "radius.");
+      return false;
+    }
+    window->minRadius = radius;
+  }
+
+  const BoundParameters bounds[] = {
+      {"minRAHour", "minRAMin", "minRASec", &window->minRA.hours,
+       &window->minRA.minutes, &window->minRA.seconds, 0, 23,
+       "Minimum right ascension hours must be between 0 and 23 inclusive.",
+       "Minimum right ascension minutes must be between 0 and 59 inclusive.",
+       "Minimum right ascension seconds must be >= 0 and < 60."},
+      {"maxRAHour", "maxRAMin", "maxRASec", &window->maxRA.hours,
+       &window->maxRA.minutes, &window->maxRA.seconds, 0, 23,
+       "Maximum right ascension hours must be between 0 and 23 inclusive.",
+       "Maximum right ascension minutes must be between 0 and 59 inclusive.",
+       "Maximum right ascension seconds must be >= 0 and < 60."},
+      {"minDecDeg", "minDecMin", "minDecSec", &window->minDec.degrees,
+       &window->minDec.arcminutes, &window->minDec.arcseconds, -89, 89,
+       "Minimum declination degrees must be between -89 and +89 inclusive.",
+       "Minimum declination minutes must be between 0 and 59 inclusive.",
+       "Minimum declination seconds must be >= 0 and < 60"},
+      {"maxDecDeg", "maxDecMin", "maxDecSec", &window->maxDec.degrees,
+       &window->maxDec.arcminutes, &window->maxDec.arcseconds, -89, 89,
+       "Maxmimum declination degrees must be between -89 and +89 inclusive.",
+       "Maximum declination minutes must be between 0 and 59 inclusive.",
+       "Maximum declination seconds must be >= 0 and < 60"},
+  };
+
+  if (!ReadBound(bounds[0])) return false;
+  window->minRAHours = RaBoundHours(window->minRA);
+  if (!ReadBound(bounds[1])) return false;
+  window->maxRAHours = RaBoundHours(window->maxRA);
+  if (window->minRAHours > window->maxRAHours) {
+    WritePlainReply(
+        "Minimum right ascension cannot be greater than maximum right "
+        "ascension.");
+    return false;
+  }
+
+  if (!ReadBound(bounds[2])) return false;
+  window->minDecDegrees = DecBoundDegrees(window->minDec);
+  if (!ReadBound(bounds[3])) return false;
+  window->maxDecDegrees = DecBoundDegrees(window->maxDec);
+  if (window->minDecDegrees > window->maxDecDegrees) {
+    WritePlainReply(
+        "Minimum declination cannot be greater than maximum declination.");
+    return false;
+  }
+  return true;
+}
+
+void WriteWindowClauses(const SearchWindow& window) {
+  bool raClause =
+      window.minRAHours > 0.0 || window.maxRAHours < kFullRaHours;
+  if (raClause) {
+    std::printf(", with Right Ascensions between %dh%dm%ss and %dh%dm%ss",
+                window.minRA.hours, window.minRA.minutes,
+                GNumber(window.minRA.seconds).text, window.maxRA.hours,
+                window.maxRA.minutes, GNumber(window.maxRA.seconds).text);
+  }
+  if (window.minDecDegrees > -kFullDecDegrees ||
+      window.maxDecDegrees < kFullDecDegrees) {
+    WriteText(raClause ? ", and" : ", with");
+    std::printf(" Declinations between %+d&deg;%d'%s\" and %+d&deg;%d'%s\"",
+                window.minDec.degrees, window.minDec.arcminutes,
+                GNumber(window.minDec.arcseconds).text, window.maxDec.degrees,
+                window.maxDec.arcminutes,
+                GNumber(window.maxDec.arcseconds).text);
+  }
+  WriteText(":</H3></CENTER>\n");
+}
+
+}  // namespace veloran

@@ -1,0 +1,38 @@
+-- Fills a new Veloran database from the staging table SampleStars (one row
+-- per line of sample_stars.psv); run after schema.sql with the dialect
+-- extension loaded.
+
+INSERT INTO CatalogNames (Abbreviation, LongName, Description, HasNoCatNumbers)
+VALUES ('HIP', 'HIP', 'Hipparcos Catalogue (ESA 1997)', 0),
+       ('HD', 'HD', 'Henry Draper Catalogue', 0);
+
+INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
+                       Dec_arcsec, Distance, DistanceError, DistanceSource,
+                       LastUpdated, Epoch)
+SELECT ID, NULLIF(RaH, ''), NULLIF(RaM, ''), NULLIF(RaS, ''), NULLIF(DecD, ''),
+       NULLIF(DecM, ''), NULLIF(DecS, ''), NULLIF(Ly, ''), NULLIF(LyError, ''),
+       'Sample', '2026-12-07', 2000.0
+FROM SampleStars ORDER BY CAST(Ly AS REAL), ID;
+
+INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass, SpectrumSource,
+                     LastUpdated)
+SELECT ID + 1, SpectralClass, NULLIF(LuminosityClass, ''), 'Sample', '2026-12-07'
+FROM SampleStars WHERE SpectralClass <> '';
+
+-- The system name is the proper name, failing that the Bayer or Flamsteed
+-- designation, failing that the HD number, failing that the HIP number.
+INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
+SELECT ID + 2, ProperName, 1 FROM SampleStars WHERE ProperName <> '';
+INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
+SELECT ID + 3, Bayer, ProperName = '' FROM SampleStars WHERE Bayer <> '';
+
+INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, IsSystemName)
+SELECT ID + 4, 'HD', HD, ProperName = '' AND Bayer = ''
+FROM SampleStars WHERE HD <> '';
+INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, IsSystemName)
+SELECT ID + 5, 'HIP',
+       HIP || CASE (ID / 100) % 100 WHEN 1 THEN ' A' WHEN 2 THEN ' B' ELSE '' END,
+       ProperName = '' AND Bayer = '' AND HD = ''
+FROM SampleStars WHERE HIP <> '';
+
+DROP TABLE SampleStars;

@@ -1,0 +1,136 @@
+#include "search/neighbour_scan.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "astro/position_conversion.h"
+#include "catalogue/display_names.h"
+#include "catalogue/star_records.h"
+#include "catalogue/statements.h"
+#include "cgi/output.h"
+
+namespace veloran {
+
+void RankNeighbour(NeighbourList* list, int32_t starId, double distance) {
+  int place = 0;
+  while (place < list->count && list->entries[place].distance <= distance) {
+    ++place;
+  }
+  if (place == kMaxListedStars) return;  // would drop out at once
+  std::memmove(&list->entries[place + 1], &list->entries[place],
+               (list->count - place) * sizeof(NeighbourEntry));
+  list->entries[place] = {starId, distance};
+  if (list->count < kMaxListedStars) ++list->count;
+}
+
+namespace {
+
+// Writes one listing line: the link, the distance and, where known, the
+// spectral and luminosity class.
+void WriteListingLine(SQLHSTMT statement, const NeighbourEntry& entry) {
+  // A star without a name is listed with an empty one, never with the name
+  // of the star before it.
+  char name[kDisplayNameSize] = "";
+  GetStarDisplayName(statement, entry.starId, name);
+  std::printf("<BR><A HREF=\"entry_page.exe?ID=%d\">%s</A>: %s light-years",
+              entry.starId, name, GNumber(entry.distance).text);
+  SpectrumRecord spectrum;
+  if (FetchSpectrumRecord(statement, entry.starId + 1, &spectrum) &&
+      spectrum.HasSpectralClass) {
+    std::printf(", class %s %s", spectrum.SpectralClass,
+                spectrum.HasLuminosityClass ? spectrum.LuminosityClass : "");
+  }
+  WriteText("\n");
+}
+
+}  // namespace
+
+void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
+                    double minDec, double maxDec, double centreX,
+                    double centreY, double centreZ, double maxDistance,
+                    double minDistance, int32_t excludedId) {
+  CloseCursor(statement);
+  if (!ExecuteStatement(statement,
+                        "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, "
+                        "Dec_arcsec, Distance, OwnerID FROM Positions")) {
+    WriteLine("<BR>Internal error: Database query failed.");
+    return;
+  }
+
+  PositionRecord row{};
+  int32_t ownerId = 0;
+  SQLLEN indicators[8];
+  SQLBindCol(statement, 1, SQL_C_UTINYINT, &row.RA_hr, 0, &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_UTINYINT, &row.RA_min, 0, &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_FLOAT, &row.RA_sec, 0, &indicators[2]);
+  SQLBindCol(statement, 4, SQL_C_SHORT, &row.Dec_deg, 0, &indicators[3]);
+  SQLBindCol(statement, 5, SQL_C_UTINYINT, &row.Dec_arcmin, 0, &indicators[4]);
+  SQLBindCol(statement, 6, SQL_C_FLOAT, &row.Dec_arcsec, 0, &indicators[5]);
+  SQLBindCol(statement, 7, SQL_C_DOUBLE, &row.Distance, 0, &indicators[6]);
+  SQLBindCol(statement, 8, SQL_C_LONG, &ownerId, 0, &indicators[7]);
+
+  NeighbourList list;
+  int matchCount = 0;
+  for (;;) {
+    // A NULL column leaves its buffer unwritten, so the buffers are reset
+    // for every row: a NULL RA_min, RA_sec, Dec_arcmin or Dec_arcsec reads
+    // as 0, never as the previous row's value.
+    row.RA_min = 0;
+    row.RA_sec = 0.0f;
+    row.Dec_arcmin = 0;
+    row.Dec_arcsec = 0.0f;
+    if (!FetchRow(statement)) break;
+    // A row without an owner is no star.
+    if (indicators[7] == SQL_NULL_DATA) continue;
+    if (ownerId % 100 != 0) continue;  // belongs to a star, not its position
+    if (ownerId == excludedId) continue;
+    row.HasRA = indicators[0] != SQL_NULL_DATA;
+    row.HasDec = indicators[3] != SQL_NULL_DATA;
+    row.HasDistance = indicators[6] != SQL_NULL_DATA;
+    CartesianPoint point;
+    if (!PositionToCartesian(row, true, &point)) continue;
+
+    double dx = point.x - centreX;
+    double dy = point.y - centreY;
+    double dz = point.z - centreZ;
+    double d = std::sqrt((dz * dz + dy * dy) + dx * dx);
+    if (std::isnan(d) || d > maxDistance || d < minDistance) continue;
+
+    double ra = 0.0;
+    if (row.HasRA) {
+      ra = (static_cast<double>(row.RA_sec) * kOne3600th +
+            row.RA_min * kOneSixtieth) +
+           row.RA_hr;
+    }
+    double dec = 0.0;
+    if (row.HasDec) {
+      int sign = row.Dec_deg >= 0 ? 1 : -1;
+      dec = ((sign * static_cast<double>(row.Dec_arcsec)) * kOne3600th +
+             (sign * row.Dec_arcmin) * kOneSixtieth) +
+            row.Dec_deg;
+    }
+    if (ra < minRA || ra > maxRA) continue;
+    if (dec < minDec || dec > maxDec) continue;
+
+    RankNeighbour(&list, ownerId, d);
+    ++matchCount;
+  }
+  UnbindColumns(statement);
+
+  if (matchCount > kMaxListedStars) {
+    std::printf(
+        "<BR>%d stars were found.&nbsp; Only the nearest %d will be "
+        "displayed.\n<BR>\n",
+        matchCount, kMaxListedStars);
+  }
+  if (list.count == 0) {
+    WriteLine("<BR>No neighboring stars were found in the Veloran.");
+    return;
+  }
+  for (int i = 0; i < list.count; ++i) {
+    WriteListingLine(statement, list.entries[i]);
+  }
+}
+
+}  // namespace veloran

@@ -1,0 +1,46 @@
+#ifndef VELORAN_SEARCH_NEIGHBOUR_SCAN_H_
+#define VELORAN_SEARCH_NEIGHBOUR_SCAN_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+// The scan of all positions, the ranking of the nearest stars and their
+// listing on the result page.
+
+namespace veloran {
+
+constexpr int kMaxListedStars = 100;
+
+struct NeighbourEntry {
+  int32_t starId;
+  double distance;  // from the centre, light-years
+};
+
+// Nearest first; entries at equal distance in the order their rows arrived.
+// One place beyond the 100 takes the entry pushed out before it drops.
+struct NeighbourList {
+  NeighbourEntry entries[kMaxListedStars + 1];
+  int count = 0;
+};
+
+// Ranks (starId, distance) into "list": it goes before the first entry that
+// is strictly farther, so a full list takes it only if it is nearer than the
+// farthest entry, which then drops out.
+void RankNeighbour(NeighbourList* list, int32_t starId, double distance);
+
+// Reads every row of Positions once and lists, nearest first, up to 100
+// stars whose distance from the galactic point (centreX, centreY, centreZ)
+// lies in [minDistance, maxDistance] and whose decimal RA and Dec lie in the
+// given inclusive bounds, passing over rows that are no star's own position
+// and the row of "excludedId".  Writes the listing lines, with each star's
+// display name, distance and class, to standard output.
+void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
+                    double minDec, double maxDec, double centreX,
+                    double centreY, double centreZ, double maxDistance,
+                    double minDistance, int32_t excludedId);
+
+}  // namespace veloran
+
+#endif  // VELORAN_SEARCH_NEIGHBOUR_SCAN_H_

@@ -1,0 +1,75 @@
+#include "search/search_pages.h"
+
+#include <cstdio>
+
+#include "astro/position_conversion.h"
+#include "catalogue/catalogue_names.h"
+#include "catalogue/display_names.h"
+#include "catalogue/star_records.h"
+#include "cgi/output.h"
+#include "cgi/page_frame.h"
+#include "search/neighbour_scan.h"
+
+namespace veloran {
+
+namespace {
+
+void ScanAround(SQLHSTMT statement, const SearchWindow& window,
+                const CartesianPoint& centre, int32_t excludedId) {
+  ScanNeighbours(statement, window.minRAHours, window.maxRAHours,
+                 window.minDecDegrees, window.maxDecDegrees, centre.x,
+                 centre.y, centre.z, window.maxRadius, window.minRadius,
+                 excludedId);
+}
+
+}  // namespace
+
+void WriteCoordinateSearchPage(SQLHSTMT statement, const SearchWindow& window) {
+  LoadCatalogueNames(statement);
+  WritePageHead("<TITLE>Veloran near-coordinate search results</TITLE>");
+  const CartesianPoint& c = window.centre;
+  if (window.minRadius > 0.0) {
+    std::printf(
+        "<CENTER><H3>Stars between %s and %s light-years from (%s, %s, %s)",
+        GNumber(window.minRadius).text, GNumber(window.maxRadius).text,
+        GNumber(c.x).text, GNumber(c.y).text, GNumber(c.z).text);
+  } else {
+    std::printf("<CENTER><H3>Stars within %s light-years of (%s, %s, %s)",
+                GNumber(window.maxRadius).text, GNumber(c.x).text,
+                GNumber(c.y).text, GNumber(c.z).text);
+  }
+  WriteWindowClauses(window);
+  ScanAround(statement, window, c, 0);
+  FreeCatalogueNames();
+  WritePageTail();
+}
+
+bool WriteStarSearchPage(SQLHSTMT statement, int32_t starId,
+                         const SearchWindow& window) {
+  PositionRecord position;
+  if (!FetchPositionRecord(statement, starId, &position)) return false;
+  CartesianPoint centre;
+  if (!PositionToCartesian(position, true, &centre)) return false;
+
+  LoadCatalogueNames(statement);
+  // A star without a name is shown with an empty one.
+  char name[512] = "";
+  GetStarDisplayName(statement, starId, name);
+
+  WritePageHead("<TITLE>Veloran neighbor search results</TITLE>");
+  if (window.minRadius > 0.0) {
+    std::printf("<CENTER><H3>Stars between %s and %s light-years from %s",
+                GNumber(window.minRadius).text, GNumber(window.maxRadius).text,
+                name);
+  } else {
+    std::printf("<CENTER><H3>Stars within %s light-years of %s",
+                GNumber(window.maxRadius).text, name);
+  }
+  WriteWindowClauses(window);
+  ScanAround(statement, window, centre, starId);
+  FreeCatalogueNames();
+  WritePageTail();
+  return true;
+}
+
+}  // namespace veloran
