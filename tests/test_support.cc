@@ -1,0 +1,204 @@
+#include "tests/test_support.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "cgi/query_params.h"
+
+extern char** environ;
+
+namespace veloran::testing {
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void Execute(sqlite3* db, const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    ADD_FAILURE() << "SQL failed: " << (error ? error : "?") << "\n" << sql;
+    sqlite3_free(error);
+  }
+}
+
+}  // namespace
+
+void WriteDataSource(const std::string& dir, const std::string& path) {
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/odbcinst.ini") << "";
+  std::ofstream(dir + "/odbc.ini")
+      << "[Veloran]\n"
+      << "Driver=" VELORAN_ODBC_DRIVER "\n"
+      << "Database=file:" << path << "?mode=ro\n"
+      << "NoCreat=1\nStepAPI=1\nTimeout=2000\n"
+      << "LoadExt=" VELORAN_DIALECT_PATH "\n";
+}
+
+TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
+                                bool withSchema) {
+  std::string dir = std::string(VELORAN_BINARY_DIR) + "/test-data/" + name;
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  TestDatabase database{dir + "/veloran.db", dir + "/odbc"};
+
+  sqlite3* db = nullptr;
+  if (sqlite3_open(database.path.c_str(), &db) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot create " << database.path;
+    sqlite3_close(db);
+    return database;
+  }
+  sqlite3_enable_load_extension(db, 1);
+  char* error = nullptr;
+  if (sqlite3_load_extension(db, VELORAN_DIALECT_PATH, nullptr, &error) !=
+      SQLITE_OK) {
+    ADD_FAILURE() << "cannot load the dialect extension: " << error;
+    sqlite3_free(error);
+  }
+  if (withSchema) {
+    Execute(db, ReadFile(std::string(VELORAN_SOURCE_DIR) + "/db/schema.sql"));
+  }
+  Execute(db, sql);
+  sqlite3_close(db);
+  WriteDataSource(database.odbcDir, database.path);
+  return database;
+}
+
+ProgramResult RunProgram(const std::string& program, const char* query,
+                         const std::string& odbcDir,
+                         const std::vector<std::string>& extraEnv) {
+  std::vector<std::string> env = {"ODBCSYSINI=" + odbcDir,
+                                  "ODBCINI=" + odbcDir + "/odbc.ini"};
+  if (query != nullptr) env.push_back(std::string("QUERY_STRING=") + query);
+  // Sanitizer settings of the test run reach the program too.
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name)) {
+      env.push_back(std::string(name) + "=" + value);
+    }
+  }
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string path = program;
+  char* argv[] = {path.data(), nullptr};
+
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return {"", -1};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+  pid_t pid;
+  int spawned =
+      posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+  ProgramResult result{"", -1};
+  if (spawned != 0) {
+    close(pipeFds[0]);
+    ADD_FAILURE() << "cannot run " << path;
+    return result;
+  }
+  char buffer[65536];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buffer, sizeof(buffer))) > 0) {
+    result.output.append(buffer, n);
+  }
+  close(pipeFds[0]);
+  int waitStatus = 0;
+  waitpid(pid, &waitStatus, 0);
+  result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus)
+                                        : 1000 + WTERMSIG(waitStatus);
+  return result;
+}
+
+std::string ProgramPath() { return VELORAN_PROGRAM; }
+std::string DoubleProgramPath() { return VELORAN_PROGRAM_DOUBLE; }
+
+OdbcSession::OdbcSession(const std::string& databasePath) {
+  SQLAllocEnv(&environment_);
+  SQLAllocConnect(environment_, &connection_);
+  std::string connect = "DRIVER=" VELORAN_ODBC_DRIVER ";Database=" +
+                        databasePath +
+                        ";NoCreat=1;StepAPI=1;LoadExt=" VELORAN_DIALECT_PATH ";";
+  SQLRETURN result = SQLDriverConnect(
+      connection_, nullptr, reinterpret_cast<SQLCHAR*>(connect.data()), SQL_NTS,
+      nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  if (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO) {
+    ADD_FAILURE() << "cannot connect to " << databasePath;
+    return;
+  }
+  SQLAllocStmt(connection_, &statement_);
+}
+
+OdbcSession::~OdbcSession() {
+  if (statement_ != SQL_NULL_HSTMT) SQLFreeStmt(statement_, SQL_DROP);
+  SQLDisconnect(connection_);
+  SQLFreeConnect(connection_);
+  SQLFreeEnv(environment_);
+}
+
+void ClearQueryParams() {
+  QueryParam* param = queryParams.first;
+  while (param != nullptr) {
+    QueryParam* next = param->next;
+    std::free(param->name);
+    std::free(param->value);
+    std::free(param);
+    param = next;
+  }
+  queryParams = QueryParamList{};
+}
+
+namespace {
+std::string captureFile;
+int savedStdout = -1;
+}  // namespace
+
+std::string StartCapture() {
+  std::fflush(stdout);
+  captureFile = ::testing::TempDir() + "veloran_capture_" +
+                std::to_string(getpid()) + ".txt";
+  int fd = open(captureFile.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+  savedStdout = dup(STDOUT_FILENO);
+  dup2(fd, STDOUT_FILENO);
+  close(fd);
+  return captureFile;
+}
+
+std::string EndCapture() {
+  std::fflush(stdout);
+  dup2(savedStdout, STDOUT_FILENO);
+  close(savedStdout);
+  std::string text = ReadFile(captureFile);
+  std::remove(captureFile.c_str());
+  return text;
+}
+
+std::string PageHead(const std::string& title) {
+  return "Content-type: text/html\n\n<HTML>\n<HEAD>\n"
+         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+         "charset=windows-1252\">\n<TITLE>" +
+         title + "</TITLE>\n</HEAD>\n<BODY>\n";
+}
+
+const char kPageTail[] = "</BODY>\n</HTML>\n";
+
+}  // namespace veloran::testing

@@ -1,0 +1,88 @@
+#ifndef VELORAN_TESTS_TEST_SUPPORT_H_
+#define VELORAN_TESTS_TEST_SUPPORT_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+#include <vector>
+
+// What the tests share: Veloran databases built from SQL, the program run as
+// a web server runs it, and standard output captured in-process.
+
+namespace veloran::testing {
+
+// A Veloran database built by a test, with its data source "Veloran" in
+// odbcDir (odbc.ini and odbcinst.ini).
+struct TestDatabase {
+  std::string path;
+  std::string odbcDir;
+};
+
+// Creates a fresh directory under the build tree for test "name", builds
+// the database there from db/schema.sql followed by "sql" (with the dialect
+// extension loaded) and writes its data source.  Fails the test on error.
+TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
+                                bool withSchema = true);
+
+// Writes odbc.ini and odbcinst.ini into "dir" with the data source Veloran
+// for the database file "path" (which need not exist).
+void WriteDataSource(const std::string& dir, const std::string& path);
+
+struct ProgramResult {
+  std::string output;  // standard output, bytes
+  int status;          // exit status as the shell sees it (255 for -1)
+};
+
+// Runs "program" with an environment of only QUERY_STRING (unset when
+// "query" is nullptr), ODBCSYSINI and ODBCINI for "odbcDir", and "extraEnv"
+// ("NAME=value" entries).
+ProgramResult RunProgram(const std::string& program, const char* query,
+                         const std::string& odbcDir,
+                         const std::vector<std::string>& extraEnv = {});
+
+// The real program, and the program linked with the ODBC double.
+std::string ProgramPath();
+std::string DoubleProgramPath();
+
+// A statement handle on a database through the real driver manager and
+// driver, for in-process tests of the catalogue statements.
+class OdbcSession {
+ public:
+  explicit OdbcSession(const std::string& databasePath);
+  ~OdbcSession();
+  OdbcSession(const OdbcSession&) = delete;
+  OdbcSession& operator=(const OdbcSession&) = delete;
+  SQLHSTMT statement() const { return statement_; }
+
+ private:
+  SQLHENV environment_ = SQL_NULL_HENV;
+  SQLHDBC connection_ = SQL_NULL_HDBC;
+  SQLHSTMT statement_ = SQL_NULL_HSTMT;
+};
+
+// Releases every pair of the process-wide query parameter list, so that a
+// test can decode a query of its own.
+void ClearQueryParams();
+
+// Calls "body" with standard output captured, and returns what it wrote.
+template <typename Body>
+std::string CaptureOutput(Body body);
+
+std::string StartCapture();
+std::string EndCapture();
+
+template <typename Body>
+std::string CaptureOutput(Body body) {
+  StartCapture();
+  body();
+  return EndCapture();
+}
+
+// The page frame of a result page, for expected replies.
+std::string PageHead(const std::string& title);
+extern const char kPageTail[];
+
+}  // namespace veloran::testing
+
+#endif  // VELORAN_TESTS_TEST_SUPPORT_H_
