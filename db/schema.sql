@@ -23,7 +23,7 @@ CREATE TABLE CatalogNames (
   Abbreviation TEXT PRIMARY KEY,
   LongName TEXT,
   Description TEXT,
-  HasNoCatNumbers INTEGER NOT NULL DEFAULT 0
+  HasNoCatNumbers INTEGER DEFAULT 0
 );
 
 -- The statements test "IsSystemName = Yes": Yes is a column that is always 1.
