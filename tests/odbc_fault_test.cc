@@ -21,8 +21,12 @@ struct FaultRun {
 
 class OdbcFaultTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    database_ = new TestDatabase(CreateTestDatabase("faults", R"sql(
+  // Each test has a database of its own: CTest may run them side by side.
+  void SetUp() override {
+    database_ = CreateTestDatabase(
+        std::string("faults_") +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+        R"sql(
       INSERT INTO CatalogNames (Abbreviation, LongName) VALUES ('HD', 'Henry Draper');
       INSERT INTO Positions (OwnerID, Distance)
       VALUES (100, 0), (200, 0), (300, 0), (400, 0), (500, 0);
@@ -31,15 +35,14 @@ class OdbcFaultTest : public ::testing::Test {
       VALUES (100, 'HD', '1', 1), (200, 'HD', '2', 1);
       INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass)
       VALUES (101, 'G2', 'V');
-    )sql"));
+    )sql");
   }
-  static void TearDownTestSuite() { delete database_; }
 
   FaultRun Run(const char* query, const std::string& faults) {
-    std::string log = database_->odbcDir + "/calls.log";
+    std::string log = database_.odbcDir + "/calls.log";
     std::remove(log.c_str());
     FaultRun run;
-    run.result = RunProgram(DoubleProgramPath(), query, database_->odbcDir,
+    run.result = RunProgram(DoubleProgramPath(), query, database_.odbcDir,
                             {"VELORAN_ODBC_FAULTS=" + faults,
                              "VELORAN_ODBC_LOG=" + log});
     std::ifstream in(log);
@@ -47,10 +50,8 @@ class OdbcFaultTest : public ::testing::Test {
     return run;
   }
 
-  static TestDatabase* database_;
+  TestDatabase database_;
 };
-
-TestDatabase* OdbcFaultTest::database_ = nullptr;
 
 std::string NoMatchPage(const std::string& id) {
   return PageHead("Veloran search results") + "No star name matching ID " +

@@ -86,7 +86,7 @@ ProgramResult RunProgram(const std::string& program, const char* query,
                                   "ODBCINI=" + odbcDir + "/odbc.ini"};
   if (query != nullptr) env.push_back(std::string("QUERY_STRING=") + query);
   // Sanitizer settings of the test run reach the program too.
-  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+  for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
     if (const char* value = std::getenv(name)) {
       env.push_back(std::string(name) + "=" + value);
     }
