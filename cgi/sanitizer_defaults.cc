@@ -10,3 +10,7 @@ extern "C" const char* __asan_default_options() {
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libsqlite3odbc.so\n";
 }
+
+extern "C" const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
