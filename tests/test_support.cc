@@ -39,7 +39,9 @@ void Execute(sqlite3* db, const std::string& sql) {
 
 }  // namespace
 
-void WriteDataSource(const std::string& dir, const std::string& path) {
+void WriteDataSourceWithExtension(const std::string& dir,
+                                  const std::string& path,
+                                  const std::string& extension) {
   std::filesystem::create_directories(dir);
   std::ofstream(dir + "/odbcinst.ini") << "";
   std::ofstream(dir + "/odbc.ini")
@@ -47,7 +49,11 @@ void WriteDataSource(const std::string& dir, const std::string& path) {
       << "Driver=" VELORAN_ODBC_DRIVER "\n"
       << "Database=file:" << path << "?mode=ro\n"
       << "NoCreat=1\nStepAPI=1\nTimeout=2000\n"
-      << "LoadExt=" VELORAN_DIALECT_PATH "\n";
+      << "LoadExt=" << extension << "\n";
+}
+
+void WriteDataSource(const std::string& dir, const std::string& path) {
+  WriteDataSourceWithExtension(dir, path, VELORAN_DIALECT_PATH);
 }
 
 TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
@@ -79,9 +85,11 @@ TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
   return database;
 }
 
-ProgramResult RunProgram(const std::string& program, const char* query,
-                         const std::string& odbcDir,
-                         const std::vector<std::string>& extraEnv) {
+namespace {
+
+ProgramResult Spawn(std::vector<std::string> args, const char* query,
+                    const std::string& odbcDir,
+                    const std::vector<std::string>& extraEnv) {
   std::vector<std::string> env = {"ODBCSYSINI=" + odbcDir,
                                   "ODBCINI=" + odbcDir + "/odbc.ini"};
   if (query != nullptr) env.push_back(std::string("QUERY_STRING=") + query);
@@ -95,11 +103,15 @@ ProgramResult RunProgram(const std::string& program, const char* query,
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  std::string path = program;
-  char* argv[] = {path.data(), nullptr};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const std::string& path = args[0];
 
+  // Close-on-exec, so that programs started side by side by other threads
+  // do not hold this pipe open.
   int pipeFds[2];
-  if (pipe(pipeFds) != 0) return {"", -1};
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {"", -1};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -107,7 +119,7 @@ ProgramResult RunProgram(const std::string& program, const char* query,
   posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
   pid_t pid;
   int spawned =
-      posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
+      posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipeFds[1]);
   ProgramResult result{"", -1};
@@ -127,6 +139,21 @@ ProgramResult RunProgram(const std::string& program, const char* query,
   result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus)
                                         : 1000 + WTERMSIG(waitStatus);
   return result;
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::string& program, const char* query,
+                         const std::string& odbcDir,
+                         const std::vector<std::string>& extraEnv) {
+  return Spawn({program}, query, odbcDir, extraEnv);
+}
+
+ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
+                                 const std::string& odbcDir) {
+  return Spawn({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                "--clear-groups", program},
+               query, odbcDir, {});
 }
 
 std::string ProgramPath() { return VELORAN_PROGRAM; }

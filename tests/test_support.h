@@ -41,6 +41,15 @@ ProgramResult RunProgram(const std::string& program, const char* query,
                          const std::string& odbcDir,
                          const std::vector<std::string>& extraEnv = {});
 
+// The same, with the program run as user "nobody".
+ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
+                                 const std::string& odbcDir);
+
+// Writes the data source of WriteDataSource with another dialect extension.
+void WriteDataSourceWithExtension(const std::string& dir,
+                                  const std::string& path,
+                                  const std::string& extension);
+
 // The real program, and the program linked with the ODBC double.
 std::string ProgramPath();
 std::string DoubleProgramPath();

@@ -1,0 +1,381 @@
+// Hostile requests and database faults: every one ends with exit status 0
+// or 255 and one complete reply, and nothing touches the database.
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace veloran::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kStars[] = R"sql(
+  INSERT INTO CatalogNames (Abbreviation, LongName) VALUES ('HD', 'HD');
+  INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
+                         Dec_arcsec, Distance, Epoch)
+  VALUES (100, NULL, NULL, NULL, NULL, NULL, NULL, 0, 2000),
+         (200, 14, 29, 47.591, -62, 40, 52.55, 4.244, 2000),
+         (300, 6, 45, 8.917, -16, 42, 58.02, 8.601, 2000),
+         (400, 18, 36, 56.336, 38, 47, 1.29, 25.045, 2000);
+  INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
+  VALUES (100, 'Sol', 1), (200, 'Proxima', 1);
+  INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, IsSystemName)
+  VALUES (304, 'HD', '48915', 1), (404, 'HD', '172167', 1);
+  INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass)
+  VALUES (101, 'G2', 'V'), (201, 'M5.5', 'Ve'), (301, 'A1', 'V+DA');
+)sql";
+
+// One complete reply: a text/plain one, or an HTML page that ends with its
+// tail, and nothing after either.
+::testing::AssertionResult IsCompleteReply(const ProgramResult& result) {
+  if (result.status != 0 && result.status != 255) {
+    return ::testing::AssertionFailure() << "exit status " << result.status;
+  }
+  const std::string& out = result.output;
+  const std::string plain = "Content-type: text/plain\n\n";
+  const std::string html = "Content-type: text/html\n\n<HTML>\n";
+  const std::string tail = "</BODY>\n</HTML>\n";
+  if (out.compare(0, plain.size(), plain) == 0) {
+    if (out.size() > plain.size() && out.back() == '\n' &&
+        out.find("<HTML>") == std::string::npos) {
+      return ::testing::AssertionSuccess();
+    }
+  } else if (out.compare(0, html.size(), html) == 0) {
+    if (out.size() >= tail.size() &&
+        out.compare(out.size() - tail.size(), tail.size(), tail) == 0 &&
+        out.find("</HTML>") == out.size() - 8) {
+      return ::testing::AssertionSuccess();
+    }
+  }
+  return ::testing::AssertionFailure() << "incomplete reply:\n"
+                                       << out.substr(0, 400);
+}
+
+std::string FileDigest(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return std::to_string(std::hash<std::string>{}(bytes.str())) + ":" +
+         std::to_string(bytes.str().size());
+}
+
+std::set<std::string> DirectoryEntries(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// The hostile query strings: limits, escapes, bytes, and every parameter
+// with values that are out of range, not numbers, SQL or markup.
+std::vector<std::string> HostileQueries() {
+  std::vector<std::string> queries = {
+      std::string(131000, 'a'),
+      "ly=20&" + std::string(130000, '&'),
+      std::string(255, 'n') + "=1&ly=20",
+      std::string(256, 'n') + "=1&ly=20",
+      "ID=100&v=" + std::string(511, 'v'),
+      "ID=100&v=" + std::string(512, 'v'),
+      "ID=100&v=" + std::string(511, '\''),
+      "ly=" + std::string(511, '\''),
+      "ly=%27%27%27%27&minLY=''''",
+      "ly=%2&ly=%%&ly=%G&ly=%0&ly=%00&ly=+&ly=*&ly=%2B&ly=%2A",
+      "ly=20%00junk&ID=1%0000",
+      "ly=%FF%FE%80&X=\x80\xff\xfe",
+      "ly=\x01\x02\x03\x7f&X=\t\n\r",
+      "ID=%00",
+      "ID=100%00",
+      "=&=&=&&&==",
+      "%",
+      "&",
+      "=",
+  };
+  std::string bytes;
+  for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b);
+  queries.push_back(bytes);
+  queries.push_back("X=" + bytes);
+
+  const char* parameters[] = {
+      "ID",        "X",         "Y",         "Z",         "ly",
+      "minLY",     "minRAHour", "minRAMin",  "minRASec",  "maxRAHour",
+      "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin", "minDecSec",
+      "maxDecDeg", "maxDecMin", "maxDecSec"};
+  const char* values[] = {
+      "-1", "-99999999999", "99999999999", "2147483648", "-2147483649",
+      "0.5", "1d3", "1e999", "-1e999", "inf", "nan", "", "59.9999999999",
+      "1'; DROP TABLE Positions; --", "<script>alert(1)</script>",
+      "%3Cb%3E%22%27", "0x1p4"};
+  for (const char* parameter : parameters) {
+    for (const char* value : values) {
+      queries.push_back(std::string("X=1&Y=2&Z=3&") + parameter + "=" + value);
+    }
+  }
+
+  std::mt19937 random(20261207);
+  for (int i = 0; i < 20; ++i) {
+    std::string query;
+    size_t length = random() % 4000;
+    for (size_t j = 0; j < length; ++j) {
+      char c = static_cast<char>(1 + random() % 255);
+      query += c;
+    }
+    queries.push_back(query);
+  }
+  return queries;
+}
+
+TEST(RobustnessTest, HostileQueriesGetOneCompleteReply) {
+  auto database = CreateTestDatabase("robust_hostile", kStars);
+  std::string digest = FileDigest(database.path);
+  auto entries = DirectoryEntries(fs::path(database.path).parent_path());
+  for (const std::string& query : HostileQueries()) {
+    ProgramResult result =
+        RunProgram(ProgramPath(), query.c_str(), database.odbcDir);
+    EXPECT_TRUE(IsCompleteReply(result)) << query.substr(0, 80);
+    // Request text is never echoed into a page.
+    EXPECT_EQ(result.output.find("<script>"), std::string::npos);
+    EXPECT_EQ(result.output.find("<b>"), std::string::npos);
+    EXPECT_EQ(result.output.find("DROP"), std::string::npos);
+  }
+  EXPECT_EQ(FileDigest(database.path), digest);
+  EXPECT_EQ(DirectoryEntries(fs::path(database.path).parent_path()), entries);
+}
+
+// A database copied for each fault, spoiled by "spoil".
+struct FaultCase {
+  const char* name;
+  std::function<void(const std::string& path)> spoil;
+  const char* query;
+  std::string output;
+  int status;
+};
+
+void Exec(const std::string& path, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite3_enable_load_extension(db, 1);
+  sqlite3_load_extension(db, VELORAN_DIALECT_PATH, nullptr, nullptr);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK)
+      << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+const char kFailedScanPage[] =
+    "<CENTER><H3>Stars within 15 light-years of (0, 0, 0):</H3></CENTER>\n"
+    "<BR>Internal error: Database query failed.\n";
+
+TEST(RobustnessTest, DatabaseFaults) {
+  const std::string noMatch100 =
+      PageHead("Veloran search results") +
+      "No star name matching ID 100 found.\n" + kPageTail;
+  const std::string failedScan =
+      PageHead("Veloran near-coordinate search results") + kFailedScanPage +
+      kPageTail;
+  const std::string refused =
+      "Content-type: text/plain\n\nSQLConnect() failed!!\n"
+      "SQLSTATE = 'S1000'\nError message = '[unixODBC][SQLite]connect "
+      "failed'\n";
+  const FaultCase cases[] = {
+      {"not_a_database",
+       [](const std::string& path) {
+         std::ofstream out(path, std::ios::binary | std::ios::trunc);
+         std::mt19937 random(7);
+         for (int i = 0; i < 8192; ++i) out.put(static_cast<char>(random()));
+       },
+       "", failedScan, 0},
+      {"not_a_database_star",
+       [](const std::string& path) {
+         std::ofstream(path, std::ios::trunc) << "not a database at all";
+       },
+       "ID=100", noMatch100, 255},
+      {"empty_file",
+       [](const std::string& path) { std::ofstream(path, std::ios::trunc); },
+       "", failedScan, 0},
+      {"positions_missing",
+       [](const std::string& path) { Exec(path, "DROP TABLE Positions;"); },
+       "", failedScan, 0},
+      {"positions_missing_star",
+       [](const std::string& path) { Exec(path, "DROP TABLE Positions;"); },
+       "ID=100", noMatch100, 255},
+      {"names_missing",
+       [](const std::string& path) {
+         Exec(path,
+              "DROP TABLE ProperNames; DROP TABLE CatalogNumbers; DROP TABLE "
+              "CatalogNames; DROP TABLE Spectra;");
+       },
+       "ly=5",
+       PageHead("Veloran near-coordinate search results") +
+           "<CENTER><H3>Stars within 5 light-years of (0, 0, 0):</H3>"
+           "</CENTER>\n<BR><A HREF=\"entry_page.exe?ID=100\"></A>: 0 "
+           "light-years\n<BR><A HREF=\"entry_page.exe?ID=200\"></A>: 4.24377 "
+           "light-years\n" +
+           kPageTail,
+       0},
+      // The position fetch reads Epoch, the scan does not.
+      {"column_missing_star",
+       [](const std::string& path) {
+         Exec(path, "ALTER TABLE Positions DROP COLUMN Epoch;");
+       },
+       "ID=100", noMatch100, 255},
+      {"column_missing_scan",
+       [](const std::string& path) {
+         Exec(path, "ALTER TABLE Positions DROP COLUMN Dec_arcsec;");
+       },
+       "", failedScan, 0},
+      {"luminosity_missing",
+       [](const std::string& path) {
+         Exec(path, "ALTER TABLE Spectra DROP COLUMN LuminosityClass;");
+       },
+       "ly=5",
+       PageHead("Veloran near-coordinate search results") +
+           "<CENTER><H3>Stars within 5 light-years of (0, 0, 0):</H3>"
+           "</CENTER>\n<BR><A HREF=\"entry_page.exe?ID=100\">Sol</A>: 0 "
+           "light-years\n<BR><A HREF=\"entry_page.exe?ID=200\">Proxima</A>: "
+           "4.24377 light-years\n" +
+           kPageTail,
+       0},
+      {"file_missing",
+       [](const std::string& path) { fs::remove(path); }, "ID=100", refused,
+       0},
+  };
+  for (const FaultCase& c : cases) {
+    auto database = CreateTestDatabase(std::string("robust_") + c.name, kStars);
+    c.spoil(database.path);
+    bool existed = fs::exists(database.path);
+    ProgramResult result = RunProgram(ProgramPath(), c.query, database.odbcDir);
+    EXPECT_EQ(result.output, c.output) << c.name;
+    EXPECT_EQ(result.status, c.status) << c.name;
+    EXPECT_EQ(fs::exists(database.path), existed) << c.name;  // none created
+  }
+}
+
+TEST(RobustnessTest, LockedDatabaseDoesNotHang) {
+  auto database = CreateTestDatabase("robust_locked", kStars);
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(database.path.c_str(), &writer), SQLITE_OK);
+  sqlite3_enable_load_extension(writer, 1);
+  sqlite3_load_extension(writer, VELORAN_DIALECT_PATH, nullptr, nullptr);
+  // A writer in the middle of a transaction holds the file exclusively.
+  ASSERT_EQ(sqlite3_exec(writer,
+                         "BEGIN EXCLUSIVE; INSERT INTO Positions (OwnerID, "
+                         "Distance) VALUES (900, 1);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  ProgramResult result = RunProgram(ProgramPath(), "", database.odbcDir);
+  EXPECT_EQ(result.output, PageHead("Veloran near-coordinate search results") +
+                               kFailedScanPage + kPageTail);
+  EXPECT_EQ(result.status, 0);
+  sqlite3_exec(writer, "ROLLBACK;", nullptr, nullptr, nullptr);
+  sqlite3_close(writer);
+}
+
+// The program and its extension, copied where the user nobody can reach
+// them, with a database that nobody may only read in a directory that
+// nobody could write to.
+struct NobodySite {
+  std::string dir;
+  std::string program;
+  std::string database;
+  std::string odbcDir;
+};
+
+NobodySite MakeNobodySite(const std::string& name) {
+  auto built = CreateTestDatabase(name, kStars);
+  NobodySite site;
+  site.dir = "/tmp/veloran-" + name + "-" + std::to_string(getpid());
+  fs::remove_all(site.dir);
+  fs::create_directories(site.dir);
+  site.program = site.dir + "/neighbor_search";
+  site.database = site.dir + "/veloran.db";
+  site.odbcDir = site.dir + "/odbc";
+  fs::copy_file(ProgramPath(), site.program);
+  fs::copy_file(VELORAN_DIALECT_PATH, site.dir + "/veloran_dialect.so");
+  fs::copy_file(built.path, site.database);
+  WriteDataSourceWithExtension(site.odbcDir, site.database,
+                               site.dir + "/veloran_dialect.so");
+  chmod(site.dir.c_str(), 0777);
+  chmod(site.database.c_str(), 0444);
+  return site;
+}
+
+TEST(RobustnessTest, ReadOnlyAsNobody) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run the program as nobody";
+  NobodySite site = MakeNobodySite("nobody");
+  std::string digest = FileDigest(site.database);
+  auto entries = DirectoryEntries(site.dir);
+
+  std::vector<std::string> queries = HostileQueries();
+  std::mt19937 random(1000);
+  const char* fixed[] = {"", "ID=100", "ID=200&ly=30", "ly=30&minLY=1",
+                         "X=1&Y=2&Z=3&ly=100&minRAHour=6&maxDecDeg=10",
+                         "ID=400&ly=50&minDecDeg=-70"};
+  int complete = 0;
+  for (int i = 0; i < 1000; ++i) {
+    std::string query = i % 2 == 0 ? fixed[(i / 2) % 6]
+                                   : queries[random() % queries.size()];
+    ProgramResult result =
+        RunProgramAsNobody(site.program, query.c_str(), site.odbcDir);
+    if (IsCompleteReply(result)) ++complete;
+    if (i < 6) {
+      EXPECT_EQ(result.output.find("SQLConnect() failed"), std::string::npos)
+          << query;
+    }
+  }
+  EXPECT_EQ(complete, 1000);
+  EXPECT_EQ(FileDigest(site.database), digest);
+  EXPECT_EQ(DirectoryEntries(site.dir), entries);
+
+  // A database that nobody may not read at all is a refused connection.
+  chmod(site.database.c_str(), 0000);
+  ProgramResult result = RunProgramAsNobody(site.program, "", site.odbcDir);
+  EXPECT_EQ(result.output,
+            "Content-type: text/plain\n\nSQLConnect() failed!!\n"
+            "SQLSTATE = 'S1000'\nError message = '[unixODBC][SQLite]connect "
+            "failed'\n");
+  fs::remove_all(site.dir);
+}
+
+TEST(RobustnessTest, SixteenAtOnce) {
+  auto database = CreateTestDatabase("robust_concurrent", kStars);
+  const char* queries[] = {"ID=100&ly=30", "ly=30&minRAHour=5", "ID=999900"};
+  std::string expected[3];
+  for (int q = 0; q < 3; ++q) {
+    expected[q] = RunProgram(ProgramPath(), queries[q], database.odbcDir).output;
+  }
+  std::vector<int> mismatches(16, 0);
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 16; ++w) {
+    workers.emplace_back([&, w] {
+      for (int i = 0; i < 50; ++i) {
+        int q = (w + i) % 3;
+        ProgramResult result =
+            RunProgram(ProgramPath(), queries[q], database.odbcDir);
+        if (result.output != expected[q]) ++mismatches[w];
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  for (int w = 0; w < 16; ++w) EXPECT_EQ(mismatches[w], 0) << "worker " << w;
+}
+
+}  // namespace
+}  // namespace veloran::testing
