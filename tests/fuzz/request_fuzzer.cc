@@ -1,0 +1,80 @@
+// The whole request, from a query string to the finished reply, in-process
+// against a small real database through the real driver manager and
+// driver (the data source that ODBCSYSINI and ODBCINI name).
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "catalogue/catalogue_names.h"
+#include "cgi/request.h"
+#include "cgi/search_window.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+// A scratch file that standard output is redirected to.
+int replyFd = -1;
+
+// Takes what the request wrote and empties the scratch file for the next.
+std::string TakeReply() {
+  std::fflush(stdout);
+  off_t size = lseek(replyFd, 0, SEEK_END);
+  std::string text(static_cast<size_t>(size), '\0');
+  if (pread(replyFd, text.data(), text.size(), 0) != size) std::abort();
+  if (ftruncate(replyFd, 0) != 0 || lseek(replyFd, 0, SEEK_SET) != 0) {
+    std::abort();
+  }
+  return text;
+}
+
+// Checks that the reply is one complete text/plain reply or HTML page.
+void CheckReply(int status) {
+  std::string text = TakeReply();
+  if (status != 0 && status != -1) std::abort();
+  const std::string tail = "</BODY>\n</HTML>\n";
+  if (text.rfind("Content-type: text/plain\n\n", 0) == 0) {
+    if (text.find("<HTML>") != std::string::npos || text.back() != '\n') {
+      std::abort();
+    }
+  } else if (text.rfind("Content-type: text/html\n\n<HTML>\n", 0) == 0) {
+    if (text.size() < tail.size() ||
+        text.compare(text.size() - tail.size(), tail.size(), tail) != 0) {
+      std::abort();
+    }
+  } else {
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (std::getenv("ODBCSYSINI") == nullptr) {
+    std::fprintf(stderr,
+                 "request_fuzzer: set ODBCSYSINI and ODBCINI to a data source "
+                 "Veloran (scripts/fuzz does)\n");
+    std::exit(1);
+  }
+  // The replies go to a scratch file instead of the terminal.
+  FILE* scratch = std::tmpfile();
+  if (scratch == nullptr) std::exit(1);
+  replyFd = dup(fileno(scratch));
+  if (dup2(replyFd, STDOUT_FILENO) < 0) std::exit(1);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+  using namespace veloran;
+  std::string query = fuzzing::InputText(data, size);
+  fuzzing::ClearQueryParams();
+  searchWindow = SearchWindow{};
+  int status = ServeRequest(query.c_str());
+  if (catalogueNames.names != nullptr) std::abort();  // freed by the page
+  catalogueNames.count = 0;
+  CheckReply(status);
+  return 0;
+}

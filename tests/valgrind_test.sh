@@ -1,0 +1,41 @@
+#!/bin/bash
+# Runs the program under valgrind's memcheck on requests of every kind and
+# fails on any memory error the program makes.
+# Usage: tests/valgrind_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+top=$(cd "$(dirname "$0")/.." && pwd)
+if ! command -v valgrind >/dev/null; then
+  echo "valgrind is missing: apt-get install valgrind" >&2
+  exit 1
+fi
+work=$build/test-data/valgrind
+rm -rf "$work" && mkdir -p "$work"
+"$top/scripts/build-sample-db" "$work/sample.db" "$build/veloran_dialect.so"
+"$top/scripts/write-dsn" "$work/sample.db" "$work/odbc" "$build/veloran_dialect.so"
+export ODBCSYSINI=$work/odbc ODBCINI=$work/odbc/odbc.ini
+
+long=$(printf 'a%.0s' $(seq 1 2000))
+quotes=$(printf "%%27%.0s" $(seq 1 170))
+queries=(
+  "" "ID=100&ly=20" "ID=323490000&minLY=5&ly=20" "ID=150" "ID=999900"
+  "ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10"
+  "X=10&Y=10&Z=10&ly=20" "ly=1" "minDecSec=60" "maxRAHour=2&minRAHour=3"
+  "ly=1e999&X=-1e999" "v=$long" "q=$quotes" "ID=1%00&ly=%FF%27*+"
+)
+failed=0
+for query in "${queries[@]}"; do
+  if ! QUERY_STRING=$query valgrind --quiet --error-exitcode=99 \
+      --leak-check=no --track-origins=yes "$build/neighbor_search" >/dev/null; then
+    status=$?
+    if [ "$status" -eq 99 ]; then
+      echo "memory errors for QUERY_STRING='${query:0:60}'" >&2
+      failed=1
+    fi
+  fi
+done
+if [ "$failed" -ne 0 ]; then
+  echo "valgrind: errors reported" >&2
+  exit 1
+fi
+echo "valgrind: ${#queries[@]} requests, no errors reported"
