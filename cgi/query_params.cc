@@ -123,6 +123,18 @@ int DecodeQueryString(const char* query) {
   return appended;
 }
 
+void ClearQueryParams() {
+  QueryParam* param = queryParams.first;
+  while (param != nullptr) {
+    QueryParam* next = param->next;
+    std::free(param->name);
+    std::free(param->value);
+    std::free(param);
+    param = next;
+  }
+  queryParams = QueryParamList{};
+}
+
 const char* FindQueryParam(const char* name) {
   for (const QueryParam* param = queryParams.first; param != nullptr;
        param = param->next) {

@@ -42,6 +42,10 @@ int DecodeQueryString(const char* query);
 // appending nothing, when the heap is exhausted.
 bool AddQueryParam(const char* name, const char* value);
 
+// Releases every pair and empties queryParams.  The program itself never
+// does; the tests and fuzzers, which decode many queries in one process, do.
+void ClearQueryParams();
+
 // Returns the value of the first pair whose name equals "name" byte for byte,
 // or nullptr when there is none.  An empty value is an empty text, not
 // nullptr.  The text belongs to the list and lives until the process exits.

@@ -182,17 +182,7 @@ OdbcSession::~OdbcSession() {
   SQLFreeEnv(environment_);
 }
 
-void ClearQueryParams() {
-  QueryParam* param = queryParams.first;
-  while (param != nullptr) {
-    QueryParam* next = param->next;
-    std::free(param->name);
-    std::free(param->value);
-    std::free(param);
-    param = next;
-  }
-  queryParams = QueryParamList{};
-}
+void ClearQueryParams() { veloran::ClearQueryParams(); }
 
 namespace {
 std::string captureFile;

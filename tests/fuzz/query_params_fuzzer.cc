@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   using namespace veloran;
   std::string query = fuzzing::InputText(data, size);
-  fuzzing::ClearQueryParams();
+  ClearQueryParams();
   int appended = DecodeQueryString(query.c_str());
 
   int count = 0;
@@ -33,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
                            "maxDecSec", ""}) {
     FindQueryParam(name);
   }
-  fuzzing::ClearQueryParams();
+  ClearQueryParams();
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "catalogue/catalogue_names.h"
 #include "cgi/request.h"
 #include "cgi/search_window.h"
+#include "cgi/query_params.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   using namespace veloran;
   std::string query = fuzzing::InputText(data, size);
-  fuzzing::ClearQueryParams();
+  ClearQueryParams();
   searchWindow = SearchWindow{};
   int status = ServeRequest(query.c_str());
   if (catalogueNames.names != nullptr) std::abort();  // freed by the page
