@@ -1,0 +1,301 @@
+#include "db/hipparcos_tables.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "db/star_text.h"
+
+namespace veloran {
+
+namespace {
+
+// Calls "body(line, lineNumber)" for every line of "text", without its
+// "\n" (and a "\r" before it); a final "\n" ends the last line rather than
+// starting another.  Stops at the first line for which "body" returns
+// false, and returns what it returned.
+template <typename Body>
+bool ForEachLine(std::string_view text, Body body) {
+  int number = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!body(line, ++number)) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string_view Trim(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  while (true) {
+    size_t tab = line.find('\t', start);
+    if (tab == std::string_view::npos) {
+      fields.push_back(line.substr(start));
+      return fields;
+    }
+    fields.push_back(line.substr(start, tab - start));
+    start = tab + 1;
+  }
+}
+
+bool IsCommentOrBlank(std::string_view line) {
+  std::string_view trimmed = Trim(line);
+  return trimmed.empty() || trimmed.front() == '#';
+}
+
+// Reads a Hipparcos number, surrounded by spaces at most, into *hip.
+// Returns false unless it is a decimal number of 1 .. 2^24 - 1.
+bool ParseHip(std::string_view text, uint32_t* hip) {
+  text = Trim(text);
+  if (text.empty() || text.size() > 8) return false;
+  uint32_t value = 0;
+  auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (status != std::errc() || end != text.data() + text.size()) return false;
+  if (value == 0 || value > 0xFFFFFF) return false;
+  *hip = value;
+  return true;
+}
+
+bool LineError(int line, const char* fault, std::string* error) {
+  *error = "line " + std::to_string(line) + ": " + fault;
+  return false;
+}
+
+// Appends "name" to "names" unless it is there already.
+void AddOnce(std::vector<std::string>* names, std::string name) {
+  if (std::find(names->begin(), names->end(), name) == names->end()) {
+    names->push_back(std::move(name));
+  }
+}
+
+// Lines of "HIP|rest" (name.fab, star_names.fab): the number and the rest.
+bool SplitHipLine(std::string_view line, uint32_t* hip, std::string_view* rest) {
+  size_t bar = line.find('|');
+  if (bar == std::string_view::npos || !ParseHip(line.substr(0, bar), hip)) {
+    return false;
+  }
+  *rest = line.substr(bar + 1);
+  return true;
+}
+
+bool ParseTable(std::string_view text, std::vector<std::string>* lines,
+                std::string* error) {
+  lines->clear();
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    std::string html;
+    if (!HtmlFromUtf8(Trim(line), &html)) return LineError(number, "not UTF-8", error);
+    lines->push_back(std::move(html));
+    return true;
+  });
+}
+
+}  // namespace
+
+bool ParseSpectralTypes(std::string_view text, HipparcosTables* tables,
+                        std::string* error) {
+  tables->spectralTypes.clear();
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    SpectralSplit split = SplitSpectralType(Trim(line));
+    if (!HtmlFromUtf8(std::string(split.spectralClass), &split.spectralClass) ||
+        !HtmlFromUtf8(std::string(split.luminosityClass), &split.luminosityClass)) {
+      return LineError(number, "not UTF-8", error);
+    }
+    tables->spectralTypes.push_back(std::move(split));
+    return true;
+  });
+}
+
+bool ParseComponentLetters(std::string_view text, HipparcosTables* tables,
+                           std::string* error) {
+  return ParseTable(text, &tables->componentLetters, error);
+}
+
+bool ParseCrossIds(std::string_view text, HipparcosTables* tables,
+                   std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    std::vector<std::string_view> fields = SplitTabs(line);
+    uint32_t hip;
+    if (fields.size() != 5) {
+      return LineError(number, "not the five fields HIP, component, SAO, HD, HR", error);
+    }
+    if (!ParseHip(fields[0], &hip)) return LineError(number, "no HIP number", error);
+    CrossIdentification row;
+    if (!HtmlFromUtf8(Trim(fields[1]), &row.component) ||
+        !HtmlFromUtf8(Trim(fields[2]), &row.sao) ||
+        !HtmlFromUtf8(Trim(fields[3]), &row.hd) ||
+        !HtmlFromUtf8(Trim(fields[4]), &row.hr)) {
+      return LineError(number, "not UTF-8", error);
+    }
+    tables->crossIds[hip].push_back(std::move(row));
+    return true;
+  });
+}
+
+bool ParseParallaxErrors(std::string_view text, HipparcosTables* tables,
+                         std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    std::vector<std::string_view> fields = SplitTabs(line);
+    uint32_t hip;
+    if (fields.size() != 2 || !ParseHip(fields[0], &hip)) {
+      return LineError(number, "not HIP and parallax error", error);
+    }
+    std::string_view value = Trim(fields[1]);
+    double mas;
+    auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), mas);
+    if (value.empty() || status != std::errc() || end != value.data() + value.size() ||
+        !(mas >= 0.0)) {
+      return LineError(number, "the parallax error is not a number of 0 or more", error);
+    }
+    size_t point = value.find('.');
+    bool fromGaia = point != std::string_view::npos && value.size() - point - 1 == 4;
+    tables->parallaxErrors[hip] = {mas, fromGaia};
+    return true;
+  });
+}
+
+bool ParseDesignations(std::string_view text, HipparcosTables* tables,
+                       std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    uint32_t hip;
+    std::string_view rest;
+    if (!SplitHipLine(line, &hip, &rest)) {
+      return LineError(number, "not HIP|designation", error);
+    }
+    std::string html;
+    rest = Trim(rest);
+    if (rest.empty()) return LineError(number, "an empty designation", error);
+    if (!DesignationFromUtf8(rest, &html)) return LineError(number, "not UTF-8", error);
+    AddOnce(&tables->designations[hip], std::move(html));
+    return true;
+  });
+}
+
+bool ParseVariableNames(std::string_view text, HipparcosTables* tables,
+                        std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    std::vector<std::string_view> fields = SplitTabs(line);
+    uint32_t hip;
+    if (fields.size() < 2 || !ParseHip(fields[0], &hip)) {
+      return LineError(number, "not HIP and a variable-star name", error);
+    }
+    std::string_view name = Trim(fields[1]);
+    if (name.empty()) return true;
+    std::string html;
+    if (!HtmlFromUtf8(name, &html)) return LineError(number, "not UTF-8", error);
+    AddOnce(&tables->variableNames[hip], std::move(html));
+    return true;
+  });
+}
+
+bool ParseDoubleStarNames(std::string_view text, HipparcosTables* tables,
+                          std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    std::vector<std::string_view> fields = SplitTabs(line);
+    uint32_t hip;
+    if (fields.size() < 2 || !ParseHip(fields[0], &hip)) {
+      return LineError(number, "not HIP and a WDS number", error);
+    }
+    std::string_view wds = Trim(fields[1]);
+    if (wds.empty()) return true;
+    std::string html;
+    if (!HtmlFromUtf8(wds, &html)) return LineError(number, "not UTF-8", error);
+    AddOnce(&tables->doubleStarNames[hip], "J" + html);
+    return true;
+  });
+}
+
+bool ParseProperNames(std::string_view text, HipparcosTables* tables,
+                      std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    uint32_t hip;
+    std::string_view rest;
+    if (!SplitHipLine(line, &hip, &rest)) {
+      return LineError(number, "not HIP|_(\"name\")", error);
+    }
+    size_t open = rest.find("_(\"");
+    size_t close = open == std::string_view::npos ? open : rest.find("\")", open + 3);
+    if (close == std::string_view::npos) {
+      return LineError(number, "no name between _(\" and \")", error);
+    }
+    std::string_view name = Trim(rest.substr(open + 3, close - open - 3));
+    if (name.empty()) return LineError(number, "an empty name", error);
+    std::string html;
+    if (!HtmlFromUtf8(name, &html)) return LineError(number, "not UTF-8", error);
+    AddOnce(&tables->properNames[hip], std::move(html));
+    return true;
+  });
+}
+
+bool ReadWholeFile(const std::string& path, std::string* content,
+                   std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    *error = path + ": read error";
+    return false;
+  }
+  *content = std::move(text).str();
+  return true;
+}
+
+bool ReadHipparcosTables(const std::string& dataDir, HipparcosTables* tables,
+                         std::string* error) {
+  using Parser = bool (*)(std::string_view, HipparcosTables*, std::string*);
+  static constexpr struct {
+    const char* file;
+    Parser parse;
+  } kFiles[] = {
+      {kSpectralTypesFile, ParseSpectralTypes},
+      {kComponentsFile, ParseComponentLetters},
+      {kCrossIdFile, ParseCrossIds},
+      {kParallaxErrorFile, ParseParallaxErrors},
+      {kDesignationFile, ParseDesignations},
+      {kVariableStarFile, ParseVariableNames},
+      {kDoubleStarFile, ParseDoubleStarNames},
+      {kProperNameFile, ParseProperNames},
+  };
+  for (const auto& entry : kFiles) {
+    std::string path = dataDir + "/" + entry.file;
+    std::string content;
+    if (!ReadWholeFile(path, &content, error)) return false;
+    std::string fault;
+    if (!entry.parse(content, tables, &fault)) {
+      *error = path + ": " + fault;
+      return false;
+    }
+  }
+  if (tables->componentLetters.empty() || !tables->componentLetters[0].empty()) {
+    *error = dataDir + "/" + kComponentsFile +
+             ": the first line, for records without a component, is not empty";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace veloran

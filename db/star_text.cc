@@ -1,0 +1,174 @@
+#include "db/star_text.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <numbers>
+
+namespace veloran {
+
+namespace {
+
+// Reads one UTF-8 character of "text" at *pos into *codePoint and advances
+// *pos past it.  Returns false on a malformed, overlong or surrogate
+// sequence and on a code point above U+10FFFF.
+bool NextCodePoint(std::string_view text, size_t* pos, uint32_t* codePoint) {
+  unsigned char lead = static_cast<unsigned char>(text[*pos]);
+  int length;
+  uint32_t value;
+  uint32_t smallest;
+  if (lead < 0x80) {
+    *codePoint = lead;
+    *pos += 1;
+    return true;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    value = lead & 0x1F;
+    smallest = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    value = lead & 0x0F;
+    smallest = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    value = lead & 0x07;
+    smallest = 0x10000;
+  } else {
+    return false;
+  }
+  if (text.size() - *pos < static_cast<size_t>(length)) return false;
+  for (int i = 1; i < length; ++i) {
+    unsigned char next = static_cast<unsigned char>(text[*pos + i]);
+    if ((next & 0xC0) != 0x80) return false;
+    value = (value << 6) | (next & 0x3F);
+  }
+  if (value < smallest || value > 0x10FFFF ||
+      (value >= 0xD800 && value <= 0xDFFF)) {
+    return false;
+  }
+  *codePoint = value;
+  *pos += length;
+  return true;
+}
+
+// The characters that windows-1252 puts at 0x80 .. 0x9F, 0 where it has
+// none.
+constexpr uint16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The windows-1252 byte of "codePoint", or -1 when the code page lacks it.
+int Windows1252Byte(uint32_t codePoint) {
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+    return static_cast<int>(codePoint);
+  }
+  for (int i = 0; i < 32; ++i) {
+    if (kWindows1252High[i] == codePoint) return 0x80 + i;
+  }
+  return -1;
+}
+
+// Entity names of the Greek capitals from U+0391 and of the small letters
+// from U+03B1; U+03A2 is unassigned.
+constexpr const char* kGreekCapitals[25] = {
+    "Alpha", "Beta", "Gamma",   "Delta", "Epsilon", "Zeta",    "Eta",
+    "Theta", "Iota", "Kappa",   "Lambda", "Mu",     "Nu",      "Xi",
+    "Omicron", "Pi", "Rho",     nullptr, "Sigma",   "Tau",     "Upsilon",
+    "Phi",   "Chi",  "Psi",     "Omega"};
+constexpr const char* kGreekSmall[25] = {
+    "alpha", "beta", "gamma",   "delta", "epsilon", "zeta",    "eta",
+    "theta", "iota", "kappa",   "lambda", "mu",     "nu",      "xi",
+    "omicron", "pi", "rho",     "sigmaf", "sigma",  "tau",     "upsilon",
+    "phi",   "chi",  "psi",     "omega"};
+
+// The HTML entity name of a Greek letter, or nullptr.
+const char* GreekEntity(uint32_t codePoint) {
+  if (codePoint >= 0x391 && codePoint <= 0x3A9) {
+    return kGreekCapitals[codePoint - 0x391];
+  }
+  if (codePoint >= 0x3B1 && codePoint <= 0x3C9) {
+    return kGreekSmall[codePoint - 0x3B1];
+  }
+  return nullptr;
+}
+
+void AppendCharacter(uint32_t codePoint, std::string* html) {
+  switch (codePoint) {
+    case '&': *html += "&amp;"; return;
+    case '<': *html += "&lt;"; return;
+    case '>': *html += "&gt;"; return;
+    default: break;
+  }
+  int byte = Windows1252Byte(codePoint);
+  if (byte >= 0) {
+    html->push_back(static_cast<char>(byte));
+    return;
+  }
+  if (const char* name = GreekEntity(codePoint)) {
+    *html += '&';
+    *html += name;
+    *html += ';';
+    return;
+  }
+  char numeric[16];
+  std::snprintf(numeric, sizeof numeric, "&#%u;", static_cast<unsigned>(codePoint));
+  *html += numeric;
+}
+
+bool Convert(std::string_view utf8, bool underscoreIsSpace, std::string* html) {
+  html->clear();
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    uint32_t codePoint;
+    if (!NextCodePoint(utf8, &pos, &codePoint)) return false;
+    if (underscoreIsSpace && codePoint == '_') codePoint = ' ';
+    AppendCharacter(codePoint, html);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool HtmlFromUtf8(std::string_view utf8, std::string* html) {
+  return Convert(utf8, false, html);
+}
+
+bool DesignationFromUtf8(std::string_view utf8, std::string* html) {
+  return Convert(utf8, true, html);
+}
+
+SpectralSplit SplitSpectralType(std::string_view type) {
+  size_t start = type.find_first_of("IV");
+  if (start == std::string_view::npos) {
+    return {std::string(type), false, ""};
+  }
+  if (start > 0 && type[start - 1] == '(') --start;
+  return {std::string(type.substr(0, start)), true,
+          std::string(type.substr(start))};
+}
+
+RightAscension RightAscensionFromRadians(double radians) {
+  constexpr double kMillisecondsPerRadian = 12.0 * 3600000.0 / std::numbers::pi;
+  constexpr long long kDay = 24LL * 3600000;
+  long long ms = std::llround(radians * kMillisecondsPerRadian) % kDay;
+  if (ms < 0) ms += kDay;
+  return {static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60),
+          static_cast<double>(ms % 60000) / 1000.0};
+}
+
+Declination DeclinationFromRadians(double radians) {
+  constexpr double kCentiArcsecondsPerRadian = 180.0 * 360000.0 / std::numbers::pi;
+  long long cas = std::llround(std::fabs(radians) * kCentiArcsecondsPerRadian);
+  int degrees = static_cast<int>(cas / 360000);
+  int arcminutes = static_cast<int>(cas / 6000 % 60);
+  double arcseconds = static_cast<double>(cas % 6000) / 100.0;
+  if (radians >= 0.0 || cas == 0) return {degrees, arcminutes, arcseconds};
+  if (degrees > 0) return {-degrees, arcminutes, arcseconds};
+  // Zero degrees count as positive: the sign goes on the arcseconds, which
+  // then hold the arcminutes too.
+  return {0, 0, -static_cast<double>(cas) / 100.0};
+}
+
+}  // namespace veloran
