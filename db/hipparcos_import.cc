@@ -1,0 +1,431 @@
+#include "db/hipparcos_import.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+namespace veloran {
+
+// db/schema.sql, built into the importer (schema_text.cc is generated).
+extern const char kVeloranSchema[];
+
+namespace {
+
+constexpr int32_t kSunId = 100;
+
+// The catalogues of CatalogNumbers.  Each is shown under its own
+// abbreviation, as astronomers write "HD 48915".
+constexpr struct {
+  const char* abbreviation;
+  const char* description;
+} kCatalogues[] = {
+    {"HIP", "Hipparcos Catalogue (ESA 1997)"},
+    {"HD", "Henry Draper Catalogue"},
+    {"HR", "Bright Star Catalogue (Harvard Revised numbers)"},
+    {"SAO", "Smithsonian Astrophysical Observatory Star Catalog"},
+    {"GCVS", "General Catalogue of Variable Stars"},
+    {"WDS", "Washington Double Star Catalog"},
+};
+
+// The cross-identification row of a record: the row of its own component,
+// else the row for the whole HIP.  nullptr when there is none.
+const CrossIdentification* FindCrossId(const HipparcosTables& tables,
+                                       uint32_t hip, const std::string& letter) {
+  auto found = tables.crossIds.find(hip);
+  if (found == tables.crossIds.end()) return nullptr;
+  const CrossIdentification* whole = nullptr;
+  for (const CrossIdentification& row : found->second) {
+    if (!letter.empty() && row.component == letter) return &row;
+    if (row.component.empty() && whole == nullptr) whole = &row;
+  }
+  return whole;
+}
+
+const std::vector<std::string>& NamesOf(
+    const std::unordered_map<uint32_t, std::vector<std::string>>& table,
+    uint32_t hip) {
+  static const std::vector<std::string> kNone;
+  auto found = table.find(hip);
+  return found == table.end() ? kNone : found->second;
+}
+
+}  // namespace
+
+bool BuildStarRow(const StarFile& file, const StarRecord& record,
+                  const HipparcosTables& tables, StarRow* row,
+                  std::string* error) {
+  if (record.hip > kLargestImportedHip) {
+    *error = "HIP " + std::to_string(record.hip) + " is above " +
+             std::to_string(kLargestImportedHip) + ", so its ID does not fit";
+    return false;
+  }
+  if (record.component < 0 ||
+      static_cast<size_t>(record.component) >= tables.componentLetters.size()) {
+    *error = "HIP " + std::to_string(record.hip) + " has component index " +
+             std::to_string(record.component) + ", beyond the component table";
+    return false;
+  }
+  if (record.spectralIndex < 0 ||
+      static_cast<size_t>(record.spectralIndex) >= tables.spectralTypes.size()) {
+    *error = "HIP " + std::to_string(record.hip) + " has spectral index " +
+             std::to_string(record.spectralIndex) + ", beyond the spectral table";
+    return false;
+  }
+  row->id = static_cast<int32_t>(record.hip * 10000 + record.component * 100);
+
+  double ra;
+  double dec;
+  DirectionToRaDec(StarDirection(file, record), &ra, &dec);
+  row->ra = RightAscensionFromRadians(ra);
+  row->dec = DeclinationFromRadians(dec);
+
+  // 1000 / (parallax / 100 mas) * 3.26156 light-years, in one division.
+  row->distance = 326156.0 / record.parallax;
+  auto sigma = tables.parallaxErrors.find(record.hip);
+  row->hasDistanceError = sigma != tables.parallaxErrors.end();
+  row->distanceError = 0.0;
+  row->distanceSource = nullptr;
+  if (row->hasDistanceError) {
+    row->distanceError = row->distance * sigma->second.mas * 100.0 / record.parallax;
+    row->distanceSource = sigma->second.fromGaia ? "GaiaDR2" : "HIP";
+  }
+
+  const SpectralSplit& type = tables.spectralTypes[record.spectralIndex];
+  row->spectrum = type.spectralClass.empty() && !type.hasLuminosityClass ? nullptr : &type;
+
+  const std::string& letter = tables.componentLetters[record.component];
+  const std::vector<std::string>& properNames = NamesOf(tables.properNames, record.hip);
+  const std::vector<std::string>& designations = NamesOf(tables.designations, record.hip);
+  const CrossIdentification* crossId = FindCrossId(tables, record.hip, letter);
+  bool hasHd = crossId != nullptr && !crossId->hd.empty();
+
+  std::vector<StarName>& names = row->names;
+  names.clear();
+  for (size_t i = 0; i < properNames.size(); ++i) {
+    names.push_back({"", properNames[i], i == 0});
+  }
+  for (size_t i = 0; i < designations.size(); ++i) {
+    names.push_back({"", designations[i], i == 0 && properNames.empty()});
+  }
+  bool named = !names.empty();
+  names.push_back({"HIP", letter.empty() ? std::to_string(record.hip)
+                                         : std::to_string(record.hip) + " " + letter,
+                   !named && !hasHd});
+  if (crossId != nullptr) {
+    if (hasHd) names.push_back({"HD", crossId->hd, !named});
+    if (!crossId->hr.empty()) names.push_back({"HR", crossId->hr, false});
+    if (!crossId->sao.empty()) names.push_back({"SAO", crossId->sao, false});
+  }
+  for (const std::string& name : NamesOf(tables.variableNames, record.hip)) {
+    names.push_back({"GCVS", name, false});
+  }
+  for (const std::string& name : NamesOf(tables.doubleStarNames, record.hip)) {
+    names.push_back({"WDS", name, false});
+  }
+  return true;
+}
+
+namespace {
+
+// The open output database with its prepared statements; closes them all.
+struct Output {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* position = nullptr;
+  sqlite3_stmt* spectrum = nullptr;
+  sqlite3_stmt* properName = nullptr;
+  sqlite3_stmt* catalogNumber = nullptr;
+  sqlite3_stmt* catalogName = nullptr;
+
+  Output() = default;
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output() {
+    for (sqlite3_stmt* statement :
+         {position, spectrum, properName, catalogNumber, catalogName}) {
+      sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+  }
+};
+
+bool Fail(sqlite3* db, const std::string& what, std::string* error) {
+  *error = what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory");
+  return false;
+}
+
+bool Prepare(Output* out, const char* sql, sqlite3_stmt** statement,
+             std::string* error) {
+  if (sqlite3_prepare_v2(out->db, sql, -1, statement, nullptr) != SQLITE_OK) {
+    return Fail(out->db, std::string("cannot prepare ") + sql, error);
+  }
+  return true;
+}
+
+void BindText(sqlite3_stmt* statement, int column, const std::string& text) {
+  sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()),
+                    SQLITE_STATIC);
+}
+
+void BindOptionalText(sqlite3_stmt* statement, int column, const char* text) {
+  if (text == nullptr) {
+    sqlite3_bind_null(statement, column);
+  } else {
+    sqlite3_bind_text(statement, column, text, -1, SQLITE_STATIC);
+  }
+}
+
+bool Step(Output* out, sqlite3_stmt* statement, std::string* error) {
+  int status = sqlite3_step(statement);
+  sqlite3_reset(statement);
+  if (status != SQLITE_DONE) return Fail(out->db, "cannot insert a row", error);
+  return true;
+}
+
+bool OpenOutput(const ImportOptions& options, const std::string& path,
+                Output* out, std::string* error) {
+  if (sqlite3_open_v2(path.c_str(), &out->db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    return Fail(out->db, "cannot create " + path, error);
+  }
+  sqlite3_enable_load_extension(out->db, 1);
+  char* message = nullptr;
+  if (sqlite3_load_extension(out->db, options.extensionPath.c_str(), nullptr,
+                             &message) != SQLITE_OK) {
+    *error = "cannot load the dialect extension " + options.extensionPath + ": " +
+             (message != nullptr ? message : "?");
+    sqlite3_free(message);
+    return false;
+  }
+  // The file is new and renamed into place only when complete, so a crash
+  // needs no journal to recover from.
+  if (sqlite3_exec(out->db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;",
+                   nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_exec(out->db, kVeloranSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return Fail(out->db, "cannot create the tables", error);
+  }
+  return Prepare(out,
+                 "INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, "
+                 "Dec_arcmin, Dec_arcsec, Distance, DistanceError, DistanceSource, "
+                 "LastUpdated, Epoch) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 2000.0)",
+                 &out->position, error) &&
+         Prepare(out,
+                 "INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass, "
+                 "SpectrumSource, LastUpdated) VALUES (?, ?, ?, ?, ?)",
+                 &out->spectrum, error) &&
+         Prepare(out,
+                 "INSERT INTO ProperNames (OwnerID, Name, IsSystemName) "
+                 "VALUES (?, ?, ?)",
+                 &out->properName, error) &&
+         Prepare(out,
+                 "INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, "
+                 "IsSystemName) VALUES (?, ?, ?, ?)",
+                 &out->catalogNumber, error) &&
+         Prepare(out,
+                 "INSERT INTO CatalogNames (Abbreviation, LongName, Description, "
+                 "HasNoCatNumbers) VALUES (?, ?, ?, 0)",
+                 &out->catalogName, error);
+}
+
+bool WriteSpectrum(Output* out, int32_t ownerId, const SpectralSplit& type,
+                   const char* source, const std::string& date,
+                   std::string* error) {
+  sqlite3_stmt* s = out->spectrum;
+  sqlite3_bind_int(s, 1, ownerId);
+  BindText(s, 2, type.spectralClass);
+  if (type.hasLuminosityClass) {
+    BindText(s, 3, type.luminosityClass);
+  } else {
+    sqlite3_bind_null(s, 3);
+  }
+  BindOptionalText(s, 4, source);
+  BindText(s, 5, date);
+  return Step(out, s, error);
+}
+
+// Binds the name row "name" with "ownerId" to its insert statement, and
+// returns that statement.
+sqlite3_stmt* BindName(Output* out, int32_t ownerId, const StarName& name) {
+  sqlite3_stmt* s = name.catalogue.empty() ? out->properName : out->catalogNumber;
+  int column = 1;
+  sqlite3_bind_int(s, column++, ownerId);
+  if (!name.catalogue.empty()) BindText(s, column++, name.catalogue);
+  BindText(s, column++, name.text);
+  sqlite3_bind_int(s, column, name.isSystemName ? 1 : 0);
+  return s;
+}
+
+// Writes every row of "star" but its position.  Name rows take the OwnerIDs
+// ID + 2 onwards; rows beyond the star's block of 100 are left out.
+bool WriteSpectrumAndNames(Output* out, const StarRow& star, const std::string& date,
+                           ImportCounts* counts, std::string* error) {
+  if (star.spectrum != nullptr) {
+    if (!WriteSpectrum(out, star.id + 1, *star.spectrum, "HIP", date, error)) return false;
+    ++counts->spectra;
+  }
+  int32_t ownerId = star.id + 2;
+  for (const StarName& name : star.names) {
+    if (ownerId > star.id + 99) break;
+    if (!Step(out, BindName(out, ownerId++, name), error)) return false;
+    ++(name.catalogue.empty() ? counts->properNames : counts->catalogNumbers);
+  }
+  return true;
+}
+
+bool WritePosition(Output* out, const StarRow& star, bool hasAngles,
+                   const std::string& date, std::string* error) {
+  sqlite3_stmt* s = out->position;
+  sqlite3_bind_int(s, 1, star.id);
+  if (hasAngles) {
+    sqlite3_bind_int(s, 2, star.ra.hours);
+    sqlite3_bind_int(s, 3, star.ra.minutes);
+    sqlite3_bind_double(s, 4, star.ra.seconds);
+    sqlite3_bind_int(s, 5, star.dec.degrees);
+    sqlite3_bind_int(s, 6, star.dec.arcminutes);
+    sqlite3_bind_double(s, 7, star.dec.arcseconds);
+  } else {
+    for (int column = 2; column <= 7; ++column) sqlite3_bind_null(s, column);
+  }
+  sqlite3_bind_double(s, 8, star.distance);
+  if (star.hasDistanceError) {
+    sqlite3_bind_double(s, 9, star.distanceError);
+  } else {
+    sqlite3_bind_null(s, 9);
+  }
+  BindOptionalText(s, 10, star.distanceSource);
+  BindText(s, 11, date);
+  return Step(out, s, error);
+}
+
+// Fills the open database "out" in one transaction: the catalogues, the
+// Sun, then "stars" in their order.
+bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
+               Output* out, ImportCounts* counts, std::string* error) {
+  if (sqlite3_exec(out->db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return Fail(out->db, "cannot begin the transaction", error);
+  }
+  for (const auto& catalogue : kCatalogues) {
+    sqlite3_stmt* s = out->catalogName;
+    sqlite3_bind_text(s, 1, catalogue.abbreviation, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s, 2, catalogue.abbreviation, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s, 3, catalogue.description, -1, SQLITE_STATIC);
+    if (!Step(out, s, error)) return false;
+  }
+
+  // The Sun: distance 0, without right ascension and declination.
+  static const SpectralSplit kSunType = {"G2", true, "V"};
+  StarRow sun{};
+  sun.id = kSunId;
+  sun.hasDistanceError = true;
+  sun.names = {{"", "Sol", true}};
+  if (!WritePosition(out, sun, false, options.date, error) ||
+      !WriteSpectrum(out, kSunId + 1, kSunType, nullptr, options.date, error) ||
+      !Step(out, BindName(out, kSunId + 2, sun.names[0]), error)) {
+    return false;
+  }
+
+  size_t tenth = std::max<size_t>(stars.size() / 10, 1);
+  for (size_t i = 0; i < stars.size(); ++i) {
+    if (!WritePosition(out, stars[i], true, options.date, error) ||
+        !WriteSpectrumAndNames(out, stars[i], options.date, counts, error)) {
+      return false;
+    }
+    size_t done = (i + 1) / tenth;
+    if (options.progress != nullptr && (i + 1) % tenth == 0 && done <= 10) {
+      std::fprintf(options.progress, done < 10 ? " %zu0%%" : " %zu0%%\n", done);
+      std::fflush(options.progress);
+    }
+  }
+  if (sqlite3_exec(out->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return Fail(out->db, "cannot commit", error);
+  }
+  return true;
+}
+
+// Writes the database into a temporary file beside options.outputPath and
+// moves it into place once complete.
+bool WriteDatabase(const ImportOptions& options, const std::vector<StarRow>& stars,
+                   ImportCounts* counts, std::string* error) {
+  std::string temporary = options.outputPath + ".tmp";
+  std::error_code ignored;
+  std::filesystem::remove(temporary, ignored);
+  bool written;
+  {
+    Output out;
+    written = OpenOutput(options, temporary, &out, error) &&
+              WriteRows(options, stars, &out, counts, error);
+  }
+  if (written) {
+    std::error_code renameError;
+    std::filesystem::rename(temporary, options.outputPath, renameError);
+    if (!renameError) return true;
+    *error = "cannot move " + temporary + " to " + options.outputPath + ": " +
+             renameError.message();
+  }
+  std::filesystem::remove(temporary, ignored);
+  return false;
+}
+
+}  // namespace
+
+bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
+                     std::string* error) {
+  *counts = {};
+  HipparcosTables tables;
+  if (options.progress != nullptr) {
+    std::fprintf(options.progress, "reading the tables of %s\n", options.dataDir.c_str());
+  }
+  if (!ReadHipparcosTables(options.dataDir, &tables, error)) return false;
+
+  std::vector<StarRow> stars;
+  for (const char* name : kStarFiles) {
+    std::string path = options.dataDir + "/" + name;
+    std::string bytes;
+    StarFile file;
+    std::string fault;
+    if (!ReadWholeFile(path, &bytes, error)) return false;
+    if (!ParseStarFile(bytes, &file, &fault)) {
+      *error = path + ": " + fault;
+      return false;
+    }
+    uint64_t before = stars.size();
+    for (const StarRecord& record : file.records) {
+      if (record.hip == 0 || record.parallax <= 0) continue;
+      StarRow row;
+      if (!BuildStarRow(file, record, tables, &row, &fault)) {
+        *error = path + ": " + fault;
+        return false;
+      }
+      stars.push_back(std::move(row));
+    }
+    counts->records += file.records.size();
+    if (options.progress != nullptr) {
+      std::fprintf(options.progress, "%s: %zu records, %llu Hipparcos stars with a parallax\n",
+                   name, file.records.size(),
+                   static_cast<unsigned long long>(stars.size() - before));
+    }
+  }
+  std::sort(stars.begin(), stars.end(), [](const StarRow& a, const StarRow& b) {
+    return a.distance != b.distance ? a.distance < b.distance : a.id < b.id;
+  });
+  std::vector<int32_t> ids;
+  ids.reserve(stars.size());
+  for (const StarRow& star : stars) ids.push_back(star.id);
+  std::sort(ids.begin(), ids.end());
+  auto repeated = std::adjacent_find(ids.begin(), ids.end());
+  if (repeated != ids.end()) {
+    *error = "two records of HIP " + std::to_string(*repeated / 10000) +
+             " with the same component would share the ID " + std::to_string(*repeated);
+    return false;
+  }
+  counts->stars = stars.size();
+
+  if (options.progress != nullptr) {
+    std::fprintf(options.progress, "writing %zu stars and the Sun to %s\n", stars.size(),
+                 options.outputPath.c_str());
+  }
+  return WriteDatabase(options, stars, counts, error);
+}
+
+}  // namespace veloran
