@@ -179,12 +179,15 @@ while IFS='|' read -r name message; do
     not-a-database)
       echo "ID|Name" > "$work/stars.txt"
       args=(--database "$work/stars.txt") ;;
+    etc-not-a-directory)
+      rm -r "$root/etc"
+      touch "$root/etc" ;;
   esac
   listing "$root" > "$work/$name.before"
   if run_install "$root" "${args[@]}"; then fail "$name: not refused"; fi
   check "$name: refused with '$message'" grep -q -- "$message" "$work/err"
   check "$name: the refusal changed nothing" same_listing "$work/$name.before" "$root"
-  [ "$name" != not-a-database ] || continue
+  case "$name" in not-a-database|etc-not-a-directory) continue ;; esac
   if run_install "$root" --force; then pass "$name: --force installs"; else fail "$name: --force: $(cat "$work/err")"; fi
   page "$root/usr/lib/cgi-bin/neighbor_search" "$root/etc" > "$work/$name.html" || true
   check "$name: --force gives the reference page" same_bytes "$work/reference.html" "$work/$name.html"
@@ -195,7 +198,17 @@ done <<TABLE
 other-program|neighbor_search exists and is a different program; remove it, or use --force
 other-dsn|data source Veloran in .* already points at '/srv/stars.db'.* or use --force
 not-a-database|stars.txt is not a SQLite database
+etc-not-a-directory|failed; undoing what was installed
 TABLE
+
+echo "== an empty root"
+root=$work/empty
+mkdir -m 0755 "$root"
+if run_install "$root"; then pass "install into an empty root"; else fail "install into an empty root: $(cat "$work/err")"; fi
+page "$root/usr/lib/cgi-bin/neighbor_search" "$root/etc" > "$work/empty.html" || true
+check "it gives the reference page" same_bytes "$work/reference.html" "$work/empty.html"
+"$uninstall" --root "$root" > "$work/out" 2> "$work/err" || fail "uninstall: $(cat "$work/err")"
+check "uninstall leaves the root empty" test -z "$(ls -A "$root")"
 
 echo "== another database"
 root=$(make_root other-database)
