@@ -180,7 +180,7 @@ while IFS='|' read -r name message; do
       echo "ID|Name" > "$work/stars.txt"
       args=(--database "$work/stars.txt") ;;
     etc-not-a-directory)
-      rm -r "$root/etc"
+      rm -r "${root:?}/etc"
       touch "$root/etc" ;;
   esac
   listing "$root" > "$work/$name.before"
@@ -296,7 +296,7 @@ else
   touch "$work/lighttpd-error.log"
   chown www-data "$work/lighttpd-error.log"
   served=0
-  for attempt in 1 2 3 4 5; do
+  for _ in 1 2 3 4 5; do
     port=$((20000 + RANDOM % 20000))
     sed -e "s|^server.port .*|server.port = $port|" \
         -e "s|^server.pid-file .*|server.pid-file = \"$work/lighttpd.pid\"|" \
