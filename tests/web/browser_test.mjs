@@ -231,6 +231,8 @@ async function withoutScripts(context) {
   const page = context.pages()[0] || (await context.newPage());
   await page.goto(baseUrl);
   check(await page.locator("#star-minRAHour").isDisabled(), "no scripts: sky window disabled");
+  check(await page.locator("p.noscript").isVisible(), "no scripts: the page says what empty fields mean");
+  await shot(page, "form-noscript.png");
   await page.fill("#star-ID", "100");
   await page.fill("#star-ly", "20");
   await submit(page, "#star-form");
