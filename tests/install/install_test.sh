@@ -176,6 +176,8 @@ while IFS='|' read -r name message; do
       chmod 0700 "$root/usr/lib/cgi-bin/neighbor_search" ;;
     other-dsn)
       printf '[Veloran]\nDriver=%s\nDatabase=/srv/stars.db\n' "$driver" >> "$root/etc/odbc.ini" ;;
+    other-driver)
+      printf '[VeloranSQLite]\nDriver=/opt/other/libother.so\nUsageCount=1\n' >> "$root/etc/odbcinst.ini" ;;
     not-a-database)
       echo "ID|Name" > "$work/stars.txt"
       args=(--database "$work/stars.txt") ;;
@@ -197,9 +199,29 @@ while IFS='|' read -r name message; do
 done <<TABLE
 other-program|neighbor_search exists and is a different program; remove it, or use --force
 other-dsn|data source Veloran in .* already points at '/srv/stars.db'.* or use --force
+other-driver|driver VeloranSQLite in .* already names '/opt/other/libother.so'.* or use --force
 not-a-database|stars.txt is not a SQLite database
 etc-not-a-directory|failed; undoing what was installed
 TABLE
+
+echo "== a replaced driver, its odbcinst.ini changed since"
+root=$(make_root changed-driver)
+printf '[VeloranSQLite]\nDriver=/opt/other/libother.so\nUsageCount=1\n' >> "$root/etc/odbcinst.ini"
+if run_install "$root" --force; then pass "install --force over another driver"; else fail "install --force: $(cat "$work/err")"; fi
+printf '[Added]\nDriver=/opt/added.so\n' > "$work/added-driver.ini"
+ODBCSYSINI=$root/etc odbcinst -i -d -f "$work/added-driver.ini" >/dev/null
+"$uninstall" --root "$root" > "$work/out" 2> "$work/err" || fail "uninstall: $(cat "$work/err")"
+check "the earlier driver is back" test "$(dsn_value "$root" -d VeloranSQLite Driver)" = /opt/other/libother.so
+check "with its usage count" test "$(dsn_value "$root" -d VeloranSQLite UsageCount)" = 1
+check "the driver added later stays" test "$(dsn_value "$root" -d Added Driver)" = /opt/added.so
+
+echo "== a root with drivers but no data sources"
+root=$(make_root no-odbc-ini)
+rm "$root/etc/odbc.ini"
+listing "$root" > "$work/no-odbc-ini.before"
+if run_install "$root"; then pass "install"; else fail "install: $(cat "$work/err")"; fi
+"$uninstall" --root "$root" > "$work/out" 2> "$work/err" || fail "uninstall: $(cat "$work/err")"
+check "uninstall leaves no odbc.ini behind" same_listing "$work/no-odbc-ini.before" "$root"
 
 echo "== an empty root"
 root=$work/empty
