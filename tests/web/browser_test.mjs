@@ -2,9 +2,11 @@
 // Chromium against the site that scripts/serve runs (started by
 // run-browser-test, which passes the address in the environment).
 //
-// Environment: BASE_URL (http://127.0.0.1:PORT/), SCREENSHOT_DIR, and
-// PROGRAM and ODBC_DIR, with which a reply is also made by running the
-// program directly, to compare with the served page byte for byte.
+// Environment: BASE_URL (http://127.0.0.1:PORT/), SCREENSHOT_DIR,
+// PROFILE_DIR (where the browser profiles are made; run-browser-test
+// removes it), and PROGRAM and ODBC_DIR, with which a reply is also made by
+// running the program directly, to compare with the served page byte for
+// byte.
 import { chromium } from "playwright-core";
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
@@ -15,6 +17,7 @@ const baseUrl = process.env.BASE_URL;
 const screenshotDir = process.env.SCREENSHOT_DIR;
 const program = process.env.PROGRAM;
 const odbcDir = process.env.ODBC_DIR;
+const profileDir = process.env.PROFILE_DIR || os.tmpdir();
 if (!baseUrl || !screenshotDir || !program || !odbcDir) {
   console.error("browser_test: BASE_URL, SCREENSHOT_DIR, PROGRAM and ODBC_DIR must be set");
   process.exit(2);
@@ -110,7 +113,7 @@ async function shot(page, name) {
 
 const userDataDirs = [];
 async function launch(javaScriptEnabled) {
-  const userDataDir = fs.mkdtempSync(path.join(os.tmpdir(), "veloran-chromium-"));
+  const userDataDir = fs.mkdtempSync(path.join(profileDir, "chromium-"));
   userDataDirs.push(userDataDir);
   const context = await chromium.launchPersistentContext(userDataDir, {
     executablePath: "/usr/bin/chromium",
@@ -205,9 +208,14 @@ async function withScripts(context) {
   checkEqual(new URL(page.url()).search, "?X=0&Y=10&Z=0&ly=20", "Y alone: X and Z sent as 0");
   checkEqual((await readResults(page)).heading, "Stars within 20 light-years of (0, 10, 0):", "Y alone: heading");
 
-  // The stand-in shows an ID only when it is all digits and echoes nothing else.
+  // The stand-in shows an ID only when it is a star ID (a positive multiple
+  // of 100 without leading zeros) and echoes nothing else.
   const entryCases = [
     { query: "ID=100", status: 200, heading: "Star 100" },
+    { query: "ID=1204161300", status: 200, heading: "Star 1204161300" },
+    { query: "ID=0", status: 400, heading: "No star ID" },
+    { query: "ID=0100", status: 400, heading: "No star ID" },
+    { query: "ID=150", status: 400, heading: "No star ID" },
     { query: "foo=1&ID=200&ID=300", status: 200, heading: "Star 200" },
     { query: "", status: 400, heading: "No star ID" },
     { query: "ID=", status: 400, heading: "No star ID" },
