@@ -6,6 +6,19 @@
 
 namespace veloran {
 
+double DecimalHours(const PositionRecord& record) {
+  return (static_cast<double>(record.RA_sec) * kOne3600th +
+          record.RA_min * kOneSixtieth) +
+         record.RA_hr;
+}
+
+double DecimalDegrees(const PositionRecord& record) {
+  int sign = record.Dec_deg >= 0 ? 1 : -1;
+  return ((sign * static_cast<double>(record.Dec_arcsec)) * kOne3600th +
+          (sign * record.Dec_arcmin) * kOneSixtieth) +
+         record.Dec_deg;
+}
+
 bool PositionToCartesian(const PositionRecord& record, bool galactic,
                          CartesianPoint* point) {
   if (!record.HasDistance) return false;
@@ -16,16 +29,8 @@ bool PositionToCartesian(const PositionRecord& record, bool galactic,
   }
   if (!record.HasRA || !record.HasDec) return false;
 
-  double alpha = ((static_cast<double>(record.RA_sec) * kOne3600th +
-                   record.RA_min * kOneSixtieth) +
-                  record.RA_hr) *
-                 kHoursToRadians;
-  // Zero degrees count as positive, so a declination between 0 and -1
-  // degrees can only be written with negative arcminutes or arcseconds.
-  int sign = record.Dec_deg >= 0 ? 1 : -1;
-  double delta = ((sign * static_cast<double>(record.Dec_arcsec)) * kOne3600th +
-                  (sign * record.Dec_arcmin) * kOneSixtieth) +
-                 record.Dec_deg;
+  double alpha = DecimalHours(record) * kHoursToRadians;
+  double delta = DecimalDegrees(record);
   double theta = (90.0 - delta) * kDegreesToRadians;
 
   double sinTheta = std::sin(theta);

@@ -30,6 +30,13 @@ inline constexpr double kOne3600th = std::bit_cast<double>(0x3F323456789ABCDFull
 inline constexpr double kHoursToRadians = std::bit_cast<double>(0x3FD0C152382D7360ull);
 inline constexpr double kDegreesToRadians = std::bit_cast<double>(0x3F91DF46A2529D34ull);
 
+// The right ascension of "record" in decimal hours and its declination in
+// decimal degrees, summed in this order.  Zero degrees count as positive,
+// so a declination between 0 and -1 degrees can only be written with
+// negative arcminutes or arcseconds.
+double DecimalHours(const PositionRecord& record);
+double DecimalDegrees(const PositionRecord& record);
+
 // Converts "record" into *point, in the galactic frame when "galactic" is
 // set and the equatorial frame otherwise.  A record at distance zero (or a
 // distance that is not a number) is the origin whatever its RA and Dec.

@@ -97,19 +97,9 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
     double d = std::sqrt((dz * dz + dy * dy) + dx * dx);
     if (std::isnan(d) || d > maxDistance || d < minDistance) continue;
 
-    double ra = 0.0;
-    if (row.HasRA) {
-      ra = (static_cast<double>(row.RA_sec) * kOne3600th +
-            row.RA_min * kOneSixtieth) +
-           row.RA_hr;
-    }
-    double dec = 0.0;
-    if (row.HasDec) {
-      int sign = row.Dec_deg >= 0 ? 1 : -1;
-      dec = ((sign * static_cast<double>(row.Dec_arcsec)) * kOne3600th +
-             (sign * row.Dec_arcmin) * kOneSixtieth) +
-            row.Dec_deg;
-    }
+    // A row at distance 0 may lack RA and Dec; they then read as 0.
+    double ra = row.HasRA ? DecimalHours(row) : 0.0;
+    double dec = row.HasDec ? DecimalDegrees(row) : 0.0;
     if (ra < minRA || ra > maxRA) continue;
     if (dec < minDec || dec > maxDec) continue;
 
