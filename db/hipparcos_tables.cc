@@ -104,6 +104,28 @@ bool ParseTable(std::string_view text, std::vector<std::string>* lines,
   });
 }
 
+// Reads the lines "HIP<TAB>name" of a table of further designations into
+// *names, each name after "prefix"; a line with an empty name is passed
+// over.  "what" names the fields in a fault.
+bool ParseHipNameTable(std::string_view text, const char* what, const char* prefix,
+                       std::unordered_map<uint32_t, std::vector<std::string>>* names,
+                       std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    std::vector<std::string_view> fields = SplitTabs(line);
+    uint32_t hip;
+    if (fields.size() < 2 || !ParseHip(fields[0], &hip)) {
+      return LineError(number, what, error);
+    }
+    std::string_view name = Trim(fields[1]);
+    if (name.empty()) return true;
+    std::string html;
+    if (!HtmlFromUtf8(name, &html)) return LineError(number, "not UTF-8", error);
+    AddOnce(&(*names)[hip], prefix + html);
+    return true;
+  });
+}
+
 }  // namespace
 
 bool ParseSpectralTypes(std::string_view text, HipparcosTables* tables,
@@ -190,38 +212,14 @@ bool ParseDesignations(std::string_view text, HipparcosTables* tables,
 
 bool ParseVariableNames(std::string_view text, HipparcosTables* tables,
                         std::string* error) {
-  return ForEachLine(text, [&](std::string_view line, int number) {
-    if (IsCommentOrBlank(line)) return true;
-    std::vector<std::string_view> fields = SplitTabs(line);
-    uint32_t hip;
-    if (fields.size() < 2 || !ParseHip(fields[0], &hip)) {
-      return LineError(number, "not HIP and a variable-star name", error);
-    }
-    std::string_view name = Trim(fields[1]);
-    if (name.empty()) return true;
-    std::string html;
-    if (!HtmlFromUtf8(name, &html)) return LineError(number, "not UTF-8", error);
-    AddOnce(&tables->variableNames[hip], std::move(html));
-    return true;
-  });
+  return ParseHipNameTable(text, "not HIP and a variable-star name", "",
+                           &tables->variableNames, error);
 }
 
 bool ParseDoubleStarNames(std::string_view text, HipparcosTables* tables,
                           std::string* error) {
-  return ForEachLine(text, [&](std::string_view line, int number) {
-    if (IsCommentOrBlank(line)) return true;
-    std::vector<std::string_view> fields = SplitTabs(line);
-    uint32_t hip;
-    if (fields.size() < 2 || !ParseHip(fields[0], &hip)) {
-      return LineError(number, "not HIP and a WDS number", error);
-    }
-    std::string_view wds = Trim(fields[1]);
-    if (wds.empty()) return true;
-    std::string html;
-    if (!HtmlFromUtf8(wds, &html)) return LineError(number, "not UTF-8", error);
-    AddOnce(&tables->doubleStarNames[hip], "J" + html);
-    return true;
-  });
+  return ParseHipNameTable(text, "not HIP and a WDS number", "J",
+                           &tables->doubleStarNames, error);
 }
 
 bool ParseProperNames(std::string_view text, HipparcosTables* tables,
