@@ -25,10 +25,14 @@ struct CartesianPoint {
 // reciprocals of 60 and 3600, never divided.  The two radian factors are
 // those of pi taken as 3.14159265358979, five units in the last place below
 // the nearest doubles.
-inline constexpr double kOneSixtieth = std::bit_cast<double>(0x3F91111111111111ull);
-inline constexpr double kOne3600th = std::bit_cast<double>(0x3F323456789ABCDFull);
-inline constexpr double kHoursToRadians = std::bit_cast<double>(0x3FD0C152382D7360ull);
-inline constexpr double kDegreesToRadians = std::bit_cast<double>(0x3F91DF46A2529D34ull);
+inline constexpr double kOneSixtieth =
+    std::bit_cast<double>(0x3F91111111111111ull);
+inline constexpr double kOne3600th =
+    std::bit_cast<double>(0x3F323456789ABCDFull);
+inline constexpr double kHoursToRadians =
+    std::bit_cast<double>(0x3FD0C152382D7360ull);
+inline constexpr double kDegreesToRadians =
+    std::bit_cast<double>(0x3F91DF46A2529D34ull);
 
 // The right ascension of "record" in decimal hours and its declination in
 // decimal degrees, summed in this order.  Zero degrees count as positive,

@@ -53,9 +53,12 @@ TEST(PositionConversionTest, WorkedExamples) {
   for (const auto& c : cases) {
     CartesianPoint point{99, 99, 99};
     ASSERT_TRUE(PositionToCartesian(c.record, c.galactic, &point));
-    EXPECT_NEAR(point.x, c.x, 0.0006) << c.record.RA_hr << " " << c.record.Dec_deg;
-    EXPECT_NEAR(point.y, c.y, 0.0006) << c.record.RA_hr << " " << c.record.Dec_deg;
-    EXPECT_NEAR(point.z, c.z, 0.0006) << c.record.RA_hr << " " << c.record.Dec_deg;
+    EXPECT_NEAR(point.x, c.x, 0.0006)
+        << c.record.RA_hr << " " << c.record.Dec_deg;
+    EXPECT_NEAR(point.y, c.y, 0.0006)
+        << c.record.RA_hr << " " << c.record.Dec_deg;
+    EXPECT_NEAR(point.z, c.z, 0.0006)
+        << c.record.RA_hr << " " << c.record.Dec_deg;
   }
 }
 
@@ -66,9 +69,12 @@ TEST(PositionConversionTest, ExactBits) {
   CartesianPoint point;
   ASSERT_TRUE(PositionToCartesian(record, true, &point));
   double alpha = ((static_cast<double>(47.591f) * 0.0002777777777777778 +
-                   29 * 0.016666666666666666) + 14) * 0.26179938779914913;
+                   29 * 0.016666666666666666) +
+                  14) *
+                 0.26179938779914913;
   double delta = ((-1 * static_cast<double>(52.55f)) * 0.0002777777777777778 +
-                  (-40) * 0.016666666666666666) + -62;
+                  (-40) * 0.016666666666666666) +
+                 -62;
   double theta = (90 - delta) * 0.017453292519943278;
   double x0 = (std::cos(alpha) * std::sin(theta)) * 4.244;
   double y0 = (std::sin(alpha) * std::sin(theta)) * 4.244;

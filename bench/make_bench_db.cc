@@ -84,13 +84,15 @@ void BindText(sqlite3_stmt* s, int i, const std::string& text) {
                     SQLITE_TRANSIENT);
 }
 
-double Round(double value, double unit) { return std::round(value / unit) * unit; }
+double Round(double value, double unit) {
+  return std::round(value / unit) * unit;
+}
 
-const char* const kGreek[] = {"&alpha;", "&beta;", "&gamma;", "&delta;",
-                              "&epsilon;", "&zeta;", "&eta;", "&theta;"};
+const char* const kGreek[] = {"&alpha;",   "&beta;", "&gamma;", "&delta;",
+                              "&epsilon;", "&zeta;", "&eta;",   "&theta;"};
 const char* const kConstellations[] = {"Cen", "CMa", "Eri", "Ori", "Cyg",
                                        "UMa", "Lyr", "Tau", "Sco", "Aql"};
-const char* const kClasses[] = {"O9", "B3", "B8", "A0", "A5", "F2", "F8",
+const char* const kClasses[] = {"O9", "B3", "B8", "A0", "A5", "F2",   "F8",
                                 "G2", "G8", "K0", "K5", "M0", "M3.5", "M5"};
 const char* const kLuminosities[] = {"V", "IV", "III", "II", "Ib"};
 
@@ -129,7 +131,8 @@ void InsertPosition(sqlite3_stmt* s, Random& random, bool hasOwner,
     double distance = std::pow(10.0, 2.4 + 0.45 * random.Normal());
     if (distance < 3.5) distance = 3.5 + random.Uniform() * 3.0;
     sqlite3_bind_double(s, 8, Round(distance, 0.001));
-    sqlite3_bind_double(s, 9, Round(distance * (0.01 + 0.1 * random.Uniform()), 0.001));
+    sqlite3_bind_double(
+        s, 9, Round(distance * (0.01 + 0.1 * random.Uniform()), 0.001));
   }
   sqlite3_bind_text(s, 10, "Synthetic", -1, SQLITE_STATIC);
   sqlite3_bind_text(s, 11, "2026-12-07", -1, SQLITE_STATIC);
@@ -141,8 +144,9 @@ void InsertPosition(sqlite3_stmt* s, Random& random, bool hasOwner,
 
 int main(int argc, char** argv) {
   if (argc != 6) {
-    std::fprintf(stderr,
-                 "usage: make_bench_db OUT.db STARS SEED SCHEMA.sql EXTENSION.so\n");
+    std::fprintf(
+        stderr,
+        "usage: make_bench_db OUT.db STARS SEED SCHEMA.sql EXTENSION.so\n");
     return 2;
   }
   std::string out = argv[1];
@@ -150,7 +154,8 @@ int main(int argc, char** argv) {
   Random random{std::strtoull(argv[3], nullptr, 10)};
   std::ifstream schemaFile(argv[4]);
   if (stars < 1 || !schemaFile) {
-    std::fprintf(stderr, "make_bench_db: bad star count or unreadable schema\n");
+    std::fprintf(stderr,
+                 "make_bench_db: bad star count or unreadable schema\n");
     return 2;
   }
   std::stringstream schema;
@@ -162,24 +167,32 @@ int main(int argc, char** argv) {
   Check(sqlite3_enable_load_extension(db, 1), "enable extensions");
   char* error = nullptr;
   if (sqlite3_load_extension(db, argv[5], nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "make_bench_db: %s\n", error ? error : "cannot load extension");
+    std::fprintf(stderr, "make_bench_db: %s\n",
+                 error ? error : "cannot load extension");
     return 1;
   }
-  Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;");
+  Exec(
+      "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA "
+      "cache_size=-65536;");
   Exec(schema.str());
   Exec("BEGIN");
-  Exec("INSERT INTO CatalogNames (Abbreviation, LongName, Description, HasNoCatNumbers) VALUES "
-       "('HIP', 'HIP', 'Hipparcos Catalogue (ESA 1997)', 0),"
-       "('HD', 'HD', 'Henry Draper Catalogue', 0),"
-       "('GJ', 'Gliese', 'Catalogue of Nearby Stars', 0),"
-       "('NAME', '', 'Proper names', 1)");
+  Exec(
+      "INSERT INTO CatalogNames (Abbreviation, LongName, Description, "
+      "HasNoCatNumbers) VALUES "
+      "('HIP', 'HIP', 'Hipparcos Catalogue (ESA 1997)', 0),"
+      "('HD', 'HD', 'Henry Draper Catalogue', 0),"
+      "('GJ', 'Gliese', 'Catalogue of Nearby Stars', 0),"
+      "('NAME', '', 'Proper names', 1)");
 
   sqlite3_stmt* position = Prepare(
-      "INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, "
-      "Dec_arcsec, Distance, DistanceError, DistanceSource, LastUpdated, Epoch) "
+      "INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, "
+      "Dec_arcmin, "
+      "Dec_arcsec, Distance, DistanceError, DistanceSource, LastUpdated, "
+      "Epoch) "
       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
   sqlite3_stmt* spectrum = Prepare(
-      "INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass, SpectrumSource, "
+      "INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass, "
+      "SpectrumSource, "
       "LastUpdated) VALUES (?,?,?,'Synthetic','2026-12-07')");
   sqlite3_stmt* properName = Prepare(
       "INSERT INTO ProperNames (OwnerID, Name, IsSystemName) VALUES (?,?,?)");
@@ -221,7 +234,8 @@ int main(int argc, char** argv) {
     }
     if (random.Chance(0.85)) {
       sqlite3_bind_int64(spectrum, 1, id + 1);
-      sqlite3_bind_text(spectrum, 2, kClasses[random.Below(14)], -1, SQLITE_STATIC);
+      sqlite3_bind_text(spectrum, 2, kClasses[random.Below(14)], -1,
+                        SQLITE_STATIC);
       if (!random.Chance(0.33)) {
         sqlite3_bind_text(spectrum, 3, kLuminosities[random.Below(5)], -1,
                           SQLITE_STATIC);

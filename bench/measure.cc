@@ -55,13 +55,15 @@ bool RunOnce(const Case& c, const std::string& outPath,
              const std::string& errPath, double* seconds, double* cpuSeconds,
              long* rssKb) {
   std::vector<char*> argv;
-  for (const std::string& a : c.arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : c.arguments)
+    argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   double start = Now();
   pid_t child = fork();
   if (child < 0) return false;
   if (child == 0) {
-    for (const std::string& e : c.environment) putenv(const_cast<char*>(e.c_str()));
+    for (const std::string& e : c.environment)
+      putenv(const_cast<char*>(e.c_str()));
     int in = open("/dev/null", O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -77,8 +79,9 @@ bool RunOnce(const Case& c, const std::string& outPath,
   if (wait4(child, &status, 0, &usage) != child) return false;
   *seconds = Now() - start;
   *rssKb = usage.ru_maxrss;
-  *cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  *cpuSeconds =
+      static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+      (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -134,10 +137,12 @@ int main(int argc, char** argv) {
     size_t n = cases.size();
     for (size_t k = 0; k < n; ++k) {
       Case& c = cases[(k + static_cast<size_t>(round < 0 ? 0 : round)) % n];
-      std::string out = round < 0 ? outDir + "/" + c.label + ".out" : "/dev/null";
+      std::string out =
+          round < 0 ? outDir + "/" + c.label + ".out" : "/dev/null";
       double seconds = 0, cpu = 0;
       long rss = 0;
-      bool ok = RunOnce(c, out, outDir + "/" + c.label + ".err", &seconds, &cpu, &rss);
+      bool ok = RunOnce(c, out, outDir + "/" + c.label + ".err", &seconds, &cpu,
+                        &rss);
       samples << c.label << '\t' << round << '\t' << seconds << '\t' << cpu
               << '\t' << rss << '\t' << ok << '\n';
       if (!ok) ++c.failures;
@@ -148,8 +153,8 @@ int main(int argc, char** argv) {
     }
   }
   for (const Case& c : cases) {
-    std::printf("%s\t%zu\t%.4f\t%.4f\t%.4f\t%ld\t%ld\t%d\t%.4f\n", c.label.c_str(),
-                c.seconds.size(), Median(c.seconds),
+    std::printf("%s\t%zu\t%.4f\t%.4f\t%.4f\t%ld\t%ld\t%d\t%.4f\n",
+                c.label.c_str(), c.seconds.size(), Median(c.seconds),
                 *std::min_element(c.seconds.begin(), c.seconds.end()),
                 *std::max_element(c.seconds.begin(), c.seconds.end()),
                 Median(c.rssKb),

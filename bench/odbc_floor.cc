@@ -27,10 +27,10 @@ int Fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* text =
-      argc > 1 ? argv[1]
-               : "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, "
-                 "Dec_arcsec, Distance, OwnerID FROM Positions";
+  const char* text = argc > 1
+                         ? argv[1]
+                         : "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, "
+                           "Dec_arcsec, Distance, OwnerID FROM Positions";
   SQLHENV environment = SQL_NULL_HENV;
   SQLHDBC connection = SQL_NULL_HDBC;
   SQLHSTMT statement = SQL_NULL_HSTMT;

@@ -29,11 +29,14 @@ int main(int argc, char** argv) {
   long columnSum = 0;
   double checksum = 0;
   while (sqlite3_step(statement) == SQLITE_ROW) {
-    unsigned char raHours = static_cast<unsigned char>(sqlite3_column_int(statement, 0));
-    unsigned char raMinutes = static_cast<unsigned char>(sqlite3_column_int(statement, 1));
+    unsigned char raHours =
+        static_cast<unsigned char>(sqlite3_column_int(statement, 0));
+    unsigned char raMinutes =
+        static_cast<unsigned char>(sqlite3_column_int(statement, 1));
     float raSeconds = static_cast<float>(sqlite3_column_double(statement, 2));
     short decDegrees = static_cast<short>(sqlite3_column_int(statement, 3));
-    unsigned char decArcmin = static_cast<unsigned char>(sqlite3_column_int(statement, 4));
+    unsigned char decArcmin =
+        static_cast<unsigned char>(sqlite3_column_int(statement, 4));
     float decArcsec = static_cast<float>(sqlite3_column_double(statement, 5));
     bool hasDistance = sqlite3_column_type(statement, 6) != SQLITE_NULL;
     double distance = sqlite3_column_double(statement, 6);

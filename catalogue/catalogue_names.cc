@@ -12,10 +12,7 @@ namespace veloran {
 CatalogueNameTable catalogueNames;
 
 CatalogueName::CatalogueName()
-    : Description(nullptr),
-      Abbreviation{},
-      LongName{},
-      HasNoCatNumbers(0) {}
+    : Description(nullptr), Abbreviation{}, LongName{}, HasNoCatNumbers(0) {}
 
 CatalogueName::~CatalogueName() { std::free(Description); }
 
@@ -61,8 +58,7 @@ void LoadCatalogueNames(SQLHSTMT statement) {
   if (catalogueNames.count < 0) return;
   // An exhausted heap leaves the table absent: every lookup then returns the
   // abbreviation it was given.
-  catalogueNames.names =
-      new (std::nothrow) CatalogueName[catalogueNames.count];
+  catalogueNames.names = new (std::nothrow) CatalogueName[catalogueNames.count];
   if (catalogueNames.names == nullptr) return;
 
   char abbreviation[11];

@@ -23,9 +23,9 @@ class CatalogueName {
   // heap is exhausted.
   bool SetDescription(const char* description);
 
-  char* Description;       // owned, or nullptr
-  char Abbreviation[11];   // the lookup key, at most 10 characters
-  char LongName[101];      // empty when the row has none; up to 100 characters
+  char* Description;      // owned, or nullptr
+  char Abbreviation[11];  // the lookup key, at most 10 characters
+  char LongName[101];     // empty when the row has none; up to 100 characters
   unsigned char HasNoCatNumbers;  // the SQL_C_BIT value 0 or 1
 };
 

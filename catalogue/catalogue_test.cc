@@ -87,7 +87,8 @@ TEST(StarRecordsTest, Spectra) {
   SpectrumRecord s;
 
   ASSERT_TRUE(FetchSpectrumRecord(session.statement(), 101, &s));
-  EXPECT_TRUE(s.HasSpectralClass && s.HasLuminosityClass && s.HasSpectrumSource);
+  EXPECT_TRUE(s.HasSpectralClass && s.HasLuminosityClass &&
+              s.HasSpectrumSource);
   EXPECT_STREQ(s.SpectralClass, "M5.5");
   EXPECT_STREQ(s.LuminosityClass, "Ve");
   EXPECT_EQ(s.LastUpdated.year, 2020);
@@ -127,7 +128,8 @@ TEST_F(CatalogueNamesTest, Lookup) {
            ('Empty', '', 'd', 1),
            ('ABCDEFGHIJKL', 'Twelve', NULL, 0),
            ('Long', printf('%.100c', 'L'), printf('%.3000c', 'D'), 1);
-  )sql", true);
+  )sql",
+                                     true);
   OdbcSession session(database.path);
 
   EXPECT_STREQ(LookupCatalogueName("HD"), "HD");  // before any load

@@ -30,10 +30,11 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
   }
 
   CloseCursor(statement);
-  if (!ExecuteStatementForId(statement,
-                             "SELECT CatAbbrev, Value FROM CatalogNumbers WHERE "
-                             "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
-                             block)) {
+  if (!ExecuteStatementForId(
+          statement,
+          "SELECT CatAbbrev, Value FROM CatalogNumbers WHERE "
+          "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
+          block)) {
     return false;
   }
   char abbreviation[11] = "";

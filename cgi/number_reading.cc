@@ -56,7 +56,7 @@ double ReadReal(const char* text) {
   canonical[length++] = '0';
   canonical[length++] = '.';
   int keptDigits = 0;
-  bool sticky = false;  // a non-zero digit was dropped
+  bool sticky = false;     // a non-zero digit was dropped
   long pointPosition = 0;  // decimal exponent of 0.DIGITS
   bool anyDigit = false;
   auto takeDigit = [&](char c, bool beforePoint) {

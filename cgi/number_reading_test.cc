@@ -23,7 +23,9 @@ TEST(NumberReadingTest, Integers) {
       {"1200abc", 1200},
       {"abc", 0},
       {" \t\n\v\f\r42", 42},
-      {"\xA0" "42", 0},  // only the six white-space bytes are skipped
+      {"\xA0"
+       "42",
+       0},  // only the six white-space bytes are skipped
       {"- 5", 0},
       {"-", 0},
       {"12.9", 12},

@@ -28,7 +28,8 @@ void WritePageTail() { WriteLine("</BODY>\n</HTML>"); }
 
 void WriteNoMatchPage(int32_t starId) {
   WritePageHead("<TITLE>Veloran search results</TITLE>");
-  std::printf("No star name matching ID %ld found.\n", static_cast<long>(starId));
+  std::printf("No star name matching ID %ld found.\n",
+              static_cast<long>(starId));
   WritePageTail();
 }
 

@@ -119,8 +119,8 @@ TEST(QueryParamsTest, Lookup) {
   ASSERT_NE(FindQueryParam("Y"), nullptr);    // empty is not absent
   EXPECT_STREQ(FindQueryParam("Y"), "");
   EXPECT_EQ(FindQueryParam("X"), nullptr);
-  EXPECT_EQ(FindQueryParam("id"), nullptr);       // case-sensitive
-  EXPECT_EQ(FindQueryParam("minRA"), nullptr);    // whole names only
+  EXPECT_EQ(FindQueryParam("id"), nullptr);     // case-sensitive
+  EXPECT_EQ(FindQueryParam("minRA"), nullptr);  // whole names only
   EXPECT_EQ(FindQueryParam("minRAHours"), nullptr);
   EXPECT_STREQ(FindQueryParam("ly"), "7");
   testing::ClearQueryParams();

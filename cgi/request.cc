@@ -95,17 +95,19 @@ int ServeRequest(const char* queryString) {
     WriteNoMatchPage(starId);
     return kExitFailure;
   }
-  if (SQLAllocConnect(handles.environment, &handles.connection) != SQL_SUCCESS) {
+  if (SQLAllocConnect(handles.environment, &handles.connection) !=
+      SQL_SUCCESS) {
     SQLFreeEnv(handles.environment);
     WriteNoMatchPage(starId);
     return kExitFailure;
   }
   SQLSetConnectOption(handles.connection, SQL_LOGIN_TIMEOUT, 2);
   SQLSetConnectOption(handles.connection, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY);
-  SQLRETURN connected = SQLConnect(
-      handles.connection, reinterpret_cast<SQLCHAR*>(const_cast<char*>("Veloran")),
-      SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0,
-      reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0);
+  SQLRETURN connected =
+      SQLConnect(handles.connection,
+                 reinterpret_cast<SQLCHAR*>(const_cast<char*>("Veloran")),
+                 SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0,
+                 reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0);
   if (connected != SQL_SUCCESS && connected != SQL_SUCCESS_WITH_INFO) {
     WriteConnectionRefusedReply(handles);
     SQLFreeConnect(handles.connection);

@@ -150,8 +150,7 @@ bool ParseSearchWindow(SearchWindow* window) {
 }
 
 void WriteWindowClauses(const SearchWindow& window) {
-  bool raClause =
-      window.minRAHours > 0.0 || window.maxRAHours < kFullRaHours;
+  bool raClause = window.minRAHours > 0.0 || window.maxRAHours < kFullRaHours;
   if (raClause) {
     std::printf(", with Right Ascensions between %dh%dm%ss and %dh%dm%ss",
                 window.minRA.hours, window.minRA.minutes,

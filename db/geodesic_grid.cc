@@ -28,7 +28,9 @@ Vector3 Cross(const Vector3& a, const Vector3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-Vector3 Normalise(const Vector3& a) { return Scale(a, 1.0 / std::sqrt(Dot(a, a))); }
+Vector3 Normalise(const Vector3& a) {
+  return Scale(a, 1.0 / std::sqrt(Dot(a, a)));
+}
 
 Zone MakeZone(const Vector3& c0, const Vector3& c1, const Vector3& c2) {
   Zone zone;
@@ -46,14 +48,14 @@ void LevelZero(std::vector<Zone>* zones) {
   const double g = (1.0 + std::sqrt(5.0)) / 2.0;
   const double b = 1.0 / std::sqrt(1.0 + g * g);
   const double a = b * g;
-  const Vector3 corners[12] = {{a, -b, 0},  {a, b, 0},  {-a, b, 0},  {-a, -b, 0},
-                               {0, a, -b},  {0, a, b},  {0, -a, b},  {0, -a, -b},
-                               {-b, 0, a},  {b, 0, a},  {b, 0, -a},  {-b, 0, -a}};
+  const Vector3 corners[12] = {{a, -b, 0}, {a, b, 0}, {-a, b, 0}, {-a, -b, 0},
+                               {0, a, -b}, {0, a, b}, {0, -a, b}, {0, -a, -b},
+                               {-b, 0, a}, {b, 0, a}, {b, 0, -a}, {-b, 0, -a}};
   static constexpr int kFaces[20][3] = {
-      {1, 0, 10}, {0, 1, 9},  {0, 9, 6},  {9, 8, 6},   {0, 7, 10},
-      {6, 7, 0},  {7, 6, 3},  {6, 8, 3},  {11, 10, 7}, {7, 3, 11},
-      {3, 2, 11}, {2, 3, 8},  {10, 11, 4}, {2, 4, 11}, {5, 4, 2},
-      {2, 8, 5},  {4, 1, 10}, {4, 5, 1},  {5, 9, 1},   {8, 9, 5}};
+      {1, 0, 10}, {0, 1, 9},  {0, 9, 6},   {9, 8, 6},   {0, 7, 10},
+      {6, 7, 0},  {7, 6, 3},  {6, 8, 3},   {11, 10, 7}, {7, 3, 11},
+      {3, 2, 11}, {2, 3, 8},  {10, 11, 4}, {2, 4, 11},  {5, 4, 2},
+      {2, 8, 5},  {4, 1, 10}, {4, 5, 1},   {5, 9, 1},   {8, 9, 5}};
   zones->clear();
   for (const auto& face : kFaces) {
     zones->push_back(

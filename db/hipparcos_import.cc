@@ -32,7 +32,8 @@ constexpr struct {
 // The cross-identification row of a record: the row of its own component,
 // else the row for the whole HIP.  nullptr when there is none.
 const CrossIdentification* FindCrossId(const HipparcosTables& tables,
-                                       uint32_t hip, const std::string& letter) {
+                                       uint32_t hip,
+                                       const std::string& letter) {
   auto found = tables.crossIds.find(hip);
   if (found == tables.crossIds.end()) return nullptr;
   const CrossIdentification* whole = nullptr;
@@ -67,10 +68,11 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
              std::to_string(record.component) + ", beyond the component table";
     return false;
   }
-  if (record.spectralIndex < 0 ||
-      static_cast<size_t>(record.spectralIndex) >= tables.spectralTypes.size()) {
+  if (record.spectralIndex < 0 || static_cast<size_t>(record.spectralIndex) >=
+                                      tables.spectralTypes.size()) {
     *error = "HIP " + std::to_string(record.hip) + " has spectral index " +
-             std::to_string(record.spectralIndex) + ", beyond the spectral table";
+             std::to_string(record.spectralIndex) +
+             ", beyond the spectral table";
     return false;
   }
   row->id = static_cast<int32_t>(record.hip * 10000 + record.component * 100);
@@ -88,16 +90,20 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
   row->distanceError = 0.0;
   row->distanceSource = nullptr;
   if (row->hasDistanceError) {
-    row->distanceError = row->distance * sigma->second.mas * 100.0 / record.parallax;
+    row->distanceError =
+        row->distance * sigma->second.mas * 100.0 / record.parallax;
     row->distanceSource = sigma->second.fromGaia ? "GaiaDR2" : "HIP";
   }
 
   const SpectralSplit& type = tables.spectralTypes[record.spectralIndex];
-  row->spectrum = type.spectralClass.empty() && !type.hasLuminosityClass ? nullptr : &type;
+  row->spectrum =
+      type.spectralClass.empty() && !type.hasLuminosityClass ? nullptr : &type;
 
   const std::string& letter = tables.componentLetters[record.component];
-  const std::vector<std::string>& properNames = NamesOf(tables.properNames, record.hip);
-  const std::vector<std::string>& designations = NamesOf(tables.designations, record.hip);
+  const std::vector<std::string>& properNames =
+      NamesOf(tables.properNames, record.hip);
+  const std::vector<std::string>& designations =
+      NamesOf(tables.designations, record.hip);
   const CrossIdentification* crossId = FindCrossId(tables, record.hip, letter);
   bool hasHd = crossId != nullptr && !crossId->hd.empty();
 
@@ -110,8 +116,9 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
     names.push_back({"", designations[i], i == 0 && properNames.empty()});
   }
   bool named = !names.empty();
-  names.push_back({"HIP", letter.empty() ? std::to_string(record.hip)
-                                         : std::to_string(record.hip) + " " + letter,
+  names.push_back({"HIP",
+                   letter.empty() ? std::to_string(record.hip)
+                                  : std::to_string(record.hip) + " " + letter,
                    !named && !hasHd});
   if (crossId != nullptr) {
     if (hasHd) names.push_back({"HD", crossId->hd, !named});
@@ -164,8 +171,8 @@ bool Prepare(Output* out, const char* sql, sqlite3_stmt** statement,
 }
 
 void BindText(sqlite3_stmt* statement, int column, const std::string& text) {
-  sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()),
-                    SQLITE_STATIC);
+  sqlite3_bind_text(statement, column, text.data(),
+                    static_cast<int>(text.size()), SQLITE_STATIC);
 }
 
 void BindOptionalText(sqlite3_stmt* statement, int column, const char* text) {
@@ -186,34 +193,40 @@ bool Step(Output* out, sqlite3_stmt* statement, std::string* error) {
 bool OpenOutput(const ImportOptions& options, const std::string& path,
                 Output* out, std::string* error) {
   if (sqlite3_open_v2(path.c_str(), &out->db,
-                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                      nullptr) != SQLITE_OK) {
     return Fail(out->db, "cannot create " + path, error);
   }
   sqlite3_enable_load_extension(out->db, 1);
   char* message = nullptr;
   if (sqlite3_load_extension(out->db, options.extensionPath.c_str(), nullptr,
                              &message) != SQLITE_OK) {
-    *error = "cannot load the dialect extension " + options.extensionPath + ": " +
-             (message != nullptr ? message : "?");
+    *error = "cannot load the dialect extension " + options.extensionPath +
+             ": " + (message != nullptr ? message : "?");
     sqlite3_free(message);
     return false;
   }
   // The file is new and renamed into place only when complete, so a crash
   // needs no journal to recover from.
-  if (sqlite3_exec(out->db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;",
+  if (sqlite3_exec(out->db,
+                   "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;",
                    nullptr, nullptr, nullptr) != SQLITE_OK ||
-      sqlite3_exec(out->db, kVeloranSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_exec(out->db, kVeloranSchema, nullptr, nullptr, nullptr) !=
+          SQLITE_OK) {
     return Fail(out->db, "cannot create the tables", error);
   }
-  return Prepare(out,
-                 "INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, "
-                 "Dec_arcmin, Dec_arcsec, Distance, DistanceError, DistanceSource, "
-                 "LastUpdated, Epoch) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 2000.0)",
-                 &out->position, error) &&
-         Prepare(out,
-                 "INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass, "
-                 "SpectrumSource, LastUpdated) VALUES (?, ?, ?, ?, ?)",
-                 &out->spectrum, error) &&
+  return Prepare(
+             out,
+             "INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, "
+             "Dec_arcmin, Dec_arcsec, Distance, DistanceError, DistanceSource, "
+             "LastUpdated, Epoch) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+             "2000.0)",
+             &out->position, error) &&
+         Prepare(
+             out,
+             "INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass, "
+             "SpectrumSource, LastUpdated) VALUES (?, ?, ?, ?, ?)",
+             &out->spectrum, error) &&
          Prepare(out,
                  "INSERT INTO ProperNames (OwnerID, Name, IsSystemName) "
                  "VALUES (?, ?, ?)",
@@ -222,10 +235,11 @@ bool OpenOutput(const ImportOptions& options, const std::string& path,
                  "INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, "
                  "IsSystemName) VALUES (?, ?, ?, ?)",
                  &out->catalogNumber, error) &&
-         Prepare(out,
-                 "INSERT INTO CatalogNames (Abbreviation, LongName, Description, "
-                 "HasNoCatNumbers) VALUES (?, ?, ?, 0)",
-                 &out->catalogName, error);
+         Prepare(
+             out,
+             "INSERT INTO CatalogNames (Abbreviation, LongName, Description, "
+             "HasNoCatNumbers) VALUES (?, ?, ?, 0)",
+             &out->catalogName, error);
 }
 
 bool WriteSpectrum(Output* out, int32_t ownerId, const SpectralSplit& type,
@@ -247,7 +261,8 @@ bool WriteSpectrum(Output* out, int32_t ownerId, const SpectralSplit& type,
 // Binds the name row "name" with "ownerId" to its insert statement, and
 // returns that statement.
 sqlite3_stmt* BindName(Output* out, int32_t ownerId, const StarName& name) {
-  sqlite3_stmt* s = name.catalogue.empty() ? out->properName : out->catalogNumber;
+  sqlite3_stmt* s =
+      name.catalogue.empty() ? out->properName : out->catalogNumber;
   int column = 1;
   sqlite3_bind_int(s, column++, ownerId);
   if (!name.catalogue.empty()) BindText(s, column++, name.catalogue);
@@ -258,10 +273,12 @@ sqlite3_stmt* BindName(Output* out, int32_t ownerId, const StarName& name) {
 
 // Writes every row of "star" but its position.  Name rows take the OwnerIDs
 // ID + 2 onwards; rows beyond the star's block of 100 are left out.
-bool WriteSpectrumAndNames(Output* out, const StarRow& star, const std::string& date,
-                           ImportCounts* counts, std::string* error) {
+bool WriteSpectrumAndNames(Output* out, const StarRow& star,
+                           const std::string& date, ImportCounts* counts,
+                           std::string* error) {
   if (star.spectrum != nullptr) {
-    if (!WriteSpectrum(out, star.id + 1, *star.spectrum, "HIP", date, error)) return false;
+    if (!WriteSpectrum(out, star.id + 1, *star.spectrum, "HIP", date, error))
+      return false;
     ++counts->spectra;
   }
   int32_t ownerId = star.id + 2;
@@ -345,8 +362,9 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
 
 // Writes the database into a temporary file beside options.outputPath and
 // moves it into place once complete.
-bool WriteDatabase(const ImportOptions& options, const std::vector<StarRow>& stars,
-                   ImportCounts* counts, std::string* error) {
+bool WriteDatabase(const ImportOptions& options,
+                   const std::vector<StarRow>& stars, ImportCounts* counts,
+                   std::string* error) {
   std::string temporary = options.outputPath + ".tmp";
   std::error_code ignored;
   std::filesystem::remove(temporary, ignored);
@@ -374,7 +392,8 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
   *counts = {};
   HipparcosTables tables;
   if (options.progress != nullptr) {
-    std::fprintf(options.progress, "reading the tables of %s\n", options.dataDir.c_str());
+    std::fprintf(options.progress, "reading the tables of %s\n",
+                 options.dataDir.c_str());
   }
   if (!ReadHipparcosTables(options.dataDir, &tables, error)) return false;
 
@@ -401,7 +420,8 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
     }
     counts->records += file.records.size();
     if (options.progress != nullptr) {
-      std::fprintf(options.progress, "%s: %zu records, %llu Hipparcos stars with a parallax\n",
+      std::fprintf(options.progress,
+                   "%s: %zu records, %llu Hipparcos stars with a parallax\n",
                    name, file.records.size(),
                    static_cast<unsigned long long>(stars.size() - before));
     }
@@ -416,14 +436,15 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
   auto repeated = std::adjacent_find(ids.begin(), ids.end());
   if (repeated != ids.end()) {
     *error = "two records of HIP " + std::to_string(*repeated / 10000) +
-             " with the same component would share the ID " + std::to_string(*repeated);
+             " with the same component would share the ID " +
+             std::to_string(*repeated);
     return false;
   }
   counts->stars = stars.size();
 
   if (options.progress != nullptr) {
-    std::fprintf(options.progress, "writing %zu stars and the Sun to %s\n", stars.size(),
-                 options.outputPath.c_str());
+    std::fprintf(options.progress, "writing %zu stars and the Sun to %s\n",
+                 stars.size(), options.outputPath.c_str());
   }
   return WriteDatabase(options, stars, counts, error);
 }

@@ -35,7 +35,7 @@ struct StarRow {
   double distance;  // light-years
   bool hasDistanceError;
   double distanceError;
-  const char* distanceSource;  // nullptr for NULL
+  const char* distanceSource;     // nullptr for NULL
   const SpectralSplit* spectrum;  // nullptr when the star has no type
   std::vector<StarName> names;    // exactly one is the system name
 };
@@ -60,9 +60,9 @@ struct ImportOptions {
 };
 
 struct ImportCounts {
-  uint64_t records;      // in the star files
-  uint64_t stars;        // Hipparcos records with a parallax, the Sun not counted
-  uint64_t spectra;      // the Sun not counted
+  uint64_t records;  // in the star files
+  uint64_t stars;    // Hipparcos records with a parallax, the Sun not counted
+  uint64_t spectra;  // the Sun not counted
   uint64_t properNames;  // ProperNames rows
   uint64_t catalogNumbers;
 };

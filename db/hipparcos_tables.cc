@@ -64,7 +64,8 @@ bool ParseHip(std::string_view text, uint32_t* hip) {
   text = Trim(text);
   if (text.empty() || text.size() > 8) return false;
   uint32_t value = 0;
-  auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  auto [end, status] =
+      std::from_chars(text.data(), text.data() + text.size(), value);
   if (status != std::errc() || end != text.data() + text.size()) return false;
   if (value == 0 || value > 0xFFFFFF) return false;
   *hip = value;
@@ -84,7 +85,8 @@ void AddOnce(std::vector<std::string>* names, std::string name) {
 }
 
 // Lines of "HIP|rest" (name.fab, star_names.fab): the number and the rest.
-bool SplitHipLine(std::string_view line, uint32_t* hip, std::string_view* rest) {
+bool SplitHipLine(std::string_view line, uint32_t* hip,
+                  std::string_view* rest) {
   size_t bar = line.find('|');
   if (bar == std::string_view::npos || !ParseHip(line.substr(0, bar), hip)) {
     return false;
@@ -98,7 +100,8 @@ bool ParseTable(std::string_view text, std::vector<std::string>* lines,
   lines->clear();
   return ForEachLine(text, [&](std::string_view line, int number) {
     std::string html;
-    if (!HtmlFromUtf8(Trim(line), &html)) return LineError(number, "not UTF-8", error);
+    if (!HtmlFromUtf8(Trim(line), &html))
+      return LineError(number, "not UTF-8", error);
     lines->push_back(std::move(html));
     return true;
   });
@@ -107,9 +110,10 @@ bool ParseTable(std::string_view text, std::vector<std::string>* lines,
 // Reads the lines "HIP<TAB>name" of a table of further designations into
 // *names, each name after "prefix"; a line with an empty name is passed
 // over.  "what" names the fields in a fault.
-bool ParseHipNameTable(std::string_view text, const char* what, const char* prefix,
-                       std::unordered_map<uint32_t, std::vector<std::string>>* names,
-                       std::string* error) {
+bool ParseHipNameTable(
+    std::string_view text, const char* what, const char* prefix,
+    std::unordered_map<uint32_t, std::vector<std::string>>* names,
+    std::string* error) {
   return ForEachLine(text, [&](std::string_view line, int number) {
     if (IsCommentOrBlank(line)) return true;
     std::vector<std::string_view> fields = SplitTabs(line);
@@ -120,7 +124,8 @@ bool ParseHipNameTable(std::string_view text, const char* what, const char* pref
     std::string_view name = Trim(fields[1]);
     if (name.empty()) return true;
     std::string html;
-    if (!HtmlFromUtf8(name, &html)) return LineError(number, "not UTF-8", error);
+    if (!HtmlFromUtf8(name, &html))
+      return LineError(number, "not UTF-8", error);
     AddOnce(&(*names)[hip], prefix + html);
     return true;
   });
@@ -134,7 +139,8 @@ bool ParseSpectralTypes(std::string_view text, HipparcosTables* tables,
   return ForEachLine(text, [&](std::string_view line, int number) {
     SpectralSplit split = SplitSpectralType(Trim(line));
     if (!HtmlFromUtf8(std::string(split.spectralClass), &split.spectralClass) ||
-        !HtmlFromUtf8(std::string(split.luminosityClass), &split.luminosityClass)) {
+        !HtmlFromUtf8(std::string(split.luminosityClass),
+                      &split.luminosityClass)) {
       return LineError(number, "not UTF-8", error);
     }
     tables->spectralTypes.push_back(std::move(split));
@@ -154,9 +160,11 @@ bool ParseCrossIds(std::string_view text, HipparcosTables* tables,
     std::vector<std::string_view> fields = SplitTabs(line);
     uint32_t hip;
     if (fields.size() != 5) {
-      return LineError(number, "not the five fields HIP, component, SAO, HD, HR", error);
+      return LineError(
+          number, "not the five fields HIP, component, SAO, HD, HR", error);
     }
-    if (!ParseHip(fields[0], &hip)) return LineError(number, "no HIP number", error);
+    if (!ParseHip(fields[0], &hip))
+      return LineError(number, "no HIP number", error);
     CrossIdentification row;
     if (!HtmlFromUtf8(Trim(fields[1]), &row.component) ||
         !HtmlFromUtf8(Trim(fields[2]), &row.sao) ||
@@ -180,13 +188,16 @@ bool ParseParallaxErrors(std::string_view text, HipparcosTables* tables,
     }
     std::string_view value = Trim(fields[1]);
     double mas;
-    auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), mas);
-    if (value.empty() || status != std::errc() || end != value.data() + value.size() ||
-        !(mas >= 0.0)) {
-      return LineError(number, "the parallax error is not a number of 0 or more", error);
+    auto [end, status] =
+        std::from_chars(value.data(), value.data() + value.size(), mas);
+    if (value.empty() || status != std::errc() ||
+        end != value.data() + value.size() || !(mas >= 0.0)) {
+      return LineError(
+          number, "the parallax error is not a number of 0 or more", error);
     }
     size_t point = value.find('.');
-    bool fromGaia = point != std::string_view::npos && value.size() - point - 1 == 4;
+    bool fromGaia =
+        point != std::string_view::npos && value.size() - point - 1 == 4;
     tables->parallaxErrors[hip] = {mas, fromGaia};
     return true;
   });
@@ -204,7 +215,8 @@ bool ParseDesignations(std::string_view text, HipparcosTables* tables,
     std::string html;
     rest = Trim(rest);
     if (rest.empty()) return LineError(number, "an empty designation", error);
-    if (!DesignationFromUtf8(rest, &html)) return LineError(number, "not UTF-8", error);
+    if (!DesignationFromUtf8(rest, &html))
+      return LineError(number, "not UTF-8", error);
     AddOnce(&tables->designations[hip], std::move(html));
     return true;
   });
@@ -232,14 +244,16 @@ bool ParseProperNames(std::string_view text, HipparcosTables* tables,
       return LineError(number, "not HIP|_(\"name\")", error);
     }
     size_t open = rest.find("_(\"");
-    size_t close = open == std::string_view::npos ? open : rest.find("\")", open + 3);
+    size_t close =
+        open == std::string_view::npos ? open : rest.find("\")", open + 3);
     if (close == std::string_view::npos) {
       return LineError(number, "no name between _(\" and \")", error);
     }
     std::string_view name = Trim(rest.substr(open + 3, close - open - 3));
     if (name.empty()) return LineError(number, "an empty name", error);
     std::string html;
-    if (!HtmlFromUtf8(name, &html)) return LineError(number, "not UTF-8", error);
+    if (!HtmlFromUtf8(name, &html))
+      return LineError(number, "not UTF-8", error);
     AddOnce(&tables->properNames[hip], std::move(html));
     return true;
   });
@@ -288,7 +302,8 @@ bool ReadHipparcosTables(const std::string& dataDir, HipparcosTables* tables,
       return false;
     }
   }
-  if (tables->componentLetters.empty() || !tables->componentLetters[0].empty()) {
+  if (tables->componentLetters.empty() ||
+      !tables->componentLetters[0].empty()) {
     *error = dataDir + "/" + kComponentsFile +
              ": the first line, for records without a component, is not empty";
     return false;

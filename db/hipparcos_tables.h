@@ -50,29 +50,42 @@ struct HipparcosTables {
 
 // The files read, relative to the data directory (usr/share/stellarium):
 // the binary star files of levels 0, 1 and 2, and the tables.
-inline constexpr const char* kStarFiles[3] = {"stars/default/stars_0_0v0_8.cat",
-                                              "stars/default/stars_1_0v0_8.cat",
-                                              "stars/default/stars_2_0v0_8.cat"};
-inline constexpr const char* kSpectralTypesFile = "stars/default/stars_hip_sp_0v0_4.cat";
-inline constexpr const char* kComponentsFile = "stars/default/stars_hip_cids_0v0_0.cat";
+inline constexpr const char* kStarFiles[3] = {
+    "stars/default/stars_0_0v0_8.cat", "stars/default/stars_1_0v0_8.cat",
+    "stars/default/stars_2_0v0_8.cat"};
+inline constexpr const char* kSpectralTypesFile =
+    "stars/default/stars_hip_sp_0v0_4.cat";
+inline constexpr const char* kComponentsFile =
+    "stars/default/stars_hip_cids_0v0_0.cat";
 inline constexpr const char* kCrossIdFile = "stars/default/cross-id.dat";
-inline constexpr const char* kParallaxErrorFile = "stars/default/hip_plx_err.dat";
+inline constexpr const char* kParallaxErrorFile =
+    "stars/default/hip_plx_err.dat";
 inline constexpr const char* kDesignationFile = "stars/default/name.fab";
-inline constexpr const char* kVariableStarFile = "stars/default/gcvs_hip_part.dat";
+inline constexpr const char* kVariableStarFile =
+    "stars/default/gcvs_hip_part.dat";
 inline constexpr const char* kDoubleStarFile = "stars/default/wds_hip_part.dat";
-inline constexpr const char* kProperNameFile = "skycultures/western/star_names.fab";
+inline constexpr const char* kProperNameFile =
+    "skycultures/western/star_names.fab";
 
 // Parsers of one file's content each, adding to *tables.  Each returns
 // false, with the line and the fault in *error, on a line that does not
 // follow the file's syntax or a text that is not UTF-8.
-bool ParseSpectralTypes(std::string_view text, HipparcosTables* tables, std::string* error);
-bool ParseComponentLetters(std::string_view text, HipparcosTables* tables, std::string* error);
-bool ParseCrossIds(std::string_view text, HipparcosTables* tables, std::string* error);
-bool ParseParallaxErrors(std::string_view text, HipparcosTables* tables, std::string* error);
-bool ParseDesignations(std::string_view text, HipparcosTables* tables, std::string* error);
-bool ParseVariableNames(std::string_view text, HipparcosTables* tables, std::string* error);
-bool ParseDoubleStarNames(std::string_view text, HipparcosTables* tables, std::string* error);
-bool ParseProperNames(std::string_view text, HipparcosTables* tables, std::string* error);
+bool ParseSpectralTypes(std::string_view text, HipparcosTables* tables,
+                        std::string* error);
+bool ParseComponentLetters(std::string_view text, HipparcosTables* tables,
+                           std::string* error);
+bool ParseCrossIds(std::string_view text, HipparcosTables* tables,
+                   std::string* error);
+bool ParseParallaxErrors(std::string_view text, HipparcosTables* tables,
+                         std::string* error);
+bool ParseDesignations(std::string_view text, HipparcosTables* tables,
+                       std::string* error);
+bool ParseVariableNames(std::string_view text, HipparcosTables* tables,
+                        std::string* error);
+bool ParseDoubleStarNames(std::string_view text, HipparcosTables* tables,
+                          std::string* error);
+bool ParseProperNames(std::string_view text, HipparcosTables* tables,
+                      std::string* error);
 
 // Reads every table from the data directory "dataDir" into *tables.
 // Returns false, with the file and the fault in *error, when a file is
@@ -82,7 +95,8 @@ bool ReadHipparcosTables(const std::string& dataDir, HipparcosTables* tables,
 
 // Reads the whole file "path" into *content.  Returns false, with the
 // reason in *error, when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string* content, std::string* error);
+bool ReadWholeFile(const std::string& path, std::string* content,
+                   std::string* error);
 
 }  // namespace veloran
 

@@ -19,7 +19,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: import_hipparcos --data DIR --out FILE [--extension SO] "
     "[--date YYYY-MM-DD] [--quiet]\n"
-    "  DIR: the usr/share/stellarium directory of the stellarium-data package\n";
+    "  DIR: the usr/share/stellarium directory of the stellarium-data "
+    "package\n";
 
 bool IsDate(const std::string& text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
@@ -80,12 +81,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "import_hipparcos: %s\n", error.c_str());
     return 1;
   }
-  std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+  std::chrono::duration<double> seconds =
+      std::chrono::steady_clock::now() - start;
   if (options.progress != nullptr) {
     std::fprintf(options.progress,
                  "%s: %llu stars and the Sun, %llu spectra, %llu proper names, "
                  "%llu catalogue numbers (%.1f s)\n",
-                 options.outputPath.c_str(), static_cast<unsigned long long>(counts.stars),
+                 options.outputPath.c_str(),
+                 static_cast<unsigned long long>(counts.stars),
                  static_cast<unsigned long long>(counts.spectra),
                  static_cast<unsigned long long>(counts.properNames),
                  static_cast<unsigned long long>(counts.catalogNumbers),

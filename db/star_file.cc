@@ -118,10 +118,11 @@ bool ParseStarFile(std::string_view bytes, StarFile* file, std::string* error) {
     for (uint32_t i = 0; i < file->zoneCounts[z]; ++i) {
       StarRecord record = ParseRecord(bytes, offset, z);
       if (!ZoneContains(file->grid.zones[z], StarDirection(*file, record))) {
-        *error = Format("the record at offset %zu lies outside its zone %" PRIu32
-                        " of level %" PRId32
-                        ": the file does not follow this zone geometry",
-                        offset, z, level);
+        *error =
+            Format("the record at offset %zu lies outside its zone %" PRIu32
+                   " of level %" PRId32
+                   ": the file does not follow this zone geometry",
+                   offset, z, level);
         return false;
       }
       file->records.push_back(record);

@@ -20,14 +20,14 @@ inline constexpr int kStarRecordBytes = 28;
 
 // One 28-byte record, with the zone it was stored in.
 struct StarRecord {
-  uint32_t hip;        // Hipparcos number; 0 for a star outside Hipparcos
-  int component;       // index into the component letters; 0 for none
-  int32_t x0;          // offsets on the zone's tangent plane
+  uint32_t hip;   // Hipparcos number; 0 for a star outside Hipparcos
+  int component;  // index into the component letters; 0 for none
+  int32_t x0;     // offsets on the zone's tangent plane
   int32_t x1;
-  int colourIndex;     // B-V = colourIndex * 4 / 127 - 0.5
-  int magnitude;       // V = (magMin + magnitude * magRange / magSteps) / 1000
-  int spectralIndex;   // index into the spectral types; 0 for none
-  int32_t parallax;    // in units of 10 microarcseconds; 0 for none
+  int colourIndex;    // B-V = colourIndex * 4 / 127 - 0.5
+  int magnitude;      // V = (magMin + magnitude * magRange / magSteps) / 1000
+  int spectralIndex;  // index into the spectral types; 0 for none
+  int32_t parallax;   // in units of 10 microarcseconds; 0 for none
   uint32_t zone;
 };
 

@@ -73,15 +73,15 @@ int Windows1252Byte(uint32_t codePoint) {
 // Entity names of the Greek capitals from U+0391 and of the small letters
 // from U+03B1; U+03A2 is unassigned.
 constexpr const char* kGreekCapitals[25] = {
-    "Alpha", "Beta", "Gamma",   "Delta", "Epsilon", "Zeta",    "Eta",
-    "Theta", "Iota", "Kappa",   "Lambda", "Mu",     "Nu",      "Xi",
-    "Omicron", "Pi", "Rho",     nullptr, "Sigma",   "Tau",     "Upsilon",
-    "Phi",   "Chi",  "Psi",     "Omega"};
+    "Alpha",   "Beta", "Gamma", "Delta",  "Epsilon", "Zeta", "Eta",
+    "Theta",   "Iota", "Kappa", "Lambda", "Mu",      "Nu",   "Xi",
+    "Omicron", "Pi",   "Rho",   nullptr,  "Sigma",   "Tau",  "Upsilon",
+    "Phi",     "Chi",  "Psi",   "Omega"};
 constexpr const char* kGreekSmall[25] = {
-    "alpha", "beta", "gamma",   "delta", "epsilon", "zeta",    "eta",
-    "theta", "iota", "kappa",   "lambda", "mu",     "nu",      "xi",
-    "omicron", "pi", "rho",     "sigmaf", "sigma",  "tau",     "upsilon",
-    "phi",   "chi",  "psi",     "omega"};
+    "alpha",   "beta", "gamma", "delta",  "epsilon", "zeta", "eta",
+    "theta",   "iota", "kappa", "lambda", "mu",      "nu",   "xi",
+    "omicron", "pi",   "rho",   "sigmaf", "sigma",   "tau",  "upsilon",
+    "phi",     "chi",  "psi",   "omega"};
 
 // The HTML entity name of a Greek letter, or nullptr.
 const char* GreekEntity(uint32_t codePoint) {
@@ -96,10 +96,17 @@ const char* GreekEntity(uint32_t codePoint) {
 
 void AppendCharacter(uint32_t codePoint, std::string* html) {
   switch (codePoint) {
-    case '&': *html += "&amp;"; return;
-    case '<': *html += "&lt;"; return;
-    case '>': *html += "&gt;"; return;
-    default: break;
+    case '&':
+      *html += "&amp;";
+      return;
+    case '<':
+      *html += "&lt;";
+      return;
+    case '>':
+      *html += "&gt;";
+      return;
+    default:
+      break;
   }
   int byte = Windows1252Byte(codePoint);
   if (byte >= 0) {
@@ -113,7 +120,8 @@ void AppendCharacter(uint32_t codePoint, std::string* html) {
     return;
   }
   char numeric[16];
-  std::snprintf(numeric, sizeof numeric, "&#%u;", static_cast<unsigned>(codePoint));
+  std::snprintf(numeric, sizeof numeric, "&#%u;",
+                static_cast<unsigned>(codePoint));
   *html += numeric;
 }
 
@@ -159,7 +167,8 @@ RightAscension RightAscensionFromRadians(double radians) {
 }
 
 Declination DeclinationFromRadians(double radians) {
-  constexpr double kCentiArcsecondsPerRadian = 180.0 * 360000.0 / std::numbers::pi;
+  constexpr double kCentiArcsecondsPerRadian =
+      180.0 * 360000.0 / std::numbers::pi;
   long long cas = std::llround(std::fabs(radians) * kCentiArcsecondsPerRadian);
   int degrees = static_cast<int>(cas / 360000);
   int arcminutes = static_cast<int>(cas / 6000 % 60);

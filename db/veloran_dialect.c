@@ -35,12 +35,11 @@ static void IntFunction(sqlite3_context* context, int argc,
 #ifdef _WIN32
 __declspec(dllexport)
 #endif
-int sqlite3_velorandialect_init(sqlite3* db, char** errorMessage,
-                                const sqlite3_api_routines* api) {
+    int sqlite3_velorandialect_init(sqlite3* db, char** errorMessage,
+                                    const sqlite3_api_routines* api) {
   (void)errorMessage;
   SQLITE_EXTENSION_INIT2(api);
-  return sqlite3_create_function(db, "INT", 1,
-                                 SQLITE_UTF8 | SQLITE_DETERMINISTIC |
-                                     SQLITE_INNOCUOUS,
-                                 0, IntFunction, 0, 0);
+  return sqlite3_create_function(
+      db, "INT", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, 0,
+      IntFunction, 0, 0);
 }

@@ -17,9 +17,8 @@ namespace {
 void ScanAround(SQLHSTMT statement, const SearchWindow& window,
                 const CartesianPoint& centre, int32_t excludedId) {
   ScanNeighbours(statement, window.minRAHours, window.maxRAHours,
-                 window.minDecDegrees, window.maxDecDegrees, centre.x,
-                 centre.y, centre.z, window.maxRadius, window.minRadius,
-                 excludedId);
+                 window.minDecDegrees, window.maxDecDegrees, centre.x, centre.y,
+                 centre.z, window.maxRadius, window.minRadius, excludedId);
 }
 
 }  // namespace

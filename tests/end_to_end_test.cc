@@ -26,14 +26,14 @@ const char kInvalidId[] =
     "Invalid \"ID=###\" clause.  Must be a multiple of 100 greater than 0.\n";
 
 std::string NoMatchPage(const std::string& id) {
-  return PageHead("Veloran search results") + "No star name matching ID " +
-         id + " found.\n" + kPageTail;
+  return PageHead("Veloran search results") + "No star name matching ID " + id +
+         " found.\n" + kPageTail;
 }
 
 std::string CoordinatePage(const std::string& heading,
                            const std::string& listing) {
-  return PageHead("Veloran near-coordinate search results") +
-         "<CENTER><H3>" + heading + ":</H3></CENTER>\n" + listing + kPageTail;
+  return PageHead("Veloran near-coordinate search results") + "<CENTER><H3>" +
+         heading + ":</H3></CENTER>\n" + listing + kPageTail;
 }
 
 std::string StarPage(const std::string& heading, const std::string& listing) {
@@ -43,8 +43,8 @@ std::string StarPage(const std::string& heading, const std::string& listing) {
 
 std::string Line(const std::string& id, const std::string& name,
                  const std::string& distance, const std::string& rest = "") {
-  return "<BR><A HREF=\"entry_page.exe?ID=" + id + "\">" + name + "</A>: " +
-         distance + " light-years" + rest + "\n";
+  return "<BR><A HREF=\"entry_page.exe?ID=" + id + "\">" + name +
+         "</A>: " + distance + " light-years" + rest + "\n";
 }
 
 const char kNoStars[] = "<BR>No neighboring stars were found in the Veloran.\n";
@@ -109,8 +109,7 @@ TEST(EndToEndTest, RequestPaths) {
       {"ID=1300", NoMatchPage("1300"), 255},
       {"ID=1400", NoMatchPage("1400"), 255},
       {"ID=1500", NoMatchPage("1500"), 255},
-      {"Y=4&Z=5",
-       CoordinatePage(origin, Line("1200", "Twelve", "0")), 0},
+      {"Y=4&Z=5", CoordinatePage(origin, Line("1200", "Twelve", "0")), 0},
       {"X=&Y=4", CoordinatePage(origin, Line("1200", "Twelve", "0")), 0},
       {"X=3&Z=4",
        CoordinatePage("Stars within 15 light-years of (3, 0, 0)",
@@ -132,8 +131,9 @@ TEST(EndToEndTest, RequestPaths) {
        CoordinatePage("Stars within 15 light-years of (3, 4, 0)",
                       Line("1200", "Twelve", "5")),
        0},
-      {"X=-0", CoordinatePage("Stars within 15 light-years of (-0, 0, 0)",
-                              Line("1200", "Twelve", "0")),
+      {"X=-0",
+       CoordinatePage("Stars within 15 light-years of (-0, 0, 0)",
+                      Line("1200", "Twelve", "0")),
        0},
   };
   ExpectReplies(database, cases, sizeof(cases) / sizeof(cases[0]));
@@ -241,9 +241,10 @@ TEST(EndToEndTest, RowFilters) {
        CoordinatePage("Stars within 1000 light-years of (0, 0, 0)", all), 0},
       // The origin lies at 0h and 0 degrees as far as the window goes.
       {"ly=1000&minRAHour=1",
-       CoordinatePage("Stars within 1000 light-years of (0, 0, 0), with Right "
-                      "Ascensions between 1h0m0s and 23h59m59.999s",
-                      Line("1100", "", "0.99998") + Line("1000", "", "2.49999")),
+       CoordinatePage(
+           "Stars within 1000 light-years of (0, 0, 0), with Right "
+           "Ascensions between 1h0m0s and 23h59m59.999s",
+           Line("1100", "", "0.99998") + Line("1000", "", "2.49999")),
        0},
       {"ly=1000&minDecDeg=1",
        CoordinatePage("Stars within 1000 light-years of (0, 0, 0), with "
@@ -297,12 +298,12 @@ TEST(EndToEndTest, NamesAndClasses) {
        StarPage("Stars between 0.5 and 15 light-years from Alpha &amp; Beta",
                 kNoStars),
        0},
-      {"ID=200", StarPage("Stars within 15 light-years of ",
-                          Line("100", "Alpha &amp; Beta", "0", ", class G2 V") +
-                              Line("300", "Alni\xE9m", "0") +
-                              Line("400", "", "0") +
-                              Line("500", "HD 1326", "0", ", class K0 III") +
-                              Line("600", "XY 7", "0")),
+      {"ID=200",
+       StarPage("Stars within 15 light-years of ",
+                Line("100", "Alpha &amp; Beta", "0", ", class G2 V") +
+                    Line("300", "Alni\xE9m", "0") + Line("400", "", "0") +
+                    Line("500", "HD 1326", "0", ", class K0 III") +
+                    Line("600", "XY 7", "0")),
        0},
   };
   ExpectReplies(database, cases, sizeof(cases) / sizeof(cases[0]));
@@ -310,8 +311,10 @@ TEST(EndToEndTest, NamesAndClasses) {
 
 // Complete pages of both kinds on the bundled sample database.
 TEST(EndToEndTest, SampleDatabasePages) {
-  std::string database = std::string(VELORAN_BINARY_DIR) + "/test-data/sample.db";
-  std::filesystem::create_directories(std::filesystem::path(database).parent_path());
+  std::string database =
+      std::string(VELORAN_BINARY_DIR) + "/test-data/sample.db";
+  std::filesystem::create_directories(
+      std::filesystem::path(database).parent_path());
   std::string build = std::string(VELORAN_SOURCE_DIR) +
                       "/scripts/build-sample-db " + database + " " +
                       VELORAN_DIALECT_PATH;
@@ -329,9 +332,9 @@ TEST(EndToEndTest, SampleDatabasePages) {
       {"X=10&Y=10&Z=10&ly=20&minDecDeg=0", "sample_point_north.txt"},
   };
   for (const auto& c : cases) {
-    std::ifstream in(std::string(VELORAN_SOURCE_DIR) + "/tests/golden/" +
-                         c.golden,
-                     std::ios::binary);
+    std::ifstream in(
+        std::string(VELORAN_SOURCE_DIR) + "/tests/golden/" + c.golden,
+        std::ios::binary);
     std::stringstream golden;
     golden << in.rdbuf();
     ProgramResult result = RunProgram(ProgramPath(), c.query, odbcDir);

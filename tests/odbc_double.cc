@@ -116,7 +116,8 @@ SQLRETURN SQL_API SQLConnect(SQLHDBC connection, SQLCHAR* dsn,
 SQLRETURN SQL_API SQLError(SQLHENV environment, SQLHDBC connection,
                            SQLHSTMT statement, SQLCHAR* state,
                            SQLINTEGER* nativeError, SQLCHAR* message,
-                           SQLSMALLINT messageSize, SQLSMALLINT* messageLength) {
+                           SQLSMALLINT messageSize,
+                           SQLSMALLINT* messageLength) {
   Log("SQLError");
   if (HasFault("Error")) return SQL_NO_DATA;
   return REAL(SQLError)(environment, connection, statement, state, nativeError,
@@ -148,8 +149,8 @@ SQLRETURN SQL_API SQLExecDirect(SQLHSTMT statement, SQLCHAR* text,
 }
 
 SQLRETURN SQL_API SQLBindCol(SQLHSTMT statement, SQLUSMALLINT column,
-                             SQLSMALLINT type, SQLPOINTER value,
-                             SQLLEN size, SQLLEN* indicator) {
+                             SQLSMALLINT type, SQLPOINTER value, SQLLEN size,
+                             SQLLEN* indicator) {
   return REAL(SQLBindCol)(statement, column, type, value, size, indicator);
 }
 

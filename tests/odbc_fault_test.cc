@@ -42,9 +42,9 @@ class OdbcFaultTest : public ::testing::Test {
     std::string log = database_.odbcDir + "/calls.log";
     std::remove(log.c_str());
     FaultRun run;
-    run.result = RunProgram(DoubleProgramPath(), query, database_.odbcDir,
-                            {"VELORAN_ODBC_FAULTS=" + faults,
-                             "VELORAN_ODBC_LOG=" + log});
+    run.result = RunProgram(
+        DoubleProgramPath(), query, database_.odbcDir,
+        {"VELORAN_ODBC_FAULTS=" + faults, "VELORAN_ODBC_LOG=" + log});
     std::ifstream in(log);
     for (std::string line; std::getline(in, line);) run.calls.push_back(line);
     return run;
@@ -54,8 +54,8 @@ class OdbcFaultTest : public ::testing::Test {
 };
 
 std::string NoMatchPage(const std::string& id) {
-  return PageHead("Veloran search results") + "No star name matching ID " +
-         id + " found.\n" + kPageTail;
+  return PageHead("Veloran search results") + "No star name matching ID " + id +
+         " found.\n" + kPageTail;
 }
 
 const char kHeadingAtOrigin[] =
@@ -67,8 +67,8 @@ std::string Line(const std::string& id, const std::string& name,
          "</A>: 0 light-years" + rest + "\n";
 }
 
-const std::vector<std::string> kClose = {"SQLFreeStmt SQL_DROP", "SQLDisconnect",
-                                         "SQLFreeConnect", "SQLFreeEnv"};
+const std::vector<std::string> kClose = {
+    "SQLFreeStmt SQL_DROP", "SQLDisconnect", "SQLFreeConnect", "SQLFreeEnv"};
 
 std::vector<std::string> Tail(const std::vector<std::string>& calls, size_t n) {
   if (calls.size() < n) return calls;
@@ -91,7 +91,10 @@ TEST_F(OdbcFaultTest, AllocationFailures) {
   } cases[] = {
       {"", "AllocEnv", "0", {"SQLAllocEnv"}},
       {"ID=100", "AllocEnv", "100", {"SQLAllocEnv"}},
-      {"X=1", "AllocConnect", "0", {"SQLAllocEnv", "SQLAllocConnect", "SQLFreeEnv"}},
+      {"X=1",
+       "AllocConnect",
+       "0",
+       {"SQLAllocEnv", "SQLAllocConnect", "SQLFreeEnv"}},
       {"ID=200",
        "AllocStmt",
        "200",
@@ -113,8 +116,9 @@ TEST_F(OdbcFaultTest, ConnectionRefusedWithoutDiagnostic) {
             "Content-type: text/plain\n\nSQLConnect() failed!!\n");
   EXPECT_EQ(run.result.status, 0);
   // No disconnect after a connection that never was.
-  EXPECT_EQ(Tail(run.calls, 3),
-            (std::vector<std::string>{"SQLError", "SQLFreeConnect", "SQLFreeEnv"}));
+  EXPECT_EQ(
+      Tail(run.calls, 3),
+      (std::vector<std::string>{"SQLError", "SQLFreeConnect", "SQLFreeEnv"}));
   EXPECT_FALSE(Called(run.calls, "SQLDisconnect"));
 }
 
@@ -135,20 +139,22 @@ TEST_F(OdbcFaultTest, ScanFailures) {
     const char* fault;
     std::string listing;
   } cases[] = {
-      {"ExecFail:FROM Positions", "<BR>Internal error: Database query failed.\n"},
-      {"ExecInfo:FROM Positions", "<BR>Internal error: Database query failed.\n"},
+      {"ExecFail:FROM Positions",
+       "<BR>Internal error: Database query failed.\n"},
+      {"ExecInfo:FROM Positions",
+       "<BR>Internal error: Database query failed.\n"},
       // A fetch error part-way: the stars ranked so far, without a message.
       {"FetchFail:FROM Positions:2",
        Line("100", "Sol", ", class G2 V") + Line("200", "Henry Draper 2")},
       {"FetchFail:FROM Positions:0",
        "<BR>No neighboring stars were found in the Veloran.\n"},
       // Without the catalogue table, designations keep their abbreviation.
-      {"ExecFail:FROM CatalogNames",
-       Line("100", "Sol", ", class G2 V") + Line("200", "HD 2") +
-           Line("300", "") + Line("400", "") + Line("500", "")},
-      {"FetchFail:COUNT(*):0",
-       Line("100", "Sol", ", class G2 V") + Line("200", "HD 2") +
-           Line("300", "") + Line("400", "") + Line("500", "")},
+      {"ExecFail:FROM CatalogNames", Line("100", "Sol", ", class G2 V") +
+                                         Line("200", "HD 2") + Line("300", "") +
+                                         Line("400", "") + Line("500", "")},
+      {"FetchFail:COUNT(*):0", Line("100", "Sol", ", class G2 V") +
+                                   Line("200", "HD 2") + Line("300", "") +
+                                   Line("400", "") + Line("500", "")},
       // A spectrum that cannot be read: no class.
       {"ExecInfo:FROM Spectra",
        Line("100", "Sol") + Line("200", "Henry Draper 2") + Line("300", "") +

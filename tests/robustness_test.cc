@@ -117,11 +117,23 @@ std::vector<std::string> HostileQueries() {
       "minLY",     "minRAHour", "minRAMin",  "minRASec",  "maxRAHour",
       "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin", "minDecSec",
       "maxDecDeg", "maxDecMin", "maxDecSec"};
-  const char* values[] = {
-      "-1", "-99999999999", "99999999999", "2147483648", "-2147483649",
-      "0.5", "1d3", "1e999", "-1e999", "inf", "nan", "", "59.9999999999",
-      "1'; DROP TABLE Positions; --", "<script>alert(1)</script>",
-      "%3Cb%3E%22%27", "0x1p4"};
+  const char* values[] = {"-1",
+                          "-99999999999",
+                          "99999999999",
+                          "2147483648",
+                          "-2147483649",
+                          "0.5",
+                          "1d3",
+                          "1e999",
+                          "-1e999",
+                          "inf",
+                          "nan",
+                          "",
+                          "59.9999999999",
+                          "1'; DROP TABLE Positions; --",
+                          "<script>alert(1)</script>",
+                          "%3Cb%3E%22%27",
+                          "0x1p4"};
   for (const char* parameter : parameters) {
     for (const char* value : values) {
       queries.push_back(std::string("X=1&Y=2&Z=3&") + parameter + "=" + value);
@@ -184,9 +196,9 @@ const char kFailedScanPage[] =
     "<BR>Internal error: Database query failed.\n";
 
 TEST(RobustnessTest, DatabaseFaults) {
-  const std::string noMatch100 =
-      PageHead("Veloran search results") +
-      "No star name matching ID 100 found.\n" + kPageTail;
+  const std::string noMatch100 = PageHead("Veloran search results") +
+                                 "No star name matching ID 100 found.\n" +
+                                 kPageTail;
   const std::string failedScan =
       PageHead("Veloran near-coordinate search results") + kFailedScanPage +
       kPageTail;
@@ -211,8 +223,8 @@ TEST(RobustnessTest, DatabaseFaults) {
        [](const std::string& path) { std::ofstream(path, std::ios::trunc); },
        "", failedScan, 0},
       {"positions_missing",
-       [](const std::string& path) { Exec(path, "DROP TABLE Positions;"); },
-       "", failedScan, 0},
+       [](const std::string& path) { Exec(path, "DROP TABLE Positions;"); }, "",
+       failedScan, 0},
       {"positions_missing_star",
        [](const std::string& path) { Exec(path, "DROP TABLE Positions;"); },
        "ID=100", noMatch100, 255},
@@ -253,9 +265,8 @@ TEST(RobustnessTest, DatabaseFaults) {
            "4.24377 light-years\n" +
            kPageTail,
        0},
-      {"file_missing",
-       [](const std::string& path) { fs::remove(path); }, "ID=100", refused,
-       0},
+      {"file_missing", [](const std::string& path) { fs::remove(path); },
+       "ID=100", refused, 0},
   };
   for (const FaultCase& c : cases) {
     auto database = CreateTestDatabase(std::string("robust_") + c.name, kStars);
@@ -325,13 +336,16 @@ TEST(RobustnessTest, ReadOnlyAsNobody) {
 
   std::vector<std::string> queries = HostileQueries();
   std::mt19937 random(1000);
-  const char* fixed[] = {"", "ID=100", "ID=200&ly=30", "ly=30&minLY=1",
+  const char* fixed[] = {"",
+                         "ID=100",
+                         "ID=200&ly=30",
+                         "ly=30&minLY=1",
                          "X=1&Y=2&Z=3&ly=100&minRAHour=6&maxDecDeg=10",
                          "ID=400&ly=50&minDecDeg=-70"};
   int complete = 0;
   for (int i = 0; i < 1000; ++i) {
-    std::string query = i % 2 == 0 ? fixed[(i / 2) % 6]
-                                   : queries[random() % queries.size()];
+    std::string query =
+        i % 2 == 0 ? fixed[(i / 2) % 6] : queries[random() % queries.size()];
     ProgramResult result =
         RunProgramAsNobody(site.program, query.c_str(), site.odbcDir);
     if (IsCompleteReply(result)) ++complete;
@@ -359,7 +373,8 @@ TEST(RobustnessTest, SixteenAtOnce) {
   const char* queries[] = {"ID=100&ly=30", "ly=30&minRAHour=5", "ID=999900"};
   std::string expected[3];
   for (int q = 0; q < 3; ++q) {
-    expected[q] = RunProgram(ProgramPath(), queries[q], database.odbcDir).output;
+    expected[q] =
+        RunProgram(ProgramPath(), queries[q], database.odbcDir).output;
   }
   std::vector<int> mismatches(16, 0);
   std::vector<std::thread> workers;

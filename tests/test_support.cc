@@ -44,12 +44,11 @@ void WriteDataSourceWithExtension(const std::string& dir,
                                   const std::string& extension) {
   std::filesystem::create_directories(dir);
   std::ofstream(dir + "/odbcinst.ini") << "";
-  std::ofstream(dir + "/odbc.ini")
-      << "[Veloran]\n"
-      << "Driver=" VELORAN_ODBC_DRIVER "\n"
-      << "Database=file:" << path << "?mode=ro\n"
-      << "NoCreat=1\nStepAPI=1\nTimeout=2000\n"
-      << "LoadExt=" << extension << "\n";
+  std::ofstream(dir + "/odbc.ini") << "[Veloran]\n"
+                                   << "Driver=" VELORAN_ODBC_DRIVER "\n"
+                                   << "Database=file:" << path << "?mode=ro\n"
+                                   << "NoCreat=1\nStepAPI=1\nTimeout=2000\n"
+                                   << "LoadExt=" << extension << "\n";
 }
 
 void WriteDataSource(const std::string& dir, const std::string& path) {
@@ -118,8 +117,8 @@ ProgramResult Spawn(std::vector<std::string> args, const char* query,
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
   posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
   pid_t pid;
-  int spawned =
-      posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
+  int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(),
+                            envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipeFds[1]);
   ProgramResult result{"", -1};
@@ -162,9 +161,9 @@ std::string DoubleProgramPath() { return VELORAN_PROGRAM_DOUBLE; }
 OdbcSession::OdbcSession(const std::string& databasePath) {
   SQLAllocEnv(&environment_);
   SQLAllocConnect(environment_, &connection_);
-  std::string connect = "DRIVER=" VELORAN_ODBC_DRIVER ";Database=" +
-                        databasePath +
-                        ";NoCreat=1;StepAPI=1;LoadExt=" VELORAN_DIALECT_PATH ";";
+  std::string connect =
+      "DRIVER=" VELORAN_ODBC_DRIVER ";Database=" + databasePath +
+      ";NoCreat=1;StepAPI=1;LoadExt=" VELORAN_DIALECT_PATH ";";
   SQLRETURN result = SQLDriverConnect(
       connection_, nullptr, reinterpret_cast<SQLCHAR*>(connect.data()), SQL_NTS,
       nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   // Without the letters that give strtod other forms (inf, nan, hexadecimal)
   // and without the d exponent that strtod does not know, both read the
   // same value.
-  if (text.find_first_not_of("0123456789+-.eE \t\n\v\f\r") == std::string::npos) {
+  if (text.find_first_not_of("0123456789+-.eE \t\n\v\f\r") ==
+      std::string::npos) {
     double c = std::strtod(text.c_str(), nullptr);
     if (!(real == c)) std::abort();
   }

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     if (found == nullptr) std::abort();
   }
   if (count != appended) std::abort();
-  for (const char* name : {"ID", "X", "Y", "Z", "ly", "minLY", "minRAHour",
-                           "maxDecSec", ""}) {
+  for (const char* name :
+       {"ID", "X", "Y", "Z", "ly", "minLY", "minRAHour", "maxDecSec", ""}) {
     FindQueryParam(name);
   }
   ClearQueryParams();

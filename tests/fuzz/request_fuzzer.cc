@@ -10,9 +10,9 @@
 #include <string>
 
 #include "catalogue/catalogue_names.h"
+#include "cgi/query_params.h"
 #include "cgi/request.h"
 #include "cgi/search_window.h"
-#include "cgi/query_params.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

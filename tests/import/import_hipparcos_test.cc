@@ -74,7 +74,8 @@ SyntheticPackage NearbyStars() {
       " 32349|9_CMa\n"
       "108870|\u03b5_Ind\n"
       "104214|61_Cyg_A\n";
-  files[kVariableStarFile] = "70890\tV645 Cen\tUV:\t11.3\t0\t13.0\t\tV\t\t\t\tM5.5Ve\n";
+  files[kVariableStarFile] =
+      "70890\tV645 Cen\tUV:\t11.3\t0\t13.0\t\tV\t\t\t\tM5.5Ve\n";
   files[kDoubleStarFile] += "32349\t06451-1643\t2015\t69\t11.1\n";
   files[kProperNameFile] +=
       " 70890|_(\"Proxima\") 1,2\n"
@@ -94,28 +95,34 @@ struct Imported {
 
 // Writes "package" for test "name" and imports it.  Returns false, with
 // the importer's message in *error, when the import fails.
-bool Import(const std::string& name, const SyntheticPackage& package, Imported* imported,
-            std::string* error,
-            const std::function<void(const std::string& dataDir)>& change = nullptr) {
+bool Import(
+    const std::string& name, const SyntheticPackage& package,
+    Imported* imported, std::string* error,
+    const std::function<void(const std::string& dataDir)>& change = nullptr) {
   std::string dir = testing::FreshDirectory(name);
   imported->dataDir = dir + "/usr/share/stellarium";
   imported->database = dir + "/hipparcos.db";
   testing::WritePackage(imported->dataDir, package);
   if (change) change(imported->dataDir);
-  ImportOptions options{imported->dataDir, imported->database, VELORAN_DIALECT_PATH,
-                        "2026-12-07", nullptr};
+  ImportOptions options{imported->dataDir, imported->database,
+                        VELORAN_DIALECT_PATH, "2026-12-07", nullptr};
   ImportCounts counts;
   return ImportHipparcos(options, &counts, error);
 }
 
 // The rows of "sql" on "database", columns separated by "|", NULL as "NULL".
-std::vector<std::string> Rows(const std::string& database, const std::string& sql) {
+std::vector<std::string> Rows(const std::string& database,
+                              const std::string& sql) {
   std::vector<std::string> rows;
   sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  EXPECT_EQ(
+      sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+      SQLITE_OK);
   sqlite3_stmt* statement = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(db) << "\n" << sql;
+  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db) << "\n"
+      << sql;
   while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
     std::string row;
     for (int i = 0; i < sqlite3_column_count(statement); ++i) {
@@ -136,7 +143,8 @@ class ImportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const char* name =
+        ::testing::UnitTest::GetInstance()->current_test_info()->name();
     ASSERT_TRUE(Import(name, NearbyStars(), &imported_, &error)) << error;
   }
   std::vector<std::string> Query(const std::string& sql) {
@@ -146,80 +154,92 @@ class ImportTest : public ::testing::Test {
 };
 
 TEST_F(ImportTest, OneStarPerHipparcosRecordWithParallaxNearestFirst) {
-  EXPECT_EQ(Query("SELECT PositionID, OwnerID FROM Positions ORDER BY PositionID"),
-            (std::vector<std::string>{
-                "1|100",          // the Sun at 0
-                "2|708900000",    // 4.244 ly
-                "3|555550300",    // 6.523 ly, equal distances by ID
-                "4|555560000",
-                "5|555550100",    // 8.154 ly
-                "6|555550200",
-                "7|323490000",    // 8.601
-                "8|924030000",    // 9.704
-                "9|1140460000",   // 10.721
-                "10|1042140000",  // 11.406
-                "11|1088700000",  // 11.869
-                "12|1108930100",  // 13.071
-                "13|1108930200",
-                "14|728450000",   // 32.616
-                "15|1068240000",  // 36.240
-            }));
+  EXPECT_EQ(
+      Query("SELECT PositionID, OwnerID FROM Positions ORDER BY PositionID"),
+      (std::vector<std::string>{
+          "1|100",        // the Sun at 0
+          "2|708900000",  // 4.244 ly
+          "3|555550300",  // 6.523 ly, equal distances by ID
+          "4|555560000",
+          "5|555550100",  // 8.154 ly
+          "6|555550200",
+          "7|323490000",    // 8.601
+          "8|924030000",    // 9.704
+          "9|1140460000",   // 10.721
+          "10|1042140000",  // 11.406
+          "11|1088700000",  // 11.869
+          "12|1108930100",  // 13.071
+          "13|1108930200",
+          "14|728450000",   // 32.616
+          "15|1068240000",  // 36.240
+      }));
 }
 
 TEST_F(ImportTest, PositionRowsInSexagesimalParts) {
-  EXPECT_EQ(Query("SELECT OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, Dec_arcsec, "
-                  "printf('%.6f', Distance), DistanceError IS NULL, DistanceSource, "
-                  "LastUpdated, Epoch FROM Positions WHERE OwnerID IN "
-                  "(100, 708900000, 323490000, 555550300, 555560000, 1108930200) "
-                  "ORDER BY PositionID"),
-            (std::vector<std::string>{
-                "100|NULL|NULL|NULL|NULL|NULL|NULL|0.000000|0|NULL|2026-12-07|2000.0",
-                "708900000|14|29|47.591|-62|40|52.55|4.244060|0|GaiaDR2|2026-12-07|2000.0",
-                // -0 deg 30' 15" as 0 degrees and -1815 arcseconds
-                "555550300|1|0|0.0|0|0|-1815.0|6.523120|1|NULL|2026-12-07|2000.0",
-                "555560000|1|0|0.0|0|30|15.0|6.523120|1|NULL|2026-12-07|2000.0",
-                "323490000|6|45|8.917|-16|42|58.02|8.600934|0|HIP|2026-12-07|2000.0",
-                "1108930200|22|27|59.972|57|41|44.36|13.071337|1|NULL|2026-12-07|2000.0",
-            }));
+  EXPECT_EQ(
+      Query("SELECT OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, "
+            "Dec_arcsec, "
+            "printf('%.6f', Distance), DistanceError IS NULL, DistanceSource, "
+            "LastUpdated, Epoch FROM Positions WHERE OwnerID IN "
+            "(100, 708900000, 323490000, 555550300, 555560000, 1108930200) "
+            "ORDER BY PositionID"),
+      (std::vector<std::string>{
+          "100|NULL|NULL|NULL|NULL|NULL|NULL|0.000000|0|NULL|2026-12-07|2000.0",
+          "708900000|14|29|47.591|-62|40|52.55|4.244060|0|GaiaDR2|2026-12-07|"
+          "2000.0",
+          // -0 deg 30' 15" as 0 degrees and -1815 arcseconds
+          "555550300|1|0|0.0|0|0|-1815.0|6.523120|1|NULL|2026-12-07|2000.0",
+          "555560000|1|0|0.0|0|30|15.0|6.523120|1|NULL|2026-12-07|2000.0",
+          "323490000|6|45|8.917|-16|42|58.02|8.600934|0|HIP|2026-12-07|2000.0",
+          "1108930200|22|27|59.972|57|41|44.36|13.071337|1|NULL|2026-12-07|"
+          "2000.0",
+      }));
   // The error follows from the parallax's: distance * sigma / parallax.
-  EXPECT_EQ(Query("SELECT printf('%.6f', DistanceError) FROM Positions "
-                  "WHERE OwnerID IN (708900000, 323490000) ORDER BY PositionID"),
-            (std::vector<std::string>{"0.001121", "0.035836"}));
+  EXPECT_EQ(
+      Query("SELECT printf('%.6f', DistanceError) FROM Positions "
+            "WHERE OwnerID IN (708900000, 323490000) ORDER BY PositionID"),
+      (std::vector<std::string>{"0.001121", "0.035836"}));
 }
 
 TEST_F(ImportTest, SpectraSplitIntoClasses) {
-  EXPECT_EQ(Query("SELECT OwnerID, SpectralClass, LuminosityClass, SpectrumSource "
-                  "FROM Spectra ORDER BY SpectrumID"),
-            (std::vector<std::string>{
-                "101|G2|V|NULL",
-                "708900001|M5.5|Ve|HIP",
-                // 555550301 has the blank type
-                "555560001|DA|NULL|HIP",  // no luminosity class
-                "555550101|G2|V|HIP",     // 555550201 has none
-                "323490001|A1|V+DA|HIP",
-                "924030001|M5.5|Ve|HIP",
-                "1140460001|G2|V|HIP",
-                "1042140001|K5|V|HIP",
-                "1088700001|K5|V|HIP",
-                "1108930101|K5|V|HIP",
-                "728450001|G2|V|HIP",
-                "1068240001|G2|V|HIP",
-            }));
+  EXPECT_EQ(
+      Query("SELECT OwnerID, SpectralClass, LuminosityClass, SpectrumSource "
+            "FROM Spectra ORDER BY SpectrumID"),
+      (std::vector<std::string>{
+          "101|G2|V|NULL",
+          "708900001|M5.5|Ve|HIP",
+          // 555550301 has the blank type
+          "555560001|DA|NULL|HIP",  // no luminosity class
+          "555550101|G2|V|HIP",     // 555550201 has none
+          "323490001|A1|V+DA|HIP",
+          "924030001|M5.5|Ve|HIP",
+          "1140460001|G2|V|HIP",
+          "1042140001|K5|V|HIP",
+          "1088700001|K5|V|HIP",
+          "1108930101|K5|V|HIP",
+          "728450001|G2|V|HIP",
+          "1068240001|G2|V|HIP",
+      }));
 }
 
 TEST_F(ImportTest, EveryStarHasExactlyOneSystemName) {
-  EXPECT_EQ(Query("SELECT COUNT(*) FROM Positions"), std::vector<std::string>{"15"});
-  EXPECT_EQ(Query("SELECT p.OwnerID, "
-                  "  (SELECT COUNT(*) FROM ProperNames n WHERE n.IsSystemName = 1 AND "
-                  "     n.OwnerID / 100 = p.OwnerID / 100) + "
-                  "  (SELECT COUNT(*) FROM CatalogNumbers c WHERE c.IsSystemName = 1 AND "
-                  "     c.OwnerID / 100 = p.OwnerID / 100) AS n "
-                  "FROM Positions p WHERE n <> 1"),
-            std::vector<std::string>{});
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM Positions"),
+            std::vector<std::string>{"15"});
+  EXPECT_EQ(
+      Query(
+          "SELECT p.OwnerID, "
+          "  (SELECT COUNT(*) FROM ProperNames n WHERE n.IsSystemName = 1 AND "
+          "     n.OwnerID / 100 = p.OwnerID / 100) + "
+          "  (SELECT COUNT(*) FROM CatalogNumbers c WHERE c.IsSystemName = 1 "
+          "AND "
+          "     c.OwnerID / 100 = p.OwnerID / 100) AS n "
+          "FROM Positions p WHERE n <> 1"),
+      std::vector<std::string>{});
   // Every name row lies in its star's block, after the position and spectrum.
   EXPECT_EQ(Query("SELECT OwnerID FROM ProperNames WHERE OwnerID % 100 < 2 OR "
                   "OwnerID / 100 NOT IN (SELECT OwnerID / 100 FROM Positions) "
-                  "UNION ALL SELECT OwnerID FROM CatalogNumbers WHERE OwnerID % 100 < 2 OR "
+                  "UNION ALL SELECT OwnerID FROM CatalogNumbers WHERE OwnerID "
+                  "% 100 < 2 OR "
                   "OwnerID / 100 NOT IN (SELECT OwnerID / 100 FROM Positions)"),
             std::vector<std::string>{});
 }
@@ -227,35 +247,40 @@ TEST_F(ImportTest, EveryStarHasExactlyOneSystemName) {
 // The display name: the system's ProperNames row, else its CatalogNumbers
 // row spelled with the catalogue's long name.
 TEST_F(ImportTest, SystemNamesReadAsAstronomersWriteThem) {
-  EXPECT_EQ(Query("SELECT p.OwnerID, COALESCE("
-                  "  (SELECT Name FROM ProperNames n WHERE n.IsSystemName = 1 AND "
-                  "     n.OwnerID / 100 = p.OwnerID / 100), "
-                  "  (SELECT COALESCE(NULLIF(LongName, ''), CatAbbrev) || ' ' || Value "
-                  "     FROM CatalogNumbers c JOIN CatalogNames ON Abbreviation = CatAbbrev "
-                  "     WHERE c.IsSystemName = 1 AND c.OwnerID / 100 = p.OwnerID / 100)) "
-                  "FROM Positions p ORDER BY PositionID"),
-            (std::vector<std::string>{
-                "100|Sol",
-                "708900000|Proxima",           // proper name before Bayer
-                "555550300|HD 33",             // the HIP's own cross-id row
-                "555560000|HIP 55556",         // nothing else
-                "555550100|HD 11",             // the component's row
-                "555550200|HD 22",
-                "323490000|Sirius",            // the first proper name
-                "924030000|HIP 92403",
-                "1140460000|HD 217987",        // HD before HIP
-                "1042140000|61 Cyg A",         // Flamsteed
-                "1088700000|&epsilon; Ind",    // Bayer
-                "1108930100|Kruger 60",        // both components
-                "1108930200|Kruger 60",
-                "728450000|Arcal\xeds",        // windows-1252
-                "1068240000|S&#257;maya",      // outside windows-1252
-            }));
+  EXPECT_EQ(
+      Query(
+          "SELECT p.OwnerID, COALESCE("
+          "  (SELECT Name FROM ProperNames n WHERE n.IsSystemName = 1 AND "
+          "     n.OwnerID / 100 = p.OwnerID / 100), "
+          "  (SELECT COALESCE(NULLIF(LongName, ''), CatAbbrev) || ' ' || Value "
+          "     FROM CatalogNumbers c JOIN CatalogNames ON Abbreviation = "
+          "CatAbbrev "
+          "     WHERE c.IsSystemName = 1 AND c.OwnerID / 100 = p.OwnerID / "
+          "100)) "
+          "FROM Positions p ORDER BY PositionID"),
+      (std::vector<std::string>{
+          "100|Sol",
+          "708900000|Proxima",    // proper name before Bayer
+          "555550300|HD 33",      // the HIP's own cross-id row
+          "555560000|HIP 55556",  // nothing else
+          "555550100|HD 11",      // the component's row
+          "555550200|HD 22",
+          "323490000|Sirius",  // the first proper name
+          "924030000|HIP 92403",
+          "1140460000|HD 217987",      // HD before HIP
+          "1042140000|61 Cyg A",       // Flamsteed
+          "1088700000|&epsilon; Ind",  // Bayer
+          "1108930100|Kruger 60",      // both components
+          "1108930200|Kruger 60",
+          "728450000|Arcal\xeds",    // windows-1252
+          "1068240000|S&#257;maya",  // outside windows-1252
+      }));
 }
 
 TEST_F(ImportTest, FurtherDesignationsAreKept) {
   EXPECT_EQ(Query("SELECT OwnerID, Name, IsSystemName FROM ProperNames "
-                  "WHERE OwnerID / 100 IN (3234900, 7284500, 7089000) ORDER BY ProperNameID"),
+                  "WHERE OwnerID / 100 IN (3234900, 7284500, 7089000) ORDER BY "
+                  "ProperNameID"),
             (std::vector<std::string>{
                 "708900002|Proxima|1",
                 "708900003|&alpha; Cen C|0",
@@ -266,24 +291,26 @@ TEST_F(ImportTest, FurtherDesignationsAreKept) {
                 "728450002|Arcal\xeds|1",
                 "728450003|A&amp;B &lt;x&gt;|0",
             }));
-  EXPECT_EQ(Query("SELECT OwnerID, CatAbbrev, Value, IsSystemName FROM CatalogNumbers "
-                  "WHERE OwnerID / 100 IN (3234900, 7089000, 11089302) "
-                  "ORDER BY CatalogNumberID"),
-            (std::vector<std::string>{
-                "708900004|HIP|70890|0",
-                "708900005|GCVS|V645 Cen|0",
-                "323490006|HIP|32349|0",
-                "323490007|HD|48915|0",
-                "323490008|HR|2491|0",
-                "323490009|SAO|151881|0",
-                "323490010|WDS|J06451-1643|0",
-                "1108930203|HIP|110893 B|0",
-                "1108930204|HD|239960|0",
-            }));
+  EXPECT_EQ(
+      Query(
+          "SELECT OwnerID, CatAbbrev, Value, IsSystemName FROM CatalogNumbers "
+          "WHERE OwnerID / 100 IN (3234900, 7089000, 11089302) "
+          "ORDER BY CatalogNumberID"),
+      (std::vector<std::string>{
+          "708900004|HIP|70890|0",
+          "708900005|GCVS|V645 Cen|0",
+          "323490006|HIP|32349|0",
+          "323490007|HD|48915|0",
+          "323490008|HR|2491|0",
+          "323490009|SAO|151881|0",
+          "323490010|WDS|J06451-1643|0",
+          "1108930203|HIP|110893 B|0",
+          "1108930204|HD|239960|0",
+      }));
   EXPECT_EQ(Query("SELECT Abbreviation || '=' || LongName FROM CatalogNames "
                   "ORDER BY Abbreviation"),
-            (std::vector<std::string>{"GCVS=GCVS", "HD=HD", "HIP=HIP", "HR=HR", "SAO=SAO",
-                                      "WDS=WDS"}));
+            (std::vector<std::string>{"GCVS=GCVS", "HD=HD", "HIP=HIP", "HR=HR",
+                                      "SAO=SAO", "WDS=WDS"}));
 }
 
 // The lines of a result page that list stars.
@@ -298,8 +325,8 @@ std::vector<std::string> ListedLines(const std::string& page) {
 
 // The listing with each distance cut to "digits" decimals, which the
 // program computes in its own galactic frame.
-std::vector<std::string> Listing(const Imported& imported, const std::string& query,
-                                 int digits = 2) {
+std::vector<std::string> Listing(const Imported& imported,
+                                 const std::string& query, int digits = 2) {
   std::string odbcDir = imported.database + "-odbc";
   testing::WriteDataSource(odbcDir, imported.database);
   testing::ProgramResult result =
@@ -324,18 +351,30 @@ std::vector<std::string> Listing(const Imported& imported, const std::string& qu
 TEST_F(ImportTest, TheProgramListsTheImportedStars) {
   EXPECT_EQ(Listing(imported_, "ID=100&ly=20"),
             (std::vector<std::string>{
-                "<BR><A HREF=\"entry_page.exe?ID=708900000\">Proxima</A>: 4.24 light-years, class M5.5 Ve",
-                "<BR><A HREF=\"entry_page.exe?ID=555550300\">HD 33</A>: 6.52 light-years",
-                "<BR><A HREF=\"entry_page.exe?ID=555560000\">HIP 55556</A>: 6.52 light-years, class DA ",
-                "<BR><A HREF=\"entry_page.exe?ID=555550100\">HD 11</A>: 8.15 light-years, class G2 V",
-                "<BR><A HREF=\"entry_page.exe?ID=555550200\">HD 22</A>: 8.15 light-years",
-                "<BR><A HREF=\"entry_page.exe?ID=323490000\">Sirius</A>: 8.60 light-years, class A1 V+DA",
-                "<BR><A HREF=\"entry_page.exe?ID=924030000\">HIP 92403</A>: 9.70 light-years, class M5.5 Ve",
-                "<BR><A HREF=\"entry_page.exe?ID=1140460000\">HD 217987</A>: 10.72 light-years, class G2 V",
-                "<BR><A HREF=\"entry_page.exe?ID=1042140000\">61 Cyg A</A>: 11.41 light-years, class K5 V",
-                "<BR><A HREF=\"entry_page.exe?ID=1088700000\">&epsilon; Ind</A>: 11.87 light-years, class K5 V",
-                "<BR><A HREF=\"entry_page.exe?ID=1108930100\">Kruger 60</A>: 13.07 light-years, class K5 V",
-                "<BR><A HREF=\"entry_page.exe?ID=1108930200\">Kruger 60</A>: 13.07 light-years",
+                "<BR><A HREF=\"entry_page.exe?ID=708900000\">Proxima</A>: 4.24 "
+                "light-years, class M5.5 Ve",
+                "<BR><A HREF=\"entry_page.exe?ID=555550300\">HD 33</A>: 6.52 "
+                "light-years",
+                "<BR><A HREF=\"entry_page.exe?ID=555560000\">HIP 55556</A>: "
+                "6.52 light-years, class DA ",
+                "<BR><A HREF=\"entry_page.exe?ID=555550100\">HD 11</A>: 8.15 "
+                "light-years, class G2 V",
+                "<BR><A HREF=\"entry_page.exe?ID=555550200\">HD 22</A>: 8.15 "
+                "light-years",
+                "<BR><A HREF=\"entry_page.exe?ID=323490000\">Sirius</A>: 8.60 "
+                "light-years, class A1 V+DA",
+                "<BR><A HREF=\"entry_page.exe?ID=924030000\">HIP 92403</A>: "
+                "9.70 light-years, class M5.5 Ve",
+                "<BR><A HREF=\"entry_page.exe?ID=1140460000\">HD 217987</A>: "
+                "10.72 light-years, class G2 V",
+                "<BR><A HREF=\"entry_page.exe?ID=1042140000\">61 Cyg A</A>: "
+                "11.41 light-years, class K5 V",
+                "<BR><A HREF=\"entry_page.exe?ID=1088700000\">&epsilon; "
+                "Ind</A>: 11.87 light-years, class K5 V",
+                "<BR><A HREF=\"entry_page.exe?ID=1108930100\">Kruger 60</A>: "
+                "13.07 light-years, class K5 V",
+                "<BR><A HREF=\"entry_page.exe?ID=1108930200\">Kruger 60</A>: "
+                "13.07 light-years",
             }));
 }
 
@@ -344,14 +383,15 @@ TEST_F(ImportTest, TheProgramListsTheImportedStars) {
 TEST_F(ImportTest, SmallSouthernDeclinationIsNotMirrored) {
   EXPECT_EQ(Listing(imported_, "ID=555550300&ly=2", 3),
             (std::vector<std::string>{
-                "<BR><A HREF=\"entry_page.exe?ID=555560000\">HIP 55556</A>: 0.115 light-years, class DA ",
+                "<BR><A HREF=\"entry_page.exe?ID=555560000\">HIP 55556</A>: "
+                "0.115 light-years, class DA ",
             }));
   EXPECT_EQ(Listing(imported_, "minLY=1&ly=10&minDecDeg=-1&maxDecDeg=0"),
             (std::vector<std::string>{
-                "<BR><A HREF=\"entry_page.exe?ID=555550300\">HD 33</A>: 6.52 light-years",
+                "<BR><A HREF=\"entry_page.exe?ID=555550300\">HD 33</A>: 6.52 "
+                "light-years",
             }));
 }
-
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -368,7 +408,8 @@ void WriteFile(const std::string& path, const std::string& content) {
 // the corner of the offsets' range, outside every triangle.
 void PutRecordOutsideItsZone(const std::string& dataDir) {
   std::string bytes = testing::StarFileHeader(0);
-  for (int z = 0; z < 20; ++z) bytes += std::string(1, z == 3 ? 1 : 0) + std::string(3, 0);
+  for (int z = 0; z < 20; ++z)
+    bytes += std::string(1, z == 3 ? 1 : 0) + std::string(3, 0);
   bytes += testing::StarRecordBytes(70890, 0, 2147483647, 2147483647, 1, 76850);
   WriteFile(dataDir + "/" + kStarFiles[0], bytes);
 }
@@ -393,33 +434,48 @@ TEST(ImportFailureTest, StopsOnFilesThatDoNotMatch) {
          std::string bytes = ReadFile(path);
          WriteFile(path, bytes.substr(0, bytes.size() - 10));
        },
-       "stars_2_0v0_8.cat: 1330 bytes, but the zone table counts 1 records, which take 1340"},
+       "stars_2_0v0_8.cat: 1330 bytes, but the zone table counts 1 records, "
+       "which take 1340"},
       {"record outside its zone", nullptr, PutRecordOutsideItsZone,
        "stars_0_0v0_8.cat: the record at offset 112 lies outside its zone 3"},
       {"missing star file", nullptr,
-       [](const std::string& dir) { std::filesystem::remove(dir + "/" + kStarFiles[2]); },
+       [](const std::string& dir) {
+         std::filesystem::remove(dir + "/" + kStarFiles[2]);
+       },
        "stars_2_0v0_8.cat: No such file or directory"},
       {"missing name.fab", nullptr,
-       [](const std::string& dir) { std::filesystem::remove(dir + "/" + kDesignationFile); },
+       [](const std::string& dir) {
+         std::filesystem::remove(dir + "/" + kDesignationFile);
+       },
        "stars/default/name.fab: No such file or directory"},
       {"cross-id with four fields",
-       [](SyntheticPackage* p) { p->files[kCrossIdFile] += "70890\t\t1\t2\n"; }, nullptr,
-       "cross-id.dat: line 2: not the five fields"},
+       [](SyntheticPackage* p) { p->files[kCrossIdFile] += "70890\t\t1\t2\n"; },
+       nullptr, "cross-id.dat: line 2: not the five fields"},
       {"proper names not UTF-8",
-       [](SyntheticPackage* p) { p->files[kProperNameFile] += "70890|_(\"Caf\xe9\")\n"; },
+       [](SyntheticPackage* p) {
+         p->files[kProperNameFile] += "70890|_(\"Caf\xe9\")\n";
+       },
        nullptr, "star_names.fab: line 2: not UTF-8"},
       {"parallax error not a number",
-       [](SyntheticPackage* p) { p->files[kParallaxErrorFile] += "70890\t0,2\n"; }, nullptr,
-       "hip_plx_err.dat: line 2: the parallax error is not a number"},
+       [](SyntheticPackage* p) {
+         p->files[kParallaxErrorFile] += "70890\t0,2\n";
+       },
+       nullptr, "hip_plx_err.dat: line 2: the parallax error is not a number"},
       {"spectral index beyond the table",
-       [](SyntheticPackage* p) { p->levels[2] = {{1, 0, 1.0, 1.0, 7, 100}}; }, nullptr,
-       "stars_2_0v0_8.cat: HIP 1 has spectral index 7"},
+       [](SyntheticPackage* p) {
+         p->levels[2] = {{1, 0, 1.0, 1.0, 7, 100}};
+       },
+       nullptr, "stars_2_0v0_8.cat: HIP 1 has spectral index 7"},
       {"component index beyond the table",
-       [](SyntheticPackage* p) { p->levels[2] = {{1, 4, 1.0, 1.0, 0, 100}}; }, nullptr,
-       "stars_2_0v0_8.cat: HIP 1 has component index 4"},
+       [](SyntheticPackage* p) {
+         p->levels[2] = {{1, 4, 1.0, 1.0, 0, 100}};
+       },
+       nullptr, "stars_2_0v0_8.cat: HIP 1 has component index 4"},
       {"HIP too large for an ID",
-       [](SyntheticPackage* p) { p->levels[2] = {{214748, 0, 1.0, 1.0, 0, 100}}; }, nullptr,
-       "HIP 214748 is above 214747"},
+       [](SyntheticPackage* p) {
+         p->levels[2] = {{214748, 0, 1.0, 1.0, 0, 100}};
+       },
+       nullptr, "HIP 214748 is above 214747"},
       {"one component twice",
        [](SyntheticPackage* p) {
          p->levels[2] = {{7, 1, 1.0, 1.0, 0, 100}, {7, 1, 3.0, 1.0, 0, 200}};
@@ -435,8 +491,10 @@ TEST(ImportFailureTest, StopsOnFilesThatDoNotMatch) {
     if (c.changePackage) c.changePackage(&package);
     Imported imported;
     std::string error;
-    EXPECT_FALSE(Import("failure", package, &imported, &error, c.changeFiles)) << c.what;
-    EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
+    EXPECT_FALSE(Import("failure", package, &imported, &error, c.changeFiles))
+        << c.what;
+    EXPECT_NE(error.find(c.message), std::string::npos)
+        << c.what << ": " << error;
     EXPECT_FALSE(std::filesystem::exists(imported.database)) << c.what;
     EXPECT_FALSE(std::filesystem::exists(imported.database + ".tmp")) << c.what;
   }
@@ -450,8 +508,8 @@ TEST(ImportProgramTest, ReportsTheFaultAndKeepsTheOldDatabase) {
   std::string database = dir + "/hipparcos.db";
   testing::WritePackage(dataDir, NearbyStars());
   auto run = [&](std::string* output) {
-    std::string command = std::string(VELORAN_IMPORTER) + " --data " + dataDir + " --out " +
-                          database + " --date 2026-12-07 2>&1";
+    std::string command = std::string(VELORAN_IMPORTER) + " --data " + dataDir +
+                          " --out " + database + " --date 2026-12-07 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
     output->clear();
@@ -463,7 +521,8 @@ TEST(ImportProgramTest, ReportsTheFaultAndKeepsTheOldDatabase) {
   };
   std::string output;
   ASSERT_EQ(run(&output), 0) << output;
-  EXPECT_NE(output.find("hipparcos.db: 14 stars and the Sun, 11 spectra"), std::string::npos)
+  EXPECT_NE(output.find("hipparcos.db: 14 stars and the Sun, 11 spectra"),
+            std::string::npos)
       << output;
   std::string before = ReadFile(database);
 
@@ -471,7 +530,8 @@ TEST(ImportProgramTest, ReportsTheFaultAndKeepsTheOldDatabase) {
   std::string bytes = ReadFile(path);
   WriteFile(path, bytes.substr(0, bytes.size() - 1));
   EXPECT_EQ(run(&output), 1);
-  EXPECT_NE(output.find("import_hipparcos: " + path + ": "), std::string::npos) << output;
+  EXPECT_NE(output.find("import_hipparcos: " + path + ": "), std::string::npos)
+      << output;
   EXPECT_EQ(ReadFile(database), before);
 }
 

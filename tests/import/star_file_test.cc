@@ -32,12 +32,14 @@ const std::string kSirius =
            0x8b, 0xc7, 0xff, 0xff, 0x21, 0x94, 0x00, 0x00});
 
 std::string Word(uint32_t value) {
-  return Bytes({static_cast<int>(value & 0xFF), static_cast<int>(value >> 8 & 0xFF),
-                static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 24)});
+  return Bytes(
+      {static_cast<int>(value & 0xFF), static_cast<int>(value >> 8 & 0xFF),
+       static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 24)});
 }
 
 // A level-0 file with "records" in the zones "zones" (one each).
-std::string LevelZeroFile(const std::vector<std::pair<int, std::string>>& records) {
+std::string LevelZeroFile(
+    const std::vector<std::pair<int, std::string>>& records) {
   std::string bytes = StarFileHeader(0);
   for (int z = 0; z < 20; ++z) {
     int count = 0;
@@ -53,8 +55,8 @@ std::string LevelZeroFile(const std::vector<std::pair<int, std::string>>& record
 }
 
 TEST(GeodesicGridTest, ScalesOfTheLevels) {
-  static const double kScales[] = {3.5573356917870416e-10, 1.778667845893521e-10,
-                                   8.893339229467608e-11};
+  static const double kScales[] = {
+      3.5573356917870416e-10, 1.778667845893521e-10, 8.893339229467608e-11};
   for (int level = 0; level < 3; ++level) {
     GeodesicGrid grid;
     BuildGeodesicGrid(level, &grid);
@@ -87,7 +89,8 @@ TEST(GeodesicGridTest, ChildrenLieInTheirParents) {
 TEST(StarFileTest, DecodesThePackagesRecords) {
   StarFile file;
   std::string error;
-  ASSERT_TRUE(ParseStarFile(LevelZeroFile({{0, kFomalhaut}, {14, kSirius}}), &file, &error))
+  ASSERT_TRUE(ParseStarFile(LevelZeroFile({{0, kFomalhaut}, {14, kSirius}}),
+                            &file, &error))
       << error;
   ASSERT_EQ(file.records.size(), 2u);
 
@@ -97,7 +100,8 @@ TEST(StarFileTest, DecodesThePackagesRecords) {
   EXPECT_EQ(fomalhaut.spectralIndex, 835);
   EXPECT_EQ(fomalhaut.parallax, 12981);
   EXPECT_EQ(fomalhaut.colourIndex, 20);  // B-V 0.130
-  EXPECT_EQ(file.magMin + fomalhaut.magnitude * file.magRange / file.magSteps, 1150);
+  EXPECT_EQ(file.magMin + fomalhaut.magnitude * file.magRange / file.magSteps,
+            1150);
   double ra;
   double dec;
   DirectionToRaDec(StarDirection(file, fomalhaut), &ra, &dec);
@@ -127,7 +131,8 @@ TEST(StarFileTest, ReadsTheComponentFromTheTopByte) {
   record[3] = 2;
   StarFile file;
   std::string error;
-  ASSERT_TRUE(ParseStarFile(LevelZeroFile({{0, record}}), &file, &error)) << error;
+  ASSERT_TRUE(ParseStarFile(LevelZeroFile({{0, record}}), &file, &error))
+      << error;
   EXPECT_EQ(file.records[0].hip, 113368u);
   EXPECT_EQ(file.records[0].component, 2);
 }
@@ -145,25 +150,31 @@ TEST(StarFileTest, RejectsFilesOfAnotherFormat) {
       {"wrong magic", StarFileHeader(0, 0x12345678) + body, "magic 0x12345678"},
       {"big-endian", StarFileHeader(0, 0x0A045F83) + body, "big-endian"},
       {"record type 1", StarFileHeader(0, 0x835F040A, 1) + body, "type 1"},
-      {"version 0.7", StarFileHeader(0, 0x835F040A, 0, 0, 7) + body, "version 0.7"},
+      {"version 0.7", StarFileHeader(0, 0x835F040A, 0, 0, 7) + body,
+       "version 0.7"},
       {"negative level", StarFileHeader(-1) + body, "level -1"},
       {"level 9", StarFileHeader(9) + body, "level 9"},
       {"zone table cut", good.substr(0, 100), "too short for the zone table"},
-      {"last record cut", good.substr(0, good.size() - 1), "2 records, which take 168 bytes"},
+      {"last record cut", good.substr(0, good.size() - 1),
+       "2 records, which take 168 bytes"},
       {"a byte too many", good + '\0', "2 records, which take 168 bytes"},
       {"level 1 header on level 0 zones", StarFileHeader(1) + body, "bytes"},
       {"offsets at the corner of their range",
-       LevelZeroFile({{7, testing::StarRecordBytes(1, 0, 2147483647, 2147483647, 0, 1)}}),
+       LevelZeroFile(
+           {{7, testing::StarRecordBytes(1, 0, 2147483647, 2147483647, 0, 1)}}),
        "the record at offset 112 lies outside its zone 7"},
       {"offsets at the other corner",
-       LevelZeroFile({{0, kFomalhaut}, {7, testing::StarRecordBytes(1, 0, -2147483647 - 1, 2147483647, 0, 1)}}),
+       LevelZeroFile({{0, kFomalhaut},
+                      {7, testing::StarRecordBytes(1, 0, -2147483647 - 1,
+                                                   2147483647, 0, 1)}}),
        "the record at offset 140 lies outside its zone 7"},
   };
   for (const auto& c : kCases) {
     StarFile file;
     std::string error;
     EXPECT_FALSE(ParseStarFile(c.bytes, &file, &error)) << c.what;
-    EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
+    EXPECT_NE(error.find(c.message), std::string::npos)
+        << c.what << ": " << error;
   }
 }
 

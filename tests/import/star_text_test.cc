@@ -30,8 +30,8 @@ TEST(HtmlFromUtf8Test, ConvertsToWindows1252Html) {
       {"\u03c9\u03c2\u03c3", "&omega;&sigmaf;&sigma;"},
       {"\u0391\u03a3\u03a9", "&Alpha;&Sigma;&Omega;"},
       {"S\u0101maya", "S&#257;maya"},
-      {"\u0081", "&#129;"},             // a C1 control, absent from windows-1252
-      {"\U0001D6FC", "&#120572;"},      // four UTF-8 bytes
+      {"\u0081", "&#129;"},         // a C1 control, absent from windows-1252
+      {"\U0001D6FC", "&#120572;"},  // four UTF-8 bytes
   };
   for (const auto& c : kCases) {
     std::string html;
@@ -125,11 +125,11 @@ TEST(RightAscensionTest, RoundsToMillisecondsWithCarries) {
       {HoursToRadians(6, 45, 8.917), 6, 45, 8.917},
       {HoursToRadians(22, 57, 39.0504), 22, 57, 39.05},
       {HoursToRadians(0, 0, 0), 0, 0, 0},
-      {HoursToRadians(3, 59, 59.9996), 4, 0, 0},    // seconds carry into hours
-      {HoursToRadians(3, 12, 59.9996), 3, 13, 0},   // and into minutes
-      {HoursToRadians(23, 59, 59.9996), 0, 0, 0},   // a whole turn is 0h
+      {HoursToRadians(3, 59, 59.9996), 4, 0, 0},   // seconds carry into hours
+      {HoursToRadians(3, 12, 59.9996), 3, 13, 0},  // and into minutes
+      {HoursToRadians(23, 59, 59.9996), 0, 0, 0},  // a whole turn is 0h
       {HoursToRadians(23, 59, 59.9994), 23, 59, 59.999},
-      {-HoursToRadians(0, 0, 1), 23, 59, 59},       // brought into one turn
+      {-HoursToRadians(0, 0, 1), 23, 59, 59},  // brought into one turn
       {2 * std::numbers::pi, 0, 0, 0},
   };
   for (const auto& c : kCases) {
@@ -140,7 +140,9 @@ TEST(RightAscensionTest, RoundsToMillisecondsWithCarries) {
   }
 }
 
-double DegreesToRadians(double degrees) { return degrees * std::numbers::pi / 180.0; }
+double DegreesToRadians(double degrees) {
+  return degrees * std::numbers::pi / 180.0;
+}
 
 TEST(DeclinationTest, SignOnTheDegreesOrOnTheArcseconds) {
   static const struct {
@@ -152,12 +154,12 @@ TEST(DeclinationTest, SignOnTheDegreesOrOnTheArcseconds) {
       {-(16 + 42 / 60.0 + 58.02 / 3600.0), -16, 42, 58.02},
       {38 + 47 / 60.0 + 1.29 / 3600.0, 38, 47, 1.29},
       {0.5, 0, 30, 0},
-      {-(30 / 60.0 + 15 / 3600.0), 0, 0, -1815},   // -0 deg 30' 15"
-      {-0.0001 / 3600.0, 0, 0, 0},                 // rounds to zero, no sign
+      {-(30 / 60.0 + 15 / 3600.0), 0, 0, -1815},  // -0 deg 30' 15"
+      {-0.0001 / 3600.0, 0, 0, 0},                // rounds to zero, no sign
       {-12.34 / 3600.0, 0, 0, -12.34},
       {-(59 / 60.0 + 59.996 / 3600.0), -1, 0, 0},  // rounds to -1 degree
       {59 / 60.0 + 59.996 / 3600.0, 1, 0, 0},
-      {-(1 + 59.996 / 3600.0), -1, 1, 0},          // arcseconds carry
+      {-(1 + 59.996 / 3600.0), -1, 1, 0},  // arcseconds carry
       {89 + 59 / 60.0 + 59.999 / 3600.0, 90, 0, 0},
       {-90, -90, 0, 0},
   };

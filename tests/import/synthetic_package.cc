@@ -16,7 +16,8 @@ namespace veloran::testing {
 namespace {
 
 void AppendWord(std::string* bytes, uint32_t word) {
-  for (int i = 0; i < 4; ++i) bytes->push_back(static_cast<char>(word >> (8 * i)));
+  for (int i = 0; i < 4; ++i)
+    bytes->push_back(static_cast<char>(word >> (8 * i)));
 }
 
 double Dot(const Vector3& a, const Vector3& b) {
@@ -34,7 +35,8 @@ std::string StarFileHeader(int level, uint32_t magic, int type, int major,
   AppendWord(&bytes, static_cast<uint32_t>(major));
   AppendWord(&bytes, static_cast<uint32_t>(minor));
   AppendWord(&bytes, static_cast<uint32_t>(level));
-  AppendWord(&bytes, static_cast<uint32_t>(kMagMin[level >= 0 && level < 3 ? level : 0]));
+  AppendWord(&bytes, static_cast<uint32_t>(
+                         kMagMin[level >= 0 && level < 3 ? level : 0]));
   AppendWord(&bytes, 12800);
   AppendWord(&bytes, 256);
   return bytes;
@@ -56,7 +58,8 @@ std::string StarRecordBytes(uint32_t hip, int component, int32_t x0, int32_t x1,
   return bytes;
 }
 
-std::string EncodeStarFile(int level, const std::vector<SyntheticRecord>& records) {
+std::string EncodeStarFile(int level,
+                           const std::vector<SyntheticRecord>& records) {
   GeodesicGrid grid;
   BuildGeodesicGrid(level, &grid);
   std::vector<std::string> zoneRecords(grid.zones.size());
@@ -73,8 +76,10 @@ std::string EncodeStarFile(int level, const std::vector<SyntheticRecord>& record
     const Zone& zone = grid.zones[z];
     double toPlane = 1.0 / Dot(u, zone.centre);
     Vector3 v = {u.x * toPlane, u.y * toPlane, u.z * toPlane};
-    auto x0 = static_cast<int32_t>(std::llround(Dot(v, zone.axis0) / grid.scale));
-    auto x1 = static_cast<int32_t>(std::llround(Dot(v, zone.axis1) / grid.scale));
+    auto x0 =
+        static_cast<int32_t>(std::llround(Dot(v, zone.axis0) / grid.scale));
+    auto x1 =
+        static_cast<int32_t>(std::llround(Dot(v, zone.axis1) / grid.scale));
     zoneRecords[z] += StarRecordBytes(record.hip, record.component, x0, x1,
                                       record.spectralIndex, record.parallax);
   }
@@ -95,14 +100,17 @@ SyntheticPackage EmptyPackage() {
       {kParallaxErrorFile, "# HIP PlxErr\n"},
       {kDesignationFile, ""},
       {kVariableStarFile, ""},
-      {kDoubleStarFile, "# HIP, WDS designation, year of observation, position angle, separation\n"},
+      {kDoubleStarFile,
+       "# HIP, WDS designation, year of observation, position angle, "
+       "separation\n"},
       {kProperNameFile, "# Western star names\n"},
   };
   return package;
 }
 
 std::string FreshDirectory(const std::string& name) {
-  std::string dir = std::string(VELORAN_BINARY_DIR) + "/test-data/import/" + name;
+  std::string dir =
+      std::string(VELORAN_BINARY_DIR) + "/test-data/import/" + name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

@@ -32,7 +32,8 @@ std::string StarRecordBytes(uint32_t hip, int component, int32_t x0, int32_t x1,
 
 // A whole star file of "level": the header, the zone table and the records,
 // each in the zone whose triangle holds its direction.
-std::string EncodeStarFile(int level, const std::vector<SyntheticRecord>& records);
+std::string EncodeStarFile(int level,
+                           const std::vector<SyntheticRecord>& records);
 
 struct SyntheticPackage {
   std::vector<SyntheticRecord> levels[3];  // the star files of levels 0, 1, 2
