@@ -14,7 +14,7 @@ namespace {
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 Pairs Decode(const std::string& query) {
-  testing::ClearQueryParams();
+  ClearQueryParams();
   DecodeQueryString(query.c_str());
   Pairs pairs;
   for (const QueryParam* p = queryParams.first; p != nullptr; p = p->next) {
@@ -106,7 +106,7 @@ TEST(QueryParamsTest, Limits) {
 }
 
 TEST(QueryParamsTest, ReturnsTheNumberOfPairsAppended) {
-  testing::ClearQueryParams();
+  ClearQueryParams();
   EXPECT_EQ(DecodeQueryString("a=1&b&c=&=d"), 2);
   EXPECT_EQ(DecodeQueryString("e=5"), 1);  // appends, does not clear
   EXPECT_STREQ(FindQueryParam("e"), "5");
@@ -123,7 +123,7 @@ TEST(QueryParamsTest, Lookup) {
   EXPECT_EQ(FindQueryParam("minRA"), nullptr);  // whole names only
   EXPECT_EQ(FindQueryParam("minRAHours"), nullptr);
   EXPECT_STREQ(FindQueryParam("ly"), "7");
-  testing::ClearQueryParams();
+  ClearQueryParams();
   EXPECT_EQ(FindQueryParam("ID"), nullptr);
 }
 
@@ -131,11 +131,11 @@ TEST(QueryParamsTest, ManyPairs) {
   std::string query;
   for (int i = 0; i < 40000; ++i) query += "a=" + std::to_string(i) + "&";
   query += "last=1";
-  testing::ClearQueryParams();
+  ClearQueryParams();
   EXPECT_EQ(DecodeQueryString(query.c_str()), 40001);
   EXPECT_STREQ(FindQueryParam("a"), "0");
   EXPECT_STREQ(FindQueryParam("last"), "1");
-  testing::ClearQueryParams();
+  ClearQueryParams();
 }
 
 }  // namespace

@@ -17,12 +17,12 @@ struct Parsed {
 };
 
 Parsed Parse(const char* query) {
-  testing::ClearQueryParams();
+  ClearQueryParams();
   DecodeQueryString(query);
   Parsed parsed{false, "", SearchWindow{}};
   parsed.output = testing::CaptureOutput(
       [&] { parsed.accepted = ParseSearchWindow(&parsed.window); });
-  testing::ClearQueryParams();
+  ClearQueryParams();
   return parsed;
 }
 

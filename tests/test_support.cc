@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include "cgi/query_params.h"
 
 extern char** environ;
 
@@ -180,8 +179,6 @@ OdbcSession::~OdbcSession() {
   SQLFreeConnect(connection_);
   SQLFreeEnv(environment_);
 }
-
-void ClearQueryParams() { veloran::ClearQueryParams(); }
 
 namespace {
 std::string captureFile;

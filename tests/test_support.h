@@ -70,10 +70,6 @@ class OdbcSession {
   SQLHSTMT statement_ = SQL_NULL_HSTMT;
 };
 
-// Releases every pair of the process-wide query parameter list, so that a
-// test can decode a query of its own.
-void ClearQueryParams();
-
 // Calls "body" with standard output captured, and returns what it wrote.
 template <typename Body>
 std::string CaptureOutput(Body body);
