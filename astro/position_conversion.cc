@@ -6,19 +6,6 @@
 
 namespace veloran {
 
-double DecimalHours(const PositionRecord& record) {
-  return (static_cast<double>(record.RA_sec) * kOne3600th +
-          record.RA_min * kOneSixtieth) +
-         record.RA_hr;
-}
-
-double DecimalDegrees(const PositionRecord& record) {
-  int sign = record.Dec_deg >= 0 ? 1 : -1;
-  return ((sign * static_cast<double>(record.Dec_arcsec)) * kOne3600th +
-          (sign * record.Dec_arcmin) * kOneSixtieth) +
-         record.Dec_deg;
-}
-
 bool PositionToCartesian(const PositionRecord& record, bool galactic,
                          CartesianPoint* point) {
   if (!record.HasDistance) return false;
@@ -29,8 +16,11 @@ bool PositionToCartesian(const PositionRecord& record, bool galactic,
   }
   if (!record.HasRA || !record.HasDec) return false;
 
-  double alpha = DecimalHours(record) * kHoursToRadians;
-  double delta = DecimalDegrees(record);
+  double alpha =
+      DecimalHours(record.RA_hr, record.RA_min, record.RA_sec) *
+      kHoursToRadians;
+  double delta =
+      DecimalDegrees(record.Dec_deg, record.Dec_arcmin, record.Dec_arcsec);
   double theta = (90.0 - delta) * kDegreesToRadians;
 
   double sinTheta = std::sin(theta);

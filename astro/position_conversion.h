@@ -34,12 +34,24 @@ inline constexpr double kHoursToRadians =
 inline constexpr double kDegreesToRadians =
     std::bit_cast<double>(0x3F91DF46A2529D34ull);
 
-// The right ascension of "record" in decimal hours and its declination in
-// decimal degrees, summed in this order.  Zero degrees count as positive,
-// so a declination between 0 and -1 degrees can only be written with
-// negative arcminutes or arcseconds.
-double DecimalHours(const PositionRecord& record);
-double DecimalDegrees(const PositionRecord& record);
+// Decimal hours of a right ascension and decimal degrees of a declination
+// given in sexagesimal parts, the minutes and seconds multiplied by the
+// stored reciprocals of 60 and 3600.  The degrees carry the sign of the
+// whole declination, and zero degrees count as positive, so a declination
+// between 0 and -1 degrees can only be written with negative arcminutes or
+// arcseconds.  Used for the stars' positions and the search window's bounds
+// alike, so that a star on a bound is inside it.
+inline double DecimalHours(int32_t hours, int32_t minutes, double seconds) {
+  return (seconds * kOne3600th + minutes * kOneSixtieth) + hours;
+}
+
+inline double DecimalDegrees(int32_t degrees, int32_t arcminutes,
+                             double arcseconds) {
+  int sign = degrees >= 0 ? 1 : -1;
+  return ((sign * arcseconds) * kOne3600th +
+          (sign * arcminutes) * kOneSixtieth) +
+         degrees;
+}
 
 // Converts "record" into *point, in the galactic frame when "galactic" is
 // set and the equatorial frame otherwise.  A record at distance zero (or a

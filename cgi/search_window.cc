@@ -71,18 +71,6 @@ bool ReadBound(const BoundParameters& bound) {
 
 }  // namespace
 
-double RaBoundHours(const RaBound& bound) {
-  return (bound.minutes * kOneSixtieth + bound.seconds * kOne3600th) +
-         bound.hours;
-}
-
-double DecBoundDegrees(const DecBound& bound) {
-  int sign = bound.degrees >= 0 ? 1 : -1;
-  return ((sign * bound.arcminutes) * kOneSixtieth +
-          (sign * bound.arcseconds) * kOne3600th) +
-         bound.degrees;
-}
-
 bool ParseSearchWindow(SearchWindow* window) {
   if (const char* value = FindQueryParam("ly")) {
     double radius = ReadReal(value);

@@ -24,9 +24,13 @@ struct DecBound {
   double arcseconds;
 };
 
-// Decimal forms, multiplying by the stored reciprocals of 60 and 3600.
-double RaBoundHours(const RaBound& bound);
-double DecBoundDegrees(const DecBound& bound);
+// Decimal hours and degrees of a bound, as a star's position has them.
+inline double RaBoundHours(const RaBound& bound) {
+  return DecimalHours(bound.hours, bound.minutes, bound.seconds);
+}
+inline double DecBoundDegrees(const DecBound& bound) {
+  return DecimalDegrees(bound.degrees, bound.arcminutes, bound.arcseconds);
+}
 
 struct SearchWindow {
   CartesianPoint centre = {0.0, 0.0, 0.0};  // galactic, light-years

@@ -98,8 +98,12 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
     if (std::isnan(d) || d > maxDistance || d < minDistance) continue;
 
     // A row at distance 0 may lack RA and Dec; they then read as 0.
-    double ra = row.HasRA ? DecimalHours(row) : 0.0;
-    double dec = row.HasDec ? DecimalDegrees(row) : 0.0;
+    double ra = row.HasRA ? DecimalHours(row.RA_hr, row.RA_min, row.RA_sec)
+                          : 0.0;
+    double dec =
+        row.HasDec
+            ? DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec)
+            : 0.0;
     if (ra < minRA || ra > maxRA) continue;
     if (dec < minDec || dec > maxDec) continue;
 
