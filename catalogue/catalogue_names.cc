@@ -61,8 +61,8 @@ void LoadCatalogueNames(SQLHSTMT statement) {
   catalogueNames.names = new (std::nothrow) CatalogueName[catalogueNames.count];
   if (catalogueNames.names == nullptr) return;
 
-  char abbreviation[11];
-  char longName[101];
+  char abbreviation[kAbbreviationSize];
+  char longName[kLongNameSize];
   char description[2048];
   unsigned char hasNoCatNumbers = 0;
   SQLLEN indicators[4];

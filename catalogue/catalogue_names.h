@@ -11,6 +11,13 @@
 
 namespace veloran {
 
+// Field sizes with the terminator: a catalogue abbreviation of at most 10
+// characters, wherever it is read, so that a longer one cut to 10 in
+// CatalogNames still matches the same one cut to 10 in CatalogNumbers; a
+// long name of up to 100.
+constexpr int kAbbreviationSize = 11;
+constexpr int kLongNameSize = 101;
+
 class CatalogueName {
  public:
   CatalogueName();
@@ -24,8 +31,8 @@ class CatalogueName {
   bool SetDescription(const char* description);
 
   char* Description;      // owned, or nullptr
-  char Abbreviation[11];  // the lookup key, at most 10 characters
-  char LongName[101];     // empty when the row has none; up to 100 characters
+  char Abbreviation[kAbbreviationSize];  // the lookup key
+  char LongName[kLongNameSize];  // empty when the row has none
   unsigned char HasNoCatNumbers;  // the SQL_C_BIT value 0 or 1
 };
 

@@ -19,7 +19,7 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
     return false;
   }
   // A NULL column leaves its buffer unwritten; cleared, it reads as empty.
-  char value[51] = "";
+  char value[kNameValueSize] = "";
   SQLLEN valueIndicator;
   SQLBindCol(statement, 1, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
   bool found = FetchRow(statement);
@@ -37,7 +37,7 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
           block)) {
     return false;
   }
-  char abbreviation[11] = "";
+  char abbreviation[kAbbreviationSize] = "";
   std::memset(value, 0, sizeof(value));
   SQLLEN abbreviationIndicator;
   SQLBindCol(statement, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),

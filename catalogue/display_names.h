@@ -6,13 +6,22 @@
 
 #include <cstdint>
 
+#include "catalogue/catalogue_names.h"
+
 // The name under which a star is shown on a result page.
 
 namespace veloran {
 
+// A proper name or a catalogue value as read, at most 50 characters and the
+// terminator.
+constexpr int kNameValueSize = 51;
+
 // The smallest name buffer a caller may pass: a long catalogue name of 100
 // characters, a space, a value of 50 and the terminator.
-constexpr int kDisplayNameSize = 152;
+constexpr int kDisplayNameSize = (kLongNameSize - 1) + 1 + kNameValueSize;
+
+// The name buffer of a result page's heading, larger than any display name.
+constexpr int kHeadingNameSize = 512;
 
 // Writes the display name of the system that "starId" belongs to (every
 // OwnerID in its block of 100) into "name", which holds at least

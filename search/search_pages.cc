@@ -52,7 +52,7 @@ bool WriteStarSearchPage(SQLHSTMT statement, int32_t starId,
 
   LoadCatalogueNames(statement);
   // A star without a name is shown with an empty one.
-  char name[512] = "";
+  char name[kHeadingNameSize] = "";
   GetStarDisplayName(statement, starId, name);
 
   WritePageHead("<TITLE>Veloran neighbor search results</TITLE>");
