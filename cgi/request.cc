@@ -19,10 +19,31 @@ namespace {
 
 constexpr int kExitFailure = -1;
 
-// The request's ODBC handles: allocated in this order, released in reverse.
-struct DatabaseHandles {
+// The request's ODBC handles, allocated in this order and released in
+// reverse by Release (or at the latest when the holder goes): the statement
+// dropped, the connection closed, then the connection and the environment
+// freed.  Only what was allocated, or connected, is released.
+class DatabaseHandles {
+ public:
+  DatabaseHandles() = default;
+  ~DatabaseHandles() { Release(); }
+  DatabaseHandles(const DatabaseHandles&) = delete;
+  DatabaseHandles& operator=(const DatabaseHandles&) = delete;
+
+  void Release() {
+    if (statement != SQL_NULL_HSTMT) SQLFreeStmt(statement, SQL_DROP);
+    if (connected) SQLDisconnect(connection);
+    if (connection != SQL_NULL_HDBC) SQLFreeConnect(connection);
+    if (environment != SQL_NULL_HENV) SQLFreeEnv(environment);
+    statement = SQL_NULL_HSTMT;
+    connected = false;
+    connection = SQL_NULL_HDBC;
+    environment = SQL_NULL_HENV;
+  }
+
   SQLHENV environment = SQL_NULL_HENV;
   SQLHDBC connection = SQL_NULL_HDBC;
+  bool connected = false;
   SQLHSTMT statement = SQL_NULL_HSTMT;
 };
 
@@ -90,14 +111,19 @@ int ServeRequest(const char* queryString) {
 
   if (!ParseSearchWindow(&window)) return kExitFailure;
 
+  // Every reply that follows a failure is written after the handles are
+  // released, except the refused connection's, which reads the diagnostic
+  // from them first.
   DatabaseHandles handles;
   if (SQLAllocEnv(&handles.environment) != SQL_SUCCESS) {
+    handles.environment = SQL_NULL_HENV;
     WriteNoMatchPage(starId);
     return kExitFailure;
   }
   if (SQLAllocConnect(handles.environment, &handles.connection) !=
       SQL_SUCCESS) {
-    SQLFreeEnv(handles.environment);
+    handles.connection = SQL_NULL_HDBC;
+    handles.Release();
     WriteNoMatchPage(starId);
     return kExitFailure;
   }
@@ -110,14 +136,13 @@ int ServeRequest(const char* queryString) {
                  reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0);
   if (connected != SQL_SUCCESS && connected != SQL_SUCCESS_WITH_INFO) {
     WriteConnectionRefusedReply(handles);
-    SQLFreeConnect(handles.connection);
-    SQLFreeEnv(handles.environment);
+    handles.Release();
     return 0;
   }
+  handles.connected = true;
   if (SQLAllocStmt(handles.connection, &handles.statement) != SQL_SUCCESS) {
-    SQLDisconnect(handles.connection);
-    SQLFreeConnect(handles.connection);
-    SQLFreeEnv(handles.environment);
+    handles.statement = SQL_NULL_HSTMT;
+    handles.Release();
     WriteNoMatchPage(starId);
     return kExitFailure;
   }
@@ -130,10 +155,7 @@ int ServeRequest(const char* queryString) {
     status = 0;
   }
 
-  SQLFreeStmt(handles.statement, SQL_DROP);
-  SQLDisconnect(handles.connection);
-  SQLFreeConnect(handles.connection);
-  SQLFreeEnv(handles.environment);
+  handles.Release();
   if (status != 0) WriteNoMatchPage(starId);
   return status;
 }
