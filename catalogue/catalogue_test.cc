@@ -28,7 +28,7 @@ TEST(StarRecordsTest, Positions) {
            (400, 1, 2, 3, 4, 5, 6, 7, 8, 'first', NULL, NULL),
            (400, 9, 9, 9, 9, 9, 9, 9, 9, 'second', NULL, NULL);
   )sql");
-  OdbcSession session(database.path);
+  OdbcSession session(database);
   PositionRecord r;
 
   ASSERT_TRUE(FetchPositionRecord(session.statement(), 100, &r));
@@ -83,7 +83,7 @@ TEST(StarRecordsTest, Spectra) {
            (501, 'G2', 'V', NULL, NULL),
            (501, 'K1', 'III', NULL, NULL);
   )sql");
-  OdbcSession session(database.path);
+  OdbcSession session(database);
   SpectrumRecord s;
 
   ASSERT_TRUE(FetchSpectrumRecord(session.statement(), 101, &s));
@@ -130,7 +130,7 @@ TEST_F(CatalogueNamesTest, Lookup) {
            ('Long', printf('%.100c', 'L'), printf('%.3000c', 'D'), 1);
   )sql",
                                      true);
-  OdbcSession session(database.path);
+  OdbcSession session(database);
 
   EXPECT_STREQ(LookupCatalogueName("HD"), "HD");  // before any load
   LoadCatalogueNames(session.statement());
@@ -174,7 +174,7 @@ TEST_F(CatalogueNamesTest, FirstMatchDecides) {
                                Description TEXT, HasNoCatNumbers INTEGER);
     INSERT INTO CatalogNames VALUES ('Dup', '', NULL, 0), ('Dup', 'Second', NULL, 0);
   )sql");
-  OdbcSession session(database.path);
+  OdbcSession session(database);
   LoadCatalogueNames(session.statement());
   EXPECT_STREQ(LookupCatalogueName("Dup"), "Dup");
 }
@@ -182,14 +182,14 @@ TEST_F(CatalogueNamesTest, FirstMatchDecides) {
 TEST_F(CatalogueNamesTest, EmptyAndMissingTables) {
   auto empty = CreateTestDatabase("catalogue_names_empty", "");
   {
-    OdbcSession session(empty.path);
+    OdbcSession session(empty);
     LoadCatalogueNames(session.statement());
     EXPECT_EQ(catalogueNames.count, 0);
     EXPECT_STREQ(LookupCatalogueName("HD"), "HD");
     FreeCatalogueNames();
   }
   auto missing = CreateTestDatabase("catalogue_names_missing", "", false);
-  OdbcSession session(missing.path);
+  OdbcSession session(missing);
   LoadCatalogueNames(session.statement());
   EXPECT_EQ(catalogueNames.count, 0);
   EXPECT_EQ(catalogueNames.names, nullptr);
@@ -229,7 +229,7 @@ TEST_F(DisplayNamesTest, Names) {
     INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
     VALUES (1200, CAST(X'416C6E69E96D' AS TEXT), 1);
   )sql");
-  OdbcSession session(database.path);
+  OdbcSession session(database);
   LoadCatalogueNames(session.statement());
 
   const struct {

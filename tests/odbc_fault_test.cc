@@ -53,11 +53,6 @@ class OdbcFaultTest : public ::testing::Test {
   TestDatabase database_;
 };
 
-std::string NoMatchPage(const std::string& id) {
-  return PageHead("Veloran search results") + "No star name matching ID " + id +
-         " found.\n" + kPageTail;
-}
-
 const char kHeadingAtOrigin[] =
     "<CENTER><H3>Stars within 15 light-years of (0, 0, 0):</H3></CENTER>\n";
 

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/reply_check.h"
 #include "tests/test_support.h"
 
 namespace veloran::testing {
@@ -41,38 +42,17 @@ const char kStars[] = R"sql(
   VALUES (101, 'G2', 'V'), (201, 'M5.5', 'Ve'), (301, 'A1', 'V+DA');
 )sql";
 
-// One complete reply: a text/plain one, or an HTML page that ends with its
-// tail, and nothing after either.
+// One complete reply, and the program's own exit status 0 or 255.
 ::testing::AssertionResult IsCompleteReply(const ProgramResult& result) {
   if (result.status != 0 && result.status != 255) {
     return ::testing::AssertionFailure() << "exit status " << result.status;
   }
-  const std::string& out = result.output;
-  const std::string plain = "Content-type: text/plain\n\n";
-  const std::string html = "Content-type: text/html\n\n<HTML>\n";
-  const std::string tail = "</BODY>\n</HTML>\n";
-  if (out.compare(0, plain.size(), plain) == 0) {
-    if (out.size() > plain.size() && out.back() == '\n' &&
-        out.find("<HTML>") == std::string::npos) {
-      return ::testing::AssertionSuccess();
-    }
-  } else if (out.compare(0, html.size(), html) == 0) {
-    if (out.size() >= tail.size() &&
-        out.compare(out.size() - tail.size(), tail.size(), tail) == 0 &&
-        out.find("</HTML>") == out.size() - 8) {
-      return ::testing::AssertionSuccess();
-    }
+  std::string why;
+  if (veloran::testing::IsCompleteReply(result.output, &why)) {
+    return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "incomplete reply:\n"
-                                       << out.substr(0, 400);
-}
-
-std::string FileDigest(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return std::to_string(std::hash<std::string>{}(bytes.str())) + ":" +
-         std::to_string(bytes.str().size());
+  return ::testing::AssertionFailure() << why << ":\n"
+                                       << result.output.substr(0, 400);
 }
 
 std::set<std::string> DirectoryEntries(const std::string& dir) {
@@ -155,7 +135,7 @@ std::vector<std::string> HostileQueries() {
 
 TEST(RobustnessTest, HostileQueriesGetOneCompleteReply) {
   auto database = CreateTestDatabase("robust_hostile", kStars);
-  std::string digest = FileDigest(database.path);
+  std::string before = ReadFile(database.path);
   auto entries = DirectoryEntries(fs::path(database.path).parent_path());
   for (const std::string& query : HostileQueries()) {
     ProgramResult result =
@@ -166,7 +146,7 @@ TEST(RobustnessTest, HostileQueriesGetOneCompleteReply) {
     EXPECT_EQ(result.output.find("<b>"), std::string::npos);
     EXPECT_EQ(result.output.find("DROP"), std::string::npos);
   }
-  EXPECT_EQ(FileDigest(database.path), digest);
+  EXPECT_EQ(ReadFile(database.path), before);
   EXPECT_EQ(DirectoryEntries(fs::path(database.path).parent_path()), entries);
 }
 
@@ -196,16 +176,12 @@ const char kFailedScanPage[] =
     "<BR>Internal error: Database query failed.\n";
 
 TEST(RobustnessTest, DatabaseFaults) {
-  const std::string noMatch100 = PageHead("Veloran search results") +
-                                 "No star name matching ID 100 found.\n" +
-                                 kPageTail;
+  const std::string noMatch100 = NoMatchPage("100");
   const std::string failedScan =
       PageHead("Veloran near-coordinate search results") + kFailedScanPage +
       kPageTail;
   const std::string refused =
-      "Content-type: text/plain\n\nSQLConnect() failed!!\n"
-      "SQLSTATE = 'S1000'\nError message = '[unixODBC][SQLite]connect "
-      "failed'\n";
+      ConnectionRefusedReply("S1000", "[unixODBC][SQLite]connect failed");
   const FaultCase cases[] = {
       {"not_a_database",
        [](const std::string& path) {
@@ -321,8 +297,8 @@ NobodySite MakeNobodySite(const std::string& name) {
   fs::copy_file(ProgramPath(), site.program);
   fs::copy_file(VELORAN_DIALECT_PATH, site.dir + "/veloran_dialect.so");
   fs::copy_file(built.path, site.database);
-  WriteDataSourceWithExtension(site.odbcDir, site.database,
-                               site.dir + "/veloran_dialect.so");
+  WriteDataSource(site.odbcDir, site.database,
+                  site.dir + "/veloran_dialect.so");
   chmod(site.dir.c_str(), 0777);
   chmod(site.database.c_str(), 0444);
   return site;
@@ -331,7 +307,7 @@ NobodySite MakeNobodySite(const std::string& name) {
 TEST(RobustnessTest, ReadOnlyAsNobody) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run the program as nobody";
   NobodySite site = MakeNobodySite("nobody");
-  std::string digest = FileDigest(site.database);
+  std::string before = ReadFile(site.database);
   auto entries = DirectoryEntries(site.dir);
 
   std::vector<std::string> queries = HostileQueries();
@@ -355,16 +331,14 @@ TEST(RobustnessTest, ReadOnlyAsNobody) {
     }
   }
   EXPECT_EQ(complete, 1000);
-  EXPECT_EQ(FileDigest(site.database), digest);
+  EXPECT_EQ(ReadFile(site.database), before);
   EXPECT_EQ(DirectoryEntries(site.dir), entries);
 
   // A database that nobody may not read at all is a refused connection.
   chmod(site.database.c_str(), 0000);
   ProgramResult result = RunProgramAsNobody(site.program, "", site.odbcDir);
-  EXPECT_EQ(result.output,
-            "Content-type: text/plain\n\nSQLConnect() failed!!\n"
-            "SQLSTATE = 'S1000'\nError message = '[unixODBC][SQLite]connect "
-            "failed'\n");
+  EXPECT_EQ(result.output, ConnectionRefusedReply(
+                               "S1000", "[unixODBC][SQLite]connect failed"));
   fs::remove_all(site.dir);
 }
 

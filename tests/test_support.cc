@@ -14,12 +14,9 @@
 
 #include <gtest/gtest.h>
 
-
 extern char** environ;
 
 namespace veloran::testing {
-
-namespace {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -27,6 +24,8 @@ std::string ReadFile(const std::string& path) {
   text << in.rdbuf();
   return text.str();
 }
+
+namespace {
 
 void Execute(sqlite3* db, const std::string& sql) {
   char* error = nullptr;
@@ -38,20 +37,32 @@ void Execute(sqlite3* db, const std::string& sql) {
 
 }  // namespace
 
-void WriteDataSourceWithExtension(const std::string& dir,
-                                  const std::string& path,
-                                  const std::string& extension) {
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir + "/odbcinst.ini") << "";
-  std::ofstream(dir + "/odbc.ini") << "[Veloran]\n"
-                                   << "Driver=" VELORAN_ODBC_DRIVER "\n"
-                                   << "Database=file:" << path << "?mode=ro\n"
-                                   << "NoCreat=1\nStepAPI=1\nTimeout=2000\n"
-                                   << "LoadExt=" << extension << "\n";
+namespace {
+
+// Runs "args" with this process's environment, its standard output going
+// to the test's log; returns the exit status, or -1 when it did not exit.
+int RunCommand(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    return -1;
+  }
+  int waitStatus = 0;
+  if (waitpid(pid, &waitStatus, 0) != pid || !WIFEXITED(waitStatus)) return -1;
+  return WEXITSTATUS(waitStatus);
 }
 
-void WriteDataSource(const std::string& dir, const std::string& path) {
-  WriteDataSourceWithExtension(dir, path, VELORAN_DIALECT_PATH);
+}  // namespace
+
+void WriteDataSource(const std::string& dir, const std::string& path,
+                     const std::string& extension) {
+  std::vector<std::string> command = {
+      std::string(VELORAN_SOURCE_DIR) + "/scripts/write-dsn", path, dir,
+      extension.empty() ? std::string(VELORAN_DIALECT_PATH) : extension};
+  EXPECT_EQ(RunCommand(command), 0)
+      << "scripts/write-dsn " << path << " " << dir;
 }
 
 TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
@@ -157,25 +168,28 @@ ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
 std::string ProgramPath() { return VELORAN_PROGRAM; }
 std::string DoubleProgramPath() { return VELORAN_PROGRAM_DOUBLE; }
 
-OdbcSession::OdbcSession(const std::string& databasePath) {
+OdbcSession::OdbcSession(const TestDatabase& database) {
+  setenv("ODBCSYSINI", database.odbcDir.c_str(), 1);
+  setenv("ODBCINI", (database.odbcDir + "/odbc.ini").c_str(), 1);
   SQLAllocEnv(&environment_);
   SQLAllocConnect(environment_, &connection_);
-  std::string connect =
-      "DRIVER=" VELORAN_ODBC_DRIVER ";Database=" + databasePath +
-      ";NoCreat=1;StepAPI=1;LoadExt=" VELORAN_DIALECT_PATH ";";
-  SQLRETURN result = SQLDriverConnect(
-      connection_, nullptr, reinterpret_cast<SQLCHAR*>(connect.data()), SQL_NTS,
-      nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  SQLSetConnectOption(connection_, SQL_LOGIN_TIMEOUT, 2);
+  SQLSetConnectOption(connection_, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY);
+  SQLCHAR dsn[] = "Veloran";
+  SQLCHAR empty[] = "";
+  SQLRETURN result = SQLConnect(connection_, dsn, SQL_NTS, empty, 0, empty, 0);
   if (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO) {
-    ADD_FAILURE() << "cannot connect to " << databasePath;
+    ADD_FAILURE() << "cannot connect to the data source in "
+                  << database.odbcDir;
     return;
   }
+  connected_ = true;
   SQLAllocStmt(connection_, &statement_);
 }
 
 OdbcSession::~OdbcSession() {
   if (statement_ != SQL_NULL_HSTMT) SQLFreeStmt(statement_, SQL_DROP);
-  SQLDisconnect(connection_);
+  if (connected_) SQLDisconnect(connection_);
   SQLFreeConnect(connection_);
   SQLFreeEnv(environment_);
 }
@@ -213,5 +227,16 @@ std::string PageHead(const std::string& title) {
 }
 
 const char kPageTail[] = "</BODY>\n</HTML>\n";
+
+std::string NoMatchPage(const std::string& id) {
+  return PageHead("Veloran search results") + "No star name matching ID " + id +
+         " found.\n" + kPageTail;
+}
+
+std::string ConnectionRefusedReply(const std::string& state,
+                                   const std::string& message) {
+  return "Content-type: text/plain\n\nSQLConnect() failed!!\nSQLSTATE = '" +
+         state + "'\nError message = '" + message + "'\n";
+}
 
 }  // namespace veloran::testing

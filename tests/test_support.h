@@ -26,8 +26,11 @@ TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
                                 bool withSchema = true);
 
 // Writes odbc.ini and odbcinst.ini into "dir" with the data source Veloran
-// for the database file "path" (which need not exist).
-void WriteDataSource(const std::string& dir, const std::string& path);
+// for the existing database file "path", as every real data source is
+// written: by scripts/write-dsn, with the dialect extension "extension"
+// (the built one when empty).  Fails the test on error.
+void WriteDataSource(const std::string& dir, const std::string& path,
+                     const std::string& extension = "");
 
 struct ProgramResult {
   std::string output;  // standard output, bytes
@@ -45,20 +48,17 @@ ProgramResult RunProgram(const std::string& program, const char* query,
 ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
                                  const std::string& odbcDir);
 
-// Writes the data source of WriteDataSource with another dialect extension.
-void WriteDataSourceWithExtension(const std::string& dir,
-                                  const std::string& path,
-                                  const std::string& extension);
-
 // The real program, and the program linked with the ODBC double.
 std::string ProgramPath();
 std::string DoubleProgramPath();
 
-// A statement handle on a database through the real driver manager and
-// driver, for in-process tests of the catalogue statements.
+// A statement handle on a test database's data source Veloran, through the
+// real driver manager and driver, connected as the program connects, for
+// in-process tests of the catalogue statements.  Sets ODBCSYSINI and
+// ODBCINI of this process to the database's data source.
 class OdbcSession {
  public:
-  explicit OdbcSession(const std::string& databasePath);
+  explicit OdbcSession(const TestDatabase& database);
   ~OdbcSession();
   OdbcSession(const OdbcSession&) = delete;
   OdbcSession& operator=(const OdbcSession&) = delete;
@@ -67,6 +67,7 @@ class OdbcSession {
  private:
   SQLHENV environment_ = SQL_NULL_HENV;
   SQLHDBC connection_ = SQL_NULL_HDBC;
+  bool connected_ = false;
   SQLHSTMT statement_ = SQL_NULL_HSTMT;
 };
 
@@ -84,9 +85,17 @@ std::string CaptureOutput(Body body) {
   return EndCapture();
 }
 
-// The page frame of a result page, for expected replies.
+// The bytes of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// Expected replies: the page frame of a result page, the page of a search
+// that found no answer, and the reply to a refused connection with the
+// driver's diagnostic.
 std::string PageHead(const std::string& title);
 extern const char kPageTail[];
+std::string NoMatchPage(const std::string& id);
+std::string ConnectionRefusedReply(const std::string& state,
+                                   const std::string& message);
 
 }  // namespace veloran::testing
 

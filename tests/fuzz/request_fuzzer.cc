@@ -14,6 +14,7 @@
 #include "cgi/request.h"
 #include "cgi/search_window.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/reply_check.h"
 
 namespace {
 
@@ -32,21 +33,14 @@ std::string TakeReply() {
   return text;
 }
 
-// Checks that the reply is one complete text/plain reply or HTML page.
+// Checks that the request ended with the program's own status and one
+// complete reply.
 void CheckReply(int status) {
   std::string text = TakeReply();
+  std::string why;
   if (status != 0 && status != -1) std::abort();
-  const std::string tail = "</BODY>\n</HTML>\n";
-  if (text.rfind("Content-type: text/plain\n\n", 0) == 0) {
-    if (text.find("<HTML>") != std::string::npos || text.back() != '\n') {
-      std::abort();
-    }
-  } else if (text.rfind("Content-type: text/html\n\n<HTML>\n", 0) == 0) {
-    if (text.size() < tail.size() ||
-        text.compare(text.size() - tail.size(), tail.size(), tail) != 0) {
-      std::abort();
-    }
-  } else {
+  if (!veloran::testing::IsCompleteReply(text, &why)) {
+    std::fprintf(stderr, "request_fuzzer: %s\n", why.c_str());
     std::abort();
   }
 }

@@ -22,6 +22,7 @@
 namespace veloran {
 namespace {
 
+using testing::ReadFile;
 using testing::SyntheticPackage;
 using testing::SyntheticRecord;
 
@@ -391,13 +392,6 @@ TEST_F(ImportTest, SmallSouthernDeclinationIsNotMirrored) {
                 "<BR><A HREF=\"entry_page.exe?ID=555550300\">HD 33</A>: 6.52 "
                 "light-years",
             }));
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
