@@ -18,30 +18,39 @@
 --
 -- Writing to ProperNames or CatalogNumbers needs the INT function of the
 -- dialect extension (veloran_dialect.so), which their block indexes use.
+--
+-- CHECK constraints keep out every value that the program could not read
+-- exactly into the type it reads it as: integers in the range of their
+-- reader's type (RA hours 0-23, minutes 0-59, degrees -90 to 90, star IDs
+-- within 32 bits), numbers stored as numbers, seconds from 0 to below 60,
+-- flags 0 or 1, dates as valid YYYY-MM-DD texts (the '+0 days' makes
+-- date() carry an impossible day such as February 30 into March, so that
+-- it no longer equals the text).  NULL is allowed wherever
+-- the program reads a NULL as absent.
 
 CREATE TABLE CatalogNames (
-  Abbreviation TEXT PRIMARY KEY,
-  LongName TEXT,
-  Description TEXT,
-  HasNoCatNumbers INTEGER DEFAULT 0
+  Abbreviation TEXT PRIMARY KEY CHECK (typeof(Abbreviation) = 'text'),
+  LongName TEXT CHECK (typeof(LongName) IN ('text', 'null')),
+  Description TEXT CHECK (typeof(Description) IN ('text', 'null')),
+  HasNoCatNumbers INTEGER DEFAULT 0 CHECK (HasNoCatNumbers IN (0, 1))
 );
 
 -- The statements test "IsSystemName = Yes": Yes is a column that is always 1.
 CREATE TABLE CatalogNumbers (
   CatalogNumberID INTEGER PRIMARY KEY,
-  OwnerID INTEGER NOT NULL,
-  CatAbbrev TEXT,
-  Value TEXT,
-  IsSystemName INTEGER NOT NULL DEFAULT 0,
+  OwnerID INTEGER NOT NULL CHECK (typeof(OwnerID) = 'integer'),
+  CatAbbrev TEXT CHECK (typeof(CatAbbrev) IN ('text', 'null')),
+  Value TEXT CHECK (typeof(Value) IN ('text', 'null')),
+  IsSystemName INTEGER NOT NULL DEFAULT 0 CHECK (IsSystemName IN (0, 1)),
   Yes INTEGER GENERATED ALWAYS AS (1) VIRTUAL
 );
 CREATE INDEX CatalogNumbersByBlock ON CatalogNumbers(INT(OwnerID/100));
 
 CREATE TABLE ProperNames (
   ProperNameID INTEGER PRIMARY KEY,
-  OwnerID INTEGER NOT NULL,
-  Name TEXT,
-  IsSystemName INTEGER NOT NULL DEFAULT 0,
+  OwnerID INTEGER NOT NULL CHECK (typeof(OwnerID) = 'integer'),
+  Name TEXT CHECK (typeof(Name) IN ('text', 'null')),
+  IsSystemName INTEGER NOT NULL DEFAULT 0 CHECK (IsSystemName IN (0, 1)),
   Yes INTEGER GENERATED ALWAYS AS (1) VIRTUAL
 );
 CREATE INDEX ProperNamesByBlock ON ProperNames(INT(OwnerID/100));
@@ -49,27 +58,41 @@ CREATE INDEX ProperNamesByBlock ON ProperNames(INT(OwnerID/100));
 -- Rows are scanned in PositionID order.
 CREATE TABLE Positions (
   PositionID INTEGER PRIMARY KEY,
-  OwnerID INTEGER,
-  RA_hr INTEGER,
-  RA_min INTEGER,
-  RA_sec REAL,
-  Dec_deg INTEGER,
-  Dec_arcmin INTEGER,
-  Dec_arcsec REAL,
-  Distance REAL,
-  DistanceError REAL,
-  DistanceSource TEXT,
-  LastUpdated DATE,
-  Epoch REAL
+  OwnerID INTEGER CHECK (typeof(OwnerID) IN ('integer', 'null') AND
+                         OwnerID BETWEEN -2147483648 AND 2147483647),
+  RA_hr INTEGER CHECK (typeof(RA_hr) IN ('integer', 'null') AND
+                       RA_hr BETWEEN 0 AND 23),
+  RA_min INTEGER CHECK (typeof(RA_min) IN ('integer', 'null') AND
+                        RA_min BETWEEN 0 AND 59),
+  RA_sec REAL CHECK (typeof(RA_sec) IN ('real', 'null') AND
+                     RA_sec >= 0 AND RA_sec < 60),
+  Dec_deg INTEGER CHECK (typeof(Dec_deg) IN ('integer', 'null') AND
+                         Dec_deg BETWEEN -90 AND 90),
+  Dec_arcmin INTEGER CHECK (typeof(Dec_arcmin) IN ('integer', 'null') AND
+                            Dec_arcmin BETWEEN 0 AND 59),
+  -- Negative only for a declination between 0 and -1 degrees (see above).
+  Dec_arcsec REAL CHECK (typeof(Dec_arcsec) IN ('real', 'null') AND
+                         ((Dec_arcsec >= 0 AND Dec_arcsec < 60) OR
+                          (Dec_arcsec > -3600 AND Dec_arcsec < 0 AND
+                           Dec_deg IS 0 AND Dec_arcmin IS 0))),
+  Distance REAL CHECK (typeof(Distance) IN ('real', 'null')),
+  DistanceError REAL CHECK (typeof(DistanceError) IN ('real', 'null')),
+  DistanceSource TEXT CHECK (typeof(DistanceSource) IN ('text', 'null')),
+  LastUpdated DATE CHECK (LastUpdated IS NULL OR
+                          (typeof(LastUpdated) = 'text' AND
+                           date(LastUpdated, '+0 days') IS LastUpdated)),
+  Epoch REAL CHECK (typeof(Epoch) IN ('real', 'null'))
 );
 CREATE INDEX PositionsByOwner ON Positions(OwnerID);
 
 CREATE TABLE Spectra (
   SpectrumID INTEGER PRIMARY KEY,
-  OwnerID INTEGER NOT NULL,
-  SpectralClass TEXT,
-  LuminosityClass TEXT,
-  SpectrumSource TEXT,
-  LastUpdated DATE
+  OwnerID INTEGER NOT NULL CHECK (typeof(OwnerID) = 'integer'),
+  SpectralClass TEXT CHECK (typeof(SpectralClass) IN ('text', 'null')),
+  LuminosityClass TEXT CHECK (typeof(LuminosityClass) IN ('text', 'null')),
+  SpectrumSource TEXT CHECK (typeof(SpectrumSource) IN ('text', 'null')),
+  LastUpdated DATE CHECK (LastUpdated IS NULL OR
+                          (typeof(LastUpdated) = 'text' AND
+                           date(LastUpdated, '+0 days') IS LastUpdated))
 );
 CREATE INDEX SpectraByOwner ON Spectra(OwnerID);
