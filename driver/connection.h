@@ -1,0 +1,43 @@
+#ifndef VELORAN_DRIVER_CONNECTION_H_
+#define VELORAN_DRIVER_CONNECTION_H_
+
+#include "driver/data_source.h"
+#include "driver/handles.h"
+
+// Opening and closing a connection's database, and the connection's and
+// the environment's attributes.  The caller holds the connection's lock.
+//
+// Connecting never waits for a lock: the file is checked (that it opens
+// and holds a database, or is empty) without waiting, and a file that a
+// writer has locked still connects; the statements that follow wait up to
+// Timeout.  So the login time-out is always met.
+
+namespace veloran::odbc {
+
+// Opens the database the settings name, read-only, loads the extensions
+// and sets the guards.  SQL_ERROR with 08001 (naming the path or the
+// extension and the cause) when that fails; the connection is then as
+// before.
+SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings);
+
+// Frees every statement of the connection and closes the database.
+SQLRETURN Disconnect(Connection* connection);
+
+SQLRETURN SetConnectionAttribute(Connection* connection, SQLINTEGER attribute,
+                                 SQLULEN value);
+SQLRETURN GetConnectionAttribute(Connection* connection, SQLINTEGER attribute,
+                                 SQLPOINTER value, SQLINTEGER bufferLength,
+                                 SQLINTEGER* length);
+
+SQLRETURN SetEnvironmentAttribute(Environment* environment,
+                                  SQLINTEGER attribute, SQLULEN value);
+SQLRETURN GetEnvironmentAttribute(Environment* environment,
+                                  SQLINTEGER attribute, SQLPOINTER value);
+
+// SQLEndTran on a connection: nothing is ever written, so a commit or a
+// rollback has nothing to do.
+SQLRETURN EndTransaction(Connection* connection, SQLSMALLINT completionType);
+
+}  // namespace veloran::odbc
+
+#endif  // VELORAN_DRIVER_CONNECTION_H_

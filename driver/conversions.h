@@ -1,0 +1,83 @@
+#ifndef VELORAN_DRIVER_CONVERSIONS_H_
+#define VELORAN_DRIVER_CONVERSIONS_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// The conversion of one SQLite column value into one C buffer of the
+// application, by the rules ODBC gives for SQL-to-C conversions: numbers are
+// read straight from the stored integer or double (never through text),
+// texts are read exactly (numbers with surrounding blanks, dates as
+// yyyy-mm-dd, times as hh:mm:ss, timestamps as both), and anything that
+// does not fit is reported instead of wrapped or rounded away.
+//
+// The functions are pure: no SQLite handle, no ODBC handle, no allocation.
+
+namespace veloran::odbc {
+
+// One value of a result row, as the sqlite3_column_* functions give it.
+// "bytes" and "size" describe a text (not terminated) or a blob; they are
+// read only for SQLITE_TEXT and SQLITE_BLOB.
+struct SqliteValue {
+  int type = 0;  // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB
+  int64_t integer = 0;
+  double real = 0.0;
+  const unsigned char* bytes = nullptr;
+  size_t size = 0;
+};
+
+// The outcome of a conversion, one SQLSTATE each.
+enum class ConversionStatus {
+  kOk,               // the value was written whole
+  kTruncated,        // 01004: text or bytes cut to the buffer
+  kFractionDropped,  // 01S07: a fraction or a time of day was dropped
+  kOutOfRange,       // 22003: the value does not fit the C type
+  kNotAValue,        // 22018: a text that is no number, date or time
+  kRestricted,       // 07006: no conversion between these types
+  kUnknownType,      // HY003: a C type this driver does not know
+};
+
+struct ConversionResult {
+  ConversionStatus status = ConversionStatus::kOk;
+  // For kOk, kTruncated and kFractionDropped: what goes into the length
+  // indicator.  For texts and bytes, the length of what remained from
+  // "offset" before this call (bytes; for SQL_C_WCHAR, bytes of UTF-16);
+  // for fixed-size types, the size of the C type.
+  SQLLEN indicator = 0;
+  // Source bytes delivered by this call (for texts and bytes in pieces).
+  size_t consumed = 0;
+  // True when everything from "offset" on was delivered: a further
+  // SQLGetData on the column then has no more data.
+  bool complete = true;
+};
+
+// Writes "value" converted to "cType" into "target", a buffer of
+// "bufferLength" bytes (read only for SQL_C_CHAR, SQL_C_WCHAR and
+// SQL_C_BINARY; fixed-size types use their own size).  "offset" is the
+// number of source bytes already delivered by earlier calls (texts and
+// bytes retrieved in pieces); 0 otherwise.  "target" may be null when only
+// the length is wanted.  Never writes outside the buffer; on an error
+// status the buffer's contents are unspecified but stay within it.
+// "cType" must be resolved: SQL_C_DEFAULT is the caller's business.
+ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
+                              void* target, SQLLEN bufferLength, size_t offset);
+
+// The size in bytes of a fixed-size C type, or 0 for SQL_C_CHAR,
+// SQL_C_WCHAR, SQL_C_BINARY and unknown types.
+SQLLEN FixedCTypeSize(SQLSMALLINT cType);
+
+// True for the C types that ConvertValue knows.
+bool IsKnownCType(SQLSMALLINT cType);
+
+// The SQLSTATE of a status ("00000" for kOk).
+const char* ConversionState(ConversionStatus status);
+
+// A short English description of a status, for diagnostic messages.
+const char* ConversionMessage(ConversionStatus status);
+
+}  // namespace veloran::odbc
+
+#endif  // VELORAN_DRIVER_CONVERSIONS_H_

@@ -1,0 +1,161 @@
+#include "driver/data_source.h"
+
+#include <odbcinst.h>
+#include <strings.h>
+
+#include <charconv>
+#include <vector>
+
+namespace veloran::odbc {
+
+namespace {
+
+constexpr int kDefaultTimeout = 2000;
+
+std::string ReadKey(const std::string& name, const char* key) {
+  // Paths up to PATH_MAX, and a few of them for LoadExt.
+  std::vector<char> value(16384, '\0');
+  int length =
+      SQLGetPrivateProfileString(name.c_str(), key, "", value.data(),
+                                 static_cast<int>(value.size()), "odbc.ini");
+  if (length <= 0) return std::string();
+  return std::string(value.data());
+}
+
+struct Pair {
+  std::string key;
+  std::string value;
+};
+
+std::string Trim(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+    --end;
+  }
+  return std::string(text.substr(begin, end - begin));
+}
+
+bool ParsePairs(std::string_view text, std::vector<Pair>* pairs,
+                std::string* error) {
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t equals = text.find('=', i);
+    size_t semicolon = text.find(';', i);
+    if (equals == std::string_view::npos ||
+        (semicolon != std::string_view::npos && semicolon < equals)) {
+      // A part without '=': nothing to read from it.
+      if (semicolon == std::string_view::npos) break;
+      i = semicolon + 1;
+      continue;
+    }
+    Pair pair;
+    pair.key = Trim(text.substr(i, equals - i));
+    size_t j = equals + 1;
+    while (j < text.size() && (text[j] == ' ' || text[j] == '\t')) ++j;
+    if (j < text.size() && text[j] == '{') {
+      ++j;
+      for (;;) {
+        if (j >= text.size()) {
+          *error = "a value in braces is not closed: " + pair.key;
+          return false;
+        }
+        if (text[j] == '}') {
+          if (j + 1 < text.size() && text[j + 1] == '}') {
+            pair.value += '}';
+            j += 2;
+            continue;
+          }
+          ++j;
+          break;
+        }
+        pair.value += text[j++];
+      }
+      size_t end = text.find(';', j);
+      i = end == std::string_view::npos ? text.size() : end + 1;
+    } else {
+      size_t end = text.find(';', j);
+      if (end == std::string_view::npos) end = text.size();
+      pair.value = Trim(text.substr(j, end - j));
+      i = end + 1;
+    }
+    pairs->push_back(std::move(pair));
+  }
+  return true;
+}
+
+bool IsKey(const Pair& pair, const char* key) {
+  return strcasecmp(pair.key.c_str(), key) == 0;
+}
+
+// Braces when the value would not read back plainly.
+std::string Quote(const std::string& value) {
+  if (value.find_first_of(";{}= ") == std::string::npos) return value;
+  std::string quoted = "{";
+  for (char c : value) {
+    quoted += c;
+    if (c == '}') quoted += '}';
+  }
+  return quoted + "}";
+}
+
+}  // namespace
+
+void ReadDataSource(const std::string& name, DataSourceSettings* settings) {
+  settings->dataSourceName = name;
+  settings->database = ReadKey(name, "Database");
+  settings->loadExtensions = ReadKey(name, "LoadExt");
+  settings->timeout = ReadKey(name, "Timeout");
+}
+
+bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
+                          std::string* error) {
+  std::vector<Pair> pairs;
+  if (!ParsePairs(text, &pairs, error)) return false;
+  for (const Pair& pair : pairs) {
+    if (IsKey(pair, "DSN") && !pair.value.empty()) {
+      ReadDataSource(pair.value, settings);
+    }
+  }
+  for (const Pair& pair : pairs) {
+    if (IsKey(pair, "Database")) {
+      settings->database = pair.value;
+    } else if (IsKey(pair, "LoadExt")) {
+      settings->loadExtensions = pair.value;
+    } else if (IsKey(pair, "Timeout")) {
+      settings->timeout = pair.value;
+    }
+  }
+  return true;
+}
+
+std::string CompletedConnectionString(const DataSourceSettings& settings) {
+  std::string text;
+  if (!settings.dataSourceName.empty()) {
+    text += "DSN=" + Quote(settings.dataSourceName) + ";";
+  }
+  text += "Database=" + Quote(settings.database) + ";";
+  if (!settings.loadExtensions.empty()) {
+    text += "LoadExt=" + Quote(settings.loadExtensions) + ";";
+  }
+  if (!settings.timeout.empty()) {
+    text += "Timeout=" + Quote(settings.timeout) + ";";
+  }
+  return text;
+}
+
+bool TimeoutMilliseconds(const DataSourceSettings& settings, int* timeout) {
+  if (settings.timeout.empty()) {
+    *timeout = kDefaultTimeout;
+    return true;
+  }
+  const char* begin = settings.timeout.data();
+  const char* end = begin + settings.timeout.size();
+  int value = 0;
+  std::from_chars_result result = std::from_chars(begin, end, value);
+  if (result.ec != std::errc() || result.ptr != end || value < 0) return false;
+  *timeout = value;
+  return true;
+}
+
+}  // namespace veloran::odbc

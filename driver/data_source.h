@@ -1,0 +1,54 @@
+#ifndef VELORAN_DRIVER_DATA_SOURCE_H_
+#define VELORAN_DRIVER_DATA_SOURCE_H_
+
+#include <string>
+#include <string_view>
+
+// Where a connection's settings come from.
+//
+// A data source in odbc.ini (read with SQLGetPrivateProfileString, once per
+// connect) or a connection string gives three keys; any others (such as
+// NoCreat or StepAPI of other SQLite drivers) are ignored:
+//
+//   Database  the SQLite database: a path, or a "file:" URI (percent-encoded
+//             characters work).  It is always opened read-only and never
+//             created; a URI's mode= cannot widen that.
+//   LoadExt   SQLite extensions to load at connect, separated by commas
+//             (for example the dialect extension that provides INT).  SQL's
+//             load_extension() stays disabled.
+//   Timeout   how long a statement waits for a writer's lock before it
+//             fails, in milliseconds (default 2000).
+//
+// Connection strings for SQLDriverConnect: "DSN=Veloran;" reads the data
+// source; "Driver=/path/veloran_odbc.so;Database=/path/stars.db;" needs
+// none.  Keys in the string win over the data source's.  A value may be
+// written in braces, "Database={/srv/a;b.db}", where "}}" stands for "}".
+
+namespace veloran::odbc {
+
+struct DataSourceSettings {
+  std::string dataSourceName;  // empty for a DSN-less connection
+  std::string database;
+  std::string loadExtensions;
+  std::string timeout;  // as written; empty for the default
+};
+
+// Reads the keys of data source "name".  May throw std::bad_alloc.
+void ReadDataSource(const std::string& name, DataSourceSettings* settings);
+
+// Fills "settings" from a connection string: the data source it names
+// first, then the string's own keys.  False when the string is malformed
+// (an unterminated brace), with the reason in *error.
+bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
+                          std::string* error);
+
+// The connection string that reconnects with the same settings, for
+// SQLDriverConnect's output.
+std::string CompletedConnectionString(const DataSourceSettings& settings);
+
+// The timeout in milliseconds, or false when it is not a number.
+bool TimeoutMilliseconds(const DataSourceSettings& settings, int* timeout);
+
+}  // namespace veloran::odbc
+
+#endif  // VELORAN_DRIVER_DATA_SOURCE_H_

@@ -1,0 +1,86 @@
+#ifndef VELORAN_DRIVER_DIAGNOSTICS_H_
+#define VELORAN_DRIVER_DIAGNOSTICS_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdarg>
+
+// The diagnostic records of one handle: posted by a call, read by
+// SQLGetDiagRec, SQLGetDiagField and SQLError, cleared when the next call
+// on the handle starts.  The records live in the handle itself, so that
+// posting one never allocates (an exhausted heap can still be reported)
+// and clearing an empty list costs one comparison.
+//
+// Messages take the ODBC form "[vendor][component]text": "[Veloran][SQLite]"
+// for what the database said or refused, "[Veloran][ODBC driver]" for the
+// driver's own checks.
+
+namespace veloran::odbc {
+
+inline constexpr char kSqliteComponent[] = "[Veloran][SQLite]";
+inline constexpr char kDriverComponent[] = "[Veloran][ODBC driver]";
+
+// Records beyond this many in one call are dropped (the count says so).
+inline constexpr int kMaxDiagnosticRecords = 8;
+inline constexpr int kMaxMessageSize = SQL_MAX_MESSAGE_LENGTH;
+
+struct DiagnosticRecord {
+  char state[6];
+  SQLINTEGER nativeError;
+  SQLINTEGER columnNumber;  // SQL_NO_COLUMN_NUMBER when none
+  SQLLEN rowNumber;         // SQL_NO_ROW_NUMBER when none
+  char message[kMaxMessageSize];
+};
+
+struct Diagnostics {
+  int count = 0;
+  // Records already handed out by SQLError, which returns each once.
+  int errorCursor = 0;
+  // The return code of the call that posted them.
+  SQLRETURN returnCode = SQL_SUCCESS;
+  DiagnosticRecord records[kMaxDiagnosticRecords];
+};
+
+inline void ClearDiagnostics(Diagnostics* diagnostics) {
+  if (diagnostics->count != 0) {
+    diagnostics->count = 0;
+    diagnostics->errorCursor = 0;
+    diagnostics->returnCode = SQL_SUCCESS;
+  }
+}
+
+// Adds a record: "component" and the printf-style text form its message,
+// cut to the record's size.  Column and row are SQL_NO_COLUMN_NUMBER and
+// SQL_NO_ROW_NUMBER unless given.
+void PostDiagnostic(Diagnostics* diagnostics, const char* state,
+                    const char* component, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+void PostDiagnosticAt(Diagnostics* diagnostics, const char* state,
+                      SQLINTEGER columnNumber, SQLLEN rowNumber,
+                      const char* component, const char* format, ...)
+    __attribute__((format(printf, 6, 7)));
+
+// SQLGetDiagRec on one handle's records.
+SQLRETURN GetDiagnosticRecord(const Diagnostics& diagnostics,
+                              SQLSMALLINT recordNumber, SQLCHAR* state,
+                              SQLINTEGER* nativeError, SQLCHAR* message,
+                              SQLSMALLINT bufferLength,
+                              SQLSMALLINT* textLength);
+
+// SQLError: the next record not yet returned, then SQL_NO_DATA.
+SQLRETURN TakeNextError(Diagnostics* diagnostics, SQLCHAR* state,
+                        SQLINTEGER* nativeError, SQLCHAR* message,
+                        SQLSMALLINT bufferLength, SQLSMALLINT* textLength);
+
+// SQLGetDiagField on one handle's records.  "rowCount" and "cursorRowCount"
+// answer the header fields of a statement's records (-1 elsewhere).
+SQLRETURN GetDiagnosticField(const Diagnostics& diagnostics,
+                             SQLSMALLINT handleType, SQLSMALLINT recordNumber,
+                             SQLSMALLINT field, SQLPOINTER value,
+                             SQLSMALLINT bufferLength, SQLSMALLINT* textLength,
+                             SQLLEN rowCount, const char* serverName);
+
+}  // namespace veloran::odbc
+
+#endif  // VELORAN_DRIVER_DIAGNOSTICS_H_

@@ -1,0 +1,143 @@
+#ifndef VELORAN_DRIVER_HANDLES_H_
+#define VELORAN_DRIVER_HANDLES_H_
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "driver/diagnostics.h"
+#include "driver/read_only_guard.h"
+
+// The driver's three kinds of handle.  An environment holds connections, a
+// connection one SQLite database and its statements.  Each connection has
+// one lock, taken by every call on the connection or on any of its
+// statements, because SQLite is opened without its own locking and the
+// driver manager takes none by default.  SQLCancel is the one call that
+// works without it.
+
+namespace veloran::odbc {
+
+inline constexpr uint32_t kEnvironmentMagic = 0x56454e56;  // "VENV"
+inline constexpr uint32_t kConnectionMagic = 0x5644424b;   // "VDBK"
+inline constexpr uint32_t kStatementMagic = 0x5653544d;    // "VSTM"
+
+struct Environment {
+  Environment() = default;
+  Environment(const Environment&) = delete;
+  Environment& operator=(const Environment&) = delete;
+
+  uint32_t magic = kEnvironmentMagic;
+  std::mutex mutex;
+  Diagnostics diagnostics;
+  SQLINTEGER odbcVersion = SQL_OV_ODBC3;
+  int connectionCount = 0;
+};
+
+struct Statement;
+
+struct Connection {
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  uint32_t magic = kConnectionMagic;
+  Environment* environment = nullptr;
+  std::mutex mutex;
+  Diagnostics diagnostics;
+  sqlite3* database = nullptr;
+  Refusal refusal;  // what the read-only guard refused last
+  std::vector<Statement*> statements;
+  // Attributes, settable before and after connecting.
+  SQLUINTEGER loginTimeout = 0;       // seconds; 0: none
+  SQLUINTEGER connectionTimeout = 0;  // seconds; 0: none
+  SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON;
+  // What the connection was opened with.
+  int busyTimeout = 2000;  // milliseconds
+  std::string dataSourceName;
+  std::string databasePath;
+};
+
+// One column binding of SQLBindCol; cType 0 when the column is unbound.
+struct ColumnBinding {
+  SQLSMALLINT cType = 0;
+  SQLPOINTER target = nullptr;
+  SQLLEN bufferLength = 0;
+  SQLLEN* indicator = nullptr;
+};
+
+// One parameter binding of SQLBindParameter.
+struct ParameterBinding {
+  bool bound = false;
+  SQLSMALLINT cType = 0;
+  SQLSMALLINT sqlType = 0;
+  SQLULEN columnSize = 0;
+  SQLSMALLINT decimalDigits = 0;
+  SQLPOINTER value = nullptr;
+  SQLLEN bufferLength = 0;
+  SQLLEN* indicator = nullptr;
+};
+
+// A column's description, worked out once per execution.
+struct ColumnType {
+  SQLSMALLINT sqlType = SQL_VARCHAR;
+  SQLULEN columnSize = 0;
+  SQLSMALLINT decimalDigits = 0;
+  SQLLEN displaySize = 0;
+  SQLSMALLINT defaultCType = SQL_C_CHAR;
+  const char* typeName = "";
+};
+
+struct Statement {
+  Statement() = default;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  uint32_t magic = kStatementMagic;
+  Connection* connection = nullptr;
+  Diagnostics diagnostics;
+  sqlite3_stmt* prepared = nullptr;
+  int columnCount = 0;
+  bool executed = false;    // a cursor or a result exists
+  bool rowPending = false;  // the first row was stepped but not fetched
+  bool onRow = false;       // a fetched row is current (for SQLGetData)
+  bool atEnd = false;
+  SQLLEN rowNumber = 0;  // of the current row, from 1
+  // Set while SQLite works on the statement, for SQLCancel.
+  std::atomic<bool> running{false};
+  std::vector<ColumnBinding> columns;  // index 0 is column 1
+  int boundColumns = 0;                // the highest bound column
+  std::vector<ParameterBinding> parameters;
+  std::vector<ColumnType> columnTypes;  // empty until described
+  // SQLGetData's progress through the current row's last column.
+  int dataColumn = 0;
+  size_t dataOffset = 0;
+  bool dataDone = false;
+  // Statement attributes.
+  SQLULEN* rowsFetched = nullptr;
+  SQLUSMALLINT* rowStatus = nullptr;
+};
+
+// The handle as the driver's own structure, or null when it is not one.
+Environment* AsEnvironment(SQLHANDLE handle);
+Connection* AsConnection(SQLHANDLE handle);
+Statement* AsStatement(SQLHANDLE handle);
+
+// Allocation and release.  Allocation returns null when the heap is
+// exhausted; release of a statement finalizes its SQLite statement and takes
+// it off its connection's list (the caller holds the connection's lock).
+Environment* NewEnvironment();
+void DeleteEnvironment(Environment* environment);
+Connection* NewConnection(Environment* environment);
+void DeleteConnection(Connection* connection);
+Statement* NewStatement(Connection* connection);
+void DeleteStatement(Statement* statement);
+
+}  // namespace veloran::odbc
+
+#endif  // VELORAN_DRIVER_HANDLES_H_

@@ -1,0 +1,297 @@
+#include "driver/parameters.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "driver/conversions.h"
+#include "driver/wide_text.h"
+
+namespace veloran::odbc {
+
+namespace {
+
+// The C type to read for SQL_C_DEFAULT: the one that matches the SQL type.
+SQLSMALLINT DefaultCType(SQLSMALLINT sqlType) {
+  switch (sqlType) {
+    case SQL_TINYINT:
+      return SQL_C_STINYINT;
+    case SQL_SMALLINT:
+      return SQL_C_SSHORT;
+    case SQL_INTEGER:
+      return SQL_C_SLONG;
+    case SQL_BIGINT:
+      return SQL_C_SBIGINT;
+    case SQL_REAL:
+      return SQL_C_FLOAT;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      return SQL_C_DOUBLE;
+    case SQL_BIT:
+      return SQL_C_BIT;
+    case SQL_TYPE_DATE:
+    case SQL_DATE:
+      return SQL_C_TYPE_DATE;
+    case SQL_TYPE_TIME:
+    case SQL_TIME:
+      return SQL_C_TYPE_TIME;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP:
+      return SQL_C_TYPE_TIMESTAMP;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+      return SQL_C_BINARY;
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+      return SQL_C_WCHAR;
+    default:
+      return SQL_C_CHAR;
+  }
+}
+
+template <typename T>
+T Read(const void* value) {
+  T result;
+  std::memcpy(&result, value, sizeof(T));
+  return result;
+}
+
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+bool ValidDate(int year, unsigned month, unsigned day) {
+  static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30,
+                                     31, 31, 30, 31, 30, 31};
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) {
+    return false;
+  }
+  unsigned last = month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+  return day <= last;
+}
+
+bool ValidTime(unsigned hour, unsigned minute, unsigned second) {
+  return hour <= 23 && minute <= 59 && second <= 59;
+}
+
+// "hh:mm:ss" followed by the fraction's significant digits, if any.
+int FormatTime(char* text, size_t size, unsigned hour, unsigned minute,
+               unsigned second, SQLUINTEGER nanoseconds) {
+  int length =
+      std::snprintf(text, size, "%02u:%02u:%02u", hour, minute, second);
+  if (nanoseconds != 0 && nanoseconds < 1000000000u) {
+    char fraction[16];
+    std::snprintf(fraction, sizeof(fraction), ".%09u", nanoseconds);
+    size_t digits = std::strlen(fraction);
+    while (fraction[digits - 1] == '0') --digits;
+    fraction[digits] = '\0';
+    length += std::snprintf(text + length, size - length, "%s", fraction);
+  }
+  return length;
+}
+
+SQLRETURN BadDateTime(Statement* statement, int number) {
+  PostDiagnostic(&statement->diagnostics, "22007", kDriverComponent,
+                 "parameter %d is no valid date or time", number);
+  return SQL_ERROR;
+}
+
+SQLRETURN BindOne(Statement* statement, int number,
+                  const ParameterBinding& binding) {
+  sqlite3_stmt* prepared = statement->prepared;
+  SQLLEN length = binding.indicator != nullptr ? *binding.indicator : SQL_NTS;
+  if (length == SQL_NULL_DATA || binding.value == nullptr) {
+    sqlite3_bind_null(prepared, number);
+    return SQL_SUCCESS;
+  }
+  if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
+    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+                   "parameter %d: data at execution is not supported", number);
+    return SQL_ERROR;
+  }
+  SQLSMALLINT cType = binding.cType == SQL_C_DEFAULT
+                          ? DefaultCType(binding.sqlType)
+                          : binding.cType;
+  const void* value = binding.value;
+  int rc = SQLITE_OK;
+  switch (cType) {
+    case SQL_C_CHAR: {
+      const char* text = static_cast<const char*>(value);
+      size_t size =
+          length == SQL_NTS ? std::strlen(text) : static_cast<size_t>(length);
+      rc = sqlite3_bind_text64(prepared, number, text, size, SQLITE_TRANSIENT,
+                               SQLITE_UTF8);
+      break;
+    }
+    case SQL_C_WCHAR: {
+      const uint16_t* text = static_cast<const uint16_t*>(value);
+      size_t units = 0;
+      if (length == SQL_NTS) {
+        while (text[units] != 0) ++units;
+      } else {
+        units = static_cast<size_t>(length) / sizeof(uint16_t);
+      }
+      std::string utf8;
+      AppendUtf16AsUtf8(text, units, &utf8);
+      rc = sqlite3_bind_text64(prepared, number, utf8.data(), utf8.size(),
+                               SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
+    }
+    case SQL_C_BINARY: {
+      size_t size = length == SQL_NTS ? 0 : static_cast<size_t>(length);
+      rc = sqlite3_bind_blob64(prepared, number, value, size, SQLITE_TRANSIENT);
+      break;
+    }
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+      rc = sqlite3_bind_int64(prepared, number, Read<signed char>(value));
+      break;
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT:
+      rc = sqlite3_bind_int64(prepared, number, Read<unsigned char>(value));
+      break;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+      rc = sqlite3_bind_int64(prepared, number, Read<int16_t>(value));
+      break;
+    case SQL_C_USHORT:
+      rc = sqlite3_bind_int64(prepared, number, Read<uint16_t>(value));
+      break;
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+      rc = sqlite3_bind_int64(prepared, number, Read<int32_t>(value));
+      break;
+    case SQL_C_ULONG:
+      rc = sqlite3_bind_int64(prepared, number, Read<uint32_t>(value));
+      break;
+    case SQL_C_SBIGINT:
+      rc = sqlite3_bind_int64(prepared, number, Read<int64_t>(value));
+      break;
+    case SQL_C_UBIGINT: {
+      uint64_t unsignedValue = Read<uint64_t>(value);
+      if (unsignedValue > static_cast<uint64_t>(INT64_MAX)) {
+        PostDiagnostic(&statement->diagnostics, "22003", kDriverComponent,
+                       "parameter %d: %llu is beyond SQLite's integers", number,
+                       static_cast<unsigned long long>(unsignedValue));
+        return SQL_ERROR;
+      }
+      rc = sqlite3_bind_int64(prepared, number,
+                              static_cast<int64_t>(unsignedValue));
+      break;
+    }
+    case SQL_C_FLOAT:
+      rc = sqlite3_bind_double(prepared, number, Read<float>(value));
+      break;
+    case SQL_C_DOUBLE:
+      rc = sqlite3_bind_double(prepared, number, Read<double>(value));
+      break;
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE: {
+      auto date = Read<SQL_DATE_STRUCT>(value);
+      if (!ValidDate(date.year, date.month, date.day)) {
+        return BadDateTime(statement, number);
+      }
+      char text[16];
+      int size = std::snprintf(text, sizeof(text), "%04d-%02u-%02u", date.year,
+                               date.month, date.day);
+      rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
+      break;
+    }
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME: {
+      auto time = Read<SQL_TIME_STRUCT>(value);
+      if (!ValidTime(time.hour, time.minute, time.second)) {
+        return BadDateTime(statement, number);
+      }
+      char text[16];
+      int size = FormatTime(text, sizeof(text), time.hour, time.minute,
+                            time.second, 0);
+      rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
+      break;
+    }
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP: {
+      auto stamp = Read<SQL_TIMESTAMP_STRUCT>(value);
+      if (!ValidDate(stamp.year, stamp.month, stamp.day) ||
+          !ValidTime(stamp.hour, stamp.minute, stamp.second) ||
+          stamp.fraction >= 1000000000u) {
+        return BadDateTime(statement, number);
+      }
+      char text[48];
+      int size = std::snprintf(text, sizeof(text), "%04d-%02u-%02u ",
+                               stamp.year, stamp.month, stamp.day);
+      size += FormatTime(text + size, sizeof(text) - size, stamp.hour,
+                         stamp.minute, stamp.second, stamp.fraction);
+      rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
+      break;
+    }
+    default:
+      PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+                     "parameter %d: C type %d is not supported", number, cType);
+      return SQL_ERROR;
+  }
+  if (rc != SQLITE_OK) {
+    PostDiagnostic(&statement->diagnostics,
+                   rc == SQLITE_NOMEM ? "HY001" : "HY000", kSqliteComponent,
+                   "parameter %d: %s", number, sqlite3_errstr(rc));
+    return SQL_ERROR;
+  }
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
+SQLRETURN BindParameter(Statement* statement, SQLUSMALLINT number,
+                        SQLSMALLINT ioType, SQLSMALLINT cType,
+                        SQLSMALLINT sqlType, SQLULEN columnSize,
+                        SQLSMALLINT decimalDigits, SQLPOINTER value,
+                        SQLLEN bufferLength, SQLLEN* indicator) {
+  if (number == 0) {
+    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+                   "parameters are numbered from 1");
+    return SQL_ERROR;
+  }
+  if (ioType != SQL_PARAM_INPUT) {
+    PostDiagnostic(&statement->diagnostics, "HY105", kDriverComponent,
+                   "only input parameters are supported");
+    return SQL_ERROR;
+  }
+  if (cType != SQL_C_DEFAULT && !IsKnownCType(cType)) {
+    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+                   "parameter %u: C type %d is not supported", number, cType);
+    return SQL_ERROR;
+  }
+  if (statement->parameters.size() < number) {
+    statement->parameters.resize(number);
+  }
+  ParameterBinding& binding = statement->parameters[number - 1];
+  binding.bound = true;
+  binding.cType = cType;
+  binding.sqlType = sqlType;
+  binding.columnSize = columnSize;
+  binding.decimalDigits = decimalDigits;
+  binding.value = value;
+  binding.bufferLength = bufferLength;
+  binding.indicator = indicator;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN ApplyParameters(Statement* statement) {
+  int count = sqlite3_bind_parameter_count(statement->prepared);
+  for (int number = 1; number <= count; ++number) {
+    if (static_cast<size_t>(number) > statement->parameters.size() ||
+        !statement->parameters[number - 1].bound) {
+      PostDiagnostic(&statement->diagnostics, "07002", kDriverComponent,
+                     "parameter %d of %d is not bound", number, count);
+      return SQL_ERROR;
+    }
+    SQLRETURN result =
+        BindOne(statement, number, statement->parameters[number - 1]);
+    if (result != SQL_SUCCESS) return result;
+  }
+  return SQL_SUCCESS;
+}
+
+}  // namespace veloran::odbc
