@@ -559,14 +559,19 @@ VELORAN_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT handle) {
 }
 
 VELORAN_EXPORT SQLRETURN SQLCancel(SQLHSTMT handle) {
-  // Without the lock: it must reach a statement that another thread runs.
-  // When nothing runs, it has no effect.
+  // A statement that another thread runs is interrupted without the lock,
+  // which that thread holds.  With nothing running, the cursor is closed,
+  // as the driver manager takes SQLCancel to do then.
   Statement* statement = AsStatement(handle);
   if (statement == nullptr) return SQL_INVALID_HANDLE;
   if (statement->running.load(std::memory_order_relaxed)) {
     sqlite3_interrupt(statement->connection->database);
+    return SQL_SUCCESS;
   }
-  return SQL_SUCCESS;
+  return OnStatement(handle, [&](Statement* s) -> SQLRETURN {
+    CloseCursor(s);
+    return SQL_SUCCESS;
+  });
 }
 
 VELORAN_EXPORT SQLRETURN SQLTables(SQLHSTMT handle, SQLCHAR* catalog,

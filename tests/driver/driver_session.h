@@ -26,7 +26,9 @@ void CreateDatabase(const std::string& path, const std::string& sql);
 
 // Writes odbc.ini (data source "Veloran" with the driver and "keys", one
 // "Key=value" a line) and odbcinst.ini into "dir", and points the driver
-// manager of this process at them.
+// manager of this process at them.  Once per process: unixODBC caches what
+// it read from "odbc.ini" by that name, whichever file it was (CTest runs
+// each test in a process of its own).
 void UseDataSource(const std::string& dir, const std::string& keys);
 
 // The bytes of a file, and a directory's names and sizes, to show that

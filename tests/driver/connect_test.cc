@@ -1,0 +1,228 @@
+// Connecting: data source keys, connection strings, and every way a
+// database can fail to open.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "tests/driver/driver_session.h"
+
+namespace veloran::driver_testing {
+namespace {
+
+constexpr char kStars[] =
+    "CREATE TABLE Stars(ID INTEGER, Name TEXT);"
+    "INSERT INTO Stars VALUES (100, 'Sol'), (200, 'Sirius');";
+
+std::string Message(const Session& session) {
+  std::vector<Diagnostic> records =
+      DiagnosticsOf(SQL_HANDLE_DBC, session.connection());
+  return records.empty() ? std::string() : records[0].message;
+}
+
+TEST(ConnectTest, ReadsTheDataSourceKeysAndIgnoresOthers) {
+  std::string dir = FreshDirectory("connect-dsn");
+  CreateDatabase(dir + "/stars.db", kStars);
+  UseDataSource(dir + "/odbc", "Database=" + dir +
+                                   "/stars.db\nNoCreat=1\nStepAPI=1\n"
+                                   "Timeout=500\nLoadExt=" +
+                                   DialectPath());
+  Session session;
+  ASSERT_EQ(session.ConnectDataSource(), SQL_SUCCESS) << Message(session);
+  SQLHSTMT statement = session.NewStatement();
+  // INT comes from the extension LoadExt names.
+  ASSERT_EQ(Execute(statement, "SELECT INT(ID / 100.0 + 0.5) FROM Stars"),
+            SQL_SUCCESS);
+  EXPECT_EQ(FirstColumn(statement), (std::vector<std::string>{"1", "2"}));
+  char name[64] = "";
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLGetInfo(session.connection(), SQL_DATA_SOURCE_NAME, name,
+                       sizeof(name), &length),
+            SQL_SUCCESS);
+  EXPECT_STREQ(name, "Veloran");
+}
+
+TEST(ConnectTest, ConnectionStringsAndTheirForms) {
+  std::string dir = FreshDirectory("connect-strings");
+  CreateDatabase(dir + "/a;b.db", kStars);
+  CreateDatabase(dir + "/stars.db", kStars);
+  std::filesystem::create_directories(dir + "/with space");
+  CreateDatabase(dir + "/with space/stars.db", kStars);
+  UseDataSource(dir + "/odbc", "Database=" + dir + "/missing.db");
+  struct {
+    std::string keys;
+    bool connects;
+  } cases[] = {
+      {"Database=" + dir + "/stars.db;", true},
+      {"Database={" + dir + "/a;b.db};", true},
+      {"DATABASE = " + dir + "/stars.db ; Timeout=100", true},
+      {"Database=file:" + dir + "/st%61rs.db?mode=ro;", true},
+      {"Database=file:" + dir + "/with%20space/stars.db;", true},
+      // The string's Database wins over the data source's.
+      {"DSN=Veloran;Database=" + dir + "/stars.db;", true},
+      {"DSN=Veloran;", false},
+      {"Database={" + dir + "/a;b.db;", false},
+      {"Database=" + dir + "/stars.db;Timeout=soon;", false},
+      {"Timeout=100;", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys);
+    Session session;
+    SQLRETURN result = session.ConnectString(c.keys);
+    EXPECT_EQ(SQL_SUCCEEDED(result), c.connects) << Message(session);
+    if (!c.connects) {
+      EXPECT_EQ(StatesOf(SQL_HANDLE_DBC, session.connection()), "08001");
+      continue;
+    }
+    SQLHSTMT statement = session.NewStatement();
+    ASSERT_EQ(Execute(statement, "SELECT Name FROM Stars ORDER BY ID"),
+              SQL_SUCCESS);
+    EXPECT_EQ(FirstColumn(statement),
+              (std::vector<std::string>{"Sol", "Sirius"}));
+  }
+}
+
+TEST(ConnectTest, FilesThatAreNoDatabaseFailWithThePathAndTheCause) {
+  std::string dir = FreshDirectory("connect-failures");
+  std::filesystem::create_directories(dir + "/a-directory.db");
+  {
+    std::ofstream random(dir + "/random.db", std::ios::binary);
+    std::mt19937 generator(7);
+    for (int i = 0; i < 4096; ++i) random.put(static_cast<char>(generator()));
+  }
+  CreateDatabase(dir + "/stars.db", kStars);
+  struct {
+    std::string database;
+    std::string cause;
+  } cases[] = {
+      {dir + "/missing.db", "No such file or directory"},
+      {dir + "/a-directory.db", "Is a directory"},
+      {dir + "/random.db", "file is not a database"},
+      {"file:" + dir + "/stars.db?mode=rwc", "access mode not allowed"},
+      {"file:" + dir + "/stars.db?mode=rw", "access mode not allowed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.database);
+    std::string listing = DirectoryListing(dir);
+    Session session;
+    EXPECT_EQ(session.ConnectString("Database={" + c.database + "};"),
+              SQL_ERROR);
+    EXPECT_EQ(StatesOf(SQL_HANDLE_DBC, session.connection()), "08001");
+    std::string message = Message(session);
+    EXPECT_NE(message.find("[Veloran][SQLite]"), std::string::npos) << message;
+    EXPECT_NE(message.find(c.database), std::string::npos) << message;
+    EXPECT_NE(message.find(c.cause), std::string::npos) << message;
+    // Never created, never changed.
+    EXPECT_EQ(DirectoryListing(dir), listing);
+  }
+}
+
+TEST(ConnectTest, AnEmptyFileIsAnEmptyDatabase) {
+  std::string dir = FreshDirectory("connect-empty");
+  std::ofstream(dir + "/empty.db").close();
+  Session session;
+  ASSERT_EQ(session.ConnectString("Database=" + dir + "/empty.db;"),
+            SQL_SUCCESS);
+  SQLHSTMT statement = session.NewStatement();
+  EXPECT_EQ(Execute(statement, "SELECT Distance FROM Positions"), SQL_ERROR);
+  EXPECT_EQ(StatesOf(SQL_HANDLE_STMT, statement), "42S02");
+  EXPECT_EQ(std::filesystem::file_size(dir + "/empty.db"), 0u);
+}
+
+TEST(ConnectTest, AFailedExtensionFailsTheConnectAndNamesIt) {
+  std::string dir = FreshDirectory("connect-extension");
+  CreateDatabase(dir + "/stars.db", kStars);
+  Session session;
+  std::string missing = dir + "/no_such_extension.so";
+  EXPECT_EQ(session.ConnectString("Database=" + dir + "/stars.db;LoadExt=" +
+                                  DialectPath() + "," + missing + ";"),
+            SQL_ERROR);
+  EXPECT_EQ(StatesOf(SQL_HANDLE_DBC, session.connection()), "08001");
+  EXPECT_NE(Message(session).find(missing), std::string::npos)
+      << Message(session);
+}
+
+TEST(ConnectTest, AttributesSetBeforeConnectingAreKept) {
+  std::string dir = FreshDirectory("connect-attributes");
+  CreateDatabase(dir + "/stars.db", kStars);
+  Session session;
+  SQLHDBC connection = session.connection();
+  EXPECT_EQ(SQLSetConnectAttr(connection, SQL_ATTR_LOGIN_TIMEOUT,
+                              reinterpret_cast<SQLPOINTER>(3), 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(
+      SQLSetConnectOption(connection, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY),
+      SQL_SUCCESS);
+  ASSERT_EQ(session.ConnectString("Database=" + dir + "/stars.db;"),
+            SQL_SUCCESS);
+  SQLUINTEGER value = 0;
+  EXPECT_EQ(
+      SQLGetConnectAttr(connection, SQL_ATTR_LOGIN_TIMEOUT, &value, 0, nullptr),
+      SQL_SUCCESS);
+  EXPECT_EQ(value, 3u);
+  // Asking for read-write is answered, and the connection stays read-only.
+  EXPECT_EQ(
+      SQLSetConnectAttr(connection, SQL_ATTR_ACCESS_MODE,
+                        reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_WRITE), 0),
+      SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(StatesOf(SQL_HANDLE_DBC, connection), "01S02");
+  EXPECT_EQ(
+      SQLGetConnectAttr(connection, SQL_ATTR_ACCESS_MODE, &value, 0, nullptr),
+      SQL_SUCCESS);
+  EXPECT_EQ(value, static_cast<SQLUINTEGER>(SQL_MODE_READ_ONLY));
+  for (SQLULEN mode : {SQL_AUTOCOMMIT_OFF, SQL_AUTOCOMMIT_ON}) {
+    EXPECT_EQ(SQLSetConnectAttr(connection, SQL_ATTR_AUTOCOMMIT,
+                                reinterpret_cast<SQLPOINTER>(mode), 0),
+              SQL_SUCCESS);
+    EXPECT_EQ(
+        SQLGetConnectAttr(connection, SQL_ATTR_AUTOCOMMIT, &value, 0, nullptr),
+        SQL_SUCCESS);
+    EXPECT_EQ(value, mode);
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, connection, SQL_COMMIT), SQL_SUCCESS);
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, connection, SQL_ROLLBACK),
+              SQL_SUCCESS);
+  }
+}
+
+TEST(ConnectTest, ALockedDatabaseConnectsAndItsStatementGivesUpInTime) {
+  std::string dir = FreshDirectory("connect-locked");
+  std::string path = dir + "/stars.db";
+  CreateDatabase(path, kStars);
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(writer, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  Session session;
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(session.ConnectString("Database=" + path + ";Timeout=300;"),
+            SQL_SUCCESS)
+      << Message(session);
+  auto connected = std::chrono::steady_clock::now();
+  SQLHSTMT statement = session.NewStatement();
+  EXPECT_EQ(Execute(statement, "SELECT Name FROM Stars"), SQL_ERROR);
+  auto failed = std::chrono::steady_clock::now();
+  std::vector<Diagnostic> records = DiagnosticsOf(SQL_HANDLE_STMT, statement);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "HYT00");
+  EXPECT_NE(records[0].message.find("locked"), std::string::npos)
+      << records[0].message;
+  // Connecting does not wait; the statement waits its Timeout, no more.
+  EXPECT_LT(connected - start, std::chrono::milliseconds(250));
+  EXPECT_GE(failed - connected, std::chrono::milliseconds(250));
+  EXPECT_LT(failed - connected, std::chrono::seconds(5));
+  // Once the writer is done, the same connection reads.
+  sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(writer);
+  ASSERT_EQ(Execute(statement, "SELECT Name FROM Stars ORDER BY ID"),
+            SQL_SUCCESS)
+      << StatesOf(SQL_HANDLE_STMT, statement);
+  EXPECT_EQ(FirstColumn(statement),
+            (std::vector<std::string>{"Sol", "Sirius"}));
+}
+
+}  // namespace
+}  // namespace veloran::driver_testing
