@@ -16,8 +16,11 @@ std::string DriverPath() { return VELORAN_DRIVER_PATH; }
 std::string DialectPath() { return VELORAN_DIALECT_PATH; }
 
 std::string FreshDirectory(const std::string& name) {
-  std::string dir =
-      std::string(VELORAN_BINARY_DIR) + "/test-data/driver/" + name;
+  // One directory per test, since CTest runs tests side by side.
+  const ::testing::TestInfo* test =
+      ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string dir = std::string(VELORAN_BINARY_DIR) + "/test-data/driver/" +
+                    name + "/" + test->test_suite_name() + "." + test->name();
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

@@ -17,7 +17,8 @@ namespace veloran::driver_testing {
 std::string DriverPath();
 std::string DialectPath();
 
-// A fresh, empty directory for test "name" under the build tree.
+// A fresh, empty directory for "name" and the running test under the
+// build tree.
 std::string FreshDirectory(const std::string& name);
 
 // Creates (or extends) the database at "path" with "sql", read-write, with

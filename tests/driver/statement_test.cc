@@ -21,8 +21,8 @@ SQLCHAR* Sql(const char* text) {
 class StatementTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string dir = FreshDirectory("statement");
-    CreateDatabase(dir + "/stars.db",
+    path_ = FreshDirectory("statement") + "/stars.db";
+    CreateDatabase(path_,
                    "CREATE TABLE Stars(ID INTEGER PRIMARY KEY, Name TEXT, "
                    "Distance REAL, Seen DATE, Photo BLOB);"
                    "CREATE VIEW Near AS SELECT Name FROM Stars "
@@ -30,11 +30,11 @@ class StatementTest : public ::testing::Test {
                    "INSERT INTO Stars VALUES (100, 'Sol', 0.0, '2024-02-29', "
                    "NULL), (200, 'Sirius', 8.6, NULL, x'0102'), "
                    "(300, 'Vega', 25.04, '2023-01-01', NULL);");
-    ASSERT_EQ(session_.ConnectString("Database=" + dir + "/stars.db;"),
-              SQL_SUCCESS);
+    ASSERT_EQ(session_.ConnectString("Database=" + path_ + ";"), SQL_SUCCESS);
     statement_ = session_.NewStatement();
   }
 
+  std::string path_;
   Session session_;
   SQLHSTMT statement_ = SQL_NULL_HSTMT;
 };
@@ -44,9 +44,7 @@ TEST_F(StatementTest, OldAndNewHandleFunctionsWork) {
   ASSERT_EQ(SQLAllocEnv(&environment), SQL_SUCCESS);
   SQLHDBC connection = SQL_NULL_HDBC;
   ASSERT_EQ(SQLAllocConnect(environment, &connection), SQL_SUCCESS);
-  std::string text = "Driver=" + DriverPath() +
-                     ";Database=" + std::string(VELORAN_BINARY_DIR) +
-                     "/test-data/driver/statement/stars.db;";
+  std::string text = "Driver=" + DriverPath() + ";Database=" + path_ + ";";
   ASSERT_EQ(SQLDriverConnect(connection, nullptr, Sql(text.c_str()), SQL_NTS,
                              nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
             SQL_SUCCESS);
