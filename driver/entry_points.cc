@@ -2,6 +2,9 @@
 // finds its handle, takes the lock that guards it, clears the handle's
 // diagnostics and calls the driver's own function; an exception (an
 // exhausted heap) becomes SQL_ERROR with HY001 and never leaves the driver.
+// There are no wide-character (W) functions: unixODBC converts an
+// application's wide calls (pyodbc makes them) to these, and passes
+// SQL_C_WCHAR buffers through, which the conversions fill.
 #include <sql.h>
 #include <sqlext.h>
 

@@ -222,6 +222,10 @@ TEST(ConnectTest, ALockedDatabaseConnectsAndItsStatementGivesUpInTime) {
       << StatesOf(SQL_HANDLE_STMT, statement);
   EXPECT_EQ(FirstColumn(statement),
             (std::vector<std::string>{"Sol", "Sirius"}));
+  // The second guard was set although the file was locked at connect.
+  SQLFreeStmt(statement, SQL_CLOSE);
+  ASSERT_EQ(Execute(statement, "PRAGMA query_only"), SQL_SUCCESS);
+  EXPECT_EQ(FirstColumn(statement), (std::vector<std::string>{"1"}));
 }
 
 }  // namespace
