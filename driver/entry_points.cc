@@ -206,12 +206,6 @@ SQLRETURN FreeStatement(SQLHSTMT handle, SQLUSMALLINT option) {
   });
 }
 
-// SQLConnect's and SQLDriverConnect's common end.
-SQLRETURN ConnectWith(Connection* connection,
-                      const DataSourceSettings& settings) {
-  return Connect(connection, settings);
-}
-
 std::string Text(const SQLCHAR* text, SQLSMALLINT length) {
   if (text == nullptr) return std::string();
   const char* chars = reinterpret_cast<const char*>(text);
@@ -383,7 +377,7 @@ VELORAN_EXPORT SQLRETURN SQLConnect(SQLHDBC handle, SQLCHAR* dataSource,
   return OnConnection(handle, [&](Connection* connection) -> SQLRETURN {
     DataSourceSettings settings;
     ReadDataSource(Text(dataSource, dataSourceLength), &settings);
-    return ConnectWith(connection, settings);
+    return Connect(connection, settings);
   });
 }
 
@@ -400,7 +394,7 @@ VELORAN_EXPORT SQLRETURN SQLDriverConnect(
                      "invalid connection string: %s", error.c_str());
       return SQL_ERROR;
     }
-    SQLRETURN result = ConnectWith(connection, settings);
+    SQLRETURN result = Connect(connection, settings);
     if (result != SQL_SUCCESS) return result;
     std::string completed = CompletedConnectionString(settings);
     if (!WriteOutputText(completed.data(), completed.size(), output,

@@ -356,6 +356,12 @@ SQLRETURN Fetch(Statement* statement) {
   statement->onRow = true;
   ++statement->rowNumber;
   statement->dataColumn = 0;
+  if (statement->boundColumns > statement->columnCount) {
+    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+                   "column %d is bound, but the result has %d",
+                   statement->boundColumns, statement->columnCount);
+    return SQL_ERROR;
+  }
   SQLRETURN result = SQL_SUCCESS;
   const ColumnBinding* bindings = statement->columns.data();
   for (int i = 0; i < statement->boundColumns; ++i) {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,11 +17,16 @@ std::string DriverPath() { return VELORAN_DRIVER_PATH; }
 std::string DialectPath() { return VELORAN_DIALECT_PATH; }
 
 std::string FreshDirectory(const std::string& name) {
-  // One directory per test, since CTest runs tests side by side.
+  // One directory per test, since CTest runs tests side by side; a run of
+  // the same tests beside them (under valgrind) names another root.
+  const char* root = std::getenv("VELORAN_DRIVER_TEST_DATA");
   const ::testing::TestInfo* test =
       ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string dir = std::string(VELORAN_BINARY_DIR) + "/test-data/driver/" +
-                    name + "/" + test->test_suite_name() + "." + test->name();
+  std::string dir =
+      (root != nullptr
+           ? std::string(root)
+           : std::string(VELORAN_BINARY_DIR) + "/test-data/driver") +
+      "/" + name + "/" + test->test_suite_name() + "." + test->name();
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
@@ -121,6 +127,7 @@ SQLRETURN Session::ConnectString(const std::string& keys) {
       connection_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
       out, sizeof(out), &outLength, SQL_DRIVER_NOPROMPT);
   connected_ = SQL_SUCCEEDED(result);
+  if (connected_) completed_ = reinterpret_cast<char*>(out);
   return result;
 }
 

@@ -66,8 +66,11 @@ class Session {
   SQLHENV environment() const { return environment_; }
   SQLHDBC connection() const { return connection_; }
   bool connected() const { return connected_; }
+  // The connection string SQLDriverConnect completed.
+  const std::string& completed() const { return completed_; }
 
  private:
+  std::string completed_;
   SQLHENV environment_ = SQL_NULL_HENV;
   SQLHDBC connection_ = SQL_NULL_HDBC;
   bool connected_ = false;

@@ -298,6 +298,14 @@ TEST_F(StatementTest, CursorsEndAndClose) {
   ASSERT_EQ(SQLFreeStmt(statement_, SQL_UNBIND), SQL_SUCCESS);
   ASSERT_EQ(SQLFetch(statement_), SQL_SUCCESS);
   EXPECT_EQ(id, 200);
+  // A column beyond the result cannot be filled.
+  ASSERT_EQ(SQLFreeStmt(statement_, SQL_CLOSE), SQL_SUCCESS);
+  ASSERT_EQ(Execute(statement_, "SELECT ID FROM Stars"), SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindCol(statement_, 2, SQL_C_CHAR, name, sizeof(name), &indicators[1]),
+      SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(statement_), SQL_ERROR);
+  EXPECT_EQ(StatesOf(SQL_HANDLE_STMT, statement_), "07009");
 }
 
 TEST_F(StatementTest, StatementAttributes) {
