@@ -568,5 +568,62 @@ TEST(FunctionsTest, ReportsExactlyWhatTheLibraryExports) {
   dlclose(library);
 }
 
+// The driver called directly, as the driver manager calls it: environment
+// attributes, and SQLError handing out each record once, which the driver
+// manager relies on when it drains a failed connect.
+TEST(FunctionsTest, EnvironmentAttributesAndErrorsOnce) {
+  void* library = dlopen(DriverPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  auto allocHandle =
+      reinterpret_cast<SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLHANDLE*)>(
+          dlsym(library, "SQLAllocHandle"));
+  auto freeHandle = reinterpret_cast<SQLRETURN (*)(SQLSMALLINT, SQLHANDLE)>(
+      dlsym(library, "SQLFreeHandle"));
+  auto setEnvAttr = reinterpret_cast<SQLRETURN (*)(SQLHENV, SQLINTEGER,
+                                                   SQLPOINTER, SQLINTEGER)>(
+      dlsym(library, "SQLSetEnvAttr"));
+  auto getEnvAttr = reinterpret_cast<SQLRETURN (*)(
+      SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER, SQLINTEGER*)>(
+      dlsym(library, "SQLGetEnvAttr"));
+  auto driverConnect = reinterpret_cast<SQLRETURN (*)(
+      SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+      SQLSMALLINT*, SQLUSMALLINT)>(dlsym(library, "SQLDriverConnect"));
+  auto error = reinterpret_cast<SQLRETURN (*)(
+      SQLHENV, SQLHDBC, SQLHSTMT, SQLCHAR*, SQLINTEGER*, SQLCHAR*, SQLSMALLINT,
+      SQLSMALLINT*)>(dlsym(library, "SQLError"));
+  SQLHANDLE environment = nullptr, connection = nullptr;
+  ASSERT_EQ(allocHandle(SQL_HANDLE_ENV, nullptr, &environment), SQL_SUCCESS);
+  EXPECT_EQ(setEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0),
+            SQL_SUCCESS);
+  SQLINTEGER version = 0;
+  EXPECT_EQ(
+      getEnvAttr(environment, SQL_ATTR_ODBC_VERSION, &version, 0, nullptr),
+      SQL_SUCCESS);
+  EXPECT_EQ(version, SQL_OV_ODBC2);
+  EXPECT_EQ(setEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                       reinterpret_cast<SQLPOINTER>(99), 0),
+            SQL_ERROR);
+  ASSERT_EQ(allocHandle(SQL_HANDLE_DBC, environment, &connection), SQL_SUCCESS);
+  EXPECT_EQ(driverConnect(connection, nullptr,
+                          Sql("Database=/nonexistent/x.db;Timeout=1;"), SQL_NTS,
+                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+            SQL_ERROR);
+  std::string states;
+  for (int i = 0; i < 5; ++i) {
+    SQLCHAR state[6] = "";
+    SQLCHAR message[256];
+    if (error(nullptr, connection, nullptr, state, nullptr, message,
+              sizeof(message), nullptr) != SQL_SUCCESS) {
+      break;
+    }
+    states += reinterpret_cast<char*>(state);
+  }
+  EXPECT_EQ(states, "08001");
+  EXPECT_EQ(freeHandle(SQL_HANDLE_DBC, connection), SQL_SUCCESS);
+  EXPECT_EQ(freeHandle(SQL_HANDLE_ENV, environment), SQL_SUCCESS);
+  dlclose(library);
+}
+
 }  // namespace
 }  // namespace veloran::driver_testing
