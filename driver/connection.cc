@@ -99,6 +99,11 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
         "cannot open database \"" + path + "\": " + Cause(database));
   }
   sqlite3_extended_result_codes(database, 1);
+  // SQL from the application is not trusted with more than reading: no
+  // tokenizer registered from a pointer, no writes to shadow tables.
+  sqlite3_db_config(database, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0,
+                    nullptr);
+  sqlite3_db_config(database, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   // Read the schema without waiting: a file that is no database fails
   // here, one that a writer holds connects.
   sqlite3_busy_timeout(database, 0);

@@ -128,5 +128,18 @@ TEST_F(ReadOnlyTest, ReadingStatementsThatLookLikeWritesRun) {
   ExpectUnchanged();
 }
 
+TEST_F(ReadOnlyTest, NoTokenizerFromAPointer) {
+  // SQLite as Debian builds it would register an FTS3 tokenizer from a
+  // pointer that SQL gives: a way to make the process jump anywhere.
+  Session session;
+  ASSERT_EQ(session.ConnectString("Database=" + path_ + ";"), SQL_SUCCESS);
+  SQLHSTMT statement = session.NewStatement();
+  EXPECT_EQ(
+      Execute(statement, "SELECT fts3_tokenizer('evil', x'4141414141414141')"),
+      SQL_ERROR);
+  EXPECT_EQ(StatesOf(SQL_HANDLE_STMT, statement), "HY000");
+  ExpectUnchanged();
+}
+
 }  // namespace
 }  // namespace veloran::driver_testing
