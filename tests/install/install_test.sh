@@ -14,7 +14,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 install=$top/scripts/install
 uninstall=$top/scripts/uninstall
 query='ID=100&ly=20'
-for f in neighbor_search veloran_dialect.so sample.db; do
+for f in neighbor_search veloran_dialect.so veloran_odbc.so sample.db; do
   [ -e "$build/$f" ] || { echo "no $build/$f: run scripts/setup first" >&2; exit 1; }
 done
 driver=$(dpkg -L libsqliteodbc | grep '/libsqlite3odbc\.so$' | head -n 1)
@@ -116,25 +116,25 @@ done <<TABLE
 usr/lib/cgi-bin/neighbor_search f 755 $build/neighbor_search
 usr/lib/veloran d 755 -
 usr/lib/veloran/veloran_dialect.so f 644 $build/veloran_dialect.so
+usr/lib/veloran/veloran_odbc.so f 644 $build/veloran_odbc.so
 var/lib/veloran d 755 -
 var/lib/veloran/veloran.db f 644 $build/sample.db
 var/lib/veloran/install-manifest f 644 -
 TABLE
-for path in usr/lib/cgi-bin/neighbor_search usr/lib/veloran/veloran_dialect.so var/lib/veloran/veloran.db; do
+for path in usr/lib/cgi-bin/neighbor_search usr/lib/veloran/veloran_dialect.so \
+    usr/lib/veloran/veloran_odbc.so var/lib/veloran/veloran.db; do
   check "the manifest lists $path" grep -q "^file	$root/$path	created	" "$root/var/lib/veloran/install-manifest"
 done
 # section kind, name, key, value
 while read -r kind name key value; do
   check "$name: $key=$value" test "$(dsn_value "$root" "$kind" "$name" "$key")" = "$value"
 done <<TABLE
--s Veloran Driver $driver
+-s Veloran Driver $root/usr/lib/veloran/veloran_odbc.so
 -s Veloran Database file:$root/var/lib/veloran/veloran.db?mode=ro
--s Veloran NoCreat 1
--s Veloran StepAPI 1
 -s Veloran Timeout 2000
 -s Veloran LoadExt $root/usr/lib/veloran/veloran_dialect.so
 -s Accounts Database /srv/accounts.db
--d VeloranSQLite Driver $driver
+-d VeloranSQLite Driver $root/usr/lib/veloran/veloran_odbc.so
 -d SQLite3 Driver libsqlite3odbc.so
 TABLE
 for line in 'lighty-enable-mod cgi' 'server.modules += ( "mod_cgi" )' \
@@ -164,6 +164,18 @@ check "uninstall leaves the root exactly as it was" same_listing "$work/main.bef
 "$uninstall" --root "$root" > "$work/out" 2>&1 || fail "a second uninstall failed: $(cat "$work/out")"
 check "a second uninstall says nothing is installed" grep -q '^Nothing is installed' "$work/out"
 check "a second uninstall changed nothing" same_listing "$work/main.before" "$root"
+
+echo "== Debian's SQLite ODBC driver instead of the project's"
+root=$(make_root debian-driver)
+listing "$root" > "$work/debian-driver.before"
+if run_install "$root" --driver sqliteodbc; then pass "install --driver sqliteodbc"; else fail "install --driver sqliteodbc: $(cat "$work/err")"; fi
+check "the data source names Debian's driver" test "$(dsn_value "$root" -s Veloran Driver)" = "$driver"
+check "the data source steps through rows" test "$(dsn_value "$root" -s Veloran StepAPI)" = 1
+check "the project's driver is not installed" test ! -e "$root/usr/lib/veloran/veloran_odbc.so"
+page "$root/usr/lib/cgi-bin/neighbor_search" "$root/etc" > "$work/debian-driver.html" || true
+check "it gives the reference page" same_bytes "$work/reference.html" "$work/debian-driver.html"
+"$uninstall" --root "$root" > "$work/out" 2> "$work/err" || fail "uninstall: $(cat "$work/err")"
+check "uninstall leaves the root exactly as it was" same_listing "$work/debian-driver.before" "$root"
 
 echo "== refusals, and --force"
 # name, message; each root gets what it is refused for
