@@ -153,8 +153,10 @@ TEST(EndToEndTest, ConnectionRefused) {
   WriteDataSource(dir + "/missing", missing);
   std::filesystem::remove(missing);
   result = RunProgram(ProgramPath(), "", dir + "/missing");
-  EXPECT_EQ(result.output, ConnectionRefusedReply(
-                               "S1000", "[unixODBC][SQLite]connect failed"));
+  EXPECT_EQ(
+      result.output,
+      FileRefusedReply(
+          missing, "unable to open database file (No such file or directory)"));
   EXPECT_EQ(result.status, 0);
   EXPECT_FALSE(std::filesystem::exists(missing));
 

@@ -1,6 +1,7 @@
 #include "tests/test_support.h"
 
 #include <fcntl.h>
+#include <odbcinst.h>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -69,13 +70,26 @@ int RunCommand(std::vector<std::string> args) {
 
 }  // namespace
 
+std::string TestDriver() {
+  const char* driver = std::getenv("VELORAN_TEST_DRIVER");
+  return driver != nullptr && driver[0] != '\0' ? driver : "veloran";
+}
+
 void WriteDataSource(const std::string& dir, const std::string& path,
                      const std::string& extension) {
   std::vector<std::string> command = {
-      std::string(VELORAN_SOURCE_DIR) + "/scripts/write-dsn", path, dir,
+      std::string(VELORAN_SOURCE_DIR) + "/scripts/write-dsn",
+      "--driver",
+      TestDriver(),
+      path,
+      dir,
       extension.empty() ? std::string(VELORAN_DIALECT_PATH) : extension};
   EXPECT_EQ(RunCommand(command), 0)
       << "scripts/write-dsn " << path << " " << dir;
+}
+
+std::string DatabasePath(const std::string& name) {
+  return std::string(VELORAN_BINARY_DIR) + "/test-data/" + name + "/veloran.db";
 }
 
 TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
@@ -83,7 +97,7 @@ TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
   std::string dir = std::string(VELORAN_BINARY_DIR) + "/test-data/" + name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  TestDatabase database{dir + "/veloran.db", dir + "/odbc"};
+  TestDatabase database{DatabasePath(name), dir + "/odbc"};
 
   sqlite3* db = nullptr;
   if (sqlite3_open(database.path.c_str(), &db) != SQLITE_OK) {
@@ -182,6 +196,12 @@ std::string ProgramPath() { return VELORAN_PROGRAM; }
 std::string DoubleProgramPath() { return VELORAN_PROGRAM_DOUBLE; }
 
 OdbcSession::OdbcSession(const TestDatabase& database) {
+  // unixODBC keeps what it has read of odbc.ini under the file's name, not
+  // its directory, and drops it only entry by entry; a process that moves
+  // to a data source in another directory would be given the first one's
+  // keys.  Writing any ini file through it empties that cache.
+  SQLWritePrivateProfileString("Session", "Database", database.path.c_str(),
+                               (database.odbcDir + "/session.ini").c_str());
   setenv("ODBCSYSINI", database.odbcDir.c_str(), 1);
   setenv("ODBCINI", (database.odbcDir + "/odbc.ini").c_str(), 1);
   SQLAllocEnv(&environment_);
@@ -250,6 +270,16 @@ std::string ConnectionRefusedReply(const std::string& state,
                                    const std::string& message) {
   return "Content-type: text/plain\n\nSQLConnect() failed!!\nSQLSTATE = '" +
          state + "'\nError message = '" + message + "'\n";
+}
+
+std::string FileRefusedReply(const std::string& path,
+                             const std::string& cause) {
+  if (TestDriver() == "sqliteodbc") {
+    return ConnectionRefusedReply("S1000", "[unixODBC][SQLite]connect failed");
+  }
+  return ConnectionRefusedReply(
+      "08001", "[unixODBC][Veloran][SQLite]cannot open database \"file:" +
+                   path + "?mode=ro\": " + cause);
 }
 
 }  // namespace veloran::testing

@@ -19,16 +19,25 @@ struct TestDatabase {
   std::string odbcDir;
 };
 
+// The database file of CreateTestDatabase for test "name".
+std::string DatabasePath(const std::string& name);
+
 // Creates a fresh directory under the build tree for test "name", builds
 // the database there from db/schema.sql followed by "sql" (with the dialect
 // extension loaded) and writes its data source.  Fails the test on error.
 TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
                                 bool withSchema = true);
 
+// The ODBC driver of the data sources that the tests write: "veloran", the
+// project's own (the default), or "sqliteodbc", Debian's, as the
+// environment variable VELORAN_TEST_DRIVER says.
+std::string TestDriver();
+
 // Writes odbc.ini and odbcinst.ini into "dir" with the data source Veloran
 // for the existing database file "path", as every real data source is
-// written: by scripts/write-dsn, with the dialect extension "extension"
-// (the built one when empty).  Fails the test on error.
+// written: by scripts/write-dsn, for the driver of TestDriver() and with
+// the dialect extension "extension" (the built one when empty; the
+// project's driver is taken from beside it).  Fails the test on error.
 void WriteDataSource(const std::string& dir, const std::string& path,
                      const std::string& extension = "");
 
@@ -96,6 +105,12 @@ extern const char kPageTail[];
 std::string NoMatchPage(const std::string& id);
 std::string ConnectionRefusedReply(const std::string& state,
                                    const std::string& message);
+
+// The reply to a data source whose database file "path" cannot be opened,
+// in the words of the driver of TestDriver(): the project's names the file
+// and "cause" (as SQLite and the system give it), Debian's says only that
+// the connection failed.
+std::string FileRefusedReply(const std::string& path, const std::string& cause);
 
 }  // namespace veloran::testing
 
