@@ -1,5 +1,9 @@
 #include "cgi/output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +15,15 @@ void WriteLine(const char* text) {
 }
 
 void WriteText(const char* text) { std::fputs(text, stdout); }
+
+bool StandardOutputIsOpen() { return fcntl(STDOUT_FILENO, F_GETFL) != -1; }
+
+bool FlushReply(int* error) {
+  errno = 0;
+  bool flushed = std::fflush(stdout) == 0;
+  *error = errno;
+  return flushed && !std::ferror(stdout);
+}
 
 GNumber::GNumber(double value) {
   std::snprintf(text, sizeof(text), "%g", value);

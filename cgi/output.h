@@ -12,6 +12,17 @@ void WriteLine(const char* text);
 // Writes "text" as it is.
 void WriteText(const char* text);
 
+// Whether standard output is an open descriptor.  When it is closed, the
+// reply has nowhere to go, and the first file the process opens would take
+// its place.
+bool StandardOutputIsOpen();
+
+// Flushes standard output and returns whether every byte written to it
+// reached the descriptor.  A failed write anywhere in the reply counts: the
+// stream remembers it.  On false, *error is the errno of the failure, or 0
+// when it is no longer known.
+bool FlushReply(int* error);
+
 // A 64-bit float formatted as "%g" (six significant digits, trailing zeros
 // dropped), with an exponent, where one is written, of at least three digits:
 // one million is "1e+006".  Use as GNumber(value).text in a "%s" conversion.

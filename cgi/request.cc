@@ -3,8 +3,10 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "cgi/number_reading.h"
 #include "cgi/output.h"
@@ -82,9 +84,9 @@ const char* FindNonEmptyParam(const char* name) {
   return (value != nullptr && value[0] != '\0') ? value : nullptr;
 }
 
-}  // namespace
-
-int ServeRequest(const char* queryString) {
+// Answers the request and returns the exit status, as if every byte of the
+// reply had reached standard output.
+int AnswerRequest(const char* queryString) {
   if (queryString == nullptr) {
     WriteUsageReply();
     return kExitFailure;
@@ -157,6 +159,29 @@ int ServeRequest(const char* queryString) {
 
   handles.Release();
   if (status != 0) WriteNoMatchPage(starId);
+  return status;
+}
+
+void ReportLostReply(int error) {
+  std::fprintf(stderr,
+               "neighbor_search: the reply did not reach standard output%s%s\n",
+               error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "");
+}
+
+}  // namespace
+
+int ServeRequest(const char* queryString) {
+  // Nothing is done for a reply that cannot be delivered.
+  if (!StandardOutputIsOpen()) {
+    ReportLostReply(EBADF);
+    return kExitFailure;
+  }
+  int status = AnswerRequest(queryString);
+  int error = 0;
+  if (!FlushReply(&error)) {
+    ReportLostReply(error);
+    return kExitFailure;
+  }
   return status;
 }
 

@@ -7,7 +7,9 @@ namespace veloran {
 
 // Serves the request given by "queryString" (nullptr when QUERY_STRING is
 // absent) and returns the exit status: 0 when a result page or the
-// connection-failure reply was written, -1 otherwise.
+// connection-failure reply was written, -1 otherwise.  A reply counts as
+// written only when all of it reached standard output; when it did not, one
+// line on standard error says so.
 int ServeRequest(const char* queryString);
 
 }  // namespace veloran

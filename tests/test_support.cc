@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <odbcinst.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -183,6 +184,84 @@ ProgramResult RunProgram(const std::string& program, const char* query,
                          const std::string& odbcDir,
                          const std::vector<std::string>& extraEnv) {
   return Spawn({program}, query, odbcDir, extraEnv);
+}
+
+ProgramResult RunProgramToSink(const std::string& program, const char* query,
+                               const std::string& odbcDir, OutputSink sink) {
+  std::vector<std::string> env = {"ODBCSYSINI=" + odbcDir,
+                                  "ODBCINI=" + odbcDir + "/odbc.ini"};
+  if (query != nullptr) env.push_back(std::string("QUERY_STRING=") + query);
+  for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name)) {
+      env.push_back(std::string(name) + "=" + value);
+    }
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string path = program;
+  char* argv[] = {path.data(), nullptr};
+
+  ProgramResult result{"", -1};
+  int errorPipe[2];
+  int outputPipe[2] = {-1, -1};
+  if (pipe2(errorPipe, O_CLOEXEC) != 0) return result;
+  if (sink == OutputSink::kPipe || sink == OutputSink::kClosedPipe) {
+    if (pipe2(outputPipe, O_CLOEXEC) != 0) return result;
+    if (sink == OutputSink::kClosedPipe) {
+      close(outputPipe[0]);
+      outputPipe[0] = -1;
+    }
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+  switch (sink) {
+    case OutputSink::kPipe:
+    case OutputSink::kClosedPipe:
+      posix_spawn_file_actions_adddup2(&actions, outputPipe[1], STDOUT_FILENO);
+      break;
+    case OutputSink::kDevFull:
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/full",
+                                       O_WRONLY, 0);
+      break;
+    case OutputSink::kClosed:
+      posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+      break;
+  }
+  // An ignored signal stays ignored across exec.
+  struct sigaction ignore = {}, saved = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &saved);
+  pid_t pid;
+  int spawned =
+      posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
+  sigaction(SIGPIPE, &saved, nullptr);
+  posix_spawn_file_actions_destroy(&actions);
+  close(errorPipe[1]);
+  if (outputPipe[1] != -1) close(outputPipe[1]);
+  if (spawned != 0) {
+    close(errorPipe[0]);
+    if (outputPipe[0] != -1) close(outputPipe[0]);
+    ADD_FAILURE() << "cannot run " << path;
+    return result;
+  }
+  char buffer[65536];
+  ssize_t n;
+  if (outputPipe[0] != -1) {
+    while (read(outputPipe[0], buffer, sizeof(buffer)) > 0) {
+    }
+    close(outputPipe[0]);
+  }
+  while ((n = read(errorPipe[0], buffer, sizeof(buffer))) > 0) {
+    result.output.append(buffer, n);
+  }
+  close(errorPipe[0]);
+  int waitStatus = 0;
+  waitpid(pid, &waitStatus, 0);
+  result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus)
+                                        : 1000 + WTERMSIG(waitStatus);
+  return result;
 }
 
 ProgramResult RunProgramAsNobody(const std::string& program, const char* query,

@@ -53,6 +53,17 @@ ProgramResult RunProgram(const std::string& program, const char* query,
                          const std::string& odbcDir,
                          const std::vector<std::string>& extraEnv = {});
 
+// Where standard output goes in RunProgramToSink: a pipe that the test
+// reads, /dev/full, a closed descriptor, or a pipe whose reading end is
+// closed (the program runs with SIGPIPE ignored).
+enum class OutputSink { kPipe, kDevFull, kClosed, kClosedPipe };
+
+// Runs "program" as RunProgram does, its standard output going to "sink",
+// and returns its exit status and what it wrote on standard error (in
+// "output").
+ProgramResult RunProgramToSink(const std::string& program, const char* query,
+                               const std::string& odbcDir, OutputSink sink);
+
 // The same, with the program run as user "nobody".
 ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
                                  const std::string& odbcDir);
