@@ -264,6 +264,40 @@ ProgramResult RunProgramToSink(const std::string& program, const char* query,
   return result;
 }
 
+ProgramResult RunTool(const std::vector<std::string>& args) {
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv;
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  ProgramResult result{"", -1};
+  int errorPipe[2];
+  if (pipe2(errorPipe, O_CLOEXEC) != 0) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+  pid_t pid;
+  int spawned =
+      posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(errorPipe[1]);
+  if (spawned != 0) {
+    close(errorPipe[0]);
+    ADD_FAILURE() << "cannot run " << args[0];
+    return result;
+  }
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(errorPipe[0], buffer, sizeof(buffer))) > 0) {
+    result.output.append(buffer, n);
+  }
+  close(errorPipe[0]);
+  int waitStatus = 0;
+  waitpid(pid, &waitStatus, 0);
+  result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus)
+                                        : 1000 + WTERMSIG(waitStatus);
+  return result;
+}
+
 ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
                                  const std::string& odbcDir) {
   return Spawn({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",

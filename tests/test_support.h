@@ -64,6 +64,11 @@ enum class OutputSink { kPipe, kDevFull, kClosed, kClosedPipe };
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
                                const std::string& odbcDir, OutputSink sink);
 
+// Runs the command "args" (its path first) with this process's environment
+// and returns its exit status and what it wrote on standard error (in
+// "output"); its standard output goes to the test's log.
+ProgramResult RunTool(const std::vector<std::string>& args);
+
 // The same, with the program run as user "nobody".
 ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
                                  const std::string& odbcDir);
