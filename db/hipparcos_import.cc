@@ -190,6 +190,24 @@ bool Step(Output* out, sqlite3_stmt* statement, std::string* error) {
   return true;
 }
 
+// A database in WAL mode can be read only by those who may write its
+// directory, which the web server may not; the database is left in
+// rollback-journal mode, whatever SQLite's default.
+bool LeaveInRollbackJournalMode(Output* out, std::string* error) {
+  sqlite3_stmt* statement = nullptr;
+  bool left =
+      sqlite3_prepare_v2(out->db, "PRAGMA journal_mode = DELETE", -1,
+                         &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW &&
+      sqlite3_stricmp(
+          reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)),
+          "delete") == 0;
+  sqlite3_finalize(statement);
+  if (!left)
+    return Fail(out->db, "cannot switch to rollback-journal mode", error);
+  return true;
+}
+
 bool OpenOutput(const ImportOptions& options, const std::string& path,
                 Output* out, std::string* error) {
   if (sqlite3_open_v2(path.c_str(), &out->db,
@@ -357,7 +375,7 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
   if (sqlite3_exec(out->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     return Fail(out->db, "cannot commit", error);
   }
-  return true;
+  return LeaveInRollbackJournalMode(out, error);
 }
 
 // Writes the database into a temporary file beside options.outputPath and

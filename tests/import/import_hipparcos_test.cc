@@ -379,6 +379,16 @@ TEST_F(ImportTest, TheProgramListsTheImportedStars) {
             }));
 }
 
+// In WAL mode (bytes 18 and 19 of the header are 2), only those who may
+// write the database's directory could read it.
+TEST_F(ImportTest, LeftInRollbackJournalMode) {
+  std::string header = ReadFile(imported_.database).substr(0, 20);
+  ASSERT_EQ(header.size(), 20u);
+  EXPECT_EQ(header[18], 1) << "write version";
+  EXPECT_EQ(header[19], 1) << "read version";
+  EXPECT_EQ(Query("PRAGMA journal_mode"), (std::vector<std::string>{"delete"}));
+}
+
 // A star at -0 deg 30' 15" stays in the south: its twin at +0 deg 30' 15"
 // is 2 d sin(0.504 deg) = 0.115 ly away, not at the same place.
 TEST_F(ImportTest, SmallSouthernDeclinationIsNotMirrored) {
