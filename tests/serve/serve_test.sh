@@ -1,0 +1,182 @@
+#!/bin/bash
+# scripts/serve started as root: it refuses a build or site directory that
+# another account could write, never follows a link planted in the site,
+# writes its configuration 0644 whatever the umask, runs the requests as
+# www-data and never as root, stops with a message when www-data cannot
+# read the build or the database is in WAL mode, and otherwise serves the
+# page.  Each case is a build directory of its own (the program, the
+# dialect extension and the sample database, with its data source).
+# Needs root (chown, runuser); skips (status 77) otherwise.
+# Usage: tests/serve/serve_test.sh SOURCE_DIR BUILD_DIR
+set -uo pipefail
+source=$1
+build=$2
+if [ "$(id -u)" -ne 0 ]; then
+  echo "SKIP: needs root, to serve as root and run requests as www-data"
+  exit 77
+fi
+for tool in curl sqlite3 runuser; do
+  command -v $tool >/dev/null || { echo "FAIL: $tool is missing; scripts/test installs it"; exit 1; }
+done
+PATH=$PATH:/usr/sbin:/sbin command -v lighttpd >/dev/null ||
+  { echo "FAIL: lighttpd is missing; scripts/test installs it"; exit 1; }
+id www-data >/dev/null 2>&1 || { echo "FAIL: there is no user www-data"; exit 1; }
+
+work=$build/test-data/serve
+rm -rf "$work"
+mkdir -p "$work"
+chmod 755 "$work"
+failures=0
+fail() { echo "FAIL: $case: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $case"; }
+
+# A build directory at DIR that scripts/serve can serve without building,
+# with the project's driver beside the extension.
+make_build() {
+  local dir=$1
+  mkdir -p "$dir"
+  cp "$build/neighbor_search" "$build/veloran_dialect.so" "$build/veloran_odbc.so" "$build/sample.db" "$dir/"
+  "$source/scripts/write-dsn" "$dir/sample.db" "$dir/odbc" "$dir/veloran_dialect.so"
+}
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' 2>/dev/null ||
+    echo $((20000 + RANDOM % 20000))
+}
+
+# Runs scripts/serve on the build DIR with the umask UMASK (on the port
+# $fixed_port, or a free one); when it stops by itself, its exit status is
+# in $status and its messages in $log; when it serves, the page of a search
+# is in $page and the user of the server in $server_user, and the server is
+# stopped.
+serve() {
+  local dir=$1 mask=${2:-022} pid
+  port=${fixed_port:-$(free_port)}
+  log=$work/serve-$case.log
+  status="" page="" server_user=""
+  (umask "$mask"; VELORAN_BUILD_DIR=$dir exec "$source/scripts/serve" --port "$port") > "$log" 2>&1 &
+  pid=$!
+  for _ in $(seq 1 300); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      status=$?
+      return
+    fi
+    curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+    sleep 0.2
+  done
+  page=$(curl -s "http://127.0.0.1:$port/cgi-bin/neighbor_search?ID=100&ly=5")
+  server_user=$(ps -o user= -p "$pid")
+  kill -TERM "$pid"
+  wait "$pid"
+}
+expect_refusal() {  # WORDS...: serve stopped with status 1 and said them
+  if [ "$status" != 1 ]; then
+    fail "scripts/serve did not stop with status 1 (status '${status:-serving}')"
+    return 1
+  fi
+  local words
+  for words in "$@"; do
+    grep -qF -- "$words" "$log" || { fail "its message does not say '$words':"; sed 's/^/    /' "$log"; return 1; }
+  done
+}
+expected_page=$(QUERY_STRING='ID=100&ly=5' ODBCSYSINI=$build/odbc ODBCINI=$build/odbc/odbc.ini \
+                "$build/neighbor_search" | sed '1,2d')
+
+case=serves_as_www_data
+make_build "$work/$case"
+serve "$work/$case"
+if [ "$page" != "$expected_page" ] || [ "$server_user" != www-data ]; then
+  fail "page ${page:0:60}..., server user '$server_user' (status ${status:-serving}): $(cat "$log")"
+else
+  pass
+fi
+
+case=world_writable_build
+make_build "$work/$case"
+chmod 777 "$work/$case"
+serve "$work/$case"
+expect_refusal "$work/$case" "every account may write it" && pass
+
+case=build_of_another_user
+make_build "$work/$case"
+chown -R nobody "$work/$case"
+serve "$work/$case"
+expect_refusal "$work/$case" "belongs to nobody" && pass
+
+case=group_writable_parent
+mkdir -p "$work/$case"
+chgrp www-data "$work/$case"
+chmod 775 "$work/$case"
+make_build "$work/$case/build"
+serve "$work/$case/build"
+expect_refusal "the directory $work/$case above it" "the group www-data may write it" && pass
+
+case=sticky_parent
+mkdir -p "$work/$case"
+chmod 1777 "$work/$case"
+make_build "$work/$case/build"
+serve "$work/$case/build"
+[ "$page" = "$expected_page" ] && pass || fail "not served from below a sticky directory: $(cat "$log")"
+
+case=site_is_a_link
+make_build "$work/$case"
+mkdir -m 700 "$work/$case-private"
+ln -s "$work/$case-private" "$work/$case/site"
+serve "$work/$case"
+expect_refusal "$work/$case/site is not a directory" &&
+  [ "$(stat -c %a "$work/$case-private")" = 700 ] && [ -z "$(ls -A "$work/$case-private")" ] && pass ||
+  fail "the private directory was changed: $(stat -c %a "$work/$case-private"), $(ls -A "$work/$case-private")"
+
+# Links in a site that only root can write were put there by root; still,
+# root writes and hands over files under new names, never through them.
+case=links_in_the_site
+make_build "$work/$case"
+mkdir -p "$work/$case/site/htdocs" "$work/$case/site/cgi-bin"
+echo secret > "$work/$case-secret"
+chmod 600 "$work/$case-secret"
+fixed_port=$(free_port)
+for name in "error-$fixed_port.log" "lighttpd-$fixed_port.conf" htdocs/index.html; do
+  ln -s "$work/$case-secret" "$work/$case/site/$name"
+done
+serve "$work/$case"
+unset fixed_port
+if [ "$(stat -c '%U %a' "$work/$case-secret")" != "root 600" ] || [ "$(cat "$work/$case-secret")" != secret ]; then
+  fail "the file behind the links was changed: $(stat -c '%U %a' "$work/$case-secret"), $(head -c 80 "$work/$case-secret")"
+elif [ -L "$work/$case/site/error-$port.log" ] || [ "$(stat -c %U "$work/$case/site/error-$port.log")" != www-data ]; then
+  fail "the error log is not a file of www-data's"
+elif [ -L "$work/$case/site/lighttpd-$port.conf" ] || [ -L "$work/$case/site/htdocs/index.html" ]; then
+  fail "the configuration or the form is still a link"
+elif [ "$page" != "$expected_page" ]; then
+  fail "not served: $(cat "$log")"
+else
+  pass
+fi
+
+case=umask_000
+make_build "$work/$case"
+serve "$work/$case" 000
+conf_mode=$(stat -c %a "$work/$case/site/lighttpd-$port.conf" 2>/dev/null)
+dir_modes=$(stat -c %a "$work/$case/site" "$work/$case/site/htdocs" "$work/$case/site/cgi-bin" | tr '\n' ' ')
+if [ "$conf_mode" != 644 ] || [ "$dir_modes" != "755 755 755 " ]; then
+  fail "configuration mode '$conf_mode', site directories $dir_modes"
+else
+  pass
+fi
+
+case=www_data_cannot_read
+mkdir -m 700 "$work/$case"
+make_build "$work/$case/build"
+serve "$work/$case/build"
+expect_refusal "www-data may not enter $work/$case" "chmod o+x $work/$case" &&
+  ! grep -q "server.username" "$work/$case/build/site/lighttpd-$port.conf" 2>/dev/null && pass
+
+case=wal_database
+make_build "$work/$case"
+chmod 755 "$work/$case"
+sqlite3 "$work/$case/sample.db" 'PRAGMA journal_mode=WAL' >/dev/null
+serve "$work/$case"
+expect_refusal "did not give a result page" "is in WAL mode" "PRAGMA journal_mode=DELETE" && pass
+
+echo "$((10 - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ] || { echo "(logs in $work)"; exit 1; }
+rm -rf "$work"
