@@ -120,11 +120,35 @@ usr/lib/veloran/veloran_odbc.so f 644 $build/veloran_odbc.so
 var/lib/veloran d 755 -
 var/lib/veloran/veloran.db f 644 $build/sample.db
 var/lib/veloran/install-manifest f 644 -
+etc/lighttpd/conf-available d 755 -
+etc/lighttpd/conf-available/50-veloran-neighbor-search.conf f 644 $top/web/lighttpd-neighbor-search.conf
 TABLE
 for path in usr/lib/cgi-bin/neighbor_search usr/lib/veloran/veloran_dialect.so \
-    usr/lib/veloran/veloran_odbc.so var/lib/veloran/veloran.db; do
+    usr/lib/veloran/veloran_odbc.so var/lib/veloran/veloran.db \
+    etc/lighttpd/conf-available/50-veloran-neighbor-search.conf; do
   check "the manifest lists $path" grep -q "^file	$root/$path	created	" "$root/var/lib/veloran/install-manifest"
 done
+# lighttpd takes the installed snippet, beside Debian's CGI set-up, without
+# a word: it warns about unknown keys and limits, and still exits 0.
+snippet=$root/etc/lighttpd/conf-available/50-veloran-neighbor-search.conf
+lighttpd=$(PATH=$PATH:/usr/sbin:/sbin command -v lighttpd || true)
+if [ -z "$lighttpd" ]; then
+  fail "lighttpd is missing (scripts/test installs it): the lighttpd snippet is not checked"
+else
+  cat > "$work/snippet-test.conf" <<CONF
+server.document-root = "$work"
+server.port = 8080
+server.modules += ( "mod_alias", "mod_cgi" )
+\$HTTP["url"] =~ "^/cgi-bin/" {
+	cgi.assign = ( "" => "" )
+	alias.url += ( "/cgi-bin/" => "$root/usr/lib/cgi-bin/" )
+}
+include "$snippet"
+CONF
+  "$lighttpd" -tt -f "$work/snippet-test.conf" > "$work/snippet-test.out" 2>&1
+  check "lighttpd takes the snippet without a word" test "$?:$(cat "$work/snippet-test.out")" = "0:"
+  check "the snippet depends on Debian's CGI set-up" grep -q '^# -\*- depends: cgi -\*-$' "$snippet"
+fi
 # section kind, name, key, value
 while read -r kind name key value; do
   check "$name: $key=$value" test "$(dsn_value "$root" "$kind" "$name" "$key")" = "$value"
