@@ -6,10 +6,12 @@
 #include <sqlext.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "catalogue/catalogue_names.h"
 #include "cgi/query_params.h"
@@ -36,8 +38,8 @@ std::string TakeReply() {
 }
 
 // Checks that the request ended with the program's own status and one
-// complete reply.
-void CheckReply(int status) {
+// complete reply, and returns the reply.
+std::string CheckReply(int status) {
   std::string text = TakeReply();
   std::string why;
   if (status != 0 && status != -1) std::abort();
@@ -45,6 +47,75 @@ void CheckReply(int status) {
     std::fprintf(stderr, "request_fuzzer: %s\n", why.c_str());
     std::abort();
   }
+  return text;
+}
+
+// The window's checks share their code, and so do the two pages' headings
+// and listings: coverage alone does not tell one message, or one shape of
+// page, from another, and the fuzzer would keep no input for most of them.
+// Each kind of reply therefore reaches a function of its own.
+template <size_t kind>
+__attribute__((noinline)) void ReachKind() {
+  asm volatile("");
+}
+
+template <size_t... kinds>
+constexpr std::array<void (*)(), sizeof...(kinds)> KindFunctions(
+    std::index_sequence<kinds...>) {
+  return {&ReachKind<kinds>...};
+}
+
+// Texts that tell the plain replies apart.
+constexpr const char* kPlainReplies[] = {
+    "Invalid \"ID=###\" clause.",
+    "Search radius must be at least",
+    "Minimum search radius cannot be greater",
+    "Minimum right ascension hours",
+    "Minimum right ascension minutes",
+    "Minimum right ascension seconds",
+    "Maximum right ascension hours",
+    "Maximum right ascension minutes",
+    "Maximum right ascension seconds",
+    "Minimum declination degrees",
+    "Minimum declination minutes",
+    "Minimum declination seconds",
+    "Maxmimum declination degrees",
+    "Maximum declination minutes",
+    "Maximum declination seconds",
+    "Minimum right ascension cannot be greater",
+    "Minimum declination cannot be greater",
+};
+constexpr size_t kPlainKinds = sizeof(kPlainReplies) / sizeof(kPlainReplies[0]);
+// After them: the no-match page, then the result pages by star or point,
+// with or without a distance range, a sky window and neighbours (16).
+constexpr size_t kKinds = kPlainKinds + 1 + 16;
+
+void ReachReplyKind(const std::string& reply) {
+  static constexpr auto reach =
+      KindFunctions(std::make_index_sequence<kKinds>());
+  for (size_t i = 0; i < kPlainKinds; ++i) {
+    if (reply.find(kPlainReplies[i]) != std::string::npos) {
+      reach[i]();
+      return;
+    }
+  }
+  if (reply.find("<TITLE>Veloran search results</TITLE>") !=
+      std::string::npos) {
+    reach[kPlainKinds]();
+    return;
+  }
+  size_t shape = 0;
+  if (reply.find("<TITLE>Veloran neighbor search results") !=
+      std::string::npos) {
+    shape |= 8;
+  }
+  if (reply.find("<H3>Stars between ") != std::string::npos) shape |= 4;
+  if (reply.find(" Ascensions between ") != std::string::npos ||
+      reply.find(" Declinations between ") != std::string::npos) {
+    shape |= 2;
+  }
+  if (reply.find("No neighboring stars") != std::string::npos) shape |= 1;
+  reach[kPlainKinds + 1 + shape]();
 }
 
 }  // namespace
@@ -90,6 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   int status = ServeRequest(query.c_str());
   if (catalogueNames.names != nullptr) std::abort();  // freed by the page
   catalogueNames.count = 0;
-  CheckReply(status);
+  ReachReplyKind(CheckReply(status));
   return 0;
 }
