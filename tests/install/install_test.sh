@@ -322,7 +322,8 @@ else
     exit 1
   fi
   system_state() {
-    for path in /etc/odbc.ini /etc/odbcinst.ini /usr/lib/cgi-bin /var/lib/veloran; do
+    for path in /etc/odbc.ini /etc/odbcinst.ini /usr/lib/cgi-bin /var/lib/veloran \
+                /etc/lighttpd/conf-available; do
       if [ -e "$path" ]; then
         echo "$path:"
         if [ -d "$path" ]; then
