@@ -8,6 +8,7 @@
 #include <ctime>
 #include <limits>
 
+#include "driver/stored_numbers.h"
 #include "driver/text_values.h"
 #include "driver/wide_text.h"
 
@@ -264,33 +265,13 @@ ConversionResult ToBinary(const SqliteValue& value, void* target,
 
 // --- integers ------------------------------------------------------------
 
-// 2^k for a type whose largest value is 2^k - 1, as a double (exact).
-template <typename T>
-constexpr double UpperBound() {
-  return static_cast<double>(std::numeric_limits<T>::max() / 2 + 1) * 2.0;
-}
-
+// Stored integers and reals are converted by ConvertStoredNumber
+// (stored_numbers.h); these take texts.
 template <typename T>
 ConversionResult ToInteger(const SqliteValue& value, void* target) {
   constexpr __int128 kMin = std::numeric_limits<T>::min();
   constexpr __int128 kMax = std::numeric_limits<T>::max();
   switch (value.type) {
-    case SQLITE_INTEGER: {
-      if (value.integer < kMin || value.integer > kMax) {
-        return Fail(Status::kOutOfRange);
-      }
-      return WriteFixed(target, static_cast<T>(value.integer));
-    }
-    case SQLITE_FLOAT: {
-      double real = value.real;
-      if (std::isnan(real)) return Fail(Status::kOutOfRange);
-      double whole = std::trunc(real);
-      if (!(whole >= static_cast<double>(kMin) && whole < UpperBound<T>())) {
-        return Fail(Status::kOutOfRange);
-      }
-      return WriteFixed(target, static_cast<T>(whole),
-                        whole != real ? Status::kFractionDropped : Status::kOk);
-    }
     case SQLITE_TEXT: {
       NumericLiteral literal;
       if (!ParseNumericLiteral(reinterpret_cast<const char*>(value.bytes),
@@ -353,10 +334,6 @@ ConversionResult ToBit(const SqliteValue& value, void* target) {
 
 ConversionResult ToDouble(const SqliteValue& value, void* target) {
   switch (value.type) {
-    case SQLITE_INTEGER:
-      return WriteFixed(target, static_cast<double>(value.integer));
-    case SQLITE_FLOAT:
-      return WriteFixed(target, value.real);
     case SQLITE_TEXT: {
       NumericLiteral literal;
       if (!ParseNumericLiteral(reinterpret_cast<const char*>(value.bytes),
@@ -374,15 +351,6 @@ ConversionResult ToDouble(const SqliteValue& value, void* target) {
 
 ConversionResult ToFloat(const SqliteValue& value, void* target) {
   switch (value.type) {
-    case SQLITE_INTEGER:
-      return WriteFixed(target, static_cast<float>(value.integer));
-    case SQLITE_FLOAT: {
-      float real = static_cast<float>(value.real);
-      if (std::isinf(real) && !std::isinf(value.real)) {
-        return Fail(Status::kOutOfRange);
-      }
-      return WriteFixed(target, real);
-    }
     case SQLITE_TEXT: {
       NumericLiteral literal;
       if (!ParseNumericLiteral(reinterpret_cast<const char*>(value.bytes),
@@ -474,6 +442,8 @@ ConversionResult ToTimestamp(const SqliteValue& value, void* target) {
 ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
                               void* target, SQLLEN bufferLength,
                               size_t offset) {
+  ConversionResult number;
+  if (ConvertStoredNumber(value, cType, target, &number)) return number;
   switch (cType) {
     case SQL_C_CHAR:
       return ToChar(value, target, bufferLength, offset);
