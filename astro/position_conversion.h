@@ -1,7 +1,9 @@
 #ifndef VELORAN_ASTRO_POSITION_CONVERSION_H_
 #define VELORAN_ASTRO_POSITION_CONVERSION_H_
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 // Conversion of right ascension, declination and distance into Cartesian
@@ -60,6 +62,30 @@ inline double DecimalDegrees(int32_t degrees, int32_t arcminutes,
 // or has a non-zero distance without right ascension or declination.
 bool PositionToCartesian(const PositionRecord& record, bool galactic,
                          CartesianPoint* point);
+
+// The distance of "point" from the Sun, summed as the scan sums distances.
+inline double DistanceFromSun(const CartesianPoint& point) {
+  return std::sqrt((point.z * point.z + point.y * point.y) + point.x * point.x);
+}
+
+// True when a star stored at "distance" from the Sun cannot lie between
+// "minDistance" and "maxDistance" (inclusive) from a centre "centreNorm"
+// from the Sun, in whichever direction its right ascension and declination
+// put it, so that its galactic point need not be computed.  The galactic
+// matrix stretches a length by a factor between 0.99986 and 1.00009; the
+// bounds use 0.999 and 1.001 and a further relative margin for rounding, so
+// a star is passed over only when the exact computation would reject it
+// too.  False whenever any value is not a number.
+inline bool DistanceRangeExcludes(double distance, double centreNorm,
+                                  double minDistance, double maxDistance) {
+  double length = std::fabs(distance);
+  double margin = 1e-6 * (length + centreNorm) + 1e-9;
+  double nearest =
+      std::max(0.999 * length - centreNorm, centreNorm - 1.001 * length) -
+      margin;
+  double farthest = 1.001 * length + centreNorm + margin;
+  return nearest > maxDistance || farthest < minDistance;
+}
 
 }  // namespace veloran
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,82 @@ TEST(PositionConversionTest, MissingFields) {
       EXPECT_EQ(point.z, 0);
     }
   }
+}
+
+TEST(DistanceRangeTest, Table) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    double distance, centreNorm, minDistance, maxDistance;
+    bool excluded;
+  } cases[] = {
+      {500, 0, 0, 30, true},     // far beyond the radius
+      {30, 0, 0, 30, false},     // at the radius, whatever the direction
+      {30.02, 0, 0, 30, false},  // within the matrix's stretch and margin
+      {30.1, 0, 0, 30, true},
+      {-500, 0, 0, 30, true},  // the length counts
+      {5, 0, 10, 30, true},    // nearer than the minimum
+      {9.995, 0, 10, 30, false},
+      {0, 100, 0, 30, true},  // the Sun, from a centre 100 away
+      {0, 100, 0, 100, false},
+      {100, 100, 0, 2, false},   // could be at the centre itself
+      {250, 100, 0, 140, true},  // at least 150 away in every direction
+      {1e9, 0, 0, inf, false},
+      // Infinities leave it to the full computation.
+      {inf, 0, 0, 30, false},
+      {inf, 0, 0, inf, false},
+      {10, inf, 0, 30, false},
+      {nan, 0, 0, 30, false},
+      {10, nan, 0, 30, false},
+      {10, 0, nan, nan, false},
+      {10, 0, -5, 30, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DistanceRangeExcludes(c.distance, c.centreNorm, c.minDistance,
+                                    c.maxDistance),
+              c.excluded)
+        << c.distance << " " << c.centreNorm << " " << c.minDistance << " "
+        << c.maxDistance;
+  }
+}
+
+// A star is never passed over when its distance from the centre, computed
+// as the scan computes it, lies in the range: here the range is exactly that
+// distance, at either end, for stars and centres all over the sky and at
+// every scale.
+TEST(DistanceRangeTest, NeverExcludesAStarInRange) {
+  std::mt19937_64 random(20261208);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  int checked = 0;
+  for (int i = 0; i < 300000; ++i) {
+    double scale = std::pow(10.0, unit(random) * 12 - 3);
+    PositionRecord record =
+        Position(static_cast<uint8_t>(unit(random) * 24),
+                 static_cast<uint8_t>(unit(random) * 60),
+                 static_cast<float>(unit(random) * 60),
+                 static_cast<int16_t>(unit(random) * 181 - 90),
+                 static_cast<uint8_t>(unit(random) * 60),
+                 static_cast<float>(unit(random) * 60), unit(random) * scale);
+    CartesianPoint point;
+    ASSERT_TRUE(PositionToCartesian(record, true, &point));
+    // Centres near the star, near the Sun, or anywhere.
+    double spread = (i % 3 == 0 ? 1e-6 : i % 3 == 1 ? 1.0 : 1e3) * scale;
+    CartesianPoint centre = {
+        (i % 2 ? point.x : 0.0) + (unit(random) - 0.5) * spread,
+        (i % 2 ? point.y : 0.0) + (unit(random) - 0.5) * spread,
+        (i % 2 ? point.z : 0.0) + (unit(random) - 0.5) * spread};
+    double dx = point.x - centre.x;
+    double dy = point.y - centre.y;
+    double dz = point.z - centre.z;
+    double d = std::sqrt((dz * dz + dy * dy) + dx * dx);
+    double centreNorm = DistanceFromSun(centre);
+    ASSERT_FALSE(DistanceRangeExcludes(record.Distance, centreNorm, d, d))
+        << record.Distance << " " << centreNorm << " " << d;
+    ASSERT_FALSE(DistanceRangeExcludes(record.Distance, centreNorm, 0, d));
+    ASSERT_FALSE(DistanceRangeExcludes(record.Distance, centreNorm, d, 1e300));
+    ++checked;
+  }
+  EXPECT_EQ(checked, 300000);
 }
 
 }  // namespace

@@ -70,6 +70,10 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
   SQLBindCol(statement, 7, SQL_C_DOUBLE, &row.Distance, 0, &indicators[6]);
   SQLBindCol(statement, 8, SQL_C_LONG, &ownerId, 0, &indicators[7]);
 
+  // Rows too far from (or too near to) the centre for any direction to put
+  // them in range are passed over before the trigonometry: for a search of
+  // a few dozen light-years that is nearly every row.
+  double centreNorm = DistanceFromSun({centreX, centreY, centreZ});
   NeighbourList list;
   int matchCount = 0;
   for (;;) {
@@ -88,6 +92,10 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
     row.HasRA = indicators[0] != SQL_NULL_DATA;
     row.HasDec = indicators[3] != SQL_NULL_DATA;
     row.HasDistance = indicators[6] != SQL_NULL_DATA;
+    if (row.HasDistance && DistanceRangeExcludes(row.Distance, centreNorm,
+                                                 minDistance, maxDistance)) {
+      continue;
+    }
     CartesianPoint point;
     if (!PositionToCartesian(row, true, &point)) continue;
 
@@ -98,12 +106,11 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
     if (std::isnan(d) || d > maxDistance || d < minDistance) continue;
 
     // A row at distance 0 may lack RA and Dec; they then read as 0.
-    double ra = row.HasRA ? DecimalHours(row.RA_hr, row.RA_min, row.RA_sec)
-                          : 0.0;
+    double ra =
+        row.HasRA ? DecimalHours(row.RA_hr, row.RA_min, row.RA_sec) : 0.0;
     double dec =
-        row.HasDec
-            ? DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec)
-            : 0.0;
+        row.HasDec ? DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec)
+                   : 0.0;
     if (ra < minRA || ra > maxRA) continue;
     if (dec < minDec || dec > maxDec) continue;
 
