@@ -136,7 +136,7 @@ TEST(EndToEndTest, RequestPaths) {
 
 TEST(EndToEndTest, ConnectionRefused) {
   // No data source at all.
-  std::string dir = std::string(VELORAN_BINARY_DIR) + "/test-data/e2e_no_dsn";
+  std::string dir = TestDataDir() + "/e2e_no_dsn";
   std::filesystem::create_directories(dir);
   std::ofstream(dir + "/odbc.ini") << "";
   std::ofstream(dir + "/odbcinst.ini") << "";
@@ -307,8 +307,7 @@ TEST(EndToEndTest, NamesAndClasses) {
 
 // Complete pages of both kinds on the bundled sample database.
 TEST(EndToEndTest, SampleDatabasePages) {
-  std::string database =
-      std::string(VELORAN_BINARY_DIR) + "/test-data/sample.db";
+  std::string database = TestDataDir() + "/sample.db";
   std::filesystem::create_directories(
       std::filesystem::path(database).parent_path());
   std::string build = std::string(VELORAN_SOURCE_DIR) +

@@ -89,13 +89,17 @@ void WriteDataSource(const std::string& dir, const std::string& path,
       << "scripts/write-dsn " << path << " " << dir;
 }
 
+std::string TestDataDir() {
+  return std::string(VELORAN_BINARY_DIR) + "/test-data/" + TestDriver();
+}
+
 std::string DatabasePath(const std::string& name) {
-  return std::string(VELORAN_BINARY_DIR) + "/test-data/" + name + "/veloran.db";
+  return TestDataDir() + "/" + name + "/veloran.db";
 }
 
 TestDatabase CreateTestDatabase(const std::string& name, const std::string& sql,
                                 bool withSchema) {
-  std::string dir = std::string(VELORAN_BINARY_DIR) + "/test-data/" + name;
+  std::string dir = TestDataDir() + "/" + name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   TestDatabase database{DatabasePath(name), dir + "/odbc"};

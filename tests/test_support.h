@@ -19,6 +19,11 @@ struct TestDatabase {
   std::string odbcDir;
 };
 
+// The directory under the build tree where the tests of this process keep
+// their files: one for each driver of TestDriver(), so that a test run
+// through both drivers at once never shares a file.
+std::string TestDataDir();
+
 // The database file of CreateTestDatabase for test "name".
 std::string DatabasePath(const std::string& name);
 

@@ -103,7 +103,7 @@ TEST(WriteDsnTest, HostilePaths) {
       {"d", "hash#x", "", nullptr},
       {"d", "percent%41", "", nullptr},
   };
-  std::string root = std::string(VELORAN_BINARY_DIR) + "/test-data/write_dsn/";
+  std::string root = TestDataDir() + "/write_dsn/";
   int index = 0;
   for (const auto& c : cases) {
     std::string where = "case " + std::to_string(index);
