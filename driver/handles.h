@@ -64,11 +64,19 @@ struct Connection {
 };
 
 // One column binding of SQLBindCol; cType 0 when the column is unbound.
+struct ColumnBinding;
+
+// Converts column "index" of the current row into its binding; chosen for
+// the binding's C type when it is bound.
+using ColumnDeliverer = SQLRETURN (*)(Statement* statement, int index,
+                                      const ColumnBinding& binding);
+
 struct ColumnBinding {
   SQLSMALLINT cType = 0;
   SQLPOINTER target = nullptr;
   SQLLEN bufferLength = 0;
   SQLLEN* indicator = nullptr;
+  ColumnDeliverer deliver = nullptr;
 };
 
 // One parameter binding of SQLBindParameter.

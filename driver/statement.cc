@@ -312,12 +312,8 @@ SQLRETURN DeliverColumn(Statement* statement, int index,
   }
   SQLSMALLINT cType = binding.cType;
   if (cType == SQL_C_DEFAULT) cType = ResolveCType(statement, index, cType);
-  // Numbers into numbers, inline: nearly every column of a scan.
-  ConversionResult result;
-  if (!ConvertStoredNumber(value, cType, binding.target, &result)) {
-    result =
-        ConvertValue(value, cType, binding.target, binding.bufferLength, 0);
-  }
+  ConversionResult result =
+      ConvertValue(value, cType, binding.target, binding.bufferLength, 0);
   if (result.status == ConversionStatus::kOk) {
     if (binding.indicator != nullptr) *binding.indicator = result.indicator;
     return SQL_SUCCESS;
@@ -327,6 +323,66 @@ SQLRETURN DeliverColumn(Statement* statement, int index,
     if (binding.indicator != nullptr) *binding.indicator = result.indicator;
   }
   return PostConversion(statement, index, result.status, cType);
+}
+
+// A bound integer, float or double column: a stored number goes straight
+// into its C type, without the value and result records of DeliverColumn,
+// which takes every other case (NULL, text, blob).
+template <typename T>
+SQLRETURN DeliverNumber(Statement* statement, int index,
+                        const ColumnBinding& binding) {
+  sqlite3_value* column = sqlite3_column_value(statement->prepared, index);
+  int type = sqlite3_value_type(column);
+  T number = 0;
+  ConversionStatus status;
+  if (type == SQLITE_INTEGER) {
+    status = NumberFromInteger(sqlite3_value_int64(column), &number);
+  } else if (type == SQLITE_FLOAT) {
+    status = NumberFromReal(sqlite3_value_double(column), &number);
+  } else {
+    return DeliverColumn(statement, index, binding);
+  }
+  if (status != ConversionStatus::kOk &&
+      status != ConversionStatus::kFractionDropped) {
+    return PostConversion(statement, index, status, binding.cType);
+  }
+  if (binding.target != nullptr) {
+    std::memcpy(binding.target, &number, sizeof(T));
+  }
+  if (binding.indicator != nullptr) *binding.indicator = sizeof(T);
+  if (status == ConversionStatus::kOk) return SQL_SUCCESS;
+  return PostConversion(statement, index, status, binding.cType);
+}
+
+// The delivery of a column bound as "cType".
+ColumnDeliverer DelivererFor(SQLSMALLINT cType) {
+  switch (cType) {
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+      return DeliverNumber<int8_t>;
+    case SQL_C_UTINYINT:
+      return DeliverNumber<uint8_t>;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+      return DeliverNumber<int16_t>;
+    case SQL_C_USHORT:
+      return DeliverNumber<uint16_t>;
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+      return DeliverNumber<int32_t>;
+    case SQL_C_ULONG:
+      return DeliverNumber<uint32_t>;
+    case SQL_C_SBIGINT:
+      return DeliverNumber<int64_t>;
+    case SQL_C_UBIGINT:
+      return DeliverNumber<uint64_t>;
+    case SQL_C_FLOAT:
+      return DeliverNumber<float>;
+    case SQL_C_DOUBLE:
+      return DeliverNumber<double>;
+    default:
+      return DeliverColumn;
+  }
 }
 
 SQLRETURN Worse(SQLRETURN a, SQLRETURN b) {
@@ -377,7 +433,7 @@ SQLRETURN Fetch(Statement* statement) {
   const ColumnBinding* bindings = statement->columns.data();
   for (int i = 0; i < statement->boundColumns; ++i) {
     if (bindings[i].cType == 0) continue;
-    SQLRETURN column = DeliverColumn(statement, i, bindings[i]);
+    SQLRETURN column = bindings[i].deliver(statement, i, bindings[i]);
     if (column != SQL_SUCCESS) result = Worse(result, column);
   }
   if (statement->rowsFetched != nullptr) *statement->rowsFetched = 1;
@@ -420,6 +476,7 @@ SQLRETURN BindColumn(Statement* statement, SQLUSMALLINT column,
     binding.target = target;
     binding.bufferLength = bufferLength;
     binding.indicator = indicator;
+    binding.deliver = DelivererFor(cType);
   }
   // Fetch visits the columns up to the last bound one.
   int last = 0;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "driver/conversions.h"
 
@@ -62,6 +63,30 @@ inline ConversionStatus FloatFromReal(double value, float* out) {
   return ConversionStatus::kOk;
 }
 
+// A stored integer, or a stored real, into T: an integer type, float or
+// double, by the rules above.
+template <typename T>
+inline ConversionStatus NumberFromInteger(int64_t value, T* out) {
+  if constexpr (std::is_floating_point_v<T>) {
+    *out = static_cast<T>(value);
+    return ConversionStatus::kOk;
+  } else {
+    return IntegerFromInteger(value, out);
+  }
+}
+
+template <typename T>
+inline ConversionStatus NumberFromReal(double value, T* out) {
+  if constexpr (std::is_same_v<T, double>) {
+    *out = value;
+    return ConversionStatus::kOk;
+  } else if constexpr (std::is_same_v<T, float>) {
+    return FloatFromReal(value, out);
+  } else {
+    return IntegerFromReal(value, out);
+  }
+}
+
 namespace stored_numbers_internal {
 
 template <typename T>
@@ -78,12 +103,12 @@ inline bool Deliver(ConversionStatus status, T number, void* target,
 }
 
 template <typename T>
-inline bool ToIntegerType(const SqliteValue& value, void* target,
-                          ConversionResult* result) {
+inline bool ToNumber(const SqliteValue& value, void* target,
+                     ConversionResult* result) {
   T number = 0;
   ConversionStatus status = value.type == SQLITE_INTEGER
-                                ? IntegerFromInteger(value.integer, &number)
-                                : IntegerFromReal(value.real, &number);
+                                ? NumberFromInteger(value.integer, &number)
+                                : NumberFromReal(value.real, &number);
   return Deliver(status, number, target, result);
 }
 
@@ -100,39 +125,27 @@ inline bool ConvertStoredNumber(const SqliteValue& value, SQLSMALLINT cType,
   switch (cType) {
     case SQL_C_STINYINT:
     case SQL_C_TINYINT:
-      return ToIntegerType<int8_t>(value, target, result);
+      return ToNumber<int8_t>(value, target, result);
     case SQL_C_UTINYINT:
-      return ToIntegerType<uint8_t>(value, target, result);
+      return ToNumber<uint8_t>(value, target, result);
     case SQL_C_SSHORT:
     case SQL_C_SHORT:
-      return ToIntegerType<int16_t>(value, target, result);
+      return ToNumber<int16_t>(value, target, result);
     case SQL_C_USHORT:
-      return ToIntegerType<uint16_t>(value, target, result);
+      return ToNumber<uint16_t>(value, target, result);
     case SQL_C_SLONG:
     case SQL_C_LONG:
-      return ToIntegerType<int32_t>(value, target, result);
+      return ToNumber<int32_t>(value, target, result);
     case SQL_C_ULONG:
-      return ToIntegerType<uint32_t>(value, target, result);
+      return ToNumber<uint32_t>(value, target, result);
     case SQL_C_SBIGINT:
-      return ToIntegerType<int64_t>(value, target, result);
+      return ToNumber<int64_t>(value, target, result);
     case SQL_C_UBIGINT:
-      return ToIntegerType<uint64_t>(value, target, result);
-    case SQL_C_DOUBLE: {
-      double real = value.type == SQLITE_INTEGER
-                        ? static_cast<double>(value.integer)
-                        : value.real;
-      return Deliver(ConversionStatus::kOk, real, target, result);
-    }
-    case SQL_C_FLOAT: {
-      float real = 0.0f;
-      ConversionStatus status = ConversionStatus::kOk;
-      if (value.type == SQLITE_INTEGER) {
-        real = static_cast<float>(value.integer);
-      } else {
-        status = FloatFromReal(value.real, &real);
-      }
-      return Deliver(status, real, target, result);
-    }
+      return ToNumber<uint64_t>(value, target, result);
+    case SQL_C_DOUBLE:
+      return ToNumber<double>(value, target, result);
+    case SQL_C_FLOAT:
+      return ToNumber<float>(value, target, result);
     default:
       return false;
   }
