@@ -1,0 +1,283 @@
+#!/bin/bash
+# The Debian packages as an operator meets them: built from a clean clone
+# (scripts/build-packages), checked by lintian, installed with apt, served
+# through a copy of Debian's own lighttpd configuration with the site's
+# snippet enabled, removed, reinstalled and purged; then the previous
+# version installed, edited by the operator and upgraded.  After each purge
+# the machine must be as it was: the file lists of /etc, /usr/lib/cgi-bin,
+# /usr/share and /var/lib/veloran, the bytes of /etc/odbc.ini and
+# /etc/odbcinst.ini, and the list of installed packages.
+#
+# It installs packages system-wide, so it runs only as root with
+# VELORAN_TEST_SYSTEM_INSTALL=1 (CI sets it), on a machine without the
+# packages; otherwise it says it is skipped.  Whatever happens, it purges
+# what it installed and puts /etc/odbc.ini and /etc/odbcinst.ini back.
+# Usage: tests/debian/package_test.sh
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+if [ "${VELORAN_TEST_SYSTEM_INSTALL:-}" != 1 ]; then
+  echo "skipped: the Debian packages are installed into the system only with VELORAN_TEST_SYSTEM_INSTALL=1 (as root)"
+  exit 77
+fi
+[ "$(id -u)" -eq 0 ] || { echo "package_test: VELORAN_TEST_SYSTEM_INSTALL=1 needs root (it installs the packages)" >&2; exit 1; }
+for p in veloran-site odbc-veloran; do
+  if dpkg-query -W -f '${db:Status-Abbrev}' "$p" 2>/dev/null | grep -q '^[a-z][a-z]'; then
+    echo "package_test: $p is installed on this machine (or its configuration is left); purge it first: apt-get purge veloran-site odbc-veloran" >&2
+    exit 1
+  fi
+done
+[ ! -e /var/lib/veloran ] || { echo "package_test: /var/lib/veloran exists; move it away first" >&2; exit 1; }
+for tool in lintian lighttpd curl dpkg-buildpackage; do
+  PATH=$PATH:/usr/sbin command -v "$tool" >/dev/null ||
+    { echo "package_test: $tool is missing (scripts/test installs it with VELORAN_TEST_SYSTEM_INSTALL=1)" >&2; exit 1; }
+done
+export PATH=$PATH:/usr/sbin:/sbin
+unset ODBCSYSINI ODBCINI ODBCINSTINI
+
+work=$(mktemp -d /tmp/veloran-package-test.XXXXXX)
+chmod 0755 "$work"  # lighttpd's copy of the configuration is read as www-data
+cp -a /etc/odbc.ini "$work/odbc.ini.saved" 2>/dev/null || true
+cp -a /etc/odbcinst.ini "$work/odbcinst.ini.saved" 2>/dev/null || true
+lighttpd_pid=""
+stop_lighttpd() {
+  if [ -n "$lighttpd_pid" ]; then
+    kill "$lighttpd_pid" 2>/dev/null || true
+    while kill -0 "$lighttpd_pid" 2>/dev/null; do sleep 0.1; done
+    lighttpd_pid=""
+  fi
+}
+apt_get() {
+  DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300 \
+    -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold "$@" > "$work/apt.log" 2>&1 ||
+    { cat "$work/apt.log" >&2; return 1; }
+}
+cleanup() {
+  status=$?
+  stop_lighttpd
+  if dpkg-query -W -f '${db:Status-Abbrev}\n' veloran-site odbc-veloran 2>/dev/null | grep -q '^[a-z][a-z]'; then
+    echo "package_test: purging the packages" >&2
+    apt_get purge veloran-site odbc-veloran || true
+  fi
+  # The system files as they were, even when a purge went wrong.
+  for f in odbc.ini odbcinst.ini; do
+    [ ! -e "$work/$f.saved" ] || cat "$work/$f.saved" > "/etc/$f"
+  done
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+failures=0
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+# The state that a purge must give back.
+state() {  # state FILE
+  {
+    for dir in /etc /usr/lib/cgi-bin /usr/share /var/lib/veloran; do
+      echo "== $dir"
+      [ ! -e "$dir" ] || find "$dir" -printf '%p %y %m %u:%g\n' | LC_ALL=C sort
+    done
+    for f in /etc/odbc.ini /etc/odbcinst.ini; do
+      echo "== $f"
+      [ ! -e "$f" ] || od -c "$f"
+    done
+    echo "== packages"
+    dpkg-query -W -f '${db:Status-Abbrev} ${Package} ${Version}\n' | LC_ALL=C sort
+  } > "$1"
+}
+same_state() {  # same_state BEFORE-FILE
+  state "$work/state.now"
+  diff -u "$1" "$work/state.now" >&2
+}
+
+# --- Build and lintian --------------------------------------------------
+"$top/scripts/build-packages" --out "$work/new" 2>&1 | sed 's/^/  /'
+[ "${PIPESTATUS[0]}" -eq 0 ] || { echo "FAILED: the packages do not build" >&2; exit 1; }
+version=$(dpkg-deb -f "$work"/new/veloran-site_*.deb Version)
+old_version=$version~previous
+"$top/scripts/build-packages" --out "$work/old" --version "$old_version" 2>&1 | sed 's/^/  /'
+[ "${PIPESTATUS[0]}" -eq 0 ] || { echo "FAILED: the previous version does not build" >&2; exit 1; }
+new=("$work"/new/veloran-site_*.deb "$work"/new/odbc-veloran_*.deb)
+old=("$work"/old/veloran-site_*.deb "$work"/old/odbc-veloran_*.deb)
+check "version $version is built, and $old_version before it" dpkg --compare-versions "$old_version" lt "$version"
+
+lintian --fail-on error,warning "${new[@]}" > "$work/lintian.out" 2>&1 && lintian_status=0 || lintian_status=$?
+sed 's/^/  lintian: /' "$work/lintian.out"
+check "lintian finds no error or warning" test "$lintian_status" -eq 0
+
+# What the packages depend on is installed beforehand, so that the state
+# before and after shows only what the packages themselves do.
+deps=$(for deb in "${new[@]}"; do dpkg-deb -f "$deb" Depends; echo ,; done |
+       tr ',' '\n' | sed 's/([^)]*)//g; s/|.*//; s/[[:space:]]//g' | grep -v -e '^$' -e veloran | sort -u)
+# shellcheck disable=SC2086
+"$top/scripts/need-packages" package_test $deps lighttpd
+
+# An operator's own data source, which the packages must leave alone.
+printf '[PackageTestNeighbour]\nDescription=Not ours\nDriver=SQLite3\nDatabase=/srv/neighbour.db\n' >> /etc/odbc.ini
+state "$work/state.before"
+cp /etc/odbc.ini "$work/odbc.ini.before"
+
+# --- The site, as the web server runs it ---------------------------------
+golden_body() {  # the page of tests/golden/FILE without its CGI header
+  sed '1,/^\r\{0,1\}$/d' "$top/tests/golden/$1"
+}
+# Serves a copy of Debian's lighttpd configuration, with the site's snippet
+# enabled as lighty-enable-mod enables it (with the modules its "depends"
+# line names), on a free loopback port; the server runs its programs as
+# www-data, as Debian's lighttpd does.
+serve() {
+  local conf=$work/lighttpd dep
+  rm -rf "$conf"
+  cp -a /etc/lighttpd "$conf"
+  port=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, LocalAddr => "127.0.0.1", LocalPort => 0)->sockport')
+  mkdir -p "$work/htdocs"
+  sed -i -e "s|\"/etc/lighttpd/|\"$conf/|g" \
+    -e "s|^server.document-root .*|server.document-root = \"$work/htdocs\"|" \
+    -e "s|^server.errorlog .*|server.errorlog = \"$work/error.log\"|" \
+    -e "s|^server.pid-file .*|server.pid-file = \"$work/lighttpd.pid\"|" \
+    -e "s|^server.port .*|server.port = $port\nserver.bind = \"127.0.0.1\"|" \
+    -e '/use-ipv6.pl/d' "$conf/lighttpd.conf"
+  for dep in $(sed -n 's/^# -\*- depends: \(.*\) -\*-$/\1/p' "$conf/conf-available/50-veloran-site.conf"); do
+    ln -sf "../conf-available/10-$dep.conf" "$conf/conf-enabled/10-$dep.conf"
+  done
+  ln -s ../conf-available/50-veloran-site.conf "$conf/conf-enabled/50-veloran-site.conf"
+  if ! lighttpd -tt -f "$conf/lighttpd.conf" > "$work/lighttpd-test.out" 2>&1 ||
+     [ -s "$work/lighttpd-test.out" ]; then
+    fail "lighttpd does not take the configuration without a word: $(cat "$work/lighttpd-test.out")"
+    return 1
+  fi
+  # Without -D, lighttpd returns once it listens.
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin lighttpd -f "$conf/lighttpd.conf" ||
+    { fail "lighttpd did not start: $(cat "$work/error.log" 2>/dev/null)"; return 1; }
+  lighttpd_pid=$(cat "$work/lighttpd.pid")
+}
+fetch() {  # fetch PATH: the body into $work/body, the headers into $work/headers
+  curl -s -o "$work/body" -D "$work/headers" "http://127.0.0.1:$port$1" || true
+}
+status_is() { head -n 1 "$work/headers" | grep -q "^HTTP/[0-9.]* $1 "; }
+browse() {  # browse WHEN
+  local when=$1
+  serve || return 0
+  check "$when: lighttpd serves as www-data" test "$(ps -o user= -p "$lighttpd_pid")" = www-data
+  fetch /veloran/
+  check "$when: the form at /veloran/" eval 'status_is 200 && grep -q "<form id=\"star-form\" action=\"cgi-bin/neighbor_search\"" "$work/body"'
+  fetch '/veloran/cgi-bin/neighbor_search?ID=100&ly=12'
+  check "$when: a search from the form gives the reference page" \
+    eval 'status_is 200 && cmp -s <(golden_body sample_sun_12ly.txt) "$work/body"'
+  fetch '/cgi-bin/neighbor_search?ID=323490000&minLY=5&ly=20'
+  check "$when: a search under /cgi-bin/ gives the reference page" \
+    eval 'status_is 200 && cmp -s <(golden_body sample_sirius_5_20ly.txt) "$work/body"'
+  if [ -x /usr/lib/cgi-bin/entry_page.exe ]; then
+    fetch '/veloran/cgi-bin/entry_page.exe?ID=100'
+    check "$when: the entry page of the Sun" eval 'status_is 200 && grep -qi "^Content-Type: text/html" "$work/headers" && grep -q "Sun\|Sol" "$work/body"'
+  else
+    echo "skipped: $when: the entry page (no /usr/lib/cgi-bin/entry_page.exe in this version)"
+  fi
+  if [ -x /usr/lib/cgi-bin/find_star ]; then
+    fetch '/veloran/cgi-bin/find_star?name=Sirius'
+    check "$when: find_star sends Sirius to its entry page" eval 'status_is 302 && grep -qi "^Location: .*entry_page.exe?ID=323490000" "$work/headers"'
+  else
+    echo "skipped: $when: the name lookup (no /usr/lib/cgi-bin/find_star in this version)"
+  fi
+  stop_lighttpd
+}
+dsn() { odbcinst -q -s -l -n Veloran 2>/dev/null; }
+dsn_key() { dsn | sed -n "s/^$1=//p"; }
+driver_registered() { odbcinst -q -d -n VeloranSQLite 2>/dev/null | grep -q '^Driver=/usr/lib/.*/odbc/veloran_odbc.so$'; }
+www_data() { setpriv --reuid=www-data --regid=www-data --clear-groups "$@"; }
+
+# --- Install, remove, reinstall, purge ------------------------------------
+apt_get install "${new[@]}" || fail "apt-get install of the packages"
+check "installed: both packages" test "$(dpkg-query -W -f '${db:Status-Abbrev}' veloran-site odbc-veloran)" = "ii ii "
+check "installed: the driver VeloranSQLite in /etc/odbcinst.ini" driver_registered
+check "installed: the data source Veloran on the sample, read-only" \
+  test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
+check "installed: the other data source untouched" grep -qx 'Database=/srv/neighbour.db' /etc/odbc.ini
+check "installed: /var/lib/veloran is root's, mode 755" test "$(stat -c '%U:%G %a' /var/lib/veloran)" = "root:root 755"
+check "installed: the sample is root's, mode 644" test "$(stat -c '%U:%G %a' /var/lib/veloran/sample.db)" = "root:root 644"
+check "installed: the sample is not in WAL mode" test "$(od -An -tu1 -j 18 -N 1 /var/lib/veloran/sample.db | tr -d ' ')" = 1
+check "installed: www-data may read the sample" www_data test -r /var/lib/veloran/sample.db
+check "installed: www-data may not write the sample" eval '! www_data sh -c ": >> /var/lib/veloran/sample.db" 2>/dev/null'
+check "installed: www-data may not write /var/lib/veloran" eval '! www_data sh -c ": > /var/lib/veloran/probe" 2>/dev/null'
+for conffile in /etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/conf-available/veloran-site.conf; do
+  check "installed: $conffile is a conffile" eval 'dpkg-query -W -f "\${Conffiles}\n" veloran-site | grep -q "^ $conffile "'
+done
+check "installed: the lighttpd snippet is not enabled" test ! -e /etc/lighttpd/conf-enabled/50-veloran-site.conf
+check "installed: the Apache snippet is not enabled" test ! -e /etc/apache2/conf-enabled/veloran-site.conf
+check "installed: no maintainer script starts or reloads a service" \
+  eval '! grep -l -E "invoke-rc.d|systemctl|service |deb-systemd" /var/lib/dpkg/info/veloran-site.* /var/lib/dpkg/info/odbc-veloran.* 2>/dev/null'
+for program in /usr/lib/cgi-bin/*; do
+  if dpkg -S "$program" 2>/dev/null | grep -q '^veloran-site:'; then
+    check "installed: the snippets bound $(basename "$program")" \
+      grep -q "$(basename "$program" | sed 's/\./\\[.]/g')" /etc/lighttpd/conf-available/50-veloran-site.conf
+  fi
+done
+browse installed
+cp /etc/odbc.ini "$work/odbc.ini.installed"
+
+apt_get remove veloran-site odbc-veloran || fail "apt-get remove"
+check "removed: configuration kept (rc rc)" test "$(dpkg-query -W -f '${db:Status-Abbrev}' veloran-site odbc-veloran)" = "rc rc "
+check "removed: the programs are gone" test ! -e /usr/lib/cgi-bin/neighbor_search
+check "removed: the snippets stay" test -f /etc/lighttpd/conf-available/50-veloran-site.conf -a -f /etc/apache2/conf-available/veloran-site.conf
+check "removed: the data source Veloran stays" test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
+check "removed: the driver is unregistered" eval '! driver_registered && ! grep -q VeloranSQLite /etc/odbcinst.ini'
+
+apt_get install "${new[@]}" || fail "apt-get install again"
+check "reinstalled: /etc/odbc.ini as after the first installation" cmp -s "$work/odbc.ini.installed" /etc/odbc.ini
+check "reinstalled: the driver registered once" \
+  test "$(odbcinst -q -d -n VeloranSQLite | sed -n 's/^UsageCount=//p')" = 1
+browse reinstalled
+
+apt_get purge veloran-site odbc-veloran || fail "apt-get purge"
+check "purged: /etc/odbc.ini holds the other data source as before" cmp -s "$work/odbc.ini.before" /etc/odbc.ini
+check "purged: the machine is as it was" same_state "$work/state.before"
+
+# --- Upgrade from the previous version ------------------------------------
+apt_get install "${old[@]}" || fail "apt-get install of version $old_version"
+check "previous version $old_version installed" test "$(dpkg-query -W -f '${Version}' veloran-site)" = "$old_version"
+# The operator's edits: the data source's timeout and a line in each snippet.
+sed -i 's/^Timeout=2000$/Timeout=4321/' /etc/odbc.ini
+for snippet in /etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/conf-available/veloran-site.conf; do
+  echo "# The operator's own line." >> "$snippet"
+done
+check "the operator's timeout is in the data source" test "$(dsn_key Timeout)" = 4321
+apt_get install "${new[@]}" || fail "apt-get install of version $version over $old_version"
+check "upgraded to $version" test "$(dpkg-query -W -f '${db:Status-Abbrev} ${Version}' veloran-site)" = "ii $version"
+check "upgraded: the operator's timeout is kept" test "$(dsn_key Timeout)" = 4321
+for snippet in /etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/conf-available/veloran-site.conf; do
+  check "upgraded: the operator's line in $snippet is kept" grep -qx "# The operator's own line." "$snippet"
+done
+check "upgraded: the driver registered once" \
+  test "$(odbcinst -q -d -n VeloranSQLite | sed -n 's/^UsageCount=//p')" = 1
+browse upgraded
+
+# The operator's commands: another database, refused and accepted.
+echo "not a database" > "$work/not.db"
+if veloran-use-database "$work/not.db" > "$work/out" 2>&1; then fail "veloran-use-database took a file that is not a database"; fi
+check "veloran-use-database refuses a file that is not a database" grep -q "not a SQLite database" "$work/out"
+cp /var/lib/veloran/sample.db /var/lib/veloran/copy.db
+check "veloran-use-database points the data source at another database" \
+  eval 'veloran-use-database --quiet /var/lib/veloran/copy.db && test "$(dsn_key Database)" = "file:/var/lib/veloran/copy.db?mode=ro"'
+check "veloran-use-database keeps the operator's timeout" test "$(dsn_key Timeout)" = 4321
+if [ -f /usr/share/stellarium/stars/default/stars_0_0v0_8.cat ]; then
+  check "veloran-import-hipparcos imports stellarium-data and switches to it" \
+    eval 'veloran-import-hipparcos > "$work/out" 2>&1 && test "$(dsn_key Database)" = "file:/var/lib/veloran/hipparcos.db?mode=ro"'
+  check "the site answers from the Hipparcos catalogue" eval '
+    www_data env -i PATH=/usr/bin:/bin QUERY_STRING="ID=323490000&ly=10" /usr/lib/cgi-bin/neighbor_search |
+      grep -q "Stars within 10 light-years"'
+else
+  echo "skipped: veloran-import-hipparcos (stellarium-data is not installed)"
+fi
+
+apt_get purge veloran-site odbc-veloran || fail "apt-get purge after the upgrade"
+check "purged after the upgrade: the machine is as it was" same_state "$work/state.before"
+
+# The operator's data source goes again (the cleanup puts the file back).
+echo "$failures failed"
+[ "$failures" -eq 0 ]
