@@ -136,10 +136,11 @@ serve() {
   rm -rf "$conf"
   cp -a /etc/lighttpd "$conf"
   port=$(perl -MIO::Socket::INET -e 'print IO::Socket::INET->new(Listen => 1, LocalAddr => "127.0.0.1", LocalPort => 0)->sockport')
-  mkdir -p "$work/htdocs"
+  mkdir -p "$work/htdocs" "$work/log"
+  chown www-data: "$work/log"  # lighttpd opens its log as www-data
   sed -i -e "s|\"/etc/lighttpd/|\"$conf/|g" \
     -e "s|^server.document-root .*|server.document-root = \"$work/htdocs\"|" \
-    -e "s|^server.errorlog .*|server.errorlog = \"$work/error.log\"|" \
+    -e "s|^server.errorlog .*|server.errorlog = \"$work/log/error.log\"|" \
     -e "s|^server.pid-file .*|server.pid-file = \"$work/lighttpd.pid\"|" \
     -e "s|^server.port .*|server.port = $port\nserver.bind = \"127.0.0.1\"|" \
     -e '/use-ipv6.pl/d' "$conf/lighttpd.conf"
@@ -154,7 +155,7 @@ serve() {
   fi
   # Without -D, lighttpd returns once it listens.
   env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin lighttpd -f "$conf/lighttpd.conf" ||
-    { fail "lighttpd did not start: $(cat "$work/error.log" 2>/dev/null)"; return 1; }
+    { fail "lighttpd did not start: $(cat "$work/log/error.log" 2>/dev/null)"; return 1; }
   lighttpd_pid=$(cat "$work/lighttpd.pid")
 }
 fetch() {  # fetch PATH: the body into $work/body, the headers into $work/headers
@@ -248,7 +249,7 @@ for snippet in /etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/co
 done
 check "the operator's timeout is in the data source" test "$(dsn_key Timeout)" = 4321
 apt_get install "${new[@]}" || fail "apt-get install of version $version over $old_version"
-check "upgraded to $version" test "$(dpkg-query -W -f '${db:Status-Abbrev} ${Version}' veloran-site)" = "ii $version"
+check "upgraded to $version" test "$(dpkg-query -W -f '${db:Status-Abbrev}${Version}' veloran-site)" = "ii $version"
 check "upgraded: the operator's timeout is kept" test "$(dsn_key Timeout)" = 4321
 for snippet in /etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/conf-available/veloran-site.conf; do
   check "upgraded: the operator's line in $snippet is kept" grep -qx "# The operator's own line." "$snippet"
