@@ -97,11 +97,13 @@ same_state() {  # same_state BEFORE-FILE
 }
 
 # --- Build and lintian --------------------------------------------------
-"$top/scripts/build-packages" --out "$work/new" 2>&1 | sed 's/^/  /'
+# Both versions from the same commit.
+rev=$(git -C "$top" rev-parse HEAD)
+"$top/scripts/build-packages" --out "$work/new" --commit "$rev" 2>&1 | sed 's/^/  /'
 [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "FAILED: the packages do not build" >&2; exit 1; }
 version=$(dpkg-deb -f "$work"/new/veloran-site_*.deb Version)
 old_version=$version~previous
-"$top/scripts/build-packages" --out "$work/old" --version "$old_version" 2>&1 | sed 's/^/  /'
+"$top/scripts/build-packages" --out "$work/old" --commit "$rev" --version "$old_version" 2>&1 | sed 's/^/  /'
 [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "FAILED: the previous version does not build" >&2; exit 1; }
 new=("$work"/new/veloran-site_*.deb "$work"/new/odbc-veloran_*.deb)
 old=("$work"/old/veloran-site_*.deb "$work"/old/odbc-veloran_*.deb)
