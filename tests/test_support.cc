@@ -312,6 +312,8 @@ ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
 
 std::string ProgramPath() { return VELORAN_PROGRAM; }
 std::string DoubleProgramPath() { return VELORAN_PROGRAM_DOUBLE; }
+std::string EntryPagePath() { return VELORAN_ENTRY_PAGE; }
+std::string EntryPageDoublePath() { return VELORAN_ENTRY_PAGE_DOUBLE; }
 
 const TestDatabase& SampleDatabase() {
   static TestDatabase sample;

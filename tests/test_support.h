@@ -84,6 +84,10 @@ ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
 std::string ProgramPath();
 std::string DoubleProgramPath();
 
+// The star entry page, and the same linked with the ODBC double.
+std::string EntryPagePath();
+std::string EntryPageDoublePath();
+
 // The bundled sample database (db/sample_stars.psv), built by
 // scripts/build-sample-db under TestDataDir() the first time a test of the
 // process asks for it, with its data source.  Fails the test on error.
