@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -185,6 +186,16 @@ TEST(EntryPageTest, DataSourceFaults) {
     result = RunProgram(EntryPagePath(), "ID=323490000", database.odbcDir);
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.name;
     EXPECT_EQ(result.status, c.status) << c.name;
+    // A failure is one line in the server's error log; a page is none.
+    result = RunProgramToSink(EntryPagePath(), "ID=323490000", database.odbcDir,
+                              OutputSink::kPipe);
+    if (c.status == 0) {
+      EXPECT_EQ(result.output, "") << c.name;
+    } else {
+      EXPECT_EQ(result.output.rfind("entry_page.exe: ", 0), 0u) << c.name;
+      EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1)
+          << c.name << ": " << result.output;
+    }
   }
 }
 
