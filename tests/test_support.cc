@@ -318,8 +318,17 @@ std::string EntryPageDoublePath() { return VELORAN_ENTRY_PAGE_DOUBLE; }
 const TestDatabase& SampleDatabase() {
   static TestDatabase sample;
   if (!sample.path.empty()) return sample;
-  std::string path = TestDataDir() + "/sample.db";
-  std::filesystem::create_directories(TestDataDir());
+  // A directory of the test that asks first: tests run as processes of
+  // their own, at the same time, and must not build over each other's.
+  const ::testing::TestInfo* test =
+      ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string dir = TestDataDir() + "/sample";
+  if (test != nullptr) {
+    dir += std::string("-") + test->test_suite_name() + "." + test->name();
+  }
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::string path = dir + "/veloran.db";
   if (RunCommand({std::string(VELORAN_SOURCE_DIR) + "/scripts/build-sample-db",
                   path, VELORAN_DIALECT_PATH}) != 0) {
     ADD_FAILURE() << "scripts/build-sample-db " << path << " failed";

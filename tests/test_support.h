@@ -89,8 +89,9 @@ std::string EntryPagePath();
 std::string EntryPageDoublePath();
 
 // The bundled sample database (db/sample_stars.psv), built by
-// scripts/build-sample-db under TestDataDir() the first time a test of the
-// process asks for it, with its data source.  Fails the test on error.
+// scripts/build-sample-db the first time a test of the process asks for it,
+// with its data source, in a directory of that test under TestDataDir().
+// Fails the test on error.
 const TestDatabase& SampleDatabase();
 
 // The hostile query strings that every program of the site must answer
