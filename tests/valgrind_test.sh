@@ -21,7 +21,7 @@ export ODBCSYSINI=$work/odbc ODBCINI=$work/odbc/odbc.ini
 long=$(printf 'a%.0s' $(seq 1 2000))
 quotes=$(printf "%%27%.0s" $(seq 1 170))
 queries=(
-  "" "ID=100&ly=20" "ID=323490000&minLY=5&ly=20" "ID=150" "ID=999900"
+  "" "ID=100&ly=20" "ID=323490000&minLY=5&ly=20" "ID=150" "ID=999900" "ID=1108930100"
   "ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10"
   "X=10&Y=10&Z=10&ly=20" "ly=1" "minDecSec=60" "maxRAHour=2&minRAHour=3"
   "ly=1e999&X=-1e999" "v=$long" "q=$quotes" "ID=1%00&ly=%FF%27*+"

@@ -1,4 +1,4 @@
-// The search form and the result pages as a visitor sees them: headless
+// The search form, the result pages and the entry pages as a visitor sees them: headless
 // Chromium against the site that scripts/serve runs (started by
 // run-browser-test, which passes the address in the environment).
 //
@@ -142,7 +142,18 @@ async function withScripts(context) {
     check(inputs.every((i) => i.labelled), `form ${form}: every input has its label`);
     check(await page.locator(`${form} input[name=minRAHour]`).isEnabled(), `form ${form}: sky window enabled by the script`);
   }
+  const finder = await page.locator("#find-form input").evaluateAll((els) =>
+    els.map((e) => ({ name: e.name, type: e.type, labelled: e.labels.length === 1 && e.labels[0].textContent.trim() !== "" })));
+  checkEqual(finder, [{ name: "name", type: "text", labelled: true }], "find form: one labelled text field, name");
+  checkEqual(await page.locator("form").first().getAttribute("id"), "find-form", "find form: the first form");
   await shot(page, "form.png");
+
+  // The finder is asked by a plain GET of the name.
+  await page.fill("#find-name", "alpha CMa");
+  await Promise.all([page.waitForNavigation(), page.locator("#find-form button[type=submit]").click()]);
+  checkEqual(new URL(page.url()).pathname + new URL(page.url()).search, "/cgi-bin/find_star?name=alpha+CMa",
+             "find form: address");
+  await page.goto(baseUrl);
 
   // Around the Sun: the empty fields are not sent, the served page is the
   // program's reply, and it lists the expected stars.
@@ -160,16 +171,26 @@ async function withScripts(context) {
   checkEqual(results.stars, sunWithin20, "star search: listed stars");
   await shot(page, "star-results.png");
 
-  // A listed star's link leads to the entry stand-in with its ID.
+  // A listed star's link leads to its entry page, which leads on to the
+  // stars around it, and back.
   await Promise.all([page.waitForNavigation(), page.getByRole("link", { name: "Barnard's Star" }).click()]);
   checkEqual(new URL(page.url()).pathname + new URL(page.url()).search,
              "/cgi-bin/entry_page.exe?ID=879370000", "entry link: address");
-  checkEqual((await page.locator("h1").innerText()).trim(), "Star 879370000", "entry stand-in: names the ID");
-  check((await page.locator("body").innerText()).includes("not part of this neighbour search"),
-        "entry stand-in: says where entry pages come from");
+  checkEqual((await page.locator("h1").innerText()).trim(), "Barnard's Star", "entry page: heading");
   await shot(page, "entry.png");
+  response = await Promise.all([
+    page.waitForNavigation(),
+    page.getByRole("link", { name: "The stars within 20 light-years of Barnard's Star" }).click(),
+  ]).then(([r]) => r);
+  checkEqual(new URL(page.url()).pathname + new URL(page.url()).search,
+             "/cgi-bin/neighbor_search?ID=879370000&ly=20", "entry page: within 20 light-years, address");
+  checkEqual(response.status(), 200, "entry page: within 20 light-years, status");
+  checkEqual((await readResults(page)).heading, "Stars within 20 light-years of Barnard's Star:",
+             "entry page: within 20 light-years, heading");
+  await page.goBack();
+  checkEqual((await page.locator("h1").innerText()).trim(), "Barnard's Star", "entry page: back from its neighbours");
   await Promise.all([page.waitForNavigation(), page.getByRole("link", { name: "Back to the neighbour search" }).click()]);
-  checkEqual(new URL(page.url()).pathname, "/", "entry stand-in: link back to the form");
+  checkEqual(new URL(page.url()).pathname, "/", "entry page: link back to the form");
 
   // Around a point with a sky window; the empty coordinates mean the origin.
   await page.fill("#point-ly", "1000");
@@ -208,31 +229,107 @@ async function withScripts(context) {
   checkEqual(new URL(page.url()).search, "?X=0&Y=10&Z=0&ly=20", "Y alone: X and Z sent as 0");
   checkEqual((await readResults(page)).heading, "Stars within 20 light-years of (0, 10, 0):", "Y alone: heading");
 
-  // The stand-in shows an ID only when it is a star ID (a positive multiple
-  // of 100 without leading zeros) and echoes nothing else.
+  // Served entry pages: the status of each kind of answer, and nothing of
+  // the request echoed but a star ID.
   const entryCases = [
-    { query: "ID=100", status: 200, heading: "Star 100" },
-    { query: "ID=1204161300", status: 200, heading: "Star 1204161300" },
-    { query: "ID=0", status: 400, heading: "No star ID" },
-    { query: "ID=0100", status: 400, heading: "No star ID" },
-    { query: "ID=150", status: 400, heading: "No star ID" },
-    { query: "foo=1&ID=200&ID=300", status: 200, heading: "Star 200" },
-    { query: "", status: 400, heading: "No star ID" },
-    { query: "ID=", status: 400, heading: "No star ID" },
-    { query: "ID=12a", status: 400, heading: "No star ID" },
-    { query: "ID=-100", status: 400, heading: "No star ID" },
-    { query: "ID=1234567890123", status: 400, heading: "No star ID" },
-    { query: "ID=%3Cscript%3Ealert(1)%3C/script%3E", status: 400, heading: "No star ID" },
-    { query: "ID=100%26x=%3Cb%3E", status: 400, heading: "No star ID" },
-    { query: "XID=100", status: 400, heading: "No star ID" },
+    { query: "ID=100", status: 200, heading: "Sol" },
+    { query: "ID=323490000", status: 200, heading: "Sirius" },
+    { query: "foo=1&ID=323490000&ID=100", status: 200, heading: "Sirius" },
+    { query: "ID=999900", status: 404, heading: "No star 999900" },
+    { query: "ID=0", status: 400, heading: "No star ID in this address" },
+    { query: "ID=0100", status: 400, heading: "No star ID in this address" },
+    { query: "ID=150", status: 400, heading: "No star ID in this address" },
+    { query: "", status: 400, heading: "No star ID in this address" },
+    { query: "ID=12a", status: 400, heading: "No star ID in this address" },
+    { query: "ID=1234567890123", status: 400, heading: "No star ID in this address" },
+    { query: "ID=%3Cscript%3Ealert(1)%3C/script%3E", status: 400, heading: "No star ID in this address" },
+    { query: "ID=100%26x=%3Cb%3E", status: 400, heading: "No star ID in this address" },
   ];
   for (const c of entryCases) {
     const reply = await page.request.get(`${baseUrl}cgi-bin/entry_page.exe?${c.query}`);
     const body = await reply.text();
     const h1 = (body.match(/<h1>(.*)<\/h1>/) || [])[1];
-    checkEqual([reply.status(), h1], [c.status, c.heading], `entry stand-in '${c.query}'`);
-    check(!/script|alert|<b>|12a|1234567890123|foo/.test(body), `entry stand-in '${c.query}': no request text echoed`);
+    checkEqual([reply.status(), h1], [c.status, c.heading], `entry page '${c.query}'`);
+    check(!/<script|alert|<b>|12a|1234567890123|foo=/.test(body), `entry page '${c.query}': no request text echoed`);
   }
+
+  await placeholders(page);
+  await minimumAboveMaximum(page);
+}
+
+// Typing the hours (or degrees) of a bound shows 0 in the placeholders of
+// its minutes and seconds, and typing the minutes shows 0 in its seconds:
+// what the search will use for them.
+async function placeholders(page) {
+  await page.goto(baseUrl);
+  const shown = (ids) => Promise.all(ids.map((id) => page.locator(id).getAttribute("placeholder")));
+  const cases = [
+    { fill: "#star-maxRAHour", value: "6", of: ["#star-maxRAMin", "#star-maxRASec"], before: ["59", "59.999"], after: ["0", "0"] },
+    { fill: "#star-minDecDeg", value: "-10", of: ["#star-minDecMin", "#star-minDecSec"], before: ["59", "59.999"], after: ["0", "0"] },
+    { fill: "#point-maxDecMin", value: "30", of: ["#point-maxDecMin", "#point-maxDecSec"], before: ["59", "59.999"], after: ["59", "0"] },
+    { fill: "#point-minRAHour", value: "0", of: ["#point-minRAMin", "#point-minRASec"], before: ["0", "0"], after: ["0", "0"] },
+  ];
+  for (const c of cases) {
+    checkEqual(await shown(c.of), c.before, `placeholders of ${c.of.join(", ")} at first`);
+    await page.fill(c.fill, c.value);
+    checkEqual(await shown(c.of), c.after, `placeholders of ${c.of.join(", ")} with ${c.fill} = ${c.value}`);
+    // The other bounds keep theirs.
+    checkEqual(await shown(["#star-minRAMin", "#point-maxRASec"]), ["0", "59.999"],
+               `placeholders of other bounds with ${c.fill} = ${c.value}`);
+    await page.fill(c.fill, "");
+    checkEqual(await shown(c.of), c.before, `placeholders of ${c.of.join(", ")} with ${c.fill} empty again`);
+  }
+}
+
+// A minimum above its maximum is told before anything is sent.
+async function minimumAboveMaximum(page) {
+  const cases = [
+    { form: "#star-form", fields: { "#star-ID": "100", "#star-minLY": "30", "#star-ly": "20" },
+      message: "The smallest distance (30 light-years) is greater than the largest (20 light-years)." },
+    { form: "#star-form", fields: { "#star-ID": "100", "#star-minLY": "16" },
+      message: "The smallest distance (16 light-years) is greater than the largest (15 light-years)." },
+    { form: "#point-form", fields: { "#point-minRAHour": "7", "#point-maxRAHour": "6", "#point-ly": "1000" },
+      message: "The lowest right ascension (7h 0m 0s) is greater than the highest (6h 0m 0s)." },
+    { form: "#point-form", fields: { "#point-minRAHour": "6", "#point-minRAMin": "10", "#point-maxRAHour": "6", "#point-maxRAMin": "9", "#point-maxRASec": "59.5", "#point-ly": "1000" },
+      message: "The lowest right ascension (6h 10m 0s) is greater than the highest (6h 9m 59.5s)." },
+    { form: "#star-form", fields: { "#star-ID": "100", "#star-minDecDeg": "10", "#star-maxDecDeg": "-10" },
+      message: "The lowest declination (+10\u00b0 0\u2032 0\u2033) is greater than the highest (\u221210\u00b0 0\u2032 0\u2033)." },
+    { form: "#star-form", fields: { "#star-ID": "100", "#star-minDecDeg": "0", "#star-minDecMin": "30", "#star-maxDecDeg": "0", "#star-maxDecMin": "20" },
+      message: "The lowest declination (+0\u00b0 30\u2032 0\u2033) is greater than the highest (+0\u00b0 20\u2032 0\u2033)." },
+    { form: "#star-form", fields: { "#star-ID": "100", "#star-minDecDeg": "-5", "#star-maxDecDeg": "-5", "#star-maxDecMin": "30" },
+      message: "The lowest declination (\u22125\u00b0 0\u2032 0\u2033) is greater than the highest (\u22125\u00b0 30\u2032 0\u2033)." },
+  ];
+  const sent = [];
+  page.on("request", (r) => { if (r.url().includes("/cgi-bin/")) sent.push(r.url()); });
+  for (const c of cases) {
+    await page.goto(baseUrl);
+    sent.length = 0;
+    for (const [id, value] of Object.entries(c.fields)) await page.fill(id, value);
+    await page.locator(`${c.form} button[type=submit]`).click();
+    const alert = page.locator(`${c.form} [role=alert]`);
+    checkEqual((await alert.innerText()).trim(), c.message, `${c.form} ${JSON.stringify(c.fields)}: message`);
+    checkEqual([new URL(page.url()).pathname, sent], ["/", []], `${c.form} ${JSON.stringify(c.fields)}: nothing sent`);
+  }
+  // Equal bounds pass, and the message goes once the values are right.
+  await page.fill("#star-minDecMin", "");
+  await page.fill("#star-maxDecMin", "");
+  await page.fill("#star-minDecDeg", "-5");
+  await page.fill("#star-maxDecDeg", "-5");
+  await submit(page, "#star-form");
+  checkEqual(new URL(page.url()).search, "?ID=100&minDecDeg=-5&maxDecDeg=-5", "equal bounds are sent");
+  await page.goBack();
+  checkEqual(await page.locator("#star-form [role=alert]").innerText(), "", "back on the form: no message left");
+}
+
+// At the width of a phone, 375 pixels, a page scrolls only downwards.
+async function fitsPhone(context, url, name) {
+  const page = await context.newPage();
+  await page.setViewportSize({ width: 375, height: 800 });
+  await page.goto(url);
+  const width = await page.evaluate(() => document.documentElement.scrollWidth);
+  check(width <= 375, `${name} at 375 pixels: no horizontal scrolling`, `the page is ${width} pixels wide`);
+  await shot(page, `${name}-375.png`);
+  await page.close();
 }
 
 async function withoutScripts(context) {
@@ -241,6 +338,11 @@ async function withoutScripts(context) {
   check(await page.locator("#star-minRAHour").isDisabled(), "no scripts: sky window disabled");
   check(await page.locator("p.noscript").isVisible(), "no scripts: the page says what empty fields mean");
   await shot(page, "form-noscript.png");
+  await page.fill("#find-name", "Sirius");
+  await Promise.all([page.waitForNavigation(), page.locator("#find-form button[type=submit]").click()]);
+  checkEqual(new URL(page.url()).pathname + new URL(page.url()).search, "/cgi-bin/find_star?name=Sirius",
+             "no scripts: find form address");
+  await page.goto(baseUrl);
   await page.fill("#star-ID", "100");
   await page.fill("#star-ly", "20");
   await submit(page, "#star-form");
@@ -255,8 +357,11 @@ let contexts = [];
 try {
   fs.mkdirSync(screenshotDir, { recursive: true });
   contexts.push(await launch(true));
+  await fitsPhone(contexts[0], baseUrl, "form");
+  await fitsPhone(contexts[0], `${baseUrl}cgi-bin/entry_page.exe?ID=323490000`, "entry");
   await withScripts(contexts[0]);
   contexts.push(await launch(false));
+  await fitsPhone(contexts[1], baseUrl, "form-noscript");
   await withoutScripts(contexts[1]);
 } catch (e) {
   failures++;
