@@ -8,8 +8,10 @@
 
 namespace veloran {
 
-// db/schema.sql, built into the importer (schema_text.cc is generated).
+// db/schema.sql and db/name_lookup.sql, built into the importer
+// (schema_text.cc is generated).
 extern const char kVeloranSchema[];
+extern const char kNameLookupFill[];
 
 namespace {
 
@@ -371,6 +373,10 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
       std::fprintf(options.progress, done < 10 ? " %zu0%%" : " %zu0%%\n", done);
       std::fflush(options.progress);
     }
+  }
+  if (sqlite3_exec(out->db, kNameLookupFill, nullptr, nullptr, nullptr) !=
+      SQLITE_OK) {
+    return Fail(out->db, "cannot fill NameLookup", error);
   }
   if (sqlite3_exec(out->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     return Fail(out->db, "cannot commit", error);
