@@ -100,17 +100,21 @@ void FreeCatalogueNames() {
   catalogueNames.names = nullptr;
 }
 
-const char* LookupCatalogueName(const char* abbreviation) {
+const CatalogueName* FindCatalogueName(const char* abbreviation) {
   if (catalogueNames.names == nullptr || catalogueNames.count <= 0) {
-    return abbreviation;
+    return nullptr;
   }
   for (int32_t i = 0; i < catalogueNames.count; ++i) {
     const CatalogueName& name = catalogueNames.names[i];
-    if (std::strcmp(name.Abbreviation, abbreviation) == 0) {
-      return name.LongName[0] != '\0' ? name.LongName : abbreviation;
-    }
+    if (std::strcmp(name.Abbreviation, abbreviation) == 0) return &name;
   }
-  return abbreviation;
+  return nullptr;
+}
+
+const char* LookupCatalogueName(const char* abbreviation) {
+  const CatalogueName* name = FindCatalogueName(abbreviation);
+  if (name == nullptr || name->LongName[0] == '\0') return abbreviation;
+  return name->LongName;
 }
 
 }  // namespace veloran

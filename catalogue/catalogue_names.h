@@ -30,10 +30,10 @@ class CatalogueName {
   // heap is exhausted.
   bool SetDescription(const char* description);
 
-  char* Description;      // owned, or nullptr
+  char* Description;                     // owned, or nullptr
   char Abbreviation[kAbbreviationSize];  // the lookup key
-  char LongName[kLongNameSize];  // empty when the row has none
-  unsigned char HasNoCatNumbers;  // the SQL_C_BIT value 0 or 1
+  char LongName[kLongNameSize];          // empty when the row has none
+  unsigned char HasNoCatNumbers;         // the SQL_C_BIT value 0 or 1
 };
 
 // One per process.  "names" is absent at start, after FreeCatalogueNames,
@@ -55,6 +55,11 @@ void LoadCatalogueNames(SQLHSTMT statement);
 // Destroys every element and leaves the table absent; with the table absent
 // it does nothing.
 void FreeCatalogueNames();
+
+// Returns the first element whose abbreviation is "abbreviation" (whole,
+// case-sensitive match), or nullptr when there is none or the table is
+// absent.  The element belongs to the table and lives until it is freed.
+const CatalogueName* FindCatalogueName(const char* abbreviation);
 
 // Returns the long name held for "abbreviation" (whole, case-sensitive match;
 // the first matching element decides), or "abbreviation" itself when there

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/data_source.h"
 #include "cgi/number_reading.h"
 #include "cgi/output.h"
 #include "cgi/page_frame.h"
@@ -20,34 +21,6 @@ namespace veloran {
 namespace {
 
 constexpr int kExitFailure = -1;
-
-// The request's ODBC handles, allocated in this order and released in
-// reverse by Release (or at the latest when the holder goes): the statement
-// dropped, the connection closed, then the connection and the environment
-// freed.  Only what was allocated, or connected, is released.
-class DatabaseHandles {
- public:
-  DatabaseHandles() = default;
-  ~DatabaseHandles() { Release(); }
-  DatabaseHandles(const DatabaseHandles&) = delete;
-  DatabaseHandles& operator=(const DatabaseHandles&) = delete;
-
-  void Release() {
-    if (statement != SQL_NULL_HSTMT) SQLFreeStmt(statement, SQL_DROP);
-    if (connected) SQLDisconnect(connection);
-    if (connection != SQL_NULL_HDBC) SQLFreeConnect(connection);
-    if (environment != SQL_NULL_HENV) SQLFreeEnv(environment);
-    statement = SQL_NULL_HSTMT;
-    connected = false;
-    connection = SQL_NULL_HDBC;
-    environment = SQL_NULL_HENV;
-  }
-
-  SQLHENV environment = SQL_NULL_HENV;
-  SQLHDBC connection = SQL_NULL_HDBC;
-  bool connected = false;
-  SQLHSTMT statement = SQL_NULL_HSTMT;
-};
 
 void WriteUsageReply() {
   WriteLine("Content-type: text/plain");
@@ -62,19 +35,11 @@ void WriteUsageReply() {
 void WriteConnectionRefusedReply(const DatabaseHandles& handles) {
   WriteText("Content-type: text/plain\n\n");
   WriteText("SQLConnect() failed!!\n");
-  SQLCHAR state[20] = "";
-  SQLINTEGER nativeError = 0;
-  SQLCHAR message[512] = "";
-  SQLSMALLINT messageLength = 0;
-  SQLRETURN result =
-      SQLError(handles.environment, handles.connection, SQL_NULL_HSTMT, state,
-               &nativeError, message, 511, &messageLength);
-  if (result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO) {
-    // The driver manager terminates both texts; the last bytes make sure.
-    state[sizeof(state) - 1] = '\0';
-    message[sizeof(message) - 1] = '\0';
-    std::printf("SQLSTATE = '%s'\n", reinterpret_cast<char*>(state));
-    std::printf("Error message = '%s'\n", reinterpret_cast<char*>(message));
+  char state[6];
+  char message[512];
+  if (ReadConnectionDiagnostic(handles, state, message, sizeof(message))) {
+    std::printf("SQLSTATE = '%s'\n", state);
+    std::printf("Error message = '%s'\n", message);
   }
 }
 
@@ -117,36 +82,16 @@ int AnswerRequest(const char* queryString) {
   // released, except the refused connection's, which reads the diagnostic
   // from them first.
   DatabaseHandles handles;
-  if (SQLAllocEnv(&handles.environment) != SQL_SUCCESS) {
-    handles.environment = SQL_NULL_HENV;
-    WriteNoMatchPage(starId);
-    return kExitFailure;
-  }
-  if (SQLAllocConnect(handles.environment, &handles.connection) !=
-      SQL_SUCCESS) {
-    handles.connection = SQL_NULL_HDBC;
-    handles.Release();
-    WriteNoMatchPage(starId);
-    return kExitFailure;
-  }
-  SQLSetConnectOption(handles.connection, SQL_LOGIN_TIMEOUT, 2);
-  SQLSetConnectOption(handles.connection, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY);
-  SQLRETURN connected =
-      SQLConnect(handles.connection,
-                 reinterpret_cast<SQLCHAR*>(const_cast<char*>("Veloran")),
-                 SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0,
-                 reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0);
-  if (connected != SQL_SUCCESS && connected != SQL_SUCCESS_WITH_INFO) {
-    WriteConnectionRefusedReply(handles);
-    handles.Release();
-    return 0;
-  }
-  handles.connected = true;
-  if (SQLAllocStmt(handles.connection, &handles.statement) != SQL_SUCCESS) {
-    handles.statement = SQL_NULL_HSTMT;
-    handles.Release();
-    WriteNoMatchPage(starId);
-    return kExitFailure;
+  switch (OpenDataSource(&handles)) {
+    case Connection::kOpened:
+      break;
+    case Connection::kNoHandle:
+      WriteNoMatchPage(starId);
+      return kExitFailure;
+    case Connection::kRefused:
+      WriteConnectionRefusedReply(handles);
+      handles.Release();
+      return 0;
   }
 
   int status = kExitFailure;

@@ -7,6 +7,7 @@
 #              window, the page frame and output
 #   search     the neighbour scan and the result pages
 #   request    the request flow
+#   site       the site's other programs and their page kit
 # LAYERS, written by CMake, names each library's sources and the libraries
 # it links.  Fails when a library links a library of its own layer or above,
 # or when one of its files includes the header of a file that another
@@ -17,7 +18,7 @@ set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: tests/layering_test.sh SOURCE_DIR LAYERS" >&2; exit 2; }
 top=$1
 layers=$2
-order=(names catalogue astro cgi search request)
+order=(names catalogue astro cgi search request site)
 
 declare -A rank=() library_of=() sources=() links=()
 for i in "${!order[@]}"; do rank[${order[$i]}]=$i; done

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -311,6 +312,136 @@ ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
 
 std::string ProgramPath() { return VELORAN_PROGRAM; }
 std::string DoubleProgramPath() { return VELORAN_PROGRAM_DOUBLE; }
+std::string EntryPagePath() { return VELORAN_ENTRY_PAGE; }
+std::string EntryPageDoublePath() { return VELORAN_ENTRY_PAGE_DOUBLE; }
+
+const TestDatabase& SampleDatabase() {
+  static TestDatabase sample;
+  if (!sample.path.empty()) return sample;
+  std::string path = TestDataDir() + "/sample.db";
+  std::filesystem::create_directories(TestDataDir());
+  if (RunCommand({std::string(VELORAN_SOURCE_DIR) + "/scripts/build-sample-db",
+                  path, VELORAN_DIALECT_PATH}) != 0) {
+    ADD_FAILURE() << "scripts/build-sample-db " << path << " failed";
+  }
+  sample = {path, path + ".odbc"};
+  WriteDataSource(sample.odbcDir, sample.path);
+  return sample;
+}
+
+std::vector<std::string> HostileQueries() {
+  std::vector<std::string> queries = {
+      std::string(131000, 'a'),
+      "ly=20&" + std::string(130000, '&'),
+      std::string(255, 'n') + "=1&ly=20",
+      std::string(256, 'n') + "=1&ly=20",
+      "ID=100&v=" + std::string(511, 'v'),
+      "ID=100&v=" + std::string(512, 'v'),
+      "ID=100&v=" + std::string(511, '\''),
+      "ly=" + std::string(511, '\''),
+      "ly=%27%27%27%27&minLY=''''",
+      "ly=%2&ly=%%&ly=%G&ly=%0&ly=%00&ly=+&ly=*&ly=%2B&ly=%2A",
+      "ly=20%00junk&ID=1%0000",
+      "ly=%FF%FE%80&X=\x80\xff\xfe",
+      "ly=\x01\x02\x03\x7f&X=\t\n\r",
+      "ID=%00",
+      "ID=100%00",
+      "=&=&=&&&==",
+      "%",
+      "&",
+      "=",
+      // Names for the finder: quotes, "%", wildcards of LIKE, entities,
+      // markup, bytes that are no text, and lengths on both sides of the
+      // limits.
+      "name=%27%22%25_%5C",
+      "name=%25&name=_",
+      "name=a%27%27b",
+      "name=%26alpha%3B%3Cb%3E",
+      "name=%26%23945%3B+CMa",
+      "name=%CE%B1+CMa&ID=100",
+      "name=%CE&name=%B1",
+      "name=%00Sirius",
+      "name=Sirius%00%3Cscript%3E",
+      "name=%E2%80%AESirius",
+      "name=" + std::string(100, 'x'),
+      "name=" + std::string(511, '%'),
+      "name=" + std::string(130000, 's'),
+      "name=" + std::string(40000, '+'),
+      "ID=100&ID=%3Cscript%3E",
+      "ID=%3Cb%3E100",
+  };
+  std::string bytes;
+  for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b);
+  queries.push_back(bytes);
+  queries.push_back("X=" + bytes);
+
+  const char* parameters[] = {
+      "ID",        "X",         "Y",         "Z",         "ly",
+      "minLY",     "minRAHour", "minRAMin",  "minRASec",  "maxRAHour",
+      "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin", "minDecSec",
+      "maxDecDeg", "maxDecMin", "maxDecSec", "name"};
+  const char* values[] = {"-1",
+                          "-99999999999",
+                          "99999999999",
+                          "2147483648",
+                          "-2147483649",
+                          "0.5",
+                          "1d3",
+                          "1e999",
+                          "-1e999",
+                          "inf",
+                          "nan",
+                          "",
+                          "59.9999999999",
+                          "1'; DROP TABLE Positions; --",
+                          "<script>alert(1)</script>",
+                          "%3Cb%3E%22%27",
+                          "0x1p4",
+                          "0100",
+                          "+100",
+                          "100.0",
+                          "1e2"};
+  for (const char* parameter : parameters) {
+    for (const char* value : values) {
+      queries.push_back(std::string("X=1&Y=2&Z=3&") + parameter + "=" + value);
+    }
+  }
+
+  std::mt19937 random(20261207);
+  for (int i = 0; i < 20; ++i) {
+    std::string query;
+    size_t length = random() % 4000;
+    for (size_t j = 0; j < length; ++j) {
+      char c = static_cast<char>(1 + random() % 255);
+      query += c;
+    }
+    queries.push_back(query);
+  }
+  return queries;
+}
+
+::testing::AssertionResult MatchesGolden(const std::string& output,
+                                         const std::string& name) {
+  std::string path = std::string(VELORAN_SOURCE_DIR) + "/tests/golden/" + name;
+  const char* update = std::getenv("VELORAN_UPDATE_GOLDEN");
+  if (update != nullptr && std::string(update) == "1") {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << output;
+    return ::testing::AssertionFailure() << "wrote " << path;
+  }
+  std::string golden = ReadFile(path);
+  if (output == golden) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < output.size() && at < golden.size() && output[at] == golden[at]) {
+    ++at;
+  }
+  size_t from = at < 60 ? 0 : at - 60;
+  return ::testing::AssertionFailure()
+         << "differs from " << path << " at byte " << at << " (of "
+         << output.size() << " written, " << golden.size()
+         << " expected):\n--- expected\n"
+         << golden.substr(from, 160) << "\n--- written\n"
+         << output.substr(from, 160);
+}
 
 OdbcSession::OdbcSession(const TestDatabase& database) {
   // unixODBC keeps what it has read of odbc.ini under the file's name, not

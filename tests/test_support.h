@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 // What the tests share: Veloran databases built from SQL, the program run as
 // a web server runs it, and standard output captured in-process.
 
@@ -81,6 +83,30 @@ ProgramResult RunProgramAsNobody(const std::string& program, const char* query,
 // The real program, and the program linked with the ODBC double.
 std::string ProgramPath();
 std::string DoubleProgramPath();
+
+// The star entry page, and the same linked with the ODBC double.
+std::string EntryPagePath();
+std::string EntryPageDoublePath();
+
+// The bundled sample database (db/sample_stars.psv), built by
+// scripts/build-sample-db under TestDataDir() the first time a test of the
+// process asks for it, with its data source.  Fails the test on error.
+const TestDatabase& SampleDatabase();
+
+// The hostile query strings that every program of the site must answer
+// with one complete reply and without echoing them: limits (128 KB
+// strings, names of 255 and 256 bytes, values of 511 and 512 bytes),
+// quotes, every escape form, bytes 1 to 255, every parameter of the search
+// and "ID" and "name" out of range, not numbers, SQL text or markup, and
+// random bytes.
+std::vector<std::string> HostileQueries();
+
+// Whether "output" is byte for byte the golden file tests/golden/NAME;
+// the failure shows the first difference.  With VELORAN_UPDATE_GOLDEN=1 in
+// the environment, the file is written from "output" instead (and the check
+// fails, so that a run that rewrites goldens never passes unnoticed).
+::testing::AssertionResult MatchesGolden(const std::string& output,
+                                         const std::string& name);
 
 // A statement handle on a test database's data source Veloran, through the
 // real driver manager and driver, connected as the program connects, for

@@ -1,0 +1,51 @@
+#ifndef VELORAN_CATALOGUE_DATA_SOURCE_H_
+#define VELORAN_CATALOGUE_DATA_SOURCE_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+// The connection of one request to the data source Veloran, and the ODBC
+// handles that hold it.
+
+namespace veloran {
+
+// The request's ODBC handles, allocated in this order and released in
+// reverse by Release (or at the latest when the holder goes): the statement
+// dropped, the connection closed, then the connection and the environment
+// freed.  Only what was allocated, or connected, is released.
+class DatabaseHandles {
+ public:
+  DatabaseHandles() = default;
+  ~DatabaseHandles() { Release(); }
+  DatabaseHandles(const DatabaseHandles&) = delete;
+  DatabaseHandles& operator=(const DatabaseHandles&) = delete;
+
+  void Release();
+
+  SQLHENV environment = SQL_NULL_HENV;
+  SQLHDBC connection = SQL_NULL_HDBC;
+  bool connected = false;
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+};
+
+enum class Connection {
+  kOpened,    // connected, with a statement handle
+  kNoHandle,  // a handle could not be allocated; everything is released
+  kRefused,   // the data source refused the connection; the environment
+              // and connection handles are kept for its diagnostic
+};
+
+// Connects *handles, which hold nothing yet, to the data source Veloran as
+// every program of the site does (a login time-out of 2 seconds, read-only)
+// and allocates the one statement handle.
+Connection OpenDataSource(DatabaseHandles* handles);
+
+// Reads the diagnostic of a refused connection into "state" (6 bytes with
+// the terminator) and "message" (up to "messageSize" bytes, terminated).
+// Returns false, leaving both empty, when there is none.
+bool ReadConnectionDiagnostic(const DatabaseHandles& handles, char* state,
+                              char* message, int messageSize);
+
+}  // namespace veloran
+
+#endif  // VELORAN_CATALOGUE_DATA_SOURCE_H_

@@ -1,0 +1,297 @@
+#include "site/entry_page.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "catalogue/catalogue_names.h"
+#include "catalogue/data_source.h"
+#include "cgi/output.h"
+#include "cgi/query_params.h"
+#include "site/html_page.h"
+#include "site/position_text.h"
+#include "site/site_request.h"
+#include "site/star_id.h"
+
+namespace veloran {
+
+namespace {
+
+const char kProgram[] = "entry_page.exe";
+
+// The neighbour searches that the page offers, in light-years.
+const int kNeighbourRadii[] = {10, 20, 50};
+
+// Writes the star's name as the page calls it: its display name, or
+// "Star N" when it has none.
+void WriteStarName(const StarEntry& entry) {
+  if (entry.hasName) {
+    WriteText(entry.name);
+  } else {
+    std::printf("Star %ld", static_cast<long>(entry.id));
+  }
+}
+
+void WriteNames(const StarEntry& entry) {
+  WriteText(
+      "<section aria-labelledby=\"names\">\n<h2 id=\"names\">Names</h2>\n");
+  if (entry.properNameCount == 0 && entry.designationCount == 0) {
+    WriteText("<p>The database holds no name for this star.</p>\n");
+  }
+  if (entry.properNameCount > 0) {
+    WriteText("<ul class=\"names\">\n");
+    for (int i = 0; i < entry.properNameCount; ++i) {
+      WriteText("<li>");
+      WriteText(entry.properNames[i]);
+      WriteText("</li>\n");
+    }
+    WriteText("</ul>\n");
+  }
+  if (entry.designationCount > 0) {
+    WriteText(
+        "<table>\n<caption>Catalogue designations</caption>\n"
+        "<thead><tr><th scope=\"col\">Designation</th>"
+        "<th scope=\"col\">Catalogue</th></tr></thead>\n<tbody>\n");
+    for (int i = 0; i < entry.designationCount; ++i) {
+      const Designation& designation = entry.designations[i];
+      WriteText("<tr><td>");
+      if (designation.abbreviation[0] != '\0') {
+        WriteText(LookupCatalogueName(designation.abbreviation));
+        WriteText(" ");
+      }
+      WriteText(designation.value);
+      WriteText("</td><td>");
+      const CatalogueName* catalogue =
+          FindCatalogueName(designation.abbreviation);
+      if (designation.abbreviation[0] == '\0') {
+        WriteText("not known");
+      } else if (catalogue != nullptr && catalogue->Description != nullptr &&
+                 catalogue->Description[0] != '\0') {
+        WriteText(catalogue->Description);
+      } else if (catalogue != nullptr && catalogue->LongName[0] != '\0') {
+        WriteText(catalogue->LongName);
+      } else {
+        WriteText(designation.abbreviation);
+      }
+      WriteText("</td></tr>\n");
+    }
+    WriteText("</tbody>\n</table>\n");
+  }
+  WriteText("</section>\n");
+}
+
+void WriteDistance(const PositionRecord& position) {
+  if (!position.HasDistance) {
+    WriteText("not known");
+    return;
+  }
+  if (position.Distance == 0) {
+    WriteText("0 light-years: every distance is measured from here");
+    return;
+  }
+  std::printf("%s", GNumber(position.Distance).text);
+  if (position.HasDistanceError) {
+    std::printf(" &plusmn; %s", GNumber(position.DistanceError).text);
+  }
+  WriteText(" light-years");
+  if (position.HasDistanceSource && position.DistanceSource[0] != '\0') {
+    WriteText(" (source: ");
+    WriteEscapedText(position.DistanceSource);
+    WriteText(")");
+  }
+}
+
+void WritePositionAndSpectrum(const StarEntry& entry) {
+  const PositionRecord& position = entry.position;
+  WriteText(
+      "<section aria-labelledby=\"position\">\n"
+      "<h2 id=\"position\">Position and spectrum</h2>\n<dl>\n");
+  char text[kAngleTextSize];
+  WriteText("<dt>Right ascension</dt><dd>");
+  if (entry.hasPosition && position.HasRA) {
+    FormatRightAscension(position.RA_hr, position.RA_min, position.RA_sec, text,
+                         sizeof(text));
+    WriteText(text);
+  } else {
+    WriteText(entry.hasPosition && position.HasDistance &&
+                      position.Distance == 0
+                  ? "none, at distance 0"
+                  : "not known");
+  }
+  WriteText("</dd>\n<dt>Declination</dt><dd>");
+  if (entry.hasPosition && position.HasDec) {
+    FormatDeclination(position.Dec_deg, position.Dec_arcmin,
+                      position.Dec_arcsec, text, sizeof(text));
+    WriteText(text);
+  } else {
+    WriteText(entry.hasPosition && position.HasDistance &&
+                      position.Distance == 0
+                  ? "none, at distance 0"
+                  : "not known");
+  }
+  WriteText("</dd>\n<dt>Distance</dt><dd>");
+  if (entry.hasPosition) {
+    WriteDistance(position);
+  } else {
+    WriteText("not known");
+  }
+  const SpectrumRecord& spectrum = entry.spectrum;
+  WriteText("</dd>\n<dt>Spectral class</dt><dd>");
+  WriteText(entry.hasSpectrum && spectrum.HasSpectralClass &&
+                    spectrum.SpectralClass[0] != '\0'
+                ? spectrum.SpectralClass
+                : "not known");
+  WriteText("</dd>\n<dt>Luminosity class</dt><dd>");
+  WriteText(entry.hasSpectrum && spectrum.HasLuminosityClass &&
+                    spectrum.LuminosityClass[0] != '\0'
+                ? spectrum.LuminosityClass
+                : "not known");
+  WriteText("</dd>\n</dl>\n</section>\n");
+}
+
+void WriteNeighbourLinks(const StarEntry& entry) {
+  WriteText(
+      "<section aria-labelledby=\"neighbours\">\n"
+      "<h2 id=\"neighbours\">Neighbours</h2>\n<ul>\n");
+  for (int radius : kNeighbourRadii) {
+    std::printf(
+        "<li><a href=\"neighbor_search?ID=%ld&amp;ly=%d\">The stars within %d "
+        "light-years of ",
+        static_cast<long>(entry.id), radius, radius);
+    WriteStarName(entry);
+    WriteText("</a></li>\n");
+  }
+  WriteText("</ul>\n</section>\n");
+}
+
+// The component letter of a star ID: A for component 1, B for 2 ...; none
+// for component 0, the star of a Hipparcos number without components.
+char ComponentLetter(int32_t id) {
+  int component = (id / 100) % 100;
+  return component >= 1 && component <= 26 ? 'A' + component - 1 : '\0';
+}
+
+void WriteComponents(const StarEntry& entry) {
+  if (entry.componentCount == 0) return;
+  std::printf(
+      "<section aria-labelledby=\"components\">\n"
+      "<h2 id=\"components\">Other components of the same system</h2>\n"
+      "<p>The other stars of Hipparcos number %ld:</p>\n<ul>\n",
+      static_cast<long>(entry.id / 10000));
+  for (int i = 0; i < entry.componentCount; ++i) {
+    const Component& component = entry.components[i];
+    std::printf("<li><a href=\"entry_page.exe?ID=%ld\">",
+                static_cast<long>(component.id));
+    if (component.hasName && component.name[0] != '\0') {
+      WriteText(component.name);
+    } else {
+      std::printf("Star %ld", static_cast<long>(component.id));
+    }
+    char letter = ComponentLetter(component.id);
+    if (letter != '\0') std::printf(", component %c", letter);
+    WriteText("</a></li>\n");
+  }
+  WriteText("</ul>\n</section>\n");
+}
+
+void WriteBadRequestPage() {
+  WriteMessagePage(
+      HttpStatus::kBadRequest, "No star ID in this address",
+      "<p>This address names no star. An entry page is asked for as "
+      "<code>entry_page.exe?ID=N</code>, where N is a star's ID: a positive "
+      "multiple of 100 written in digits alone, such as 100 for the "
+      "Sun.</p>\n");
+}
+
+void WriteUnknownStarPage(int32_t id) {
+  char heading[64];
+  std::snprintf(heading, sizeof(heading), "No star %ld", static_cast<long>(id));
+  WriteMessagePage(HttpStatus::kNotFound, heading,
+                   "<p>The star database has no star with this ID. <a "
+                   "href=\"find_star\">Find the star by its name</a> "
+                   "instead.</p>\n");
+}
+
+void WriteUnavailablePage() {
+  WriteMessagePage(HttpStatus::kServiceUnavailable,
+                   "The star database cannot be reached",
+                   "<p>The star database cannot be reached just now. Please "
+                   "try again later.</p>\n");
+}
+
+void WriteDatabaseFaultPage() {
+  WriteMessagePage(HttpStatus::kInternalError,
+                   "The star database could not be read",
+                   "<p>The star database could not be read. Please try "
+                   "again later.</p>\n");
+}
+
+}  // namespace
+
+void WriteEntryPage(const StarEntry& entry) {
+  WriteHtmlHeader(HttpStatus::kOk);
+  char title[kDisplayNameSize + 32];
+  if (entry.hasName) {
+    std::snprintf(title, sizeof(title), "%s", entry.name);
+  } else {
+    std::snprintf(title, sizeof(title), "Star %ld",
+                  static_cast<long>(entry.id));
+  }
+  WritePageStart(title);
+  WriteText("<h1>");
+  WriteStarName(entry);
+  std::printf("</h1>\n<p>Star ID %ld</p>\n", static_cast<long>(entry.id));
+  WriteNames(entry);
+  WritePositionAndSpectrum(entry);
+  WriteNeighbourLinks(entry);
+  WriteComponents(entry);
+  WritePageEnd();
+}
+
+int AnswerEntryRequest(const char* queryString) {
+  DecodeQueryString(queryString != nullptr ? queryString : "");
+  const char* idText = FindQueryParam("ID");
+  int32_t id = 0;
+  if (idText == nullptr || !ParseStarId(idText, &id)) {
+    WriteBadRequestPage();
+    return kExitFailed;
+  }
+
+  DatabaseHandles handles;
+  switch (OpenDataSource(&handles)) {
+    case Connection::kOpened:
+      break;
+    case Connection::kNoHandle:
+      ReportDatabaseFault(kProgram, "no ODBC handle could be allocated");
+      WriteDatabaseFaultPage();
+      return kExitFailed;
+    case Connection::kRefused:
+      ReportRefusedConnection(kProgram, handles);
+      handles.Release();
+      WriteUnavailablePage();
+      return kExitFailed;
+  }
+
+  // Read whole before any of it is written, so that the status is known.
+  static StarEntry entry;
+  LoadCatalogueNames(handles.statement);
+  EntryReading reading = ReadStarEntry(handles.statement, id, &entry);
+  handles.Release();
+  int status = kExitAnswered;
+  switch (reading) {
+    case EntryReading::kFound:
+      WriteEntryPage(entry);
+      break;
+    case EntryReading::kUnknown:
+      WriteUnknownStarPage(id);
+      break;
+    case EntryReading::kFailed:
+      ReportDatabaseFault(kProgram, "the Positions table could not be read");
+      WriteDatabaseFaultPage();
+      status = kExitFailed;
+      break;
+  }
+  FreeCatalogueNames();
+  return status;
+}
+
+}  // namespace veloran

@@ -1,0 +1,126 @@
+#include "site/html_page.h"
+
+#include <cstdio>
+
+#include "cgi/output.h"
+
+namespace veloran {
+
+namespace {
+
+const char* StatusLine(HttpStatus status) {
+  switch (status) {
+    case HttpStatus::kOk:
+      return nullptr;
+    case HttpStatus::kFound:
+      return "Status: 302 Found";
+    case HttpStatus::kBadRequest:
+      return "Status: 400 Bad Request";
+    case HttpStatus::kNotFound:
+      return "Status: 404 Not Found";
+    case HttpStatus::kInternalError:
+      return "Status: 500 Internal Server Error";
+    case HttpStatus::kServiceUnavailable:
+      return "Status: 503 Service Unavailable";
+  }
+  return nullptr;
+}
+
+const char kStyle[] =
+    "<style>\n"
+    "body { font-family: sans-serif; max-width: 46em; margin: 1.5em auto; "
+    "padding: 0 1em; line-height: 1.45; color: #1d1d1d; background: #fff; }\n"
+    "h1 { font-size: 1.6em; margin-bottom: 0.3em; }\n"
+    "h2 { font-size: 1.2em; margin: 1.4em 0 0.4em; }\n"
+    "a { color: #1a4b9c; }\n"
+    "table { border-collapse: collapse; margin: 0.4em 0; }\n"
+    "caption { text-align: left; font-style: italic; padding-bottom: 0.2em; "
+    "}\n"
+    "th, td { text-align: left; vertical-align: top; padding: 0.2em 1em "
+    "0.2em 0; border-bottom: 1px solid #ddd; }\n"
+    "dl { display: grid; grid-template-columns: max-content 1fr; gap: 0.2em "
+    "1em; }\n"
+    "dt { font-weight: bold; }\n"
+    "dd { margin: 0; }\n"
+    "label { font-weight: bold; }\n"
+    "input, button { font: inherit; }\n"
+    "footer { margin-top: 2em; padding-top: 0.5em; border-top: 1px solid "
+    "#ccc; }\n"
+    "</style>\n";
+
+}  // namespace
+
+void WriteHtmlHeader(HttpStatus status, const char* location) {
+  if (const char* line = StatusLine(status)) WriteLine(line);
+  if (location != nullptr) {
+    WriteText("Location: ");
+    WriteLine(location);
+  }
+  WriteLine("Content-type: text/html; charset=windows-1252");
+  WriteLine("");
+}
+
+void WritePageStart(const char* title) {
+  WriteText(
+      "<!DOCTYPE html>\n"
+      "<html lang=\"en\">\n"
+      "<head>\n"
+      "<meta charset=\"windows-1252\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, "
+      "initial-scale=1\">\n"
+      "<title>");
+  WriteText(title);
+  WriteText(" - Veloran</title>\n");
+  WriteText(kStyle);
+  WriteText("</head>\n<body>\n<main>\n");
+}
+
+void WritePageEnd() {
+  WriteText(
+      "</main>\n"
+      "<footer>\n"
+      "<nav aria-label=\"Site\">\n"
+      "<p><a href=\"../\">Back to the neighbour search form</a> | <a "
+      "href=\"find_star\">Find a star by name</a></p>\n"
+      "</nav>\n"
+      "</footer>\n"
+      "</body>\n"
+      "</html>\n");
+}
+
+void WriteEscapedText(const char* text) {
+  for (const char* p = text; *p != '\0'; ++p) {
+    switch (*p) {
+      case '&':
+        WriteText("&amp;");
+        break;
+      case '<':
+        WriteText("&lt;");
+        break;
+      case '>':
+        WriteText("&gt;");
+        break;
+      case '"':
+        WriteText("&quot;");
+        break;
+      case '\'':
+        WriteText("&#39;");
+        break;
+      default:
+        std::fputc(*p, stdout);
+    }
+  }
+}
+
+void WriteMessagePage(HttpStatus status, const char* heading,
+                      const char* explanation) {
+  WriteHtmlHeader(status);
+  WritePageStart(heading);
+  WriteText("<h1>");
+  WriteText(heading);
+  WriteText("</h1>\n");
+  WriteText(explanation);
+  WritePageEnd();
+}
+
+}  // namespace veloran

@@ -1,0 +1,50 @@
+#ifndef VELORAN_SITE_HTML_PAGE_H_
+#define VELORAN_SITE_HTML_PAGE_H_
+
+#include <cstdint>
+
+// The frame of the pages of the star entry and the name finder: an HTML5
+// page in windows-1252 with a viewport for phones, a short stylesheet, a
+// <main> landmark and a footer that leads back to the search form.  Names
+// from the database are HTML fragments and are written as they are; every
+// other text that is not a fragment goes through WriteEscapedText.
+
+namespace veloran {
+
+// The replies of the site's programs.
+enum class HttpStatus {
+  kOk,                  // 200, written without a Status line
+  kFound,               // 302
+  kBadRequest,          // 400
+  kNotFound,            // 404
+  kInternalError,       // 500
+  kServiceUnavailable,  // 503
+};
+
+// Writes the Status line (none for kOk), "Location: " and "location" when it
+// is not nullptr, the text/html content type with its charset, and the
+// empty line that ends the header.
+void WriteHtmlHeader(HttpStatus status, const char* location = nullptr);
+
+// Writes the page from "<!DOCTYPE html>" up to the opening "<main>", with
+// the title "title - Veloran" ("title" is an HTML fragment).
+void WritePageStart(const char* title);
+
+// Writes the end of <main>, the footer with the links back to the search
+// form ("../", the site's front page) and to the name finder, and the end of
+// the page.
+void WritePageEnd();
+
+// Writes "text" with &, <, >, " and ' as character references, so that it
+// stands as text in an element or an attribute value.
+void WriteEscapedText(const char* text);
+
+// Writes the short page of a failed request: the header, the title and
+// heading "heading" (an HTML fragment), and "explanation" (an HTML fragment,
+// one or more whole elements).
+void WriteMessagePage(HttpStatus status, const char* heading,
+                      const char* explanation);
+
+}  // namespace veloran
+
+#endif  // VELORAN_SITE_HTML_PAGE_H_

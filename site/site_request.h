@@ -1,0 +1,35 @@
+#ifndef VELORAN_SITE_SITE_REQUEST_H_
+#define VELORAN_SITE_SITE_REQUEST_H_
+
+#include "catalogue/data_source.h"
+
+// What the site's programs share around one request: the check that the
+// reply reached standard output, and the messages for the server's error
+// log.
+
+namespace veloran {
+
+// Exit statuses of an answer: a page that a visitor may expect (a result, a
+// redirect, no match), or a failure (a bad request, a database fault).
+constexpr int kExitAnswered = 0;
+constexpr int kExitFailed = -1;
+
+// Answers the request with "answer" unless standard output is closed, and
+// returns its exit status, or -1 when the reply did not reach standard
+// output; that is then said in one line on standard error, headed by
+// "program".  "queryString" is passed on as it is (nullptr when
+// QUERY_STRING is absent).
+int ServeSiteRequest(const char* program, int (*answer)(const char*),
+                     const char* queryString);
+
+// Writes one line on standard error, headed by "program": the data source
+// Veloran refused the connection, with its diagnostic when there is one.
+void ReportRefusedConnection(const char* program,
+                             const DatabaseHandles& handles);
+
+// Writes one line on standard error, headed by "program": "what" failed.
+void ReportDatabaseFault(const char* program, const char* what);
+
+}  // namespace veloran
+
+#endif  // VELORAN_SITE_SITE_REQUEST_H_

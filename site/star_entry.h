@@ -1,0 +1,71 @@
+#ifndef VELORAN_SITE_STAR_ENTRY_H_
+#define VELORAN_SITE_STAR_ENTRY_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+#include "catalogue/catalogue_names.h"
+#include "catalogue/display_names.h"
+#include "catalogue/star_records.h"
+
+// Everything the entry page shows of one star, read from the database
+// before any of the page is written.
+
+namespace veloran {
+
+// At most this many names of each kind are read for one star, and this
+// many other components of its system (the most that the ID convention
+// allows).
+constexpr int kMaxEntryNames = 100;
+constexpr int kMaxComponents = 99;
+
+struct Designation {
+  char abbreviation[kAbbreviationSize];
+  char value[kNameValueSize];
+};
+
+// Another star whose ID shares the Hipparcos number of the entry's: its ID
+// divided by 10000.
+struct Component {
+  int32_t id;
+  bool hasName;
+  char name[kDisplayNameSize];
+};
+
+struct StarEntry {
+  int32_t id;
+  bool hasName;  // the display name
+  char name[kDisplayNameSize];
+  bool hasPosition;
+  PositionRecord position;
+  bool hasSpectrum;
+  SpectrumRecord spectrum;
+  int properNameCount;
+  char properNames[kMaxEntryNames][kNameValueSize];
+  int designationCount;
+  Designation designations[kMaxEntryNames];
+  int componentCount;
+  Component components[kMaxComponents];
+};
+
+enum class EntryReading {
+  kFound,    // *entry is filled
+  kUnknown,  // no Positions row has the star's ID
+  kFailed,   // the database could not be asked
+};
+
+// Reads the entry of star "id" into *entry through "statement", with the
+// catalogue table loaded (LoadCatalogueNames).  A star is known by its
+// Positions row; its names are the rows of its block of 100 (ID .. ID+99)
+// in OwnerID order, NULL names left out, and its other components are the
+// other stars whose ID divided by 10000 is the same, for IDs of 10000 and
+// above (the Sun and the IDs below have no Hipparcos number).  Whatever
+// cannot be read of a known star (a missing table or column) is left out of
+// the entry, which is still kFound.
+EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry);
+
+}  // namespace veloran
+
+#endif  // VELORAN_SITE_STAR_ENTRY_H_
