@@ -1,0 +1,163 @@
+// The name finder run as a web server runs it, through the real driver
+// manager and driver, on the sample database and on one with many names.
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/reply_check.h"
+#include "tests/test_support.h"
+
+namespace veloran::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The status line ("200" when there is none), the Location header, and the
+// IDs of the entry-page links of the reply's list, in order.
+struct Answer {
+  std::string status;
+  std::string location;
+  std::vector<std::string> ids;
+};
+
+Answer ReadAnswer(const std::string& output) {
+  Answer answer{"200", "", {}};
+  size_t headerEnd = output.find("\n\n");
+  std::string header = output.substr(0, headerEnd);
+  if (header.rfind("Status: ", 0) == 0) answer.status = header.substr(8, 3);
+  size_t location = header.find("Location: ");
+  if (location != std::string::npos) {
+    size_t end = header.find('\n', location);
+    answer.location = header.substr(location + 10, end - location - 10);
+  }
+  if (!answer.location.empty()) return answer;
+  const std::string link = "<li><a href=\"entry_page.exe?ID=";
+  for (size_t at = output.find(link); at != std::string::npos;
+       at = output.find(link, at + 1)) {
+    size_t start = at + link.size();
+    answer.ids.push_back(output.substr(start, output.find('"', start) - start));
+  }
+  return answer;
+}
+
+std::string FindStarPath() { return VELORAN_FIND_STAR; }
+
+TEST(FindStarTest, SampleQueries) {
+  const TestDatabase& database = SampleDatabase();
+  static const struct {
+    const char* query;
+    const char* status;
+    const char* location;
+    std::vector<std::string> ids;
+  } cases[] = {
+      {"name=Sirius", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=sirius", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=SIRIUS+", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=HD+48915", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=HD48915", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=hd-48915", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=HIP+32349", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=alpha+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=alf+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=%CE%B1+CMa", "302", "entry_page.exe?ID=323490000", {}},  // UTF-8
+      {"name=%26alpha%3B+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=%26%23945%3B+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=eps+Eri", "302", "entry_page.exe?ID=165370000", {}},
+      {"name=%E9psilon+Eri", "302", "entry_page.exe?ID=165370000", {}},  // 1252
+      {"name=Barnard", "302", "entry_page.exe?ID=879370000", {}},  // a prefix
+      {"name=Barnard%27s+Star", "302", "entry_page.exe?ID=879370000", {}},
+      {"name=barnards", "302", "entry_page.exe?ID=879370000", {}},
+      {"name=Proxima", "302", "entry_page.exe?ID=708900000", {}},
+      {"name=Sol", "302", "entry_page.exe?ID=100", {}},
+      {"name=Kruger+60", "200", "", {"1108930100", "1108930200"}},
+      {"name=alpha+Cen", "200", "", {"716810200", "716830100", "708900000"}},
+      {"name=61+Cyg", "200", "", {"1042140000", "1042170000"}},
+      {"name=Bet", "200", "", {"378260000", "244360000"}},  // beta Gem, Ori
+      {"name=Betel", "302", "entry_page.exe?ID=279890000", {}},
+      {"name=Nosuchstar", "404", "", {}},
+      {"name=%25", "400", "", {}},
+      {"name=", "400", "", {}},
+      {"name=+++", "400", "", {}},
+      {"ID=100", "400", "", {}},
+      {nullptr, "400", "", {}},
+      {"name=Sirius%27%3B+DROP+TABLE+NameLookup%3B--", "404", "", {}},
+      {"name=%22Sirius%22", "302", "entry_page.exe?ID=323490000", {}},
+  };
+  for (const auto& c : cases) {
+    const char* label = c.query != nullptr ? c.query : "(absent)";
+    ProgramResult result =
+        RunProgram(FindStarPath(), c.query, database.odbcDir);
+    Answer answer = ReadAnswer(result.output);
+    EXPECT_EQ(answer.status, c.status) << label;
+    EXPECT_EQ(answer.location, c.location) << label;
+    EXPECT_EQ(answer.ids, c.ids) << label;
+    std::string why;
+    EXPECT_TRUE(IsCompleteSitePage(result.output, "200 302 400 404", &why))
+        << label << ": " << why;
+  }
+}
+
+// More stars with one name than a list shows: the first 50, exact matches
+// (HD 1000) before those that only begin so (HD 1000x).
+TEST(FindStarTest, ManyMatchesAreCapped) {
+  std::string dir = TestDataDir() + "/find_star_many";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  TestDatabase copy{dir + "/veloran.db", dir + "/odbc"};
+  fs::copy_file(SampleDatabase().path, copy.path);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(copy.path.c_str(), &db), SQLITE_OK);
+  sqlite3_enable_load_extension(db, 1);
+  ASSERT_EQ(sqlite3_load_extension(db, VELORAN_DIALECT_PATH, nullptr, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, R"sql(
+    WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 80)
+    INSERT INTO Positions (OwnerID, Distance) SELECT i * 100000, i FROM n;
+    WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 80)
+    INSERT INTO NameLookup SELECT 'hd1000' || i, i * 100000, 'HD 1000' || i, 0 FROM n;
+    INSERT INTO NameLookup VALUES ('hd1000', 8000000, 'HD 1000', 0),
+                                  ('hd1000', 7900000, 'HD 1000', 0);
+  )sql",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db);
+  sqlite3_close(db);
+  WriteDataSource(copy.odbcDir, copy.path);
+
+  ProgramResult result =
+      RunProgram(FindStarPath(), "name=HD1000", copy.odbcDir);
+  Answer answer = ReadAnswer(result.output);
+  EXPECT_EQ(answer.status, "200");
+  ASSERT_EQ(answer.ids.size(), 50u);
+  EXPECT_EQ(answer.ids[0], "7900000");
+  EXPECT_EQ(answer.ids[1], "8000000");
+  EXPECT_EQ(answer.ids[2], "100000");   // hd10001
+  EXPECT_EQ(answer.ids[3], "1000000");  // hd100010
+  EXPECT_NE(result.output.find("the first 50"), std::string::npos);
+}
+
+TEST(FindStarTest, HostileQueries) {
+  const TestDatabase& database = SampleDatabase();
+  std::string before = ReadFile(database.path);
+  for (const std::string& query : HostileQueries()) {
+    ProgramResult result =
+        RunProgram(FindStarPath(), query.c_str(), database.odbcDir);
+    std::string why;
+    EXPECT_TRUE(IsCompleteSitePage(result.output, "200 302 400 404", &why))
+        << query.substr(0, 80) << ": " << why;
+    EXPECT_TRUE(result.status == 0 || result.status == 255)
+        << query.substr(0, 80);
+    // The searched text may be shown, but only escaped.
+    EXPECT_EQ(result.output.find("<script>"), std::string::npos);
+    EXPECT_EQ(result.output.find("<b>"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFile(database.path), before);
+}
+
+}  // namespace
+}  // namespace veloran::testing
