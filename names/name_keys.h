@@ -53,7 +53,8 @@
 // transliterators, iconv's //TRANSLIT) because a key stored in the
 // database must equal the key computed for a query later, on another
 // machine or after an upgrade: a change of any rule means filling the
-// NameLookup table again (build/fill_name_lookup).
+// NameLookup table again (db/name_lookup.sql, with the rebuilt dialect
+// extension).
 
 namespace veloran {
 
