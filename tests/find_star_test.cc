@@ -1,9 +1,6 @@
 // The name finder run as a web server runs it, through the real driver
 // manager and driver, on the sample database and on one with many names.
 
-#include <sqlite3.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,8 +11,6 @@
 
 namespace veloran::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The status line ("200" when there is none), the Location header, and the
 // IDs of the entry-page links of the reply's list, in order.
@@ -44,8 +39,6 @@ Answer ReadAnswer(const std::string& output) {
   }
   return answer;
 }
-
-std::string FindStarPath() { return VELORAN_FIND_STAR; }
 
 TEST(FindStarTest, SampleQueries) {
   const TestDatabase& database = SampleDatabase();
@@ -105,29 +98,14 @@ TEST(FindStarTest, SampleQueries) {
 // More stars with one name than a list shows: the first 50, exact matches
 // (HD 1000) before those that only begin so (HD 1000x).
 TEST(FindStarTest, ManyMatchesAreCapped) {
-  std::string dir = TestDataDir() + "/find_star_many";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  TestDatabase copy{dir + "/veloran.db", dir + "/odbc"};
-  fs::copy_file(SampleDatabase().path, copy.path);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(copy.path.c_str(), &db), SQLITE_OK);
-  sqlite3_enable_load_extension(db, 1);
-  ASSERT_EQ(sqlite3_load_extension(db, VELORAN_DIALECT_PATH, nullptr, nullptr),
-            SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, R"sql(
+  TestDatabase copy = SampleCopy("find_star_many", R"sql(
     WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 80)
     INSERT INTO Positions (OwnerID, Distance) SELECT i * 100000, i FROM n;
     WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 80)
     INSERT INTO NameLookup SELECT 'hd1000' || i, i * 100000, 'HD 1000' || i, 0 FROM n;
     INSERT INTO NameLookup VALUES ('hd1000', 8000000, 'HD 1000', 0),
                                   ('hd1000', 7900000, 'HD 1000', 0);
-  )sql",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK)
-      << sqlite3_errmsg(db);
-  sqlite3_close(db);
-  WriteDataSource(copy.odbcDir, copy.path);
+  )sql");
 
   ProgramResult result =
       RunProgram(FindStarPath(), "name=HD1000", copy.odbcDir);

@@ -88,10 +88,19 @@ std::string DoubleProgramPath();
 std::string EntryPagePath();
 std::string EntryPageDoublePath();
 
+// The name finder, and the same linked with the ODBC double.
+std::string FindStarPath();
+std::string FindStarDoublePath();
+
 // The bundled sample database (db/sample_stars.psv), built by
 // scripts/build-sample-db under TestDataDir() the first time a test of the
 // process asks for it, with its data source.  Fails the test on error.
 const TestDatabase& SampleDatabase();
+
+// A copy of the sample database for test "name", changed by "sql" (run
+// with the dialect extension loaded), with its data source.  Fails the
+// test on error.
+TestDatabase SampleCopy(const std::string& name, const std::string& sql);
 
 // The hostile query strings that every program of the site must answer
 // with one complete reply and without echoing them: limits (128 KB
@@ -107,6 +116,19 @@ std::vector<std::string> HostileQueries();
 // fails, so that a run that rewrites goldens never passes unnoticed).
 ::testing::AssertionResult MatchesGolden(const std::string& output,
                                          const std::string& name);
+
+// A request to a program of the site and its expected reply: the golden
+// file under tests/golden and the exit status as the shell sees it.
+struct PageCase {
+  const char* query;  // nullptr: QUERY_STRING absent
+  const char* golden;
+  int status;
+};
+
+// Runs "program" on "database" for each of the "count" cases and checks
+// its reply with MatchesGolden and its exit status.
+void ExpectPages(const std::string& program, const TestDatabase& database,
+                 const PageCase* cases, int count);
 
 // A statement handle on a test database's data source Veloran, through the
 // real driver manager and driver, connected as the program connects, for
