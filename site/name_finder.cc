@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,8 @@ constexpr const char* kProgram = "find_star";
 // Rows read of each search: enough for kMaxFoundStars stars when a star
 // has several names with the key.
 constexpr int kRowsPerSearch = 200;
+
+constexpr size_t kMaxShownNameLength = 100;
 
 constexpr int kFoundNameSize = 256;
 constexpr int kClassSize = 64;
@@ -117,14 +120,22 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
   return true;
 }
 
-// The searched text, when it is short enough to be shown.
+// The searched text as the visitor typed it, when it is short enough to
+// be shown.  The query decoder doubles every single quote of a value.
 void WriteSearchedText(const char* name) {
-  if (std::strlen(name) > 100) {
-    WriteText("the name you typed");
-    return;
+  char typed[kMaxShownNameLength + 1];
+  size_t length = 0;
+  for (const char* c = name; *c != '\0'; ++c) {
+    if (length == kMaxShownNameLength) {
+      WriteText("the name you typed");
+      return;
+    }
+    if (c[0] == '\'' && c[1] == '\'') ++c;
+    typed[length++] = *c;
   }
+  typed[length] = '\0';
   WriteText("&ldquo;");
-  WriteEscapedText(name);
+  WriteEscapedText(typed);
   WriteText("&rdquo;");
 }
 
