@@ -119,6 +119,31 @@ TEST(FindStarTest, ManyMatchesAreCapped) {
   EXPECT_NE(result.output.find("the first 50"), std::string::npos);
 }
 
+// The pages other than a redirect, byte for byte: a list with exact
+// matches and names that only begin so, none found (the searched text
+// escaped, or not shown when long), and no name to search for.
+TEST(FindStarTest, SamplePages) {
+  // Shown up to 100 bytes; keys up to 255 letters and digits.
+  const std::string longName = "name=" + std::string(101, 'x');
+  // 100 bytes as typed, though the decoder doubles the quote.
+  const std::string longestShown = "name=" + std::string(99, 'x') + "%27";
+  const std::string tooLongName = "name=" + std::string(256, 'x');
+  const PageCase cases[] = {
+      {"name=alpha+Cen", "find_alpha_cen.html", 0},
+      {"name=Bet", "find_bet.html", 0},
+      {"name=Nosuchstar", "find_not_found.html", 0},
+      {"name=%3Cb%3E%22O%27Neil%22+%26+100%25", "find_not_found_escaped.html",
+       0},
+      {longestShown.c_str(), "find_not_found_100.html", 0},
+      {longName.c_str(), "find_not_found_long.html", 0},
+      {"name=Sirius", "find_sirius.html", 0},
+      {nullptr, "find_no_name.html", 255},
+      {"name=%25%26", "find_no_name.html", 255},
+      {tooLongName.c_str(), "find_too_long.html", 255},
+  };
+  ExpectPages(FindStarPath(), SampleDatabase(), cases, std::size(cases));
+}
+
 TEST(FindStarTest, HostileQueries) {
   const TestDatabase& database = SampleDatabase();
   std::string before = ReadFile(database.path);
