@@ -144,6 +144,57 @@ TEST(FindStarTest, SamplePages) {
   ExpectPages(FindStarPath(), SampleDatabase(), cases, std::size(cases));
 }
 
+// Faults that a real driver cannot be made to produce, through the finder
+// linked with the ODBC double: each gives one whole error page with a 5xx
+// status, never a part of a list, and one line on standard error.  The
+// pages are the entry page's: the site answers a fault the same way.
+TEST(FindStarTest, InjectedFaults) {
+  const TestDatabase& database = SampleDatabase();
+  const std::string unreadable =
+      "find_star: the NameLookup table could not be read\n";
+  const struct {
+    const char* faults;
+    const char* query;
+    const char* golden;
+    std::string log;  // standard error
+  } cases[] = {
+      {"AllocEnv", "name=alpha+Cen", "entry_database_fault.html",
+       "find_star: no ODBC handle could be allocated\n"},
+      {"AllocStmt", "name=alpha+Cen", "entry_database_fault.html",
+       "find_star: no ODBC handle could be allocated\n"},
+      {"Connect", "name=alpha+Cen", "entry_unavailable.html",
+       "find_star: the data source Veloran refused the connection\n"},
+      {"Connect;Error", "name=alpha+Cen", "entry_unavailable.html",
+       "find_star: the data source Veloran refused the connection\n"},
+      {"PrepareFail:WHERE n.Key = ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"PrepareFail:WHERE n.Key > ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"ExecFail:WHERE n.Key = ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"ExecFail:WHERE n.Key > ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      // Mid-list: after the first of two exact matches, and after the first
+      // of two names that begin so.
+      {"FetchFail:WHERE n.Key = ?:1", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"FetchFail:WHERE n.Key > ?:1", "name=Bet", "entry_database_fault.html",
+       unreadable},
+      {"", "name=alpha+Cen", "find_alpha_cen.html", ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
+                                    c.faults};
+    ProgramResult result =
+        RunProgram(FindStarDoublePath(), c.query, database.odbcDir, env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
+    EXPECT_EQ(result.status, c.log.empty() ? 0 : 255) << c.faults;
+    result = RunProgramToSink(FindStarDoublePath(), c.query, database.odbcDir,
+                              OutputSink::kPipe, env);
+    EXPECT_EQ(result.output, c.log) << c.faults;
+  }
+}
+
 TEST(FindStarTest, HostileQueries) {
   const TestDatabase& database = SampleDatabase();
   std::string before = ReadFile(database.path);

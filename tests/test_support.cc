@@ -192,7 +192,8 @@ ProgramResult RunProgram(const std::string& program, const char* query,
 }
 
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
-                               const std::string& odbcDir, OutputSink sink) {
+                               const std::string& odbcDir, OutputSink sink,
+                               const std::vector<std::string>& extraEnv) {
   std::vector<std::string> env = {"ODBCSYSINI=" + odbcDir,
                                   "ODBCINI=" + odbcDir + "/odbc.ini"};
   if (query != nullptr) env.push_back(std::string("QUERY_STRING=") + query);
@@ -201,6 +202,7 @@ ProgramResult RunProgramToSink(const std::string& program, const char* query,
       env.push_back(std::string(name) + "=" + value);
     }
   }
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);

@@ -69,7 +69,8 @@ enum class OutputSink { kPipe, kDevFull, kClosed, kClosedPipe };
 // and returns its exit status and what it wrote on standard error (in
 // "output").
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
-                               const std::string& odbcDir, OutputSink sink);
+                               const std::string& odbcDir, OutputSink sink,
+                               const std::vector<std::string>& extraEnv = {});
 
 // Runs the command "args" (its path first) with this process's environment
 // and returns its exit status and what it wrote on standard error (in
