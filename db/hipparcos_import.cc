@@ -5,11 +5,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <utility>
 
 namespace veloran {
 
-// db/schema.sql, built into the importer (schema_text.cc is generated).
+// db/schema.sql and db/name_lookup.sql, built into the importer
+// (schema_text.cc is generated).
 extern const char kVeloranSchema[];
+extern const char kNameLookupFill[];
 
 namespace {
 
@@ -132,6 +137,32 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
     names.push_back({"WDS", name, false});
   }
   return true;
+}
+
+void LetterSharedNames(const std::vector<std::string>& componentLetters,
+                       std::vector<StarRow>* stars) {
+  std::map<int32_t, std::vector<StarRow*>> systems;
+  for (StarRow& star : *stars) systems[star.id / 10000].push_back(&star);
+  for (auto& [hip, components] : systems) {
+    if (components.size() < 2) continue;
+    std::map<std::pair<std::string, std::string>, int> holders;
+    for (const StarRow* star : components) {
+      std::set<std::pair<std::string, std::string>> own;
+      for (const StarName& name : star->names) {
+        own.insert({name.catalogue, name.text});
+      }
+      for (const auto& name : own) ++holders[name];
+    }
+    for (StarRow* star : components) {
+      const std::string& letter = componentLetters[star->id / 100 % 100];
+      if (letter.empty()) continue;
+      for (StarName& name : star->names) {
+        if (holders[{name.catalogue, name.text}] > 1) {
+          name.text += " " + letter;
+        }
+      }
+    }
+  }
 }
 
 namespace {
@@ -372,6 +403,10 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
       std::fflush(options.progress);
     }
   }
+  if (sqlite3_exec(out->db, kNameLookupFill, nullptr, nullptr, nullptr) !=
+      SQLITE_OK) {
+    return Fail(out->db, "cannot fill NameLookup", error);
+  }
   if (sqlite3_exec(out->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     return Fail(out->db, "cannot commit", error);
   }
@@ -444,6 +479,7 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
                    static_cast<unsigned long long>(stars.size() - before));
     }
   }
+  LetterSharedNames(tables.componentLetters, &stars);
   std::sort(stars.begin(), stars.end(), [](const StarRow& a, const StarRow& b) {
     return a.distance != b.distance ? a.distance < b.distance : a.id < b.id;
   });

@@ -51,6 +51,14 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
                   const HipparcosTables& tables, StarRow* row,
                   std::string* error);
 
+// Adds to every name that components of one system (stars of one Hipparcos
+// number) share, proper name or catalogue number, the letter of its
+// component ("Kruger 60" becomes "Kruger 60 A" and "Kruger 60 B"), so that
+// no two stars carry the same name.  Components without a letter keep
+// their names.
+void LetterSharedNames(const std::vector<std::string>& componentLetters,
+                       std::vector<StarRow>* stars);
+
 struct ImportOptions {
   std::string dataDir;        // the package's usr/share/stellarium
   std::string outputPath;     // the database to write; replaced on success

@@ -96,3 +96,21 @@ CREATE TABLE Spectra (
                            date(LastUpdated, '+0 days') IS LastUpdated))
 );
 CREATE INDEX SpectraByOwner ON Spectra(OwnerID);
+
+-- Every proper name and catalogue designation of a star by its search key
+-- (names/name_keys.h), for finding a star by name: OwnerID is the star's
+-- ID, Name the name as the star's other rows hold it ("HD 48915" for a
+-- catalogue number), IsProperName 1 for a ProperNames row.  Keys hold only
+-- a-z and 0-9, so that an index range serves a prefix search.  Filled by
+-- db/name_lookup.sql from the other tables.
+CREATE TABLE NameLookup (
+  Key TEXT NOT NULL CHECK (typeof(Key) = 'text' AND
+                           length(Key) BETWEEN 1 AND 255 AND
+                           Key NOT GLOB '*[^a-z0-9]*'),
+  OwnerID INTEGER NOT NULL CHECK (typeof(OwnerID) = 'integer' AND
+                                  OwnerID BETWEEN 100 AND 2147483647 AND
+                                  OwnerID % 100 = 0),
+  Name TEXT NOT NULL CHECK (typeof(Name) = 'text'),
+  IsProperName INTEGER NOT NULL CHECK (IsProperName IN (0, 1))
+);
+CREATE INDEX NameLookupByKey ON NameLookup(Key);

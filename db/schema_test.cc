@@ -141,5 +141,85 @@ TEST_F(SchemaTest, NamesSpectraAndCatalogues) {
   for (const char* sql : refused) EXPECT_EQ(Run(sql), kRefused) << sql;
 }
 
+TEST_F(SchemaTest, NameLookup) {
+  const struct {
+    const char* values;
+    int result;
+  } cases[] = {
+      {"'sirius', 323490000, 'Sirius', 1", kOk},
+      {"'hd48915', 323490000, 'HD 48915', 0", kOk},
+      {"'sol', 100, 'Sol', 1", kOk},
+      {"'0', 2147483600, 'x', 0", kOk},
+      {"'Sirius', 323490000, 'Sirius', 1", kRefused},  // not a key
+      {"'alpha cma', 323490000, '&alpha; CMa', 1", kRefused},
+      {"'alpha-cma', 323490000, '&alpha; CMa', 1", kRefused},
+      {"'', 323490000, '', 1", kRefused},
+      {"x'6162', 100, 'ab', 1", kRefused},
+      {"12, 100, '12', 0", kOk},  // text affinity: stored as '12'
+      {"NULL, 100, 'x', 0", kRefused},
+      {"'sirius', 323490002, 'Sirius', 1", kRefused},  // not a star's ID
+      {"'sirius', 0, 'Sirius', 1", kRefused},
+      {"'sirius', 2147483700, 'Sirius', 1", kRefused},
+      {"'sirius', 323490000, NULL, 1", kRefused},
+      {"'sirius', 323490000, 7, 1", kOk},  // text affinity
+      {"'sirius', 323490000, x'00', 1", kRefused},
+      {"'sirius', 323490000, 'Sirius', 2", kRefused},
+  };
+  std::string longest(255, 'k');
+  EXPECT_EQ(
+      Run("INSERT INTO NameLookup VALUES ('" + longest + "', 100, 'k', 1)"),
+      kOk);
+  EXPECT_EQ(
+      Run("INSERT INTO NameLookup VALUES ('" + longest + "k', 100, 'k', 1)"),
+      kRefused);
+  for (const auto& c : cases) {
+    std::string sql =
+        std::string("INSERT INTO NameLookup VALUES (") + c.values + ")";
+    EXPECT_EQ(Run(sql), c.result) << sql;
+  }
+}
+
+// The dialect's NAME_KEY is names/name_keys.h's key; what NameLookup holds
+// of a database's names.
+TEST_F(SchemaTest, NameLookupFill) {
+  ASSERT_EQ(Run("INSERT INTO ProperNames (OwnerID, Name, IsSystemName) VALUES "
+                "(716830102, 'Rigil Kentaurus', 1), "
+                "(716830103, '&alpha;1 Cen', 0), "
+                "(716830104, '&amp;', 0), "
+                "(716810202, '&alpha;2 Cen', 1), "
+                "(708900002, NULL, 1), "
+                "(1108930102, 'Kruger 60 A', 1); "
+                "INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value) VALUES "
+                "(716830105, 'HIP', '71683 A'), (716830106, 'HD', NULL), "
+                "(1108930103, 'HD', '239960'), (1108930104, 'HD', '239960')"),
+            kOk)
+      << sqlite3_errmsg(db_);
+  std::string fill = testing::ReadFile(std::string(VELORAN_SOURCE_DIR) +
+                                       "/db/name_lookup.sql");
+  ASSERT_EQ(Run(fill), kOk) << sqlite3_errmsg(db_);
+  std::string rows;
+  sqlite3_stmt* statement = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db_,
+                               "SELECT Key || '|' || OwnerID || '|' || Name || "
+                               "'|' || IsProperName FROM NameLookup ORDER BY "
+                               "rowid",
+                               -1, &statement, nullptr),
+            SQLITE_OK);
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    rows += reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    rows += "\n";
+  }
+  sqlite3_finalize(statement);
+  EXPECT_EQ(rows,
+            "alpha1cen|716830100|&alpha;1 Cen|1\n"
+            "alpha2cen|716810200|&alpha;2 Cen|1\n"
+            "alphacen|716810200|&alpha;2 Cen|1\n"
+            "alphacen|716830100|&alpha;1 Cen|1\n"
+            "hd239960|1108930100|HD 239960|0\n"
+            "hip71683a|716830100|HIP 71683 A|0\n"
+            "kruger60a|1108930100|Kruger 60 A|1\n"
+            "rigilkentaurus|716830100|Rigil Kentaurus|1\n");
+}
+
 }  // namespace
 }  // namespace veloran

@@ -1,9 +1,11 @@
 /* The SQL dialect of the Veloran statements on SQLite: the function INT,
- * the integer part of its argument, as in "INT(OwnerID/100) = 7".  Loaded
+ * the integer part of its argument, as in "INT(OwnerID/100) = 7", and
+ * NAME_KEY, the search key of a name, which fills NameLookup.  Loaded
  * by the ODBC driver through LoadExt= in the data source, and by every
  * program that writes a Veloran database (its indexes use INT). */
 
 #include <math.h>
+#include <stddef.h>
 #include <sqlite3ext.h>
 
 SQLITE_EXTENSION_INIT1
@@ -32,6 +34,25 @@ static void IntFunction(sqlite3_context* context, int argc,
   }
 }
 
+/* names/name_keys.h's NameKey, for C (dialect_name_key.cc). */
+int VeloranNameKey(const char* text, size_t length, char* key, size_t keySize);
+
+/* The search key of a text, NULL for NULL or when the text has no key
+ * (nothing to search by, or too long). */
+static void NameKeyFunction(sqlite3_context* context, int argc,
+                            sqlite3_value** argv) {
+  (void)argc;
+  const char* text = (const char*)sqlite3_value_text(argv[0]);
+  char key[256];
+  if (text == NULL ||
+      !VeloranNameKey(text, (size_t)sqlite3_value_bytes(argv[0]), key,
+                      sizeof(key))) {
+    sqlite3_result_null(context);
+    return;
+  }
+  sqlite3_result_text(context, key, -1, SQLITE_TRANSIENT);
+}
+
 #ifdef _WIN32
 __declspec(dllexport)
 #endif
@@ -39,7 +60,10 @@ __declspec(dllexport)
                                     const sqlite3_api_routines* api) {
   (void)errorMessage;
   SQLITE_EXTENSION_INIT2(api);
-  return sqlite3_create_function(
-      db, "INT", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, 0,
-      IntFunction, 0, 0);
+  int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  int status = sqlite3_create_function(db, "INT", 1, flags, 0, IntFunction,
+                                       0, 0);
+  if (status != SQLITE_OK) return status;
+  return sqlite3_create_function(db, "NAME_KEY", 1, flags, 0, NameKeyFunction,
+                                 0, 0);
 }

@@ -307,15 +307,7 @@ TEST(EndToEndTest, NamesAndClasses) {
 
 // Complete pages of both kinds on the bundled sample database.
 TEST(EndToEndTest, SampleDatabasePages) {
-  std::string database = TestDataDir() + "/sample.db";
-  std::filesystem::create_directories(
-      std::filesystem::path(database).parent_path());
-  std::string build = std::string(VELORAN_SOURCE_DIR) +
-                      "/scripts/build-sample-db " + database + " " +
-                      VELORAN_DIALECT_PATH;
-  ASSERT_EQ(std::system(build.c_str()), 0);
-  std::string odbcDir = database + ".odbc";
-  WriteDataSource(odbcDir, database);
+  const std::string& odbcDir = SampleDatabase().odbcDir;
   const struct {
     const char* query;
     const char* golden;

@@ -1,12 +1,9 @@
 // The star entry page run as a web server runs it, through the real driver
 // manager and driver, its replies compared byte for byte.
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,46 +16,6 @@ namespace veloran::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A copy of the sample database for test "name", changed by "sql" (run
-// with the dialect extension loaded), with its data source.
-TestDatabase SampleCopy(const std::string& name, const std::string& sql) {
-  const TestDatabase& sample = SampleDatabase();
-  std::string dir = TestDataDir() + "/" + name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  TestDatabase copy{dir + "/veloran.db", dir + "/odbc"};
-  fs::copy_file(sample.path, copy.path);
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open(copy.path.c_str(), &db), SQLITE_OK);
-  sqlite3_enable_load_extension(db, 1);
-  sqlite3_load_extension(db, VELORAN_DIALECT_PATH, nullptr, nullptr);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-      << (error ? error : "") << "\n"
-      << sql;
-  sqlite3_free(error);
-  sqlite3_close(db);
-  WriteDataSource(copy.odbcDir, copy.path);
-  return copy;
-}
-
-struct PageCase {
-  const char* query;  // nullptr: QUERY_STRING absent
-  const char* golden;
-  int status;
-};
-
-void ExpectPages(const std::string& program, const TestDatabase& database,
-                 const PageCase* cases, int count) {
-  for (int i = 0; i < count; ++i) {
-    const PageCase& c = cases[i];
-    const char* label = c.query != nullptr ? c.query : "(absent)";
-    ProgramResult result = RunProgram(program, c.query, database.odbcDir);
-    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << label;
-    EXPECT_EQ(result.status, c.status) << label;
-  }
-}
 
 // A star without any name, at a declination between 0 and -1 degrees.
 const char kNamelessStar[] = R"sql(

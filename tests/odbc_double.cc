@@ -8,7 +8,9 @@
 //     Error                               SQLError has no diagnostic
 //     ExecInfo:TEXT     a statement containing TEXT returns
 //                       SQL_SUCCESS_WITH_INFO (having been executed)
-//     ExecFail:TEXT     a statement containing TEXT fails unexecuted
+//     ExecFail:TEXT     a statement containing TEXT fails unexecuted, by
+//                       SQLExecDirect or by SQLExecute once prepared
+//     PrepareFail:TEXT  SQLPrepare of a statement containing TEXT fails
 //     FetchFail:TEXT:N  after N rows of a statement containing TEXT, SQLFetch
 //                       returns SQL_ERROR
 //   VELORAN_ODBC_LOG      a file to which every call is appended, one a line
@@ -81,6 +83,19 @@ void Log(const char* call, const char* detail = "") {
 long rowsBeforeFailure = -1;
 long rowsFetched = 0;
 
+// The text of the statement last prepared, for SQLExecute.
+std::string preparedSql;
+
+// Starts the count of rows for FetchFail on statement "sql", executed.
+void StartFetching(const char* sql) {
+  std::string fault;
+  rowsBeforeFailure = -1;
+  rowsFetched = 0;
+  if (FindFault("FetchFail", sql, &fault)) {
+    rowsBeforeFailure = std::atol(fault.substr(fault.rfind(':') + 1).c_str());
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -135,17 +150,40 @@ SQLRETURN SQL_API SQLExecDirect(SQLHSTMT statement, SQLCHAR* text,
   const char* sql = reinterpret_cast<const char*>(text);
   Log("SQLExecDirect", sql);
   std::string fault;
-  rowsBeforeFailure = -1;
-  rowsFetched = 0;
-  if (FindFault("FetchFail", sql, &fault)) {
-    rowsBeforeFailure = std::atol(fault.substr(fault.rfind(':') + 1).c_str());
-  }
+  StartFetching(sql);
   if (FindFault("ExecFail", sql, &fault)) return SQL_ERROR;
   SQLRETURN result = REAL(SQLExecDirect)(statement, text, length);
   if (result == SQL_SUCCESS && FindFault("ExecInfo", sql, &fault)) {
     return SQL_SUCCESS_WITH_INFO;
   }
   return result;
+}
+
+SQLRETURN SQL_API SQLPrepare(SQLHSTMT statement, SQLCHAR* text,
+                             SQLINTEGER length) {
+  const char* sql = reinterpret_cast<const char*>(text);
+  Log("SQLPrepare", sql);
+  preparedSql = sql;
+  std::string fault;
+  if (FindFault("PrepareFail", sql, &fault)) return SQL_ERROR;
+  return REAL(SQLPrepare)(statement, text, length);
+}
+
+SQLRETURN SQL_API SQLBindParameter(SQLHSTMT statement, SQLUSMALLINT number,
+                                   SQLSMALLINT direction, SQLSMALLINT cType,
+                                   SQLSMALLINT sqlType, SQLULEN size,
+                                   SQLSMALLINT digits, SQLPOINTER value,
+                                   SQLLEN bufferSize, SQLLEN* indicator) {
+  return REAL(SQLBindParameter)(statement, number, direction, cType, sqlType,
+                                size, digits, value, bufferSize, indicator);
+}
+
+SQLRETURN SQL_API SQLExecute(SQLHSTMT statement) {
+  Log("SQLExecute", preparedSql.c_str());
+  std::string fault;
+  StartFetching(preparedSql.c_str());
+  if (FindFault("ExecFail", preparedSql.c_str(), &fault)) return SQL_ERROR;
+  return REAL(SQLExecute)(statement);
 }
 
 SQLRETURN SQL_API SQLBindCol(SQLHSTMT statement, SQLUSMALLINT column,

@@ -192,7 +192,8 @@ ProgramResult RunProgram(const std::string& program, const char* query,
 }
 
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
-                               const std::string& odbcDir, OutputSink sink) {
+                               const std::string& odbcDir, OutputSink sink,
+                               const std::vector<std::string>& extraEnv) {
   std::vector<std::string> env = {"ODBCSYSINI=" + odbcDir,
                                   "ODBCINI=" + odbcDir + "/odbc.ini"};
   if (query != nullptr) env.push_back(std::string("QUERY_STRING=") + query);
@@ -201,6 +202,7 @@ ProgramResult RunProgramToSink(const std::string& program, const char* query,
       env.push_back(std::string(name) + "=" + value);
     }
   }
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -314,28 +316,65 @@ std::string ProgramPath() { return VELORAN_PROGRAM; }
 std::string DoubleProgramPath() { return VELORAN_PROGRAM_DOUBLE; }
 std::string EntryPagePath() { return VELORAN_ENTRY_PAGE; }
 std::string EntryPageDoublePath() { return VELORAN_ENTRY_PAGE_DOUBLE; }
+std::string FindStarPath() { return VELORAN_FIND_STAR; }
+std::string FindStarDoublePath() { return VELORAN_FIND_STAR_DOUBLE; }
+
+namespace {
+
+// The data source of the sample database for this process, removed when
+// the process exits.
+struct SampleDataSource {
+  std::string dir;
+  ~SampleDataSource() {
+    if (!dir.empty()) std::filesystem::remove_all(dir);
+  }
+};
+
+}  // namespace
 
 const TestDatabase& SampleDatabase() {
   static TestDatabase sample;
+  static SampleDataSource dataSource;
   if (!sample.path.empty()) return sample;
-  // A directory of the test that asks first: tests run as processes of
-  // their own, at the same time, and must not build over each other's.
-  const ::testing::TestInfo* test =
-      ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string dir = TestDataDir() + "/sample";
-  if (test != nullptr) {
-    dir += std::string("-") + test->test_suite_name() + "." + test->name();
-  }
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  std::string path = dir + "/veloran.db";
+  // Test processes run side by side, each building the sample: each builds
+  // its own file and renames it over the shared one (every build gives the
+  // same bytes), so that no process reads a file being written, and each
+  // writes its own data source.
+  std::string path = TestDataDir() + "/sample.db";
+  std::string own = path + "." + std::to_string(getpid());
+  std::filesystem::create_directories(TestDataDir());
   if (RunCommand({std::string(VELORAN_SOURCE_DIR) + "/scripts/build-sample-db",
-                  path, VELORAN_DIALECT_PATH}) != 0) {
-    ADD_FAILURE() << "scripts/build-sample-db " << path << " failed";
+                  own, VELORAN_DIALECT_PATH}) != 0) {
+    ADD_FAILURE() << "scripts/build-sample-db " << own << " failed";
   }
-  sample = {path, path + ".odbc"};
+  std::error_code error;
+  std::filesystem::rename(own, path, error);
+  if (error) ADD_FAILURE() << "cannot rename " << own << ": " << error;
+  dataSource.dir = own + ".odbc";
+  sample = {path, dataSource.dir};
   WriteDataSource(sample.odbcDir, sample.path);
   return sample;
+}
+
+TestDatabase SampleCopy(const std::string& name, const std::string& sql) {
+  const TestDatabase& sample = SampleDatabase();
+  std::string dir = TestDataDir() + "/" + name;
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  TestDatabase copy{dir + "/veloran.db", dir + "/odbc"};
+  std::filesystem::copy_file(sample.path, copy.path);
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(copy.path.c_str(), &db), SQLITE_OK);
+  sqlite3_enable_load_extension(db, 1);
+  sqlite3_load_extension(db, VELORAN_DIALECT_PATH, nullptr, nullptr);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+      << (error ? error : "") << "\n"
+      << sql;
+  sqlite3_free(error);
+  sqlite3_close(db);
+  WriteDataSource(copy.odbcDir, copy.path);
+  return copy;
 }
 
 std::vector<std::string> HostileQueries() {
@@ -450,6 +489,17 @@ std::vector<std::string> HostileQueries() {
          << " expected):\n--- expected\n"
          << golden.substr(from, 160) << "\n--- written\n"
          << output.substr(from, 160);
+}
+
+void ExpectPages(const std::string& program, const TestDatabase& database,
+                 const PageCase* cases, int count) {
+  for (int i = 0; i < count; ++i) {
+    const PageCase& c = cases[i];
+    const char* label = c.query != nullptr ? c.query : "(absent)";
+    ProgramResult result = RunProgram(program, c.query, database.odbcDir);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << label;
+    EXPECT_EQ(result.status, c.status) << label;
+  }
 }
 
 OdbcSession::OdbcSession(const TestDatabase& database) {

@@ -69,7 +69,8 @@ enum class OutputSink { kPipe, kDevFull, kClosed, kClosedPipe };
 // and returns its exit status and what it wrote on standard error (in
 // "output").
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
-                               const std::string& odbcDir, OutputSink sink);
+                               const std::string& odbcDir, OutputSink sink,
+                               const std::vector<std::string>& extraEnv = {});
 
 // Runs the command "args" (its path first) with this process's environment
 // and returns its exit status and what it wrote on standard error (in
@@ -88,11 +89,20 @@ std::string DoubleProgramPath();
 std::string EntryPagePath();
 std::string EntryPageDoublePath();
 
+// The name finder, and the same linked with the ODBC double.
+std::string FindStarPath();
+std::string FindStarDoublePath();
+
 // The bundled sample database (db/sample_stars.psv), built by
 // scripts/build-sample-db the first time a test of the process asks for it,
 // with its data source, in a directory of that test under TestDataDir().
 // Fails the test on error.
 const TestDatabase& SampleDatabase();
+
+// A copy of the sample database for test "name", changed by "sql" (run
+// with the dialect extension loaded), with its data source.  Fails the
+// test on error.
+TestDatabase SampleCopy(const std::string& name, const std::string& sql);
 
 // The hostile query strings that every program of the site must answer
 // with one complete reply and without echoing them: limits (128 KB
@@ -108,6 +118,19 @@ std::vector<std::string> HostileQueries();
 // fails, so that a run that rewrites goldens never passes unnoticed).
 ::testing::AssertionResult MatchesGolden(const std::string& output,
                                          const std::string& name);
+
+// A request to a program of the site and its expected reply: the golden
+// file under tests/golden and the exit status as the shell sees it.
+struct PageCase {
+  const char* query;  // nullptr: QUERY_STRING absent
+  const char* golden;
+  int status;
+};
+
+// Runs "program" on "database" for each of the "count" cases and checks
+// its reply with MatchesGolden and its exit status.
+void ExpectPages(const std::string& program, const TestDatabase& database,
+                 const PageCase* cases, int count);
 
 // A statement handle on a test database's data source Veloran, through the
 // real driver manager and driver, connected as the program connects, for

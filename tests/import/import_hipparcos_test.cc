@@ -271,8 +271,8 @@ TEST_F(ImportTest, SystemNamesReadAsAstronomersWriteThem) {
           "1140460000|HD 217987",      // HD before HIP
           "1042140000|61 Cyg A",       // Flamsteed
           "1088700000|&epsilon; Ind",  // Bayer
-          "1108930100|Kruger 60",      // both components
-          "1108930200|Kruger 60",
+          "1108930100|Kruger 60 A",    // shared: with their letters
+          "1108930200|Kruger 60 B",
           "728450000|Arcal\xeds",    // windows-1252
           "1068240000|S&#257;maya",  // outside windows-1252
       }));
@@ -306,7 +306,7 @@ TEST_F(ImportTest, FurtherDesignationsAreKept) {
           "323490009|SAO|151881|0",
           "323490010|WDS|J06451-1643|0",
           "1108930203|HIP|110893 B|0",
-          "1108930204|HD|239960|0",
+          "1108930204|HD|239960 B|0",
       }));
   EXPECT_EQ(Query("SELECT Abbreviation || '=' || LongName FROM CatalogNames "
                   "ORDER BY Abbreviation"),
@@ -372,11 +372,110 @@ TEST_F(ImportTest, TheProgramListsTheImportedStars) {
                 "11.41 light-years, class K5 V",
                 "<BR><A HREF=\"entry_page.exe?ID=1088700000\">&epsilon; "
                 "Ind</A>: 11.87 light-years, class K5 V",
-                "<BR><A HREF=\"entry_page.exe?ID=1108930100\">Kruger 60</A>: "
+                "<BR><A HREF=\"entry_page.exe?ID=1108930100\">Kruger 60 A</A>: "
                 "13.07 light-years, class K5 V",
-                "<BR><A HREF=\"entry_page.exe?ID=1108930200\">Kruger 60</A>: "
+                "<BR><A HREF=\"entry_page.exe?ID=1108930200\">Kruger 60 B</A>: "
                 "13.07 light-years",
             }));
+}
+
+// Names that two components share carry their letters; names of one
+// component, and catalogue numbers that already differ, stay as they are.
+TEST_F(ImportTest, SharedNamesGainComponentLetters) {
+  EXPECT_EQ(Query("SELECT OwnerID, CatAbbrev, Value FROM CatalogNumbers "
+                  "WHERE OwnerID / 10000 IN (110893, 55555) "
+                  "ORDER BY CatalogNumberID"),
+            (std::vector<std::string>{
+                "555550302|HIP|55555 C",
+                "555550303|HD|33",
+                "555550304|SAO|3",
+                "555550102|HIP|55555 A",
+                "555550103|HD|11",
+                "555550104|SAO|1",
+                "555550202|HIP|55555 B",
+                "555550203|HD|22",
+                "555550204|SAO|2",
+                "1108930103|HIP|110893 A",
+                "1108930104|HD|239960 A",
+                "1108930203|HIP|110893 B",
+                "1108930204|HD|239960 B",
+            }));
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM (SELECT Name FROM ProperNames "
+                  "GROUP BY Name HAVING COUNT(DISTINCT OwnerID / 100) > 1)"),
+            (std::vector<std::string>{"0"}));
+}
+
+TEST(LetterSharedNamesTest, Cases) {
+  const std::vector<std::string> letters = {"", "A", "B", "C"};
+  const struct {
+    const char* about;
+    std::vector<std::pair<int32_t, std::vector<StarName>>> stars;
+    std::vector<std::string> names;  // "ID catalogue:text", in order
+  } cases[] = {
+      {"a proper name of two components",
+       {{1108930100, {{"", "Kruger 60", true}}},
+        {1108930200, {{"", "Kruger 60", true}}}},
+       {"1108930100 :Kruger 60 A", "1108930200 :Kruger 60 B"}},
+      {"the same text in two catalogues is not shared",
+       {{10100, {{"HD", "5", false}}}, {10200, {{"SAO", "5", false}}}},
+       {"10100 HD:5", "10200 SAO:5"}},
+      {"two systems",
+       {{10100, {{"", "X", true}}}, {20100, {{"", "X", true}}}},
+       {"10100 :X", "20100 :X"}},
+      {"a component without a letter keeps its name",
+       {{10000, {{"", "X", true}}}, {10300, {{"", "X", true}}}},
+       {"10000 :X", "10300 :X C"}},
+      {"a name twice in one star is not shared",
+       {{10100, {{"", "X", true}, {"", "X", false}}},
+        {10200, {{"", "Y", true}}}},
+       {"10100 :X", "10100 :X", "10200 :Y"}},
+      {"three components, two sharing",
+       {{10100, {{"WDS", "J1", false}}},
+        {10200, {{"WDS", "J1", false}}},
+        {10300, {{"WDS", "J2", false}}}},
+       {"10100 WDS:J1 A", "10200 WDS:J1 B", "10300 WDS:J2"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<StarRow> stars;
+    for (const auto& [id, names] : c.stars) {
+      StarRow row{};
+      row.id = id;
+      row.names = names;
+      stars.push_back(row);
+    }
+    LetterSharedNames(letters, &stars);
+    std::vector<std::string> names;
+    for (const StarRow& star : stars) {
+      for (const StarName& name : star.names) {
+        names.push_back(std::to_string(star.id) + " " + name.catalogue + ":" +
+                        name.text);
+      }
+    }
+    EXPECT_EQ(names, c.names) << c.about;
+  }
+}
+
+// The lookup holds every name and designation by its key.
+TEST_F(ImportTest, NameLookupHoldsEveryName) {
+  EXPECT_EQ(Query("SELECT Key, OwnerID, Name, IsProperName FROM NameLookup "
+                  "WHERE OwnerID IN (323490000, 1108930100) ORDER BY rowid"),
+            (std::vector<std::string>{
+                "9cma|323490000|9 CMa|1",
+                "alphacma|323490000|&alpha; CMa|1",
+                "canicula|323490000|Canicula|1",
+                "hd239960a|1108930100|HD 239960 A|0",
+                "hd48915|323490000|HD 48915|0",
+                "hip110893a|1108930100|HIP 110893 A|0",
+                "hip32349|323490000|HIP 32349|0",
+                "hr2491|323490000|HR 2491|0",
+                "kruger60a|1108930100|Kruger 60 A|1",
+                "sao151881|323490000|SAO 151881|0",
+                "sirius|323490000|Sirius|1",
+                "wdsj064511643|323490000|WDS J06451-1643|0",
+            }));
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM NameLookup"),
+            Query("SELECT (SELECT COUNT(*) FROM ProperNames) + "
+                  "(SELECT COUNT(*) FROM CatalogNumbers)"));
 }
 
 // In WAL mode (bytes 18 and 19 of the header are 2), only those who may

@@ -1,0 +1,27 @@
+#ifndef VELORAN_SITE_NAME_FINDER_H_
+#define VELORAN_SITE_NAME_FINDER_H_
+
+// The name finder, find_star?name=TEXT: the stars whose proper name or
+// catalogue designation has the search key of TEXT (names/name_keys.h),
+// or starts with it.
+
+namespace veloran {
+
+// The most stars a list shows.
+inline constexpr int kMaxFoundStars = 50;
+
+// Answers the request given by "queryString" (nullptr when QUERY_STRING is
+// absent, which is read as empty) and returns the exit status.  One star
+// whose name has the key exactly, or else one star whose name starts with
+// it, is answered with a 302 redirect to its entry page (a Location
+// relative to the finder: "entry_page.exe?ID=N"); several with a list of
+// at most kMaxFoundStars, exact matches first; none with a page that says
+// so (404).  These exit with 0.  A missing name or one without a letter or
+// digit (400), an unreachable data source (503) or a database that cannot
+// be read (500) exit with -1.  The searched text is written into a page
+// only escaped, and only when it is short.
+int AnswerFindRequest(const char* queryString);
+
+}  // namespace veloran
+
+#endif  // VELORAN_SITE_NAME_FINDER_H_

@@ -1,0 +1,217 @@
+// The name finder run as a web server runs it, through the real driver
+// manager and driver, on the sample database and on one with many names.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/reply_check.h"
+#include "tests/test_support.h"
+
+namespace veloran::testing {
+namespace {
+
+// The status line ("200" when there is none), the Location header, and the
+// IDs of the entry-page links of the reply's list, in order.
+struct Answer {
+  std::string status;
+  std::string location;
+  std::vector<std::string> ids;
+};
+
+Answer ReadAnswer(const std::string& output) {
+  Answer answer{"200", "", {}};
+  size_t headerEnd = output.find("\n\n");
+  std::string header = output.substr(0, headerEnd);
+  if (header.rfind("Status: ", 0) == 0) answer.status = header.substr(8, 3);
+  size_t location = header.find("Location: ");
+  if (location != std::string::npos) {
+    size_t end = header.find('\n', location);
+    answer.location = header.substr(location + 10, end - location - 10);
+  }
+  if (!answer.location.empty()) return answer;
+  const std::string link = "<li><a href=\"entry_page.exe?ID=";
+  for (size_t at = output.find(link); at != std::string::npos;
+       at = output.find(link, at + 1)) {
+    size_t start = at + link.size();
+    answer.ids.push_back(output.substr(start, output.find('"', start) - start));
+  }
+  return answer;
+}
+
+TEST(FindStarTest, SampleQueries) {
+  const TestDatabase& database = SampleDatabase();
+  static const struct {
+    const char* query;
+    const char* status;
+    const char* location;
+    std::vector<std::string> ids;
+  } cases[] = {
+      {"name=Sirius", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=sirius", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=SIRIUS+", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=HD+48915", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=HD48915", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=hd-48915", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=HIP+32349", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=alpha+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=alf+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=%CE%B1+CMa", "302", "entry_page.exe?ID=323490000", {}},  // UTF-8
+      {"name=%26alpha%3B+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=%26%23945%3B+CMa", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=eps+Eri", "302", "entry_page.exe?ID=165370000", {}},
+      {"name=%E9psilon+Eri", "302", "entry_page.exe?ID=165370000", {}},  // 1252
+      {"name=Barnard", "302", "entry_page.exe?ID=879370000", {}},  // a prefix
+      {"name=Barnard%27s+Star", "302", "entry_page.exe?ID=879370000", {}},
+      {"name=barnards", "302", "entry_page.exe?ID=879370000", {}},
+      {"name=Proxima", "302", "entry_page.exe?ID=708900000", {}},
+      {"name=Sol", "302", "entry_page.exe?ID=100", {}},
+      {"name=Kruger+60", "200", "", {"1108930100", "1108930200"}},
+      {"name=alpha+Cen", "200", "", {"716810200", "716830100", "708900000"}},
+      {"name=61+Cyg", "200", "", {"1042140000", "1042170000"}},
+      {"name=Bet", "200", "", {"378260000", "244360000"}},  // beta Gem, Ori
+      {"name=Betel", "302", "entry_page.exe?ID=279890000", {}},
+      {"name=Nosuchstar", "404", "", {}},
+      {"name=%25", "400", "", {}},
+      {"name=", "400", "", {}},
+      {"name=+++", "400", "", {}},
+      {"ID=100", "400", "", {}},
+      {nullptr, "400", "", {}},
+      {"name=Sirius%27%3B+DROP+TABLE+NameLookup%3B--", "404", "", {}},
+      {"name=%22Sirius%22", "302", "entry_page.exe?ID=323490000", {}},
+  };
+  for (const auto& c : cases) {
+    const char* label = c.query != nullptr ? c.query : "(absent)";
+    ProgramResult result =
+        RunProgram(FindStarPath(), c.query, database.odbcDir);
+    Answer answer = ReadAnswer(result.output);
+    EXPECT_EQ(answer.status, c.status) << label;
+    EXPECT_EQ(answer.location, c.location) << label;
+    EXPECT_EQ(answer.ids, c.ids) << label;
+    std::string why;
+    EXPECT_TRUE(IsCompleteSitePage(result.output, "200 302 400 404", &why))
+        << label << ": " << why;
+  }
+}
+
+// More stars with one name than a list shows: the first 50, exact matches
+// (HD 1000) before those that only begin so (HD 1000x).
+TEST(FindStarTest, ManyMatchesAreCapped) {
+  TestDatabase copy = SampleCopy("find_star_many", R"sql(
+    WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 80)
+    INSERT INTO Positions (OwnerID, Distance) SELECT i * 100000, i FROM n;
+    WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 80)
+    INSERT INTO NameLookup SELECT 'hd1000' || i, i * 100000, 'HD 1000' || i, 0 FROM n;
+    INSERT INTO NameLookup VALUES ('hd1000', 8000000, 'HD 1000', 0),
+                                  ('hd1000', 7900000, 'HD 1000', 0);
+  )sql");
+
+  ProgramResult result =
+      RunProgram(FindStarPath(), "name=HD1000", copy.odbcDir);
+  Answer answer = ReadAnswer(result.output);
+  EXPECT_EQ(answer.status, "200");
+  ASSERT_EQ(answer.ids.size(), 50u);
+  EXPECT_EQ(answer.ids[0], "7900000");
+  EXPECT_EQ(answer.ids[1], "8000000");
+  EXPECT_EQ(answer.ids[2], "100000");   // hd10001
+  EXPECT_EQ(answer.ids[3], "1000000");  // hd100010
+  EXPECT_NE(result.output.find("the first 50"), std::string::npos);
+}
+
+// The pages other than a redirect, byte for byte: a list with exact
+// matches and names that only begin so, none found (the searched text
+// escaped, or not shown when long), and no name to search for.
+TEST(FindStarTest, SamplePages) {
+  // Shown up to 100 bytes; keys up to 255 letters and digits.
+  const std::string longName = "name=" + std::string(101, 'x');
+  // 100 bytes as typed, though the decoder doubles the quote.
+  const std::string longestShown = "name=" + std::string(99, 'x') + "%27";
+  const std::string tooLongName = "name=" + std::string(256, 'x');
+  const PageCase cases[] = {
+      {"name=alpha+Cen", "find_alpha_cen.html", 0},
+      {"name=Bet", "find_bet.html", 0},
+      {"name=Nosuchstar", "find_not_found.html", 0},
+      {"name=%3Cb%3E%22O%27Neil%22+%26+100%25", "find_not_found_escaped.html",
+       0},
+      {longestShown.c_str(), "find_not_found_100.html", 0},
+      {longName.c_str(), "find_not_found_long.html", 0},
+      {"name=Sirius", "find_sirius.html", 0},
+      {nullptr, "find_no_name.html", 255},
+      {"name=%25%26", "find_no_name.html", 255},
+      {tooLongName.c_str(), "find_too_long.html", 255},
+  };
+  ExpectPages(FindStarPath(), SampleDatabase(), cases, std::size(cases));
+}
+
+// Faults that a real driver cannot be made to produce, through the finder
+// linked with the ODBC double: each gives one whole error page with a 5xx
+// status, never a part of a list, and one line on standard error.  The
+// pages are the entry page's: the site answers a fault the same way.
+TEST(FindStarTest, InjectedFaults) {
+  const TestDatabase& database = SampleDatabase();
+  const std::string unreadable =
+      "find_star: the NameLookup table could not be read\n";
+  const struct {
+    const char* faults;
+    const char* query;
+    const char* golden;
+    std::string log;  // standard error
+  } cases[] = {
+      {"AllocEnv", "name=alpha+Cen", "entry_database_fault.html",
+       "find_star: no ODBC handle could be allocated\n"},
+      {"AllocStmt", "name=alpha+Cen", "entry_database_fault.html",
+       "find_star: no ODBC handle could be allocated\n"},
+      {"Connect", "name=alpha+Cen", "entry_unavailable.html",
+       "find_star: the data source Veloran refused the connection\n"},
+      {"Connect;Error", "name=alpha+Cen", "entry_unavailable.html",
+       "find_star: the data source Veloran refused the connection\n"},
+      {"PrepareFail:WHERE n.Key = ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"PrepareFail:WHERE n.Key > ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"ExecFail:WHERE n.Key = ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"ExecFail:WHERE n.Key > ?", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      // Mid-list: after the first of two exact matches, and after the first
+      // of two names that begin so.
+      {"FetchFail:WHERE n.Key = ?:1", "name=alpha+Cen",
+       "entry_database_fault.html", unreadable},
+      {"FetchFail:WHERE n.Key > ?:1", "name=Bet", "entry_database_fault.html",
+       unreadable},
+      {"", "name=alpha+Cen", "find_alpha_cen.html", ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
+                                    c.faults};
+    ProgramResult result =
+        RunProgram(FindStarDoublePath(), c.query, database.odbcDir, env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
+    EXPECT_EQ(result.status, c.log.empty() ? 0 : 255) << c.faults;
+    result = RunProgramToSink(FindStarDoublePath(), c.query, database.odbcDir,
+                              OutputSink::kPipe, env);
+    EXPECT_EQ(result.output, c.log) << c.faults;
+  }
+}
+
+TEST(FindStarTest, HostileQueries) {
+  const TestDatabase& database = SampleDatabase();
+  std::string before = ReadFile(database.path);
+  for (const std::string& query : HostileQueries()) {
+    ProgramResult result =
+        RunProgram(FindStarPath(), query.c_str(), database.odbcDir);
+    std::string why;
+    EXPECT_TRUE(IsCompleteSitePage(result.output, "200 302 400 404", &why))
+        << query.substr(0, 80) << ": " << why;
+    EXPECT_TRUE(result.status == 0 || result.status == 255)
+        << query.substr(0, 80);
+    // The searched text may be shown, but only escaped.
+    EXPECT_EQ(result.output.find("<script>"), std::string::npos);
+    EXPECT_EQ(result.output.find("<b>"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFile(database.path), before);
+}
+
+}  // namespace
+}  // namespace veloran::testing
