@@ -251,7 +251,10 @@ int AnswerFindRequest(const char* queryString) {
   read = read && Search(handles.statement, kPrefixSearch, key, end, &findings);
   handles.Release();
   if (!read) {
-    ReportDatabaseFault(kProgram, "the NameLookup table could not be read");
+    ReportDatabaseFault(
+        kProgram,
+        "the NameLookup table could not be read (for a database without one, "
+        "see \"Names for the finder\" in the README)");
     WriteMessagePage(HttpStatus::kInternalError,
                      "The star database could not be read",
                      "<p>The star database could not be read. Please try "

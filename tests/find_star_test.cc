@@ -151,7 +151,8 @@ TEST(FindStarTest, SamplePages) {
 TEST(FindStarTest, InjectedFaults) {
   const TestDatabase& database = SampleDatabase();
   const std::string unreadable =
-      "find_star: the NameLookup table could not be read\n";
+      "find_star: the NameLookup table could not be read (for a database "
+      "without one, see \"Names for the finder\" in the README)\n";
   const struct {
     const char* faults;
     const char* query;
