@@ -268,14 +268,22 @@ cp /var/lib/veloran/sample.db /var/lib/veloran/copy.db
 check "veloran-use-database points the data source at another database" \
   eval 'veloran-use-database --quiet /var/lib/veloran/copy.db && test "$(dsn_key Database)" = "file:/var/lib/veloran/copy.db?mode=ro"'
 check "veloran-use-database keeps the operator's timeout" test "$(dsn_key Timeout)" = 4321
-if [ -f /usr/share/stellarium/stars/default/stars_0_0v0_8.cat ]; then
+# stellarium-data installed, or else unpacked by scripts/import-hipparcos
+# (scripts/check-hipparcos) into its cache.
+stellarium=/usr/share/stellarium
+[ -f "$stellarium/stars/default/stars_0_0v0_8.cat" ] ||
+  stellarium=${XDG_CACHE_HOME:-$HOME/.cache}/veloran/stellarium-data/root/usr/share/stellarium
+if [ -f "$stellarium/stars/default/stars_0_0v0_8.cat" ]; then
   check "veloran-import-hipparcos imports stellarium-data and switches to it" \
-    eval 'veloran-import-hipparcos > "$work/out" 2>&1 && test "$(dsn_key Database)" = "file:/var/lib/veloran/hipparcos.db?mode=ro"'
+    eval 'veloran-import-hipparcos --data "$stellarium" > "$work/out" 2>&1 && test "$(dsn_key Database)" = "file:/var/lib/veloran/hipparcos.db?mode=ro"'
   check "the site answers from the Hipparcos catalogue" eval '
     www_data env -i PATH=/usr/bin:/bin QUERY_STRING="ID=323490000&ly=10" /usr/lib/cgi-bin/neighbor_search |
       grep -q "Stars within 10 light-years"'
+  check "find_star finds Sirius in the Hipparcos catalogue" eval '
+    www_data env -i PATH=/usr/bin:/bin QUERY_STRING="name=alpha+CMa" /usr/lib/cgi-bin/find_star |
+      grep -q "^Location: entry_page.exe?ID=323490000"'
 else
-  echo "skipped: veloran-import-hipparcos (stellarium-data is not installed)"
+  echo "skipped: veloran-import-hipparcos (stellarium-data is neither installed nor unpacked by scripts/import-hipparcos)"
 fi
 
 apt_get purge veloran-site odbc-veloran || fail "apt-get purge after the upgrade"
