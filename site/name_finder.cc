@@ -139,6 +139,24 @@ void WriteSearchedText(const char* name) {
   WriteText("&rdquo;");
 }
 
+// The finder's own form, on its pages, so that a visitor can search again
+// without going back.
+void WriteFindForm() {
+  WriteText(
+      "<form action=\"find_star\" method=\"get\" role=\"search\">\n"
+      "<p><label for=\"find-name\">Name or designation</label>\n"
+      "<input id=\"find-name\" name=\"name\" type=\"text\" required "
+      "maxlength=\"100\" placeholder=\"Sirius\" autocomplete=\"off\" "
+      "spellcheck=\"false\">\n"
+      "<button type=\"submit\">Find the star</button></p>\n"
+      "</form>\n");
+}
+
+constexpr const char* kNameExamples =
+    "<p>Type a proper name (Sirius), a Bayer or Flamsteed designation "
+    "(alpha CMa, 61 Cyg) or a catalogue number (HD 48915, HIP 32349); the "
+    "beginning of a name finds every star whose name begins so.</p>\n";
+
 void WriteStar(const FoundStar& star) {
   std::printf("<li><a href=\"entry_page.exe?ID=%ld\">",
               static_cast<long>(star.id));
@@ -183,6 +201,8 @@ void WriteListPage(const char* name, const Findings& findings) {
     }
     WriteText("</ul>\n");
   }
+  WriteText("<h2>Find another star</h2>\n");
+  WriteFindForm();
   WritePageEnd();
 }
 
@@ -193,19 +213,37 @@ void WriteNotFoundPage(const char* name) {
       "<h1>No star found</h1>\n<p>No star's name or designation is or "
       "begins with ");
   WriteSearchedText(name);
-  WriteText(
-      ". Try a proper name (Sirius), a Bayer or Flamsteed designation "
-      "(alpha CMa, 61 Cyg) or a catalogue number (HD 48915, HIP 32349).</p>\n");
+  WriteText(".</p>\n");
+  WriteText(kNameExamples);
+  WriteFindForm();
+  WritePageEnd();
+}
+
+// The finder opened without a name, as from the links to it.
+void WriteFindPage() {
+  WriteHtmlHeader(HttpStatus::kOk);
+  WritePageStart("Find a star");
+  WriteText("<h1>Find a star</h1>\n");
+  WriteText(kNameExamples);
+  WriteFindForm();
   WritePageEnd();
 }
 
 void WriteBadRequestPage(NameKeyFault fault) {
-  WriteMessagePage(
-      HttpStatus::kBadRequest,
-      fault == NameKeyFault::kTooLong ? "The name is too long"
-                                      : "No name to search for",
-      "<p>Type a star's name, for example Sirius, alpha CMa or HD 48915, "
-      "and the finder looks it up: <code>find_star?name=Sirius</code>.</p>\n");
+  const char* heading = fault == NameKeyFault::kTooLong
+                            ? "The name is too long"
+                            : "No name to search for";
+  WriteHtmlHeader(HttpStatus::kBadRequest);
+  WritePageStart(heading);
+  WriteText("<h1>");
+  WriteText(heading);
+  WriteText("</h1>\n");
+  WriteText(fault == NameKeyFault::kTooLong
+                ? "<p>A star's name is at most a few words long.</p>\n"
+                : "<p>The name has no letter or digit to search by.</p>\n");
+  WriteText(kNameExamples);
+  WriteFindForm();
+  WritePageEnd();
 }
 
 }  // namespace
@@ -213,11 +251,14 @@ void WriteBadRequestPage(NameKeyFault fault) {
 int AnswerFindRequest(const char* queryString) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
   const char* name = FindQueryParam("name");
+  if (name == nullptr) {
+    WriteFindPage();
+    return kExitAnswered;
+  }
   char key[kNameKeySize];
   char end[kNameKeySize];
   NameKeyFault fault = NameKeyFault::kNothingToSearchBy;
-  if (name == nullptr ||
-      !NameKey(name, std::strlen(name), key, sizeof(key), &fault) ||
+  if (!NameKey(name, std::strlen(name), key, sizeof(key), &fault) ||
       !NameKeyPrefixEnd(key, end, sizeof(end))) {
     WriteBadRequestPage(fault);
     return kExitFailed;

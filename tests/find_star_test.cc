@@ -76,8 +76,8 @@ TEST(FindStarTest, SampleQueries) {
       {"name=%25", "400", "", {}},
       {"name=", "400", "", {}},
       {"name=+++", "400", "", {}},
-      {"ID=100", "400", "", {}},
-      {nullptr, "400", "", {}},
+      {"ID=100", "200", "", {}},  // no name: the finder's form
+      {nullptr, "200", "", {}},
       {"name=Sirius%27%3B+DROP+TABLE+NameLookup%3B--", "404", "", {}},
       {"name=%22Sirius%22", "302", "entry_page.exe?ID=323490000", {}},
   };
@@ -121,7 +121,8 @@ TEST(FindStarTest, ManyMatchesAreCapped) {
 
 // The pages other than a redirect, byte for byte: a list with exact
 // matches and names that only begin so, none found (the searched text
-// escaped, or not shown when long), and no name to search for.
+// escaped, or not shown when long), no name to search for, and the
+// finder's own page when it is opened without a name.
 TEST(FindStarTest, SamplePages) {
   // Shown up to 100 bytes; keys up to 255 letters and digits.
   const std::string longName = "name=" + std::string(101, 'x');
@@ -137,7 +138,9 @@ TEST(FindStarTest, SamplePages) {
       {longestShown.c_str(), "find_not_found_100.html", 0},
       {longName.c_str(), "find_not_found_long.html", 0},
       {"name=Sirius", "find_sirius.html", 0},
-      {nullptr, "find_no_name.html", 255},
+      {nullptr, "find_form.html", 0},
+      {"foo=Sirius", "find_form.html", 0},
+      {"name=", "find_no_name.html", 255},
       {"name=%25%26", "find_no_name.html", 255},
       {tooLongName.c_str(), "find_too_long.html", 255},
   };

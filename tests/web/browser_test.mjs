@@ -107,6 +107,36 @@ async function submit(page, form) {
   return response;
 }
 
+// The path and query of a URL.
+function address(url) {
+  const u = new URL(url);
+  return u.pathname + u.search;
+}
+
+// The request that began a navigation, before any redirect.
+function firstRequest(response) {
+  let request = response.request();
+  while (request.redirectedFrom()) request = request.redirectedFrom();
+  return request;
+}
+
+// Types "name" in the find form of the page and submits it; returns the
+// response of the page reached.
+async function findByName(page, name) {
+  await page.fill("#find-name", name);
+  const [response] = await Promise.all([
+    page.waitForNavigation(),
+    page.locator("form[role=search] button[type=submit]").click(),
+  ]);
+  return response;
+}
+
+// Follows a link and returns the response of the page reached.
+async function follow(page, link) {
+  const [response] = await Promise.all([page.waitForNavigation(), link.click()]);
+  return response;
+}
+
 async function shot(page, name) {
   await page.screenshot({ path: path.join(screenshotDir, name), fullPage: true });
 }
@@ -149,17 +179,16 @@ async function withScripts(context) {
   await shot(page, "form.png");
 
   // The finder is asked by a plain GET of the name.
-  await page.fill("#find-name", "alpha CMa");
-  await Promise.all([page.waitForNavigation(), page.locator("#find-form button[type=submit]").click()]);
-  checkEqual(new URL(page.url()).pathname + new URL(page.url()).search, "/cgi-bin/find_star?name=alpha+CMa",
-             "find form: address");
+  let response = await findByName(page, "alpha CMa");
+  checkEqual(address(firstRequest(response).url()), "/cgi-bin/find_star?name=alpha+CMa", "find form: address");
+  await findStars(page);
   await page.goto(baseUrl);
 
   // Around the Sun: the empty fields are not sent, the served page is the
   // program's reply, and it lists the expected stars.
   await page.fill("#star-ID", "100");
   await page.fill("#star-ly", "20");
-  let response = await submit(page, "#star-form");
+  response = await submit(page, "#star-form");
   checkEqual(new URL(page.url()).search, "?ID=100&ly=20", "star search: only the filled fields are sent");
   checkEqual(response.status(), 200, "star search: status");
   check(/^text\/html/.test(response.headers()["content-type"] || ""), "star search: content type",
@@ -332,16 +361,104 @@ async function fitsPhone(context, url, name) {
   await page.close();
 }
 
+// Finding a star by name, as a visitor does: one name leads straight to
+// its entry page, and on to its neighbours and back; several give a list
+// that links to their entry pages; none says so, with a 404, and each
+// page of the finder offers its form again.
+async function findStars(page) {
+  await page.goto(baseUrl);
+  let response = await findByName(page, "Sirius");
+  checkEqual(address(firstRequest(response).url()), "/cgi-bin/find_star?name=Sirius", "finder Sirius: address");
+  checkEqual((await firstRequest(response).response()).status(), 302, "finder Sirius: redirected");
+  checkEqual(address(page.url()), "/cgi-bin/entry_page.exe?ID=323490000", "finder Sirius: lands on the entry page");
+  checkEqual(response.status(), 200, "finder Sirius: entry page status");
+  checkEqual((await page.locator("h1").innerText()).trim(), "Sirius", "finder Sirius: entry page heading");
+  response = await follow(page, page.getByRole("link", { name: "The stars within 20 light-years of Sirius" }));
+  checkEqual(address(page.url()), "/cgi-bin/neighbor_search?ID=323490000&ly=20",
+             "finder Sirius: within 20 light-years, address");
+  checkEqual(response.status(), 200, "finder Sirius: within 20 light-years, status");
+  check((await response.body()).equals(directReply("ID=323490000&ly=20")),
+        "finder Sirius: within 20 light-years, the program's reply byte for byte");
+  checkEqual((await readResults(page)).heading, "Stars within 20 light-years of Sirius:",
+             "finder Sirius: within 20 light-years, heading");
+  await page.goBack();
+  checkEqual([address(page.url()), (await page.locator("h1").innerText()).trim()],
+             ["/cgi-bin/entry_page.exe?ID=323490000", "Sirius"], "finder Sirius: back on the entry page");
+  await page.goBack();
+  checkEqual(address(page.url()), "/", "finder Sirius: back again on the form");
+  check(await page.locator("#find-form").isVisible(), "finder Sirius: the find form is shown again");
+
+  // Several stars: a list of links to their entry pages and neighbours.
+  response = await findByName(page, "alpha Cen");
+  checkEqual([address(page.url()), response.status()], ["/cgi-bin/find_star?name=alpha+Cen", 200],
+             "finder alpha Cen: a list, not a redirect");
+  checkEqual((await page.locator("h1").innerText()).trim(), "Stars found", "finder alpha Cen: heading");
+  const entries = page.locator("main li a[href^='entry_page.exe']");
+  const listed = await entries.evaluateAll((links) => links.map((a) => [a.textContent, a.getAttribute("href")]));
+  checkEqual(listed.map(([, href]) => href).sort(),
+             ["entry_page.exe?ID=708900000", "entry_page.exe?ID=716810200", "entry_page.exe?ID=716830100"],
+             "finder alpha Cen: the three stars listed");
+  const neighbours = await page.locator("main li a[href^='neighbor_search']").evaluateAll((links) =>
+    links.map((a) => a.getAttribute("href")));
+  checkEqual(neighbours, listed.map(([, href]) => href.replace("entry_page.exe?ID=", "neighbor_search?ID=") + "&ly=20"),
+             "finder alpha Cen: each star links to its neighbours");
+  await shot(page, "find-list.png");
+  response = await follow(page, entries.nth(1));
+  checkEqual([address(page.url()), response.status()], ["/cgi-bin/" + listed[1][1], 200],
+             "finder alpha Cen: a listed star's link leads to its entry page");
+  // Headed with the star's display name; the name found is among its names.
+  check((await page.locator("main li").allInnerTexts()).map((t) => t.trim()).includes(listed[1][0]),
+        "finder alpha Cen: the entry page lists the name found", listed[1][0]);
+  await page.goBack();
+  checkEqual(address(page.url()), "/cgi-bin/find_star?name=alpha+Cen", "finder alpha Cen: back on the list");
+
+  // Searching again from the list, and no star at all.
+  response = await findByName(page, "Nosuchstar");
+  checkEqual([address(page.url()), response.status()], ["/cgi-bin/find_star?name=Nosuchstar", 404],
+             "finder Nosuchstar: address and status");
+  checkEqual((await page.locator("h1").innerText()).trim(), "No star found", "finder Nosuchstar: heading");
+  check((await page.locator("main").innerText()).includes("\u201cNosuchstar\u201d"),
+        "finder Nosuchstar: the page names what was searched");
+  response = await findByName(page, "sirius");
+  checkEqual(address(page.url()), "/cgi-bin/entry_page.exe?ID=323490000",
+             "finder Nosuchstar: found Sirius from the page's own form");
+
+  // The footer leads to the finder's own page, and back to the form.
+  response = await follow(page, page.getByRole("link", { name: "Find a star by name" }));
+  checkEqual([address(page.url()), response.status()], ["/cgi-bin/find_star", 200], "footer: the finder's page");
+  checkEqual((await page.locator("h1").innerText()).trim(), "Find a star", "footer: the finder's page heading");
+  response = await findByName(page, "Barnard");
+  checkEqual(address(page.url()), "/cgi-bin/entry_page.exe?ID=879370000", "finder's page: a prefix finds Barnard's Star");
+  await follow(page, page.getByRole("link", { name: "Back to the neighbour search form" }));
+  checkEqual(address(page.url()), "/", "footer: back to the form");
+
+  // Names with nothing to search by: a 400 that offers the form again.
+  for (const name of ["!!", "  "]) {
+    const reply = await page.goto(`${baseUrl}cgi-bin/find_star?name=${encodeURIComponent(name)}`);
+    checkEqual([reply.status(), (await page.locator("h1").innerText()).trim()], [400, "No name to search for"],
+               `finder '${name}': status and heading`);
+    check(await page.locator("#find-name").isVisible(), `finder '${name}': the find form is offered`);
+  }
+}
+
 async function withoutScripts(context) {
   const page = context.pages()[0] || (await context.newPage());
   await page.goto(baseUrl);
   check(await page.locator("#star-minRAHour").isDisabled(), "no scripts: sky window disabled");
   check(await page.locator("p.noscript").isVisible(), "no scripts: the page says what empty fields mean");
   await shot(page, "form-noscript.png");
-  await page.fill("#find-name", "Sirius");
-  await Promise.all([page.waitForNavigation(), page.locator("#find-form button[type=submit]").click()]);
-  checkEqual(new URL(page.url()).pathname + new URL(page.url()).search, "/cgi-bin/find_star?name=Sirius",
-             "no scripts: find form address");
+  let response = await findByName(page, "Sirius");
+  checkEqual([address(firstRequest(response).url()), address(page.url())],
+             ["/cgi-bin/find_star?name=Sirius", "/cgi-bin/entry_page.exe?ID=323490000"],
+             "no scripts: the finder leads to Sirius's entry page");
+  checkEqual((await page.locator("h1").innerText()).trim(), "Sirius", "no scripts: Sirius's entry page heading");
+  await page.goBack();
+  response = await findByName(page, "alpha Cen");
+  checkEqual([address(page.url()), response.status()], ["/cgi-bin/find_star?name=alpha+Cen", 200],
+             "no scripts: alpha Cen, the list");
+  await follow(page, page.locator("main li a[href^='entry_page.exe']").first());
+  check(/^\/cgi-bin\/entry_page\.exe\?ID=\d+$/.test(address(page.url())), "no scripts: a listed star's entry page",
+        page.url());
   await page.goto(baseUrl);
   await page.fill("#star-ID", "100");
   await page.fill("#star-ly", "20");
@@ -359,6 +476,11 @@ try {
   contexts.push(await launch(true));
   await fitsPhone(contexts[0], baseUrl, "form");
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/entry_page.exe?ID=323490000`, "entry");
+  await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=alpha+Cen`, "find-list");
+  await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=HD`, "find-list-long");
+  await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=Nosuchstar`, "find-none");
+  await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=%21%21`, "find-no-name");
+  await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star`, "find-form");
   await withScripts(contexts[0]);
   contexts.push(await launch(false));
   await fitsPhone(contexts[1], baseUrl, "form-noscript");
