@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/catalogue_names.h"
 #include "catalogue/data_source.h"
+#include "catalogue/display_names.h"
 #include "catalogue/statements.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
@@ -31,10 +33,12 @@ constexpr size_t kMaxShownNameLength = 100;
 constexpr int kFoundNameSize = 256;
 constexpr int kClassSize = 64;
 
-// A star found, with the name by which it was found.
+// A star found, with the name by which it was found and, on a list, the
+// name under which the result pages show it (empty when it has none).
 struct FoundStar {
   int32_t id;
   char name[kFoundNameSize];
+  char displayName[kDisplayNameSize];
   bool hasDistance;
   double distance;
   char spectralClass[kClassSize];
@@ -109,6 +113,7 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
     FoundStar& star = findings->stars[findings->count++];
     star = row;
     star.id = id;
+    star.displayName[0] = '\0';
     if (indicators[1] == SQL_NULL_DATA) star.name[0] = '\0';
     star.hasDistance = indicators[2] != SQL_NULL_DATA;
     if (indicators[3] == SQL_NULL_DATA) star.spectralClass[0] = '\0';
@@ -118,6 +123,20 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
   UnbindColumns(statement);
   SQLFreeStmt(statement, SQL_RESET_PARAMS);
   return true;
+}
+
+// Reads the display name of every star found, so that a list tells apart
+// stars found by a name they share (the components of a system, say).  A
+// star whose display name cannot be read is listed by the name found.
+void ReadDisplayNames(SQLHSTMT statement, Findings* findings) {
+  LoadCatalogueNames(statement);
+  for (int i = 0; i < findings->count; ++i) {
+    FoundStar& star = findings->stars[i];
+    if (!GetStarDisplayName(statement, star.id, star.displayName)) {
+      star.displayName[0] = '\0';
+    }
+  }
+  FreeCatalogueNames();
 }
 
 // The searched text as the visitor typed it, when it is short enough to
@@ -160,8 +179,19 @@ constexpr const char* kNameExamples =
 void WriteStar(const FoundStar& star) {
   std::printf("<li><a href=\"entry_page.exe?ID=%ld\">",
               static_cast<long>(star.id));
-  WriteText(star.name);  // an HTML fragment, as the database holds it
-  WriteText("</a>");
+  // Names are HTML fragments, as the database holds them.
+  if (star.displayName[0] == '\0') {
+    WriteText(star.name);
+    WriteText("</a>");
+  } else {
+    WriteText(star.displayName);
+    WriteText("</a>");
+    if (std::strcmp(star.displayName, star.name) != 0) {
+      WriteText(" (");
+      WriteText(star.name);
+      WriteText(")");
+    }
+  }
   if (star.hasDistance) std::printf(", %.2f light-years", star.distance);
   if (star.spectralClass[0] != '\0' || star.luminosityClass[0] != '\0') {
     WriteText(", class ");
@@ -290,6 +320,9 @@ int AnswerFindRequest(const char* queryString) {
   bool read = Search(handles.statement, kExactSearch, key, nullptr, &findings);
   findings.exactCount = findings.count;
   read = read && Search(handles.statement, kPrefixSearch, key, end, &findings);
+  bool redirect = findings.exactCount == 1 ||
+                  (findings.exactCount == 0 && findings.count == 1);
+  if (read && !redirect) ReadDisplayNames(handles.statement, &findings);
   handles.Release();
   if (!read) {
     ReportDatabaseFault(
@@ -302,9 +335,8 @@ int AnswerFindRequest(const char* queryString) {
                      "again later.</p>\n");
     return kExitFailed;
   }
-  int only = findings.exactCount == 1 ? 0 : -1;
-  if (findings.exactCount == 0 && findings.count == 1) only = 0;
-  if (only >= 0) {
+  if (redirect) {
+    const int only = 0;
     char location[64];
     std::snprintf(location, sizeof(location), "entry_page.exe?ID=%ld",
                   static_cast<long>(findings.stars[only].id));
