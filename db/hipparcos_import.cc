@@ -90,6 +90,9 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
 
   // 1000 / (parallax / 100 mas) * 3.26156 light-years, in one division.
   row->distance = 326156.0 / record.parallax;
+  row->magnitude = (file.magMin + static_cast<double>(record.magnitude) *
+                                      file.magRange / file.magSteps) /
+                   1000.0;
   auto sigma = tables.parallaxErrors.find(record.hip);
   row->hasDistanceError = sigma != tables.parallaxErrors.end();
   row->distanceError = 0.0;
@@ -161,6 +164,79 @@ void LetterSharedNames(const std::vector<std::string>& componentLetters,
           name.text += " " + letter;
         }
       }
+    }
+  }
+}
+
+namespace {
+
+using NameKey = std::pair<std::string, std::string>;  // catalogue, text
+
+NameKey KeyOf(const StarName& name) { return {name.catalogue, name.text}; }
+
+StarName* SystemNameOf(StarRow* star) {
+  for (StarName& name : star->names) {
+    if (name.isSystemName) return &name;
+  }
+  return nullptr;
+}
+
+// The name of "star" that becomes its system name when it gives up a shared
+// one: the first in the order BuildStarRow picks system names by (proper
+// names and designations, then HD, then HIP) that no other star holds, as
+// "holders" counts them.  nullptr when there is none.
+StarName* NextUniqueName(StarRow* star, const std::map<NameKey, int>& holders) {
+  for (const char* catalogue : {"", "HD", "HIP"}) {
+    for (StarName& name : star->names) {
+      if (name.isSystemName || name.catalogue != catalogue) continue;
+      if (holders.at(KeyOf(name)) == 1) return &name;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void MakeSystemNamesUnique(const std::vector<std::string>& componentLetters,
+                           std::vector<StarRow>* stars) {
+  // How many stars hold each name, system name or not.
+  std::map<NameKey, int> holders;
+  std::map<NameKey, std::vector<StarRow*>> bySystemName;
+  for (StarRow& star : *stars) {
+    std::set<NameKey> own;
+    for (const StarName& name : star.names) own.insert(KeyOf(name));
+    for (const NameKey& name : own) ++holders[name];
+    if (const StarName* system = SystemNameOf(&star)) {
+      bySystemName[KeyOf(*system)].push_back(&star);
+    }
+  }
+  for (auto& [shared, sharers] : bySystemName) {
+    if (sharers.size() < 2) continue;
+    std::set<std::string> letters;
+    for (const StarRow* star : sharers) {
+      letters.insert(componentLetters[star->id / 100 % 100]);
+    }
+    if (letters.size() == sharers.size() && letters.count("") == 0) {
+      for (StarRow* star : sharers) {
+        SystemNameOf(star)->text +=
+            " " + componentLetters[star->id / 100 % 100];
+      }
+      continue;
+    }
+    // The brightest keeps the name: of two stars named alike the bright one
+    // is the star the name is known for, the faint one a neighbour that the
+    // name tables list under it too.  The magnitude always comes with the
+    // record; the lowest ID decides only between equals.
+    std::sort(
+        sharers.begin(), sharers.end(), [](const StarRow* a, const StarRow* b) {
+          return a->magnitude != b->magnitude ? a->magnitude < b->magnitude
+                                              : a->id < b->id;
+        });
+    for (size_t i = 1; i < sharers.size(); ++i) {
+      StarName* next = NextUniqueName(sharers[i], holders);
+      if (next == nullptr) continue;
+      SystemNameOf(sharers[i])->isSystemName = false;
+      next->isSystemName = true;
     }
   }
 }
@@ -480,6 +556,7 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
     }
   }
   LetterSharedNames(tables.componentLetters, &stars);
+  MakeSystemNamesUnique(tables.componentLetters, &stars);
   std::sort(stars.begin(), stars.end(), [](const StarRow& a, const StarRow& b) {
     return a.distance != b.distance ? a.distance < b.distance : a.id < b.id;
   });

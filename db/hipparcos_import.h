@@ -32,7 +32,8 @@ struct StarRow {
   int32_t id;
   RightAscension ra;
   Declination dec;
-  double distance;  // light-years
+  double distance;   // light-years
+  double magnitude;  // V
   bool hasDistanceError;
   double distanceError;
   const char* distanceSource;     // nullptr for NULL
@@ -58,6 +59,17 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
 // their names.
 void LetterSharedNames(const std::vector<std::string>& componentLetters,
                        std::vector<StarRow>* stars);
+
+// Makes every system name of "stars" the name of one star only.  Stars
+// that share a system name and are components of distinct letters (HD
+// 318327 for HIP 86961 B and HIP 86963 A) take their letters into it.
+// Otherwise the brightest of them keeps it (the lowest ID among equals),
+// and each other star takes as system name its first proper name or
+// designation, else its HD number, else its HIP number, that no other star
+// holds; the shared name stays one of its further names.  Run after
+// LetterSharedNames.
+void MakeSystemNamesUnique(const std::vector<std::string>& componentLetters,
+                           std::vector<StarRow>* stars);
 
 struct ImportOptions {
   std::string dataDir;        // the package's usr/share/stellarium

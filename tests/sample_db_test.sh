@@ -2,7 +2,7 @@
 # scripts/build-sample-db leaves the sample database in rollback-journal
 # mode, even when the sqlite3 shell turns WAL mode on at its start (as a
 # ~/.sqliterc can): a database in WAL mode can be read only by those who may
-# write its directory.
+# write its directory.  And no two stars of the sample share a system name.
 # Usage: tests/sample_db_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source=$1
@@ -23,3 +23,18 @@ if [ "$versions" != " 1 1" ]; then
   exit 1
 fi
 echo "PASS: the sample database is in rollback-journal mode"
+
+# Every star of the sample is listed under a name of its own: no system
+# name (proper name, else catalogue number) belongs to two stars.
+shared=$("$shell" -batch "$work/sample.db" "
+  SELECT group_concat(Name, ', ') FROM (
+    SELECT Name FROM (
+      SELECT OwnerID, Name FROM ProperNames WHERE IsSystemName = 1
+      UNION ALL
+      SELECT OwnerID, CatAbbrev || ' ' || Value FROM CatalogNumbers WHERE IsSystemName = 1)
+    GROUP BY Name HAVING COUNT(DISTINCT OwnerID / 100) > 1)")
+if [ -n "$shared" ]; then
+  echo "FAIL: system names of more than one star in the sample: $shared"
+  exit 1
+fi
+echo "PASS: every system name of the sample belongs to one star"

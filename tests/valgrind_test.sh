@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs a CGI program under valgrind's memcheck on requests of every kind,
 # against the sample database, and fails on any memory error it makes.
-# PROGRAM defaults to the neighbour search; tests/heap_overrun.cc is a
-# program with a known overrun, run to show that an error is caught.
+# PROGRAM defaults to the neighbour search; find_star gets requests of its
+# own besides.  tests/heap_overrun.cc is a program with a known overrun,
+# run to show that an error is caught.
 # Usage: tests/valgrind_test.sh BUILD_DIR [PROGRAM]
 set -euo pipefail
 build=$1
@@ -26,6 +27,15 @@ queries=(
   "X=10&Y=10&Z=10&ly=20" "ly=1" "minDecSec=60" "maxRAHour=2&minRAHour=3"
   "ly=1e999&X=-1e999" "v=$long" "q=$quotes" "ID=1%00&ly=%FF%27*+"
 )
+# The finder's requests: a name, a prefix, several stars, Greek letters in
+# UTF-8 and as references, windows-1252, none found, and the overlong.
+if [ "$(basename "$program")" = find_star ]; then
+  queries+=(
+    "name=Sirius" "name=Barnard" "name=Kruger+60" "name=alpha+Cen"
+    "name=%CE%B1+CMa" "name=%26%23945%3B+CMa" "name=Alnit%E1k" "name=Nosuchstar"
+    "name=" "name=%2B%2B" "name=$long" "name=$quotes"
+  )
+fi
 failed=0
 for query in "${queries[@]}"; do
   # The program itself ends with 0 or 255; valgrind ends with 99 when it

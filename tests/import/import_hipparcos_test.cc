@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -453,6 +454,121 @@ TEST(LetterSharedNamesTest, Cases) {
     }
     EXPECT_EQ(names, c.names) << c.about;
   }
+}
+
+TEST(MakeSystemNamesUniqueTest, Cases) {
+  const std::vector<std::string> letters = {"", "A", "B", "C"};
+  const struct {
+    const char* about;
+    std::vector<std::tuple<int32_t, double, std::vector<StarName>>> stars;
+    std::vector<std::string> names;  // "ID catalogue:text:system", in order
+  } cases[] = {
+      {"distinct components take their letters",
+       {{869610200, 9.0, {{"HD", "318327", true}, {"HIP", "86961 B", false}}},
+        {869630100, 8.0, {{"HD", "318327", true}, {"HIP", "86963 A", false}}}},
+       {"869610200 HD:318327 B:1", "869610200 HIP:86961 B:0",
+        "869630100 HD:318327 A:1", "869630100 HIP:86963 A:0"}},
+      {"the brightest keeps the name, the other its next unique one",
+       {{10000, 5.0, {{"", "X", true}, {"", "Y", false}, {"HD", "1", false}}},
+        {20000, 2.0, {{"", "X", true}, {"HIP", "2", false}}}},
+       {"10000 :X:0", "10000 :Y:1", "10000 HD:1:0", "20000 :X:1",
+        "20000 HIP:2:0"}},
+      {"between equals the lowest ID keeps the name",
+       {{20000, 3.0, {{"", "X", true}, {"HIP", "2", false}}},
+        {10000, 3.0, {{"", "X", true}, {"HIP", "1", false}}}},
+       {"20000 :X:0", "20000 HIP:2:1", "10000 :X:1", "10000 HIP:1:0"}},
+      {"names that another star holds are passed over",
+       {{10000, 1.0, {{"", "X", true}, {"", "Z", false}}},
+        {20000,
+         2.0,
+         {{"", "X", true},
+          {"", "Z", false},
+          {"HIP", "2", false},
+          {"SAO", "7", false},
+          {"HD", "2", false}}}},
+       {"10000 :X:1", "10000 :Z:0", "20000 :X:0", "20000 :Z:0", "20000 HIP:2:0",
+        "20000 SAO:7:0", "20000 HD:2:1"}},
+      {"one letter missing: the brightest keeps the name",
+       {{10000, 4.0, {{"HD", "5", true}, {"HIP", "1", false}}},
+        {20100, 6.0, {{"HD", "5", true}, {"HIP", "2 A", false}}}},
+       {"10000 HD:5:1", "10000 HIP:1:0", "20100 HD:5:0", "20100 HIP:2 A:1"}},
+      {"same letters: the brightest keeps the name",
+       {{10100, 7.0, {{"", "X", true}, {"HIP", "1 A", false}}},
+        {20100, 6.0, {{"", "X", true}, {"HIP", "2 A", false}}},
+        {30100, 6.5, {{"", "X", true}, {"HIP", "3 A", false}}}},
+       {"10100 :X:0", "10100 HIP:1 A:1", "20100 :X:1", "20100 HIP:2 A:0",
+        "30100 :X:0", "30100 HIP:3 A:1"}},
+      {"the same text in two catalogues is not shared",
+       {{10000, 1.0, {{"HD", "5", true}}}, {20000, 2.0, {{"HIP", "5", true}}}},
+       {"10000 HD:5:1", "20000 HIP:5:1"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<StarRow> stars;
+    for (const auto& [id, magnitude, names] : c.stars) {
+      StarRow row{};
+      row.id = id;
+      row.magnitude = magnitude;
+      row.names = names;
+      stars.push_back(row);
+    }
+    MakeSystemNamesUnique(letters, &stars);
+    std::vector<std::string> names;
+    for (const StarRow& star : stars) {
+      for (const StarName& name : star.names) {
+        names.push_back(std::to_string(star.id) + " " + name.catalogue + ":" +
+                        name.text + ":" + (name.isSystemName ? "1" : "0"));
+      }
+    }
+    EXPECT_EQ(names, c.names) << c.about;
+  }
+}
+
+// Stars of different Hipparcos numbers named alike in the package: each is
+// listed under a name of its own, and every one is still found by the
+// shared name.  Level 0 magnitudes are -2 + byte / 20.
+TEST(ImportSharedSystemNamesTest, EveryStarHasASystemNameOfItsOwn) {
+  SyntheticPackage package = testing::EmptyPackage();
+  package.levels[0] = {
+      {1000, 0, Hours(1, 0, 0), 10.0, 0, 10000, 150},
+      {2000, 0, Hours(2, 0, 0), 10.0, 0, 10000, 50},
+      {3000, 0, Hours(3, 0, 0), 10.0, 0, 10000, 50},
+      {4000, 2, Hours(4, 0, 0), 10.0, 0, 10000, 90},
+      {5000, 1, Hours(4, 0, 1), 10.0, 0, 10000, 80},
+      {6000, 0, Hours(6, 0, 0), 10.0, 0, 10000, 120},
+      {7000, 0, Hours(7, 0, 0), 10.0, 0, 10000, 110},
+  };
+  package.files[kProperNameFile] +=
+      "1000|_(\"Shared\")\n"
+      "2000|_(\"Shared\")\n"
+      "3000|_(\"Shared\")\n";
+  package.files[kCrossIdFile] +=
+      "3000\t\t\t33\t\n"
+      "4000\tB\t\t44\t\n"
+      "5000\tA\t\t44\t\n"
+      "6000\t\t\t66\t\n"
+      "7000\t\t\t66\t\n";
+  Imported imported;
+  std::string error;
+  ASSERT_TRUE(Import("SharedSystemNames", package, &imported, &error)) << error;
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT OwnerID / 100, Name FROM ProperNames "
+                 "WHERE IsSystemName = 1 UNION ALL "
+                 "SELECT OwnerID / 100, CatAbbrev || ' ' || Value "
+                 "FROM CatalogNumbers WHERE IsSystemName = 1 ORDER BY 1"),
+            (std::vector<std::string>{
+                "1|Sol",
+                "100000|HIP 1000",  // the faintest
+                "200000|Shared",    // as bright as 3000, lower HIP
+                "300000|HD 33",     // its HD number next
+                "400002|HD 44 B",   // components of distinct letters
+                "500001|HD 44 A",
+                "600000|HIP 6000",  // fainter than 7000
+                "700000|HD 66",
+            }));
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT OwnerID / 10000 FROM NameLookup WHERE Key = 'shared' "
+                 "ORDER BY OwnerID"),
+            (std::vector<std::string>{"1000", "2000", "3000"}));
 }
 
 // The lookup holds every name and designation by its key.

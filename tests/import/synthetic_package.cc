@@ -43,13 +43,14 @@ std::string StarFileHeader(int level, uint32_t magic, int type, int major,
 }
 
 std::string StarRecordBytes(uint32_t hip, int component, int32_t x0, int32_t x1,
-                            int spectralIndex, int32_t parallax) {
+                            int spectralIndex, int32_t parallax,
+                            int magnitude) {
   std::string bytes;
   AppendWord(&bytes, hip | static_cast<uint32_t>(component) << 24);
   AppendWord(&bytes, static_cast<uint32_t>(x0));
   AppendWord(&bytes, static_cast<uint32_t>(x1));
-  bytes.push_back(static_cast<char>(16));   // B-V 0.004
-  bytes.push_back(static_cast<char>(100));  // a magnitude
+  bytes.push_back(static_cast<char>(16));  // B-V 0.004
+  bytes.push_back(static_cast<char>(magnitude));
   bytes.push_back(static_cast<char>(spectralIndex & 0xFF));
   bytes.push_back(static_cast<char>(spectralIndex >> 8));
   AppendWord(&bytes, 0);  // proper motion, unused
@@ -81,7 +82,8 @@ std::string EncodeStarFile(int level,
     auto x1 =
         static_cast<int32_t>(std::llround(Dot(v, zone.axis1) / grid.scale));
     zoneRecords[z] += StarRecordBytes(record.hip, record.component, x0, x1,
-                                      record.spectralIndex, record.parallax);
+                                      record.spectralIndex, record.parallax,
+                                      record.magnitude);
   }
   std::string bytes = StarFileHeader(level);
   for (const std::string& zone : zoneRecords) {

@@ -19,7 +19,8 @@ struct SyntheticRecord {
   double raHours;
   double decDegrees;
   int spectralIndex;
-  int32_t parallax;  // 10 microarcseconds
+  int32_t parallax;     // 10 microarcseconds
+  int magnitude = 100;  // the record's byte: V = magMin + magnitude / 20
 };
 
 // The 32-byte header of a star file of record type 0, version 0.8.
@@ -28,7 +29,8 @@ std::string StarFileHeader(int level, uint32_t magic = 0x835F040A, int type = 0,
 
 // The 28 bytes of one record with the offsets x0, x1 on its zone's plane.
 std::string StarRecordBytes(uint32_t hip, int component, int32_t x0, int32_t x1,
-                            int spectralIndex, int32_t parallax);
+                            int spectralIndex, int32_t parallax,
+                            int magnitude = 100);
 
 // A whole star file of "level": the header, the zone table and the records,
 // each in the zone whose triangle holds its direction.

@@ -47,8 +47,8 @@ const sunWithin20 = [
   "Luyten's Star: 12.4009 light-years, class M3.5 V",
   "Kapteyn's Star: 12.829 light-years, class M1 VIp",
   "HD 202560: 12.9493 light-years, class M1 V",
-  "Kruger 60: 13.0703 light-years, class M3",
-  "Kruger 60: 13.0703 light-years",
+  "Kruger 60 A: 13.0703 light-years, class M3",
+  "Kruger 60 B: 13.0703 light-years",
   "HIP 30920: 13.4235 light-years, class M4.5 V",
   "Altair: 16.7286 light-years, class A7 V",
 ];
