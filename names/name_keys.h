@@ -72,7 +72,10 @@ enum class NameKeyFault {
 // Writes the key of the "length" bytes at "text" (any bytes, 0 among them)
 // into "key", which holds "keySize" bytes, followed by a terminating 0.
 // Returns false when the text has no letter or digit to search by or its
-// key does not fit; "key" then holds an empty text (when keySize > 0), and
+// key does not fit (while it is written, each Bayer "ksi" takes one byte
+// more than the "xi" it becomes, so a key with one may be refused by a
+// buffer of exactly its size; kNameKeySize is far above any real name);
+// "key" then holds an empty text (when keySize > 0), and
 // *fault, when "fault" is not nullptr, says which.  Never writes beyond
 // key[keySize - 1]; allocates nothing and throws nothing.
 bool NameKey(const char* text, size_t length, char* key, size_t keySize,
