@@ -211,20 +211,6 @@ void WriteUnknownStarPage(int32_t id) {
                    "instead.</p>\n");
 }
 
-void WriteUnavailablePage() {
-  WriteMessagePage(HttpStatus::kServiceUnavailable,
-                   "The star database cannot be reached",
-                   "<p>The star database cannot be reached just now. Please "
-                   "try again later.</p>\n");
-}
-
-void WriteDatabaseFaultPage() {
-  WriteMessagePage(HttpStatus::kInternalError,
-                   "The star database could not be read",
-                   "<p>The star database could not be read. Please try "
-                   "again later.</p>\n");
-}
-
 }  // namespace
 
 void WriteEntryPage(const StarEntry& entry) {
@@ -257,19 +243,7 @@ int AnswerEntryRequest(const char* queryString) {
   }
 
   DatabaseHandles handles;
-  switch (OpenDataSource(&handles)) {
-    case Connection::kOpened:
-      break;
-    case Connection::kNoHandle:
-      ReportDatabaseFault(kProgram, "no ODBC handle could be allocated");
-      WriteDatabaseFaultPage();
-      return kExitFailed;
-    case Connection::kRefused:
-      ReportRefusedConnection(kProgram, handles);
-      handles.Release();
-      WriteUnavailablePage();
-      return kExitFailed;
-  }
+  if (!OpenSiteDataSource(kProgram, &handles)) return kExitFailed;
 
   // Read whole before any of it is written, so that the status is known.
   static StarEntry entry;

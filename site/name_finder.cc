@@ -295,25 +295,7 @@ int AnswerFindRequest(const char* queryString) {
   }
 
   DatabaseHandles handles;
-  switch (OpenDataSource(&handles)) {
-    case Connection::kOpened:
-      break;
-    case Connection::kNoHandle:
-      ReportDatabaseFault(kProgram, "no ODBC handle could be allocated");
-      WriteMessagePage(HttpStatus::kInternalError,
-                       "The star database could not be read",
-                       "<p>The star database could not be read. Please try "
-                       "again later.</p>\n");
-      return kExitFailed;
-    case Connection::kRefused:
-      ReportRefusedConnection(kProgram, handles);
-      handles.Release();
-      WriteMessagePage(HttpStatus::kServiceUnavailable,
-                       "The star database cannot be reached",
-                       "<p>The star database cannot be reached just now. "
-                       "Please try again later.</p>\n");
-      return kExitFailed;
-  }
+  if (!OpenSiteDataSource(kProgram, &handles)) return kExitFailed;
 
   static Findings findings;
   findings.count = 0;
@@ -329,10 +311,7 @@ int AnswerFindRequest(const char* queryString) {
         kProgram,
         "the NameLookup table could not be read (for a database without one, "
         "see \"Names for the finder\" in the README)");
-    WriteMessagePage(HttpStatus::kInternalError,
-                     "The star database could not be read",
-                     "<p>The star database could not be read. Please try "
-                     "again later.</p>\n");
+    WriteDatabaseFaultPage();
     return kExitFailed;
   }
   if (redirect) {

@@ -16,11 +16,11 @@ inline constexpr int kMaxFoundStars = 50;
 // it, is answered with a 302 redirect to its entry page (a Location
 // relative to the finder: "entry_page.exe?ID=N"); several with a list of
 // at most kMaxFoundStars, exact matches first, each star by its display
-// name and the name found; none with a page that says so (404).  Without a name parameter it answers with a page with its
-// form.  These exit with 0.  An empty name, one without a letter or digit
-// or one too long (400), an unreachable data source (503) or a database
-// that cannot be read (500) exit with -1.  The searched text is written
-// into a page only escaped, and only when it is short.
+// name and the name found; none with a page that says so (404).  Without a name
+// parameter it answers with a page with its form.  These exit with 0.  An empty
+// name, one without a letter or digit or one too long (400), an unreachable
+// data source (503) or a database that cannot be read (500) exit with -1.  The
+// searched text is written into a page only escaped, and only when it is short.
 int AnswerFindRequest(const char* queryString);
 
 }  // namespace veloran

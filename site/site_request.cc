@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cgi/output.h"
+#include "site/html_page.h"
 
 namespace veloran {
 
@@ -50,6 +51,33 @@ void ReportRefusedConnection(const char* program,
 
 void ReportDatabaseFault(const char* program, const char* what) {
   std::fprintf(stderr, "%s: %s\n", program, what);
+}
+
+bool OpenSiteDataSource(const char* program, DatabaseHandles* handles) {
+  switch (OpenDataSource(handles)) {
+    case Connection::kOpened:
+      return true;
+    case Connection::kNoHandle:
+      ReportDatabaseFault(program, "no ODBC handle could be allocated");
+      WriteDatabaseFaultPage();
+      return false;
+    case Connection::kRefused:
+      ReportRefusedConnection(program, *handles);
+      handles->Release();
+      WriteMessagePage(HttpStatus::kServiceUnavailable,
+                       "The star database cannot be reached",
+                       "<p>The star database cannot be reached just now. "
+                       "Please try again later.</p>\n");
+      return false;
+  }
+  return false;
+}
+
+void WriteDatabaseFaultPage() {
+  WriteMessagePage(HttpStatus::kInternalError,
+                   "The star database could not be read",
+                   "<p>The star database could not be read. Please try "
+                   "again later.</p>\n");
 }
 
 }  // namespace veloran

@@ -30,6 +30,15 @@ void ReportRefusedConnection(const char* program,
 // Writes one line on standard error, headed by "program": "what" failed.
 void ReportDatabaseFault(const char* program, const char* what);
 
+// Opens the data source Veloran into "handles".  When it cannot, answers
+// for "program": one line on standard error and the page of the failure (503
+// when the data source refused the connection, 500 when no ODBC handle could
+// be allocated), and returns false.
+bool OpenSiteDataSource(const char* program, DatabaseHandles* handles);
+
+// Writes the page of a database that could not be read (500).
+void WriteDatabaseFaultPage();
+
 }  // namespace veloran
 
 #endif  // VELORAN_SITE_SITE_REQUEST_H_
