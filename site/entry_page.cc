@@ -100,6 +100,15 @@ void WriteDistance(const PositionRecord& position) {
   }
 }
 
+// What stands for a right ascension or declination that the database does
+// not give: the Sun, at distance 0, has none.
+const char* MissingCoordinateText(const StarEntry& entry) {
+  const PositionRecord& position = entry.position;
+  return entry.hasPosition && position.HasDistance && position.Distance == 0
+             ? "none, at distance 0"
+             : "not known";
+}
+
 void WritePositionAndSpectrum(const StarEntry& entry) {
   const PositionRecord& position = entry.position;
   WriteText(
@@ -112,10 +121,7 @@ void WritePositionAndSpectrum(const StarEntry& entry) {
                          sizeof(text));
     WriteText(text);
   } else {
-    WriteText(entry.hasPosition && position.HasDistance &&
-                      position.Distance == 0
-                  ? "none, at distance 0"
-                  : "not known");
+    WriteText(MissingCoordinateText(entry));
   }
   WriteText("</dd>\n<dt>Declination</dt><dd>");
   if (entry.hasPosition && position.HasDec) {
@@ -123,10 +129,7 @@ void WritePositionAndSpectrum(const StarEntry& entry) {
                       position.Dec_arcsec, text, sizeof(text));
     WriteText(text);
   } else {
-    WriteText(entry.hasPosition && position.HasDistance &&
-                      position.Distance == 0
-                  ? "none, at distance 0"
-                  : "not known");
+    WriteText(MissingCoordinateText(entry));
   }
   WriteText("</dd>\n<dt>Distance</dt><dd>");
   if (entry.hasPosition) {
