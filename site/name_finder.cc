@@ -310,7 +310,8 @@ int AnswerFindRequest(const char* queryString) {
     ReportDatabaseFault(
         kProgram,
         "the NameLookup table could not be read (for a database without one, "
-        "see \"Names for the finder\" in the README)");
+        "see \"Names for the finder\" in the README, or NAMES in "
+        "veloran-site(7))");
     WriteDatabaseFaultPage();
     return kExitFailed;
   }

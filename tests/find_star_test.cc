@@ -155,7 +155,8 @@ TEST(FindStarTest, InjectedFaults) {
   const TestDatabase& database = SampleDatabase();
   const std::string unreadable =
       "find_star: the NameLookup table could not be read (for a database "
-      "without one, see \"Names for the finder\" in the README)\n";
+      "without one, see \"Names for the finder\" in the README, or NAMES in "
+      "veloran-site(7))\n";
   const struct {
     const char* faults;
     const char* query;

@@ -27,7 +27,7 @@ for p in veloran-site odbc-veloran; do
   fi
 done
 [ ! -e /var/lib/veloran ] || { echo "package_test: /var/lib/veloran exists; move it away first" >&2; exit 1; }
-for tool in lintian lighttpd curl dpkg-buildpackage; do
+for tool in lintian lighttpd curl dpkg-buildpackage sqlite3; do
   PATH=$PATH:/usr/sbin command -v "$tool" >/dev/null ||
     { echo "package_test: $tool is missing (scripts/test installs it with VELORAN_TEST_SYSTEM_INSTALL=1)" >&2; exit 1; }
 done
@@ -268,6 +268,17 @@ cp /var/lib/veloran/sample.db /var/lib/veloran/copy.db
 check "veloran-use-database points the data source at another database" \
   eval 'veloran-use-database --quiet /var/lib/veloran/copy.db && test "$(dsn_key Database)" = "file:/var/lib/veloran/copy.db?mode=ro"'
 check "veloran-use-database keeps the operator's timeout" test "$(dsn_key Timeout)" = 4321
+# A database without the finder's table: said when switching to it, and
+# mended with the shipped script.
+sqlite3 /var/lib/veloran/copy.db 'DROP TABLE NameLookup'
+veloran-use-database --quiet /var/lib/veloran/copy.db > "$work/out" 2>&1 || true
+check "veloran-use-database says that a database has no NameLookup" \
+  grep -q "has no NameLookup table" "$work/out"
+sqlite3 -cmd '.load /usr/lib/veloran/veloran_dialect' /var/lib/veloran/copy.db \
+  < /usr/share/veloran-site/add_name_lookup.sql
+check "add_name_lookup.sql gives the finder its table back" eval '
+  www_data env -i PATH=/usr/bin:/bin QUERY_STRING="name=Sirius" /usr/lib/cgi-bin/find_star |
+    grep -q "^Location: entry_page.exe?ID=323490000"'
 # stellarium-data installed, or else unpacked by scripts/import-hipparcos
 # (scripts/check-hipparcos) into its cache.
 stellarium=/usr/share/stellarium
