@@ -216,7 +216,16 @@ void MakeSystemNamesUnique(const std::vector<std::string>& componentLetters,
     for (const StarRow* star : sharers) {
       letters.insert(componentLetters[star->id / 100 % 100]);
     }
-    if (letters.size() == sharers.size() && letters.count("") == 0) {
+    // Their component letters tell them apart, unless a lettered name is
+    // another star's already.
+    bool lettersSuffice =
+        letters.size() == sharers.size() && letters.count("") == 0;
+    for (const std::string& letter : letters) {
+      if (holders.count({shared.first, shared.second + " " + letter}) != 0) {
+        lettersSuffice = false;
+      }
+    }
+    if (lettersSuffice) {
       for (StarRow* star : sharers) {
         SystemNameOf(star)->text +=
             " " + componentLetters[star->id / 100 % 100];
