@@ -25,7 +25,7 @@ const int kNeighbourRadii[] = {10, 20, 50};
 // "Star N" when it has none.
 void WriteStarName(const StarEntry& entry) {
   if (entry.hasName) {
-    WriteText(entry.name);
+    WriteFragment(entry.name);
   } else {
     std::printf("Star %ld", static_cast<long>(entry.id));
   }
@@ -41,7 +41,7 @@ void WriteNames(const StarEntry& entry) {
     WriteText("<ul class=\"names\">\n");
     for (int i = 0; i < entry.properNameCount; ++i) {
       WriteText("<li>");
-      WriteText(entry.properNames[i]);
+      WriteFragment(entry.properNames[i]);
       WriteText("</li>\n");
     }
     WriteText("</ul>\n");
@@ -55,10 +55,10 @@ void WriteNames(const StarEntry& entry) {
       const Designation& designation = entry.designations[i];
       WriteText("<tr><td>");
       if (designation.abbreviation[0] != '\0') {
-        WriteText(LookupCatalogueName(designation.abbreviation));
+        WriteFragment(LookupCatalogueName(designation.abbreviation));
         WriteText(" ");
       }
-      WriteText(designation.value);
+      WriteFragment(designation.value);
       WriteText("</td><td>");
       const CatalogueName* catalogue =
           FindCatalogueName(designation.abbreviation);
@@ -66,11 +66,11 @@ void WriteNames(const StarEntry& entry) {
         WriteText("not known");
       } else if (catalogue != nullptr && catalogue->Description != nullptr &&
                  catalogue->Description[0] != '\0') {
-        WriteText(catalogue->Description);
+        WriteFragment(catalogue->Description);
       } else if (catalogue != nullptr && catalogue->LongName[0] != '\0') {
-        WriteText(catalogue->LongName);
+        WriteFragment(catalogue->LongName);
       } else {
-        WriteText(designation.abbreviation);
+        WriteFragment(designation.abbreviation);
       }
       WriteText("</td></tr>\n");
     }
@@ -97,6 +97,15 @@ void WriteDistance(const PositionRecord& position) {
     WriteText(" (source: ");
     WriteEscapedText(position.DistanceSource);
     WriteText(")");
+  }
+}
+
+// A spectral or luminosity class: text, not a fragment.
+void WriteClass(bool known, const char* text) {
+  if (known && text[0] != '\0') {
+    WriteEscapedText(text);
+  } else {
+    WriteText("not known");
   }
 }
 
@@ -139,15 +148,11 @@ void WritePositionAndSpectrum(const StarEntry& entry) {
   }
   const SpectrumRecord& spectrum = entry.spectrum;
   WriteText("</dd>\n<dt>Spectral class</dt><dd>");
-  WriteText(entry.hasSpectrum && spectrum.HasSpectralClass &&
-                    spectrum.SpectralClass[0] != '\0'
-                ? spectrum.SpectralClass
-                : "not known");
+  WriteClass(entry.hasSpectrum && spectrum.HasSpectralClass,
+             spectrum.SpectralClass);
   WriteText("</dd>\n<dt>Luminosity class</dt><dd>");
-  WriteText(entry.hasSpectrum && spectrum.HasLuminosityClass &&
-                    spectrum.LuminosityClass[0] != '\0'
-                ? spectrum.LuminosityClass
-                : "not known");
+  WriteClass(entry.hasSpectrum && spectrum.HasLuminosityClass,
+             spectrum.LuminosityClass);
   WriteText("</dd>\n</dl>\n</section>\n");
 }
 
@@ -185,7 +190,7 @@ void WriteComponents(const StarEntry& entry) {
     std::printf("<li><a href=\"entry_page.exe?ID=%ld\">",
                 static_cast<long>(component.id));
     if (component.hasName && component.name[0] != '\0') {
-      WriteText(component.name);
+      WriteFragment(component.name);
     } else {
       std::printf("Star %ld", static_cast<long>(component.id));
     }

@@ -1,6 +1,7 @@
 #include "site/html_page.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "cgi/output.h"
 
@@ -69,7 +70,7 @@ void WritePageStart(const char* title) {
       "<meta name=\"viewport\" content=\"width=device-width, "
       "initial-scale=1\">\n"
       "<title>");
-  WriteText(title);
+  WriteFragment(title);
   WriteText(" - Veloran</title>\n");
   WriteText(kStyle);
   WriteText("</head>\n<body>\n<main>\n");
@@ -86,6 +87,20 @@ void WritePageEnd() {
       "</footer>\n"
       "</body>\n"
       "</html>\n");
+}
+
+void WriteFragment(const char* fragment) {
+  size_t length = std::strlen(fragment);
+  const char* reference = std::strrchr(fragment, '&');
+  if (reference != nullptr && std::strchr(reference, ';') == nullptr) {
+    length = static_cast<size_t>(reference - fragment);
+  }
+  const char* tag = std::strrchr(fragment, '<');
+  if (tag != nullptr && std::strchr(tag, '>') == nullptr &&
+      static_cast<size_t>(tag - fragment) < length) {
+    length = static_cast<size_t>(tag - fragment);
+  }
+  std::fwrite(fragment, 1, length, stdout);
 }
 
 void WriteEscapedText(const char* text) {

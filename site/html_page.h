@@ -35,6 +35,12 @@ void WritePageStart(const char* title);
 // the page.
 void WritePageEnd();
 
+// Writes the HTML fragment "fragment" (a name from the database) as it is,
+// but for an unfinished character reference or tag at its end, which a
+// value cut to its buffer can leave, and which would swallow the markup
+// that follows.
+void WriteFragment(const char* fragment);
+
 // Writes "text" with &, <, >, " and ' as character references, so that it
 // stands as text in an element or an attribute value.
 void WriteEscapedText(const char* text);

@@ -181,14 +181,14 @@ void WriteStar(const FoundStar& star) {
               static_cast<long>(star.id));
   // Names are HTML fragments, as the database holds them.
   if (star.displayName[0] == '\0') {
-    WriteText(star.name);
+    WriteFragment(star.name);
     WriteText("</a>");
   } else {
-    WriteText(star.displayName);
+    WriteFragment(star.displayName);
     WriteText("</a>");
     if (std::strcmp(star.displayName, star.name) != 0) {
       WriteText(" (");
-      WriteText(star.name);
+      WriteFragment(star.name);
       WriteText(")");
     }
   }
@@ -323,7 +323,7 @@ int AnswerFindRequest(const char* queryString) {
     WriteHtmlHeader(HttpStatus::kFound, location);
     WritePageStart("Star found");
     std::printf("<h1>Star found</h1>\n<p><a href=\"%s\">", location);
-    WriteText(findings.stars[only].name);
+    WriteFragment(findings.stars[only].name);
     WriteText("</a></p>\n");
     WritePageEnd();
     return kExitAnswered;

@@ -80,11 +80,13 @@ TEST(EntryPageTest, NamesAndComponents) {
            (12349900, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
            (12350000, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
     INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass)
-    VALUES (12340201, 'M5.5', NULL);
+    VALUES (12340201, 'M5.5', 'V<b>&');
     INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
     VALUES (12340203, '&beta; Test', 0), (12340202, 'Alpha &amp; Omega', 1),
            (12340204, NULL, 0), (12340205, CAST(X'416C6E69E96D' AS TEXT), 0),
-           (12340101, 'Primary', 1);
+           (12340101, 'Primary', 1),
+           -- Cut by its buffer within "&alpha;": the cut reference goes.
+           (12340206, 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx&alpha; and more', 0);
     INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, IsSystemName)
     VALUES (12340210, 'HD', '1234', 0), (12340211, 'Gl', '9 B', 0),
            (12340212, 'X', '7', 0), (12340213, 'Unknown', '8', 0),
