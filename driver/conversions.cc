@@ -560,7 +560,7 @@ const char* ConversionMessage(ConversionStatus status) {
     case Status::kOutOfRange:
       return "numeric value out of range";
     case Status::kNotAValue:
-      return "invalid character value for cast specification";
+      return "invalid character value for the conversion";
     case Status::kRestricted:
       return "restricted data type attribute violation";
     case Status::kUnknownType:
