@@ -116,6 +116,7 @@ void ReportLostReply(int error) {
 }  // namespace
 
 int ServeRequest(const char* queryString) {
+  IgnoreBrokenPipes();
   // Nothing is done for a reply that cannot be delivered.
   if (!StandardOutputIsOpen()) {
     ReportLostReply(EBADF);

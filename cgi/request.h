@@ -9,7 +9,7 @@ namespace veloran {
 // absent) and returns the exit status: 0 when a result page or the
 // connection-failure reply was written, -1 otherwise.  A reply counts as
 // written only when all of it reached standard output; when it did not, one
-// line on standard error says so.
+// line on standard error says so.  SIGPIPE is ignored from the start.
 int ServeRequest(const char* queryString);
 
 }  // namespace veloran
