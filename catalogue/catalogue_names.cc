@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
 namespace veloran {
@@ -36,9 +37,11 @@ void CopyField(char* field, size_t size, const char* text) {
 
 }  // namespace
 
-void LoadCatalogueNames(SQLHSTMT statement) {
+bool LoadCatalogueNames(SQLHSTMT statement) {
   CloseCursor(statement);
-  if (!ExecuteStatement(statement, "SELECT COUNT(*) FROM CatalogNames")) return;
+  if (!ExecuteStatement(statement, "SELECT COUNT(*) FROM CatalogNames")) {
+    return !ReadFailed();
+  }
   SQLLEN countIndicator;
   SQLBindCol(statement, 1, SQL_C_LONG, &catalogueNames.count, 0,
              &countIndicator);
@@ -46,20 +49,20 @@ void LoadCatalogueNames(SQLHSTMT statement) {
   UnbindColumns(statement);
   if (!counted) {
     catalogueNames.count = 0;
-    return;
+    return !ReadFailed();
   }
 
   CloseCursor(statement);
   if (!ExecuteStatement(statement,
                         "SELECT Abbreviation, LongName, Description, "
                         "HasNoCatNumbers FROM CatalogNames")) {
-    return;
+    return !ReadFailed();
   }
-  if (catalogueNames.count < 0) return;
+  if (catalogueNames.count < 0) return true;
   // An exhausted heap leaves the table absent: every lookup then returns the
   // abbreviation it was given.
   catalogueNames.names = new (std::nothrow) CatalogueName[catalogueNames.count];
-  if (catalogueNames.names == nullptr) return;
+  if (catalogueNames.names == nullptr) return true;
 
   char abbreviation[kAbbreviationSize];
   char longName[kLongNameSize];
@@ -92,6 +95,7 @@ void LoadCatalogueNames(SQLHSTMT statement) {
     name.HasNoCatNumbers = hasNoCatNumbers;
   }
   UnbindColumns(statement);
+  return !ReadFailed();
 }
 
 void FreeCatalogueNames() {

@@ -46,11 +46,12 @@ struct CatalogueNameTable {
 
 extern CatalogueNameTable catalogueNames;
 
-// Counts CatalogNames, then reads at most that many rows into the table.  A
-// failure shows only in the table's content: absent when the count could not
-// be read or the rows could not be selected or allocated, partly filled when
-// fewer rows arrived than were counted.
-void LoadCatalogueNames(SQLHSTMT statement);
+// Counts CatalogNames, then reads at most that many rows into the table.
+// Returns false when a read failed (read_fault.h); the table is then not to
+// be used.  Otherwise the table may still be absent (a statement that
+// executed with information, an exhausted heap) or partly filled (fewer
+// rows than were counted), and is used so.
+bool LoadCatalogueNames(SQLHSTMT statement);
 
 // Destroys every element and leaves the table absent; with the table absent
 // it does nothing.

@@ -8,6 +8,7 @@
 
 #include "catalogue/catalogue_names.h"
 #include "catalogue/display_names.h"
+#include "catalogue/read_fault.h"
 #include "catalogue/star_records.h"
 #include "tests/test_support.h"
 
@@ -117,6 +118,7 @@ class CatalogueNamesTest : public ::testing::Test {
   void TearDown() override {
     FreeCatalogueNames();
     catalogueNames.count = 0;
+    ForgetReadFault();
   }
 };
 
@@ -183,14 +185,17 @@ TEST_F(CatalogueNamesTest, EmptyAndMissingTables) {
   auto empty = CreateTestDatabase("catalogue_names_empty", "");
   {
     OdbcSession session(empty);
-    LoadCatalogueNames(session.statement());
+    EXPECT_TRUE(LoadCatalogueNames(session.statement()));
+    EXPECT_FALSE(ReadFailed());
     EXPECT_EQ(catalogueNames.count, 0);
     EXPECT_STREQ(LookupCatalogueName("HD"), "HD");
     FreeCatalogueNames();
   }
   auto missing = CreateTestDatabase("catalogue_names_missing", "", false);
   OdbcSession session(missing);
-  LoadCatalogueNames(session.statement());
+  // A missing table is a failed read, not an empty one.
+  EXPECT_FALSE(LoadCatalogueNames(session.statement()));
+  EXPECT_TRUE(ReadFailed());
   EXPECT_EQ(catalogueNames.count, 0);
   EXPECT_EQ(catalogueNames.names, nullptr);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "catalogue/catalogue_names.h"
+#include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
 namespace veloran {
@@ -28,6 +29,8 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
     std::snprintf(name, kDisplayNameSize, "%s", value);
     return true;
   }
+  // Only a system without a proper name is named by its catalogue number.
+  if (ReadFailed()) return false;
 
   CloseCursor(statement);
   if (!ExecuteStatementForId(

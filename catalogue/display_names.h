@@ -28,8 +28,9 @@ constexpr int kHeadingNameSize = 512;
 // kDisplayNameSize bytes: its proper name when ProperNames has one, else its
 // catalogue designation, spelled with the catalogue's long name from the
 // loaded catalogue table.  A NULL text counts as empty.  Returns false, with
-// "name" untouched, when neither could be found; CatalogNumbers is consulted
-// only when the ProperNames statement executed and found no row.
+// "name" untouched, when neither could be found or a read failed
+// (read_fault.h); CatalogNumbers is consulted only when the ProperNames
+// statement executed and found no row.
 bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name);
 
 }  // namespace veloran

@@ -43,7 +43,9 @@ struct SpectrumRecord {
 // Reads the first Positions row whose OwnerID is "ownerId" into *record,
 // which is cleared first, so that a NULL column without a flag reads as 0 or
 // an empty text.  Returns false when the statement did not execute with
-// SQL_SUCCESS or no row could be fetched; *record is then not to be read.
+// SQL_SUCCESS or no row could be fetched, which a failed fetch or a failed
+// execution also keeps as the read fault (read_fault.h); *record is then not
+// to be read.
 bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
                          PositionRecord* record);
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "catalogue/read_fault.h"
+
 namespace veloran {
 
 namespace {
@@ -18,6 +20,7 @@ void UnbindColumns(SQLHSTMT statement) { SQLFreeStmt(statement, SQL_UNBIND); }
 bool ExecuteStatement(SQLHSTMT statement, const char* text) {
   SQLRETURN result = SQLExecDirect(
       statement, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)), SQL_NTS);
+  if (!SQL_SUCCEEDED(result)) NoteReadFault(statement);
   return result == SQL_SUCCESS;
 }
 
@@ -29,7 +32,12 @@ bool ExecuteStatementForId(SQLHSTMT statement, const char* format, int32_t id) {
 
 bool FetchRow(SQLHSTMT statement) {
   SQLRETURN result = SQLFetch(statement);
-  return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO;
+  if (result == SQL_NO_DATA) return false;
+  if (!SQL_SUCCEEDED(result)) {
+    NoteReadFault(statement);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace veloran

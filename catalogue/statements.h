@@ -20,7 +20,7 @@ void CloseCursor(SQLHSTMT statement);
 void UnbindColumns(SQLHSTMT statement);
 
 // Sends "text" with SQL_NTS.  True only on SQL_SUCCESS: SQL_SUCCESS_WITH_INFO
-// is a failure here.
+// is a failure here, though no read fault (read_fault.h); an error is both.
 bool ExecuteStatement(SQLHSTMT statement, const char* text);
 
 // Formats "format", which holds one "%ld", with "id" into a 512-byte buffer
@@ -28,7 +28,8 @@ bool ExecuteStatement(SQLHSTMT statement, const char* text);
 bool ExecuteStatementForId(SQLHSTMT statement, const char* format, int32_t id);
 
 // Fetches the next row.  True on SQL_SUCCESS or SQL_SUCCESS_WITH_INFO (a
-// text cut to its buffer).
+// text cut to its buffer); false at the end of the rows, and on a failed
+// fetch, which is kept as the read fault (read_fault.h).
 bool FetchRow(SQLHSTMT statement);
 
 }  // namespace veloran

@@ -1,6 +1,7 @@
 #include "cgi/output.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +18,8 @@ void WriteLine(const char* text) {
 void WriteText(const char* text) { std::fputs(text, stdout); }
 
 bool StandardOutputIsOpen() { return fcntl(STDOUT_FILENO, F_GETFL) != -1; }
+
+void IgnoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 
 bool FlushReply(int* error) {
   errno = 0;

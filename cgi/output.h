@@ -17,6 +17,12 @@ void WriteText(const char* text);
 // its place.
 bool StandardOutputIsOpen();
 
+// Makes a write to a pipe whose reader has gone fail with EPIPE, as any
+// other failed write, so that FlushReply sees it: SIGPIPE, which would end
+// the process unannounced, is ignored from here on, whatever disposition
+// the process was started with.
+void IgnoreBrokenPipes();
+
 // Flushes standard output and returns whether every byte written to it
 // reached the descriptor.  A failed write anywhere in the reply counts: the
 // stream remembers it.  On false, *error is the errno of the failure, or 0

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "catalogue/data_source.h"
+#include "catalogue/read_fault.h"
 #include "cgi/number_reading.h"
 #include "cgi/output.h"
 #include "cgi/page_frame.h"
@@ -20,6 +21,7 @@ namespace veloran {
 
 namespace {
 
+constexpr char kProgram[] = "neighbor_search";
 constexpr int kExitFailure = -1;
 
 void WriteUsageReply() {
@@ -94,28 +96,33 @@ int AnswerRequest(const char* queryString) {
       return 0;
   }
 
-  int status = kExitFailure;
+  bool written = true;
   if (starId != 0) {
-    if (WriteStarSearchPage(handles.statement, starId, window)) status = 0;
+    written = WriteStarSearchPage(handles.statement, starId, window);
   } else {
     WriteCoordinateSearchPage(handles.statement, window);
-    status = 0;
   }
 
   handles.Release();
-  if (status != 0) WriteNoMatchPage(starId);
-  return status;
+  if (!written) WriteNoMatchPage(starId);
+  // The page says that it is not the whole answer; the status says so too.
+  if (ReadFailed()) {
+    ReportReadFault(kProgram, "the star database could not be read");
+    return kExitFailure;
+  }
+  return written ? 0 : kExitFailure;
 }
 
 void ReportLostReply(int error) {
-  std::fprintf(stderr,
-               "neighbor_search: the reply did not reach standard output%s%s\n",
-               error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "");
+  std::fprintf(stderr, "%s: the reply did not reach standard output%s%s\n",
+               kProgram, error != 0 ? ": " : "",
+               error != 0 ? std::strerror(error) : "");
 }
 
 }  // namespace
 
 int ServeRequest(const char* queryString) {
+  IgnoreBrokenPipes();
   // Nothing is done for a reply that cannot be delivered.
   if (!StandardOutputIsOpen()) {
     ReportLostReply(EBADF);

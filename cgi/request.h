@@ -7,9 +7,11 @@ namespace veloran {
 
 // Serves the request given by "queryString" (nullptr when QUERY_STRING is
 // absent) and returns the exit status: 0 when a result page or the
-// connection-failure reply was written, -1 otherwise.  A reply counts as
-// written only when all of it reached standard output; when it did not, one
-// line on standard error says so.
+// connection-failure reply was written, -1 otherwise.  A page written after
+// a failed read of the star database is a failure, with one line on
+// standard error that gives the diagnostic.  A reply counts as written only
+// when all of it reached standard output; when it did not, one line on
+// standard error says so.  SIGPIPE is ignored from the start.
 int ServeRequest(const char* queryString);
 
 }  // namespace veloran

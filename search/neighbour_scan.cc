@@ -6,6 +6,7 @@
 
 #include "astro/position_conversion.h"
 #include "catalogue/display_names.h"
+#include "catalogue/read_fault.h"
 #include "catalogue/star_records.h"
 #include "catalogue/statements.h"
 #include "cgi/output.h"
@@ -27,21 +28,26 @@ void RankNeighbour(NeighbourList* list, int32_t starId, double distance) {
 namespace {
 
 // Writes one listing line: the link, the distance and, where known, the
-// spectral and luminosity class.
-void WriteListingLine(SQLHSTMT statement, const NeighbourEntry& entry) {
+// spectral and luminosity class.  Both are read before the line is written,
+// so that a failed read leaves no part of a line; then it writes nothing
+// and returns false.
+bool WriteListingLine(SQLHSTMT statement, const NeighbourEntry& entry) {
   // A star without a name is listed with an empty one, never with the name
   // of the star before it.
   char name[kDisplayNameSize] = "";
   GetStarDisplayName(statement, entry.starId, name);
+  SpectrumRecord spectrum;
+  bool hasClass = FetchSpectrumRecord(statement, entry.starId + 1, &spectrum) &&
+                  spectrum.HasSpectralClass;
+  if (ReadFailed()) return false;
   std::printf("<BR><A HREF=\"entry_page.exe?ID=%d\">%s</A>: %s light-years",
               entry.starId, name, GNumber(entry.distance).text);
-  SpectrumRecord spectrum;
-  if (FetchSpectrumRecord(statement, entry.starId + 1, &spectrum) &&
-      spectrum.HasSpectralClass) {
+  if (hasClass) {
     std::printf(", class %s %s", spectrum.SpectralClass,
                 spectrum.HasLuminosityClass ? spectrum.LuminosityClass : "");
   }
   WriteText("\n");
+  return true;
 }
 
 }  // namespace
@@ -54,6 +60,8 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
   if (!ExecuteStatement(statement,
                         "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, "
                         "Dec_arcsec, Distance, OwnerID FROM Positions")) {
+    // Executed with information, too, this is a failure: the page says so.
+    NoteReadFault(statement);
     WriteLine("<BR>Internal error: Database query failed.");
     return;
   }
@@ -118,6 +126,11 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
     ++matchCount;
   }
   UnbindColumns(statement);
+  // The stars ranked so far are not the nearest of the table.
+  if (ReadFailed()) {
+    WriteIncompleteReadLine();
+    return;
+  }
 
   if (matchCount > kMaxListedStars) {
     std::printf(
@@ -130,8 +143,15 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
     return;
   }
   for (int i = 0; i < list.count; ++i) {
-    WriteListingLine(statement, list.entries[i]);
+    if (!WriteListingLine(statement, list.entries[i])) {
+      WriteIncompleteReadLine();
+      return;
+    }
   }
+}
+
+void WriteIncompleteReadLine() {
+  WriteLine("<BR>The star database could not be read completely.");
 }
 
 }  // namespace veloran

@@ -35,11 +35,20 @@ void RankNeighbour(NeighbourList* list, int32_t starId, double distance);
 // lies in [minDistance, maxDistance] and whose decimal RA and Dec lie in the
 // given inclusive bounds, passing over rows that are no star's own position
 // and the row of "excludedId".  Writes the listing lines, with each star's
-// display name, distance and class, to standard output.
+// display name, distance and class, to standard output.  A failed read
+// ends the listing and is kept as the read fault (read_fault.h): a Positions
+// statement that does not execute with SQL_SUCCESS with the line
+// "<BR>Internal error: Database query failed.", a failed fetch of a row, a
+// name or a class with the line of WriteIncompleteReadLine, after the
+// listing lines written so far.
 void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
                     double minDec, double maxDec, double centreX,
                     double centreY, double centreZ, double maxDistance,
                     double minDistance, int32_t excludedId);
+
+// Writes the line that ends a page whose reading of the star database
+// failed, so that what it lists does not pass for the whole answer.
+void WriteIncompleteReadLine();
 
 }  // namespace veloran
 

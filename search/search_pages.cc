@@ -5,6 +5,7 @@
 #include "astro/position_conversion.h"
 #include "catalogue/catalogue_names.h"
 #include "catalogue/display_names.h"
+#include "catalogue/read_fault.h"
 #include "catalogue/star_records.h"
 #include "cgi/output.h"
 #include "cgi/page_frame.h"
@@ -24,21 +25,25 @@ void ScanAround(SQLHSTMT statement, const SearchWindow& window,
 }  // namespace
 
 void WriteCoordinateSearchPage(SQLHSTMT statement, const SearchWindow& window) {
-  LoadCatalogueNames(statement);
+  bool loaded = LoadCatalogueNames(statement);
   WritePageHead("<TITLE>Veloran near-coordinate search results</TITLE>");
-  const CartesianPoint& c = window.centre;
-  if (window.minRadius > 0.0) {
-    std::printf(
-        "<CENTER><H3>Stars between %s and %s light-years from (%s, %s, %s)",
-        GNumber(window.minRadius).text, GNumber(window.maxRadius).text,
-        GNumber(c.x).text, GNumber(c.y).text, GNumber(c.z).text);
+  if (loaded) {
+    const CartesianPoint& c = window.centre;
+    if (window.minRadius > 0.0) {
+      std::printf(
+          "<CENTER><H3>Stars between %s and %s light-years from (%s, %s, %s)",
+          GNumber(window.minRadius).text, GNumber(window.maxRadius).text,
+          GNumber(c.x).text, GNumber(c.y).text, GNumber(c.z).text);
+    } else {
+      std::printf("<CENTER><H3>Stars within %s light-years of (%s, %s, %s)",
+                  GNumber(window.maxRadius).text, GNumber(c.x).text,
+                  GNumber(c.y).text, GNumber(c.z).text);
+    }
+    WriteWindowClauses(window);
+    ScanAround(statement, window, c, 0);
   } else {
-    std::printf("<CENTER><H3>Stars within %s light-years of (%s, %s, %s)",
-                GNumber(window.maxRadius).text, GNumber(c.x).text,
-                GNumber(c.y).text, GNumber(c.z).text);
+    WriteIncompleteReadLine();
   }
-  WriteWindowClauses(window);
-  ScanAround(statement, window, c, 0);
   FreeCatalogueNames();
   WritePageTail();
 }
@@ -50,22 +55,29 @@ bool WriteStarSearchPage(SQLHSTMT statement, int32_t starId,
   CartesianPoint centre;
   if (!PositionToCartesian(position, true, &centre)) return false;
 
-  LoadCatalogueNames(statement);
   // A star without a name is shown with an empty one.
   char name[kHeadingNameSize] = "";
-  GetStarDisplayName(statement, starId, name);
+  bool read = LoadCatalogueNames(statement);
+  if (read) {
+    GetStarDisplayName(statement, starId, name);
+    read = !ReadFailed();
+  }
 
   WritePageHead("<TITLE>Veloran neighbor search results</TITLE>");
-  if (window.minRadius > 0.0) {
-    std::printf("<CENTER><H3>Stars between %s and %s light-years from %s",
-                GNumber(window.minRadius).text, GNumber(window.maxRadius).text,
-                name);
+  if (read) {
+    if (window.minRadius > 0.0) {
+      std::printf("<CENTER><H3>Stars between %s and %s light-years from %s",
+                  GNumber(window.minRadius).text,
+                  GNumber(window.maxRadius).text, name);
+    } else {
+      std::printf("<CENTER><H3>Stars within %s light-years of %s",
+                  GNumber(window.maxRadius).text, name);
+    }
+    WriteWindowClauses(window);
+    ScanAround(statement, window, centre, starId);
   } else {
-    std::printf("<CENTER><H3>Stars within %s light-years of %s",
-                GNumber(window.maxRadius).text, name);
+    WriteIncompleteReadLine();
   }
-  WriteWindowClauses(window);
-  ScanAround(statement, window, centre, starId);
   FreeCatalogueNames();
   WritePageTail();
   return true;

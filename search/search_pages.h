@@ -12,13 +12,19 @@
 
 namespace veloran {
 
+// The pages are written whole even when a read of the star database fails
+// (read_fault.h): they then end with what was read so far and the line of
+// WriteIncompleteReadLine, or the scan's message, before the page's tail.
+// A failure before the heading leaves the heading out.
+
 // Writes the complete page that lists the stars around the window's centre,
 // a point in galactic light-years.
 void WriteCoordinateSearchPage(SQLHSTMT statement, const SearchWindow& window);
 
 // Writes the complete page that lists the stars around star "starId", never
 // the star itself.  Returns false, having written and loaded nothing, when
-// the star's position cannot be read or has no usable distance, RA or Dec.
+// the star's position cannot be read (a failed read is kept as the read
+// fault) or has no usable distance, RA or Dec.
 bool WriteStarSearchPage(SQLHSTMT statement, int32_t starId,
                          const SearchWindow& window);
 

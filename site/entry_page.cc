@@ -5,6 +5,7 @@
 
 #include "catalogue/catalogue_names.h"
 #include "catalogue/data_source.h"
+#include "catalogue/read_fault.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
 #include "site/html_page.h"
@@ -255,8 +256,9 @@ int AnswerEntryRequest(const char* queryString) {
 
   // Read whole before any of it is written, so that the status is known.
   static StarEntry entry;
-  LoadCatalogueNames(handles.statement);
-  EntryReading reading = ReadStarEntry(handles.statement, id, &entry);
+  EntryReading reading = LoadCatalogueNames(handles.statement)
+                             ? ReadStarEntry(handles.statement, id, &entry)
+                             : EntryReading::kFailed;
   handles.Release();
   int status = kExitAnswered;
   switch (reading) {
@@ -267,7 +269,7 @@ int AnswerEntryRequest(const char* queryString) {
       WriteUnknownStarPage(id);
       break;
     case EntryReading::kFailed:
-      ReportDatabaseFault(kProgram, "the Positions table could not be read");
+      ReportReadFault(kProgram, "the star database could not be read");
       WriteDatabaseFaultPage();
       status = kExitFailed;
       break;

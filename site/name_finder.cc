@@ -11,6 +11,7 @@
 #include "catalogue/catalogue_names.h"
 #include "catalogue/data_source.h"
 #include "catalogue/display_names.h"
+#include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
@@ -71,7 +72,8 @@ bool Known(const Findings& findings, int32_t id) {
 
 // Runs "sql" with the texts "first" and "second" (nullptr for none) bound
 // to its parameters and adds the stars of its rows that are not yet among
-// the findings.  Returns false when the statement failed.
+// the findings.  Returns false when the statement failed, keeping the fault
+// (read_fault.h).
 bool Search(SQLHSTMT statement, const char* sql, const char* first,
             const char* second, Findings* findings) {
   CloseCursor(statement);
@@ -80,6 +82,7 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
   if (!SQL_SUCCEEDED(SQLPrepare(
           statement, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)),
           SQL_NTS))) {
+    NoteReadFault(statement);
     return false;
   }
   SQLLEN lengths[2] = {SQL_NTS, SQL_NTS};
@@ -89,10 +92,14 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
             statement, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
             SQL_C_CHAR, SQL_VARCHAR, kNameKeySize - 1, 0,
             const_cast<char*>(texts[i]), 0, &lengths[i]))) {
+      NoteReadFault(statement);
       return false;
     }
   }
-  if (!SQL_SUCCEEDED(SQLExecute(statement))) return false;
+  if (!SQL_SUCCEEDED(SQLExecute(statement))) {
+    NoteReadFault(statement);
+    return false;
+  }
   SQLINTEGER id = 0;
   FoundStar row{};
   SQLLEN indicators[5];
@@ -108,7 +115,10 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
        ++rows) {
     SQLRETURN fetched = SQLFetch(statement);
     if (fetched == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(fetched)) return false;
+    if (!SQL_SUCCEEDED(fetched)) {
+      NoteReadFault(statement);
+      return false;
+    }
     if (indicators[0] == SQL_NULL_DATA || Known(*findings, id)) continue;
     FoundStar& star = findings->stars[findings->count++];
     star = row;
@@ -127,16 +137,19 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
 
 // Reads the display name of every star found, so that a list tells apart
 // stars found by a name they share (the components of a system, say).  A
-// star whose display name cannot be read is listed by the name found.
-void ReadDisplayNames(SQLHSTMT statement, Findings* findings) {
-  LoadCatalogueNames(statement);
-  for (int i = 0; i < findings->count; ++i) {
+// star without a display name is listed by the name found.  Returns false
+// when a read failed (read_fault.h).
+bool ReadDisplayNames(SQLHSTMT statement, Findings* findings) {
+  bool read = LoadCatalogueNames(statement);
+  for (int i = 0; read && i < findings->count; ++i) {
     FoundStar& star = findings->stars[i];
     if (!GetStarDisplayName(statement, star.id, star.displayName)) {
       star.displayName[0] = '\0';
     }
+    read = !ReadFailed();
   }
   FreeCatalogueNames();
+  return read;
 }
 
 // The searched text as the visitor typed it, when it is short enough to
@@ -299,19 +312,22 @@ int AnswerFindRequest(const char* queryString) {
 
   static Findings findings;
   findings.count = 0;
-  bool read = Search(handles.statement, kExactSearch, key, nullptr, &findings);
+  bool found = Search(handles.statement, kExactSearch, key, nullptr, &findings);
   findings.exactCount = findings.count;
-  read = read && Search(handles.statement, kPrefixSearch, key, end, &findings);
+  found =
+      found && Search(handles.statement, kPrefixSearch, key, end, &findings);
   bool redirect = findings.exactCount == 1 ||
                   (findings.exactCount == 0 && findings.count == 1);
-  if (read && !redirect) ReadDisplayNames(handles.statement, &findings);
+  bool named =
+      !found || redirect || ReadDisplayNames(handles.statement, &findings);
   handles.Release();
-  if (!read) {
-    ReportDatabaseFault(
+  if (!found || !named) {
+    ReportReadFault(
         kProgram,
-        "the NameLookup table could not be read (for a database without one, "
-        "see \"Names for the finder\" in the README, or NAMES in "
-        "veloran-site(7))");
+        !found ? "the NameLookup table could not be read (for a database "
+                 "without one, see \"Names for the finder\" in the README, or "
+                 "NAMES in veloran-site(7))"
+               : "the star database could not be read");
     WriteDatabaseFaultPage();
     return kExitFailed;
   }

@@ -21,6 +21,7 @@ void ReportLostReply(const char* program, int error) {
 
 int ServeSiteRequest(const char* program, int (*answer)(const char*),
                      const char* queryString) {
+  IgnoreBrokenPipes();
   // Nothing is done for a reply that cannot be delivered.
   if (!StandardOutputIsOpen()) {
     ReportLostReply(program, EBADF);

@@ -18,7 +18,8 @@ constexpr int kExitFailed = -1;
 // returns its exit status, or -1 when the reply did not reach standard
 // output; that is then said in one line on standard error, headed by
 // "program".  "queryString" is passed on as it is (nullptr when
-// QUERY_STRING is absent).
+// QUERY_STRING is absent).  SIGPIPE is ignored from the start, so that a
+// reader that has gone is reported like any other lost reply.
 int ServeSiteRequest(const char* program, int (*answer)(const char*),
                      const char* queryString);
 

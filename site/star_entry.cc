@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
 namespace veloran {
@@ -12,7 +13,7 @@ namespace {
 constexpr int32_t kSystemSize = 10000;
 
 // Whether the Positions row of star "id" exists; false when the statement
-// failed.
+// did not execute with SQL_SUCCESS or its fetch failed.
 bool FindPositionRow(SQLHSTMT statement, int32_t id, bool* exists) {
   CloseCursor(statement);
   if (!ExecuteStatementForId(
@@ -20,7 +21,7 @@ bool FindPositionRow(SQLHSTMT statement, int32_t id, bool* exists) {
     return false;
   }
   *exists = FetchRow(statement);
-  return true;
+  return !ReadFailed();
 }
 
 void ReadProperNames(SQLHSTMT statement, StarEntry* entry) {
@@ -119,7 +120,9 @@ EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
   entry->componentCount = 0;
   ReadComponents(statement, entry);
   CloseCursor(statement);
-  return EntryReading::kFound;
+  // Any part of the entry that could not be read would be missing from the
+  // page without a word.
+  return ReadFailed() ? EntryReading::kFailed : EntryReading::kFound;
 }
 
 }  // namespace veloran

@@ -53,7 +53,7 @@ struct StarEntry {
 enum class EntryReading {
   kFound,    // *entry is filled
   kUnknown,  // no Positions row has the star's ID
-  kFailed,   // the database could not be asked
+  kFailed,   // a read failed (read_fault.h): the entry is not to be shown
 };
 
 // Reads the entry of star "id" into *entry through "statement", with the
@@ -61,9 +61,11 @@ enum class EntryReading {
 // Positions row; its names are the rows of its block of 100 (ID .. ID+99)
 // in OwnerID order, NULL names left out, and its other components are the
 // other stars whose ID divided by 10000 is the same, for IDs of 10000 and
-// above (the Sun and the IDs below have no Hipparcos number).  Whatever
-// cannot be read of a known star (a missing table or column) is left out of
-// the entry, which is still kFound.
+// above (the Sun and the IDs below have no Hipparcos number).  A read that
+// fails (read_fault.h), such as a missing table or column or a row that
+// does not convert, makes the reading kFailed, so that no entry is shown
+// with a part missing; what the database does not hold (a name, a
+// spectrum) is left out of an entry that is still kFound.
 EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry);
 
 }  // namespace veloran

@@ -129,12 +129,16 @@ TEST(EntryPageTest, DataSourceFaults) {
        refusesNonDatabase ? "entry_unavailable.html"
                           : "entry_database_fault.html",
        255},
+      // What the page would show of the star cannot all be read: it is not
+      // shown in part.
       {"names_missing",
        "DROP TABLE ProperNames; DROP TABLE CatalogNumbers; DROP TABLE "
        "CatalogNames; DROP TABLE Spectra;",
-       false, "entry_sirius_without_names.html", 0},
+       false, "entry_database_fault.html", 255},
+      {"spectra_missing", "DROP TABLE Spectra;", false,
+       "entry_database_fault.html", 255},
       {"column_missing", "ALTER TABLE Positions DROP COLUMN Epoch;", false,
-       "entry_sirius_without_position.html", 0},
+       "entry_database_fault.html", 255},
   };
   for (const auto& c : cases) {
     TestDatabase database =
@@ -174,9 +178,14 @@ TEST(EntryPageTest, InjectedFaults) {
       {"Connect;Error", "entry_unavailable.html", 255},
       {"ExecFail:FROM Positions WHERE OwnerID =", "entry_database_fault.html",
        255},
-      // The names stop after the first of each kind.
-      {"FetchFail:ProperNameID:1;FetchFail:CatalogNumberID:1",
-       "entry_sirius_first_names.html", 0},
+      // The names cannot be read beyond the first of a kind.
+      {"FetchFail:ProperNameID:1", "entry_database_fault.html", 255},
+      {"FetchFail:CatalogNumberID:1", "entry_database_fault.html", 255},
+      {"ExecFail:FROM Spectra", "entry_database_fault.html", 255},
+      {"FetchFail:BETWEEN:1", "entry_database_fault.html", 255},
+      // Executed with information: left out of the page, as a spectrum that
+      // the database does not hold.
+      {"ExecInfo:FROM Spectra", "entry_sirius_without_spectrum.html", 0},
       {"", "entry_sirius.html", 0},
   };
   for (const auto& c : cases) {
@@ -185,6 +194,19 @@ TEST(EntryPageTest, InjectedFaults) {
                    {std::string("VELORAN_ODBC_FAULTS=") + c.faults});
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
     EXPECT_EQ(result.status, c.status) << c.faults;
+    // A failed read is one line on standard error, with its diagnostic.
+    if (c.status == 0) {
+      EXPECT_EQ(result.errors, "") << c.faults;
+    } else if (std::string(c.faults).find("Fail:") != std::string::npos) {
+      EXPECT_EQ(result.errors.rfind("entry_page.exe: the star database could "
+                                    "not be read: HY000 [odbc double] "
+                                    "injected fault ",
+                                    0),
+                0u)
+          << c.faults << ": " << result.errors;
+      EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1)
+          << c.faults << ": " << result.errors;
+    }
   }
 }
 

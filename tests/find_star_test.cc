@@ -153,10 +153,18 @@ TEST(FindStarTest, SamplePages) {
 // pages are the entry page's: the site answers a fault the same way.
 TEST(FindStarTest, InjectedFaults) {
   const TestDatabase& database = SampleDatabase();
-  const std::string unreadable =
-      "find_star: the NameLookup table could not be read (for a database "
-      "without one, see \"Names for the finder\" in the README, or NAMES in "
-      "veloran-site(7))\n";
+  // The line for a fault that the double injected.
+  auto unreadable = [](const std::string& fault) {
+    return "find_star: the NameLookup table could not be read (for a "
+           "database without one, see \"Names for the finder\" in the README, "
+           "or NAMES in veloran-site(7)): HY000 [odbc double] injected fault " +
+           fault + "\n";
+  };
+  auto unnamed = [](const std::string& fault) {
+    return "find_star: the star database could not be read: HY000 [odbc "
+           "double] injected fault " +
+           fault + "\n";
+  };
   const struct {
     const char* faults;
     const char* query;
@@ -172,19 +180,26 @@ TEST(FindStarTest, InjectedFaults) {
       {"Connect;Error", "name=alpha+Cen", "entry_unavailable.html",
        "find_star: the data source Veloran refused the connection\n"},
       {"PrepareFail:WHERE n.Key = ?", "name=alpha+Cen",
-       "entry_database_fault.html", unreadable},
+       "entry_database_fault.html", unreadable("PrepareFail:WHERE n.Key = ?")},
       {"PrepareFail:WHERE n.Key > ?", "name=alpha+Cen",
-       "entry_database_fault.html", unreadable},
+       "entry_database_fault.html", unreadable("PrepareFail:WHERE n.Key > ?")},
       {"ExecFail:WHERE n.Key = ?", "name=alpha+Cen",
-       "entry_database_fault.html", unreadable},
+       "entry_database_fault.html", unreadable("ExecFail:WHERE n.Key = ?")},
       {"ExecFail:WHERE n.Key > ?", "name=alpha+Cen",
-       "entry_database_fault.html", unreadable},
+       "entry_database_fault.html", unreadable("ExecFail:WHERE n.Key > ?")},
       // Mid-list: after the first of two exact matches, and after the first
       // of two names that begin so.
       {"FetchFail:WHERE n.Key = ?:1", "name=alpha+Cen",
-       "entry_database_fault.html", unreadable},
+       "entry_database_fault.html", unreadable("FetchFail after 1 rows")},
       {"FetchFail:WHERE n.Key > ?:1", "name=Bet", "entry_database_fault.html",
-       unreadable},
+       unreadable("FetchFail after 1 rows")},
+      // The display names of a list, and the catalogue table they need.
+      {"ExecFail:FROM ProperNames", "name=alpha+Cen",
+       "entry_database_fault.html", unnamed("ExecFail:FROM ProperNames")},
+      {"FetchFail:COUNT(*):0", "name=Bet", "entry_database_fault.html",
+       unnamed("FetchFail after 0 rows")},
+      // A redirect reads no display name.
+      {"ExecFail:FROM ProperNames", "name=Sirius", "find_sirius.html", ""},
       {"", "name=alpha+Cen", "find_alpha_cen.html", ""},
   };
   for (const auto& c : cases) {

@@ -13,6 +13,10 @@
 //     PrepareFail:TEXT  SQLPrepare of a statement containing TEXT fails
 //     FetchFail:TEXT:N  after N rows of a statement containing TEXT, SQLFetch
 //                       returns SQL_ERROR
+//   A statement call that the double failed (or, for ExecInfo, answered with
+//   information) leaves a diagnostic, as a driver would, which SQLError on
+//   the statement returns once, until the next call on it: SQLSTATE HY000
+//   (01000 for ExecInfo) and a message of two lines that names the fault.
 //   VELORAN_ODBC_LOG      a file to which every call is appended, one a line
 
 #include <dlfcn.h>
@@ -86,6 +90,27 @@ long rowsFetched = 0;
 // The text of the statement last prepared, for SQLExecute.
 std::string preparedSql;
 
+// The diagnostic of the fault injected last, while it is pending.
+struct InjectedDiagnostic {
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+  std::string state;
+  std::string message;
+};
+InjectedDiagnostic injected;
+
+// Every call on a statement clears its diagnostic.
+void ClearDiagnostic() { injected = InjectedDiagnostic{}; }
+
+// Answers "result" for the fault "fault" injected into a call on
+// "statement", leaving its diagnostic.
+SQLRETURN Inject(SQLHSTMT statement, SQLRETURN result,
+                 const std::string& fault) {
+  injected.statement = statement;
+  injected.state = result == SQL_SUCCESS_WITH_INFO ? "01000" : "HY000";
+  injected.message = "[odbc double] injected fault\n" + fault;
+  return result;
+}
+
 // Starts the count of rows for FetchFail on statement "sql", executed.
 void StartFetching(const char* sql) {
   std::string fault;
@@ -135,6 +160,20 @@ SQLRETURN SQL_API SQLError(SQLHENV environment, SQLHDBC connection,
                            SQLSMALLINT* messageLength) {
   Log("SQLError");
   if (HasFault("Error")) return SQL_NO_DATA;
+  if (statement != SQL_NULL_HSTMT && statement == injected.statement) {
+    std::snprintf(reinterpret_cast<char*>(state), 6, "%s",
+                  injected.state.c_str());
+    if (nativeError != nullptr) *nativeError = 0;
+    if (message != nullptr && messageSize > 0) {
+      std::snprintf(reinterpret_cast<char*>(message), messageSize, "%s",
+                    injected.message.c_str());
+    }
+    if (messageLength != nullptr) {
+      *messageLength = static_cast<SQLSMALLINT>(injected.message.size());
+    }
+    ClearDiagnostic();
+    return SQL_SUCCESS;
+  }
   return REAL(SQLError)(environment, connection, statement, state, nativeError,
                         message, messageSize, messageLength);
 }
@@ -149,12 +188,15 @@ SQLRETURN SQL_API SQLExecDirect(SQLHSTMT statement, SQLCHAR* text,
                                 SQLINTEGER length) {
   const char* sql = reinterpret_cast<const char*>(text);
   Log("SQLExecDirect", sql);
+  ClearDiagnostic();
   std::string fault;
   StartFetching(sql);
-  if (FindFault("ExecFail", sql, &fault)) return SQL_ERROR;
+  if (FindFault("ExecFail", sql, &fault)) {
+    return Inject(statement, SQL_ERROR, "ExecFail:" + fault);
+  }
   SQLRETURN result = REAL(SQLExecDirect)(statement, text, length);
   if (result == SQL_SUCCESS && FindFault("ExecInfo", sql, &fault)) {
-    return SQL_SUCCESS_WITH_INFO;
+    return Inject(statement, SQL_SUCCESS_WITH_INFO, "ExecInfo:" + fault);
   }
   return result;
 }
@@ -164,8 +206,11 @@ SQLRETURN SQL_API SQLPrepare(SQLHSTMT statement, SQLCHAR* text,
   const char* sql = reinterpret_cast<const char*>(text);
   Log("SQLPrepare", sql);
   preparedSql = sql;
+  ClearDiagnostic();
   std::string fault;
-  if (FindFault("PrepareFail", sql, &fault)) return SQL_ERROR;
+  if (FindFault("PrepareFail", sql, &fault)) {
+    return Inject(statement, SQL_ERROR, "PrepareFail:" + fault);
+  }
   return REAL(SQLPrepare)(statement, text, length);
 }
 
@@ -174,34 +219,42 @@ SQLRETURN SQL_API SQLBindParameter(SQLHSTMT statement, SQLUSMALLINT number,
                                    SQLSMALLINT sqlType, SQLULEN size,
                                    SQLSMALLINT digits, SQLPOINTER value,
                                    SQLLEN bufferSize, SQLLEN* indicator) {
+  ClearDiagnostic();
   return REAL(SQLBindParameter)(statement, number, direction, cType, sqlType,
                                 size, digits, value, bufferSize, indicator);
 }
 
 SQLRETURN SQL_API SQLExecute(SQLHSTMT statement) {
   Log("SQLExecute", preparedSql.c_str());
+  ClearDiagnostic();
   std::string fault;
   StartFetching(preparedSql.c_str());
-  if (FindFault("ExecFail", preparedSql.c_str(), &fault)) return SQL_ERROR;
+  if (FindFault("ExecFail", preparedSql.c_str(), &fault)) {
+    return Inject(statement, SQL_ERROR, "ExecFail:" + fault);
+  }
   return REAL(SQLExecute)(statement);
 }
 
 SQLRETURN SQL_API SQLBindCol(SQLHSTMT statement, SQLUSMALLINT column,
                              SQLSMALLINT type, SQLPOINTER value, SQLLEN size,
                              SQLLEN* indicator) {
+  ClearDiagnostic();
   return REAL(SQLBindCol)(statement, column, type, value, size, indicator);
 }
 
 SQLRETURN SQL_API SQLFetch(SQLHSTMT statement) {
+  ClearDiagnostic();
   if (rowsBeforeFailure >= 0 && rowsFetched >= rowsBeforeFailure) {
     Log("SQLFetch", "failed");
-    return SQL_ERROR;
+    return Inject(statement, SQL_ERROR,
+                  "FetchFail after " + std::to_string(rowsFetched) + " rows");
   }
   ++rowsFetched;
   return REAL(SQLFetch)(statement);
 }
 
 SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
+  ClearDiagnostic();
   if (option == SQL_DROP) Log("SQLFreeStmt", "SQL_DROP");
   return REAL(SQLFreeStmt)(statement, option);
 }

@@ -128,56 +128,128 @@ TEST_F(OdbcFaultTest, CloseOrder) {
   EXPECT_EQ(Tail(run.calls, 4), kClose);
 }
 
+const char kIncomplete[] =
+    "<BR>The star database could not be read completely.\n";
+
+// The line on standard error for a fault that the double injected.
+std::string Unread(const std::string& state, const std::string& fault) {
+  return "neighbor_search: the star database could not be read: " + state +
+         " [odbc double] injected fault " + fault + "\n";
+}
+
+// Every failed read ends the page so that it does not pass for the whole
+// answer, with one line on standard error and status 255; a statement that
+// executes with information is no failed read (but for the scan's own).
 TEST_F(OdbcFaultTest, ScanFailures) {
   const std::string head = PageHead("Veloran near-coordinate search results");
+  const std::string heading = kHeadingAtOrigin;
+  const std::string all = Line("100", "Sol", ", class G2 V") +
+                          Line("200", "Henry Draper 2") + Line("300", "") +
+                          Line("400", "") + Line("500", "");
   const struct {
     const char* fault;
-    std::string listing;
+    std::string body;
+    std::string errors;  // "": exit status 0
   } cases[] = {
       {"ExecFail:FROM Positions",
-       "<BR>Internal error: Database query failed.\n"},
+       heading + "<BR>Internal error: Database query failed.\n",
+       Unread("HY000", "ExecFail:FROM Positions")},
       {"ExecInfo:FROM Positions",
-       "<BR>Internal error: Database query failed.\n"},
-      // A fetch error part-way: the stars ranked so far, without a message.
-      {"FetchFail:FROM Positions:2",
-       Line("100", "Sol", ", class G2 V") + Line("200", "Henry Draper 2")},
-      {"FetchFail:FROM Positions:0",
-       "<BR>No neighboring stars were found in the Veloran.\n"},
-      // Without the catalogue table, designations keep their abbreviation.
-      {"ExecFail:FROM CatalogNames", Line("100", "Sol", ", class G2 V") +
-                                         Line("200", "HD 2") + Line("300", "") +
-                                         Line("400", "") + Line("500", "")},
-      {"FetchFail:COUNT(*):0", Line("100", "Sol", ", class G2 V") +
-                                   Line("200", "HD 2") + Line("300", "") +
-                                   Line("400", "") + Line("500", "")},
-      // A spectrum that cannot be read: no class.
+       heading + "<BR>Internal error: Database query failed.\n",
+       Unread("01000", "ExecInfo:FROM Positions")},
+      // A fetch error part-way, and at once: what was ranked is not listed.
+      {"FetchFail:FROM Positions:2", heading + kIncomplete,
+       Unread("HY000", "FetchFail after 2 rows")},
+      {"FetchFail:FROM Positions:0", heading + kIncomplete,
+       Unread("HY000", "FetchFail after 0 rows")},
+      // The catalogue table, read before the heading.
+      {"ExecFail:FROM CatalogNames", kIncomplete,
+       Unread("HY000", "ExecFail:FROM CatalogNames")},
+      {"FetchFail:COUNT(*):0", kIncomplete,
+       Unread("HY000", "FetchFail after 0 rows")},
+      {"FetchFail:HasNoCatNumbers FROM:0", kIncomplete,
+       Unread("HY000", "FetchFail after 0 rows")},
+      // Counted with information: no table, designations keep their
+      // abbreviation.
+      {"ExecInfo:COUNT(*)",
+       heading + Line("100", "Sol", ", class G2 V") + Line("200", "HD 2") +
+           Line("300", "") + Line("400", "") + Line("500", ""),
+       ""},
+      // The look-ups of the listing: the lines before the failed one stay.
+      {"ExecFail:FROM ProperNames", heading + kIncomplete,
+       Unread("HY000", "ExecFail:FROM ProperNames")},
+      {"FetchFail:FROM ProperNames:0", heading + kIncomplete,
+       Unread("HY000", "FetchFail after 0 rows")},
+      {"ExecFail:FROM CatalogNumbers",
+       heading + Line("100", "Sol", ", class G2 V") + kIncomplete,
+       Unread("HY000", "ExecFail:FROM CatalogNumbers")},
+      {"ExecFail:Spectra WHERE OwnerID = 301",
+       heading + Line("100", "Sol", ", class G2 V") +
+           Line("200", "Henry Draper 2") + kIncomplete,
+       Unread("HY000", "ExecFail:Spectra WHERE OwnerID = 301")},
+      {"FetchFail:FROM Spectra:0", heading + kIncomplete,
+       Unread("HY000", "FetchFail after 0 rows")},
+      // A spectrum executed with information: no class.
       {"ExecInfo:FROM Spectra",
-       Line("100", "Sol") + Line("200", "Henry Draper 2") + Line("300", "") +
-           Line("400", "") + Line("500", "")},
+       heading + Line("100", "Sol") + Line("200", "Henry Draper 2") +
+           Line("300", "") + Line("400", "") + Line("500", ""),
+       ""},
+      {"", heading + all, ""},
   };
   for (const auto& c : cases) {
     FaultRun run = Run("", c.fault);
-    EXPECT_EQ(run.result.output,
-              head + kHeadingAtOrigin + c.listing + kPageTail)
-        << c.fault;
-    EXPECT_EQ(run.result.status, 0) << c.fault;
+    EXPECT_EQ(run.result.output, head + c.body + kPageTail) << c.fault;
+    EXPECT_EQ(run.result.status, c.errors.empty() ? 0 : 255) << c.fault;
+    EXPECT_EQ(run.result.errors, c.errors) << c.fault;
   }
 }
 
-TEST_F(OdbcFaultTest, ProperNamesWithInfoIsAFailure) {
+TEST_F(OdbcFaultTest, StarSearchFailures) {
+  const std::string head = PageHead("Veloran neighbor search results");
+  const struct {
+    const char* query;
+    const char* fault;
+    std::string output;
+    std::string errors;
+  } cases[] = {
+      // The centre's position: the page of a star not found, as ever.
+      {"ID=100", "FetchFail:FROM Positions WHERE OwnerID = 100:0",
+       NoMatchPage("100"), Unread("HY000", "FetchFail after 0 rows")},
+      {"ID=100", "ExecFail:FROM Positions WHERE OwnerID = 100",
+       NoMatchPage("100"),
+       Unread("HY000", "ExecFail:FROM Positions WHERE OwnerID = 100")},
+      // The centre's name, before the heading.
+      {"ID=100", "ExecFail:INT(OwnerID/100) = 1 ",
+       head + kIncomplete + kPageTail,
+       Unread("HY000", "ExecFail:INT(OwnerID/100) = 1 ")},
+      {"ID=100", "ExecFail:FROM CatalogNames", head + kIncomplete + kPageTail,
+       Unread("HY000", "ExecFail:FROM CatalogNames")},
+  };
+  for (const auto& c : cases) {
+    FaultRun run = Run(c.query, c.fault);
+    EXPECT_EQ(run.result.output, c.output) << c.fault;
+    EXPECT_EQ(run.result.status, 255) << c.fault;
+    EXPECT_EQ(run.result.errors, c.errors) << c.fault;
+  }
+}
+
+TEST_F(OdbcFaultTest, ProperNamesWithInfoIsNoName) {
   // The statement "succeeded with information": no name, and CatalogNumbers
-  // is not tried in its place.
+  // is not tried in its place; no read failed.
   FaultRun run = Run("ID=100&ly=2", "ExecInfo:FROM ProperNames");
   EXPECT_EQ(run.result.output,
             PageHead("Veloran neighbor search results") +
                 "<CENTER><H3>Stars within 2 light-years of :</H3></CENTER>\n" +
                 Line("200", "") + Line("300", "") + Line("400", "") +
                 Line("500", "") + kPageTail);
+  EXPECT_EQ(run.result.status, 0);
   EXPECT_FALSE(Called(run.calls, "FROM CatalogNumbers"));
 
-  // A failed ProperNames fetch does fall back to CatalogNumbers.
+  // A failed ProperNames fetch is a failed read, not a system without a
+  // proper name: CatalogNumbers is not tried either.
   run = Run("ID=100&ly=2", "FetchFail:FROM ProperNames:0");
-  EXPECT_TRUE(Called(run.calls, "FROM CatalogNumbers"));
+  EXPECT_EQ(run.result.status, 255);
+  EXPECT_FALSE(Called(run.calls, "FROM CatalogNumbers"));
 }
 
 }  // namespace

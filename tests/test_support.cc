@@ -153,10 +153,20 @@ ProgramResult Spawn(std::vector<std::string> args, const char* query,
   // Close-on-exec, so that programs started side by side by other threads
   // do not hold this pipe open.
   int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {"", -1};
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {"", -1, ""};
+  // Standard error goes to a file, read once the program has ended.
+  char errorPath[] = "/tmp/veloran-stderr-XXXXXX";
+  int errorFd = mkostemp(errorPath, O_CLOEXEC);
+  if (errorFd < 0) {
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    return {"", -1, ""};
+  }
+  unlink(errorPath);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
   posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
   pid_t pid;
@@ -164,9 +174,10 @@ ProgramResult Spawn(std::vector<std::string> args, const char* query,
                             envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipeFds[1]);
-  ProgramResult result{"", -1};
+  ProgramResult result{"", -1, ""};
   if (spawned != 0) {
     close(pipeFds[0]);
+    close(errorFd);
     ADD_FAILURE() << "cannot run " << path;
     return result;
   }
@@ -180,6 +191,13 @@ ProgramResult Spawn(std::vector<std::string> args, const char* query,
   waitpid(pid, &waitStatus, 0);
   result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus)
                                         : 1000 + WTERMSIG(waitStatus);
+  while ((n = pread(errorFd, buffer, sizeof(buffer), result.errors.size())) >
+         0) {
+    result.errors.append(buffer, n);
+  }
+  close(errorFd);
+  // Still in the test's log, for whoever reads a failure.
+  std::fputs(result.errors.c_str(), stderr);
   return result;
 }
 
@@ -193,7 +211,8 @@ ProgramResult RunProgram(const std::string& program, const char* query,
 
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
                                const std::string& odbcDir, OutputSink sink,
-                               const std::vector<std::string>& extraEnv) {
+                               const std::vector<std::string>& extraEnv,
+                               Sigpipe sigpipe) {
   std::vector<std::string> env = {"ODBCSYSINI=" + odbcDir,
                                   "ODBCINI=" + odbcDir + "/odbc.ini"};
   if (query != nullptr) env.push_back(std::string("QUERY_STRING=") + query);
@@ -209,7 +228,7 @@ ProgramResult RunProgramToSink(const std::string& program, const char* query,
   std::string path = program;
   char* argv[] = {path.data(), nullptr};
 
-  ProgramResult result{"", -1};
+  ProgramResult result{"", -1, ""};
   int errorPipe[2];
   int outputPipe[2] = {-1, -1};
   if (pipe2(errorPipe, O_CLOEXEC) != 0) return result;
@@ -236,14 +255,25 @@ ProgramResult RunProgramToSink(const std::string& program, const char* query,
       posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
       break;
   }
-  // An ignored signal stays ignored across exec.
+  // An ignored signal stays ignored across exec; the spawn resets it to its
+  // default when asked to.
   struct sigaction ignore = {}, saved = {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &ignore, &saved);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (sigpipe == Sigpipe::kDefault) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  }
   pid_t pid;
   int spawned =
-      posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
+      posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, envp.data());
   sigaction(SIGPIPE, &saved, nullptr);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(errorPipe[1]);
   if (outputPipe[1] != -1) close(outputPipe[1]);
@@ -276,7 +306,7 @@ ProgramResult RunTool(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  ProgramResult result{"", -1};
+  ProgramResult result{"", -1, ""};
   int errorPipe[2];
   if (pipe2(errorPipe, O_CLOEXEC) != 0) return result;
   posix_spawn_file_actions_t actions;

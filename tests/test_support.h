@@ -51,26 +51,34 @@ void WriteDataSource(const std::string& dir, const std::string& path,
 struct ProgramResult {
   std::string output;  // standard output, bytes
   int status;          // exit status as the shell sees it (255 for -1)
+  std::string errors;  // standard error, where RunProgram says so
 };
 
 // Runs "program" with an environment of only QUERY_STRING (unset when
 // "query" is nullptr), ODBCSYSINI and ODBCINI for "odbcDir", and "extraEnv"
-// ("NAME=value" entries).
+// ("NAME=value" entries).  What it writes on standard error is returned in
+// "errors" and copied to the test's log.
 ProgramResult RunProgram(const std::string& program, const char* query,
                          const std::string& odbcDir,
                          const std::vector<std::string>& extraEnv = {});
 
 // Where standard output goes in RunProgramToSink: a pipe that the test
 // reads, /dev/full, a closed descriptor, or a pipe whose reading end is
-// closed (the program runs with SIGPIPE ignored).
+// closed.
 enum class OutputSink { kPipe, kDevFull, kClosed, kClosedPipe };
+
+// The disposition of SIGPIPE that a program starts with: ignored, or the
+// default, which ends a process that writes to a pipe without a reader (as
+// most web servers leave it).
+enum class Sigpipe { kIgnored, kDefault };
 
 // Runs "program" as RunProgram does, its standard output going to "sink",
 // and returns its exit status and what it wrote on standard error (in
 // "output").
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
                                const std::string& odbcDir, OutputSink sink,
-                               const std::vector<std::string>& extraEnv = {});
+                               const std::vector<std::string>& extraEnv = {},
+                               Sigpipe sigpipe = Sigpipe::kIgnored);
 
 // Runs the command "args" (its path first) with this process's environment
 // and returns its exit status and what it wrote on standard error (in

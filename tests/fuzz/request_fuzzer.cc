@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "catalogue/catalogue_names.h"
+#include "catalogue/read_fault.h"
 #include "cgi/query_params.h"
 #include "cgi/request.h"
 #include "cgi/search_window.h"
@@ -158,6 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   std::string query = fuzzing::InputText(data, size);
   ClearQueryParams();
   searchWindow = SearchWindow{};
+  ForgetReadFault();
   int status = ServeRequest(query.c_str());
   if (catalogueNames.names != nullptr) std::abort();  // freed by the page
   catalogueNames.count = 0;

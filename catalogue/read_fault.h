@@ -1,0 +1,37 @@
+#ifndef VELORAN_CATALOGUE_READ_FAULT_H_
+#define VELORAN_CATALOGUE_READ_FAULT_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+// The first read of the star database that failed in this request, kept
+// for the server's error log.  A read fails when a statement does not
+// execute (an error; a success with information is no failure here, each
+// operation treats it as it says) or when a fetch fails; the end of the
+// rows is no failure.  A request that meets a failed read says so on its
+// page, writes the fault on standard error and exits with a failure
+// status.
+
+namespace veloran {
+
+// Keeps the diagnostic of "statement" (its SQLSTATE and message) as the
+// request's read fault, unless one is kept already.  Call it at once after
+// the call that failed: the next call on the statement clears the
+// diagnostic.
+void NoteReadFault(SQLHSTMT statement);
+
+// Whether a read of this request has failed.
+bool ReadFailed();
+
+// Writes one line on standard error: "program: what", then ": ", the
+// SQLSTATE, a blank and the message of the kept diagnostic when there is
+// one.  A message of several lines is written on one, each line end a
+// blank.
+void ReportReadFault(const char* program, const char* what);
+
+// Forgets the read fault, for a process that serves more than one request.
+void ForgetReadFault();
+
+}  // namespace veloran
+
+#endif  // VELORAN_CATALOGUE_READ_FAULT_H_
