@@ -1,9 +1,13 @@
 #include "db/hipparcos_import.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -498,12 +502,30 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
   return LeaveInRollbackJournalMode(out, error);
 }
 
+// Flushes the file or directory at "path" to the disk.
+bool SyncToDisk(const std::string& path, std::string* error) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot open " + path + " to sync it: " + std::strerror(errno);
+    return false;
+  }
+  bool synced = fsync(fd) == 0;
+  if (!synced) *error = "cannot sync " + path + ": " + std::strerror(errno);
+  close(fd);
+  return synced;
+}
+
 // Writes the database into a temporary file beside options.outputPath and
-// moves it into place once complete.
+// moves it into place once complete and on the disk, then syncs the
+// directory: after a crash or a power loss, options.outputPath is the
+// earlier file or the whole new one.
 bool WriteDatabase(const ImportOptions& options,
                    const std::vector<StarRow>& stars, ImportCounts* counts,
                    std::string* error) {
   std::string temporary = options.outputPath + ".tmp";
+  std::string directory =
+      std::filesystem::path(options.outputPath).parent_path().string();
+  if (directory.empty()) directory = ".";
   std::error_code ignored;
   std::filesystem::remove(temporary, ignored);
   bool written;
@@ -512,10 +534,10 @@ bool WriteDatabase(const ImportOptions& options,
     written = OpenOutput(options, temporary, &out, error) &&
               WriteRows(options, stars, &out, counts, error);
   }
-  if (written) {
+  if (written && SyncToDisk(temporary, error)) {
     std::error_code renameError;
     std::filesystem::rename(temporary, options.outputPath, renameError);
-    if (!renameError) return true;
+    if (!renameError) return SyncToDisk(directory, error);
     *error = "cannot move " + temporary + " to " + options.outputPath + ": " +
              renameError.message();
   }

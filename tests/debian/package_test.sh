@@ -3,7 +3,10 @@
 # (scripts/build-packages), checked by lintian, installed with apt, served
 # through a copy of Debian's own lighttpd configuration with the site's
 # snippet enabled, removed, reinstalled and purged; then the previous
-# version installed, edited by the operator and upgraded.  After each purge
+# version installed, edited by the operator and upgraded; then installed,
+# removed and purged beside an operator's private /etc/odbc.ini (mode 0600,
+# a password) and own driver entry named like ours, with one purge that
+# cannot replace /etc/odbc.ini.  After each purge
 # the machine must be as it was: the file lists of /etc, /usr/lib/cgi-bin,
 # /usr/share and /var/lib/veloran, the bytes of /etc/odbc.ini and
 # /etc/odbcinst.ini, and the list of installed packages.
@@ -58,9 +61,14 @@ cleanup() {
     echo "package_test: purging the packages" >&2
     apt_get purge veloran-site odbc-veloran || true
   fi
-  # The system files as they were, even when a purge went wrong.
+  # The system files as they were, with their modes, even when a purge
+  # went wrong.
+  chattr -i /etc/odbc.ini 2>/dev/null || true
   for f in odbc.ini odbcinst.ini; do
-    [ ! -e "$work/$f.saved" ] || cat "$work/$f.saved" > "/etc/$f"
+    if [ -e "$work/$f.saved" ]; then
+      cat "$work/$f.saved" > "/etc/$f"
+      chmod --reference="$work/$f.saved" "/etc/$f"
+    fi
   done
   rm -rf "$work"
   exit "$status"
@@ -79,7 +87,7 @@ check() {  # check DESCRIPTION COMMAND...
 # The state that a purge must give back.
 state() {  # state FILE
   {
-    for dir in /etc /usr/lib/cgi-bin /usr/share /var/lib/veloran; do
+    for dir in /etc /usr/lib/cgi-bin /usr/share /var/lib/veloran /var/lib/odbc-veloran; do
       echo "== $dir"
       [ ! -e "$dir" ] || find "$dir" -printf '%p %y %m %u:%g\n' | LC_ALL=C sort
     done
@@ -199,6 +207,7 @@ www_data() { setpriv --reuid=www-data --regid=www-data --clear-groups "$@"; }
 apt_get install "${new[@]}" || fail "apt-get install of the packages"
 check "installed: both packages" test "$(dpkg-query -W -f '${db:Status-Abbrev}' veloran-site odbc-veloran)" = "ii ii "
 check "installed: the driver VeloranSQLite in /etc/odbcinst.ini" driver_registered
+check "installed: the registration is remembered" test -f /var/lib/odbc-veloran/registered
 check "installed: the data source Veloran on the sample, read-only" \
   test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
 check "installed: the other data source untouched" grep -qx 'Database=/srv/neighbour.db' /etc/odbc.ini
@@ -230,6 +239,7 @@ check "removed: the programs are gone" test ! -e /usr/lib/cgi-bin/neighbor_searc
 check "removed: the snippets stay" test -f /etc/lighttpd/conf-available/50-veloran-site.conf -a -f /etc/apache2/conf-available/veloran-site.conf
 check "removed: the data source Veloran stays" test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
 check "removed: the driver is unregistered" eval '! driver_registered && ! grep -q VeloranSQLite /etc/odbcinst.ini'
+check "removed: no record of a registration" test ! -e /var/lib/odbc-veloran
 
 apt_get install "${new[@]}" || fail "apt-get install again"
 check "reinstalled: /etc/odbc.ini as after the first installation" cmp -s "$work/odbc.ini.installed" /etc/odbc.ini
@@ -300,6 +310,55 @@ fi
 apt_get purge veloran-site odbc-veloran || fail "apt-get purge after the upgrade"
 check "purged after the upgrade: the machine is as it was" same_state "$work/state.before"
 
-# The operator's data source goes again (the cleanup puts the file back).
+# --- An operator's private /etc/odbc.ini and own driver entry ------------
+# /etc/odbc.ini of mode 0600 with a password and comments, and a driver
+# entry of the operator's named like ours: the packages leave both byte for
+# byte, the mode as it was, and no copy of the password anywhere in /etc,
+# even when the purge cannot write /etc/odbc.ini.
+secret=package-test-secret-$$
+{
+  printf '\n; The operator%ss private data source.\n' "'"
+  printf '[PackageTestPrivate]\nDriver=SQLite3\nDatabase=/srv/private.db\n;Timeout=100\nUser=operator\nPassword=%s\n' "$secret"
+} >> /etc/odbc.ini
+chmod 0600 /etc/odbc.ini
+printf '\n# The operator%ss own build of the driver.\n[VeloranSQLite]\nDescription=Not ours\nDriver=/opt/operator/veloran_odbc.so\n' "'" >> /etc/odbcinst.ini
+cp -a /etc/odbc.ini "$work/odbc.ini.private"
+cp -a /etc/odbcinst.ini "$work/odbcinst.ini.private"
+state "$work/state.private"
+only_in_odbc_ini() {  # no other file in /etc holds the password
+  test "$(grep -rlF -e "$secret" /etc 2>/dev/null)" = /etc/odbc.ini
+}
+odbc_ini_private() { test "$(stat -c '%U:%G %a' /etc/odbc.ini)" = "root:root 600"; }
+
+apt_get install "${new[@]}" || fail "apt-get install beside the operator's files"
+check "private: installed: the operator's driver entry byte for byte" cmp -s "$work/odbcinst.ini.private" /etc/odbcinst.ini
+check "private: installed: no registration remembered" test ! -e /var/lib/odbc-veloran/registered
+check "private: installed: /etc/odbc.ini still 0600, with the data source Veloran" \
+  eval 'odbc_ini_private && test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"'
+cp /var/lib/veloran/sample.db /var/lib/veloran/copy.db
+check "private: veloran-use-database keeps the mode, the password and the comments" eval '
+  veloran-use-database --quiet /var/lib/veloran/copy.db && odbc_ini_private &&
+  grep -qx "Password=$secret" /etc/odbc.ini && grep -qx ";Timeout=100" /etc/odbc.ini &&
+  test "$(dsn_key Database)" = "file:/var/lib/veloran/copy.db?mode=ro" && only_in_odbc_ini'
+apt_get remove veloran-site odbc-veloran || fail "apt-get remove beside the operator's files"
+check "private: removed: the operator's driver entry byte for byte" cmp -s "$work/odbcinst.ini.private" /etc/odbcinst.ini
+# A purge that cannot replace /etc/odbc.ini fails and leaves it whole.
+cp -a /etc/odbc.ini "$work/odbc.ini.removed"
+chattr +i /etc/odbc.ini
+if apt_get purge veloran-site odbc-veloran 2>/dev/null; then
+  fail "private: the purge succeeded although /etc/odbc.ini cannot be replaced"
+fi
+check "private: a failed purge leaves /etc/odbc.ini whole and no copy in /etc" \
+  eval 'cmp -s "$work/odbc.ini.removed" /etc/odbc.ini && odbc_ini_private && only_in_odbc_ini'
+chattr -i /etc/odbc.ini
+apt_get purge veloran-site odbc-veloran || fail "apt-get purge beside the operator's files"
+check "private: purged: /etc/odbc.ini byte for byte, mode 0600" \
+  eval 'cmp -s "$work/odbc.ini.private" /etc/odbc.ini && odbc_ini_private'
+check "private: purged: the password in no other file of /etc" only_in_odbc_ini
+check "private: purged: the operator's driver entry byte for byte" cmp -s "$work/odbcinst.ini.private" /etc/odbcinst.ini
+check "private: purged: the machine is as it was" same_state "$work/state.private"
+
+# The operator's data sources and driver entry go again (the cleanup puts
+# the files back).
 echo "$failures failed"
 [ "$failures" -eq 0 ]

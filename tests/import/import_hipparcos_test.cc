@@ -760,5 +760,35 @@ TEST(ImportProgramTest, ReportsTheFaultAndKeepsTheOldDatabase) {
   EXPECT_EQ(ReadFile(database), before);
 }
 
+// The new database reaches the disk before it replaces the earlier one,
+// and the rename reaches it after: the system calls, as strace sees them,
+// are fsync of the temporary file, its rename, and fsync of the directory.
+TEST(ImportProgramTest, SyncsTheFileBeforeTheRenameAndTheDirectoryAfter) {
+  if (std::system("command -v strace >/dev/null") != 0) {
+    GTEST_SKIP() << "strace is missing: apt-get install strace";
+  }
+  std::string dir = testing::FreshDirectory("synced");
+  std::string dataDir = dir + "/usr/share/stellarium";
+  std::string database = dir + "/hipparcos.db";
+  std::string trace = dir + "/trace";
+  testing::WritePackage(dataDir, NearbyStars());
+  std::string command = "strace -f -y -o " + trace +
+                        " -e trace=fsync,rename,renameat,renameat2 " +
+                        VELORAN_IMPORTER + " --quiet --data " + dataDir +
+                        " --out " + database + " --date 2026-12-07";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  // strace -y shows a descriptor with its file's canonical path.
+  std::string real = std::filesystem::canonical(dir).string();
+  std::string calls = ReadFile(trace);
+  size_t fileSynced = calls.find("<" + real + "/hipparcos.db.tmp>) = 0");
+  size_t renamed = calls.find("\"" + database + ".tmp\", ");
+  ASSERT_NE(fileSynced, std::string::npos) << calls;
+  ASSERT_NE(renamed, std::string::npos) << calls;
+  EXPECT_LT(fileSynced, renamed) << calls;
+  EXPECT_NE(calls.find("fsync(", renamed), std::string::npos) << calls;
+  EXPECT_NE(calls.find("<" + real + ">) = 0", renamed), std::string::npos)
+      << calls;
+}
+
 }  // namespace
 }  // namespace veloran
