@@ -24,6 +24,17 @@ extern const int kConstellationCount;  // 88
 // compares name keys, which have no case, instead).
 const Constellation* FindConstellation(const char* abbreviation);
 
+// Rewrites the search key (names/name_keys.h) of a Bayer or Flamsteed
+// designation that names its constellation in full, by its genitive or its
+// name, into the key of the designation with the abbreviation, which is how
+// the stored keys have it: "alphacentauri" and "alphacentaurus" become
+// "alphacen", "61cygni" becomes "61cyg", "alpha1canismajoris" "alpha1cma",
+// "taucetib" (a component) "taucetb".  A designation is a Greek letter
+// followed by digits or not, or digits alone; the constellation may be
+// followed by one letter, the component.  Returns whether it rewrote the
+// key; a key of another kind ("sirius", "centauri") stays as it is.
+bool AbbreviateConstellation(char* key);
+
 }  // namespace veloran
 
 #endif  // VELORAN_NAMES_CONSTELLATIONS_H_

@@ -1,5 +1,7 @@
 #include "names/constellations.h"
 
+#include "names/name_keys.h"
+
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -71,6 +73,67 @@ TEST(ConstellationsTest, FindsByExactAbbreviation) {
   for (int i = 0; i < kConstellationCount; ++i) {
     EXPECT_EQ(FindConstellation(kConstellations[i].abbreviation),
               &kConstellations[i]);
+  }
+}
+
+// Designations typed with the constellation in full meet the stored keys,
+// which have the abbreviation; other names keep their keys.
+TEST(ConstellationsTest, AbbreviatesTypedConstellations) {
+  static const struct {
+    const char* typed;
+    const char* key;
+  } cases[] = {
+      {"Alpha Centauri", "alphacen"},
+      {"alpha centaurus", "alphacen"},
+      {"ALPHA CENTAURI", "alphacen"},
+      {"alf Centauri", "alphacen"},
+      {"\xCE\xB1 Centauri", "alphacen"},
+      {"&alpha; Centauri", "alphacen"},
+      {"alpha1 Centauri", "alpha1cen"},
+      {"alpha\xC2\xB9 Centauri", "alpha1cen"},
+      {"Alpha Centauri A", "alphacena"},
+      {"61 Cygni", "61cyg"},
+      {"61 Cygnus B", "61cygb"},
+      {"Tau Ceti", "taucet"},
+      {"Epsilon Eridani", "epsiloneri"},
+      {"Alpha Canis Majoris", "alphacma"},
+      {"alpha canismajor", "alphacma"},
+      {"Beta Canum Venaticorum", "betacvn"},
+      {"Alpha Arae", "alphaara"},
+      {"Alpha Ara", "alphaara"},
+      {"Alpha Delphini", "alphadelta"},  // "Del" is also Bayer's "delta"
+      {"Theta Ursae Majoris", "thetauma"},
+      {"Omicron2 Eridani", "omicron2eri"},
+      {"70 Ophiuchi", "70oph"},
+      {"Alpha Cen", "alphacen"},
+      {"Sirius", "sirius"},
+      {"Centauri", "centauri"},
+      {"HD 48915", "hd48915"},
+      {"Alpha Centaurixy", "alphacentaurixy"},
+      {"Alpha Centauri AB", "alphacentauriab"},
+      {"Alpha Centaur", "alphacentaur"},
+  };
+  for (const auto& c : cases) {
+    char key[kNameKeySize];
+    ASSERT_TRUE(NameKey(c.typed, std::strlen(c.typed), key, sizeof(key)))
+        << c.typed;
+    AbbreviateConstellation(key);
+    EXPECT_STREQ(key, c.key) << c.typed;
+  }
+  // Every constellation by its name and by its genitive.
+  for (int i = 0; i < kConstellationCount; ++i) {
+    const Constellation& c = kConstellations[i];
+    char expected[kNameKeySize];
+    std::string designation = std::string("beta ") + c.abbreviation;
+    ASSERT_TRUE(NameKey(designation.data(), designation.size(), expected,
+                        sizeof(expected)));
+    for (const char* name : {c.nominative, c.genitive}) {
+      std::string typed = std::string("Beta ") + name;
+      char key[kNameKeySize];
+      ASSERT_TRUE(NameKey(typed.data(), typed.size(), key, sizeof(key)));
+      AbbreviateConstellation(key);
+      EXPECT_STREQ(key, expected) << typed;
+    }
   }
 }
 
