@@ -5,70 +5,11 @@
 #include <cstdio>
 #include <numbers>
 
+#include "text/text_encoding.h"
+
 namespace veloran {
 
 namespace {
-
-// Reads one UTF-8 character of "text" at *pos into *codePoint and advances
-// *pos past it.  Returns false on a malformed, overlong or surrogate
-// sequence and on a code point above U+10FFFF.
-bool NextCodePoint(std::string_view text, size_t* pos, uint32_t* codePoint) {
-  unsigned char lead = static_cast<unsigned char>(text[*pos]);
-  int length;
-  uint32_t value;
-  uint32_t smallest;
-  if (lead < 0x80) {
-    *codePoint = lead;
-    *pos += 1;
-    return true;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    value = lead & 0x1F;
-    smallest = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    value = lead & 0x0F;
-    smallest = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    value = lead & 0x07;
-    smallest = 0x10000;
-  } else {
-    return false;
-  }
-  if (text.size() - *pos < static_cast<size_t>(length)) return false;
-  for (int i = 1; i < length; ++i) {
-    unsigned char next = static_cast<unsigned char>(text[*pos + i]);
-    if ((next & 0xC0) != 0x80) return false;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (value < smallest || value > 0x10FFFF ||
-      (value >= 0xD800 && value <= 0xDFFF)) {
-    return false;
-  }
-  *codePoint = value;
-  *pos += length;
-  return true;
-}
-
-// The characters that windows-1252 puts at 0x80 .. 0x9F, 0 where it has
-// none.
-constexpr uint16_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// The windows-1252 byte of "codePoint", or -1 when the code page lacks it.
-int Windows1252Byte(uint32_t codePoint) {
-  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
-    return static_cast<int>(codePoint);
-  }
-  for (int i = 0; i < 32; ++i) {
-    if (kWindows1252High[i] == codePoint) return 0x80 + i;
-  }
-  return -1;
-}
 
 // Entity names of the Greek capitals from U+0391 and of the small letters
 // from U+03B1; U+03A2 is unassigned.
@@ -108,8 +49,8 @@ void AppendCharacter(uint32_t codePoint, std::string* html) {
     default:
       break;
   }
-  int byte = Windows1252Byte(codePoint);
-  if (byte >= 0) {
+  unsigned char byte;
+  if (CodePointToWindows1252(codePoint, &byte)) {
     html->push_back(static_cast<char>(byte));
     return;
   }
@@ -127,10 +68,13 @@ void AppendCharacter(uint32_t codePoint, std::string* html) {
 
 bool Convert(std::string_view utf8, bool underscoreIsSpace, std::string* html) {
   html->clear();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
   size_t pos = 0;
   while (pos < utf8.size()) {
     uint32_t codePoint;
-    if (!NextCodePoint(utf8, &pos, &codePoint)) return false;
+    size_t size = DecodeUtf8(bytes + pos, utf8.size() - pos, &codePoint);
+    if (size == 0) return false;
+    pos += size;
     if (underscoreIsSpace && codePoint == '_') codePoint = ' ';
     AppendCharacter(codePoint, html);
   }

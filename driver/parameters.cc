@@ -5,6 +5,7 @@
 #include <string>
 
 #include "driver/conversions.h"
+#include "driver/text_values.h"
 #include "driver/wide_text.h"
 
 namespace veloran::odbc {
@@ -58,18 +59,12 @@ T Read(const void* value) {
   return result;
 }
 
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
 bool ValidDate(int year, unsigned month, unsigned day) {
-  static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30,
-                                     31, 31, 30, 31, 30, 31};
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) {
     return false;
   }
-  unsigned last = month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-  return day <= last;
+  return day <=
+         static_cast<unsigned>(DaysInMonth(year, static_cast<int>(month)));
 }
 
 bool ValidTime(unsigned hour, unsigned minute, unsigned second) {

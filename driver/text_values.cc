@@ -1,5 +1,6 @@
 #include "driver/text_values.h"
 
+#include <cassert>
 #include <charconv>
 #include <system_error>
 
@@ -148,6 +149,13 @@ bool LiteralToFloat(const NumericLiteral& literal, float* value) {
   return LiteralToReal(literal, value);
 }
 
+int DaysInMonth(int year, int month) {
+  assert(month >= 1 && month <= 12);
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leapYear = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leapYear ? 29 : kDays[month - 1];
+}
+
 namespace {
 
 // Reads exactly "count" digits at *p into *value.
@@ -166,15 +174,6 @@ bool Expect(const char** p, const char* end, char c) {
   if (*p == end || **p != c) return false;
   ++*p;
   return true;
-}
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
 bool ReadDate(const char** p, const char* end, DateTimeText* out) {

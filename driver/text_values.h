@@ -58,6 +58,11 @@ struct DateTimeText {
 // False when "text" is none of the three forms.
 bool ParseDateTimeText(const char* text, size_t size, DateTimeText* out);
 
+// The days of "month" (1-12) in "year" of the Gregorian calendar, leap
+// years (every fourth, but not every hundredth unless every four hundredth)
+// counted.
+int DaysInMonth(int year, int month);
+
 }  // namespace veloran::odbc
 
 #endif  // VELORAN_DRIVER_TEXT_VALUES_H_

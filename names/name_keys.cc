@@ -3,68 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/text_encoding.h"
+
 namespace veloran {
 
 namespace {
-
-constexpr uint32_t kNoCharacter = 0xFFFFFFFF;
-
-// The characters of the windows-1252 bytes 0x80-0x9F; 0 where the byte is
-// no character.
-constexpr uint16_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-uint32_t Windows1252Character(unsigned char byte) {
-  if (byte < 0x80 || byte > 0x9F) return byte;
-  uint16_t c = kWindows1252High[byte - 0x80];
-  return c == 0 ? kNoCharacter : c;
-}
-
-// The length of the UTF-8 sequence at text[0], 0 when it is not a valid
-// one (overlong, a surrogate, beyond U+10FFFF or cut short); its character
-// in *c.
-size_t Utf8Sequence(const unsigned char* text, size_t length, uint32_t* c) {
-  unsigned char lead = text[0];
-  size_t size;
-  uint32_t value;
-  uint32_t smallest;
-  if (lead < 0x80) {
-    *c = lead;
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    size = 2, value = lead & 0x1F, smallest = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    size = 3, value = lead & 0x0F, smallest = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    size = 4, value = lead & 0x07, smallest = 0x10000;
-  } else {
-    return 0;
-  }
-  if (size > length) return 0;
-  for (size_t i = 1; i < size; ++i) {
-    if ((text[i] & 0xC0) != 0x80) return 0;
-    value = value << 6 | (text[i] & 0x3F);
-  }
-  if (value < smallest || value > 0x10FFFF ||
-      (value >= 0xD800 && value <= 0xDFFF)) {
-    return 0;
-  }
-  *c = value;
-  return size;
-}
-
-bool IsUtf8(const unsigned char* text, size_t length) {
-  uint32_t ignored;
-  for (size_t i = 0; i < length;) {
-    size_t size = Utf8Sequence(text + i, length - i, &ignored);
-    if (size == 0) return false;
-    i += size;
-  }
-  return true;
-}
 
 // The names of the Greek letters, small alpha (U+03B1) to omega (U+03C9);
 // U+03C2 is the final sigma.  They are also the names of their HTML
@@ -190,7 +133,7 @@ bool ReadReference(const char* text, size_t length, size_t* size, uint32_t* c) {
         (value >= 0xD800 && value <= 0xDFFF)) {
       *c = kNoCharacter;
     } else if (value >= 0x80 && value <= 0x9F) {
-      *c = Windows1252Character(static_cast<unsigned char>(value));
+      *c = Windows1252ToCodePoint(static_cast<unsigned char>(value));
     } else {
       *c = value;
     }
@@ -410,9 +353,9 @@ bool NameKey(const char* text, size_t length, char* key, size_t keySize,
     bool reference =
         text[i] == '&' && ReadReference(text + i, length - i, &size, &c);
     if (!reference && utf8) {
-      size = Utf8Sequence(bytes + i, length - i, &c);
+      size = DecodeUtf8(bytes + i, length - i, &c);
     } else if (!reference) {
-      c = Windows1252Character(bytes[i]);
+      c = Windows1252ToCodePoint(bytes[i]);
     }
     i += size;
     bool isDigit = false;

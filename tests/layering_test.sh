@@ -1,5 +1,6 @@
 #!/bin/bash
 # The program's libraries form layers, each using only those below it:
+#   text       the text encodings, UTF-8 and windows-1252
 #   names      the search keys of star names
 #   catalogue  the database statements
 #   astro      position conversion
@@ -18,7 +19,7 @@ set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: tests/layering_test.sh SOURCE_DIR LAYERS" >&2; exit 2; }
 top=$1
 layers=$2
-order=(names catalogue astro cgi search request site)
+order=(text names catalogue astro cgi search request site)
 
 declare -A rank=() library_of=() sources=() links=()
 for i in "${!order[@]}"; do rank[${order[$i]}]=$i; done
