@@ -19,6 +19,7 @@
 #include "names/name_keys.h"
 #include "site/html_page.h"
 #include "site/site_request.h"
+#include "text/text_encoding.h"
 
 namespace veloran {
 
@@ -215,6 +216,51 @@ bool ReadTypedText(const char* name, char (&typed)[kMaxShownNameLength + 1]) {
   return true;
 }
 
+// Writes a typed text into the windows-1252 page as the visitor sees it:
+// escaped as WriteEscapedText escapes, and, when it is UTF-8 (as from the
+// address bar), each character as its windows-1252 byte or else as a
+// numeric character reference.
+void WriteTypedText(const char* typed) {
+  // Each byte escaped takes at most 6 ("&quot;"), each character converted
+  // at most 10 ("&#1114111;") for its 4 bytes.
+  char escaped[kMaxShownNameLength * 6 + 1];
+  char converted[sizeof(escaped) * 3];
+  size_t length = 0;
+  for (const char* c = typed; *c != '\0'; ++c) {
+    const char* entity = nullptr;
+    switch (*c) {
+      case '&':
+        entity = "&amp;";
+        break;
+      case '<':
+        entity = "&lt;";
+        break;
+      case '>':
+        entity = "&gt;";
+        break;
+      case '"':
+        entity = "&quot;";
+        break;
+      case '\'':
+        entity = "&#39;";
+        break;
+    }
+    if (entity == nullptr) {
+      escaped[length++] = *c;
+    } else {
+      std::memcpy(escaped + length, entity, std::strlen(entity));
+      length += std::strlen(entity);
+    }
+  }
+  assert(length < sizeof(escaped));
+  escaped[length] = '\0';
+  bool fits =
+      Utf8ToWindows1252Html(escaped, length, converted, sizeof(converted));
+  assert(fits);
+  (void)fits;
+  WriteText(converted);
+}
+
 // The searched text as the visitor typed it, when it is short enough to
 // be shown.
 void WriteSearchedText(const char* name) {
@@ -224,7 +270,7 @@ void WriteSearchedText(const char* name) {
     return;
   }
   WriteText("&ldquo;");
-  WriteEscapedText(typed);
+  WriteTypedText(typed);
   WriteText("&rdquo;");
 }
 
@@ -241,7 +287,7 @@ void WriteFindForm(const char* name = nullptr) {
   char typed[kMaxShownNameLength + 1];
   if (name != nullptr && ReadTypedText(name, typed)) {
     WriteText(" value=\"");
-    WriteEscapedText(typed);
+    WriteTypedText(typed);
     WriteText("\"");
   }
   WriteText(

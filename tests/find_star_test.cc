@@ -181,6 +181,10 @@ TEST(FindStarTest, SamplePages) {
       {"name=Bet", "find_bet.html", 0},
       {"name=Nosuchstar", "find_not_found.html", 0},
       {"name=Sirus", "find_did_you_mean.html", 0},
+      // UTF-8 from the address bar: windows-1252 where it has the
+      // character (e acute, the euro sign), else a reference (alpha).
+      {"name=Zub%C3%A9nelgenubi+%E2%82%AC+%CE%B1+%3C%26",
+       "find_not_found_utf8.html", 0},
       {"name=%3Cb%3E%22O%27Neil%22+%26+100%25", "find_not_found_escaped.html",
        0},
       {longestShown.c_str(), "find_not_found_100.html", 0},
