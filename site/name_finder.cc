@@ -89,10 +89,13 @@ constexpr const char* kSuggestionSearchWithoutFacts =
 
 // The keys a suggestion may come from: those of proper names and Bayer and
 // Flamsteed designations (a few thousand), never the catalogue numbers
-// (hundreds of thousands).  NameLookupProperKeys (db/name_lookup.sql) holds
-// just these keys; a database without it is read whole, more slowly.
+// (hundreds of thousands).  The index NameLookupProperKeys
+// (db/name_lookup.sql) holds just these keys; without it the statement
+// would read the whole table (a hundred milliseconds on the Hipparcos
+// catalogue), so it fails instead, and a database filled before the index
+// existed offers no suggestions.
 constexpr const char* kSuggestionKeys =
-    "SELECT DISTINCT Key FROM NameLookup "
+    "SELECT DISTINCT Key FROM NameLookup INDEXED BY NameLookupProperKeys "
     "WHERE IsProperName = 1 AND length(Key) BETWEEN ? AND ?";
 
 // A suggestion is at most this many edits from the typed key, and a page
@@ -301,6 +304,61 @@ constexpr const char* kNameExamples =
     "(alpha CMa, 61 Cyg) or a catalogue number (HD 48915, HIP 32349); the "
     "beginning of a name finds every star whose name begins so.</p>\n";
 
+// The fields of the neighbour search that the form "around a star" sends
+// with the star, in the form's order; the finder passes on these and no
+// others.
+constexpr const char* kSearchFields[] = {
+    "minLY",     "ly",        "minRAHour", "minRAMin",  "minRASec",
+    "maxRAHour", "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin",
+    "minDecSec", "maxDecDeg", "maxDecMin", "maxDecSec"};
+// A field's value is a number: far shorter than this.
+constexpr size_t kMaxSearchFieldLength = 32;
+constexpr size_t kSearchFieldsSize = sizeof(kSearchFields) /
+                                         sizeof(kSearchFields[0]) *
+                                         (12 + 3 * kMaxSearchFieldLength) +
+                                     1;
+
+// In a search around a star: the search fields as they are passed on
+// ("&minLY=5&ly=20"), or nullptr when the finder is asked for a name alone.
+const char* searchFields = nullptr;
+
+// Writes into "out" the fields of "kSearchFields" that the request has,
+// "&name=value" each, the value percent-encoded but for letters, digits and
+// "-._~", so that whatever it is it stays one value; an empty value stays
+// empty ("minLY="), as the search reads it.  Returns false when a value is
+// longer than kMaxSearchFieldLength.
+bool ReadSearchFields(char (&out)[kSearchFieldsSize]) {
+  size_t length = 0;
+  out[0] = '\0';
+  for (const char* field : kSearchFields) {
+    const char* value = FindQueryParam(field);
+    if (value == nullptr) continue;
+    length += std::snprintf(out + length, sizeof(out) - length, "&%s=", field);
+    size_t characters = 0;
+    for (const char* c = value; *c != '\0'; ++c, ++characters) {
+      if (characters == kMaxSearchFieldLength) return false;
+      // The query decoder doubles every single quote of a value.
+      if (c[0] == '\'' && c[1] == '\'') ++c;
+      unsigned char byte = static_cast<unsigned char>(*c);
+      bool plain =
+          (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+          (byte >= '0' && byte <= '9') || std::strchr("-._~", byte) != nullptr;
+      length += std::snprintf(out + length, sizeof(out) - length,
+                              plain ? "%c" : "%%%02X", byte);
+    }
+    assert(length < sizeof(out));
+  }
+  return true;
+}
+
+// The address of the neighbour search around star "id" with the request's
+// search fields, relative to the finder.
+void SearchAddress(int32_t id, char (&address)[kSearchFieldsSize + 32]) {
+  std::snprintf(address, sizeof(address), "neighbor_search?ID=%ld%s",
+                static_cast<long>(id),
+                searchFields != nullptr ? searchFields : "");
+}
+
 void WriteStar(const FoundStar& star) {
   std::printf("<li><a href=\"entry_page.exe?ID=%ld\">",
               static_cast<long>(star.id));
@@ -326,10 +384,18 @@ void WriteStar(const FoundStar& star) {
     }
     WriteEscapedText(star.luminosityClass);
   }
-  std::printf(
-      " &middot; <a href=\"neighbor_search?ID=%ld&amp;ly=20\">stars within 20 "
-      "light-years</a></li>\n",
-      static_cast<long>(star.id));
+  if (searchFields == nullptr) {
+    std::printf(
+        " &middot; <a href=\"neighbor_search?ID=%ld&amp;ly=20\">stars within "
+        "20 light-years</a></li>\n",
+        static_cast<long>(star.id));
+    return;
+  }
+  char address[kSearchFieldsSize + 32];
+  SearchAddress(star.id, address);
+  WriteText(" &middot; <a href=\"");
+  WriteEscapedText(address);
+  WriteText("\">the stars around it</a></li>\n");
 }
 
 void WriteListPage(const char* name, const Findings& findings) {
@@ -479,7 +545,9 @@ struct CloseKeys {
 };
 
 // Reads the keys of proper names and designations at most
-// kMaxSuggestionEdits from "typed" into "close".
+// kMaxSuggestionEdits from "typed" into "close".  Returns false when the
+// keys could not be read; a database without NameLookupProperKeys gives
+// none.
 bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
   close->count = 0;
   CloseCursor(statement);
@@ -488,11 +556,12 @@ bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
   SQLINTEGER window[2] = {
       static_cast<SQLINTEGER>(std::strlen(typed)) - kMaxSuggestionEdits,
       static_cast<SQLINTEGER>(std::strlen(typed)) + kMaxSuggestionEdits};
+  // A statement refused is a database without the index: no suggestions.
   if (!SQL_SUCCEEDED(SQLPrepare(
           statement,
           reinterpret_cast<SQLCHAR*>(const_cast<char*>(kSuggestionKeys)),
           SQL_NTS))) {
-    return false;
+    return true;
   }
   for (int i = 0; i < 2; ++i) {
     if (!SQL_SUCCEEDED(SQLBindParameter(
@@ -501,7 +570,7 @@ bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
       return false;
     }
   }
-  if (!SQL_SUCCEEDED(SQLExecute(statement))) return false;
+  if (!SQL_SUCCEEDED(SQLExecute(statement))) return true;
   char key[kNameKeySize];
   SQLLEN indicator;
   SQLBindCol(statement, 1, SQL_C_CHAR, key, sizeof(key), &indicator);
@@ -599,14 +668,54 @@ void WriteBadRequestPage(NameKeyFault fault) {
   WritePageEnd();
 }
 
+// Whether "text" is a star ID as the search takes it: digits alone.
+bool IsStarId(const char* text) {
+  size_t length = std::strspn(text, "0123456789");
+  return length > 0 && length <= 10 && text[length] == '\0';
+}
+
+// Answers with a redirect to "location" (relative to the finder), with a
+// short page that links there for a client that does not follow it.
+void WriteRedirect(const char* location, const char* name) {
+  WriteHtmlHeader(HttpStatus::kFound, location);
+  WritePageStart("Star found");
+  WriteText("<h1>Star found</h1>\n<p><a href=\"");
+  WriteEscapedText(location);
+  WriteText("\">");
+  WriteFragment(name);
+  WriteText("</a></p>\n");
+  WritePageEnd();
+}
+
 }  // namespace
 
 int AnswerFindRequest(const char* queryString) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
-  const char* name = FindQueryParam("name");
+  // The form "around a star" sends the star, by ID or by name, with the
+  // fields of the search; the finder's own form sends a name.
+  const char* star = FindQueryParam("star");
+  const char* name = star != nullptr ? star : FindQueryParam("name");
   if (name == nullptr) {
     WriteFindPage();
     return kExitAnswered;
+  }
+  static char fields[kSearchFieldsSize];
+  searchFields = nullptr;
+  if (star != nullptr) {
+    if (!ReadSearchFields(fields)) {
+      WriteMessagePage(HttpStatus::kBadRequest, "A search field is too long",
+                       "<p>A distance, hour, degree, minute or second is a "
+                       "number of a few digits.</p>\n");
+      return kExitFailed;
+    }
+    searchFields = fields;
+    if (IsStarId(star)) {
+      char address[kSearchFieldsSize + 32];
+      std::snprintf(address, sizeof(address), "neighbor_search?ID=%s%s", star,
+                    fields);
+      WriteRedirect(address, star);
+      return kExitAnswered;
+    }
   }
   char key[kNameKeySize];
   NameKeyFault fault = NameKeyFault::kNothingToSearchBy;
@@ -648,16 +757,15 @@ int AnswerFindRequest(const char* queryString) {
     return kExitFailed;
   }
   if (redirect) {
-    const int only = 0;
-    char location[64];
-    std::snprintf(location, sizeof(location), "entry_page.exe?ID=%ld",
-                  static_cast<long>(findings.stars[only].id));
-    WriteHtmlHeader(HttpStatus::kFound, location);
-    WritePageStart("Star found");
-    std::printf("<h1>Star found</h1>\n<p><a href=\"%s\">", location);
-    WriteFragment(findings.stars[only].name);
-    WriteText("</a></p>\n");
-    WritePageEnd();
+    const FoundStar& only = findings.stars[0];
+    char location[kSearchFieldsSize + 32];
+    if (searchFields != nullptr) {
+      SearchAddress(only.id, location);
+    } else {
+      std::snprintf(location, sizeof(location), "entry_page.exe?ID=%ld",
+                    static_cast<long>(only.id));
+    }
+    WriteRedirect(location, only.name);
     return kExitAnswered;
   }
   if (findings.count == 0) {

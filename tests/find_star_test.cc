@@ -127,6 +127,35 @@ TEST(FindStarTest, SampleQueries) {
       {"name=Betelguese", "404", "", {"279890000"}},
       {"name=Kapteyns+Stra", "404", "", {"241860000"}},
       {"name=Xyzzyplugh", "404", "", {}},
+      // Around a star, from the form of the search: to the search, with
+      // its fields and no others, the values encoded.
+      {"star=Sirius&ly=20", "302", "neighbor_search?ID=323490000&ly=20", {}},
+      {"star=Alpha+Canis+Majoris&minLY=&ly=20&minRAHour=5",
+       "302",
+       "neighbor_search?ID=323490000&minLY=&ly=20&minRAHour=5",
+       {}},
+      {"ly=20&star=the+Sun&minLY=1",
+       "302",
+       "neighbor_search?ID=100&minLY=1&ly=20",
+       {}},
+      {"star=100&ly=20", "302", "neighbor_search?ID=100&ly=20", {}},
+      {"star=123&ly=20", "302", "neighbor_search?ID=123&ly=20", {}},
+      {"star=Sirius&ID=5&name=Procyon&X=1&ly=20&foo=bar",
+       "302",
+       "neighbor_search?ID=323490000&ly=20",
+       {}},
+      {"star=Sirius&ly=%0D%0ALocation:+x&maxDecDeg=-1.5e1",
+       "302",
+       "neighbor_search?ID=323490000&ly=%0D%0ALocation%3A%20x&maxDecDeg=-1.5e1",
+       {}},
+      {"star=Sirius&ly=%27", "302", "neighbor_search?ID=323490000&ly=%27", {}},
+      {"star=alpha+Cen&ly=10",
+       "200",
+       "",
+       {"716810200", "716830100", "708900000"}},
+      {"star=Sirus&ly=10", "404", "", {"323490000"}},
+      {"star=&ly=10", "400", "", {}},
+      {"star=Sirius&ly=123456789012345678901234567890123", "400", "", {}},
   };
   for (const auto& c : cases) {
     const char* label = c.query != nullptr ? c.query : "(absent)";
@@ -181,6 +210,9 @@ TEST(FindStarTest, SamplePages) {
       {"name=Bet", "find_bet.html", 0},
       {"name=Nosuchstar", "find_not_found.html", 0},
       {"name=Sirus", "find_did_you_mean.html", 0},
+      {"star=Alpha+Canis+Majoris&minLY=5&ly=20&minRAHour=5",
+       "find_around_sirius.html", 0},
+      {"star=alpha+Cen&ly=10&maxDecDeg=-10", "find_around_alpha_cen.html", 0},
       // UTF-8 from the address bar: windows-1252 where it has the
       // character (e acute, the euro sign), else a reference (alpha).
       {"name=Zub%C3%A9nelgenubi+%E2%82%AC+%CE%B1+%3C%26",
@@ -197,6 +229,43 @@ TEST(FindStarTest, SamplePages) {
       {tooLongName.c_str(), "find_too_long.html", 255},
   };
   ExpectPages(FindStarPath(), SampleDatabase(), cases, std::size(cases));
+}
+
+// Suggestions by edits, then a proper name before a designation, then the
+// brighter star where the database has StarFacts, else the lower ID; none
+// from a database without the index of the names' keys, which would be
+// read whole.
+TEST(FindStarTest, SuggestionsByFame) {
+  const char* names = R"sql(
+    INSERT INTO NameLookup VALUES ('sarius', 372790000, 'Sarius', 1),
+                                  ('sxrivs', 14750000, '&sigma; Rivs', 1);
+  )sql";
+  const struct {
+    const char* label;
+    std::string sql;
+    std::vector<std::string> ids;
+  } cases[] = {
+      {"suggest_plain", names, {"323490000", "372790000", "14750000"}},
+      {"suggest_bright",
+       std::string(names) + R"sql(
+         CREATE TABLE StarFacts (OwnerID INTEGER PRIMARY KEY, VMag REAL);
+         INSERT INTO StarFacts VALUES (323490000, -1.46), (372790000, -5),
+                                      (14750000, -10);
+       )sql",
+       {"372790000", "323490000", "14750000"}},
+      {"suggest_no_index",
+       std::string(names) + "DROP INDEX NameLookupProperKeys;",
+       {}},
+  };
+  for (const auto& c : cases) {
+    TestDatabase copy = SampleCopy(c.label, c.sql.c_str());
+    ProgramResult result =
+        RunProgram(FindStarPath(), "name=Sxrius", copy.odbcDir);
+    Answer answer = ReadAnswer(result.output);
+    EXPECT_EQ(answer.status, "404") << c.label;
+    EXPECT_EQ(answer.ids, c.ids) << c.label;
+    EXPECT_EQ(result.status, 0) << c.label;
+  }
 }
 
 // Faults that a real driver cannot be made to produce, through the finder
