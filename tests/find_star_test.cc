@@ -307,6 +307,21 @@ TEST(FindStarTest, InjectedFaults) {
       {"FetchFail:WHERE n.Key > ?:1", "name=Bet", "entry_database_fault.html",
        unreadable},
       {"", "name=alpha+Cen", "find_alpha_cen.html", ""},
+      // Suggestions: a database that refuses the statement of the keys
+      // (one without their index) offers none; one without StarFacts is
+      // read without it; a failure after that is a fault.
+      {"PrepareFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
+       ""},
+      {"ExecFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
+       ""},
+      {"FetchFail:INDEXED BY:1", "name=Sirus", "entry_database_fault.html",
+       unreadable},
+      {"PrepareFail:LEFT JOIN StarFacts", "name=Sirus",
+       "find_did_you_mean.html", ""},
+      {"PrepareFail:n.IsProperName, ", "name=Sirus",
+       "entry_database_fault.html", unreadable},
+      {"FetchFail:n.IsProperName, :0", "name=Sirus",
+       "entry_database_fault.html", unreadable},
   };
   for (const auto& c : cases) {
     std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
