@@ -476,7 +476,8 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
   sun.names = {{"", "Sol", true}};
   if (!WritePosition(out, sun, false, options.date, error) ||
       !WriteSpectrum(out, kSunId + 1, kSunType, nullptr, options.date, error) ||
-      !Step(out, BindName(out, kSunId + 2, sun.names[0]), error)) {
+      !Step(out, BindName(out, kSunId + 2, sun.names[0]), error) ||
+      !Step(out, BindName(out, kSunId + 3, {"", "Sun", false}), error)) {
     return false;
   }
 

@@ -25,6 +25,8 @@ INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
 SELECT ID + 2, ProperName, 1 FROM SampleStars WHERE ProperName <> '';
 INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
 SELECT ID + 3, Bayer, ProperName = '' FROM SampleStars WHERE Bayer <> '';
+-- The Sun is found as "Sun" too, but shown as "Sol".
+INSERT INTO ProperNames (OwnerID, Name, IsSystemName) VALUES (103, 'Sun', 0);
 
 INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, IsSystemName)
 SELECT ID + 4, 'HD', HD, ProperName = '' AND Bayer = ''

@@ -392,6 +392,15 @@ bool NameKey(const char* text, size_t length, char* key, size_t keySize,
   return true;
 }
 
+size_t GreekLetterLength(const char* key) {
+  // No name is the beginning of another, so the first that fits is the one.
+  for (const char* name : kGreekNames) {
+    size_t length = std::strlen(name);
+    if (std::strncmp(key, name, length) == 0) return length;
+  }
+  return 0;
+}
+
 bool NameKeyPrefixEnd(const char* prefix, char* end, size_t endSize) {
   size_t length = std::strlen(prefix);
   if (length == 0 || length + 1 > endSize) {

@@ -89,6 +89,10 @@ bool NameKey(const char* text, size_t length, char* key, size_t keySize,
 // empty when endSize > 0, when "prefix" is empty or "end" does not fit.
 bool NameKeyPrefixEnd(const char* prefix, char* end, size_t endSize);
 
+// The length of the name of a Greek letter ("alpha", "omicron") that the
+// key "key" starts with, or 0 when it starts with none.
+size_t GreekLetterLength(const char* key);
+
 }  // namespace veloran
 
 #endif  // VELORAN_NAMES_NAME_KEYS_H_

@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,9 +16,11 @@
 #include "catalogue/statements.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
+#include "names/constellations.h"
 #include "names/name_keys.h"
 #include "site/html_page.h"
 #include "site/site_request.h"
+#include "text/text_encoding.h"
 
 namespace veloran {
 
@@ -44,6 +47,12 @@ struct FoundStar {
   double distance;
   char spectralClass[kClassSize];
   char luminosityClass[kClassSize];
+  // Of a suggestion: how many edits its key is from the typed one, whether
+  // the name found is a proper name, and the star's apparent magnitude.
+  int edits;
+  bool isProperName;
+  bool hasMagnitude;
+  double magnitude;
 };
 
 struct Findings {
@@ -63,6 +72,41 @@ constexpr const char* kPrefixSearch =
     "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
     "WHERE n.Key > ? AND n.Key < ? ORDER BY n.Key, n.OwnerID LIMIT 200";
 
+// The names of a suggestion (did you mean): read by key, with the star's
+// apparent magnitude where the database has it.
+constexpr const char* kSuggestionSearch =
+    "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass, "
+    "n.IsProperName, f.VMag "
+    "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
+    "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
+    "LEFT JOIN StarFacts f ON f.OwnerID = n.OwnerID "
+    "WHERE n.Key = ? ORDER BY n.IsProperName DESC, n.OwnerID LIMIT 200";
+constexpr const char* kSuggestionSearchWithoutFacts =
+    "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass, "
+    "n.IsProperName, NULL "
+    "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
+    "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
+    "WHERE n.Key = ? ORDER BY n.IsProperName DESC, n.OwnerID LIMIT 200";
+
+// The keys a suggestion may come from: those of proper names and Bayer and
+// Flamsteed designations (a few thousand), never the catalogue numbers
+// (hundreds of thousands).  The index NameLookupProperKeys
+// (db/name_lookup.sql) holds just these keys; without it the statement
+// would read the whole table (a hundred milliseconds on the Hipparcos
+// catalogue), so it fails instead, and a database filled before the index
+// existed offers no suggestions.
+constexpr const char* kSuggestionKeys =
+    "SELECT DISTINCT Key FROM NameLookup INDEXED BY NameLookupProperKeys "
+    "WHERE IsProperName = 1 AND length(Key) BETWEEN ? AND ?";
+
+// A suggestion is at most this many edits from the typed key, and a page
+// offers at most this many.
+constexpr int kMaxSuggestionEdits = 2;
+constexpr int kMaxSuggestions = 5;
+// The closest keys whose stars are read, a few more than are shown so that
+// fame can choose among keys equally close.
+constexpr int kMaxSuggestionKeys = 12;
+
 bool Known(const Findings& findings, int32_t id) {
   for (int i = 0; i < findings.count; ++i) {
     if (findings.stars[i].id == id) return true;
@@ -70,12 +114,20 @@ bool Known(const Findings& findings, int32_t id) {
   return false;
 }
 
+// Whether a name of a NameLookup row that is no catalogue number is a Bayer
+// or Flamsteed designation ("&alpha; CMa", "61 Cyg", "l Car") rather than a
+// proper name.
+bool IsDesignation(const char* name) {
+  return name[0] == '&' || (name[0] >= '0' && name[0] <= '9') ||
+         (name[0] != '\0' && name[1] == ' ');
+}
+
 // Runs "sql" with the texts "first" and "second" (nullptr for none) bound
 // to its parameters and adds the stars of its rows that are not yet among
 // the findings.  Returns false when the statement failed, keeping the fault
 // (read_fault.h).
 bool Search(SQLHSTMT statement, const char* sql, const char* first,
-            const char* second, Findings* findings) {
+            const char* second, Findings* findings, int edits = 0) {
   CloseCursor(statement);
   UnbindColumns(statement);
   SQLFreeStmt(statement, SQL_RESET_PARAMS);
@@ -102,7 +154,7 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
   }
   SQLINTEGER id = 0;
   FoundStar row{};
-  SQLLEN indicators[5];
+  SQLLEN indicators[7];
   SQLBindCol(statement, 1, SQL_C_LONG, &id, 0, &indicators[0]);
   SQLBindCol(statement, 2, SQL_C_CHAR, row.name, sizeof(row.name),
              &indicators[1]);
@@ -111,6 +163,13 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
              sizeof(row.spectralClass), &indicators[3]);
   SQLBindCol(statement, 5, SQL_C_CHAR, row.luminosityClass,
              sizeof(row.luminosityClass), &indicators[4]);
+  SQLINTEGER isProperName = 0;
+  bool withFame =
+      sql == kSuggestionSearch || sql == kSuggestionSearchWithoutFacts;
+  if (withFame) {
+    SQLBindCol(statement, 6, SQL_C_LONG, &isProperName, 0, &indicators[5]);
+    SQLBindCol(statement, 7, SQL_C_DOUBLE, &row.magnitude, 0, &indicators[6]);
+  }
   for (int rows = 0; rows < kRowsPerSearch && findings->count < kMaxFoundStars;
        ++rows) {
     SQLRETURN fetched = SQLFetch(statement);
@@ -128,6 +187,10 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
     star.hasDistance = indicators[2] != SQL_NULL_DATA;
     if (indicators[3] == SQL_NULL_DATA) star.spectralClass[0] = '\0';
     if (indicators[4] == SQL_NULL_DATA) star.luminosityClass[0] = '\0';
+    star.edits = edits;
+    star.isProperName = withFame && indicators[5] != SQL_NULL_DATA &&
+                        isProperName == 1 && !IsDesignation(star.name);
+    star.hasMagnitude = withFame && indicators[6] != SQL_NULL_DATA;
   }
   CloseCursor(statement);
   UnbindColumns(statement);
@@ -152,34 +215,99 @@ bool ReadDisplayNames(SQLHSTMT statement, Findings* findings) {
   return read;
 }
 
-// The searched text as the visitor typed it, when it is short enough to
-// be shown.  The query decoder doubles every single quote of a value.
-void WriteSearchedText(const char* name) {
-  char typed[kMaxShownNameLength + 1];
+// Copies the searched text as the visitor typed it into "typed" and returns
+// true when it is short enough to be shown.  The query decoder doubles every
+// single quote of a value.
+bool ReadTypedText(const char* name, char (&typed)[kMaxShownNameLength + 1]) {
   size_t length = 0;
   for (const char* c = name; *c != '\0'; ++c) {
     if (length == kMaxShownNameLength) {
-      WriteText("the name you typed");
-      return;
+      typed[0] = '\0';
+      return false;
     }
     if (c[0] == '\'' && c[1] == '\'') ++c;
     typed[length++] = *c;
   }
   typed[length] = '\0';
+  return true;
+}
+
+// Writes a typed text into the windows-1252 page as the visitor sees it:
+// escaped as WriteEscapedText escapes, and, when it is UTF-8 (as from the
+// address bar), each character as its windows-1252 byte or else as a
+// numeric character reference.
+void WriteTypedText(const char* typed) {
+  // Each byte escaped takes at most 6 ("&quot;"), each character converted
+  // at most 10 ("&#1114111;") for its 4 bytes.
+  char escaped[kMaxShownNameLength * 6 + 1];
+  char converted[sizeof(escaped) * 3];
+  size_t length = 0;
+  for (const char* c = typed; *c != '\0'; ++c) {
+    const char* entity = nullptr;
+    switch (*c) {
+      case '&':
+        entity = "&amp;";
+        break;
+      case '<':
+        entity = "&lt;";
+        break;
+      case '>':
+        entity = "&gt;";
+        break;
+      case '"':
+        entity = "&quot;";
+        break;
+      case '\'':
+        entity = "&#39;";
+        break;
+    }
+    if (entity == nullptr) {
+      escaped[length++] = *c;
+    } else {
+      std::memcpy(escaped + length, entity, std::strlen(entity));
+      length += std::strlen(entity);
+    }
+  }
+  assert(length < sizeof(escaped));
+  escaped[length] = '\0';
+  bool fits =
+      Utf8ToWindows1252Html(escaped, length, converted, sizeof(converted));
+  assert(fits);
+  (void)fits;
+  WriteText(converted);
+}
+
+// The searched text as the visitor typed it, when it is short enough to
+// be shown.
+void WriteSearchedText(const char* name) {
+  char typed[kMaxShownNameLength + 1];
+  if (!ReadTypedText(name, typed)) {
+    WriteText("the name you typed");
+    return;
+  }
   WriteText("&ldquo;");
-  WriteEscapedText(typed);
+  WriteTypedText(typed);
   WriteText("&rdquo;");
 }
 
 // The finder's own form, on its pages, so that a visitor can search again
-// without going back.
-void WriteFindForm() {
+// without going back; with the searched text in its field when "name" is
+// not nullptr and the text is short enough to be shown.
+void WriteFindForm(const char* name = nullptr) {
   WriteText(
       "<form action=\"find_star\" method=\"get\" role=\"search\">\n"
       "<p><label for=\"find-name\">Name or designation</label>\n"
       "<input id=\"find-name\" name=\"name\" type=\"text\" required "
       "maxlength=\"100\" placeholder=\"Sirius\" autocomplete=\"off\" "
-      "spellcheck=\"false\">\n"
+      "spellcheck=\"false\"");
+  char typed[kMaxShownNameLength + 1];
+  if (name != nullptr && ReadTypedText(name, typed)) {
+    WriteText(" value=\"");
+    WriteTypedText(typed);
+    WriteText("\"");
+  }
+  WriteText(
+      ">\n"
       "<button type=\"submit\">Find the star</button></p>\n"
       "</form>\n");
 }
@@ -188,6 +316,61 @@ constexpr const char* kNameExamples =
     "<p>Type a proper name (Sirius), a Bayer or Flamsteed designation "
     "(alpha CMa, 61 Cyg) or a catalogue number (HD 48915, HIP 32349); the "
     "beginning of a name finds every star whose name begins so.</p>\n";
+
+// The fields of the neighbour search that the form "around a star" sends
+// with the star, in the form's order; the finder passes on these and no
+// others.
+constexpr const char* kSearchFields[] = {
+    "minLY",     "ly",        "minRAHour", "minRAMin",  "minRASec",
+    "maxRAHour", "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin",
+    "minDecSec", "maxDecDeg", "maxDecMin", "maxDecSec"};
+// A field's value is a number: far shorter than this.
+constexpr size_t kMaxSearchFieldLength = 32;
+constexpr size_t kSearchFieldsSize = sizeof(kSearchFields) /
+                                         sizeof(kSearchFields[0]) *
+                                         (12 + 3 * kMaxSearchFieldLength) +
+                                     1;
+
+// In a search around a star: the search fields as they are passed on
+// ("&minLY=5&ly=20"), or nullptr when the finder is asked for a name alone.
+const char* searchFields = nullptr;
+
+// Writes into "out" the fields of "kSearchFields" that the request has,
+// "&name=value" each, the value percent-encoded but for letters, digits and
+// "-._~", so that whatever it is it stays one value; an empty value stays
+// empty ("minLY="), as the search reads it.  Returns false when a value is
+// longer than kMaxSearchFieldLength.
+bool ReadSearchFields(char (&out)[kSearchFieldsSize]) {
+  size_t length = 0;
+  out[0] = '\0';
+  for (const char* field : kSearchFields) {
+    const char* value = FindQueryParam(field);
+    if (value == nullptr) continue;
+    length += std::snprintf(out + length, sizeof(out) - length, "&%s=", field);
+    size_t characters = 0;
+    for (const char* c = value; *c != '\0'; ++c, ++characters) {
+      if (characters == kMaxSearchFieldLength) return false;
+      // The query decoder doubles every single quote of a value.
+      if (c[0] == '\'' && c[1] == '\'') ++c;
+      unsigned char byte = static_cast<unsigned char>(*c);
+      bool plain =
+          (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+          (byte >= '0' && byte <= '9') || std::strchr("-._~", byte) != nullptr;
+      length += std::snprintf(out + length, sizeof(out) - length,
+                              plain ? "%c" : "%%%02X", byte);
+    }
+    assert(length < sizeof(out));
+  }
+  return true;
+}
+
+// The address of the neighbour search around star "id" with the request's
+// search fields, relative to the finder.
+void SearchAddress(int32_t id, char (&address)[kSearchFieldsSize + 32]) {
+  std::snprintf(address, sizeof(address), "neighbor_search?ID=%ld%s",
+                static_cast<long>(id),
+                searchFields != nullptr ? searchFields : "");
+}
 
 void WriteStar(const FoundStar& star) {
   std::printf("<li><a href=\"entry_page.exe?ID=%ld\">",
@@ -214,10 +397,18 @@ void WriteStar(const FoundStar& star) {
     }
     WriteEscapedText(star.luminosityClass);
   }
-  std::printf(
-      " &middot; <a href=\"neighbor_search?ID=%ld&amp;ly=20\">stars within 20 "
-      "light-years</a></li>\n",
-      static_cast<long>(star.id));
+  if (searchFields == nullptr) {
+    std::printf(
+        " &middot; <a href=\"neighbor_search?ID=%ld&amp;ly=20\">stars within "
+        "20 light-years</a></li>\n",
+        static_cast<long>(star.id));
+    return;
+  }
+  char address[kSearchFieldsSize + 32];
+  SearchAddress(star.id, address);
+  WriteText(" &middot; <a href=\"");
+  WriteEscapedText(address);
+  WriteText("\">the stars around it</a></li>\n");
 }
 
 void WriteListPage(const char* name, const Findings& findings) {
@@ -249,7 +440,9 @@ void WriteListPage(const char* name, const Findings& findings) {
   WritePageEnd();
 }
 
-void WriteNotFoundPage(const char* name) {
+// None found: the closest names in "suggestions", if any, and the form with
+// the typed text, to mend it.
+void WriteNotFoundPage(const char* name, const Findings& suggestions) {
   WriteHtmlHeader(HttpStatus::kNotFound);
   WritePageStart("No star found");
   WriteText(
@@ -257,9 +450,210 @@ void WriteNotFoundPage(const char* name) {
       "begins with ");
   WriteSearchedText(name);
   WriteText(".</p>\n");
+  if (suggestions.count > 0) {
+    WriteText("<h2>Did you mean</h2>\n<ul>\n");
+    for (int i = 0; i < suggestions.count; ++i) {
+      WriteStar(suggestions.stars[i]);
+    }
+    WriteText("</ul>\n");
+  }
   WriteText(kNameExamples);
-  WriteFindForm();
+  WriteFindForm(name);
   WritePageEnd();
+}
+
+// The stars whose names have the key "key" exactly, then those whose
+// names begin with it.  Returns false when the database could not be read.
+bool FindByKey(SQLHSTMT statement, const char* key, Findings* findings) {
+  char end[kNameKeySize];
+  bool ended = NameKeyPrefixEnd(key, end, sizeof(end));
+  assert(ended);
+  (void)ended;
+  findings->count = 0;
+  bool read = Search(statement, kExactSearch, key, nullptr, findings);
+  findings->exactCount = findings->count;
+  return read && Search(statement, kPrefixSearch, key, end, findings);
+}
+
+// The key of the searched text, with a constellation named in full
+// abbreviated as the stored keys have it.
+bool SearchKey(const char* text, char (&key)[kNameKeySize],
+               NameKeyFault* fault) {
+  if (!NameKey(text, std::strlen(text), key, sizeof(key), fault)) return false;
+  AbbreviateConstellation(key);
+  return true;
+}
+
+// The text after a leading word "the" ("the Sun"), or nullptr when the
+// text does not start with it.
+const char* AfterThe(const char* text) {
+  while (*text == ' ') ++text;
+  if ((text[0] | 0x20) != 't' || (text[1] | 0x20) != 'h' ||
+      (text[2] | 0x20) != 'e' || text[3] != ' ') {
+    return nullptr;
+  }
+  return text + 4;
+}
+
+// The optimal string alignment distance between the keys "a" and "b": the
+// fewest insertions, deletions, replacements and swaps of two neighbouring
+// characters that turn one into the other ("betelguese" is one swap from
+// "betelgeuse"); any distance above "most" is given as most + 1.
+int EditDistance(const char* a, const char* b, int most) {
+  int aLength = static_cast<int>(std::strlen(a));
+  int bLength = static_cast<int>(std::strlen(b));
+  if (aLength - bLength > most || bLength - aLength > most) return most + 1;
+  assert(bLength < static_cast<int>(kNameKeySize));
+  // Three rows of the table: two rows back, the last one and this one.
+  int rows[3][kNameKeySize];
+  int* before = rows[0];
+  int* last = rows[1];
+  int* row = rows[2];
+  for (int j = 0; j <= bLength; ++j) last[j] = j;
+  for (int i = 1; i <= aLength; ++i) {
+    row[0] = i;
+    int smallest = i;
+    for (int j = 1; j <= bLength; ++j) {
+      int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      int best = last[j - 1] + cost;
+      if (last[j] + 1 < best) best = last[j] + 1;
+      if (row[j - 1] + 1 < best) best = row[j - 1] + 1;
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1] &&
+          before[j - 2] + 1 < best) {
+        best = before[j - 2] + 1;
+      }
+      row[j] = best;
+      if (best < smallest) smallest = best;
+    }
+    // Every later row is at least as far: no need to read on.
+    if (smallest > most) return most + 1;
+    int* spare = before;
+    before = last;
+    last = row;
+    row = spare;
+  }
+  return last[bLength] > most ? most + 1 : last[bLength];
+}
+
+// The keys closest to the typed one, closest first.
+struct CloseKeys {
+  char keys[kMaxSuggestionKeys][kNameKeySize];
+  int edits[kMaxSuggestionKeys];
+  int count;
+
+  // Keeps "key" when it is among the closest so far.
+  void Offer(const char* key, int distance) {
+    int at = count;
+    while (at > 0 && edits[at - 1] > distance) --at;
+    if (at == kMaxSuggestionKeys) return;
+    int last = count < kMaxSuggestionKeys ? count : kMaxSuggestionKeys - 1;
+    for (int i = last; i > at; --i) {
+      std::memcpy(keys[i], keys[i - 1], kNameKeySize);
+      edits[i] = edits[i - 1];
+    }
+    std::snprintf(keys[at], kNameKeySize, "%s", key);
+    edits[at] = distance;
+    if (count < kMaxSuggestionKeys) ++count;
+  }
+};
+
+// Reads the keys of proper names and designations at most
+// kMaxSuggestionEdits from "typed" into "close".  Returns false when the
+// keys could not be read; a database without NameLookupProperKeys gives
+// none.
+bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
+  close->count = 0;
+  CloseCursor(statement);
+  UnbindColumns(statement);
+  SQLFreeStmt(statement, SQL_RESET_PARAMS);
+  SQLINTEGER window[2] = {
+      static_cast<SQLINTEGER>(std::strlen(typed)) - kMaxSuggestionEdits,
+      static_cast<SQLINTEGER>(std::strlen(typed)) + kMaxSuggestionEdits};
+  // A statement refused is a database without the index: no suggestions.
+  if (!SQL_SUCCEEDED(SQLPrepare(
+          statement,
+          reinterpret_cast<SQLCHAR*>(const_cast<char*>(kSuggestionKeys)),
+          SQL_NTS))) {
+    return true;
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (!SQL_SUCCEEDED(SQLBindParameter(
+            statement, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+            SQL_C_LONG, SQL_INTEGER, 0, 0, &window[i], 0, nullptr))) {
+      return false;
+    }
+  }
+  if (!SQL_SUCCEEDED(SQLExecute(statement))) return true;
+  char key[kNameKeySize];
+  SQLLEN indicator;
+  SQLBindCol(statement, 1, SQL_C_CHAR, key, sizeof(key), &indicator);
+  bool read = true;
+  for (;;) {
+    SQLRETURN fetched = SQLFetch(statement);
+    if (fetched == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(fetched)) {
+      read = false;
+      break;
+    }
+    if (indicator == SQL_NULL_DATA) continue;
+    int distance = EditDistance(typed, key, kMaxSuggestionEdits);
+    if (distance <= kMaxSuggestionEdits) close->Offer(key, distance);
+  }
+  CloseCursor(statement);
+  UnbindColumns(statement);
+  SQLFreeStmt(statement, SQL_RESET_PARAMS);
+  return read;
+}
+
+// Whether suggestion "a" goes before "b": fewer edits, then a proper name
+// before a designation, then the brighter star, then the lower ID.
+bool Before(const FoundStar& a, const FoundStar& b) {
+  if (a.edits != b.edits) return a.edits < b.edits;
+  if (a.isProperName != b.isProperName) return a.isProperName;
+  if (a.hasMagnitude != b.hasMagnitude) return a.hasMagnitude;
+  if (a.hasMagnitude && a.magnitude != b.magnitude) {
+    return a.magnitude < b.magnitude;
+  }
+  return a.id < b.id;
+}
+
+// The stars of the names closest to the key "typed", the best
+// kMaxSuggestions in order, into "suggestions".  Without a StarFacts table
+// the brightness is not known and plays no part.  Returns false when the
+// database could not be read.
+bool Suggest(SQLHSTMT statement, const char* typed, Findings* suggestions) {
+  static CloseKeys close;
+  suggestions->count = 0;
+  suggestions->exactCount = 0;
+  if (!ReadCloseKeys(statement, typed, &close)) return false;
+  const char* sql = kSuggestionSearch;
+  for (int i = 0; i < close.count; ++i) {
+    int before = suggestions->count;
+    if (!Search(statement, sql, close.keys[i], nullptr, suggestions,
+                close.edits[i])) {
+      if (sql == kSuggestionSearchWithoutFacts) return false;
+      // A database of an older version, without StarFacts: no failure of
+      // the request.
+      ForgetReadFault();
+      sql = kSuggestionSearchWithoutFacts;
+      suggestions->count = before;
+      --i;
+    }
+  }
+  // Few enough to sort by insertion.
+  for (int i = 1; i < suggestions->count; ++i) {
+    FoundStar star = suggestions->stars[i];
+    int at = i;
+    while (at > 0 && Before(star, suggestions->stars[at - 1])) {
+      suggestions->stars[at] = suggestions->stars[at - 1];
+      --at;
+    }
+    suggestions->stars[at] = star;
+  }
+  if (suggestions->count > kMaxSuggestions) {
+    suggestions->count = kMaxSuggestions;
+  }
+  return true;
 }
 
 // The finder opened without a name, as from the links to it.
@@ -289,20 +683,58 @@ void WriteBadRequestPage(NameKeyFault fault) {
   WritePageEnd();
 }
 
+// Whether "text" is a star ID as the search takes it: digits alone.
+bool IsStarId(const char* text) {
+  size_t length = std::strspn(text, "0123456789");
+  return length > 0 && length <= 10 && text[length] == '\0';
+}
+
+// Answers with a redirect to "location" (relative to the finder), with a
+// short page that links there for a client that does not follow it.
+void WriteRedirect(const char* location, const char* name) {
+  WriteHtmlHeader(HttpStatus::kFound, location);
+  WritePageStart("Star found");
+  WriteText("<h1>Star found</h1>\n<p><a href=\"");
+  WriteEscapedText(location);
+  WriteText("\">");
+  WriteFragment(name);
+  WriteText("</a></p>\n");
+  WritePageEnd();
+}
+
 }  // namespace
 
 int AnswerFindRequest(const char* queryString) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
-  const char* name = FindQueryParam("name");
+  // The form "around a star" sends the star, by ID or by name, with the
+  // fields of the search; the finder's own form sends a name.
+  const char* star = FindQueryParam("star");
+  const char* name = star != nullptr ? star : FindQueryParam("name");
   if (name == nullptr) {
     WriteFindPage();
     return kExitAnswered;
   }
+  static char fields[kSearchFieldsSize];
+  searchFields = nullptr;
+  if (star != nullptr) {
+    if (!ReadSearchFields(fields)) {
+      WriteMessagePage(HttpStatus::kBadRequest, "A search field is too long",
+                       "<p>A distance, hour, degree, minute or second is a "
+                       "number of a few digits.</p>\n");
+      return kExitFailed;
+    }
+    searchFields = fields;
+    if (IsStarId(star)) {
+      char address[kSearchFieldsSize + 32];
+      std::snprintf(address, sizeof(address), "neighbor_search?ID=%s%s", star,
+                    fields);
+      WriteRedirect(address, star);
+      return kExitAnswered;
+    }
+  }
   char key[kNameKeySize];
-  char end[kNameKeySize];
   NameKeyFault fault = NameKeyFault::kNothingToSearchBy;
-  if (!NameKey(name, std::strlen(name), key, sizeof(key), &fault) ||
-      !NameKeyPrefixEnd(key, end, sizeof(end))) {
+  if (!SearchKey(name, key, &fault)) {
     WriteBadRequestPage(fault);
     return kExitFailed;
   }
@@ -311,15 +743,25 @@ int AnswerFindRequest(const char* queryString) {
   if (!OpenSiteDataSource(kProgram, &handles)) return kExitFailed;
 
   static Findings findings;
-  findings.count = 0;
-  bool found = Search(handles.statement, kExactSearch, key, nullptr, &findings);
-  findings.exactCount = findings.count;
-  found =
-      found && Search(handles.statement, kPrefixSearch, key, end, &findings);
+  static Findings suggestions;
+  suggestions.count = 0;
+  bool found = FindByKey(handles.statement, key, &findings);
+  // "the Sun": the word is dropped when the name is not found with it.
+  const char* rest = AfterThe(name);
+  if (found && findings.count == 0 && rest != nullptr &&
+      SearchKey(rest, key, &fault)) {
+    found = FindByKey(handles.statement, key, &findings);
+  }
+  if (found && findings.count == 0) {
+    found = Suggest(handles.statement, key, &suggestions);
+  }
   bool redirect = findings.exactCount == 1 ||
                   (findings.exactCount == 0 && findings.count == 1);
   bool named =
       !found || redirect || ReadDisplayNames(handles.statement, &findings);
+  if (found && named && suggestions.count > 0) {
+    named = ReadDisplayNames(handles.statement, &suggestions);
+  }
   handles.Release();
   if (!found || !named) {
     ReportReadFault(
@@ -332,20 +774,19 @@ int AnswerFindRequest(const char* queryString) {
     return kExitFailed;
   }
   if (redirect) {
-    const int only = 0;
-    char location[64];
-    std::snprintf(location, sizeof(location), "entry_page.exe?ID=%ld",
-                  static_cast<long>(findings.stars[only].id));
-    WriteHtmlHeader(HttpStatus::kFound, location);
-    WritePageStart("Star found");
-    std::printf("<h1>Star found</h1>\n<p><a href=\"%s\">", location);
-    WriteFragment(findings.stars[only].name);
-    WriteText("</a></p>\n");
-    WritePageEnd();
+    const FoundStar& only = findings.stars[0];
+    char location[kSearchFieldsSize + 32];
+    if (searchFields != nullptr) {
+      SearchAddress(only.id, location);
+    } else {
+      std::snprintf(location, sizeof(location), "entry_page.exe?ID=%ld",
+                    static_cast<long>(only.id));
+    }
+    WriteRedirect(location, only.name);
     return kExitAnswered;
   }
   if (findings.count == 0) {
-    WriteNotFoundPage(name);
+    WriteNotFoundPage(name, suggestions);
   } else {
     WriteListPage(name, findings);
   }

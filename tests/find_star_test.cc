@@ -80,6 +80,82 @@ TEST(FindStarTest, SampleQueries) {
       {nullptr, "200", "", {}},
       {"name=Sirius%27%3B+DROP+TABLE+NameLookup%3B--", "404", "", {}},
       {"name=%22Sirius%22", "302", "entry_page.exe?ID=323490000", {}},
+      // The constellation by its abbreviation, its genitive or its name, in
+      // any case and spacing, with the Greek letter in any form.
+      {"name=alf+Cen", "200", "", {"716810200", "716830100", "708900000"}},
+      {"name=Alpha+Centauri",
+       "200",
+       "",
+       {"716810200", "716830100", "708900000"}},
+      {"name=Alpha+Centaurus",
+       "200",
+       "",
+       {"716810200", "716830100", "708900000"}},
+      {"name=ALPHA++CENTAURI",
+       "200",
+       "",
+       {"716810200", "716830100", "708900000"}},
+      {"name=alpha1+Centauri", "302", "entry_page.exe?ID=716830100", {}},
+      {"name=%CE%B1%C2%B9+Centauri", "302", "entry_page.exe?ID=716830100", {}},
+      {"name=%26alpha%3B2+Centauri", "302", "entry_page.exe?ID=716810200", {}},
+      {"name=Alpha+Centauri+C", "302", "entry_page.exe?ID=708900000", {}},
+      {"name=61+Cyg", "200", "", {"1042140000", "1042170000"}},
+      {"name=61+Cygni", "200", "", {"1042140000", "1042170000"}},
+      {"name=61cygnus", "200", "", {"1042140000", "1042170000"}},
+      {"name=61+Cygni+B", "302", "entry_page.exe?ID=1042170000", {}},
+      {"name=Tau+Ceti", "302", "entry_page.exe?ID=81020000", {}},
+      {"name=tau+cetus", "302", "entry_page.exe?ID=81020000", {}},
+      {"name=Epsilon+Eridani", "302", "entry_page.exe?ID=165370000", {}},
+      {"name=eps+Eridanus", "302", "entry_page.exe?ID=165370000", {}},
+      {"name=Epsilon+Indi", "302", "entry_page.exe?ID=1088700000", {}},
+      {"name=Alpha+Canis+Majoris", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=alpha+canis+major", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=%CE%B1+CanisMajoris", "302", "entry_page.exe?ID=323490000", {}},
+      {"name=Alpha+Canis+Minoris", "302", "entry_page.exe?ID=372790000", {}},
+      {"name=Centauri", "404", "", {}},
+      // The Sun.
+      {"name=Sun", "302", "entry_page.exe?ID=100", {}},
+      {"name=the+Sun", "302", "entry_page.exe?ID=100", {}},
+      {"name=The+sun", "302", "entry_page.exe?ID=100", {}},
+      {"name=+the+Sol", "302", "entry_page.exe?ID=100", {}},
+      {"name=theSun", "404", "", {}},
+      // Misspelt: none found, the closest names offered.
+      {"name=Sirus", "404", "", {"323490000"}},
+      {"name=Procyn", "404", "", {"372790000"}},
+      {"name=Siriuss", "404", "", {"323490000"}},
+      {"name=Proycon", "404", "", {"372790000"}},
+      {"name=Betelguese", "404", "", {"279890000"}},
+      {"name=Kapteyns+Stra", "404", "", {"241860000"}},
+      {"name=Xyzzyplugh", "404", "", {}},
+      // Around a star, from the form of the search: to the search, with
+      // its fields and no others, the values encoded.
+      {"star=Sirius&ly=20", "302", "neighbor_search?ID=323490000&ly=20", {}},
+      {"star=Alpha+Canis+Majoris&minLY=&ly=20&minRAHour=5",
+       "302",
+       "neighbor_search?ID=323490000&minLY=&ly=20&minRAHour=5",
+       {}},
+      {"ly=20&star=the+Sun&minLY=1",
+       "302",
+       "neighbor_search?ID=100&minLY=1&ly=20",
+       {}},
+      {"star=100&ly=20", "302", "neighbor_search?ID=100&ly=20", {}},
+      {"star=123&ly=20", "302", "neighbor_search?ID=123&ly=20", {}},
+      {"star=Sirius&ID=5&name=Procyon&X=1&ly=20&foo=bar",
+       "302",
+       "neighbor_search?ID=323490000&ly=20",
+       {}},
+      {"star=Sirius&ly=%0D%0ALocation:+x&maxDecDeg=-1.5e1",
+       "302",
+       "neighbor_search?ID=323490000&ly=%0D%0ALocation%3A%20x&maxDecDeg=-1.5e1",
+       {}},
+      {"star=Sirius&ly=%27", "302", "neighbor_search?ID=323490000&ly=%27", {}},
+      {"star=alpha+Cen&ly=10",
+       "200",
+       "",
+       {"716810200", "716830100", "708900000"}},
+      {"star=Sirus&ly=10", "404", "", {"323490000"}},
+      {"star=&ly=10", "400", "", {}},
+      {"star=Sirius&ly=123456789012345678901234567890123", "400", "", {}},
   };
   for (const auto& c : cases) {
     const char* label = c.query != nullptr ? c.query : "(absent)";
@@ -133,6 +209,14 @@ TEST(FindStarTest, SamplePages) {
       {"name=alpha+Cen", "find_alpha_cen.html", 0},
       {"name=Bet", "find_bet.html", 0},
       {"name=Nosuchstar", "find_not_found.html", 0},
+      {"name=Sirus", "find_did_you_mean.html", 0},
+      {"star=Alpha+Canis+Majoris&minLY=5&ly=20&minRAHour=5",
+       "find_around_sirius.html", 0},
+      {"star=alpha+Cen&ly=10&maxDecDeg=-10", "find_around_alpha_cen.html", 0},
+      // UTF-8 from the address bar: windows-1252 where it has the
+      // character (e acute, the euro sign), else a reference (alpha).
+      {"name=Zub%C3%A9nelgenubi+%E2%82%AC+%CE%B1+%3C%26",
+       "find_not_found_utf8.html", 0},
       {"name=%3Cb%3E%22O%27Neil%22+%26+100%25", "find_not_found_escaped.html",
        0},
       {longestShown.c_str(), "find_not_found_100.html", 0},
@@ -145,6 +229,43 @@ TEST(FindStarTest, SamplePages) {
       {tooLongName.c_str(), "find_too_long.html", 255},
   };
   ExpectPages(FindStarPath(), SampleDatabase(), cases, std::size(cases));
+}
+
+// Suggestions by edits, then a proper name before a designation, then the
+// brighter star where the database has StarFacts, else the lower ID; none
+// from a database without the index of the names' keys, which would be
+// read whole.
+TEST(FindStarTest, SuggestionsByFame) {
+  const char* names = R"sql(
+    INSERT INTO NameLookup VALUES ('sarius', 372790000, 'Sarius', 1),
+                                  ('sxrivs', 14750000, '&sigma; Rivs', 1);
+  )sql";
+  const struct {
+    const char* label;
+    std::string sql;
+    std::vector<std::string> ids;
+  } cases[] = {
+      {"suggest_plain", names, {"323490000", "372790000", "14750000"}},
+      {"suggest_bright",
+       std::string(names) + R"sql(
+         CREATE TABLE StarFacts (OwnerID INTEGER PRIMARY KEY, VMag REAL);
+         INSERT INTO StarFacts VALUES (323490000, -1.46), (372790000, -5),
+                                      (14750000, -10);
+       )sql",
+       {"372790000", "323490000", "14750000"}},
+      {"suggest_no_index",
+       std::string(names) + "DROP INDEX NameLookupProperKeys;",
+       {}},
+  };
+  for (const auto& c : cases) {
+    TestDatabase copy = SampleCopy(c.label, c.sql.c_str());
+    ProgramResult result =
+        RunProgram(FindStarPath(), "name=Sxrius", copy.odbcDir);
+    Answer answer = ReadAnswer(result.output);
+    EXPECT_EQ(answer.status, "404") << c.label;
+    EXPECT_EQ(answer.ids, c.ids) << c.label;
+    EXPECT_EQ(result.status, 0) << c.label;
+  }
 }
 
 // Faults that a real driver cannot be made to produce, through the finder
@@ -201,6 +322,21 @@ TEST(FindStarTest, InjectedFaults) {
       // A redirect reads no display name.
       {"ExecFail:FROM ProperNames", "name=Sirius", "find_sirius.html", ""},
       {"", "name=alpha+Cen", "find_alpha_cen.html", ""},
+      // Suggestions: a database that refuses the statement of the keys
+      // (one without their index) offers none; one without StarFacts is
+      // read without it; a failure after that is a fault.
+      {"PrepareFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
+       ""},
+      {"ExecFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
+       ""},
+      {"FetchFail:INDEXED BY:1", "name=Sirus", "entry_database_fault.html",
+       unreadable},
+      {"PrepareFail:LEFT JOIN StarFacts", "name=Sirus",
+       "find_did_you_mean.html", ""},
+      {"PrepareFail:n.IsProperName, ", "name=Sirus",
+       "entry_database_fault.html", unreadable},
+      {"FetchFail:n.IsProperName, :0", "name=Sirus",
+       "entry_database_fault.html", unreadable},
   };
   for (const auto& c : cases) {
     std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +

@@ -62,7 +62,7 @@ const windowNames = [
   "minDecDeg", "minDecMin", "minDecSec", "maxDecDeg", "maxDecMin", "maxDecSec",
 ];
 const formInputs = {
-  "#star-form": ["ID", "minLY", "ly", ...windowNames],
+  "#star-form": ["star", "minLY", "ly", ...windowNames],
   "#point-form": ["X", "Y", "Z", "minLY", "ly", ...windowNames],
 };
 
@@ -199,6 +199,37 @@ async function withScripts(context) {
   checkEqual(results.heading, "Stars within 20 light-years of Sol:", "star search: heading");
   checkEqual(results.stars, sunWithin20, "star search: listed stars");
   await shot(page, "star-results.png");
+
+  // Around a star by its name: the finder sends the browser on to the
+  // search around it, with the fields as sent.
+  await page.goto(baseUrl);
+  await page.fill("#star-ID", "Alpha Canis Majoris");
+  await page.fill("#star-minLY", "5");
+  await page.fill("#star-ly", "20");
+  response = await submit(page, "#star-form");
+  checkEqual([address(firstRequest(response).url()), address(page.url())],
+             ["/cgi-bin/find_star?star=Alpha+Canis+Majoris&minLY=5&ly=20",
+              "/cgi-bin/neighbor_search?ID=323490000&minLY=5&ly=20"],
+             "star search by name: through the finder to the search");
+  checkEqual((await firstRequest(response).response()).status(), 302, "star search by name: redirected");
+  check((await response.body()).equals(directReply("ID=323490000&minLY=5&ly=20")),
+        "star search by name: the served page is the program's reply, byte for byte");
+  // A name of several stars: the list, each with its search link.
+  await page.goto(baseUrl);
+  await page.fill("#star-ID", "alpha Cen");
+  await page.fill("#star-ly", "10");
+  response = await submit(page, "#star-form");
+  checkEqual([address(page.url()), response.status()], ["/cgi-bin/find_star?star=alpha+Cen&ly=10", 200],
+             "star search by a name of several stars: the list");
+  response = await follow(page, page.getByRole("link", { name: "the stars around it" }).first());
+  checkEqual(address(page.url()), "/cgi-bin/neighbor_search?ID=716810200&ly=10",
+             "star search by a name of several stars: a listed star's search");
+  check((await response.body()).equals(directReply("ID=716810200&ly=10")),
+        "star search by a name of several stars: the program's reply, byte for byte");
+  await page.goto(baseUrl);
+  await page.fill("#star-ID", "100");
+  await page.fill("#star-ly", "20");
+  await submit(page, "#star-form");
 
   // A listed star's link leads to its entry page, which leads on to the
   // stars around it, and back.
@@ -361,6 +392,14 @@ async function fitsPhone(context, url, name) {
   await page.close();
 }
 
+async function atDesktop(context, url, name) {
+  const page = await context.newPage();
+  await page.setViewportSize({ width: 1280, height: 800 });
+  await page.goto(url);
+  await shot(page, `${name}-1280.png`);
+  await page.close();
+}
+
 // Finding a star by name, as a visitor does: one name leads straight to
 // its entry page, and on to its neighbours and back; several give a list
 // that links to their entry pages; none says so, with a 404, and each
@@ -460,6 +499,14 @@ async function withoutScripts(context) {
   check(/^\/cgi-bin\/entry_page\.exe\?ID=\d+$/.test(address(page.url())), "no scripts: a listed star's entry page",
         page.url());
   await page.goto(baseUrl);
+  await page.fill("#star-ID", "Sirius");
+  await page.fill("#star-ly", "20");
+  response = await submit(page, "#star-form");
+  checkEqual(address(page.url()), "/cgi-bin/neighbor_search?ID=323490000&minLY=&ly=20",
+             "no scripts: around Sirius by name, the empty minLY passed on");
+  check((await response.body()).equals(directReply("ID=323490000&minLY=&ly=20")),
+        "no scripts: around Sirius by name, the program's reply byte for byte");
+  await page.goto(baseUrl);
   await page.fill("#star-ID", "100");
   await page.fill("#star-ly", "20");
   await submit(page, "#star-form");
@@ -479,6 +526,8 @@ try {
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=alpha+Cen`, "find-list");
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=HD`, "find-list-long");
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=Nosuchstar`, "find-none");
+  await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=Betelguese`, "find-did-you-mean");
+  await atDesktop(contexts[0], `${baseUrl}cgi-bin/find_star?name=Betelguese`, "find-did-you-mean");
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=%21%21`, "find-no-name");
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star`, "find-form");
   await withScripts(contexts[0]);
