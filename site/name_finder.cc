@@ -580,6 +580,7 @@ bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
     if (!SQL_SUCCEEDED(SQLBindParameter(
             statement, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
             SQL_C_LONG, SQL_INTEGER, 0, 0, &window[i], 0, nullptr))) {
+      NoteReadFault(statement);
       return false;
     }
   }
@@ -592,6 +593,7 @@ bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
     SQLRETURN fetched = SQLFetch(statement);
     if (fetched == SQL_NO_DATA) break;
     if (!SQL_SUCCEEDED(fetched)) {
+      NoteReadFault(statement);
       read = false;
       break;
     }

@@ -330,13 +330,13 @@ TEST(FindStarTest, InjectedFaults) {
       {"ExecFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
        ""},
       {"FetchFail:INDEXED BY:1", "name=Sirus", "entry_database_fault.html",
-       unreadable},
+       unreadable("FetchFail after 1 rows")},
       {"PrepareFail:LEFT JOIN StarFacts", "name=Sirus",
        "find_did_you_mean.html", ""},
       {"PrepareFail:n.IsProperName, ", "name=Sirus",
-       "entry_database_fault.html", unreadable},
+       "entry_database_fault.html", unreadable("PrepareFail:n.IsProperName, ")},
       {"FetchFail:n.IsProperName, :0", "name=Sirus",
-       "entry_database_fault.html", unreadable},
+       "entry_database_fault.html", unreadable("FetchFail after 0 rows")},
   };
   for (const auto& c : cases) {
     std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
