@@ -88,10 +88,10 @@ void WriteDistance(const PositionRecord& position) {
     WriteText("0 light-years: every distance is measured from here");
     return;
   }
-  std::printf("%s", GNumber(position.Distance).text);
-  if (position.HasDistanceError) {
-    std::printf(" &plusmn; %s", GNumber(position.DistanceError).text);
-  }
+  char text[kMeasurementTextSize];
+  FormatMeasurement(position.Distance, position.HasDistanceError,
+                    position.DistanceError, text, sizeof(text));
+  WriteText(text);
   WriteText(" light-years");
   if (position.HasDistanceSource && position.DistanceSource[0] != '\0') {
     WriteText(" (source: ");
@@ -153,7 +153,14 @@ void WritePositionAndSpectrum(const StarEntry& entry) {
   WriteText("</dd>\n<dt>Luminosity class</dt><dd>");
   WriteClass(entry.hasSpectrum && spectrum.HasLuminosityClass,
              spectrum.LuminosityClass);
-  WriteText("</dd>\n</dl>\n</section>\n");
+  WriteText("</dd>\n</dl>\n");
+  if (entry.hasPosition && position.HasDistance && position.Distance != 0) {
+    WriteText(
+        "<p>Search results give distances computed from the galactic X, Y "
+        "and Z, a conversion that changes lengths by up to 0.014&nbsp;%, so "
+        "their last digit may differ from the distance here.</p>\n");
+  }
+  WriteText("</section>\n");
 }
 
 void WriteNeighbourLinks(const StarEntry& entry) {

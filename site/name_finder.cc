@@ -16,6 +16,7 @@
 #include "cgi/query_params.h"
 #include "names/name_keys.h"
 #include "site/html_page.h"
+#include "site/position_text.h"
 #include "site/site_request.h"
 
 namespace veloran {
@@ -41,6 +42,8 @@ struct FoundStar {
   char displayName[kDisplayNameSize];
   bool hasDistance;
   double distance;
+  bool hasDistanceError;
+  double distanceError;
   char spectralClass[kClassSize];
   char luminosityClass[kClassSize];
 };
@@ -53,11 +56,13 @@ struct Findings {
 
 constexpr const char* kExactSearch =
     "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass "
+    ", p.DistanceError "
     "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
     "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
     "WHERE n.Key = ? ORDER BY n.IsProperName DESC, n.OwnerID LIMIT 200";
 constexpr const char* kPrefixSearch =
     "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass "
+    ", p.DistanceError "
     "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
     "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
     "WHERE n.Key > ? AND n.Key < ? ORDER BY n.Key, n.OwnerID LIMIT 200";
@@ -95,7 +100,7 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
   if (!SQL_SUCCEEDED(SQLExecute(statement))) return false;
   SQLINTEGER id = 0;
   FoundStar row{};
-  SQLLEN indicators[5];
+  SQLLEN indicators[6];
   SQLBindCol(statement, 1, SQL_C_LONG, &id, 0, &indicators[0]);
   SQLBindCol(statement, 2, SQL_C_CHAR, row.name, sizeof(row.name),
              &indicators[1]);
@@ -104,6 +109,7 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
              sizeof(row.spectralClass), &indicators[3]);
   SQLBindCol(statement, 5, SQL_C_CHAR, row.luminosityClass,
              sizeof(row.luminosityClass), &indicators[4]);
+  SQLBindCol(statement, 6, SQL_C_DOUBLE, &row.distanceError, 0, &indicators[5]);
   for (int rows = 0; rows < kRowsPerSearch && findings->count < kMaxFoundStars;
        ++rows) {
     SQLRETURN fetched = SQLFetch(statement);
@@ -116,6 +122,7 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
     star.displayName[0] = '\0';
     if (indicators[1] == SQL_NULL_DATA) star.name[0] = '\0';
     star.hasDistance = indicators[2] != SQL_NULL_DATA;
+    star.hasDistanceError = indicators[5] != SQL_NULL_DATA;
     if (indicators[3] == SQL_NULL_DATA) star.spectralClass[0] = '\0';
     if (indicators[4] == SQL_NULL_DATA) star.luminosityClass[0] = '\0';
   }
@@ -192,7 +199,12 @@ void WriteStar(const FoundStar& star) {
       WriteText(")");
     }
   }
-  if (star.hasDistance) std::printf(", %.2f light-years", star.distance);
+  if (star.hasDistance) {
+    char distance[kMeasurementTextSize];
+    FormatMeasurement(star.distance, star.hasDistanceError, star.distanceError,
+                      distance, sizeof(distance));
+    std::printf(", %s light-years", distance);
+  }
   if (star.spectralClass[0] != '\0' || star.luminosityClass[0] != '\0') {
     WriteText(", class ");
     WriteEscapedText(star.spectralClass);
