@@ -1,5 +1,7 @@
 #include "site/entry_page.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -7,6 +9,7 @@
 #include "catalogue/data_source.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
+#include "names/constellations.h"
 #include "site/html_page.h"
 #include "site/position_text.h"
 #include "site/site_request.h"
@@ -20,6 +23,20 @@ const char kProgram[] = "entry_page.exe";
 
 // The neighbour searches that the page offers, in light-years.
 const int kNeighbourRadii[] = {10, 20, 50};
+
+// The point search that the galactic coordinates link to, in light-years.
+const int kPointSearchRadius = 20;
+
+// Light-years per parsec, as the importer turns parallaxes into distances.
+const double kLightYearsPerParsec = 3.26156;
+
+// A distance whose relative error is larger is marked doubtful.
+const double kDoubtfulRelativeError = 0.2;
+
+// How many places further than the distance's the coordinates in the
+// point search's address are given, so that the search is centred on the
+// star itself.
+const int kAddressDecimals = 3;
 
 // Writes the star's name as the page calls it: its display name, or
 // "Star N" when it has none.
@@ -79,6 +96,49 @@ void WriteNames(const StarEntry& entry) {
   WriteText("</section>\n");
 }
 
+// The relative error of the star's distance: that of its parallax where
+// the facts give one, else that of the stored distance.  False when neither
+// is known.
+bool RelativeDistanceError(const StarEntry& entry, double* relative,
+                           bool* fromParallax) {
+  const StarFacts& facts = entry.facts;
+  if (entry.hasFacts && facts.hasParallax && facts.hasParallaxError &&
+      facts.parallax > 0) {
+    *relative = facts.parallaxError / facts.parallax;
+    *fromParallax = true;
+    return std::isfinite(*relative);
+  }
+  const PositionRecord& position = entry.position;
+  if (entry.hasPosition && position.HasDistance && position.HasDistanceError &&
+      position.Distance > 0) {
+    *relative = position.DistanceError / position.Distance;
+    *fromParallax = false;
+    return std::isfinite(*relative);
+  }
+  return false;
+}
+
+bool IsDoubtfulDistance(const StarEntry& entry) {
+  double relative = 0;
+  bool fromParallax = false;
+  return RelativeDistanceError(entry, &relative, &fromParallax) &&
+         relative > kDoubtfulRelativeError;
+}
+
+void WriteDoubtfulNote(const StarEntry& entry) {
+  double relative = 0;
+  bool fromParallax = false;
+  if (!RelativeDistanceError(entry, &relative, &fromParallax) ||
+      relative <= kDoubtfulRelativeError) {
+    return;
+  }
+  std::printf(
+      "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of the "
+      "%s, so the star may be much nearer or farther.",
+      fromParallax ? "parallax" : "distance", relative * 100,
+      fromParallax ? "parallax" : "distance");
+}
+
 void WriteDistance(const PositionRecord& position) {
   if (!position.HasDistance) {
     WriteText("not known");
@@ -118,11 +178,54 @@ const char* MissingCoordinateText(const StarEntry& entry) {
              : "not known";
 }
 
+// The constellation's name from its IAU abbreviation, or the abbreviation
+// itself when the table does not know it.
+void WriteConstellation(const char* abbreviation) {
+  const Constellation* constellation = FindConstellation(abbreviation);
+  if (constellation != nullptr) {
+    WriteEscapedText(constellation->nominative);
+  } else {
+    WriteEscapedText(abbreviation);
+  }
+}
+
+// The galactic coordinates, a link to the stars around that point, to the
+// places of the distance.
+void WriteGalacticPoint(const StarEntry& entry) {
+  const PositionRecord& position = entry.position;
+  int decimals = MeasuredDecimals(position.Distance, position.HasDistanceError,
+                                  position.DistanceError);
+  const double coordinates[] = {entry.point.x, entry.point.y, entry.point.z};
+  WriteText("<dt>Galactic X, Y, Z</dt><dd><a href=\"neighbor_search?");
+  const char* names[] = {"X", "Y", "Z"};
+  char text[kMeasurementTextSize];
+  for (int i = 0; i < 3; ++i) {
+    FormatFixed(coordinates[i], std::max(decimals, kAddressDecimals), "-", text,
+                sizeof(text));
+    std::printf("%s=%s&amp;", names[i], text);
+  }
+  std::printf("ly=%d\">", kPointSearchRadius);
+  for (int i = 0; i < 3; ++i) {
+    FormatFixed(coordinates[i], decimals, "&minus;", text, sizeof(text));
+    std::printf("%s%s", i > 0 ? ", " : "", text);
+  }
+  std::printf(
+      "</a> light-years (the link searches %d light-years around this "
+      "point)</dd>\n",
+      kPointSearchRadius);
+}
+
 void WritePositionAndSpectrum(const StarEntry& entry) {
   const PositionRecord& position = entry.position;
+  const StarFacts& facts = entry.facts;
   WriteText(
       "<section aria-labelledby=\"position\">\n"
       "<h2 id=\"position\">Position and spectrum</h2>\n<dl>\n");
+  if (entry.hasFacts && facts.hasConstellation) {
+    WriteText("<dt>Constellation</dt><dd>");
+    WriteConstellation(facts.constellation);
+    WriteText("</dd>\n");
+  }
   char text[kAngleTextSize];
   WriteText("<dt>Right ascension</dt><dd>");
   if (entry.hasPosition && position.HasRA) {
@@ -143,11 +246,20 @@ void WritePositionAndSpectrum(const StarEntry& entry) {
   WriteText("</dd>\n<dt>Distance</dt><dd>");
   if (entry.hasPosition) {
     WriteDistance(position);
+    WriteDoubtfulNote(entry);
   } else {
     WriteText("not known");
   }
+  WriteText("</dd>\n");
+  if (entry.hasFacts && facts.hasParallax) {
+    char parallax[kMeasurementTextSize];
+    FormatMeasurement(facts.parallax, facts.hasParallaxError,
+                      facts.parallaxError, parallax, sizeof(parallax));
+    std::printf("<dt>Parallax</dt><dd>%s milliarcseconds</dd>\n", parallax);
+  }
+  if (entry.hasPoint) WriteGalacticPoint(entry);
   const SpectrumRecord& spectrum = entry.spectrum;
-  WriteText("</dd>\n<dt>Spectral class</dt><dd>");
+  WriteText("<dt>Spectral class</dt><dd>");
   WriteClass(entry.hasSpectrum && spectrum.HasSpectralClass,
              spectrum.SpectralClass);
   WriteText("</dd>\n<dt>Luminosity class</dt><dd>");
@@ -161,6 +273,54 @@ void WritePositionAndSpectrum(const StarEntry& entry) {
         "their last digit may differ from the distance here.</p>\n");
   }
   WriteText("</section>\n");
+}
+
+// A magnitude or colour index to the hundredth.
+void WriteMagnitude(double magnitude) {
+  char text[kMeasurementTextSize];
+  FormatFixed(magnitude, 2, "&minus;", text, sizeof(text));
+  WriteText(text);
+}
+
+// Whether the absolute magnitude can be had from the apparent one and the
+// stored distance; *absolute is then M = m + 5 - 5 log10(d), d in parsecs.
+bool AbsoluteMagnitude(const StarEntry& entry, double* absolute) {
+  const PositionRecord& position = entry.position;
+  if (!entry.hasFacts || !entry.facts.hasVMag || !entry.hasPosition ||
+      !position.HasDistance || !(position.Distance > 0) ||
+      !std::isfinite(position.Distance)) {
+    return false;
+  }
+  double parsecs = position.Distance / kLightYearsPerParsec;
+  *absolute = entry.facts.vMag + 5 - 5 * std::log10(parsecs);
+  return std::isfinite(*absolute);
+}
+
+void WriteBrightness(const StarEntry& entry) {
+  const StarFacts& facts = entry.facts;
+  if (!entry.hasFacts || (!facts.hasVMag && !facts.hasColourIndex)) return;
+  WriteText(
+      "<section aria-labelledby=\"brightness\">\n"
+      "<h2 id=\"brightness\">Brightness</h2>\n<dl>\n");
+  if (facts.hasVMag) {
+    WriteText("<dt>Apparent magnitude</dt><dd>");
+    WriteMagnitude(facts.vMag);
+    WriteText(" (visual)</dd>\n");
+  }
+  if (facts.hasColourIndex) {
+    WriteText("<dt>Colour index B&minus;V</dt><dd>");
+    WriteMagnitude(facts.colourIndex);
+    WriteText("</dd>\n");
+  }
+  double absolute = 0;
+  if (AbsoluteMagnitude(entry, &absolute)) {
+    WriteText("<dt>Absolute magnitude</dt><dd>");
+    WriteMagnitude(absolute);
+    WriteText(IsDoubtfulDistance(entry)
+                  ? " (visual, from the distance, which is doubtful)</dd>\n"
+                  : " (visual, from the distance)</dd>\n");
+  }
+  WriteText("</dl>\n</section>\n");
 }
 
 void WriteNeighbourLinks(const StarEntry& entry) {
@@ -243,6 +403,7 @@ void WriteEntryPage(const StarEntry& entry) {
   std::printf("</h1>\n<p>Star ID %ld</p>\n", static_cast<long>(entry.id));
   WriteNames(entry);
   WritePositionAndSpectrum(entry);
+  WriteBrightness(entry);
   WriteNeighbourLinks(entry);
   WriteComponents(entry);
   WritePageEnd();
@@ -274,7 +435,10 @@ int AnswerEntryRequest(const char* queryString) {
       WriteUnknownStarPage(id);
       break;
     case EntryReading::kFailed:
-      ReportDatabaseFault(kProgram, "the Positions table could not be read");
+      ReportDatabaseFault(kProgram,
+                          entry.failure != nullptr
+                              ? entry.failure
+                              : "the Positions table could not be read");
       WriteDatabaseFaultPage();
       status = kExitFailed;
       break;

@@ -1,5 +1,6 @@
 #include "site/star_entry.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -101,9 +102,69 @@ void ReadComponents(SQLHSTMT statement, StarEntry* entry) {
   }
 }
 
+const char kFactsFailure[] = "the StarFacts table could not be read";
+
+// Whether the statement that just failed failed for want of its table: an
+// older database that has none.  Drivers say so by SQLSTATE 42S02, or in
+// SQLite's words.
+bool TableIsMissing(SQLHSTMT statement) {
+  SQLCHAR state[6] = "";
+  SQLCHAR message[256] = "";
+  SQLINTEGER nativeError = 0;
+  SQLSMALLINT length = 0;
+  SQLRETURN result = SQLError(SQL_NULL_HENV, SQL_NULL_HDBC, statement, state,
+                              &nativeError, message, sizeof(message), &length);
+  if (!SQL_SUCCEEDED(result)) return false;
+  state[5] = '\0';
+  message[sizeof(message) - 1] = '\0';
+  return std::strcmp(reinterpret_cast<char*>(state), "42S02") == 0 ||
+         std::strstr(reinterpret_cast<char*>(message), "no such table") !=
+             nullptr;
+}
+
+// Reads the StarFacts row of the entry's star; false when the table is
+// there but could not be read.
+bool ReadFacts(SQLHSTMT statement, StarEntry* entry) {
+  entry->hasFacts = false;
+  entry->facts = StarFacts{};
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(statement,
+                             "SELECT VMag, ColourIndex, Parallax, "
+                             "ParallaxError, Constellation, SystemID FROM "
+                             "StarFacts WHERE OwnerID = %ld",
+                             entry->id)) {
+    return TableIsMissing(statement);
+  }
+  StarFacts& facts = entry->facts;
+  SQLLEN indicators[6];
+  SQLBindCol(statement, 1, SQL_C_DOUBLE, &facts.vMag, 0, &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_DOUBLE, &facts.colourIndex, 0, &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_DOUBLE, &facts.parallax, 0, &indicators[2]);
+  SQLBindCol(statement, 4, SQL_C_DOUBLE, &facts.parallaxError, 0,
+             &indicators[3]);
+  SQLBindCol(statement, 5, SQL_C_CHAR, facts.constellation,
+             sizeof(facts.constellation), &indicators[4]);
+  SQLBindCol(statement, 6, SQL_C_LONG, &facts.systemId, 0, &indicators[5]);
+  SQLRETURN fetched = SQLFetch(statement);
+  UnbindColumns(statement);
+  if (fetched == SQL_NO_DATA) return true;
+  if (!SQL_SUCCEEDED(fetched)) return false;
+  facts.constellation[sizeof(facts.constellation) - 1] = '\0';
+  facts.hasVMag = indicators[0] != SQL_NULL_DATA;
+  facts.hasColourIndex = indicators[1] != SQL_NULL_DATA;
+  facts.hasParallax = indicators[2] != SQL_NULL_DATA;
+  facts.hasParallaxError = indicators[3] != SQL_NULL_DATA;
+  facts.hasConstellation =
+      indicators[4] != SQL_NULL_DATA && facts.constellation[0] != '\0';
+  facts.hasSystem = indicators[5] != SQL_NULL_DATA;
+  entry->hasFacts = true;
+  return true;
+}
+
 }  // namespace
 
 EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
+  entry->failure = nullptr;
   bool exists = false;
   if (!FindPositionRow(statement, id, &exists)) return EntryReading::kFailed;
   if (!exists) return EntryReading::kUnknown;
@@ -118,6 +179,13 @@ EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
   ReadDesignations(statement, entry);
   entry->componentCount = 0;
   ReadComponents(statement, entry);
+  entry->hasPoint = entry->hasPosition &&
+                    PositionToCartesian(entry->position, true, &entry->point);
+  if (!ReadFacts(statement, entry)) {
+    CloseCursor(statement);
+    entry->failure = kFactsFailure;
+    return EntryReading::kFailed;
+  }
   CloseCursor(statement);
   return EntryReading::kFound;
 }

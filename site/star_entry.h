@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "astro/position_conversion.h"
 #include "catalogue/catalogue_names.h"
 #include "catalogue/display_names.h"
 #include "catalogue/star_records.h"
@@ -34,6 +35,22 @@ struct Component {
   char name[kDisplayNameSize];
 };
 
+// The star's StarFacts row, each column with a presence flag.
+struct StarFacts {
+  bool hasVMag;
+  double vMag;  // apparent visual magnitude
+  bool hasColourIndex;
+  double colourIndex;  // B-V, magnitudes
+  bool hasParallax;
+  double parallax;  // milliarcseconds
+  bool hasParallaxError;
+  double parallaxError;
+  bool hasConstellation;
+  char constellation[8];  // the IAU abbreviation
+  bool hasSystem;
+  int32_t systemId;  // the ID of the system's primary
+};
+
 struct StarEntry {
   int32_t id;
   bool hasName;  // the display name
@@ -48,6 +65,11 @@ struct StarEntry {
   Designation designations[kMaxEntryNames];
   int componentCount;
   Component components[kMaxComponents];
+  bool hasPoint;  // the position converts to a galactic point
+  CartesianPoint point;
+  bool hasFacts;  // the star has a StarFacts row
+  StarFacts facts;
+  const char* failure;  // with kFailed: what could not be read
 };
 
 enum class EntryReading {
@@ -63,7 +85,9 @@ enum class EntryReading {
 // other stars whose ID divided by 10000 is the same, for IDs of 10000 and
 // above (the Sun and the IDs below have no Hipparcos number).  Whatever
 // cannot be read of a known star (a missing table or column) is left out of
-// the entry, which is still kFound.
+// the entry, which is still kFound.  Its facts are its StarFacts row: a
+// database without that table has none, but any other failure to read it
+// is kFailed.
 EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry);
 
 }  // namespace veloran

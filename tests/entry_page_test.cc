@@ -99,6 +99,80 @@ TEST(EntryPageTest, NamesAndComponents) {
   ExpectPages(EntryPagePath(), database, cases, std::size(cases));
 }
 
+// The facts of the StarFacts table: Sirius with every fact, the three stars
+// of alpha Centauri in one system, Betelgeuse with a parallax error of 24 %,
+// Vega with a constellation the table does not know and no magnitude, and
+// the Sun without a distance to take an absolute magnitude from.  Procyon
+// has no row.  A star without a parallax of its own but a distance error of
+// 30 % is doubtful too.
+const char kStarFacts[] = R"sql(
+  INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, ParallaxError,
+                         Constellation, SystemID)
+  VALUES (323490000, -1.46, 0.0, 379.21, 1.58, 'CMa', 323490000),
+         (716830100, -0.01, 0.71, 742.12, 1.40, 'Cen', 716830100),
+         (716810200, 1.33, 0.88, 742.12, 1.40, 'Cen', 716830100),
+         (708900000, 11.01, 1.81, 768.07, 0.03, 'Cen', 716830100),
+         (279890000, 0.45, 1.5, 6.55, 1.6, 'Ori', NULL),
+         (912620000, NULL, 0.0, NULL, NULL, 'Zzz', NULL),
+         (100, -26.74, 0.65, NULL, NULL, NULL, NULL),
+         (20000, 9.5, NULL, NULL, NULL, NULL, NULL);
+  INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
+                         Dec_arcsec, Distance, DistanceError)
+  VALUES (20000, 1, 0, 0, 10, 0, 0, 100.0, 30.0);
+)sql";
+
+TEST(EntryPageTest, StarFacts) {
+  TestDatabase database = SampleCopy("entry_facts", kStarFacts);
+  const PageCase cases[] = {
+      {"ID=323490000", "entry_sirius_facts.html", 0},
+      // A member of a system of three, not its primary.
+      {"ID=716810200", "entry_toliman_system.html", 0},
+      {"ID=279890000", "entry_betelgeuse_doubtful.html", 0},
+      {"ID=20000", "entry_doubtful_distance_error.html", 0},
+      {"ID=912620000", "entry_vega_some_facts.html", 0},
+      {"ID=100", "entry_sun_facts.html", 0},
+      // No row of its own: the page of a database without the facts.
+      {"ID=372790000", "entry_procyon_without_facts.html", 0},
+  };
+  ExpectPages(EntryPagePath(), database, cases, std::size(cases));
+}
+
+// A database whose StarFacts table cannot be read answers 500, with one
+// line in the server's error log, whether the statement or a fetch fails.
+TEST(EntryPageTest, StarFactsFaults) {
+  TestDatabase database = SampleCopy("entry_facts_faults", kStarFacts);
+  const struct {
+    const char* faults;
+    const char* query;
+    const char* golden;
+    int status;
+  } cases[] = {
+      {"ExecFail:FROM StarFacts WHERE OwnerID", "ID=323490000",
+       "entry_database_fault.html", 255},
+      {"FetchFail:FROM StarFacts WHERE OwnerID:0", "ID=323490000",
+       "entry_database_fault.html", 255},
+      // No diagnostic says that the table is missing.
+      {"ExecFail:FROM StarFacts WHERE OwnerID;Error", "ID=323490000",
+       "entry_database_fault.html", 255},
+      {"", "ID=716810200", "entry_toliman_system.html", 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
+                                    c.faults};
+    ProgramResult result =
+        RunProgram(EntryPageDoublePath(), c.query, database.odbcDir, env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
+    EXPECT_EQ(result.status, c.status) << c.faults;
+    result = RunProgramToSink(EntryPageDoublePath(), c.query, database.odbcDir,
+                              OutputSink::kPipe, env);
+    EXPECT_EQ(result.output,
+              c.status == 0 ? ""
+                            : "entry_page.exe: the StarFacts table could not "
+                              "be read\n")
+        << c.faults;
+  }
+}
+
 TEST(EntryPageTest, DataSourceFaults) {
   // No data source at all.
   std::string dir = TestDataDir() + "/entry_no_dsn";
@@ -135,6 +209,13 @@ TEST(EntryPageTest, DataSourceFaults) {
        false, "entry_sirius_without_names.html", 0},
       {"column_missing", "ALTER TABLE Positions DROP COLUMN Epoch;", false,
        "entry_sirius_without_position.html", 0},
+      // An older database without the facts: the page of a database whose
+      // table holds no row for the star.
+      {"facts_missing", "DROP TABLE StarFacts;", false, "entry_sirius.html", 0},
+      // A table of that name that is not the facts' is a fault.
+      {"facts_unreadable",
+       "DROP TABLE StarFacts; CREATE TABLE StarFacts (OwnerID INTEGER);", false,
+       "entry_database_fault.html", 255},
   };
   for (const auto& c : cases) {
     TestDatabase database =
