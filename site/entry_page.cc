@@ -368,6 +368,56 @@ void WriteComponents(const StarEntry& entry) {
   WriteText("</ul>\n</section>\n");
 }
 
+// Writes a star's name as a link to its entry page: its display name, or
+// "Star N".
+void WriteStarLink(int32_t id, bool hasName, const char* name) {
+  std::printf("<a href=\"entry_page.exe?ID=%ld\">", static_cast<long>(id));
+  if (hasName && name[0] != '\0') {
+    WriteFragment(name);
+  } else {
+    std::printf("Star %ld", static_cast<long>(id));
+  }
+  WriteText("</a>");
+}
+
+void WriteSystem(const StarEntry& entry) {
+  if (entry.memberCount == 0) return;
+  int32_t primary = entry.facts.systemId;
+  WriteText(
+      "<section aria-labelledby=\"system\">\n"
+      "<h2 id=\"system\">Other members of its system</h2>\n");
+  if (entry.membersCut) {
+    std::printf("<p>This star belongs to a system of more than %d stars; ",
+                entry.memberCount + 1);
+  } else {
+    std::printf("<p>This star belongs to a system of %d stars; ",
+                entry.memberCount + 1);
+  }
+  if (entry.id == primary) {
+    WriteText("it is the primary, the brightest member.");
+  } else {
+    WriteText("its primary, the brightest member, comes first.");
+  }
+  WriteText(" The separations:</p>\n<ul>\n");
+  for (int i = 0; i < entry.memberCount; ++i) {
+    const SystemMember& member = entry.members[i];
+    WriteText("<li>");
+    WriteStarLink(member.id, member.hasName, member.name);
+    if (member.id == primary) WriteText(", the primary");
+    if (member.hasSeparation) {
+      char text[kMeasurementTextSize];
+      FormatSeparation(member.separation, text, sizeof(text));
+      std::printf(", %s</li>\n", text);
+    } else {
+      WriteText(", separation not known</li>\n");
+    }
+  }
+  WriteText(
+      "</ul>\n<p>Separations are measured between the stars' points in "
+      "space; along the line of sight they rest on the distances, whose "
+      "errors may be larger.</p>\n</section>\n");
+}
+
 void WriteBadRequestPage() {
   WriteMessagePage(
       HttpStatus::kBadRequest, "No star ID in this address",
@@ -405,6 +455,7 @@ void WriteEntryPage(const StarEntry& entry) {
   WritePositionAndSpectrum(entry);
   WriteBrightness(entry);
   WriteNeighbourLinks(entry);
+  WriteSystem(entry);
   WriteComponents(entry);
   WritePageEnd();
 }

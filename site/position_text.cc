@@ -119,4 +119,39 @@ void FormatMeasurement(double value, bool hasError, double error, char* text,
   std::snprintf(text, size, "%s &plusmn; %s", valueText, errorText);
 }
 
+namespace {
+
+constexpr double kAstronomicalUnitsPerLightYear = 63241.077;
+
+// The places of two significant digits of "value", a positive number.
+int TwoSignificantDecimals(double value) {
+  int exponent = static_cast<int>(std::floor(std::log10(value)));
+  return std::min(kMaxDecimals, 1 - exponent);
+}
+
+}  // namespace
+
+void FormatSeparation(double lightYears, char* text, size_t size) {
+  if (!std::isfinite(lightYears)) {
+    std::snprintf(text, size, "not known");
+    return;
+  }
+  if (lightYears <= 0) {
+    std::snprintf(text, size, "0 light-years (the same position)");
+    return;
+  }
+  char years[kMeasurementTextSize];
+  FormatFixed(lightYears, std::max(0, TwoSignificantDecimals(lightYears)),
+              "&minus;", years, sizeof(years));
+  if (lightYears >= 1) {
+    std::snprintf(text, size, "%s light-years", years);
+    return;
+  }
+  double units = lightYears * kAstronomicalUnitsPerLightYear;
+  char unitsText[kMeasurementTextSize];
+  FormatFixed(units, TwoSignificantDecimals(units), "&minus;", unitsText,
+              sizeof(unitsText));
+  std::snprintf(text, size, "%s light-years (%s AU)", years, unitsText);
+}
+
 }  // namespace veloran

@@ -52,6 +52,13 @@ void FormatFixed(double value, int decimals, const char* minus, char* text,
 void FormatMeasurement(double value, bool hasError, double error, char* text,
                        size_t size);
 
+// A separation between two stars in light-years, to two significant digits
+// but no fewer than its integer digits, and below one light-year also in
+// astronomical units, in HTML: "0.00036 light-years (23 AU)".  Zero is "0
+// light-years (the same position)", and a separation that is not a finite
+// number "not known".
+void FormatSeparation(double lightYears, char* text, size_t size);
+
 }  // namespace veloran
 
 #endif  // VELORAN_SITE_POSITION_TEXT_H_

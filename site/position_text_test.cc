@@ -118,6 +118,31 @@ TEST(PositionTextTest, Measurement) {
   }
 }
 
+TEST(PositionTextTest, Separation) {
+  const struct {
+    double lightYears;
+    const char* text;
+  } cases[] = {
+      {0.000364, "0.00036 light-years (23 AU)"},
+      {0.0000150, "0.000015 light-years (0.95 AU)"},
+      {0.00000150, "0.0000015 light-years (0.095 AU)"},
+      {0.2098, "0.21 light-years (13000 AU)"},
+      // A rounding up to the next power of ten keeps its places.
+      {0.999, "1.00 light-years (63000 AU)"},
+      {1.234, "1.2 light-years"},
+      {12.34, "12 light-years"},
+      {1234.4, "1234 light-years"},
+      {0, "0 light-years (the same position)"},
+      {NAN, "not known"},
+      {INFINITY, "not known"},
+  };
+  for (const auto& c : cases) {
+    char text[kMeasurementTextSize];
+    FormatSeparation(c.lightYears, text, sizeof(text));
+    EXPECT_STREQ(text, c.text) << c.lightYears;
+  }
+}
+
 TEST(PositionTextTest, FixedInAnAddress) {
   char text[kMeasurementTextSize];
   FormatFixed(-1.2345, 2, "-", text, sizeof(text));

@@ -1,5 +1,6 @@
 #include "site/star_entry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -161,6 +162,87 @@ bool ReadFacts(SQLHSTMT statement, StarEntry* entry) {
   return true;
 }
 
+// Members with a separation come first, nearest first, then the others;
+// ties by ID.
+bool ComesBefore(const SystemMember& a, const SystemMember& b) {
+  if (a.hasSeparation != b.hasSeparation) return a.hasSeparation;
+  if (a.hasSeparation && a.separation != b.separation) {
+    return a.separation < b.separation;
+  }
+  return a.id < b.id;
+}
+
+// Reads the other members of the entry's system, with their names and
+// separations; false when they could not be read.
+bool ReadSystemMembers(SQLHSTMT statement, StarEntry* entry) {
+  entry->memberCount = 0;
+  entry->membersCut = false;
+  if (!entry->hasFacts || !entry->facts.hasSystem) return true;
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(statement,
+                             "SELECT OwnerID FROM StarFacts WHERE SystemID = "
+                             "%ld ORDER BY OwnerID",
+                             entry->facts.systemId)) {
+    return false;
+  }
+  int32_t ownerId = 0;
+  SQLLEN indicator;
+  SQLBindCol(statement, 1, SQL_C_LONG, &ownerId, 0, &indicator);
+  SQLRETURN fetched;
+  while ((fetched = SQLFetch(statement)) != SQL_NO_DATA) {
+    if (!SQL_SUCCEEDED(fetched)) {
+      UnbindColumns(statement);
+      return false;
+    }
+    if (indicator == SQL_NULL_DATA || ownerId == entry->id) continue;
+    if (entry->memberCount == kMaxSystemMembers) {
+      entry->membersCut = true;
+      break;
+    }
+    entry->members[entry->memberCount++].id = ownerId;
+  }
+  UnbindColumns(statement);
+  for (int i = 0; i < entry->memberCount; ++i) {
+    SystemMember& member = entry->members[i];
+    member.hasName = GetStarDisplayName(statement, member.id, member.name);
+    PositionRecord position;
+    CartesianPoint point;
+    member.hasSeparation =
+        entry->hasPoint &&
+        FetchPositionRecord(statement, member.id, &position) &&
+        PositionToCartesian(position, true, &point);
+    member.separation = 0;
+    if (member.hasSeparation) {
+      double dx = point.x - entry->point.x;
+      double dy = point.y - entry->point.y;
+      double dz = point.z - entry->point.z;
+      member.separation = std::sqrt(dx * dx + dy * dy + dz * dz);
+    }
+  }
+  int32_t primary = entry->facts.systemId;
+  std::sort(entry->members, entry->members + entry->memberCount,
+            [primary](const SystemMember& a, const SystemMember& b) {
+              if ((a.id == primary) != (b.id == primary)) {
+                return a.id == primary;
+              }
+              return ComesBefore(a, b);
+            });
+  return true;
+}
+
+// Leaves out of the components those that the system's members list.
+void DropListedComponents(StarEntry* entry) {
+  int kept = 0;
+  for (int i = 0; i < entry->componentCount; ++i) {
+    bool listed = false;
+    for (int j = 0; j < entry->memberCount; ++j) {
+      listed = listed || entry->members[j].id == entry->components[i].id;
+    }
+    if (!listed) entry->components[kept++] = entry->components[i];
+  }
+  entry->componentCount = kept;
+}
+
 }  // namespace
 
 EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
@@ -181,11 +263,12 @@ EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
   ReadComponents(statement, entry);
   entry->hasPoint = entry->hasPosition &&
                     PositionToCartesian(entry->position, true, &entry->point);
-  if (!ReadFacts(statement, entry)) {
+  if (!ReadFacts(statement, entry) || !ReadSystemMembers(statement, entry)) {
     CloseCursor(statement);
     entry->failure = kFactsFailure;
     return EntryReading::kFailed;
   }
+  DropListedComponents(entry);
   CloseCursor(statement);
   return EntryReading::kFound;
 }

@@ -22,6 +22,9 @@ namespace veloran {
 constexpr int kMaxEntryNames = 100;
 constexpr int kMaxComponents = 99;
 
+// At most this many other members of the star's multiple system are read.
+constexpr int kMaxSystemMembers = 50;
+
 struct Designation {
   char abbreviation[kAbbreviationSize];
   char value[kNameValueSize];
@@ -51,6 +54,16 @@ struct StarFacts {
   int32_t systemId;  // the ID of the system's primary
 };
 
+// Another star of the entry's multiple system, with its separation from
+// the entry's star: the distance between their galactic points.
+struct SystemMember {
+  int32_t id;
+  bool hasName;
+  char name[kDisplayNameSize];
+  bool hasSeparation;
+  double separation;  // light-years
+};
+
 struct StarEntry {
   int32_t id;
   bool hasName;  // the display name
@@ -69,6 +82,11 @@ struct StarEntry {
   CartesianPoint point;
   bool hasFacts;  // the star has a StarFacts row
   StarFacts facts;
+  // The other members of the system, its primary first and then by
+  // separation, nearest first; those without one last, by ID.
+  int memberCount;
+  SystemMember members[kMaxSystemMembers];
+  bool membersCut;      // the system has more members than were read
   const char* failure;  // with kFailed: what could not be read
 };
 
@@ -85,9 +103,10 @@ enum class EntryReading {
 // other stars whose ID divided by 10000 is the same, for IDs of 10000 and
 // above (the Sun and the IDs below have no Hipparcos number).  Whatever
 // cannot be read of a known star (a missing table or column) is left out of
-// the entry, which is still kFound.  Its facts are its StarFacts row: a
-// database without that table has none, but any other failure to read it
-// is kFailed.
+// the entry, which is still kFound.  Its facts and the members of its system
+// are its StarFacts row and the rows of the same SystemID: a database
+// without that table has none, but any other failure to read it is
+// kFailed.
 EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry);
 
 }  // namespace veloran

@@ -102,7 +102,8 @@ TEST(EntryPageTest, NamesAndComponents) {
 // The facts of the StarFacts table: Sirius with every fact, the three stars
 // of alpha Centauri in one system, Betelgeuse with a parallax error of 24 %,
 // Vega with a constellation the table does not know and no magnitude, and
-// the Sun without a distance to take an absolute magnitude from.  Procyon
+// the Sun without a distance to take an absolute magnitude from, and the
+// two components of Kruger 60 in one system.  Procyon
 // has no row.  A star without a parallax of its own but a distance error of
 // 30 % is doubtful too.
 const char kStarFacts[] = R"sql(
@@ -115,7 +116,9 @@ const char kStarFacts[] = R"sql(
          (279890000, 0.45, 1.5, 6.55, 1.6, 'Ori', NULL),
          (912620000, NULL, 0.0, NULL, NULL, 'Zzz', NULL),
          (100, -26.74, 0.65, NULL, NULL, NULL, NULL),
-         (20000, 9.5, NULL, NULL, NULL, NULL, NULL);
+         (20000, 9.5, NULL, NULL, NULL, NULL, NULL),
+         (1108930100, 9.59, 1.62, 249.4, 1.8, 'Cep', 1108930100),
+         (1108930200, 11.4, 1.8, 249.4, 1.8, 'Cep', 1108930100);
   INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
                          Dec_arcsec, Distance, DistanceError)
   VALUES (20000, 1, 0, 0, 10, 0, 0, 100.0, 30.0);
@@ -125,8 +128,14 @@ TEST(EntryPageTest, StarFacts) {
   TestDatabase database = SampleCopy("entry_facts", kStarFacts);
   const PageCase cases[] = {
       {"ID=323490000", "entry_sirius_facts.html", 0},
-      // A member of a system of three, not its primary.
+      // Not the primary of its system: the primary first, then by
+      // separation.
       {"ID=716810200", "entry_toliman_system.html", 0},
+      {"ID=708900000", "entry_proxima_system.html", 0},
+      // The system lists the other component of the Hipparcos number, which
+      // is then not listed again.
+      {"ID=1108930100", "entry_kruger60_a_system.html", 0},
+      {"ID=716830100", "entry_rigil_kentaurus_primary.html", 0},
       {"ID=279890000", "entry_betelgeuse_doubtful.html", 0},
       {"ID=20000", "entry_doubtful_distance_error.html", 0},
       {"ID=912620000", "entry_vega_some_facts.html", 0},
@@ -150,6 +159,10 @@ TEST(EntryPageTest, StarFactsFaults) {
       {"ExecFail:FROM StarFacts WHERE OwnerID", "ID=323490000",
        "entry_database_fault.html", 255},
       {"FetchFail:FROM StarFacts WHERE OwnerID:0", "ID=323490000",
+       "entry_database_fault.html", 255},
+      {"ExecFail:FROM StarFacts WHERE SystemID", "ID=716810200",
+       "entry_database_fault.html", 255},
+      {"FetchFail:FROM StarFacts WHERE SystemID:1", "ID=716810200",
        "entry_database_fault.html", 255},
       // No diagnostic says that the table is missing.
       {"ExecFail:FROM StarFacts WHERE OwnerID;Error", "ID=323490000",
