@@ -24,8 +24,11 @@ const char kProgram[] = "entry_page.exe";
 // The neighbour searches that the page offers, in light-years.
 const int kNeighbourRadii[] = {10, 20, 50};
 
-// The point search that the galactic coordinates link to, in light-years.
+// The point search that the galactic coordinates link to, and the range
+// that the page's own form offers at first, in light-years.
 const int kPointSearchRadius = 20;
+const int kFormMinRadius = 0;
+const int kFormMaxRadius = 20;
 
 // Light-years per parsec, as the importer turns parallaxes into distances.
 const double kLightYearsPerParsec = 3.26156;
@@ -335,7 +338,20 @@ void WriteNeighbourLinks(const StarEntry& entry) {
     WriteStarName(entry);
     WriteText("</a></li>\n");
   }
-  WriteText("</ul>\n</section>\n");
+  WriteText("</ul>\n");
+  std::printf(
+      "<form action=\"neighbor_search\" method=\"get\">\n"
+      "<p><input type=\"hidden\" name=\"ID\" value=\"%ld\">The stars "
+      "between\n<input name=\"minLY\" type=\"number\" min=\"0\" step=\"any\" "
+      "value=\"%d\" required aria-label=\"Smallest distance, light-years\" "
+      "style=\"width: 5em\">\nand\n<input name=\"ly\" type=\"number\" "
+      "min=\"2\" step=\"any\" value=\"%d\" required aria-label=\"Largest "
+      "distance, light-years\" style=\"width: 5em\">\nlight-years of ",
+      static_cast<long>(entry.id), kFormMinRadius, kFormMaxRadius);
+  WriteStarName(entry);
+  WriteText(
+      "\n<button type=\"submit\">Search</button></p>\n</form>\n"
+      "</section>\n");
 }
 
 // The component letter of a star ID: A for component 1, B for 2 ...; none
