@@ -53,6 +53,12 @@ void ReportReadFault(const char* program, const char* what) {
   }
 }
 
+bool ReadFaultIsMissingTable() {
+  return readFault.hasDiagnostic &&
+         (std::strcmp(readFault.state, "42S02") == 0 ||
+          std::strstr(readFault.message, "no such table") != nullptr);
+}
+
 void ForgetReadFault() { readFault = ReadFault{}; }
 
 }  // namespace veloran

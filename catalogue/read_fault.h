@@ -29,7 +29,13 @@ bool ReadFailed();
 // blank.
 void ReportReadFault(const char* program, const char* what);
 
-// Forgets the read fault, for a process that serves more than one request.
+// Whether the kept read fault is a table that the database lacks (SQLSTATE
+// 42S02, or SQLite's "no such table" from a driver that says HY000): an
+// older database without a table that a page can do without.
+bool ReadFaultIsMissingTable();
+
+// Forgets the read fault, for a process that serves more than one request,
+// or after a fault that a caller can do without.
 void ForgetReadFault();
 
 }  // namespace veloran

@@ -1,5 +1,7 @@
 #include "site/entry_page.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +10,7 @@
 #include "catalogue/read_fault.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
+#include "names/constellations.h"
 #include "site/html_page.h"
 #include "site/position_text.h"
 #include "site/site_request.h"
@@ -21,6 +24,23 @@ const char kProgram[] = "entry_page.exe";
 
 // The neighbour searches that the page offers, in light-years.
 const int kNeighbourRadii[] = {10, 20, 50};
+
+// The point search that the galactic coordinates link to, and the range
+// that the page's own form offers at first, in light-years.
+const int kPointSearchRadius = 20;
+const int kFormMinRadius = 0;
+const int kFormMaxRadius = 20;
+
+// Light-years per parsec, as the importer turns parallaxes into distances.
+const double kLightYearsPerParsec = 3.26156;
+
+// A distance whose relative error is larger is marked doubtful.
+const double kDoubtfulRelativeError = 0.2;
+
+// How many places further than the distance's the coordinates in the
+// point search's address are given, so that the search is centred on the
+// star itself.
+const int kAddressDecimals = 3;
 
 // Writes the star's name as the page calls it: its display name, or
 // "Star N" when it has none.
@@ -80,6 +100,49 @@ void WriteNames(const StarEntry& entry) {
   WriteText("</section>\n");
 }
 
+// The relative error of the star's distance: that of its parallax where
+// the facts give one, else that of the stored distance.  False when neither
+// is known.
+bool RelativeDistanceError(const StarEntry& entry, double* relative,
+                           bool* fromParallax) {
+  const StarFacts& facts = entry.facts;
+  if (entry.hasFacts && facts.hasParallax && facts.hasParallaxError &&
+      facts.parallax > 0) {
+    *relative = facts.parallaxError / facts.parallax;
+    *fromParallax = true;
+    return std::isfinite(*relative);
+  }
+  const PositionRecord& position = entry.position;
+  if (entry.hasPosition && position.HasDistance && position.HasDistanceError &&
+      position.Distance > 0) {
+    *relative = position.DistanceError / position.Distance;
+    *fromParallax = false;
+    return std::isfinite(*relative);
+  }
+  return false;
+}
+
+bool IsDoubtfulDistance(const StarEntry& entry) {
+  double relative = 0;
+  bool fromParallax = false;
+  return RelativeDistanceError(entry, &relative, &fromParallax) &&
+         relative > kDoubtfulRelativeError;
+}
+
+void WriteDoubtfulNote(const StarEntry& entry) {
+  double relative = 0;
+  bool fromParallax = false;
+  if (!RelativeDistanceError(entry, &relative, &fromParallax) ||
+      relative <= kDoubtfulRelativeError) {
+    return;
+  }
+  std::printf(
+      "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of the "
+      "%s, so the star may be much nearer or farther.",
+      fromParallax ? "parallax" : "distance", relative * 100,
+      fromParallax ? "parallax" : "distance");
+}
+
 void WriteDistance(const PositionRecord& position) {
   if (!position.HasDistance) {
     WriteText("not known");
@@ -89,10 +152,10 @@ void WriteDistance(const PositionRecord& position) {
     WriteText("0 light-years: every distance is measured from here");
     return;
   }
-  std::printf("%s", GNumber(position.Distance).text);
-  if (position.HasDistanceError) {
-    std::printf(" &plusmn; %s", GNumber(position.DistanceError).text);
-  }
+  char text[kMeasurementTextSize];
+  FormatMeasurement(position.Distance, position.HasDistanceError,
+                    position.DistanceError, text, sizeof(text));
+  WriteText(text);
   WriteText(" light-years");
   if (position.HasDistanceSource && position.DistanceSource[0] != '\0') {
     WriteText(" (source: ");
@@ -119,11 +182,54 @@ const char* MissingCoordinateText(const StarEntry& entry) {
              : "not known";
 }
 
+// The constellation's name from its IAU abbreviation, or the abbreviation
+// itself when the table does not know it.
+void WriteConstellation(const char* abbreviation) {
+  const Constellation* constellation = FindConstellation(abbreviation);
+  if (constellation != nullptr) {
+    WriteEscapedText(constellation->nominative);
+  } else {
+    WriteEscapedText(abbreviation);
+  }
+}
+
+// The galactic coordinates, a link to the stars around that point, to the
+// places of the distance.
+void WriteGalacticPoint(const StarEntry& entry) {
+  const PositionRecord& position = entry.position;
+  int decimals = MeasuredDecimals(position.Distance, position.HasDistanceError,
+                                  position.DistanceError);
+  const double coordinates[] = {entry.point.x, entry.point.y, entry.point.z};
+  WriteText("<dt>Galactic X, Y, Z</dt><dd><a href=\"neighbor_search?");
+  const char* names[] = {"X", "Y", "Z"};
+  char text[kMeasurementTextSize];
+  for (int i = 0; i < 3; ++i) {
+    FormatFixed(coordinates[i], std::max(decimals, kAddressDecimals), "-", text,
+                sizeof(text));
+    std::printf("%s=%s&amp;", names[i], text);
+  }
+  std::printf("ly=%d\">", kPointSearchRadius);
+  for (int i = 0; i < 3; ++i) {
+    FormatFixed(coordinates[i], decimals, "&minus;", text, sizeof(text));
+    std::printf("%s%s", i > 0 ? ", " : "", text);
+  }
+  std::printf(
+      "</a> light-years (the link searches %d light-years around this "
+      "point)</dd>\n",
+      kPointSearchRadius);
+}
+
 void WritePositionAndSpectrum(const StarEntry& entry) {
   const PositionRecord& position = entry.position;
+  const StarFacts& facts = entry.facts;
   WriteText(
       "<section aria-labelledby=\"position\">\n"
       "<h2 id=\"position\">Position and spectrum</h2>\n<dl>\n");
+  if (entry.hasFacts && facts.hasConstellation) {
+    WriteText("<dt>Constellation</dt><dd>");
+    WriteConstellation(facts.constellation);
+    WriteText("</dd>\n");
+  }
   char text[kAngleTextSize];
   WriteText("<dt>Right ascension</dt><dd>");
   if (entry.hasPosition && position.HasRA) {
@@ -144,17 +250,81 @@ void WritePositionAndSpectrum(const StarEntry& entry) {
   WriteText("</dd>\n<dt>Distance</dt><dd>");
   if (entry.hasPosition) {
     WriteDistance(position);
+    WriteDoubtfulNote(entry);
   } else {
     WriteText("not known");
   }
+  WriteText("</dd>\n");
+  if (entry.hasFacts && facts.hasParallax) {
+    char parallax[kMeasurementTextSize];
+    FormatMeasurement(facts.parallax, facts.hasParallaxError,
+                      facts.parallaxError, parallax, sizeof(parallax));
+    std::printf("<dt>Parallax</dt><dd>%s milliarcseconds</dd>\n", parallax);
+  }
+  if (entry.hasPoint) WriteGalacticPoint(entry);
   const SpectrumRecord& spectrum = entry.spectrum;
-  WriteText("</dd>\n<dt>Spectral class</dt><dd>");
+  WriteText("<dt>Spectral class</dt><dd>");
   WriteClass(entry.hasSpectrum && spectrum.HasSpectralClass,
              spectrum.SpectralClass);
   WriteText("</dd>\n<dt>Luminosity class</dt><dd>");
   WriteClass(entry.hasSpectrum && spectrum.HasLuminosityClass,
              spectrum.LuminosityClass);
-  WriteText("</dd>\n</dl>\n</section>\n");
+  WriteText("</dd>\n</dl>\n");
+  if (entry.hasPosition && position.HasDistance && position.Distance != 0) {
+    WriteText(
+        "<p>Search results give distances computed from the galactic X, Y "
+        "and Z, a conversion that changes lengths by up to 0.014&nbsp;%, so "
+        "their last digit may differ from the distance here.</p>\n");
+  }
+  WriteText("</section>\n");
+}
+
+// A magnitude or colour index to the hundredth.
+void WriteMagnitude(double magnitude) {
+  char text[kMeasurementTextSize];
+  FormatFixed(magnitude, 2, "&minus;", text, sizeof(text));
+  WriteText(text);
+}
+
+// Whether the absolute magnitude can be had from the apparent one and the
+// stored distance; *absolute is then M = m + 5 - 5 log10(d), d in parsecs.
+bool AbsoluteMagnitude(const StarEntry& entry, double* absolute) {
+  const PositionRecord& position = entry.position;
+  if (!entry.hasFacts || !entry.facts.hasVMag || !entry.hasPosition ||
+      !position.HasDistance || !(position.Distance > 0) ||
+      !std::isfinite(position.Distance)) {
+    return false;
+  }
+  double parsecs = position.Distance / kLightYearsPerParsec;
+  *absolute = entry.facts.vMag + 5 - 5 * std::log10(parsecs);
+  return std::isfinite(*absolute);
+}
+
+void WriteBrightness(const StarEntry& entry) {
+  const StarFacts& facts = entry.facts;
+  if (!entry.hasFacts || (!facts.hasVMag && !facts.hasColourIndex)) return;
+  WriteText(
+      "<section aria-labelledby=\"brightness\">\n"
+      "<h2 id=\"brightness\">Brightness</h2>\n<dl>\n");
+  if (facts.hasVMag) {
+    WriteText("<dt>Apparent magnitude</dt><dd>");
+    WriteMagnitude(facts.vMag);
+    WriteText(" (visual)</dd>\n");
+  }
+  if (facts.hasColourIndex) {
+    WriteText("<dt>Colour index B&minus;V</dt><dd>");
+    WriteMagnitude(facts.colourIndex);
+    WriteText("</dd>\n");
+  }
+  double absolute = 0;
+  if (AbsoluteMagnitude(entry, &absolute)) {
+    WriteText("<dt>Absolute magnitude</dt><dd>");
+    WriteMagnitude(absolute);
+    WriteText(IsDoubtfulDistance(entry)
+                  ? " (visual, from the distance, which is doubtful)</dd>\n"
+                  : " (visual, from the distance)</dd>\n");
+  }
+  WriteText("</dl>\n</section>\n");
 }
 
 void WriteNeighbourLinks(const StarEntry& entry) {
@@ -169,7 +339,20 @@ void WriteNeighbourLinks(const StarEntry& entry) {
     WriteStarName(entry);
     WriteText("</a></li>\n");
   }
-  WriteText("</ul>\n</section>\n");
+  WriteText("</ul>\n");
+  std::printf(
+      "<form action=\"neighbor_search\" method=\"get\">\n"
+      "<p><input type=\"hidden\" name=\"ID\" value=\"%ld\">The stars "
+      "between\n<input name=\"minLY\" type=\"number\" min=\"0\" step=\"any\" "
+      "value=\"%d\" required aria-label=\"Smallest distance, light-years\" "
+      "style=\"width: 5em\">\nand\n<input name=\"ly\" type=\"number\" "
+      "min=\"2\" step=\"any\" value=\"%d\" required aria-label=\"Largest "
+      "distance, light-years\" style=\"width: 5em\">\nlight-years of ",
+      static_cast<long>(entry.id), kFormMinRadius, kFormMaxRadius);
+  WriteStarName(entry);
+  WriteText(
+      "\n<button type=\"submit\">Search</button></p>\n</form>\n"
+      "</section>\n");
 }
 
 // The component letter of a star ID: A for component 1, B for 2 ...; none
@@ -200,6 +383,56 @@ void WriteComponents(const StarEntry& entry) {
     WriteText("</a></li>\n");
   }
   WriteText("</ul>\n</section>\n");
+}
+
+// Writes a star's name as a link to its entry page: its display name, or
+// "Star N".
+void WriteStarLink(int32_t id, bool hasName, const char* name) {
+  std::printf("<a href=\"entry_page.exe?ID=%ld\">", static_cast<long>(id));
+  if (hasName && name[0] != '\0') {
+    WriteFragment(name);
+  } else {
+    std::printf("Star %ld", static_cast<long>(id));
+  }
+  WriteText("</a>");
+}
+
+void WriteSystem(const StarEntry& entry) {
+  if (entry.memberCount == 0) return;
+  int32_t primary = entry.facts.systemId;
+  WriteText(
+      "<section aria-labelledby=\"system\">\n"
+      "<h2 id=\"system\">Other members of its system</h2>\n");
+  if (entry.membersCut) {
+    std::printf("<p>This star belongs to a system of more than %d stars; ",
+                entry.memberCount + 1);
+  } else {
+    std::printf("<p>This star belongs to a system of %d stars; ",
+                entry.memberCount + 1);
+  }
+  if (entry.id == primary) {
+    WriteText("it is the primary, the brightest member.");
+  } else {
+    WriteText("its primary, the brightest member, comes first.");
+  }
+  WriteText(" The separations:</p>\n<ul>\n");
+  for (int i = 0; i < entry.memberCount; ++i) {
+    const SystemMember& member = entry.members[i];
+    WriteText("<li>");
+    WriteStarLink(member.id, member.hasName, member.name);
+    if (member.id == primary) WriteText(", the primary");
+    if (member.hasSeparation) {
+      char text[kMeasurementTextSize];
+      FormatSeparation(member.separation, text, sizeof(text));
+      std::printf(", %s</li>\n", text);
+    } else {
+      WriteText(", separation not known</li>\n");
+    }
+  }
+  WriteText(
+      "</ul>\n<p>Separations are measured between the stars' points in "
+      "space; along the line of sight they rest on the distances, whose "
+      "errors may be larger.</p>\n</section>\n");
 }
 
 void WriteBadRequestPage() {
@@ -237,7 +470,9 @@ void WriteEntryPage(const StarEntry& entry) {
   std::printf("</h1>\n<p>Star ID %ld</p>\n", static_cast<long>(entry.id));
   WriteNames(entry);
   WritePositionAndSpectrum(entry);
+  WriteBrightness(entry);
   WriteNeighbourLinks(entry);
+  WriteSystem(entry);
   WriteComponents(entry);
   WritePageEnd();
 }
@@ -269,7 +504,9 @@ int AnswerEntryRequest(const char* queryString) {
       WriteUnknownStarPage(id);
       break;
     case EntryReading::kFailed:
-      ReportReadFault(kProgram, "the star database could not be read");
+      ReportReadFault(kProgram, entry.failure != nullptr
+                                    ? entry.failure
+                                    : "the star database could not be read");
       WriteDatabaseFaultPage();
       status = kExitFailed;
       break;

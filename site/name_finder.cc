@@ -19,6 +19,7 @@
 #include "names/constellations.h"
 #include "names/name_keys.h"
 #include "site/html_page.h"
+#include "site/position_text.h"
 #include "site/site_request.h"
 #include "text/text_encoding.h"
 
@@ -45,6 +46,8 @@ struct FoundStar {
   char displayName[kDisplayNameSize];
   bool hasDistance;
   double distance;
+  bool hasDistanceError;
+  double distanceError;
   char spectralClass[kClassSize];
   char luminosityClass[kClassSize];
   // Of a suggestion: how many edits its key is from the typed one, whether
@@ -62,12 +65,14 @@ struct Findings {
 };
 
 constexpr const char* kExactSearch =
-    "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass "
+    "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass, "
+    "p.DistanceError "
     "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
     "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
     "WHERE n.Key = ? ORDER BY n.IsProperName DESC, n.OwnerID LIMIT 200";
 constexpr const char* kPrefixSearch =
-    "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass "
+    "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass, "
+    "p.DistanceError "
     "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
     "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
     "WHERE n.Key > ? AND n.Key < ? ORDER BY n.Key, n.OwnerID LIMIT 200";
@@ -76,14 +81,14 @@ constexpr const char* kPrefixSearch =
 // apparent magnitude where the database has it.
 constexpr const char* kSuggestionSearch =
     "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass, "
-    "n.IsProperName, f.VMag "
+    "p.DistanceError, n.IsProperName, f.VMag "
     "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
     "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
     "LEFT JOIN StarFacts f ON f.OwnerID = n.OwnerID "
     "WHERE n.Key = ? ORDER BY n.IsProperName DESC, n.OwnerID LIMIT 200";
 constexpr const char* kSuggestionSearchWithoutFacts =
     "SELECT n.OwnerID, n.Name, p.Distance, s.SpectralClass, s.LuminosityClass, "
-    "n.IsProperName, NULL "
+    "p.DistanceError, n.IsProperName, NULL "
     "FROM NameLookup n JOIN Positions p ON p.OwnerID = n.OwnerID "
     "LEFT JOIN Spectra s ON s.OwnerID = n.OwnerID + 1 "
     "WHERE n.Key = ? ORDER BY n.IsProperName DESC, n.OwnerID LIMIT 200";
@@ -154,7 +159,7 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
   }
   SQLINTEGER id = 0;
   FoundStar row{};
-  SQLLEN indicators[7];
+  SQLLEN indicators[8];
   SQLBindCol(statement, 1, SQL_C_LONG, &id, 0, &indicators[0]);
   SQLBindCol(statement, 2, SQL_C_CHAR, row.name, sizeof(row.name),
              &indicators[1]);
@@ -163,12 +168,13 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
              sizeof(row.spectralClass), &indicators[3]);
   SQLBindCol(statement, 5, SQL_C_CHAR, row.luminosityClass,
              sizeof(row.luminosityClass), &indicators[4]);
+  SQLBindCol(statement, 6, SQL_C_DOUBLE, &row.distanceError, 0, &indicators[5]);
   SQLINTEGER isProperName = 0;
   bool withFame =
       sql == kSuggestionSearch || sql == kSuggestionSearchWithoutFacts;
   if (withFame) {
-    SQLBindCol(statement, 6, SQL_C_LONG, &isProperName, 0, &indicators[5]);
-    SQLBindCol(statement, 7, SQL_C_DOUBLE, &row.magnitude, 0, &indicators[6]);
+    SQLBindCol(statement, 7, SQL_C_LONG, &isProperName, 0, &indicators[6]);
+    SQLBindCol(statement, 8, SQL_C_DOUBLE, &row.magnitude, 0, &indicators[7]);
   }
   for (int rows = 0; rows < kRowsPerSearch && findings->count < kMaxFoundStars;
        ++rows) {
@@ -185,12 +191,13 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
     star.displayName[0] = '\0';
     if (indicators[1] == SQL_NULL_DATA) star.name[0] = '\0';
     star.hasDistance = indicators[2] != SQL_NULL_DATA;
+    star.hasDistanceError = indicators[5] != SQL_NULL_DATA;
     if (indicators[3] == SQL_NULL_DATA) star.spectralClass[0] = '\0';
     if (indicators[4] == SQL_NULL_DATA) star.luminosityClass[0] = '\0';
     star.edits = edits;
-    star.isProperName = withFame && indicators[5] != SQL_NULL_DATA &&
+    star.isProperName = withFame && indicators[6] != SQL_NULL_DATA &&
                         isProperName == 1 && !IsDesignation(star.name);
-    star.hasMagnitude = withFame && indicators[6] != SQL_NULL_DATA;
+    star.hasMagnitude = withFame && indicators[7] != SQL_NULL_DATA;
   }
   CloseCursor(statement);
   UnbindColumns(statement);
@@ -388,7 +395,12 @@ void WriteStar(const FoundStar& star) {
       WriteText(")");
     }
   }
-  if (star.hasDistance) std::printf(", %.2f light-years", star.distance);
+  if (star.hasDistance) {
+    char distance[kMeasurementTextSize];
+    FormatMeasurement(star.distance, star.hasDistanceError, star.distanceError,
+                      distance, sizeof(distance));
+    std::printf(", %s light-years", distance);
+  }
   if (star.spectralClass[0] != '\0' || star.luminosityClass[0] != '\0') {
     WriteText(", class ");
     WriteEscapedText(star.spectralClass);

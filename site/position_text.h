@@ -5,7 +5,9 @@
 #include <cstdint>
 
 // A star's right ascension and declination as the entry page writes them,
-// in HTML: "6h 45m 8.917s" and "&minus;16&deg; 42&prime; 58.02&Prime;".
+// in HTML: "6h 45m 8.917s" and "&minus;16&deg; 42&prime; 58.02&Prime;";
+// and measured values with their errors, as the site's pages write them:
+// "8.60 &plusmn; 0.04".
 
 namespace veloran {
 
@@ -25,6 +27,37 @@ void FormatRightAscension(int hours, int minutes, float seconds, char* text,
 // rounding that reaches 60 carries.
 void FormatDeclination(int degrees, int arcminutes, float arcseconds,
                        char* text, size_t size);
+
+// Room for a measured value with its error, or a fixed-point number.
+constexpr size_t kMeasurementTextSize = 80;
+
+// The decimal places to which "value" is given: with a usable error (a
+// positive finite number), those of the error rounded to two significant
+// digits when the first of them is 1 or 2 and to one otherwise; without
+// one, those of three significant digits of the value, and no fewer than
+// none.  Negative for a place left of the point (-1: tens).
+int MeasuredDecimals(double value, bool hasError, double error);
+
+// "value" rounded to "decimals" places (rounded to tens, hundreds ... when
+// negative), a negative number headed by "minus" ("&minus;" in a page, "-"
+// in an address).  A value that rounds to zero has no sign.  Values of
+// 1e15 and beyond, and those that are not finite, are written as "%g"
+// writes them.
+void FormatFixed(double value, int decimals, const char* minus, char* text,
+                 size_t size);
+
+// "value" and its error to the places of MeasuredDecimals, in HTML:
+// "8.60 &plusmn; 0.04", or the value alone ("8.60") when the error is not
+// usable: none, zero or not a positive finite number.
+void FormatMeasurement(double value, bool hasError, double error, char* text,
+                       size_t size);
+
+// A separation between two stars in light-years, to two significant digits
+// but no fewer than its integer digits, and below one light-year also in
+// astronomical units, in HTML: "0.00036 light-years (23 AU)".  Zero is "0
+// light-years (the same position)", and a separation that is not a finite
+// number "not known".
+void FormatSeparation(double lightYears, char* text, size_t size);
 
 }  // namespace veloran
 

@@ -1,5 +1,7 @@
 #include "site/position_text.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace veloran {
@@ -60,6 +62,95 @@ TEST(PositionTextTest, Declination) {
     EXPECT_STREQ(text, c.text)
         << c.degrees << " " << c.arcminutes << " " << c.arcseconds;
   }
+}
+
+// A value is given to the place of its error, rounded to one significant
+// digit, or two when they begin with 1 or 2.
+TEST(PositionTextTest, Measurement) {
+  const struct {
+    double value;
+    bool hasError;
+    double error;
+    const char* text;
+  } cases[] = {
+      {8.60093, true, 0.0358363, "8.60 &plusmn; 0.04"},
+      {4.2465, true, 0.0011, "4.2465 &plusmn; 0.0011"},
+      {4.2465, true, 0.0029, "4.2465 &plusmn; 0.0029"},
+      {4.2466, true, 0.003, "4.247 &plusmn; 0.003"},
+      {11.4, true, 0.25, "11.40 &plusmn; 0.25"},
+      // Errors that round up to the next power of ten.
+      {5.4321, true, 0.0996, "5.43 &plusmn; 0.10"},
+      {5.4321, true, 0.096, "5.43 &plusmn; 0.10"},
+      {5.4321, true, 0.00999, "5.432 &plusmn; 0.010"},
+      {5.4321, true, 0.001, "5.4321 &plusmn; 0.0010"},
+      {5.4321, true, 1.0, "5.4 &plusmn; 1.0"},
+      // Values of 1000 light-years and more: places left of the point.
+      {1234.6, true, 12, "1235 &plusmn; 12"},
+      {1234.6, true, 56, "1230 &plusmn; 60"},
+      {15432.1, true, 2500, "15400 &plusmn; 2500"},
+      {15432.1, true, 7300, "15000 &plusmn; 7000"},
+      // An error larger than the value.
+      {0.7, true, 3.7, "1 &plusmn; 4"},
+      {12.4, true, 25, "12 &plusmn; 25"},
+      // No usable error: three significant digits, never fewer than the
+      // integer's.
+      {4.2465, true, 0, "4.25"},
+      {4.2465, false, 0.5, "4.25"},
+      {4.2465, true, -0.5, "4.25"},
+      {4.2465, true, NAN, "4.25"},
+      {4.2465, true, INFINITY, "4.25"},
+      {0.0123456, false, 0, "0.0123"},
+      {123456.7, false, 0, "123457"},
+      {0, false, 0, "0"},
+      // Signs, and a value that rounds to zero.
+      {-8.72, true, 0.036, "&minus;8.72 &plusmn; 0.04"},
+      {-0.001, true, 0.036, "0.00 &plusmn; 0.04"},
+      // Extremes stay within the text.
+      {1e-300, true, 1e-300, "0.000000000000 &plusmn; 0.000000000000"},
+      {1e20, true, 1, "1e+20 &plusmn; 1.0"},
+      {INFINITY, true, 1, "inf &plusmn; 1.0"},
+  };
+  for (const auto& c : cases) {
+    char text[kMeasurementTextSize];
+    FormatMeasurement(c.value, c.hasError, c.error, text, sizeof(text));
+    EXPECT_STREQ(text, c.text)
+        << c.value << " " << c.hasError << " " << c.error;
+  }
+}
+
+TEST(PositionTextTest, Separation) {
+  const struct {
+    double lightYears;
+    const char* text;
+  } cases[] = {
+      {0.000364, "0.00036 light-years (23 AU)"},
+      {0.0000150, "0.000015 light-years (0.95 AU)"},
+      {0.00000150, "0.0000015 light-years (0.095 AU)"},
+      {0.2098, "0.21 light-years (13000 AU)"},
+      // A rounding up to the next power of ten keeps its places.
+      {0.999, "1.00 light-years (63000 AU)"},
+      {1.234, "1.2 light-years"},
+      {12.34, "12 light-years"},
+      {1234.4, "1234 light-years"},
+      {0, "0 light-years (the same position)"},
+      {NAN, "not known"},
+      {INFINITY, "not known"},
+  };
+  for (const auto& c : cases) {
+    char text[kMeasurementTextSize];
+    FormatSeparation(c.lightYears, text, sizeof(text));
+    EXPECT_STREQ(text, c.text) << c.lightYears;
+  }
+}
+
+TEST(PositionTextTest, FixedInAnAddress) {
+  char text[kMeasurementTextSize];
+  FormatFixed(-1.2345, 2, "-", text, sizeof(text));
+  EXPECT_STREQ(text, "-1.23");
+  FormatFixed(-0.0001, 2, "-", text, sizeof(text));
+  EXPECT_STREQ(text, "0.00");
+  FormatFixed(-1234.5, -2, "-", text, sizeof(text));
+  EXPECT_STREQ(text, "-1200");
 }
 
 }  // namespace

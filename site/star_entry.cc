@@ -1,5 +1,7 @@
 #include "site/star_entry.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -102,9 +104,142 @@ void ReadComponents(SQLHSTMT statement, StarEntry* entry) {
   }
 }
 
+const char kFactsFailure[] = "the StarFacts table could not be read";
+
+// Reads the StarFacts row of the entry's star; false when the table is
+// there but could not be read.
+bool ReadFacts(SQLHSTMT statement, StarEntry* entry) {
+  entry->hasFacts = false;
+  entry->facts = StarFacts{};
+  // After a failed read the entry is not shown; nor could a missing table
+  // be told from the fault kept.
+  if (ReadFailed()) return true;
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(statement,
+                             "SELECT VMag, ColourIndex, Parallax, "
+                             "ParallaxError, Constellation, SystemID FROM "
+                             "StarFacts WHERE OwnerID = %ld",
+                             entry->id)) {
+    // An older database, without the table: no facts.
+    if (!ReadFaultIsMissingTable()) return false;
+    ForgetReadFault();
+    return true;
+  }
+  StarFacts& facts = entry->facts;
+  SQLLEN indicators[6];
+  SQLBindCol(statement, 1, SQL_C_DOUBLE, &facts.vMag, 0, &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_DOUBLE, &facts.colourIndex, 0, &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_DOUBLE, &facts.parallax, 0, &indicators[2]);
+  SQLBindCol(statement, 4, SQL_C_DOUBLE, &facts.parallaxError, 0,
+             &indicators[3]);
+  SQLBindCol(statement, 5, SQL_C_CHAR, facts.constellation,
+             sizeof(facts.constellation), &indicators[4]);
+  SQLBindCol(statement, 6, SQL_C_LONG, &facts.systemId, 0, &indicators[5]);
+  SQLRETURN fetched = SQLFetch(statement);
+  UnbindColumns(statement);
+  if (fetched == SQL_NO_DATA) return true;
+  if (!SQL_SUCCEEDED(fetched)) {
+    NoteReadFault(statement);
+    return false;
+  }
+  facts.constellation[sizeof(facts.constellation) - 1] = '\0';
+  facts.hasVMag = indicators[0] != SQL_NULL_DATA;
+  facts.hasColourIndex = indicators[1] != SQL_NULL_DATA;
+  facts.hasParallax = indicators[2] != SQL_NULL_DATA;
+  facts.hasParallaxError = indicators[3] != SQL_NULL_DATA;
+  facts.hasConstellation =
+      indicators[4] != SQL_NULL_DATA && facts.constellation[0] != '\0';
+  facts.hasSystem = indicators[5] != SQL_NULL_DATA;
+  entry->hasFacts = true;
+  return true;
+}
+
+// Members with a separation come first, nearest first, then the others;
+// ties by ID.
+bool ComesBefore(const SystemMember& a, const SystemMember& b) {
+  if (a.hasSeparation != b.hasSeparation) return a.hasSeparation;
+  if (a.hasSeparation && a.separation != b.separation) {
+    return a.separation < b.separation;
+  }
+  return a.id < b.id;
+}
+
+// Reads the other members of the entry's system, with their names and
+// separations; false when they could not be read.
+bool ReadSystemMembers(SQLHSTMT statement, StarEntry* entry) {
+  entry->memberCount = 0;
+  entry->membersCut = false;
+  if (!entry->hasFacts || !entry->facts.hasSystem) return true;
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(statement,
+                             "SELECT OwnerID FROM StarFacts WHERE SystemID = "
+                             "%ld ORDER BY OwnerID",
+                             entry->facts.systemId)) {
+    return false;
+  }
+  int32_t ownerId = 0;
+  SQLLEN indicator;
+  SQLBindCol(statement, 1, SQL_C_LONG, &ownerId, 0, &indicator);
+  SQLRETURN fetched;
+  while ((fetched = SQLFetch(statement)) != SQL_NO_DATA) {
+    if (!SQL_SUCCEEDED(fetched)) {
+      NoteReadFault(statement);
+      UnbindColumns(statement);
+      return false;
+    }
+    if (indicator == SQL_NULL_DATA || ownerId == entry->id) continue;
+    if (entry->memberCount == kMaxSystemMembers) {
+      entry->membersCut = true;
+      break;
+    }
+    entry->members[entry->memberCount++].id = ownerId;
+  }
+  UnbindColumns(statement);
+  for (int i = 0; i < entry->memberCount; ++i) {
+    SystemMember& member = entry->members[i];
+    member.hasName = GetStarDisplayName(statement, member.id, member.name);
+    PositionRecord position;
+    CartesianPoint point;
+    member.hasSeparation =
+        entry->hasPoint &&
+        FetchPositionRecord(statement, member.id, &position) &&
+        PositionToCartesian(position, true, &point);
+    member.separation = 0;
+    if (member.hasSeparation) {
+      double dx = point.x - entry->point.x;
+      double dy = point.y - entry->point.y;
+      double dz = point.z - entry->point.z;
+      member.separation = std::sqrt(dx * dx + dy * dy + dz * dz);
+    }
+  }
+  int32_t primary = entry->facts.systemId;
+  std::sort(entry->members, entry->members + entry->memberCount,
+            [primary](const SystemMember& a, const SystemMember& b) {
+              if ((a.id == primary) != (b.id == primary)) {
+                return a.id == primary;
+              }
+              return ComesBefore(a, b);
+            });
+  return true;
+}
+
+// Leaves out of the components those that the system's members list.
+void DropListedComponents(StarEntry* entry) {
+  int kept = 0;
+  for (int i = 0; i < entry->componentCount; ++i) {
+    bool listed = false;
+    for (int j = 0; j < entry->memberCount; ++j) {
+      listed = listed || entry->members[j].id == entry->components[i].id;
+    }
+    if (!listed) entry->components[kept++] = entry->components[i];
+  }
+  entry->componentCount = kept;
+}
+
 }  // namespace
 
 EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
+  entry->failure = nullptr;
   bool exists = false;
   if (!FindPositionRow(statement, id, &exists)) return EntryReading::kFailed;
   if (!exists) return EntryReading::kUnknown;
@@ -119,6 +254,14 @@ EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
   ReadDesignations(statement, entry);
   entry->componentCount = 0;
   ReadComponents(statement, entry);
+  entry->hasPoint = entry->hasPosition &&
+                    PositionToCartesian(entry->position, true, &entry->point);
+  if (!ReadFacts(statement, entry) || !ReadSystemMembers(statement, entry)) {
+    CloseCursor(statement);
+    entry->failure = kFactsFailure;
+    return EntryReading::kFailed;
+  }
+  DropListedComponents(entry);
   CloseCursor(statement);
   // Any part of the entry that could not be read would be missing from the
   // page without a word.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "astro/position_conversion.h"
 #include "catalogue/catalogue_names.h"
 #include "catalogue/display_names.h"
 #include "catalogue/star_records.h"
@@ -21,6 +22,9 @@ namespace veloran {
 constexpr int kMaxEntryNames = 100;
 constexpr int kMaxComponents = 99;
 
+// At most this many other members of the star's multiple system are read.
+constexpr int kMaxSystemMembers = 50;
+
 struct Designation {
   char abbreviation[kAbbreviationSize];
   char value[kNameValueSize];
@@ -32,6 +36,32 @@ struct Component {
   int32_t id;
   bool hasName;
   char name[kDisplayNameSize];
+};
+
+// The star's StarFacts row, each column with a presence flag.
+struct StarFacts {
+  bool hasVMag;
+  double vMag;  // apparent visual magnitude
+  bool hasColourIndex;
+  double colourIndex;  // B-V, magnitudes
+  bool hasParallax;
+  double parallax;  // milliarcseconds
+  bool hasParallaxError;
+  double parallaxError;
+  bool hasConstellation;
+  char constellation[8];  // the IAU abbreviation
+  bool hasSystem;
+  int32_t systemId;  // the ID of the system's primary
+};
+
+// Another star of the entry's multiple system, with its separation from
+// the entry's star: the distance between their galactic points.
+struct SystemMember {
+  int32_t id;
+  bool hasName;
+  char name[kDisplayNameSize];
+  bool hasSeparation;
+  double separation;  // light-years
 };
 
 struct StarEntry {
@@ -48,6 +78,16 @@ struct StarEntry {
   Designation designations[kMaxEntryNames];
   int componentCount;
   Component components[kMaxComponents];
+  bool hasPoint;  // the position converts to a galactic point
+  CartesianPoint point;
+  bool hasFacts;  // the star has a StarFacts row
+  StarFacts facts;
+  // The other members of the system, its primary first and then by
+  // separation, nearest first; those without one last, by ID.
+  int memberCount;
+  SystemMember members[kMaxSystemMembers];
+  bool membersCut;      // the system has more members than were read
+  const char* failure;  // with kFailed: what could not be read
 };
 
 enum class EntryReading {
@@ -61,7 +101,9 @@ enum class EntryReading {
 // Positions row; its names are the rows of its block of 100 (ID .. ID+99)
 // in OwnerID order, NULL names left out, and its other components are the
 // other stars whose ID divided by 10000 is the same, for IDs of 10000 and
-// above (the Sun and the IDs below have no Hipparcos number).  A read that
+// above (the Sun and the IDs below have no Hipparcos number).  Its facts and
+// the members of its system are its StarFacts row and the rows of the same
+// SystemID; a database without that table has none.  Any other read that
 // fails (read_fault.h), such as a missing table or column or a row that
 // does not convert, makes the reading kFailed, so that no entry is shown
 // with a part missing; what the database does not hold (a name, a

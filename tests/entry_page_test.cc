@@ -99,6 +99,100 @@ TEST(EntryPageTest, NamesAndComponents) {
   ExpectPages(EntryPagePath(), database, cases, std::size(cases));
 }
 
+// The facts of the StarFacts table: Sirius with every fact, the three stars
+// of alpha Centauri in one system, Betelgeuse with a parallax error of 24 %,
+// Vega with a constellation the table does not know and no magnitude, and
+// the Sun without a distance to take an absolute magnitude from, and the
+// two components of Kruger 60 in one system.  Procyon
+// has no row.  A star without a parallax of its own but a distance error of
+// 30 % is doubtful too.
+const char kStarFacts[] = R"sql(
+  INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, ParallaxError,
+                         Constellation, SystemID)
+  VALUES (323490000, -1.46, 0.0, 379.21, 1.58, 'CMa', 323490000),
+         (716830100, -0.01, 0.71, 742.12, 1.40, 'Cen', 716830100),
+         (716810200, 1.33, 0.88, 742.12, 1.40, 'Cen', 716830100),
+         (708900000, 11.01, 1.81, 768.07, 0.03, 'Cen', 716830100),
+         (279890000, 0.45, 1.5, 6.55, 1.6, 'Ori', NULL),
+         (912620000, NULL, 0.0, NULL, NULL, 'Zzz', NULL),
+         (100, -26.74, 0.65, NULL, NULL, NULL, NULL),
+         (20000, 9.5, NULL, NULL, NULL, NULL, NULL),
+         (1108930100, 9.59, 1.62, 249.4, 1.8, 'Cep', 1108930100),
+         (1108930200, 11.4, 1.8, 249.4, 1.8, 'Cep', 1108930100);
+  INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
+                         Dec_arcsec, Distance, DistanceError)
+  VALUES (20000, 1, 0, 0, 10, 0, 0, 100.0, 30.0);
+)sql";
+
+TEST(EntryPageTest, StarFacts) {
+  TestDatabase database = SampleCopy("entry_facts", kStarFacts);
+  const PageCase cases[] = {
+      {"ID=323490000", "entry_sirius_facts.html", 0},
+      // Not the primary of its system: the primary first, then by
+      // separation.
+      {"ID=716810200", "entry_toliman_system.html", 0},
+      {"ID=708900000", "entry_proxima_system.html", 0},
+      // The system lists the other component of the Hipparcos number, which
+      // is then not listed again.
+      {"ID=1108930100", "entry_kruger60_a_system.html", 0},
+      {"ID=716830100", "entry_rigil_kentaurus_primary.html", 0},
+      {"ID=279890000", "entry_betelgeuse_doubtful.html", 0},
+      {"ID=20000", "entry_doubtful_distance_error.html", 0},
+      {"ID=912620000", "entry_vega_some_facts.html", 0},
+      {"ID=100", "entry_sun_facts.html", 0},
+      // No row of its own: the page of a database without the facts.
+      {"ID=372790000", "entry_procyon_without_facts.html", 0},
+  };
+  ExpectPages(EntryPagePath(), database, cases, std::size(cases));
+}
+
+// A database whose StarFacts table cannot be read answers 500, with one
+// line in the server's error log, whether the statement or a fetch fails.
+TEST(EntryPageTest, StarFactsFaults) {
+  TestDatabase database = SampleCopy("entry_facts_faults", kStarFacts);
+  const struct {
+    const char* faults;
+    const char* query;
+    const char* golden;
+    int status;
+  } cases[] = {
+      {"ExecFail:FROM StarFacts WHERE OwnerID", "ID=323490000",
+       "entry_database_fault.html", 255},
+      {"FetchFail:FROM StarFacts WHERE OwnerID:0", "ID=323490000",
+       "entry_database_fault.html", 255},
+      {"ExecFail:FROM StarFacts WHERE SystemID", "ID=716810200",
+       "entry_database_fault.html", 255},
+      {"FetchFail:FROM StarFacts WHERE SystemID:1", "ID=716810200",
+       "entry_database_fault.html", 255},
+      // No diagnostic says that the table is missing.
+      {"ExecFail:FROM StarFacts WHERE OwnerID;Error", "ID=323490000",
+       "entry_database_fault.html", 255},
+      {"", "ID=716810200", "entry_toliman_system.html", 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
+                                    c.faults};
+    ProgramResult result =
+        RunProgram(EntryPageDoublePath(), c.query, database.odbcDir, env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
+    EXPECT_EQ(result.status, c.status) << c.faults;
+    result = RunProgramToSink(EntryPageDoublePath(), c.query, database.odbcDir,
+                              OutputSink::kPipe, env);
+    // One line, with the diagnostic where the driver gave one.
+    const std::string line =
+        "entry_page.exe: the StarFacts table could not be read";
+    if (c.status == 0) {
+      EXPECT_EQ(result.output, "") << c.faults;
+    } else {
+      EXPECT_EQ(result.output.compare(0, line.size(), line), 0) << c.faults;
+      EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'),
+                1)
+          << c.faults;
+      EXPECT_EQ(result.output.back(), '\n') << c.faults;
+    }
+  }
+}
+
 TEST(EntryPageTest, DataSourceFaults) {
   // No data source at all.
   std::string dir = TestDataDir() + "/entry_no_dsn";
@@ -138,6 +232,13 @@ TEST(EntryPageTest, DataSourceFaults) {
       {"spectra_missing", "DROP TABLE Spectra;", false,
        "entry_database_fault.html", 255},
       {"column_missing", "ALTER TABLE Positions DROP COLUMN Epoch;", false,
+       "entry_database_fault.html", 255},
+      // An older database without the facts: the page of a database whose
+      // table holds no row for the star.
+      {"facts_missing", "DROP TABLE StarFacts;", false, "entry_sirius.html", 0},
+      // A table of that name that is not the facts' is a fault.
+      {"facts_unreadable",
+       "DROP TABLE StarFacts; CREATE TABLE StarFacts (OwnerID INTEGER);", false,
        "entry_database_fault.html", 255},
   };
   for (const auto& c : cases) {

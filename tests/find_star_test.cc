@@ -248,9 +248,8 @@ TEST(FindStarTest, SuggestionsByFame) {
       {"suggest_plain", names, {"323490000", "372790000", "14750000"}},
       {"suggest_bright",
        std::string(names) + R"sql(
-         CREATE TABLE StarFacts (OwnerID INTEGER PRIMARY KEY, VMag REAL);
-         INSERT INTO StarFacts VALUES (323490000, -1.46), (372790000, -5),
-                                      (14750000, -10);
+         INSERT OR REPLACE INTO StarFacts (OwnerID, VMag)
+             VALUES (323490000, -1.46), (372790000, -5), (14750000, -10);
        )sql",
        {"372790000", "323490000", "14750000"}},
       {"suggest_no_index",
