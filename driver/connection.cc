@@ -8,6 +8,7 @@
 
 #include "driver/catalog_functions.h"
 #include "driver/database_file.h"
+#include "driver/interruption.h"
 #include "driver/text_output.h"
 
 namespace veloran::odbc {
@@ -131,6 +132,13 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
                    settings.timeout.c_str());
     return SQL_ERROR;
   }
+  unsigned queryTimeout = 0;
+  if (!QueryTimeoutSeconds(settings, &queryTimeout)) {
+    PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
+                   "QueryTimeout=%s is not a number of seconds",
+                   settings.queryTimeout.c_str());
+    return SQL_ERROR;
+  }
   if (settings.database.empty()) {
     PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
                    "no database: the data source or connection string has "
@@ -153,6 +161,10 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
         Cause(database));
   }
   sqlite3_extended_result_codes(database, 1);
+  // What follows reads the schema and loads the extensions: bounded by the
+  // login time-out, although it never waits for a lock.
+  InstallInterruption(connection, database);
+  BeginLoginWork(connection, connection->loginTimeout);
   // SQL from the application is not trusted with more than reading: no
   // tokenizer registered from a pointer, no writes to shadow tables.
   sqlite3_db_config(database, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0,
@@ -164,13 +176,26 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
   int probe = sqlite3_exec(database, "SELECT 1 FROM sqlite_schema LIMIT 0",
                            nullptr, nullptr, nullptr);
   int primary = probe & 0xFF;
+  if (primary == SQLITE_INTERRUPT) {
+    EndLoginWork(connection);
+    PostDiagnostic(&connection->diagnostics, "HYT00", kDriverComponent,
+                   "login timeout expired: reading the database took longer "
+                   "than SQL_ATTR_LOGIN_TIMEOUT (%u s)",
+                   static_cast<unsigned>(connection->loginTimeout));
+    sqlite3_close(database);
+    return SQL_ERROR;
+  }
   if (probe != SQLITE_OK && primary != SQLITE_BUSY &&
       primary != SQLITE_LOCKED) {
+    EndLoginWork(connection);
     return FailOpen(connection, database, settings, kSqliteComponent,
                     sqlite3_errmsg(database), Cause(database));
   }
   std::string message, logged;
-  if (!LoadExtensions(database, settings.loadExtensions, &message, &logged)) {
+  bool loaded =
+      LoadExtensions(database, settings.loadExtensions, &message, &logged);
+  EndLoginWork(connection);
+  if (!loaded) {
     return FailConnect(connection, database, settings, kSqliteComponent,
                        message, logged);
   }
@@ -181,9 +206,10 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
                     sqlite3_errmsg(database), Cause(database));
   }
   InstallReadOnlyGuard(database, &connection->refusal);
-  sqlite3_busy_timeout(database, timeout);
-  connection->database = database;
   connection->busyTimeout = timeout;
+  InstallInterruption(connection, database);
+  connection->database = database;
+  connection->defaultQueryTimeout = queryTimeout;
   connection->dataSourceName = settings.dataSourceName;
   connection->databasePath = settings.database;
   return SQL_SUCCESS;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/conversions.h"
+#include "driver/interruption.h"
 #include "driver/parameters.h"
 #include "driver/sql_types.h"
 #include "driver/stored_numbers.h"
@@ -36,7 +37,24 @@ const char* SqliteState(int code, const char* message) {
 }
 
 SQLRETURN PostSqliteError(Statement* statement, int code) {
-  sqlite3* database = statement->connection->database;
+  Connection* connection = statement->connection;
+  // What the driver's handlers stopped, whatever SQLite's code (an
+  // interrupt, or a lock no longer waited for).
+  if (connection->stop == Stop::kCancelled) {
+    connection->stop = Stop::kNone;
+    PostDiagnostic(&statement->diagnostics, "HY008", kDriverComponent,
+                   "operation canceled: SQLCancel of this statement");
+    return SQL_ERROR;
+  }
+  if (connection->stop == Stop::kTimedOut) {
+    connection->stop = Stop::kNone;
+    PostDiagnostic(&statement->diagnostics, "HYT00", kDriverComponent,
+                   "timeout expired: the statement ran longer than its "
+                   "SQL_ATTR_QUERY_TIMEOUT (%lu s)",
+                   static_cast<unsigned long>(statement->queryTimeout));
+    return SQL_ERROR;
+  }
+  sqlite3* database = connection->database;
   const char* message = sqlite3_errmsg(database);
   const char* state = SqliteState(code, message);
   if (std::strcmp(state, "HYT00") == 0) {
@@ -126,8 +144,10 @@ SQLRETURN Prepare(Statement* statement, const SQLCHAR* text,
   connection->refusal = Refusal();
   sqlite3_stmt* prepared = nullptr;
   const char* tail = nullptr;
+  BeginStatementWork(statement);
   int rc = sqlite3_prepare_v2(connection->database, sql, static_cast<int>(size),
                               &prepared, &tail);
+  EndStatementWork(statement);
   if (rc != SQLITE_OK) {
     if (connection->refusal.what != nullptr) {
       if (!connection->refusal.isWrite) {
@@ -173,9 +193,7 @@ SQLRETURN Execute(Statement* statement) {
   sqlite3_clear_bindings(statement->prepared);
   SQLRETURN bound = ApplyParameters(statement);
   if (bound != SQL_SUCCESS) return bound;
-  statement->running.store(true, std::memory_order_relaxed);
-  int rc = sqlite3_step(statement->prepared);
-  statement->running.store(false, std::memory_order_relaxed);
+  int rc = StepStatement(statement);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     SQLRETURN failed = PostSqliteError(statement, rc);
     sqlite3_reset(statement->prepared);
@@ -198,17 +216,17 @@ SQLRETURN ExecuteOwnQuery(Statement* statement, const char* sql,
                           const char* const* parameters, int count) {
   Unprepare(statement);
   sqlite3_stmt* prepared = nullptr;
+  BeginStatementWork(statement);
   int rc = sqlite3_prepare_v2(statement->connection->database, sql, -1,
                               &prepared, nullptr);
+  EndStatementWork(statement);
   if (rc != SQLITE_OK) return PostSqliteError(statement, rc);
   for (int i = 0; i < count; ++i) {
     sqlite3_bind_text(prepared, i + 1, parameters[i], -1, SQLITE_TRANSIENT);
   }
   statement->prepared = prepared;
   statement->columnCount = sqlite3_column_count(prepared);
-  statement->running.store(true, std::memory_order_relaxed);
-  rc = sqlite3_step(prepared);
-  statement->running.store(false, std::memory_order_relaxed);
+  rc = StepStatement(statement);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     SQLRETURN failed = PostSqliteError(statement, rc);
     sqlite3_reset(prepared);
@@ -409,9 +427,7 @@ SQLRETURN Fetch(Statement* statement) {
     statement->rowPending = false;
   } else {
     if (statement->atEnd) return SQL_NO_DATA;
-    statement->running.store(true, std::memory_order_relaxed);
-    int rc = sqlite3_step(statement->prepared);
-    statement->running.store(false, std::memory_order_relaxed);
+    int rc = StepStatement(statement);
     if (rc != SQLITE_ROW) {
       statement->onRow = false;
       statement->atEnd = true;
@@ -764,7 +780,6 @@ constexpr FixedAttribute kFixedAttributes[] = {
     {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY, false},
     {SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY, false},
     {SQL_ATTR_CURSOR_SENSITIVITY, SQL_INSENSITIVE, false},
-    {SQL_ATTR_QUERY_TIMEOUT, 0, false},
     {SQL_ATTR_MAX_ROWS, 0, false},
     {SQL_ATTR_MAX_LENGTH, 0, false},
     {SQL_ATTR_NOSCAN, SQL_NOSCAN_OFF, false},
@@ -792,6 +807,9 @@ SQLRETURN SetStatementAttribute(Statement* statement, SQLINTEGER attribute,
       return SQL_SUCCESS;
     case SQL_ATTR_NOSCAN:
       // Escape sequences are never translated: scanning or not is the same.
+      return SQL_SUCCESS;
+    case SQL_ATTR_QUERY_TIMEOUT:
+      statement->queryTimeout = number;
       return SQL_SUCCESS;
     default:
       break;
@@ -837,6 +855,9 @@ SQLRETURN GetStatementAttribute(Statement* statement, SQLINTEGER attribute,
         std::memcpy(value, &statement->rowStatus, sizeof(SQLPOINTER));
       }
       return SQL_SUCCESS;
+    case SQL_ATTR_QUERY_TIMEOUT:
+      number = statement->queryTimeout;
+      break;
     case SQL_ATTR_ROW_NUMBER:
       number =
           statement->onRow ? static_cast<SQLULEN>(statement->rowNumber) : 0;

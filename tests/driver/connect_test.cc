@@ -7,14 +7,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <random>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -129,37 +127,6 @@ class StandardErrorCapture {
 
   std::string path_;
   int saved_ = -1;
-};
-
-// Ends the process when the test is not done within "seconds": a connect
-// that hangs (in open() of a FIFO, say) fails instead of stopping the suite.
-class Watchdog {
- public:
-  explicit Watchdog(int seconds)
-      : thread_([this, seconds] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (!done_.wait_for(lock, std::chrono::seconds(seconds),
-                              [this] { return finished_; })) {
-            // Standard output: standard error may be captured.
-            std::printf("the test hung for %d s\n", seconds);
-            std::fflush(stdout);
-            std::_Exit(3);
-          }
-        }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      finished_ = true;
-    }
-    done_.notify_one();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_;
-  bool finished_ = false;
-  std::thread thread_;
 };
 
 constexpr char kCannotOpen[] =

@@ -84,8 +84,8 @@ TEST_F(ParameterLengthTest, EveryLengthAndIndicatorByCType) {
   };
   // Negative values that are no indicator at all.
   std::vector<LengthCase> all(std::begin(cases), std::end(cases));
-  for (SQLSMALLINT cType : {SQL_C_CHAR, SQL_C_WCHAR, SQL_C_BINARY,
-                            SQL_C_SLONG}) {
+  for (SQLSMALLINT cType :
+       {SQL_C_CHAR, SQL_C_WCHAR, SQL_C_BINARY, SQL_C_SLONG}) {
     SQLLEN size = cType == SQL_C_WCHAR ? 8 : 4;
     for (SQLLEN indicator : {SQLLEN{SQL_NO_TOTAL}, SQLLEN{SQL_COLUMN_IGNORE},
                              SQLLEN{-7}, SQLLEN{-99}}) {
@@ -97,10 +97,10 @@ TEST_F(ParameterLengthTest, EveryLengthAndIndicatorByCType) {
                  std::to_string(c.indicator));
     std::vector<unsigned char> buffer = Buffer(c.cType, c.bufferLength);
     SQLLEN indicator = c.indicator;
-    ASSERT_EQ(SQLBindParameter(statement_, 1, SQL_PARAM_INPUT, c.cType,
-                               SQL_VARCHAR, 10, 0, buffer.data(),
-                               c.bufferLength, &indicator),
-              SQL_SUCCESS);
+    ASSERT_EQ(
+        SQLBindParameter(statement_, 1, SQL_PARAM_INPUT, c.cType, SQL_VARCHAR,
+                         10, 0, buffer.data(), c.bufferLength, &indicator),
+        SQL_SUCCESS);
     SQLRETURN result = Execute(statement_, "SELECT quote(?)");
     if (c.bound == nullptr) {
       EXPECT_EQ(result, SQL_ERROR);
