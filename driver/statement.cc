@@ -173,7 +173,7 @@ SQLRETURN Prepare(Statement* statement, const SQLCHAR* text,
                    "first statement, and none of it was run");
     return SQL_ERROR;
   }
-  if (!sqlite3_stmt_readonly(prepared)) {
+  if (!sqlite3_stmt_readonly(prepared) && !connection->refusal.readsPragma) {
     sqlite3_finalize(prepared);
     return RefuseWrite(statement, nullptr);
   }
@@ -589,10 +589,24 @@ bool CheckColumn(Statement* statement, SQLUSMALLINT column) {
   return true;
 }
 
+// The longest name or attribute text given out, in bytes: its length goes
+// into a 16-bit field, and clients add one for the terminator there
+// (pyodbc fails with MemoryError on 32767).  A longer one is cut at a
+// character's start.
+constexpr size_t kMaxDescriptionText = 32766;
+
 SQLRETURN WriteText(Statement* statement, const char* text, SQLCHAR* buffer,
                     SQLLEN bufferLength, SQLSMALLINT* length) {
   if (text == nullptr) text = "";
-  if (WriteOutputText(text, std::strlen(text), buffer, bufferLength, length)) {
+  size_t size = std::strlen(text);
+  if (size > kMaxDescriptionText) {
+    size = kMaxDescriptionText;
+    while (size > 0 &&
+           (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) {
+      --size;
+    }
+  }
+  if (WriteOutputText(text, size, buffer, bufferLength, length)) {
     return SQL_SUCCESS;
   }
   PostDiagnostic(&statement->diagnostics, "01004", kDriverComponent,

@@ -62,6 +62,19 @@ for how in ("DSN=Veloran", "DRIVER={%s};Database=%s" % (driver, path)):
         check(how + " refusal", error.args[0], "25000")
     connection.close()
 
+# A column name too long for ODBC's 16-bit lengths comes cut, not as a
+# MemoryError; PRAGMA journal_mode without a value is a read.
+connection = pyodbc.connect("DSN=Veloran")
+for length in (32766, 32767, 40000):
+    cursor = connection.cursor().execute(
+        'SELECT 1 AS "%s"' % ("a" * length))
+    check("name of %d" % length, len(cursor.description[0][0]),
+          min(length, 32766))
+    check("row under a name of %d" % length, tuple(cursor.fetchone()), (1,))
+check("journal_mode", connection.cursor().execute(
+    "PRAGMA journal_mode").fetchone()[0], "delete")
+connection.close()
+
 # The query time-out pyodbc sets ends an endless query.
 connection = pyodbc.connect("DSN=Veloran")
 connection.timeout = 1
