@@ -553,7 +553,7 @@ VELORAN_EXPORT SQLRETURN SQLMoreResults(SQLHSTMT handle) {
 
 VELORAN_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT handle) {
   return OnStatement(handle, [&](Statement* statement) -> SQLRETURN {
-    if (!statement->executed) {
+    if (statement->cursor == CursorState::kClosed) {
       PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
                      "invalid cursor state: no cursor is open");
       return SQL_ERROR;

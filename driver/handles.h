@@ -118,6 +118,15 @@ struct ColumnType {
   const char* typeName = "";
 };
 
+// Where a statement's cursor is.  Execution steps to the first row, so a
+// result set begins with its row pending or at its end.
+enum class CursorState {
+  kClosed,      // not executed, or closed: no cursor, no result
+  kRowPending,  // the first row was stepped but not yet fetched
+  kOnRow,       // a fetched row is current (for SQLGetData)
+  kAtEnd,       // no row is left (or the statement gave none)
+};
+
 struct Statement {
   Statement() = default;
   Statement(const Statement&) = delete;
@@ -128,10 +137,7 @@ struct Statement {
   Diagnostics diagnostics;
   sqlite3_stmt* prepared = nullptr;
   int columnCount = 0;
-  bool executed = false;    // a cursor or a result exists
-  bool rowPending = false;  // the first row was stepped but not fetched
-  bool onRow = false;       // a fetched row is current (for SQLGetData)
-  bool atEnd = false;
+  CursorState cursor = CursorState::kClosed;
   SQLLEN rowNumber = 0;  // of the current row, from 1
   // Raised by SQLCancel from any thread; lowered by the thread that holds
   // the lock, which stops the statement's work or closes its cursor.

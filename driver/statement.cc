@@ -1,5 +1,6 @@
 #include "driver/statement.h"
 
+#include <cassert>
 #include <cstring>
 #include <string>
 
@@ -57,28 +58,26 @@ SQLRETURN PostSqliteError(Statement* statement, int code) {
   sqlite3* database = connection->database;
   const char* message = sqlite3_errmsg(database);
   const char* state = SqliteState(code, message);
+  DiagnosticRecord* record;
   if (std::strcmp(state, "HYT00") == 0) {
-    PostDiagnostic(&statement->diagnostics, state, kSqliteComponent,
-                   "%s: a writer held the database for longer than Timeout "
-                   "(%d ms)",
-                   message, statement->connection->busyTimeout);
+    record = PostDiagnostic(
+        &statement->diagnostics, state, kSqliteComponent,
+        "%s: a writer held the database for longer than Timeout (%d ms)",
+        message, connection->busyTimeout);
   } else {
-    PostDiagnostic(&statement->diagnostics, state, kSqliteComponent, "%s",
-                   message);
+    record = PostDiagnostic(&statement->diagnostics, state, kSqliteComponent,
+                            "%s", message);
   }
-  statement->diagnostics.records[statement->diagnostics.count - 1].nativeError =
-      code;
+  if (record != nullptr) record->nativeError = code;
   return SQL_ERROR;
 }
 
 void Reset(Statement* statement) {
-  if (statement->prepared != nullptr && statement->executed) {
+  if (statement->prepared != nullptr &&
+      statement->cursor != CursorState::kClosed) {
     sqlite3_reset(statement->prepared);
   }
-  statement->executed = false;
-  statement->rowPending = false;
-  statement->onRow = false;
-  statement->atEnd = false;
+  statement->cursor = CursorState::kClosed;
   statement->rowNumber = 0;
   statement->dataColumn = 0;
 }
@@ -199,9 +198,8 @@ SQLRETURN Execute(Statement* statement) {
     sqlite3_reset(statement->prepared);
     return failed;
   }
-  statement->executed = true;
-  statement->rowPending = rc == SQLITE_ROW;
-  statement->atEnd = rc == SQLITE_DONE;
+  statement->cursor =
+      rc == SQLITE_ROW ? CursorState::kRowPending : CursorState::kAtEnd;
   return SQL_SUCCESS;
 }
 
@@ -232,9 +230,8 @@ SQLRETURN ExecuteOwnQuery(Statement* statement, const char* sql,
     sqlite3_reset(prepared);
     return failed;
   }
-  statement->executed = true;
-  statement->rowPending = rc == SQLITE_ROW;
-  statement->atEnd = rc == SQLITE_DONE;
+  statement->cursor =
+      rc == SQLITE_ROW ? CursorState::kRowPending : CursorState::kAtEnd;
   return SQL_SUCCESS;
 }
 
@@ -243,7 +240,8 @@ namespace {
 // The columns' descriptions, worked out on first use after execution.
 void Describe(Statement* statement) {
   if (!statement->columnTypes.empty() || statement->columnCount == 0) return;
-  bool hasRow = statement->rowPending || statement->onRow;
+  bool hasRow = statement->cursor == CursorState::kRowPending ||
+                statement->cursor == CursorState::kOnRow;
   statement->columnTypes.resize(statement->columnCount);
   for (int i = 0; i < statement->columnCount; ++i) {
     ColumnType& type = statement->columnTypes[i];
@@ -420,23 +418,22 @@ SQLRETURN NoCursor(Statement* statement) {
 }  // namespace
 
 SQLRETURN Fetch(Statement* statement) {
-  if (!statement->executed || statement->columnCount == 0) {
+  if (statement->cursor == CursorState::kClosed ||
+      statement->columnCount == 0) {
     return NoCursor(statement);
   }
-  if (statement->rowPending) {
-    statement->rowPending = false;
-  } else {
-    if (statement->atEnd) return SQL_NO_DATA;
+  if (statement->cursor != CursorState::kRowPending) {
+    if (statement->cursor == CursorState::kAtEnd) return SQL_NO_DATA;
+    assert(statement->cursor == CursorState::kOnRow);
     int rc = StepStatement(statement);
     if (rc != SQLITE_ROW) {
-      statement->onRow = false;
-      statement->atEnd = true;
+      statement->cursor = CursorState::kAtEnd;
       if (statement->rowsFetched != nullptr) *statement->rowsFetched = 0;
       if (rc == SQLITE_DONE) return SQL_NO_DATA;
       return PostSqliteError(statement, rc);
     }
   }
-  statement->onRow = true;
+  statement->cursor = CursorState::kOnRow;
   ++statement->rowNumber;
   statement->dataColumn = 0;
   if (statement->boundColumns > statement->columnCount) {
@@ -505,7 +502,7 @@ SQLRETURN BindColumn(Statement* statement, SQLUSMALLINT column,
 
 SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
                   SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator) {
-  if (!statement->onRow) {
+  if (statement->cursor != CursorState::kOnRow) {
     PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
                    "invalid cursor state: no current row");
     return SQL_ERROR;
@@ -873,8 +870,9 @@ SQLRETURN GetStatementAttribute(Statement* statement, SQLINTEGER attribute,
       number = statement->queryTimeout;
       break;
     case SQL_ATTR_ROW_NUMBER:
-      number =
-          statement->onRow ? static_cast<SQLULEN>(statement->rowNumber) : 0;
+      number = statement->cursor == CursorState::kOnRow
+                   ? static_cast<SQLULEN>(statement->rowNumber)
+                   : 0;
       break;
     case SQL_ATTR_APP_ROW_DESC:
     case SQL_ATTR_APP_PARAM_DESC:
