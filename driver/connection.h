@@ -24,12 +24,18 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings);
 // Frees every statement of the connection and closes the database.
 SQLRETURN Disconnect(Connection* connection);
 
+// SQLSetConnectAttr and SQLGetConnectAttr.  The access mode stays
+// read-only and the isolation serializable whatever is asked (01S02);
+// asynchronous execution and the like are refused (HYC00), unknown
+// attributes are HY092.  Values are written as SQLUINTEGER.
 SQLRETURN SetConnectionAttribute(Connection* connection, SQLINTEGER attribute,
                                  SQLULEN value);
 SQLRETURN GetConnectionAttribute(Connection* connection, SQLINTEGER attribute,
                                  SQLPOINTER value, SQLINTEGER bufferLength,
                                  SQLINTEGER* length);
 
+// SQLSetEnvAttr and SQLGetEnvAttr: the ODBC version; texts are always
+// terminated; pooling is the driver manager's.
 SQLRETURN SetEnvironmentAttribute(Environment* environment,
                                   SQLINTEGER attribute, SQLULEN value);
 SQLRETURN GetEnvironmentAttribute(Environment* environment,

@@ -30,6 +30,7 @@
 
 namespace veloran::odbc {
 
+// The keys as written, before they are checked at connect.
 struct DataSourceSettings {
   std::string dataSourceName;  // empty for a DSN-less connection
   std::string database;

@@ -29,6 +29,7 @@ inline constexpr uint32_t kEnvironmentMagic = 0x56454e56;  // "VENV"
 inline constexpr uint32_t kConnectionMagic = 0x5644424b;   // "VDBK"
 inline constexpr uint32_t kStatementMagic = 0x5653544d;    // "VSTM"
 
+// An environment: its attributes, and how many connections it holds.
 struct Environment {
   Environment() = default;
   Environment(const Environment&) = delete;
@@ -50,6 +51,8 @@ enum class Stop {
   kTimedOut,   // its SQL_ATTR_QUERY_TIMEOUT, or the login time-out
 };
 
+// A connection: its SQLite database once connected, its statements, and
+// the attributes and settings it was opened with.
 struct Connection {
   Connection() = default;
   Connection(const Connection&) = delete;
@@ -127,6 +130,8 @@ enum class CursorState {
   kAtEnd,       // no row is left (or the statement gave none)
 };
 
+// A statement: its prepared SQLite statement, cursor, bindings and
+// attributes.
 struct Statement {
   Statement() = default;
   Statement(const Statement&) = delete;
