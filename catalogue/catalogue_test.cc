@@ -188,7 +188,8 @@ TEST_F(CatalogueNamesTest, EmptyAndMissingTables) {
     EXPECT_STREQ(LookupCatalogueName("HD"), "HD");
     FreeCatalogueNames();
   }
-  auto missing = CreateTestDatabase("catalogue_names_missing", "", false);
+  auto missing = CreateTestDatabase("catalogue_names_missing",
+                                    "CREATE TABLE Other(x);", false);
   OdbcSession session(missing);
   LoadCatalogueNames(session.statement());
   EXPECT_EQ(catalogueNames.count, 0);
