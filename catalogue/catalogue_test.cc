@@ -191,7 +191,8 @@ TEST_F(CatalogueNamesTest, EmptyAndMissingTables) {
     EXPECT_STREQ(LookupCatalogueName("HD"), "HD");
     FreeCatalogueNames();
   }
-  auto missing = CreateTestDatabase("catalogue_names_missing", "", false);
+  auto missing = CreateTestDatabase("catalogue_names_missing",
+                                    "CREATE TABLE Other(x);", false);
   OdbcSession session(missing);
   // A missing table is a failed read, not an empty one.
   EXPECT_FALSE(LoadCatalogueNames(session.statement()));

@@ -15,16 +15,23 @@ namespace veloran::odbc {
 // types as the result columns do.  False when SQLite could not.
 bool RegisterCatalogFunctions(sqlite3* database);
 
+// SQLTables: the tables and views whose names match "table", of the types
+// the comma-separated "tableType" lists (all when empty); the special
+// catalog, schema and type listings when those arguments ask for them.
 SQLRETURN ListTables(Statement* statement, const SQLCHAR* catalog,
                      SQLSMALLINT catalogLength, const SQLCHAR* schema,
                      SQLSMALLINT schemaLength, const SQLCHAR* table,
                      SQLSMALLINT tableLength, const SQLCHAR* tableType,
                      SQLSMALLINT tableTypeLength);
 
+// SQLColumns: the columns matching "column" of the tables matching
+// "table", with the SQL types the result columns would report.
 SQLRETURN ListColumns(Statement* statement, const SQLCHAR* table,
                       SQLSMALLINT tableLength, const SQLCHAR* column,
                       SQLSMALLINT columnLength);
 
+// SQLGetTypeInfo: the SQL types the driver reports, or the one asked for
+// (SQL_ALL_TYPES for all); an unknown type gives an empty result.
 SQLRETURN ListTypes(Statement* statement, SQLSMALLINT sqlType);
 
 }  // namespace veloran::odbc

@@ -1,9 +1,14 @@
 #include "driver/connection.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "driver/catalog_functions.h"
+#include "driver/database_file.h"
+#include "driver/interruption.h"
 #include "driver/text_output.h"
 
 namespace veloran::odbc {
@@ -26,23 +31,63 @@ std::string Cause(sqlite3* database) {
   return cause;
 }
 
+// Writes "veloran_odbc: " and the text as one line to standard error (a
+// web server's error log), control bytes escaped, in one write so that
+// the lines of processes running at once do not mix.
+void LogLine(const std::string& text) {
+  std::string line = "veloran_odbc: ";
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\x%02x", c);
+      line += escaped;
+    } else {
+      line += static_cast<char>(c);
+    }
+  }
+  line += '\n';
+  ssize_t written = write(STDERR_FILENO, line.data(), line.size());
+  (void)written;  // nothing more to tell if the log cannot be written
+}
+
+// A failed connect: "message" for the application (it names data source
+// keys, never a path: a web page may show it to its visitor), "logged" with
+// the paths and the whole cause for standard error.
 SQLRETURN FailConnect(Connection* connection, sqlite3* database,
-                      const std::string& message) {
-  PostDiagnostic(&connection->diagnostics, "08001", kSqliteComponent, "%s",
+                      const DataSourceSettings& settings, const char* component,
+                      const std::string& message, const std::string& logged) {
+  PostDiagnostic(&connection->diagnostics, "08001", component, "%s",
                  message.c_str());
+  std::string source = settings.dataSourceName.empty()
+                           ? std::string("a connection string")
+                           : "data source " + settings.dataSourceName;
+  LogLine("connect failed (" + source + "): " + logged);
   sqlite3_close(database);
   return SQL_ERROR;
 }
 
+constexpr char kCannotOpen[] =
+    "cannot open the database named by the data source key Database: ";
+
+SQLRETURN FailOpen(Connection* connection, sqlite3* database,
+                   const DataSourceSettings& settings, const char* component,
+                   const std::string& reason, const std::string& detail) {
+  return FailConnect(
+      connection, database, settings, component, kCannotOpen + reason,
+      "cannot open database \"" + settings.database + "\": " + detail);
+}
+
 // Loads each extension of the comma-separated list; false with the
-// message when one fails.
+// message (naming the extension by its place in the list) and what to log
+// (its path and the loader's words) when one fails.
 bool LoadExtensions(sqlite3* database, const std::string& list,
-                    std::string* message) {
+                    std::string* message, std::string* logged) {
   if (list.empty()) return true;
   sqlite3_db_config(database, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 1,
                     nullptr);
   size_t start = 0;
   bool loaded = true;
+  int place = 0;
   while (start <= list.size() && loaded) {
     size_t comma = list.find(',', start);
     if (comma == std::string::npos) comma = list.size();
@@ -52,11 +97,14 @@ bool LoadExtensions(sqlite3* database, const std::string& list,
     path = first == std::string::npos ? std::string()
                                       : path.substr(first, last - first + 1);
     if (!path.empty()) {
+      ++place;
       char* error = nullptr;
       if (sqlite3_load_extension(database, path.c_str(), nullptr, &error) !=
           SQLITE_OK) {
-        *message = "cannot load extension \"" + path +
-                   "\" (LoadExt): " + (error != nullptr ? error : "failed");
+        *message = "cannot load extension " + std::to_string(place) +
+                   " named by the data source key LoadExt";
+        *logged = "cannot load extension \"" + path +
+                  "\" (LoadExt): " + (error != nullptr ? error : "failed");
         loaded = false;
       }
       sqlite3_free(error);
@@ -84,6 +132,13 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
                    settings.timeout.c_str());
     return SQL_ERROR;
   }
+  unsigned queryTimeout = 0;
+  if (!QueryTimeoutSeconds(settings, &queryTimeout)) {
+    PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
+                   "QueryTimeout=%s is not a number of seconds",
+                   settings.queryTimeout.c_str());
+    return SQL_ERROR;
+  }
   if (settings.database.empty()) {
     PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
                    "no database: the data source or connection string has "
@@ -91,14 +146,25 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
     return SQL_ERROR;
   }
   const std::string& path = settings.database;
+  std::string file, reason, detail;
+  if (DatabaseFilePath(path, &file) &&
+      !CheckDatabaseFile(file, &reason, &detail)) {
+    return FailOpen(connection, nullptr, settings, kDriverComponent, reason,
+                    detail);
+  }
   sqlite3* database = nullptr;
   if (sqlite3_open_v2(path.c_str(), &database, kOpenFlags, nullptr) !=
       SQLITE_OK) {
-    return FailConnect(
-        connection, database,
-        "cannot open database \"" + path + "\": " + Cause(database));
+    return FailOpen(
+        connection, database, settings, kSqliteComponent,
+        database != nullptr ? sqlite3_errmsg(database) : "out of memory",
+        Cause(database));
   }
   sqlite3_extended_result_codes(database, 1);
+  // What follows reads the schema and loads the extensions: bounded by the
+  // login time-out, although it never waits for a lock.
+  InstallInterruption(connection, database);
+  BeginLoginWork(connection, connection->loginTimeout);
   // SQL from the application is not trusted with more than reading: no
   // tokenizer registered from a pointer, no writes to shadow tables.
   sqlite3_db_config(database, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0,
@@ -110,27 +176,40 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
   int probe = sqlite3_exec(database, "SELECT 1 FROM sqlite_schema LIMIT 0",
                            nullptr, nullptr, nullptr);
   int primary = probe & 0xFF;
+  if (primary == SQLITE_INTERRUPT) {
+    EndLoginWork(connection);
+    PostDiagnostic(&connection->diagnostics, "HYT00", kDriverComponent,
+                   "login timeout expired: reading the database took longer "
+                   "than SQL_ATTR_LOGIN_TIMEOUT (%u s)",
+                   static_cast<unsigned>(connection->loginTimeout));
+    sqlite3_close(database);
+    return SQL_ERROR;
+  }
   if (probe != SQLITE_OK && primary != SQLITE_BUSY &&
       primary != SQLITE_LOCKED) {
-    return FailConnect(
-        connection, database,
-        "cannot open database \"" + path + "\": " + Cause(database));
+    EndLoginWork(connection);
+    return FailOpen(connection, database, settings, kSqliteComponent,
+                    sqlite3_errmsg(database), Cause(database));
   }
-  std::string message;
-  if (!LoadExtensions(database, settings.loadExtensions, &message)) {
-    return FailConnect(connection, database, message);
+  std::string message, logged;
+  bool loaded =
+      LoadExtensions(database, settings.loadExtensions, &message, &logged);
+  EndLoginWork(connection);
+  if (!loaded) {
+    return FailConnect(connection, database, settings, kSqliteComponent,
+                       message, logged);
   }
   // The second guard: SQLite itself refuses writes on this connection.
   sqlite3_exec(database, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
   if (!RegisterCatalogFunctions(database)) {
-    return FailConnect(
-        connection, database,
-        "cannot open database \"" + path + "\": " + Cause(database));
+    return FailOpen(connection, database, settings, kSqliteComponent,
+                    sqlite3_errmsg(database), Cause(database));
   }
   InstallReadOnlyGuard(database, &connection->refusal);
-  sqlite3_busy_timeout(database, timeout);
-  connection->database = database;
   connection->busyTimeout = timeout;
+  InstallInterruption(connection, database);
+  connection->database = database;
+  connection->defaultQueryTimeout = queryTimeout;
   connection->dataSourceName = settings.dataSourceName;
   connection->databasePath = settings.database;
   return SQL_SUCCESS;

@@ -14,7 +14,9 @@
 // yyyy-mm-dd, times as hh:mm:ss, timestamps as both), and anything that
 // does not fit is reported instead of wrapped or rounded away.
 //
-// The functions are pure: no SQLite handle, no ODBC handle, no allocation.
+// The functions touch no SQLite or ODBC handle and allocate nothing; their
+// result depends on their arguments alone, except that a time of day read
+// as a timestamp takes today's date from the clock, as ODBC asks.
 
 namespace veloran::odbc {
 

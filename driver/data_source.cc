@@ -106,6 +106,7 @@ void ReadDataSource(const std::string& name, DataSourceSettings* settings) {
   settings->database = ReadKey(name, "Database");
   settings->loadExtensions = ReadKey(name, "LoadExt");
   settings->timeout = ReadKey(name, "Timeout");
+  settings->queryTimeout = ReadKey(name, "QueryTimeout");
 }
 
 bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
@@ -124,6 +125,8 @@ bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
       settings->loadExtensions = pair.value;
     } else if (IsKey(pair, "Timeout")) {
       settings->timeout = pair.value;
+    } else if (IsKey(pair, "QueryTimeout")) {
+      settings->queryTimeout = pair.value;
     }
   }
   return true;
@@ -141,21 +144,41 @@ std::string CompletedConnectionString(const DataSourceSettings& settings) {
   if (!settings.timeout.empty()) {
     text += "Timeout=" + Quote(settings.timeout) + ";";
   }
+  if (!settings.queryTimeout.empty()) {
+    text += "QueryTimeout=" + Quote(settings.queryTimeout) + ";";
+  }
   return text;
 }
 
-bool TimeoutMilliseconds(const DataSourceSettings& settings, int* timeout) {
-  if (settings.timeout.empty()) {
-    *timeout = kDefaultTimeout;
+namespace {
+
+// A whole number of 0 or more written alone, or "fallback" for none.
+template <typename T>
+bool ReadCount(const std::string& text, T fallback, T* value) {
+  if (text.empty()) {
+    *value = fallback;
     return true;
   }
-  const char* begin = settings.timeout.data();
-  const char* end = begin + settings.timeout.size();
-  int value = 0;
-  std::from_chars_result result = std::from_chars(begin, end, value);
-  if (result.ec != std::errc() || result.ptr != end || value < 0) return false;
-  *timeout = value;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  T number = 0;
+  std::from_chars_result result = std::from_chars(begin, end, number);
+  if (result.ec != std::errc() || result.ptr != end || number < 0) {
+    return false;
+  }
+  *value = number;
   return true;
+}
+
+}  // namespace
+
+bool TimeoutMilliseconds(const DataSourceSettings& settings, int* timeout) {
+  return ReadCount(settings.timeout, kDefaultTimeout, timeout);
+}
+
+bool QueryTimeoutSeconds(const DataSourceSettings& settings,
+                         unsigned* seconds) {
+  return ReadCount(settings.queryTimeout, 0u, seconds);
 }
 
 }  // namespace veloran::odbc

@@ -7,7 +7,7 @@
 // Where a connection's settings come from.
 //
 // A data source in odbc.ini (read with SQLGetPrivateProfileString, once per
-// connect) or a connection string gives three keys; any others (such as
+// connect) or a connection string gives four keys; any others (such as
 // NoCreat or StepAPI of other SQLite drivers) are ignored:
 //
 //   Database  the SQLite database: a path, or a "file:" URI (percent-encoded
@@ -18,6 +18,10 @@
 //             load_extension() stays disabled.
 //   Timeout   how long a statement waits for a writer's lock before it
 //             fails, in milliseconds (default 2000).
+//   QueryTimeout
+//             the query time-out of every new statement, in seconds
+//             (default 0, none), as if SQL_ATTR_QUERY_TIMEOUT were set:
+//             for programs such as isql that set none themselves.
 //
 // Connection strings for SQLDriverConnect: "DSN=Veloran;" reads the data
 // source; "Driver=/path/veloran_odbc.so;Database=/path/stars.db;" needs
@@ -26,11 +30,13 @@
 
 namespace veloran::odbc {
 
+// The keys as written, before they are checked at connect.
 struct DataSourceSettings {
   std::string dataSourceName;  // empty for a DSN-less connection
   std::string database;
   std::string loadExtensions;
-  std::string timeout;  // as written; empty for the default
+  std::string timeout;       // as written; empty for the default
+  std::string queryTimeout;  // as written; empty for the default
 };
 
 // Reads the keys of data source "name".  May throw std::bad_alloc.
@@ -48,6 +54,9 @@ std::string CompletedConnectionString(const DataSourceSettings& settings);
 
 // The timeout in milliseconds, or false when it is not a number.
 bool TimeoutMilliseconds(const DataSourceSettings& settings, int* timeout);
+
+// The query time-out in seconds, or false when it is not a number.
+bool QueryTimeoutSeconds(const DataSourceSettings& settings, unsigned* seconds);
 
 }  // namespace veloran::odbc
 

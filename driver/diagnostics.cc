@@ -1,5 +1,6 @@
 #include "driver/diagnostics.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -9,10 +10,12 @@ namespace veloran::odbc {
 
 namespace {
 
-void PostRecord(Diagnostics* diagnostics, const char* state,
-                SQLINTEGER columnNumber, SQLLEN rowNumber,
-                const char* component, const char* format, va_list args) {
-  if (diagnostics->count >= kMaxDiagnosticRecords) return;
+DiagnosticRecord* PostRecord(Diagnostics* diagnostics, const char* state,
+                             SQLINTEGER columnNumber, SQLLEN rowNumber,
+                             const char* component, const char* format,
+                             va_list args) {
+  assert(std::strlen(state) == 5);
+  if (diagnostics->count >= kMaxDiagnosticRecords) return nullptr;
   DiagnosticRecord& record = diagnostics->records[diagnostics->count++];
   std::snprintf(record.state, sizeof(record.state), "%s", state);
   record.nativeError = 0;
@@ -25,6 +28,7 @@ void PostRecord(Diagnostics* diagnostics, const char* state,
     std::vsnprintf(record.message + prefix, sizeof(record.message) - prefix,
                    format, args);
   }
+  return &record;
 }
 
 // Class and subclass origins: ODBC's own states against ISO's.
@@ -35,23 +39,28 @@ bool IsOdbcSubclass(const char* state) {
 
 }  // namespace
 
-void PostDiagnostic(Diagnostics* diagnostics, const char* state,
-                    const char* component, const char* format, ...) {
+DiagnosticRecord* PostDiagnostic(Diagnostics* diagnostics, const char* state,
+                                 const char* component, const char* format,
+                                 ...) {
   va_list args;
   va_start(args, format);
-  PostRecord(diagnostics, state, SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER,
-             component, format, args);
+  DiagnosticRecord* record =
+      PostRecord(diagnostics, state, SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER,
+                 component, format, args);
   va_end(args);
+  return record;
 }
 
-void PostDiagnosticAt(Diagnostics* diagnostics, const char* state,
-                      SQLINTEGER columnNumber, SQLLEN rowNumber,
-                      const char* component, const char* format, ...) {
+DiagnosticRecord* PostDiagnosticAt(Diagnostics* diagnostics, const char* state,
+                                   SQLINTEGER columnNumber, SQLLEN rowNumber,
+                                   const char* component, const char* format,
+                                   ...) {
   va_list args;
   va_start(args, format);
-  PostRecord(diagnostics, state, columnNumber, rowNumber, component, format,
-             args);
+  DiagnosticRecord* record = PostRecord(diagnostics, state, columnNumber,
+                                        rowNumber, component, format, args);
   va_end(args);
+  return record;
 }
 
 namespace {

@@ -25,6 +25,7 @@ inline constexpr char kDriverComponent[] = "[Veloran][ODBC driver]";
 inline constexpr int kMaxDiagnosticRecords = 8;
 inline constexpr int kMaxMessageSize = SQL_MAX_MESSAGE_LENGTH;
 
+// One record, as SQLGetDiagRec and SQLGetDiagField give it.
 struct DiagnosticRecord {
   char state[6];
   SQLINTEGER nativeError;
@@ -33,6 +34,7 @@ struct DiagnosticRecord {
   char message[kMaxMessageSize];
 };
 
+// The records of one handle, in the order posted.
 struct Diagnostics {
   int count = 0;
   // Records already handed out by SQLError, which returns each once.
@@ -42,6 +44,7 @@ struct Diagnostics {
   DiagnosticRecord records[kMaxDiagnosticRecords];
 };
 
+// Empties the list, as each call on the handle does first.
 inline void ClearDiagnostics(Diagnostics* diagnostics) {
   if (diagnostics->count != 0) {
     diagnostics->count = 0;
@@ -52,14 +55,16 @@ inline void ClearDiagnostics(Diagnostics* diagnostics) {
 
 // Adds a record: "component" and the printf-style text form its message,
 // cut to the record's size.  Column and row are SQL_NO_COLUMN_NUMBER and
-// SQL_NO_ROW_NUMBER unless given.
-void PostDiagnostic(Diagnostics* diagnostics, const char* state,
-                    const char* component, const char* format, ...)
+// SQL_NO_ROW_NUMBER unless given, the native error 0.  Returns the record
+// posted (to set its native error), or null when the handle already held
+// kMaxDiagnosticRecords and this one was dropped.
+DiagnosticRecord* PostDiagnostic(Diagnostics* diagnostics, const char* state,
+                                 const char* component, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
-void PostDiagnosticAt(Diagnostics* diagnostics, const char* state,
-                      SQLINTEGER columnNumber, SQLLEN rowNumber,
-                      const char* component, const char* format, ...)
-    __attribute__((format(printf, 6, 7)));
+DiagnosticRecord* PostDiagnosticAt(Diagnostics* diagnostics, const char* state,
+                                   SQLINTEGER columnNumber, SQLLEN rowNumber,
+                                   const char* component, const char* format,
+                                   ...) __attribute__((format(printf, 6, 7)));
 
 // SQLGetDiagRec on one handle's records.
 SQLRETURN GetDiagnosticRecord(const Diagnostics& diagnostics,
@@ -73,8 +78,9 @@ SQLRETURN TakeNextError(Diagnostics* diagnostics, SQLCHAR* state,
                         SQLINTEGER* nativeError, SQLCHAR* message,
                         SQLSMALLINT bufferLength, SQLSMALLINT* textLength);
 
-// SQLGetDiagField on one handle's records.  "rowCount" and "cursorRowCount"
-// answer the header fields of a statement's records (-1 elsewhere).
+// SQLGetDiagField on one handle's records.  "rowCount" answers the header
+// fields SQL_DIAG_ROW_COUNT and SQL_DIAG_CURSOR_ROW_COUNT of a statement's
+// records; "serverName" the connection and server name fields.
 SQLRETURN GetDiagnosticField(const Diagnostics& diagnostics,
                              SQLSMALLINT handleType, SQLSMALLINT recordNumber,
                              SQLSMALLINT field, SQLPOINTER value,

@@ -14,6 +14,9 @@ namespace veloran::odbc {
 extern const SQLUSMALLINT kExportedFunctions[];
 extern const int kExportedFunctionCount;
 
+// SQLGetFunctions: one function's SQL_TRUE or SQL_FALSE, or the whole
+// ODBC 2 list (SQL_API_ALL_FUNCTIONS, 100 entries) or ODBC 3 bitmap
+// (SQL_API_ODBC3_ALL_FUNCTIONS) in "supported".
 SQLRETURN GetFunctions(SQLUSMALLINT function, SQLUSMALLINT* supported);
 
 // SQLGetInfo on a connection (the caller holds its lock).

@@ -50,12 +50,20 @@ SQLRETURN Guarded(std::mutex* mutex, Diagnostics* diagnostics, Body body) {
   return result;
 }
 
+// A cancel that came while another call held the lock closes the cursor
+// before the statement's next call.
 template <typename Body>
 SQLRETURN OnStatement(SQLHSTMT handle, Body body) {
   Statement* statement = AsStatement(handle);
   if (statement == nullptr) return SQL_INVALID_HANDLE;
   return Guarded(&statement->connection->mutex, &statement->diagnostics,
-                 [&]() -> SQLRETURN { return body(statement); });
+                 [&]() -> SQLRETURN {
+                   if (statement->cancelRequested.exchange(
+                           false, std::memory_order_relaxed)) {
+                     CloseCursor(statement);
+                   }
+                   return body(statement);
+                 });
 }
 
 template <typename Body>
@@ -545,7 +553,7 @@ VELORAN_EXPORT SQLRETURN SQLMoreResults(SQLHSTMT handle) {
 
 VELORAN_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT handle) {
   return OnStatement(handle, [&](Statement* statement) -> SQLRETURN {
-    if (!statement->executed) {
+    if (statement->cursor == CursorState::kClosed) {
       PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
                      "invalid cursor state: no cursor is open");
       return SQL_ERROR;
@@ -556,17 +564,22 @@ VELORAN_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT handle) {
 }
 
 VELORAN_EXPORT SQLRETURN SQLCancel(SQLHSTMT handle) {
-  // A statement that another thread runs is interrupted without the lock,
-  // which that thread holds.  With nothing running, the cursor is closed,
-  // as the driver manager takes SQLCancel to do then.
+  // Never waits for the connection's lock, which another statement's work
+  // may hold for long: the statement's flag is raised, and whoever holds
+  // the lock answers it (driver/interruption.h).  When nobody does, the
+  // cursor is closed now, as the driver manager takes SQLCancel to do
+  // with nothing running.
   Statement* statement = AsStatement(handle);
   if (statement == nullptr) return SQL_INVALID_HANDLE;
-  if (statement->running.load(std::memory_order_relaxed)) {
-    sqlite3_interrupt(statement->connection->database);
-    return SQL_SUCCESS;
-  }
-  return OnStatement(handle, [&](Statement* s) -> SQLRETURN {
-    CloseCursor(s);
+  statement->cancelRequested.store(true, std::memory_order_relaxed);
+  return NoThrow([&]() -> SQLRETURN {
+    std::unique_lock<std::mutex> lock(statement->connection->mutex,
+                                      std::try_to_lock);
+    if (lock.owns_lock()) {
+      ClearDiagnostics(&statement->diagnostics);
+      statement->cancelRequested.store(false, std::memory_order_relaxed);
+      CloseCursor(statement);
+    }
     return SQL_SUCCESS;
   });
 }

@@ -48,6 +48,7 @@ Statement* NewStatement(Connection* connection) {
   Statement* statement = new (std::nothrow) Statement;
   if (statement == nullptr) return nullptr;
   statement->connection = connection;
+  statement->queryTimeout = connection->defaultQueryTimeout;
   try {
     connection->statements.push_back(statement);
   } catch (const std::bad_alloc&) {

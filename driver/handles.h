@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -19,7 +20,8 @@
 // one lock, taken by every call on the connection or on any of its
 // statements, because SQLite is opened without its own locking and the
 // driver manager takes none by default.  SQLCancel is the one call that
-// works without it.
+// works without it: it only raises its statement's cancel flag, which the
+// thread that holds the lock reads (driver/interruption.h).
 
 namespace veloran::odbc {
 
@@ -27,6 +29,7 @@ inline constexpr uint32_t kEnvironmentMagic = 0x56454e56;  // "VENV"
 inline constexpr uint32_t kConnectionMagic = 0x5644424b;   // "VDBK"
 inline constexpr uint32_t kStatementMagic = 0x5653544d;    // "VSTM"
 
+// An environment: its attributes, and how many connections it holds.
 struct Environment {
   Environment() = default;
   Environment(const Environment&) = delete;
@@ -41,6 +44,15 @@ struct Environment {
 
 struct Statement;
 
+// Why SQLite's work stopped before its end, when the driver stopped it.
+enum class Stop {
+  kNone,
+  kCancelled,  // SQLCancel of the statement
+  kTimedOut,   // its SQL_ATTR_QUERY_TIMEOUT, or the login time-out
+};
+
+// A connection: its SQLite database once connected, its statements, and
+// the attributes and settings it was opened with.
 struct Connection {
   Connection() = default;
   Connection(const Connection&) = delete;
@@ -58,9 +70,17 @@ struct Connection {
   SQLUINTEGER connectionTimeout = 0;  // seconds; 0: none
   SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON;
   // What the connection was opened with.
-  int busyTimeout = 2000;  // milliseconds
+  int busyTimeout = 2000;           // milliseconds
+  SQLULEN defaultQueryTimeout = 0;  // seconds, for new statements; 0: none
   std::string dataSourceName;
   std::string databasePath;
+  // The work in progress under the lock, for the handlers that stop it:
+  // the statement being stepped (null at connect), the time it must end
+  // by, and why it was stopped.
+  Statement* stepping = nullptr;
+  std::chrono::steady_clock::time_point deadline =
+      std::chrono::steady_clock::time_point::max();
+  Stop stop = Stop::kNone;
 };
 
 // One column binding of SQLBindCol; cType 0 when the column is unbound.
@@ -101,6 +121,17 @@ struct ColumnType {
   const char* typeName = "";
 };
 
+// Where a statement's cursor is.  Execution steps to the first row, so a
+// result set begins with its row pending or at its end.
+enum class CursorState {
+  kClosed,      // not executed, or closed: no cursor, no result
+  kRowPending,  // the first row was stepped but not yet fetched
+  kOnRow,       // a fetched row is current (for SQLGetData)
+  kAtEnd,       // no row is left (or the statement gave none)
+};
+
+// A statement: its prepared SQLite statement, cursor, bindings and
+// attributes.
 struct Statement {
   Statement() = default;
   Statement(const Statement&) = delete;
@@ -111,13 +142,12 @@ struct Statement {
   Diagnostics diagnostics;
   sqlite3_stmt* prepared = nullptr;
   int columnCount = 0;
-  bool executed = false;    // a cursor or a result exists
-  bool rowPending = false;  // the first row was stepped but not fetched
-  bool onRow = false;       // a fetched row is current (for SQLGetData)
-  bool atEnd = false;
+  CursorState cursor = CursorState::kClosed;
   SQLLEN rowNumber = 0;  // of the current row, from 1
-  // Set while SQLite works on the statement, for SQLCancel.
-  std::atomic<bool> running{false};
+  // Raised by SQLCancel from any thread; lowered by the thread that holds
+  // the lock, which stops the statement's work or closes its cursor.
+  std::atomic<bool> cancelRequested{false};
+  SQLULEN queryTimeout = 0;            // seconds; 0: none
   std::vector<ColumnBinding> columns;  // index 0 is column 1
   int boundColumns = 0;                // the highest bound column
   std::vector<ParameterBinding> parameters;

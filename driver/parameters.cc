@@ -1,5 +1,7 @@
 #include "driver/parameters.h"
 
+#include <cassert>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -93,6 +95,58 @@ SQLRETURN BadDateTime(Statement* statement, int number) {
   return SQL_ERROR;
 }
 
+SQLRETURN BadLength(Statement* statement, int number, const char* what,
+                    SQLLEN length) {
+  PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
+                 "parameter %d: invalid string or buffer length %ld (%s)",
+                 number, static_cast<long>(length), what);
+  return SQL_ERROR;
+}
+
+// The bytes of a text or binary value that "length" gives, or false with
+// the diagnostic posted.  A terminated text (SQL_NTS) is sought within
+// the buffer length when one is given, so nothing past it is read; a
+// UTF-16 text is a whole number of units; a binary value has no
+// terminator.
+bool ValueSize(Statement* statement, int number, SQLSMALLINT cType,
+               const ParameterBinding& binding, SQLLEN length, size_t* size) {
+  const size_t unit = cType == SQL_C_WCHAR ? sizeof(uint16_t) : 1;
+  if (length >= 0) {
+    if (length % unit != 0) {
+      BadLength(statement, number, "not a whole number of UTF-16 units",
+                length);
+      return false;
+    }
+    *size = static_cast<size_t>(length);
+    return true;
+  }
+  assert(length == SQL_NTS);
+  if (cType == SQL_C_BINARY) {
+    BadLength(statement, number, "a binary value has no terminator", length);
+    return false;
+  }
+  size_t limit = binding.bufferLength > 0
+                     ? static_cast<size_t>(binding.bufferLength) / unit
+                     : SIZE_MAX / unit;
+  size_t units = 0;
+  if (unit == 1) {
+    const char* text = static_cast<const char*>(binding.value);
+    while (units < limit && text[units] != '\0') ++units;
+  } else {
+    const auto* bytes = static_cast<const unsigned char*>(binding.value);
+    while (units < limit && (bytes[2 * units] | bytes[2 * units + 1]) != 0) {
+      ++units;
+    }
+  }
+  if (units == limit) {
+    BadLength(statement, number, "no terminator within the buffer length",
+              binding.bufferLength);
+    return false;
+  }
+  *size = units * unit;
+  return true;
+}
+
 SQLRETURN BindOne(Statement* statement, int number,
                   const ParameterBinding& binding) {
   sqlite3_stmt* prepared = statement->prepared;
@@ -101,10 +155,22 @@ SQLRETURN BindOne(Statement* statement, int number,
     sqlite3_bind_null(prepared, number);
     return SQL_SUCCESS;
   }
+  // Every negative value but these four is no length at all.
   if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
     PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
                    "parameter %d: data at execution is not supported", number);
     return SQL_ERROR;
+  }
+  if (length == SQL_DEFAULT_PARAM) {
+    PostDiagnostic(&statement->diagnostics, "07S01", kDriverComponent,
+                   "parameter %d: invalid use of default parameter (SQLite's "
+                   "parameters have no default)",
+                   number);
+    return SQL_ERROR;
+  }
+  if (length < 0 && length != SQL_NTS) {
+    return BadLength(statement, number, "not a length nor an indicator",
+                     length);
   }
   SQLSMALLINT cType = binding.cType == SQL_C_DEFAULT
                           ? DefaultCType(binding.sqlType)
@@ -112,31 +178,27 @@ SQLRETURN BindOne(Statement* statement, int number,
   const void* value = binding.value;
   int rc = SQLITE_OK;
   switch (cType) {
-    case SQL_C_CHAR: {
-      const char* text = static_cast<const char*>(value);
-      size_t size =
-          length == SQL_NTS ? std::strlen(text) : static_cast<size_t>(length);
-      rc = sqlite3_bind_text64(prepared, number, text, size, SQLITE_TRANSIENT,
-                               SQLITE_UTF8);
-      break;
-    }
-    case SQL_C_WCHAR: {
-      const uint16_t* text = static_cast<const uint16_t*>(value);
-      size_t units = 0;
-      if (length == SQL_NTS) {
-        while (text[units] != 0) ++units;
-      } else {
-        units = static_cast<size_t>(length) / sizeof(uint16_t);
-      }
-      std::string utf8;
-      AppendUtf16AsUtf8(text, units, &utf8);
-      rc = sqlite3_bind_text64(prepared, number, utf8.data(), utf8.size(),
-                               SQLITE_TRANSIENT, SQLITE_UTF8);
-      break;
-    }
+    case SQL_C_CHAR:
+    case SQL_C_WCHAR:
     case SQL_C_BINARY: {
-      size_t size = length == SQL_NTS ? 0 : static_cast<size_t>(length);
-      rc = sqlite3_bind_blob64(prepared, number, value, size, SQLITE_TRANSIENT);
+      size_t size = 0;
+      if (!ValueSize(statement, number, cType, binding, length, &size)) {
+        return SQL_ERROR;
+      }
+      if (cType == SQL_C_BINARY) {
+        rc = sqlite3_bind_blob64(prepared, number, value, size,
+                                 SQLITE_TRANSIENT);
+      } else if (cType == SQL_C_CHAR) {
+        rc = sqlite3_bind_text64(prepared, number,
+                                 static_cast<const char*>(value), size,
+                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+      } else {
+        std::string utf8;
+        AppendUtf16AsUtf8(static_cast<const uint16_t*>(value),
+                          size / sizeof(uint16_t), &utf8);
+        rc = sqlite3_bind_text64(prepared, number, utf8.data(), utf8.size(),
+                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+      }
       break;
     }
     case SQL_C_STINYINT:

@@ -12,6 +12,17 @@ constexpr const char* kReportingPragmas[] = {
     "index_list",  "foreign_key_list", "foreign_key_check", "integrity_check",
     "quick_check", "table_list"};
 
+// PRAGMAs that sqlite3_stmt_readonly calls writes even without a value,
+// when they only report it.
+constexpr const char* kValuelessReadPragmas[] = {"journal_mode"};
+
+bool IsValuelessReadPragma(const char* name) {
+  for (const char* pragma : kValuelessReadPragmas) {
+    if (strcasecmp(name, pragma) == 0) return true;
+  }
+  return false;
+}
+
 bool IsReportingPragma(const char* name) {
   for (const char* pragma : kReportingPragmas) {
     if (strcasecmp(name, pragma) == 0) return true;
@@ -38,6 +49,8 @@ int Authorize(void* context, int action, const char* first, const char* second,
     case SQLITE_PRAGMA:
       if (second != nullptr && !IsReportingPragma(first)) {
         what = "a PRAGMA that sets a value";
+      } else if (second == nullptr && IsValuelessReadPragma(first)) {
+        refusal->readsPragma = true;
       }
       break;
     case SQLITE_FUNCTION:

@@ -16,11 +16,15 @@
 
 namespace veloran::odbc {
 
-// Why the authorizer refused the last statement, for the message; null when
-// it refused nothing since the last call to ClearRefusal.
+// What the authorizer saw of the statement being prepared; the statement
+// layer resets it before each prepare.  "what" says why it was refused,
+// for the message (null when nothing was).  "readsPragma" is set for a
+// PRAGMA that only reports its value when given none, but that
+// sqlite3_stmt_readonly calls a write (journal_mode).
 struct Refusal {
   const char* what = nullptr;
   bool isWrite = true;  // false for load_extension()
+  bool readsPragma = false;
 };
 
 // Installs the authorizer on "database"; it records refusals in "refusal",

@@ -153,10 +153,7 @@ TEST(EndToEndTest, ConnectionRefused) {
   WriteDataSource(dir + "/missing", missing);
   std::filesystem::remove(missing);
   result = RunProgram(ProgramPath(), "", dir + "/missing");
-  EXPECT_EQ(
-      result.output,
-      FileRefusedReply(
-          missing, "unable to open database file (No such file or directory)"));
+  EXPECT_EQ(result.output, FileRefusedReply("no such file"));
   EXPECT_EQ(result.status, 0);
   EXPECT_FALSE(std::filesystem::exists(missing));
 

@@ -251,8 +251,13 @@ TEST(EntryPageTest, DataSourceFaults) {
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.name;
     EXPECT_EQ(result.status, c.status) << c.name;
     // A failure is one line in the server's error log; a page is none.
+    // (The project's driver adds a line of its own, with the path, for a
+    // file it refuses.)
     result = RunProgramToSink(EntryPagePath(), "ID=323490000", database.odbcDir,
                               OutputSink::kPipe);
+    if (result.output.rfind("veloran_odbc: ", 0) == 0) {
+      result.output.erase(0, result.output.find('\n') + 1);
+    }
     if (c.status == 0) {
       EXPECT_EQ(result.output, "") << c.name;
     } else {

@@ -121,9 +121,8 @@ TEST(RobustnessTest, DatabaseFaults) {
   // A file that is not a database: the project's driver refuses the
   // connection; Debian's connects, and then every statement fails.
   const bool refusesNonDatabase = TestDriver() != "sqliteodbc";
-  auto notADatabase = [&](const std::string& name, const std::string& other) {
-    return refusesNonDatabase ? FileRefusedReply(DatabasePath("robust_" + name),
-                                                 "file is not a database")
+  auto notADatabase = [&](const std::string& other) {
+    return refusesNonDatabase ? FileRefusedReply("the file is not a database")
                               : other;
   };
   const FaultCase cases[] = {
@@ -133,17 +132,19 @@ TEST(RobustnessTest, DatabaseFaults) {
          std::mt19937 random(7);
          for (int i = 0; i < 8192; ++i) out.put(static_cast<char>(random()));
        },
-       "", notADatabase("not_a_database", unreadCatalogue),
-       refusesNonDatabase ? 0 : 255},
+       "", notADatabase(unreadCatalogue), refusesNonDatabase ? 0 : 255},
       {"not_a_database_star",
        [](const std::string& path) {
          std::ofstream(path, std::ios::trunc) << "not a database at all";
        },
-       "ID=100", notADatabase("not_a_database_star", noMatch100),
-       refusesNonDatabase ? 0 : 255},
+       "ID=100", notADatabase(noMatch100), refusesNonDatabase ? 0 : 255},
       {"empty_file",
        [](const std::string& path) { std::ofstream(path, std::ios::trunc); },
-       "", unreadCatalogue, 255},
+       "",
+       refusesNonDatabase
+           ? FileRefusedReply("the file is empty, so it is not a database")
+           : unreadCatalogue,
+       refusesNonDatabase ? 0 : 255},
       {"positions_missing",
        [](const std::string& path) { Exec(path, "DROP TABLE Positions;"); }, "",
        failedScan, 255},
@@ -179,11 +180,7 @@ TEST(RobustnessTest, DatabaseFaults) {
            kIncompleteLine + kPageTail,
        255},
       {"file_missing", [](const std::string& path) { fs::remove(path); },
-       "ID=100",
-       FileRefusedReply(DatabasePath("robust_file_missing"),
-                        "unable to open database file (No such file or "
-                        "directory)"),
-       0},
+       "ID=100", FileRefusedReply("no such file"), 0},
   };
   for (const FaultCase& c : cases) {
     auto database = CreateTestDatabase(std::string("robust_") + c.name, kStars);
@@ -295,10 +292,7 @@ TEST(RobustnessTest, ReadOnlyAsNobody) {
   // A database that nobody may not read at all is a refused connection.
   chmod(site.database.c_str(), 0000);
   ProgramResult result = RunProgramAsNobody(site.program, "", site.odbcDir);
-  EXPECT_EQ(
-      result.output,
-      FileRefusedReply(site.database,
-                       "unable to open database file (Permission denied)"));
+  EXPECT_EQ(result.output, FileRefusedReply("permission denied"));
   fs::remove_all(site.dir);
 }
 

@@ -609,14 +609,15 @@ std::string ConnectionRefusedReply(const std::string& state,
          state + "'\nError message = '" + message + "'\n";
 }
 
-std::string FileRefusedReply(const std::string& path,
-                             const std::string& cause) {
+std::string FileRefusedReply(const std::string& reason) {
   if (TestDriver() == "sqliteodbc") {
     return ConnectionRefusedReply("S1000", "[unixODBC][SQLite]connect failed");
   }
   return ConnectionRefusedReply(
-      "08001", "[unixODBC][Veloran][SQLite]cannot open database \"file:" +
-                   path + "?mode=ro\": " + cause);
+      "08001",
+      "[unixODBC][Veloran][ODBC driver]cannot open the database named by the "
+      "data source key Database: " +
+          reason);
 }
 
 }  // namespace veloran::testing

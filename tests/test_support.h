@@ -185,11 +185,11 @@ std::string NoMatchPage(const std::string& id);
 std::string ConnectionRefusedReply(const std::string& state,
                                    const std::string& message);
 
-// The reply to a data source whose database file "path" cannot be opened,
-// in the words of the driver of TestDriver(): the project's names the file
-// and "cause" (as SQLite and the system give it), Debian's says only that
-// the connection failed.
-std::string FileRefusedReply(const std::string& path, const std::string& cause);
+// The reply to a data source whose database file cannot be opened, in the
+// words of the driver of TestDriver(): the project's names the Database
+// key and "reason" (never the path, which goes to standard error), Debian's
+// says only that the connection failed.
+std::string FileRefusedReply(const std::string& reason);
 
 }  // namespace veloran::testing
 

@@ -1,10 +1,17 @@
 // Connecting: data source keys, connection strings, and every way a
 // database can fail to open.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -89,64 +96,137 @@ TEST(ConnectTest, ConnectionStringsAndTheirForms) {
   }
 }
 
-TEST(ConnectTest, FilesThatAreNoDatabaseFailWithThePathAndTheCause) {
+// What the calls between construction and Text() write to standard error,
+// through a file that takes the place of descriptor 2.
+class StandardErrorCapture {
+ public:
+  explicit StandardErrorCapture(const std::string& path) : path_(path) {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, STDERR_FILENO);
+    close(fd);
+  }
+  ~StandardErrorCapture() { Restore(); }
+  StandardErrorCapture(const StandardErrorCapture&) = delete;
+  StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+
+  std::string Text() {
+    Restore();
+    return FileBytes(path_);
+  }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+    saved_ = -1;
+  }
+
+  std::string path_;
+  int saved_ = -1;
+};
+
+constexpr char kCannotOpen[] =
+    "cannot open the database named by the data source key Database: ";
+
+// Every way a file can be no readable database: each is refused with 08001
+// and its reason before SQLite could hang on it, take it for an empty
+// database or create files beside it.  The message names the Database key
+// and never the path (a web page may show it to its visitor); the path and
+// the whole cause go to standard error in one line.
+TEST(ConnectTest, FilesThatAreNoDatabaseFailWithTheirCause) {
+  Watchdog watchdog(60);
   std::string dir = FreshDirectory("connect-failures");
-  std::filesystem::create_directories(dir + "/a-directory.db");
+  std::string data = dir + "/data";
+  std::filesystem::create_directories(data + "/a-directory.db");
   {
-    std::ofstream random(dir + "/random.db", std::ios::binary);
+    std::ofstream random(data + "/random.db", std::ios::binary);
     std::mt19937 generator(7);
     for (int i = 0; i < 4096; ++i) random.put(static_cast<char>(generator()));
   }
-  CreateDatabase(dir + "/stars.db", kStars);
+  std::ofstream(data + "/empty.db").close();
+  ASSERT_EQ(mkfifo((data + "/fifo.db").c_str(), 0600), 0);
+  CreateDatabase(data + "/stars.db", kStars);
+  CreateDatabase(data + "/wal.db", kStars);
+  {
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open((data + "/wal.db").c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "PRAGMA journal_mode=WAL", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(writer);
+    std::ofstream(data + "/truncated.db", std::ios::binary)
+        << FileBytes(data + "/stars.db").substr(0, 50);
+  }
+  const std::string notAFile = "not a database file";
   struct {
     std::string database;
-    std::string cause;
+    std::string reason;
   } cases[] = {
-      {dir + "/missing.db", "No such file or directory"},
-      {dir + "/a-directory.db", "Is a directory"},
-      {dir + "/random.db", "file is not a database"},
-      {"file:" + dir + "/stars.db?mode=rwc", "access mode not allowed"},
-      {"file:" + dir + "/stars.db?mode=rw", "access mode not allowed"},
+      {data + "/missing.db", "no such file"},
+      {data + "/missing/stars.db", "no such file"},
+      {data + "/stars.db/x", "a part of its path is not a directory"},
+      {data + "/a-directory.db", "it is a directory, " + notAFile},
+      {data + "/fifo.db", "it is a FIFO, " + notAFile},
+      {"file:" + data + "/fi%66o.db?mode=ro", "it is a FIFO, " + notAFile},
+      {"file://localhost" + data + "/fifo.db", "it is a FIFO, " + notAFile},
+      {"/dev/null", "it is a character device, " + notAFile},
+      {"/dev/zero", "it is a character device, " + notAFile},
+      {data + "/empty.db", "the file is empty, so it is not a database"},
+      {data + "/random.db", "the file is not a database"},
+      {data + "/truncated.db", "the file is not a database"},
+      {data + "/wal.db",
+       "the database is in WAL mode, whose readers create files beside it; "
+       "switch it to a rollback journal, as its owner: sqlite3 FILE 'PRAGMA "
+       "journal_mode=DELETE'"},
+      {"file:" + data + "/stars.db?mode=rwc", "access mode not allowed"},
+      {"file:" + data + "/stars.db?mode=rw", "access mode not allowed"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.database);
-    std::string listing = DirectoryListing(dir);
+    std::string listing = DirectoryListing(data);
     Session session;
+    StandardErrorCapture capture(dir + "/stderr");
     EXPECT_EQ(session.ConnectString("Database={" + c.database + "};"),
               SQL_ERROR);
+    std::string logged = capture.Text();
     EXPECT_EQ(StatesOf(SQL_HANDLE_DBC, session.connection()), "08001");
     std::string message = Message(session);
-    EXPECT_NE(message.find("[Veloran][SQLite]"), std::string::npos) << message;
-    EXPECT_NE(message.find(c.database), std::string::npos) << message;
-    EXPECT_NE(message.find(c.cause), std::string::npos) << message;
+    EXPECT_NE(message.find(kCannotOpen + c.reason), std::string::npos)
+        << message;
+    EXPECT_EQ(message.find(data), std::string::npos) << message;
+    EXPECT_EQ(message.find("/dev/"), std::string::npos) << message;
+    // One line, the driver's name first, with the path.
+    EXPECT_EQ(logged.rfind("veloran_odbc: ", 0), 0u) << logged;
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+    EXPECT_NE(logged.find("\"" + c.database + "\""), std::string::npos)
+        << logged;
     // Never created, never changed.
-    EXPECT_EQ(DirectoryListing(dir), listing);
+    EXPECT_EQ(DirectoryListing(data), listing);
   }
 }
 
-TEST(ConnectTest, AnEmptyFileIsAnEmptyDatabase) {
-  std::string dir = FreshDirectory("connect-empty");
-  std::ofstream(dir + "/empty.db").close();
-  Session session;
-  ASSERT_EQ(session.ConnectString("Database=" + dir + "/empty.db;"),
-            SQL_SUCCESS);
-  SQLHSTMT statement = session.NewStatement();
-  EXPECT_EQ(Execute(statement, "SELECT Distance FROM Positions"), SQL_ERROR);
-  EXPECT_EQ(StatesOf(SQL_HANDLE_STMT, statement), "42S02");
-  EXPECT_EQ(std::filesystem::file_size(dir + "/empty.db"), 0u);
-}
-
-TEST(ConnectTest, AFailedExtensionFailsTheConnectAndNamesIt) {
+TEST(ConnectTest, AFailedExtensionFailsTheConnectAndLogsItsPath) {
   std::string dir = FreshDirectory("connect-extension");
   CreateDatabase(dir + "/stars.db", kStars);
   Session session;
   std::string missing = dir + "/no_such_extension.so";
+  StandardErrorCapture capture(dir + "/stderr");
   EXPECT_EQ(session.ConnectString("Database=" + dir + "/stars.db;LoadExt=" +
                                   DialectPath() + "," + missing + ";"),
             SQL_ERROR);
+  std::string logged = capture.Text();
   EXPECT_EQ(StatesOf(SQL_HANDLE_DBC, session.connection()), "08001");
-  EXPECT_NE(Message(session).find(missing), std::string::npos)
+  EXPECT_NE(Message(session).find(
+                "cannot load extension 2 named by the data source key LoadExt"),
+            std::string::npos)
       << Message(session);
+  EXPECT_EQ(Message(session).find(dir), std::string::npos) << Message(session);
+  EXPECT_EQ(logged.rfind("veloran_odbc: ", 0), 0u) << logged;
+  EXPECT_NE(logged.find(missing), std::string::npos) << logged;
 }
 
 TEST(ConnectTest, AttributesSetBeforeConnectingAreKept) {

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -164,6 +166,27 @@ std::vector<std::string> FirstColumn(SQLHSTMT statement) {
     values.push_back(indicator == SQL_NULL_DATA ? "NULL" : text);
   }
   return values;
+}
+
+Watchdog::Watchdog(int seconds)
+    : thread_([this, seconds] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!done_.wait_for(lock, std::chrono::seconds(seconds),
+                            [this] { return finished_; })) {
+          // Standard output: standard error may be captured.
+          std::printf("the test hung for %d s\n", seconds);
+          std::fflush(stdout);
+          std::_Exit(3);
+        }
+      }) {}
+
+Watchdog::~Watchdog() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+  }
+  done_.notify_one();
+  thread_.join();
 }
 
 }  // namespace veloran::driver_testing

@@ -4,7 +4,10 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // What the driver's tests share: databases made with the SQLite C API,
@@ -74,6 +77,23 @@ class Session {
   SQLHENV environment_ = SQL_NULL_HENV;
   SQLHDBC connection_ = SQL_NULL_HDBC;
   bool connected_ = false;
+};
+
+// Ends the process when the test is not done within "seconds", with a
+// line on standard output: a call that hangs (in open() of a FIFO, in an
+// endless query) fails the test instead of stopping the suite.
+class Watchdog {
+ public:
+  explicit Watchdog(int seconds);
+  ~Watchdog();
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  std::thread thread_;
 };
 
 // SQLExecDirect of "sql" (SQL_NTS).

@@ -1,6 +1,7 @@
 #!/bin/sh
 # isql through the data source "Veloran" on the driver: the table list, a
-# table's columns, a SELECT, and an INSERT that must be refused.
+# table's columns, a SELECT, an INSERT that must be refused, and an endless
+# query that the data source's QueryTimeout ends.
 # Usage: isql_test.sh DRIVER.so DIALECT.so SAMPLE-BUILDER OUT-DIR
 set -eu
 driver=$1 dialect=$2 builder=$3 out=$4
@@ -12,6 +13,7 @@ cat > "$out/odbc/odbc.ini" <<INI
 Driver=$driver
 Database=$out/sample.db
 LoadExt=$dialect
+QueryTimeout=1
 INI
 : > "$out/odbc/odbcinst.ini"
 export ODBCSYSINI="$out/odbc" ODBCINI="$out/odbc/odbc.ini"
@@ -20,7 +22,8 @@ printf '%s\n' 'help' 'help Positions' \
   'SELECT Name FROM ProperNames WHERE INT(OwnerID / 100) = 1' \
   'SELECT INT(7.9) AS whole' \
   "INSERT INTO ProperNames(OwnerID, Name) VALUES (100, 'Sun')" \
-  | isql -b -v -m40 Veloran > "$out/isql.out" 2>&1 || true
+  'WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c) SELECT max(i) FROM c' \
+  | timeout 60 isql -b -v -m40 Veloran > "$out/isql.out" 2>&1 || true
 
 fail=0
 expect() {  # PATTERN WHAT
@@ -35,6 +38,7 @@ expect '| *Positions *| *LastUpdated *| *91 ' 'the date column of Positions'
 expect '| *Sol *|' 'the SELECT of the Sun'
 expect '| *7 *|' 'INT from the dialect extension'
 expect '\[25000\].*\[Veloran\]\[SQLite\]statement would write to the database; this driver is read-only' 'the refused INSERT'
+expect '\[[HS][Y1]T00\].*timeout expired' 'the endless query ended by QueryTimeout'
 [ "$(cksum < "$out/sample.db")" = "$before" ] || { echo "isql_test: the database changed" >&2; fail=1; }
 if [ "$fail" -ne 0 ]; then
   cat "$out/isql.out" >&2

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Python's pyodbc on the driver: through the data source and through a
-DRIVER=...;Database=... string, numbers exactly, a parameterised query, and
-a refused write.  Usage: pyodbc_test.py DRIVER.so OUT-DIR"""
+DRIVER=...;Database=... string, numbers exactly, a parameterised query, a
+refused write, the query time-out, and files that are no database.  Usage: pyodbc_test.py DRIVER.so OUT-DIR"""
 import os
 import shutil
 import sqlite3
@@ -61,6 +61,49 @@ for how in ("DSN=Veloran", "DRIVER={%s};Database=%s" % (driver, path)):
     except pyodbc.Error as error:
         check(how + " refusal", error.args[0], "25000")
     connection.close()
+
+# A column name too long for ODBC's 16-bit lengths comes cut, not as a
+# MemoryError; PRAGMA journal_mode without a value is a read.
+connection = pyodbc.connect("DSN=Veloran")
+for length in (32766, 32767, 40000):
+    cursor = connection.cursor().execute(
+        'SELECT 1 AS "%s"' % ("a" * length))
+    check("name of %d" % length, len(cursor.description[0][0]),
+          min(length, 32766))
+    check("row under a name of %d" % length, tuple(cursor.fetchone()), (1,))
+check("journal_mode", connection.cursor().execute(
+    "PRAGMA journal_mode").fetchone()[0], "delete")
+connection.close()
+
+# The query time-out pyodbc sets ends an endless query.
+connection = pyodbc.connect("DSN=Veloran")
+connection.timeout = 1
+try:
+    connection.cursor().execute(
+        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c) "
+        "SELECT max(i) FROM c")
+    failures.append("the endless query was not ended")
+except pyodbc.Error as error:
+    check("query time-out", error.args[0], "HYT00")
+connection.close()
+
+# Files that are no database are refused (a FIFO without a hang), their
+# path not named, nothing created beside them.
+os.mkfifo(out + "/fifo.db")
+open(out + "/empty.db", "w").close()
+wal = sqlite3.connect(out + "/wal.db")
+wal.execute("PRAGMA journal_mode=WAL")
+wal.execute("CREATE TABLE t(x)")
+wal.close()
+for name in ("fifo.db", "empty.db", "wal.db"):
+    listing = sorted(os.listdir(out))
+    try:
+        pyodbc.connect("DRIVER={%s};Database=%s/%s" % (driver, out, name))
+        failures.append(name + ": connected")
+    except pyodbc.Error as error:
+        check(name + " state", error.args[0], "08001")
+        check(name + " no path", out in error.args[1], False)
+    check(name + " nothing created", sorted(os.listdir(out)), listing)
 
 if failures:
     print("\n".join(failures), file=sys.stderr)

@@ -115,6 +115,8 @@ TEST_F(ReadOnlyTest, ReadingStatementsThatLookLikeWritesRun) {
       "PRAGMA table_info(Stars)",
       "SELECT * FROM pragma_table_xinfo('Stars')",
       "PRAGMA user_version",
+      "PRAGMA journal_mode",
+      "PRAGMA main.journal_mode",
       "WITH t(n) AS (SELECT 1) SELECT n FROM t",
       "SELECT 1; -- a comment after the statement",
       "EXPLAIN QUERY PLAN SELECT * FROM Stars WHERE ID = 1",
