@@ -209,12 +209,12 @@ TEST_F(ImportTest, SpectraSplitIntoClasses) {
             "FROM Spectra ORDER BY SpectrumID"),
       (std::vector<std::string>{
           "101|G2|V|NULL",
-          "708900001|M5.5|Ve|HIP",
+          "708900001|M5.5e|V|HIP",
           // 555550301 has the blank type
           "555560001|DA|NULL|HIP",  // no luminosity class
           "555550101|G2|V|HIP",     // 555550201 has none
-          "323490001|A1|V+DA|HIP",
-          "924030001|M5.5|Ve|HIP",
+          "323490001|A1+DA|V|HIP",
+          "924030001|M5.5e|V|HIP",
           "1140460001|G2|V|HIP",
           "1042140001|K5|V|HIP",
           "1088700001|K5|V|HIP",
@@ -354,7 +354,7 @@ TEST_F(ImportTest, TheProgramListsTheImportedStars) {
   EXPECT_EQ(Listing(imported_, "ID=100&ly=20"),
             (std::vector<std::string>{
                 "<BR><A HREF=\"entry_page.exe?ID=708900000\">Proxima</A>: 4.24 "
-                "light-years, class M5.5 Ve",
+                "light-years, class M5.5e V",
                 "<BR><A HREF=\"entry_page.exe?ID=555550300\">HD 33</A>: 6.52 "
                 "light-years",
                 "<BR><A HREF=\"entry_page.exe?ID=555560000\">HIP 55556</A>: "
@@ -364,9 +364,9 @@ TEST_F(ImportTest, TheProgramListsTheImportedStars) {
                 "<BR><A HREF=\"entry_page.exe?ID=555550200\">HD 22</A>: 8.15 "
                 "light-years",
                 "<BR><A HREF=\"entry_page.exe?ID=323490000\">Sirius</A>: 8.60 "
-                "light-years, class A1 V+DA",
+                "light-years, class A1+DA V",
                 "<BR><A HREF=\"entry_page.exe?ID=924030000\">HIP 92403</A>: "
-                "9.70 light-years, class M5.5 Ve",
+                "9.70 light-years, class M5.5e V",
                 "<BR><A HREF=\"entry_page.exe?ID=1140460000\">HD 217987</A>: "
                 "10.72 light-years, class G2 V",
                 "<BR><A HREF=\"entry_page.exe?ID=1042140000\">61 Cyg A</A>: "
