@@ -97,6 +97,28 @@ CREATE TABLE Spectra (
 );
 CREATE INDEX SpectraByOwner ON Spectra(OwnerID);
 
+-- What the entry page tells of a star beyond its position and spectrum, one
+-- row per star, OwnerID being the star's ID: VMag the apparent visual
+-- magnitude, ColourIndex B-V in magnitudes, Parallax and ParallaxError in
+-- milliarcseconds, Constellation the IAU abbreviation of the constellation
+-- the star lies in ("CMa"), SystemID the ID of the primary (brightest
+-- member) of the star's multiple system, the same for every member and the
+-- primary's own ID for itself; NULL for a single star.
+CREATE TABLE StarFacts (
+  OwnerID INTEGER PRIMARY KEY CHECK (OwnerID BETWEEN 100 AND 2147483647 AND
+                                     OwnerID % 100 = 0),
+  VMag REAL CHECK (typeof(VMag) IN ('real', 'null')),
+  ColourIndex REAL CHECK (typeof(ColourIndex) IN ('real', 'null')),
+  Parallax REAL CHECK (typeof(Parallax) IN ('real', 'null')),
+  ParallaxError REAL CHECK (typeof(ParallaxError) IN ('real', 'null')),
+  Constellation TEXT CHECK (typeof(Constellation) IN ('text', 'null') AND
+                            length(Constellation) BETWEEN 1 AND 3),
+  SystemID INTEGER CHECK (typeof(SystemID) IN ('integer', 'null') AND
+                          SystemID BETWEEN 100 AND 2147483647 AND
+                          SystemID % 100 = 0)
+);
+CREATE INDEX StarFactsBySystem ON StarFacts(SystemID);
+
 -- Every proper name and catalogue designation of a star by its search key
 -- (names/name_keys.h), for finding a star by name: OwnerID is the star's
 -- ID, Name the name as the star's other rows hold it ("HD 48915" for a
