@@ -188,27 +188,44 @@ size_t LuminosityClassLength(std::string_view text) {
     if (next == 0) break;
     end += 1 + next;
   }
-  if (parenthesised) {
-    if (end >= text.size() || text[end] != ')') return 0;
-    ++end;
-  }
-  return end;
+  bool closed = end < text.size() && text[end] == ')';
+  if (parenthesised != closed) return 0;  // "(SI)" holds no class
+  return closed ? end + 1 : end;
 }
 
-// Whether a luminosity class may start after "before": not inside a word,
-// as the "I" of "(SI)" or of "(FeII)" and the "V" of "LBV" are, but after
-// the temperature class ("K0", "M2+", "K0/1") or a peculiarity letter that
-// precedes the class ("A2mIV").
-bool MayPrecedeLuminosityClass(char before) {
-  return !std::isalpha(static_cast<unsigned char>(before)) || before == 'm' ||
-         before == 'p' || before == 'n' || before == 's';
+// Whether a luminosity class may start at "start" of "type": not inside a
+// word, as the "I" of "(SI)" or of "(FeII)" and the "V" of "LBV" are, but
+// after the temperature class ("K0", "M2+", "K0/1", a lone "K" or "M4S")
+// or a peculiarity letter that precedes the class ("A2mIV").
+bool MayStartLuminosityClass(std::string_view type, size_t start) {
+  if (start == 0) return false;
+  auto isLetter = [](char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+  };
+  char before = type[start - 1];
+  if (!isLetter(before)) return true;
+  if (before == 'm' || before == 'p' || before == 'n' || before == 's') {
+    return true;
+  }
+  // An emission "e" ("M6eIII"), but not the e of Fe.
+  if (before == 'e') {
+    return start == 1 ||
+           !std::isupper(static_cast<unsigned char>(type[start - 2]));
+  }
+  // A temperature class letter, itself not inside a word.
+  constexpr std::string_view kTemperatureClasses = "OBAFGKMSCN";
+  return kTemperatureClasses.find(before) != std::string_view::npos &&
+         (start == 1 || !isLetter(type[start - 2]));
 }
 
 }  // namespace
 
 SpectralSplit SplitSpectralType(std::string_view type) {
   for (size_t start = 0; start < type.size(); ++start) {
-    if (start > 0 && !MayPrecedeLuminosityClass(type[start - 1])) continue;
+    if (type[start] != '(' && start > 0 &&
+        !MayStartLuminosityClass(type, start)) {
+      continue;
+    }
     size_t length = LuminosityClassLength(type.substr(start));
     if (length == 0) continue;
     std::string rest(type.substr(0, start));
