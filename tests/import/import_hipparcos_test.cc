@@ -267,7 +267,7 @@ TEST_F(ImportTest, SystemNamesReadAsAstronomersWriteThem) {
           "555560000|HIP 55556",  // nothing else
           "555550100|HD 11",      // the component's row
           "555550200|HD 22",
-          "323490000|Sirius",  // the first proper name
+          "323490000|Sirius",  // the IAU's name
           "924030000|HIP 92403",
           "1140460000|HD 217987",      // HD before HIP
           "1042140000|61 Cyg A",       // Flamsteed
