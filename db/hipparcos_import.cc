@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <numbers>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 namespace veloran {
@@ -63,8 +67,45 @@ const std::vector<std::string>& NamesOf(
 
 }  // namespace
 
+bool RanksBefore(const StarName& a, const StarName& b) {
+  if (a.rank != b.rank) return a.rank < b.rank;
+  return a.rank == NameRank::kProperName && a.references > b.references;
+}
+
+void PickSystemName(std::vector<StarName>* names) {
+  StarName* best = nullptr;
+  for (StarName& name : *names) {
+    name.isSystemName = false;
+    if (best == nullptr || RanksBefore(name, *best)) best = &name;
+  }
+  if (best != nullptr) best->isSystemName = true;
+}
+
+namespace {
+
+// The component letter a designation ends in ("61 Cyg A"), "" for none.
+std::string DesignationLetter(const std::string& designation) {
+  size_t n = designation.size();
+  if (n < 3 || designation[n - 2] != ' ' || designation[n - 1] < 'A' ||
+      designation[n - 1] > 'Z') {
+    return "";
+  }
+  return designation.substr(n - 1);
+}
+
+// Bayer designations begin with their letter ("&alpha; CMa", "b1 Aqr"),
+// Flamsteed ones with their number ("9 CMa").
+NameRank DesignationRank(const std::string& designation) {
+  return !designation.empty() && designation[0] >= '0' && designation[0] <= '9'
+             ? NameRank::kFlamsteed
+             : NameRank::kBayer;
+}
+
+}  // namespace
+
 bool BuildStarRow(const StarFile& file, const StarRecord& record,
-                  const HipparcosTables& tables, StarRow* row,
+                  const HipparcosTables& tables,
+                  const HipComponents& components, StarRow* row,
                   std::string* error) {
   if (record.hip > kLargestImportedHip) {
     *error = "HIP " + std::to_string(record.hip) + " is above " +
@@ -91,6 +132,9 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
   DirectionToRaDec(StarDirection(file, record), &ra, &dec);
   row->ra = RightAscensionFromRadians(ra);
   row->dec = DeclinationFromRadians(dec);
+  row->constellation = ConstellationAt(tables.boundaries, ra, dec);
+  row->raRadians = ra;
+  row->decRadians = dec;
 
   // 1000 / (parallax / 100 mas) * 3.26156 light-years, in one division.
   row->distance = 326156.0 / record.parallax;
@@ -111,63 +155,111 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
   row->spectrum =
       type.spectralClass.empty() && !type.hasLuminosityClass ? nullptr : &type;
 
+  row->colourIndex = record.colourIndex * 4.0 / 127.0 - 0.5;
+  row->parallax = record.parallax / 100.0;
+  if (row->hasDistanceError) row->parallaxError = sigma->second.mas;
+
   const std::string& letter = tables.componentLetters[record.component];
-  const std::vector<std::string>& properNames =
-      NamesOf(tables.properNames, record.hip);
-  const std::vector<std::string>& designations =
-      NamesOf(tables.designations, record.hip);
+  bool primary = components.isPrimary;
+  // A designation lettered for one of the HIP's components is that
+  // component's; every other one is the primary's.
+  auto ownsDesignation = [&](const std::string& designation) {
+    std::string named = DesignationLetter(designation);
+    bool forComponent =
+        !named.empty() &&
+        std::find(components.letters.begin(), components.letters.end(),
+                  named) != components.letters.end();
+    return forComponent ? named == letter : primary;
+  };
   const CrossIdentification* crossId = FindCrossId(tables, record.hip, letter);
-  bool hasHd = crossId != nullptr && !crossId->hd.empty();
+  if (crossId != nullptr && crossId->component != letter && !primary) {
+    crossId = nullptr;  // the row of the whole HIP is the primary's
+  }
 
   std::vector<StarName>& names = row->names;
   names.clear();
-  for (size_t i = 0; i < properNames.size(); ++i) {
-    names.push_back({"", properNames[i], i == 0});
+  if (primary) {
+    auto found = tables.properNames.find(record.hip);
+    if (found != tables.properNames.end()) {
+      for (const ProperName& name : found->second) {
+        names.push_back({"", name.html, false,
+                         name.iau ? NameRank::kIauName : NameRank::kProperName,
+                         name.references});
+      }
+    }
   }
-  for (size_t i = 0; i < designations.size(); ++i) {
-    names.push_back({"", designations[i], i == 0 && properNames.empty()});
+  for (const std::string& designation :
+       NamesOf(tables.designations, record.hip)) {
+    if (ownsDesignation(designation)) {
+      names.push_back({"", designation, false, DesignationRank(designation)});
+    }
   }
-  bool named = !names.empty();
   names.push_back({"HIP",
                    letter.empty() ? std::to_string(record.hip)
                                   : std::to_string(record.hip) + " " + letter,
-                   !named && !hasHd});
+                   false, NameRank::kHip});
   if (crossId != nullptr) {
-    if (hasHd) names.push_back({"HD", crossId->hd, !named});
+    if (!crossId->hd.empty()) {
+      names.push_back({"HD", crossId->hd, false, NameRank::kHd});
+    }
     if (!crossId->hr.empty()) names.push_back({"HR", crossId->hr, false});
     if (!crossId->sao.empty()) names.push_back({"SAO", crossId->sao, false});
   }
-  for (const std::string& name : NamesOf(tables.variableNames, record.hip)) {
-    names.push_back({"GCVS", name, false});
+  if (primary) {
+    for (const std::string& name : NamesOf(tables.variableNames, record.hip)) {
+      names.push_back({"GCVS", name, false});
+    }
+    for (const std::string& name :
+         NamesOf(tables.doubleStarNames, record.hip)) {
+      names.push_back({"WDS", name, false});
+    }
   }
-  for (const std::string& name : NamesOf(tables.doubleStarNames, record.hip)) {
-    names.push_back({"WDS", name, false});
-  }
+  PickSystemName(&names);
   return true;
 }
 
-void LetterSharedNames(const std::vector<std::string>& componentLetters,
-                       std::vector<StarRow>* stars) {
-  std::map<int32_t, std::vector<StarRow*>> systems;
-  for (StarRow& star : *stars) systems[star.id / 10000].push_back(&star);
-  for (auto& [hip, components] : systems) {
-    if (components.size() < 2) continue;
-    std::map<std::pair<std::string, std::string>, int> holders;
-    for (const StarRow* star : components) {
-      std::set<std::pair<std::string, std::string>> own;
-      for (const StarName& name : star->names) {
-        own.insert({name.catalogue, name.text});
-      }
-      for (const auto& name : own) ++holders[name];
+namespace {
+
+StarName* SystemNameOf(StarRow* star) {
+  for (StarName& name : star->names) {
+    if (name.isSystemName) return &name;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void NameCompanionsAfterPrimaries(
+    const std::vector<std::string>& componentLetters,
+    std::vector<StarRow>* stars) {
+  // The primary of each HIP: its record that took the proper names and
+  // designations of the whole HIP, or else the brightest.
+  std::map<int32_t, std::vector<StarRow*>> byHip;
+  for (StarRow& star : *stars) byHip[star.id / 10000].push_back(&star);
+  for (auto& [hip, records] : byHip) {
+    if (records.size() < 2) continue;
+    StarRow* primary = *std::min_element(
+        records.begin(), records.end(), [](const StarRow* a, const StarRow* b) {
+          return a->magnitude != b->magnitude ? a->magnitude < b->magnitude
+                                              : a->id < b->id;
+        });
+    const StarName* named = SystemNameOf(primary);
+    if (named == nullptr || !named->catalogue.empty()) continue;
+    std::string base = named->text;
+    std::string primaryLetter = componentLetters[primary->id / 100 % 100];
+    if (!primaryLetter.empty() && DesignationLetter(base) == primaryLetter) {
+      base.resize(base.size() - 2);  // "61 Cyg A" names the system "61 Cyg"
     }
-    for (StarRow* star : components) {
+    for (StarRow* star : records) {
       const std::string& letter = componentLetters[star->id / 100 % 100];
-      if (letter.empty()) continue;
-      for (StarName& name : star->names) {
-        if (holders[{name.catalogue, name.text}] > 1) {
-          name.text += " " + letter;
-        }
+      const StarName* own = SystemNameOf(star);
+      if (star == primary || letter.empty() ||
+          (own != nullptr && own->catalogue.empty())) {
+        continue;
       }
+      star->names.insert(star->names.begin(), {"", base + " " + letter, false,
+                                               NameRank::kCompanionOfNamed});
+      PickSystemName(&star->names);
     }
   }
 }
@@ -178,25 +270,17 @@ using NameKey = std::pair<std::string, std::string>;  // catalogue, text
 
 NameKey KeyOf(const StarName& name) { return {name.catalogue, name.text}; }
 
-StarName* SystemNameOf(StarRow* star) {
-  for (StarName& name : star->names) {
-    if (name.isSystemName) return &name;
-  }
-  return nullptr;
-}
-
 // The name of "star" that becomes its system name when it gives up a shared
-// one: the first in the order BuildStarRow picks system names by (proper
-// names and designations, then HD, then HIP) that no other star holds, as
-// "holders" counts them.  nullptr when there is none.
+// one: its best-ranked display name (PickSystemName's order) that no other
+// star holds, as "holders" counts them.  nullptr when there is none.
 StarName* NextUniqueName(StarRow* star, const std::map<NameKey, int>& holders) {
-  for (const char* catalogue : {"", "HD", "HIP"}) {
-    for (StarName& name : star->names) {
-      if (name.isSystemName || name.catalogue != catalogue) continue;
-      if (holders.at(KeyOf(name)) == 1) return &name;
-    }
+  StarName* best = nullptr;
+  for (StarName& name : star->names) {
+    if (name.isSystemName || name.rank == NameRank::kOther) continue;
+    if (holders.at(KeyOf(name)) != 1) continue;
+    if (best == nullptr || RanksBefore(name, *best)) best = &name;
   }
-  return nullptr;
+  return best;
 }
 
 }  // namespace
@@ -220,10 +304,11 @@ void MakeSystemNamesUnique(const std::vector<std::string>& componentLetters,
     for (const StarRow* star : sharers) {
       letters.insert(componentLetters[star->id / 100 % 100]);
     }
-    // Their component letters tell them apart, unless a lettered name is
-    // another star's already.
-    bool lettersSuffice =
-        letters.size() == sharers.size() && letters.count("") == 0;
+    // Their component letters tell proper names apart, unless a lettered
+    // name is another star's already; catalogue numbers stay as written.
+    bool lettersSuffice = shared.first.empty() &&
+                          letters.size() == sharers.size() &&
+                          letters.count("") == 0;
     for (const std::string& letter : letters) {
       if (holders.count({shared.first, shared.second + " " + letter}) != 0) {
         lettersSuffice = false;
@@ -254,6 +339,61 @@ void MakeSystemNamesUnique(const std::vector<std::string>& componentLetters,
   }
 }
 
+void JoinSystems(const HipparcosTables& tables, std::vector<StarRow>* stars) {
+  // Union-find over the HIP numbers: one set per system.
+  std::map<int32_t, int32_t> parent;
+  for (const StarRow& star : *stars) parent[star.id / 10000] = star.id / 10000;
+  auto root = [&](int32_t hip) {
+    while (parent[hip] != hip) hip = parent[hip] = parent[parent[hip]];
+    return hip;
+  };
+  std::map<std::string, int32_t> firstOfDesignation;
+  for (const auto& [hip, designations] : tables.doubleStarNames) {
+    if (parent.count(static_cast<int32_t>(hip)) == 0) continue;
+    for (const std::string& designation : designations) {
+      auto [first, added] =
+          firstOfDesignation.emplace(designation, static_cast<int32_t>(hip));
+      if (!added) parent[root(static_cast<int32_t>(hip))] = root(first->second);
+    }
+  }
+  // Components measured together: one parallax, close, distinct letters.
+  std::map<double, std::vector<const StarRow*>> byParallax;
+  for (const StarRow& star : *stars) {
+    if (star.id / 100 % 100 != 0) byParallax[star.parallax].push_back(&star);
+  }
+  constexpr double kArcminute = std::numbers::pi / 180.0 / 60.0;
+  for (const auto& [parallax, alike] : byParallax) {
+    for (size_t i = 0; i < alike.size(); ++i) {
+      for (size_t j = i + 1; j < alike.size(); ++j) {
+        const StarRow& a = *alike[i];
+        const StarRow& b = *alike[j];
+        if (a.id / 10000 == b.id / 10000 || a.id % 10000 == b.id % 10000)
+          continue;
+        double cosine = std::sin(a.decRadians) * std::sin(b.decRadians) +
+                        std::cos(a.decRadians) * std::cos(b.decRadians) *
+                            std::cos(a.raRadians - b.raRadians);
+        if (std::acos(std::fmin(1.0, cosine)) < kArcminute) {
+          parent[root(b.id / 10000)] = root(a.id / 10000);
+        }
+      }
+    }
+  }
+  std::map<int32_t, std::vector<StarRow*>> systems;
+  for (StarRow& star : *stars) systems[root(star.id / 10000)].push_back(&star);
+  for (auto& [key, members] : systems) {
+    if (members.size() < 2) {
+      members[0]->systemId = 0;
+      continue;
+    }
+    const StarRow* primary = *std::min_element(
+        members.begin(), members.end(), [](const StarRow* a, const StarRow* b) {
+          return a->magnitude != b->magnitude ? a->magnitude < b->magnitude
+                                              : a->id < b->id;
+        });
+    for (StarRow* member : members) member->systemId = primary->id;
+  }
+}
+
 namespace {
 
 // The open output database with its prepared statements; closes them all.
@@ -264,13 +404,14 @@ struct Output {
   sqlite3_stmt* properName = nullptr;
   sqlite3_stmt* catalogNumber = nullptr;
   sqlite3_stmt* catalogName = nullptr;
+  sqlite3_stmt* facts = nullptr;
 
   Output() = default;
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
   ~Output() {
     for (sqlite3_stmt* statement :
-         {position, spectrum, properName, catalogNumber, catalogName}) {
+         {position, spectrum, properName, catalogNumber, catalogName, facts}) {
       sqlite3_finalize(statement);
     }
     sqlite3_close(db);
@@ -377,7 +518,39 @@ bool OpenOutput(const ImportOptions& options, const std::string& path,
              out,
              "INSERT INTO CatalogNames (Abbreviation, LongName, Description, "
              "HasNoCatNumbers) VALUES (?, ?, ?, 0)",
-             &out->catalogName, error);
+             &out->catalogName, error) &&
+         Prepare(out,
+                 "INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, "
+                 "ParallaxError, Constellation, SystemID) "
+                 "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                 &out->facts, error);
+}
+
+// The StarFacts row of "star"; the Sun's has no parallax.
+bool WriteFacts(Output* out, const StarRow& star, bool hasParallax,
+                std::string* error) {
+  sqlite3_stmt* s = out->facts;
+  sqlite3_bind_int(s, 1, star.id);
+  sqlite3_bind_double(s, 2, star.magnitude);
+  sqlite3_bind_double(s, 3, star.colourIndex);
+  if (hasParallax) {
+    sqlite3_bind_double(s, 4, star.parallax);
+  } else {
+    sqlite3_bind_null(s, 4);
+  }
+  if (hasParallax && star.hasDistanceError) {
+    sqlite3_bind_double(s, 5, star.parallaxError);
+  } else {
+    sqlite3_bind_null(s, 5);
+  }
+  BindOptionalText(
+      s, 6, star.constellation.empty() ? nullptr : star.constellation.c_str());
+  if (star.systemId != 0) {
+    sqlite3_bind_int(s, 7, star.systemId);
+  } else {
+    sqlite3_bind_null(s, 7);
+  }
+  return Step(out, s, error);
 }
 
 bool WriteSpectrum(Output* out, int32_t ownerId, const SpectralSplit& type,
@@ -474,7 +647,10 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
   sun.id = kSunId;
   sun.hasDistanceError = true;
   sun.names = {{"", "Sol", true}};
+  sun.magnitude = -26.74;
+  sun.colourIndex = 0.65;
   if (!WritePosition(out, sun, false, options.date, error) ||
+      !WriteFacts(out, sun, false, error) ||
       !WriteSpectrum(out, kSunId + 1, kSunType, nullptr, options.date, error) ||
       !Step(out, BindName(out, kSunId + 2, sun.names[0]), error) ||
       !Step(out, BindName(out, kSunId + 3, {"", "Sun", false}), error)) {
@@ -484,6 +660,7 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
   size_t tenth = std::max<size_t>(stars.size() / 10, 1);
   for (size_t i = 0; i < stars.size(); ++i) {
     if (!WritePosition(out, stars[i], true, options.date, error) ||
+        !WriteFacts(out, stars[i], true, error) ||
         !WriteSpectrumAndNames(out, stars[i], options.date, counts, error)) {
       return false;
     }
@@ -558,39 +735,90 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
   }
   if (!ReadHipparcosTables(options.dataDir, &tables, error)) return false;
 
-  std::vector<StarRow> stars;
-  for (const char* name : kStarFiles) {
-    std::string path = options.dataDir + "/" + name;
+  // The star files first, then the rows: the names of a HIP go to its
+  // primary, so every record of a HIP must be known before any is built.
+  StarFile files[std::size(kStarFiles)];
+  for (size_t level = 0; level < std::size(kStarFiles); ++level) {
+    std::string path = options.dataDir + "/" + kStarFiles[level];
     std::string bytes;
-    StarFile file;
     std::string fault;
     if (!ReadWholeFile(path, &bytes, error)) return false;
-    if (!ParseStarFile(bytes, &file, &fault)) {
+    if (!ParseStarFile(bytes, &files[level], &fault)) {
       *error = path + ": " + fault;
       return false;
     }
+    counts->records += files[level].records.size();
+  }
+  auto imported = [](const StarRecord& record) {
+    return record.hip != 0 && record.parallax > 0;
+  };
+  // The brightest record of each HIP (lowest component index among
+  // equals), with the letters of all its records.
+  struct Brightest {
+    int magnitude;
+    int component;
+    uint32_t level;
+  };
+  std::unordered_map<uint32_t, Brightest> primaries;
+  std::unordered_map<uint32_t, HipComponents> components;
+  for (size_t level = 0; level < std::size(kStarFiles); ++level) {
+    const StarFile& file = files[level];
+    for (const StarRecord& record : file.records) {
+      if (!imported(record)) continue;
+      if (record.component >= 0 && static_cast<size_t>(record.component) <
+                                       tables.componentLetters.size()) {
+        components[record.hip].letters.push_back(
+            tables.componentLetters[record.component]);
+      }
+      int magnitude = file.magMin + record.magnitude * file.magRange /
+                                        std::max(file.magSteps, 1);
+      auto [found, added] = primaries.emplace(
+          record.hip,
+          Brightest{magnitude, record.component, static_cast<uint32_t>(level)});
+      if (!added && (magnitude < found->second.magnitude ||
+                     (magnitude == found->second.magnitude &&
+                      record.component < found->second.component))) {
+        found->second = {magnitude, record.component,
+                         static_cast<uint32_t>(level)};
+      }
+    }
+  }
+  std::vector<StarRow> stars;
+  for (size_t level = 0; level < std::size(kStarFiles); ++level) {
+    const StarFile& file = files[level];
+    std::string path = options.dataDir + "/" + kStarFiles[level];
     uint64_t before = stars.size();
     for (const StarRecord& record : file.records) {
-      if (record.hip == 0 || record.parallax <= 0) continue;
+      if (!imported(record)) continue;
+      HipComponents& hip = components[record.hip];
+      const Brightest& brightest = primaries.at(record.hip);
+      hip.isPrimary =
+          brightest.component == record.component && brightest.level == level;
       StarRow row;
-      if (!BuildStarRow(file, record, tables, &row, &fault)) {
+      std::string fault;
+      if (!BuildStarRow(file, record, tables, hip, &row, &fault)) {
         *error = path + ": " + fault;
         return false;
       }
       stars.push_back(std::move(row));
     }
-    counts->records += file.records.size();
     if (options.progress != nullptr) {
       std::fprintf(options.progress,
                    "%s: %zu records, %llu Hipparcos stars with a parallax\n",
-                   name, file.records.size(),
+                   kStarFiles[level], file.records.size(),
                    static_cast<unsigned long long>(stars.size() - before));
     }
   }
-  LetterSharedNames(tables.componentLetters, &stars);
+  NameCompanionsAfterPrimaries(tables.componentLetters, &stars);
   MakeSystemNamesUnique(tables.componentLetters, &stars);
+  JoinSystems(tables, &stars);
+  // By distance; at equal distances the primary of a system first.
   std::sort(stars.begin(), stars.end(), [](const StarRow& a, const StarRow& b) {
-    return a.distance != b.distance ? a.distance < b.distance : a.id < b.id;
+    if (a.distance != b.distance) return a.distance < b.distance;
+    bool aFirst = a.systemId == a.id;
+    bool bFirst = b.systemId == b.id;
+    if (aFirst != bFirst) return aFirst;
+    return a.id < b.id;
   });
   std::vector<int32_t> ids;
   ids.reserve(stars.size());

@@ -19,13 +19,39 @@ namespace veloran {
 
 inline constexpr uint32_t kLargestImportedHip = 214747;  // keeps IDs in 32 bits
 
+// How a name ranks for the display name, best first: the IAU-approved
+// proper name, the Bayer designation ("&tau; Cet"), the Flamsteed one ("61
+// Cyg"), a companion named after its primary ("Kruger 60 B"), the other
+// proper names (by how many references give them), the HD number, the HIP
+// number; other catalogue numbers are never display names.
+enum class NameRank {
+  kIauName,
+  kBayer,
+  kFlamsteed,
+  kCompanionOfNamed,
+  kProperName,
+  kHd,
+  kHip,
+  kOther,
+};
+
 // A name row of a star: a ProperNames row when "catalogue" is empty,
 // otherwise a CatalogNumbers row of that catalogue abbreviation.
 struct StarName {
   std::string catalogue;
   std::string text;
   bool isSystemName;
+  NameRank rank = NameRank::kOther;
+  int references = 0;  // of a proper name
 };
+
+// Whether "a" is the better display name of the two: the better rank, then
+// (proper names) more references.  Between equals the first listed wins.
+bool RanksBefore(const StarName& a, const StarName& b);
+
+// Makes the best-ranked of "names" the system name (the display name),
+// the first of equals; the others are not.
+void PickSystemName(std::vector<StarName>* names);
 
 // What the database holds of one star.
 struct StarRow {
@@ -39,37 +65,61 @@ struct StarRow {
   const char* distanceSource;     // nullptr for NULL
   const SpectralSplit* spectrum;  // nullptr when the star has no type
   std::vector<StarName> names;    // exactly one is the system name
+  double colourIndex = 0.0;       // B-V
+  double parallax = 0.0;          // milliarcseconds
+  double parallaxError = 0.0;     // milliarcseconds, with hasDistanceError
+  std::string constellation;      // IAU abbreviation; "" when not known
+  int32_t systemId = 0;           // the primary of its system; 0 when single
+  double raRadians = 0.0;         // J2000
+  double decRadians = 0.0;
+};
+
+// The records of one Hipparcos number: the letters of their components,
+// and whether the record at hand is the primary (the brightest; the lowest
+// component index between equals), which the names of the whole HIP go to.
+struct HipComponents {
+  std::vector<std::string> letters;
+  bool isPrimary;
 };
 
 // The row of "record" of "file", which has a Hipparcos number and a
-// parallax.  The system name is the first proper name, else the main Bayer
-// or Flamsteed designation (both ProperNames rows), else the HD number,
-// else the HIP number ("71683 A" for a component).  Returns false, with
-// the fault in *error, when the record's Hipparcos number is above
-// kLargestImportedHip or its spectral or component index lies outside the
-// tables.
+// parallax.  The primary of its HIP takes the names of the whole HIP (its
+// proper names, Bayer and Flamsteed designations, its cross-identification
+// row, variable-star and double-star names); every record takes what names
+// its own component ("61 Cyg A", a cross-id row of its letter) and its HIP
+// number ("71683 A" for a component).  The system name follows
+// PickSystemName.  Returns false, with the fault in *error, when the
+// record's Hipparcos number is above kLargestImportedHip or its spectral or
+// component index lies outside the tables.
 bool BuildStarRow(const StarFile& file, const StarRecord& record,
-                  const HipparcosTables& tables, StarRow* row,
+                  const HipparcosTables& tables,
+                  const HipComponents& components, StarRow* row,
                   std::string* error);
 
-// Adds to every name that components of one system (stars of one Hipparcos
-// number) share, proper name or catalogue number, the letter of its
-// component ("Kruger 60" becomes "Kruger 60 A" and "Kruger 60 B"), so that
-// no two stars carry the same name.  Components without a letter keep
-// their names.
-void LetterSharedNames(const std::vector<std::string>& componentLetters,
-                       std::vector<StarRow>* stars);
+// Names every companion of a HIP that has no proper name or designation of
+// its own after its primary, when the primary's system name is a proper
+// name or designation: "Kruger 60" and "Kruger 60 B".
+void NameCompanionsAfterPrimaries(
+    const std::vector<std::string>& componentLetters,
+    std::vector<StarRow>* stars);
 
 // Makes every system name of "stars" the name of one star only.  Stars
-// that share a system name and are components of distinct letters (HD
-// 318327 for HIP 86961 B and HIP 86963 A) take their letters into it.
-// Otherwise the brightest of them keeps it (the lowest ID among equals),
-// and each other star takes as system name its first proper name or
-// designation, else its HD number, else its HIP number, that no other star
-// holds; the shared name stays one of its further names.  Run after
-// LetterSharedNames.
+// that share a proper name as system name and are components of distinct
+// letters take their letters into it.  Otherwise the brightest of them
+// keeps it (the lowest ID among equals), and each other star takes as
+// system name its best-ranked name that no other star holds; the shared
+// name stays one of its further names.  Catalogue numbers are never
+// lettered: they stay as the catalogues write them.
 void MakeSystemNamesUnique(const std::vector<std::string>& componentLetters,
                            std::vector<StarRow>* stars);
+
+// Sets the systemId of every star of a multiple system: the components of
+// one Hipparcos number, Hipparcos numbers that share a double-star (WDS)
+// designation, and components of distinct letters under distinct numbers
+// that the catalogue gives one parallax within 1 arcminute of each other
+// (alpha Cen A and B, measured together).  The primary is the brightest
+// member, the lowest ID between equals.
+void JoinSystems(const HipparcosTables& tables, std::vector<StarRow>* stars);
 
 struct ImportOptions {
   std::string dataDir;        // the package's usr/share/stellarium

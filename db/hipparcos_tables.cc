@@ -1,10 +1,12 @@
 #include "db/hipparcos_tables.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "db/star_text.h"
@@ -234,9 +236,41 @@ bool ParseDoubleStarNames(std::string_view text, HipparcosTables* tables,
                            &tables->doubleStarNames, error);
 }
 
+bool ParseNameReferences(std::string_view text, HipparcosTables* tables,
+                         std::string* error) {
+  bool read = ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    size_t bar = line.find('|');
+    size_t lastBar = line.rfind('|');
+    std::string_view digits = Trim(line.substr(0, bar));
+    int reference = 0;
+    auto [end, status] = std::from_chars(
+        digits.data(), digits.data() + digits.size(), reference);
+    if (bar == lastBar || digits.empty() || status != std::errc() ||
+        end != digits.data() + digits.size()) {
+      return LineError(number, "not number|description|address", error);
+    }
+    std::string_view address = Trim(line.substr(lastBar + 1));
+    for (std::string_view scheme : {"http://", "https://"}) {
+      if (address.starts_with(scheme)) address.remove_prefix(scheme.size());
+    }
+    std::string_view host = address.substr(0, address.find('/'));
+    if (host == "iau.org" || host.ends_with(".iau.org")) {
+      tables->iauReferences.push_back(reference);
+    }
+    return true;
+  });
+  if (read && tables->iauReferences.empty()) {
+    *error = "no reference at iau.org, so no name can be told IAU-approved";
+    return false;
+  }
+  return read;
+}
+
 bool ParseProperNames(std::string_view text, HipparcosTables* tables,
                       std::string* error) {
-  return ForEachLine(text, [&](std::string_view line, int number) {
+  std::unordered_map<std::string, uint32_t> iauNames;  // name -> its star
+  bool read = ForEachLine(text, [&](std::string_view line, int number) {
     if (IsCommentOrBlank(line)) return true;
     uint32_t hip;
     std::string_view rest;
@@ -251,12 +285,51 @@ bool ParseProperNames(std::string_view text, HipparcosTables* tables,
     }
     std::string_view name = Trim(rest.substr(open + 3, close - open - 3));
     if (name.empty()) return LineError(number, "an empty name", error);
-    std::string html;
-    if (!HtmlFromUtf8(name, &html))
+    ProperName proper{"", 0, false};
+    if (!HtmlFromUtf8(name, &proper.html))
       return LineError(number, "not UTF-8", error);
-    AddOnce(&tables->properNames[hip], std::move(html));
+    // The references: numbers separated by commas.
+    std::string_view references = Trim(rest.substr(close + 2));
+    while (!references.empty()) {
+      size_t comma = references.find(',');
+      std::string_view digits = Trim(references.substr(0, comma));
+      int reference = 0;
+      auto [end, status] = std::from_chars(
+          digits.data(), digits.data() + digits.size(), reference);
+      if (digits.empty() || status != std::errc() ||
+          end != digits.data() + digits.size()) {
+        return LineError(number, "references that are not numbers", error);
+      }
+      ++proper.references;
+      if (std::find(tables->iauReferences.begin(), tables->iauReferences.end(),
+                    reference) != tables->iauReferences.end()) {
+        proper.iau = true;
+      }
+      references = comma == std::string_view::npos
+                       ? std::string_view()
+                       : references.substr(comma + 1);
+    }
+    if (proper.iau) iauNames[proper.html] = hip;
+    std::vector<ProperName>& names = tables->properNames[hip];
+    auto same = [&](const ProperName& p) { return p.html == proper.html; };
+    auto found = std::find_if(names.begin(), names.end(), same);
+    if (found == names.end()) {
+      names.push_back(std::move(proper));
+    } else {
+      found->iau = found->iau || proper.iau;
+      found->references = std::max(found->references, proper.references);
+    }
     return true;
   });
+  if (!read) return false;
+  // An IAU name is the name of its own star only.
+  for (auto& [hip, names] : tables->properNames) {
+    std::erase_if(names, [&, hip = hip](const ProperName& name) {
+      auto owner = iauNames.find(name.html);
+      return owner != iauNames.end() && owner->second != hip;
+    });
+  }
+  return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* content,
@@ -290,6 +363,7 @@ bool ReadHipparcosTables(const std::string& dataDir, HipparcosTables* tables,
       {kDesignationFile, ParseDesignations},
       {kVariableStarFile, ParseVariableNames},
       {kDoubleStarFile, ParseDoubleStarNames},
+      {kNameReferenceFile, ParseNameReferences},
       {kProperNameFile, ParseProperNames},
   };
   for (const auto& entry : kFiles) {
@@ -301,6 +375,30 @@ bool ReadHipparcosTables(const std::string& dataDir, HipparcosTables* tables,
       *error = path + ": " + fault;
       return false;
     }
+  }
+  // The constellations as the designations spell them ("9 CMa" gives CMa
+  // for the boundaries' CMA).
+  std::map<std::string, std::string> spelling;
+  for (const auto& [hip, designations] : tables->designations) {
+    for (const std::string& designation : designations) {
+      size_t space = designation.find(' ');
+      if (space == std::string::npos) continue;
+      std::string abbreviation = designation.substr(space + 1);
+      abbreviation = abbreviation.substr(0, abbreviation.find(' '));
+      std::string upper = abbreviation;
+      for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      spelling.emplace(upper, abbreviation);
+    }
+  }
+  std::string path = dataDir + "/" + kBoundaryFile;
+  std::string content;
+  std::string fault;
+  if (!ReadWholeFile(path, &content, error)) return false;
+  if (!ParseConstellationBoundaries(content, spelling, &tables->boundaries,
+                                    &fault)) {
+    *error = path + ": " + fault;
+    return false;
   }
   if (tables->componentLetters.empty() ||
       !tables->componentLetters[0].empty()) {

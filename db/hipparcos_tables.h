@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "db/hipparcos_constellations.h"
 #include "db/star_text.h"
 
 // The text tables that go with the binary star files: spectral types and
@@ -25,6 +26,14 @@ struct CrossIdentification {
   std::string hr;
 };
 
+// A western proper name with the number of references that give it, and
+// whether one of them is a list of the IAU's.
+struct ProperName {
+  std::string html;
+  int references;
+  bool iau;
+};
+
 struct ParallaxError {
   double mas;
   // Written with four decimals, as the Gaia DR2 errors are; the Hipparcos
@@ -39,13 +48,21 @@ struct HipparcosTables {
   std::vector<std::string> componentLetters;  // by record component index
   std::unordered_map<uint32_t, std::vector<CrossIdentification>> crossIds;
   std::unordered_map<uint32_t, ParallaxError> parallaxErrors;
-  // Western proper names, the primary one first ("Sirius", "Canicula").
-  std::unordered_map<uint32_t, std::vector<std::string>> properNames;
+  // The numbers of the name references published by the IAU (those at
+  // iau.org: its Working Group on Star Names' list, its exoplanet-host
+  // names).
+  std::vector<int> iauReferences;
+  // Western proper names in the file's order ("Sirius", "Canicula"),
+  // without the IAU names of other stars that the file lists under this one
+  // too ("Alcor" under Mizar).
+  std::unordered_map<uint32_t, std::vector<ProperName>> properNames;
   // Bayer and Flamsteed designations, the main one first ("&alpha; CMa").
   std::unordered_map<uint32_t, std::vector<std::string>> designations;
   std::unordered_map<uint32_t, std::vector<std::string>> variableNames;
   // Washington Double Star numbers, "J00000+3852".
   std::unordered_map<uint32_t, std::vector<std::string>> doubleStarNames;
+  // Spelt as the designations spell the constellations ("CMa").
+  ConstellationBoundaries boundaries;
 };
 
 // The files read, relative to the data directory (usr/share/stellarium):
@@ -64,6 +81,10 @@ inline constexpr const char* kDesignationFile = "stars/default/name.fab";
 inline constexpr const char* kVariableStarFile =
     "stars/default/gcvs_hip_part.dat";
 inline constexpr const char* kDoubleStarFile = "stars/default/wds_hip_part.dat";
+inline constexpr const char* kBoundaryFile =
+    "data/constellation_boundaries.dat";
+inline constexpr const char* kNameReferenceFile =
+    "skycultures/western/reference.fab";
 inline constexpr const char* kProperNameFile =
     "skycultures/western/star_names.fab";
 
@@ -84,6 +105,9 @@ bool ParseVariableNames(std::string_view text, HipparcosTables* tables,
                         std::string* error);
 bool ParseDoubleStarNames(std::string_view text, HipparcosTables* tables,
                           std::string* error);
+// reference.fab: "number|description|address"; read before the names.
+bool ParseNameReferences(std::string_view text, HipparcosTables* tables,
+                         std::string* error);
 bool ParseProperNames(std::string_view text, HipparcosTables* tables,
                       std::string* error);
 

@@ -37,4 +37,11 @@ SELECT ID + 5, 'HIP',
        ProperName = '' AND Bayer = '' AND HD = ''
 FROM SampleStars WHERE HIP <> '';
 
+INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, ParallaxError,
+                       Constellation, SystemID)
+SELECT ID, CAST(NULLIF(VMag, '') AS REAL), CAST(NULLIF(ColourIndex, '') AS REAL),
+       CAST(NULLIF(Parallax, '') AS REAL), CAST(NULLIF(ParallaxError, '') AS REAL),
+       NULLIF(Constellation, ''), CAST(NULLIF(SystemID, '') AS INTEGER)
+FROM SampleStars;
+
 DROP TABLE SampleStars;

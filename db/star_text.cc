@@ -1,5 +1,6 @@
 #include "db/star_text.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -91,14 +92,91 @@ bool DesignationFromUtf8(std::string_view utf8, std::string* html) {
   return Convert(utf8, true, html);
 }
 
-SpectralSplit SplitSpectralType(std::string_view type) {
-  size_t start = type.find_first_of("IV");
-  if (start == std::string_view::npos) {
-    return {std::string(type), false, ""};
+namespace {
+
+// The Roman numerals of the luminosity classes, longest first, so that
+// "III" is not read as "I" followed by "II".
+constexpr std::string_view kLuminosityNumerals[] = {"VII", "VI", "V", "IV",
+                                                    "III", "II", "I"};
+// Their subdivisions, longest first: "Ia0" and "Ia+" are hypergiants.
+constexpr std::string_view kSubclasses[] = {"ab", "a0", "a+", "a", "b"};
+
+// The length of the one luminosity class that starts at "text" ("Ia0",
+// "IIIb", "IV"), or 0 when none does.
+size_t SingleClassLength(std::string_view text) {
+  for (std::string_view numeral : kLuminosityNumerals) {
+    if (!text.starts_with(numeral)) continue;
+    size_t length = numeral.size();
+    for (std::string_view sub : kSubclasses) {
+      if (text.substr(length).starts_with(sub)) {
+        length += sub.size();
+        break;
+      }
+    }
+    return length;
   }
-  if (start > 0 && type[start - 1] == '(') --start;
-  return {std::string(type.substr(0, start)), true,
-          std::string(type.substr(start))};
+  return 0;
+}
+
+// The length of the luminosity class that starts at "text": one class, or
+// a range of them ("II-III", "IV/V", "Ia-Iab"), or either in parentheses
+// ("(III)"); 0 when none starts there.
+size_t LuminosityClassLength(std::string_view text) {
+  bool parenthesised = text.starts_with('(');
+  size_t start = parenthesised ? 1 : 0;
+  size_t length = SingleClassLength(text.substr(start));
+  if (length == 0) return 0;
+  size_t end = start + length;
+  while (end + 1 < text.size() && (text[end] == '-' || text[end] == '/')) {
+    size_t next = SingleClassLength(text.substr(end + 1));
+    if (next == 0) break;
+    end += 1 + next;
+  }
+  bool closed = end < text.size() && text[end] == ')';
+  if (parenthesised != closed) return 0;  // "(SI)" holds no class
+  return closed ? end + 1 : end;
+}
+
+// Whether a luminosity class may start at "start" of "type": not inside a
+// word, as the "I" of "(SI)" or of "(FeII)" and the "V" of "LBV" are, but
+// after the temperature class ("K0", "M2+", "K0/1", a lone "K" or "M4S")
+// or a peculiarity letter that precedes the class ("A2mIV").
+bool MayStartLuminosityClass(std::string_view type, size_t start) {
+  if (start == 0) return false;
+  auto isLetter = [](char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+  };
+  char before = type[start - 1];
+  if (!isLetter(before)) return true;
+  if (before == 'm' || before == 'p' || before == 'n' || before == 's') {
+    return true;
+  }
+  // An emission "e" ("M6eIII"), but not the e of Fe.
+  if (before == 'e') {
+    return start == 1 ||
+           !std::isupper(static_cast<unsigned char>(type[start - 2]));
+  }
+  // A temperature class letter, itself not inside a word.
+  constexpr std::string_view kTemperatureClasses = "OBAFGKMSCN";
+  return kTemperatureClasses.find(before) != std::string_view::npos &&
+         (start == 1 || !isLetter(type[start - 2]));
+}
+
+}  // namespace
+
+SpectralSplit SplitSpectralType(std::string_view type) {
+  for (size_t start = 0; start < type.size(); ++start) {
+    if (type[start] != '(' && start > 0 &&
+        !MayStartLuminosityClass(type, start)) {
+      continue;
+    }
+    size_t length = LuminosityClassLength(type.substr(start));
+    if (length == 0) continue;
+    std::string rest(type.substr(0, start));
+    rest += type.substr(start + length);
+    return {std::move(rest), true, std::string(type.substr(start, length))};
+  }
+  return {std::string(type), false, ""};
 }
 
 RightAscension RightAscensionFromRadians(double radians) {

@@ -23,10 +23,12 @@ bool HtmlFromUtf8(std::string_view utf8, std::string* html);
 // catalogue files write "α1_Cen": *html becomes "&alpha;1 Cen".
 bool DesignationFromUtf8(std::string_view utf8, std::string* html);
 
-// A spectral type cut in two.  The luminosity class starts at the first
-// upper-case "I" or "V", or at a "(" just before it; no spectral-class
-// letter is I or V.  Without either letter the whole type is the spectral
-// class and hasLuminosityClass is false.
+// A spectral type cut in two: its MK luminosity class ("III", "Iab",
+// "IV-V", "IV/V", "(III)"), found where a class may follow the temperature
+// class, and the rest of the type as the spectral class, with the notes that
+// follow the luminosity class kept in their order ("K1.5IIIFe-0.5" is
+// K1.5Fe-0.5 and III; "M5.5Ve" is M5.5e and V).  Without a luminosity class
+// the whole type is the spectral class and hasLuminosityClass is false.
 struct SpectralSplit {
   std::string spectralClass;
   bool hasLuminosityClass;

@@ -107,6 +107,7 @@ TEST(EntryPageTest, NamesAndComponents) {
 // has no row.  A star without a parallax of its own but a distance error of
 // 30 % is doubtful too.
 const char kStarFacts[] = R"sql(
+  DELETE FROM StarFacts;
   INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, ParallaxError,
                          Constellation, SystemID)
   VALUES (323490000, -1.46, 0.0, 379.21, 1.58, 'CMa', 323490000),
@@ -233,9 +234,9 @@ TEST(EntryPageTest, DataSourceFaults) {
        "entry_database_fault.html", 255},
       {"column_missing", "ALTER TABLE Positions DROP COLUMN Epoch;", false,
        "entry_database_fault.html", 255},
-      // An older database without the facts: the page of a database whose
-      // table holds no row for the star.
-      {"facts_missing", "DROP TABLE StarFacts;", false, "entry_sirius.html", 0},
+      // An older database without the facts: the page without them.
+      {"facts_missing", "DROP TABLE StarFacts;", false,
+       "entry_sirius_without_facts.html", 0},
       // A table of that name that is not the facts' is a fault.
       {"facts_unreadable",
        "DROP TABLE StarFacts; CREATE TABLE StarFacts (OwnerID INTEGER);", false,

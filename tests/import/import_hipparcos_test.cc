@@ -209,12 +209,12 @@ TEST_F(ImportTest, SpectraSplitIntoClasses) {
             "FROM Spectra ORDER BY SpectrumID"),
       (std::vector<std::string>{
           "101|G2|V|NULL",
-          "708900001|M5.5|Ve|HIP",
+          "708900001|M5.5e|V|HIP",
           // 555550301 has the blank type
           "555560001|DA|NULL|HIP",  // no luminosity class
           "555550101|G2|V|HIP",     // 555550201 has none
-          "323490001|A1|V+DA|HIP",
-          "924030001|M5.5|Ve|HIP",
+          "323490001|A1+DA|V|HIP",
+          "924030001|M5.5e|V|HIP",
           "1140460001|G2|V|HIP",
           "1042140001|K5|V|HIP",
           "1088700001|K5|V|HIP",
@@ -267,15 +267,15 @@ TEST_F(ImportTest, SystemNamesReadAsAstronomersWriteThem) {
           "555560000|HIP 55556",  // nothing else
           "555550100|HD 11",      // the component's row
           "555550200|HD 22",
-          "323490000|Sirius",  // the first proper name
+          "323490000|Sirius",  // the IAU's name
           "924030000|HIP 92403",
           "1140460000|HD 217987",      // HD before HIP
           "1042140000|61 Cyg A",       // Flamsteed
           "1088700000|&epsilon; Ind",  // Bayer
-          "1108930100|Kruger 60 A",    // shared: with their letters
-          "1108930200|Kruger 60 B",
-          "728450000|Arcal\xeds",    // windows-1252
-          "1068240000|S&#257;maya",  // outside windows-1252
+          "1108930100|Kruger 60",      // the primary: the HIP's names
+          "1108930200|Kruger 60 B",    // its companion after it
+          "728450000|Arcal\xeds",      // windows-1252
+          "1068240000|S&#257;maya",    // outside windows-1252
       }));
 }
 
@@ -307,7 +307,6 @@ TEST_F(ImportTest, FurtherDesignationsAreKept) {
           "323490009|SAO|151881|0",
           "323490010|WDS|J06451-1643|0",
           "1108930203|HIP|110893 B|0",
-          "1108930204|HD|239960 B|0",
       }));
   EXPECT_EQ(Query("SELECT Abbreviation || '=' || LongName FROM CatalogNames "
                   "ORDER BY Abbreviation"),
@@ -354,7 +353,7 @@ TEST_F(ImportTest, TheProgramListsTheImportedStars) {
   EXPECT_EQ(Listing(imported_, "ID=100&ly=20"),
             (std::vector<std::string>{
                 "<BR><A HREF=\"entry_page.exe?ID=708900000\">Proxima</A>: 4.24 "
-                "light-years, class M5.5 Ve",
+                "light-years, class M5.5e V",
                 "<BR><A HREF=\"entry_page.exe?ID=555550300\">HD 33</A>: 6.52 "
                 "light-years",
                 "<BR><A HREF=\"entry_page.exe?ID=555560000\">HIP 55556</A>: "
@@ -364,96 +363,52 @@ TEST_F(ImportTest, TheProgramListsTheImportedStars) {
                 "<BR><A HREF=\"entry_page.exe?ID=555550200\">HD 22</A>: 8.15 "
                 "light-years",
                 "<BR><A HREF=\"entry_page.exe?ID=323490000\">Sirius</A>: 8.60 "
-                "light-years, class A1 V+DA",
+                "light-years, class A1+DA V",
                 "<BR><A HREF=\"entry_page.exe?ID=924030000\">HIP 92403</A>: "
-                "9.70 light-years, class M5.5 Ve",
+                "9.70 light-years, class M5.5e V",
                 "<BR><A HREF=\"entry_page.exe?ID=1140460000\">HD 217987</A>: "
                 "10.72 light-years, class G2 V",
                 "<BR><A HREF=\"entry_page.exe?ID=1042140000\">61 Cyg A</A>: "
                 "11.41 light-years, class K5 V",
                 "<BR><A HREF=\"entry_page.exe?ID=1088700000\">&epsilon; "
                 "Ind</A>: 11.87 light-years, class K5 V",
-                "<BR><A HREF=\"entry_page.exe?ID=1108930100\">Kruger 60 A</A>: "
+                "<BR><A HREF=\"entry_page.exe?ID=1108930100\">Kruger 60</A>: "
                 "13.07 light-years, class K5 V",
                 "<BR><A HREF=\"entry_page.exe?ID=1108930200\">Kruger 60 B</A>: "
                 "13.07 light-years",
             }));
 }
 
-// Names that two components share carry their letters; names of one
-// component, and catalogue numbers that already differ, stay as they are.
-TEST_F(ImportTest, SharedNamesGainComponentLetters) {
+TEST_F(ImportTest, ComponentsTakeTheirOwnNames) {
   EXPECT_EQ(Query("SELECT OwnerID, CatAbbrev, Value FROM CatalogNumbers "
                   "WHERE OwnerID / 10000 IN (110893, 55555) "
                   "ORDER BY CatalogNumberID"),
             (std::vector<std::string>{
-                "555550302|HIP|55555 C",
+                "555550302|HIP|55555 C",  // the brightest: the HIP's row
                 "555550303|HD|33",
                 "555550304|SAO|3",
-                "555550102|HIP|55555 A",
+                "555550102|HIP|55555 A",  // the rows of their letters
                 "555550103|HD|11",
                 "555550104|SAO|1",
                 "555550202|HIP|55555 B",
                 "555550203|HD|22",
                 "555550204|SAO|2",
                 "1108930103|HIP|110893 A",
-                "1108930104|HD|239960 A",
+                "1108930104|HD|239960",  // as the catalogue writes it
                 "1108930203|HIP|110893 B",
-                "1108930204|HD|239960 B",
             }));
   EXPECT_EQ(Query("SELECT COUNT(*) FROM (SELECT Name FROM ProperNames "
                   "GROUP BY Name HAVING COUNT(DISTINCT OwnerID / 100) > 1)"),
             (std::vector<std::string>{"0"}));
 }
 
-TEST(LetterSharedNamesTest, Cases) {
-  const std::vector<std::string> letters = {"", "A", "B", "C"};
-  const struct {
-    const char* about;
-    std::vector<std::pair<int32_t, std::vector<StarName>>> stars;
-    std::vector<std::string> names;  // "ID catalogue:text", in order
-  } cases[] = {
-      {"a proper name of two components",
-       {{1108930100, {{"", "Kruger 60", true}}},
-        {1108930200, {{"", "Kruger 60", true}}}},
-       {"1108930100 :Kruger 60 A", "1108930200 :Kruger 60 B"}},
-      {"the same text in two catalogues is not shared",
-       {{10100, {{"HD", "5", false}}}, {10200, {{"SAO", "5", false}}}},
-       {"10100 HD:5", "10200 SAO:5"}},
-      {"two systems",
-       {{10100, {{"", "X", true}}}, {20100, {{"", "X", true}}}},
-       {"10100 :X", "20100 :X"}},
-      {"a component without a letter keeps its name",
-       {{10000, {{"", "X", true}}}, {10300, {{"", "X", true}}}},
-       {"10000 :X", "10300 :X C"}},
-      {"a name twice in one star is not shared",
-       {{10100, {{"", "X", true}, {"", "X", false}}},
-        {10200, {{"", "Y", true}}}},
-       {"10100 :X", "10100 :X", "10200 :Y"}},
-      {"three components, two sharing",
-       {{10100, {{"WDS", "J1", false}}},
-        {10200, {{"WDS", "J1", false}}},
-        {10300, {{"WDS", "J2", false}}}},
-       {"10100 WDS:J1 A", "10200 WDS:J1 B", "10300 WDS:J2"}},
-  };
-  for (const auto& c : cases) {
-    std::vector<StarRow> stars;
-    for (const auto& [id, names] : c.stars) {
-      StarRow row{};
-      row.id = id;
-      row.names = names;
-      stars.push_back(row);
-    }
-    LetterSharedNames(letters, &stars);
-    std::vector<std::string> names;
-    for (const StarRow& star : stars) {
-      for (const StarName& name : star.names) {
-        names.push_back(std::to_string(star.id) + " " + name.catalogue + ":" +
-                        name.text);
-      }
-    }
-    EXPECT_EQ(names, c.names) << c.about;
-  }
+// The rank a name of the MakeSystemNamesUnique cases has: by its catalogue.
+StarName Ranked(StarName name) {
+  name.rank = name.catalogue.empty()    ? NameRank::kProperName
+              : name.catalogue == "HD"  ? NameRank::kHd
+              : name.catalogue == "HIP" ? NameRank::kHip
+                                        : NameRank::kOther;
+  return name;
 }
 
 TEST(MakeSystemNamesUniqueTest, Cases) {
@@ -463,11 +418,15 @@ TEST(MakeSystemNamesUniqueTest, Cases) {
     std::vector<std::tuple<int32_t, double, std::vector<StarName>>> stars;
     std::vector<std::string> names;  // "ID catalogue:text:system", in order
   } cases[] = {
-      {"distinct components take their letters",
+      {"components of distinct letters: a catalogue number stays unlettered",
        {{869610200, 9.0, {{"HD", "318327", true}, {"HIP", "86961 B", false}}},
         {869630100, 8.0, {{"HD", "318327", true}, {"HIP", "86963 A", false}}}},
-       {"869610200 HD:318327 B:1", "869610200 HIP:86961 B:0",
-        "869630100 HD:318327 A:1", "869630100 HIP:86963 A:0"}},
+       {"869610200 HD:318327:0", "869610200 HIP:86961 B:1",
+        "869630100 HD:318327:1", "869630100 HIP:86963 A:0"}},
+      {"components of distinct letters: a proper name takes them",
+       {{10100, 9.0, {{"", "X", true}, {"HIP", "1 A", false}}},
+        {20200, 8.0, {{"", "X", true}, {"HIP", "2 B", false}}}},
+       {"10100 :X A:1", "10100 HIP:1 A:0", "20200 :X B:1", "20200 HIP:2 B:0"}},
       {"the brightest keeps the name, the other its next unique one",
        {{10000, 5.0, {{"", "X", true}, {"", "Y", false}, {"HD", "1", false}}},
         {20000, 2.0, {{"", "X", true}, {"HIP", "2", false}}}},
@@ -514,7 +473,7 @@ TEST(MakeSystemNamesUniqueTest, Cases) {
       StarRow row{};
       row.id = id;
       row.magnitude = magnitude;
-      row.names = names;
+      for (const StarName& name : names) row.names.push_back(Ranked(name));
       stars.push_back(row);
     }
     MakeSystemNamesUnique(letters, &stars);
@@ -563,18 +522,231 @@ TEST(ImportSharedSystemNamesTest, EveryStarHasASystemNameOfItsOwn) {
                  "FROM CatalogNumbers WHERE IsSystemName = 1 ORDER BY 1"),
             (std::vector<std::string>{
                 "1|Sol",
-                "100000|HIP 1000",  // the faintest
-                "200000|Shared",    // as bright as 3000, lower HIP
-                "300000|HD 33",     // its HD number next
-                "400002|HD 44 B",   // components of distinct letters
-                "500001|HD 44 A",
-                "600000|HIP 6000",  // fainter than 7000
+                "100000|HIP 1000",    // the faintest
+                "200000|Shared",      // as bright as 3000, lower HIP
+                "300000|HD 33",       // its HD number next
+                "400002|HIP 4000 B",  // fainter than 5000 A
+                "500001|HD 44",       // catalogue numbers stay unlettered
+                "600000|HIP 6000",    // fainter than 7000
                 "700000|HD 66",
             }));
   EXPECT_EQ(Rows(imported.database,
                  "SELECT OwnerID / 10000 FROM NameLookup WHERE Key = 'shared' "
                  "ORDER BY OwnerID"),
             (std::vector<std::string>{"1000", "2000", "3000"}));
+}
+
+// Stars named as an astronomer names them, from a package whose name
+// references say which are the IAU's (2 and 3 of EmptyPackage).  Level 2
+// magnitudes are 7.5 + byte / 20; all parallaxes alike unless told.
+SyntheticPackage NamedStars() {
+  SyntheticPackage package = testing::EmptyPackage();
+  package.levels[2] = {
+      {8102, 0, 1.7, -16.0, 0, 27000},          // tau Cet
+      {1001, 0, 2.0, 10.0, 0, 27000},           // IAU name listed second
+      {1002, 0, 2.1, 10.0, 0, 27000},           // Flamsteed listed first
+      {104214, 0, 21.1, 38.7, 0, 28595},        // 61 Cyg A
+      {104217, 0, 21.1, 38.8, 0, 28595, 110},   // 61 Cyg B, fainter
+      {1003, 0, 2.2, 10.0, 0, 27000},           // by references
+      {65378, 1, 13.4, 54.9, 0, 27000, 20},     // Mizar A
+      {65378, 3, 13.4, 54.95, 0, 27000, 60},    // Mizar C
+      {65477, 0, 13.42, 54.98, 0, 27000, 80},   // Alcor
+      {71683, 1, 14.66, -60.8, 0, 74212, 10},   // alpha Cen A
+      {71681, 2, 14.66, -60.81, 0, 74212, 30},  // alpha Cen B
+      {70890, 0, 14.5, -62.7, 0, 76850, 200},   // Proxima
+      {73136, 0, 15.0, 77.0, 0, 27000},         // an exoplanet host's name
+      {69673, 1, 14.26, 19.2, 0, 27000, 0},     // Arcturus and a companion
+      {69673, 2, 14.26, 19.21, 0, 27000, 150},
+      {10176, 1, 2.2, 37.0, 0, 27000, 90},  // 59 And: B the brighter
+      {10176, 2, 2.2, 37.01, 0, 27000, 40},
+      {55555, 1, 3.0, 10.0, 0, 27000, 50},  // no names: HD rows of letters
+      {55555, 2, 3.0, 10.01, 0, 27000, 60},
+  };
+  auto& files = package.files;
+  files[kDesignationFile] =
+      "  8102|\u03c4_Cet\n"
+      "  1001|1_Ori\n"
+      "  1002|2_Ori\n"
+      "  1002|b_Ori\n"
+      "104214|61_Cyg_A\n"
+      "104217|61_Cyg_B\n"
+      " 65378|\u03b6_UMa\n"
+      " 71683|\u03b11_Cen\n"
+      " 71681|\u03b12_Cen\n"
+      " 70890|\u03b1_Cen_C\n"
+      " 73136|8_UMi\n"
+      " 69673|\u03b1_Boo\n"
+      " 10176|59_And_A\n";
+  files[kCrossIdFile] +=
+      "69673\t\t100944\t124897\t5340\n"
+      "55555\tA\t\t11\t\n"
+      "55555\tB\t\t22\t\n";
+  files[kDoubleStarFile] +=
+      "71683\t14396-6050\t2015\t1\t1\n"
+      "70890\t14396-6050\t2015\t1\t1\n"
+      "104214\t21069+3845\t2015\t1\t1\n"
+      "104217\t21069+3845\t2015\t1\t1\n";
+  files[kProperNameFile] +=
+      "  8102|_(\"Al Naymat II\") 1\n"
+      "  1001|_(\"Old Name\") 1,4\n"
+      "  1001|_(\"New Name\") 2\n"
+      "104217|_(\"Bessel's Star\") 1\n"
+      "  1003|_(\"Few\") 1\n"
+      "  1003|_(\"Many\") 1,4\n"
+      " 65378|_(\"Mizar\") 1,2\n"
+      " 65378|_(\"Alcor\") 1\n"
+      " 65477|_(\"Alcor\") 1,2\n"
+      " 71683|_(\"Rigil Kentaurus\") 1,2\n"
+      " 71683|_(\"Toliman\") 1\n"
+      " 71681|_(\"Toliman\") 2\n"
+      " 70890|_(\"Proxima\") 2\n"
+      " 73136|_(\"Baekdu\") 3\n"
+      " 69673|_(\"Arcturus\") 1,2\n";
+  return package;
+}
+
+TEST(ImportNamesTest, DisplayNamesFollowTheRule) {
+  Imported imported;
+  std::string error;
+  ASSERT_TRUE(Import("DisplayNames", NamedStars(), &imported, &error)) << error;
+  const struct {
+    int32_t id;
+    const char* name;  // the system name
+    const char* why;
+  } kCases[] = {
+      {81020000, "&tau; Cet", "Bayer before a name one reference gives"},
+      {10010000, "New Name", "the IAU's name, though listed second"},
+      {10020000, "b Ori", "Bayer before Flamsteed"},
+      {1042140000, "61 Cyg A", "Flamsteed, lettered by the catalogue"},
+      {1042170000, "61 Cyg B", "Flamsteed before a name not the IAU's"},
+      {10030000, "Many", "more references; an iau.org in the path is not it"},
+      {653780100, "Mizar", "the primary takes the names of the HIP"},
+      {653780300, "Mizar C", "its companion is named after it"},
+      {654770000, "Alcor", "Alcor is its own star's name only"},
+      {716830100, "Rigil Kentaurus", "the IAU's name"},
+      {716810200, "Toliman", "the IAU gives Toliman to alpha Cen B"},
+      {708900000, "Proxima", "an IAU name before a Bayer designation"},
+      {731360000, "Baekdu", "an exoplanet host's name is the IAU's too"},
+      {696730100, "Arcturus", "no letter for the primary"},
+      {696730200, "Arcturus B", "the companion after its primary"},
+      {101760200, "HIP 10176 B", "the brighter; the designation is A's"},
+      {101760100, "59 And A", "the designation lettered for it"},
+      {555550100, "HD 11", "the cross-id row of its letter"},
+      {555550200, "HD 22", "the cross-id row of its letter"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Rows(imported.database,
+                   "SELECT Name FROM ProperNames WHERE IsSystemName = 1 AND "
+                   "OwnerID / 100 = " +
+                       std::to_string(c.id / 100) +
+                       " UNION ALL SELECT CatAbbrev || ' ' || Value FROM "
+                       "CatalogNumbers WHERE IsSystemName = 1 AND OwnerID / "
+                       "100 = " +
+                       std::to_string(c.id / 100)),
+              std::vector<std::string>{c.name})
+        << c.why;
+  }
+  // Names of the whole HIP are the primary's alone; catalogue numbers
+  // stay unlettered.
+  EXPECT_EQ(
+      Rows(imported.database,
+           "SELECT OwnerID, Name FROM ProperNames WHERE OwnerID / 10000 "
+           "IN (69673, 65378, 71683) ORDER BY OwnerID"),
+      (std::vector<std::string>{
+          "653780102|Mizar", "653780103|&zeta; UMa", "653780302|Mizar C",
+          "696730102|Arcturus", "696730103|&alpha; Boo", "696730202|Arcturus B",
+          "716830102|Rigil Kentaurus", "716830103|&alpha;1 Cen"}));
+  EXPECT_EQ(
+      Rows(imported.database,
+           "SELECT OwnerID, CatAbbrev || ' ' || Value FROM "
+           "CatalogNumbers WHERE OwnerID / 10000 = 69673 "
+           "ORDER BY CatalogNumberID"),
+      (std::vector<std::string>{"696730104|HIP 69673 A", "696730105|HD 124897",
+                                "696730106|HR 5340", "696730107|SAO 100944",
+                                "696730203|HIP 69673 B"}));
+}
+
+TEST(ImportNamesTest, SystemsAcrossHipparcosNumbers) {
+  Imported imported;
+  std::string error;
+  ASSERT_TRUE(Import("Systems", NamedStars(), &imported, &error)) << error;
+  const struct {
+    int32_t id;
+    const char* system;  // SystemID, "NULL" for a single star
+  } kCases[] = {
+      {716830100, "716830100"},    // alpha Cen A, the brightest
+      {716810200, "716830100"},    // B: one parallax with A, 36" away
+      {708900000, "716830100"},    // Proxima
+      {1042140000, "1042140000"},  // 61 Cyg A, brighter than B
+      {1042170000, "1042140000"},
+      {653780100, "653780100"},  // components of one HIP
+      {653780300, "653780100"},
+      {654770000, "NULL"},       // Alcor: no shared designation here
+      {101760200, "101760200"},  // the brighter component, though B
+      {101760100, "101760200"},
+      {81020000, "NULL"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Rows(imported.database,
+                   "SELECT SystemID FROM StarFacts WHERE OwnerID = " +
+                       std::to_string(c.id)),
+              std::vector<std::string>{c.system})
+        << c.id;
+  }
+  // At one distance the primary's row comes first, whatever its ID.
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT OwnerID FROM Positions WHERE OwnerID / 10000 IN "
+                 "(71681, 71683, 10176) ORDER BY PositionID"),
+            (std::vector<std::string>{"716830100", "716810200", "101760200",
+                                      "101760100"}));
+}
+
+TEST(ImportFactsTest, MagnitudeColourParallaxAndConstellation) {
+  SyntheticPackage package = testing::EmptyPackage();
+  // Level 0: V = -2 + byte / 20; B-V = byte * 4 / 127 - 0.5.
+  package.levels[0] = {
+      {32349, 0, Hours(6, 45, 8.917), Degrees(-16, 42, 58.02), 0, 37921, 11},
+      {1, 0, 3.0, 75.0, 0, 1000, 100},   // north of the +60 ring
+      {2, 0, 3.0, -75.0, 0, 1000, 100},  // south of the -60 ring
+      {3, 0, 0.5, 59.9, 0, 1000, 100},   // just inside the middle band
+      {4, 0, 0.5, 60.3, 0, 1000, 100},   // just north of its ring in B1875
+  };
+  package.files[kParallaxErrorFile] += "32349\t1.58\n";
+  Imported imported;
+  std::string error;
+  ASSERT_TRUE(Import("Facts", package, &imported, &error)) << error;
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT OwnerID, printf('%.2f', VMag), "
+                 "printf('%.3f', ColourIndex), Parallax, ParallaxError, "
+                 "Constellation, SystemID FROM StarFacts ORDER BY OwnerID"),
+            (std::vector<std::string>{
+                "100|-26.74|0.650|NULL|NULL|NULL|NULL",
+                "10000|3.00|0.004|10.0|NULL|Dra|NULL",
+                "20000|3.00|0.004|10.0|NULL|Oct|NULL",
+                "30000|3.00|0.004|10.0|NULL|Ori|NULL",
+                "40000|3.00|0.004|10.0|NULL|Dra|NULL",
+                "323490000|-1.45|0.004|379.21|1.58|Ori|NULL",
+            }));
+}
+
+// Vertices of the boundary file, J2000 positions of the B1875 boundaries:
+// precessed back they fall on whole B1875 hours, minutes and degrees.
+TEST(PrecessJ2000ToB1875Test, BoundaryVerticesReturnToTheirB1875Places) {
+  const struct {
+    double ra, dec;            // J2000, hours and degrees
+    double raB1875, decB1875;  // B1875
+  } kCases[] = {
+      {20.6386585, 2.4360874, 20.0 + 32.0 / 60.0, 2.0},
+      {20.6399231, 0.4361772, 20.0 + 32.0 / 60.0, 0.0},
+      {17.7183819, -67.5711060, 17.5, -67.5},
+      {17.6515274, -67.5831985, 17.0 + 26.0 / 60.0, -67.5},
+  };
+  for (const auto& c : kCases) {
+    double ra, dec;
+    PrecessJ2000ToB1875(c.ra, c.dec, &ra, &dec);
+    EXPECT_NEAR(ra, c.raB1875, 1e-5) << c.ra << " " << c.dec;
+    EXPECT_NEAR(dec, c.decB1875, 1e-4) << c.ra << " " << c.dec;
+  }
 }
 
 // The lookup holds every name and designation by its key.
@@ -585,12 +757,12 @@ TEST_F(ImportTest, NameLookupHoldsEveryName) {
                 "9cma|323490000|9 CMa|1",
                 "alphacma|323490000|&alpha; CMa|1",
                 "canicula|323490000|Canicula|1",
-                "hd239960a|1108930100|HD 239960 A|0",
+                "hd239960|1108930100|HD 239960|0",
                 "hd48915|323490000|HD 48915|0",
                 "hip110893a|1108930100|HIP 110893 A|0",
                 "hip32349|323490000|HIP 32349|0",
                 "hr2491|323490000|HR 2491|0",
-                "kruger60a|1108930100|Kruger 60 A|1",
+                "kruger60|1108930100|Kruger 60|1",
                 "sao151881|323490000|SAO 151881|0",
                 "sirius|323490000|Sirius|1",
                 "wdsj064511643|323490000|WDS J06451-1643|0",

@@ -77,25 +77,50 @@ TEST(DesignationFromUtf8Test, SpellsDesignationsWithSpaces) {
   }
 }
 
-TEST(SplitSpectralTypeTest, LuminosityClassStartsAtIOrV) {
+TEST(SplitSpectralTypeTest, LuminosityClassIsCutOutOfTheType) {
+  // The class as the MK system writes it; what else follows the temperature
+  // class (peculiarities, a companion's type, abundance notes) stays in the
+  // spectral class, in its order.
   static const struct {
     const char* type;
     const char* spectralClass;
     const char* luminosityClass;  // nullptr: none
   } kCases[] = {
-      {"M5.5Ve", "M5.5", "Ve"},
+      {"K1.5IIIFe-0.5", "K1.5Fe-0.5", "III"},
+      {"K0IIIbCN-1", "K0CN-1", "IIIb"},
+      {"B1Ia0", "B1", "Ia0"},
+      {"B5Ia+", "B5", "Ia+"},
+      {"A0Iab", "A0", "Iab"},
+      {"G8II-III", "G8", "II-III"},
+      {"M1-M2Ia-Iab", "M1-M2", "Ia-Iab"},
+      {"K3IV/V", "K3", "IV/V"},
+      {"B2Vne", "B2ne", "V"},
+      {"B8Iae", "B8e", "Ia"},
+      {"A1Vm", "A1m", "V"},
+      {"M5.5Ve", "M5.5e", "V"},
       {"G2V", "G2", "V"},
-      {"F5IV-V+DQZ", "F5", "IV-V+DQZ"},
-      {"A1V+DA", "A1", "V+DA"},
+      {"F5IV-V+DQZ", "F5+DQZ", "IV-V"},
+      {"A1V+DA", "A1+DA", "V"},
       {"M2+V", "M2+", "V"},
       {"A0Va", "A0", "Va"},
-      {"M1VIp", "M1", "VIp"},
+      {"M1VIp", "M1p", "VI"},
       {"K0/1III", "K0/1", "III"},
       {"K2(III)", "K2", "(III)"},
-      {"(G)(II)+A/F", "(G)", "(II)+A/F"},
+      {"(G)(II)+A/F", "(G)+A/F", "(II)"},
       {"kA5hF0mF2III", "kA5hF0mF2", "III"},
       {"B0.5Ia", "B0.5", "Ia"},
+      {"KIII", "K", "III"},
+      {"KIIvw", "Kvw", "II"},
+      {"M4SIII", "M4S", "III"},
+      {"G/KIII+F/G", "G/K+F/G", "III"},
+      {"O/BIae", "O/Be", "Ia"},
+      {"F3+FIII", "F3+F", "III"},
+      {"M4e-M6eIII", "M4e-M6e", "III"},
+      {"A0P(SI)", "A0P(SI)", nullptr},
+      {"B8pSi(FeII)", "B8pSi(FeII)", nullptr},
+      {"LBV", "LBV", nullptr},
       {"DA", "DA", nullptr},
+      {"sdM", "sdM", nullptr},
       {"sdB", "sdB", nullptr},
       {"M0/2", "M0/2", nullptr},
       {"ApSi", "ApSi", nullptr},

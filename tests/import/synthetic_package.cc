@@ -106,7 +106,24 @@ SyntheticPackage EmptyPackage() {
        "# HIP, WDS designation, year of observation, position angle, "
        "separation\n"},
       {kProperNameFile, "# Western star names\n"},
+      {kNameReferenceFile,
+       "# Reference file\n"
+       "  1|A dictionary of star names|\n"
+       "  2|The IAU's names|https://www.iau.org/public/themes/naming_stars/\n"
+       "  3|Exoplanet hosts|http://nameexoworlds.iau.org/\n"
+       "  4|Not the IAU's|https://example.org/iau.org/\n"},
+      {kBoundaryFile, ""},
   };
+  // A sky of three constellations: Dra north of +60 degrees, Oct south of
+  // -60, Ori between (as J2000 rings, slightly tilted in B1875).
+  std::string& sky = package.files[kBoundaryFile];
+  for (int ring : {60, -60}) {
+    sky += "25";
+    for (int hour = 0; hour <= 24; ++hour) {
+      sky += " " + std::to_string(hour) + " " + std::to_string(ring);
+    }
+    sky += ring > 0 ? " 2 DRA ORI\n" : " 2 ORI OCT\n";
+  }
   return package;
 }
 
