@@ -71,8 +71,14 @@ bool ReadBound(const BoundParameters& bound) {
 
 }  // namespace
 
+const char* const kWindowParameters[kWindowParameterCount] = {
+    "ly",        "minLY",     "minRAHour", "minRAMin",  "minRASec",
+    "maxRAHour", "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin",
+    "minDecSec", "maxDecDeg", "maxDecMin", "maxDecSec"};
+
 bool ParseSearchWindow(SearchWindow* window) {
-  if (const char* value = FindQueryParam("ly")) {
+  const char* const* names = kWindowParameters;
+  if (const char* value = FindQueryParam(names[0])) {
     double radius = ReadReal(value);
     if (!(radius >= 2.0)) {
       WritePlainReply("Search radius must be at least 2 light-years.");
@@ -80,7 +86,7 @@ bool ParseSearchWindow(SearchWindow* window) {
     }
     window->maxRadius = radius;
   }
-  if (const char* value = FindQueryParam("minLY")) {
+  if (const char* value = FindQueryParam(names[1])) {
     double radius = ReadReal(value);
     if (radius > window->maxRadius) {
       WritePlainReply(
@@ -92,22 +98,22 @@ bool ParseSearchWindow(SearchWindow* window) {
   }
 
   const BoundParameters bounds[] = {
-      {"minRAHour", "minRAMin", "minRASec", &window->minRA.hours,
+      {names[2], names[3], names[4], &window->minRA.hours,
        &window->minRA.minutes, &window->minRA.seconds, 0, 23,
        "Minimum right ascension hours must be between 0 and 23 inclusive.",
        "Minimum right ascension minutes must be between 0 and 59 inclusive.",
        "Minimum right ascension seconds must be >= 0 and < 60."},
-      {"maxRAHour", "maxRAMin", "maxRASec", &window->maxRA.hours,
+      {names[5], names[6], names[7], &window->maxRA.hours,
        &window->maxRA.minutes, &window->maxRA.seconds, 0, 23,
        "Maximum right ascension hours must be between 0 and 23 inclusive.",
        "Maximum right ascension minutes must be between 0 and 59 inclusive.",
        "Maximum right ascension seconds must be >= 0 and < 60."},
-      {"minDecDeg", "minDecMin", "minDecSec", &window->minDec.degrees,
+      {names[8], names[9], names[10], &window->minDec.degrees,
        &window->minDec.arcminutes, &window->minDec.arcseconds, -89, 89,
        "Minimum declination degrees must be between -89 and +89 inclusive.",
        "Minimum declination minutes must be between 0 and 59 inclusive.",
        "Minimum declination seconds must be >= 0 and < 60"},
-      {"maxDecDeg", "maxDecMin", "maxDecSec", &window->maxDec.degrees,
+      {names[11], names[12], names[13], &window->maxDec.degrees,
        &window->maxDec.arcminutes, &window->maxDec.arcseconds, -89, 89,
        "Maxmimum declination degrees must be between -89 and +89 inclusive.",
        "Maximum declination minutes must be between 0 and 59 inclusive.",

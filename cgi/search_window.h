@@ -49,6 +49,12 @@ struct SearchWindow {
 // The request's window: filled once, then only read.
 extern SearchWindow searchWindow;
 
+// The query parameters of the window, in the order ParseSearchWindow reads
+// them: "ly", "minLY", then hours (degrees), minutes and seconds of the
+// minimum and maximum right ascension and declination.
+inline constexpr int kWindowParameterCount = 14;
+extern const char* const kWindowParameters[kWindowParameterCount];
+
 // Reads "ly", "minLY" and the twelve RA/Dec parameters, in that fixed order,
 // into "window".  A present parameter is read even when empty (as 0); an
 // absent one leaves its field unchanged.  Returns false at the first rejected

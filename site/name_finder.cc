@@ -16,6 +16,7 @@
 #include "catalogue/statements.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
+#include "cgi/search_window.h"
 #include "names/constellations.h"
 #include "names/name_keys.h"
 #include "site/html_page.h"
@@ -325,24 +326,18 @@ constexpr const char* kNameExamples =
     "beginning of a name finds every star whose name begins so.</p>\n";
 
 // The fields of the neighbour search that the form "around a star" sends
-// with the star, in the form's order; the finder passes on these and no
-// others.
-constexpr const char* kSearchFields[] = {
-    "minLY",     "ly",        "minRAHour", "minRAMin",  "minRASec",
-    "maxRAHour", "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin",
-    "minDecSec", "maxDecDeg", "maxDecMin", "maxDecSec"};
+// with the star are the window's parameters (kWindowParameters); the finder
+// passes on these and no others.
 // A field's value is a number: far shorter than this.
 constexpr size_t kMaxSearchFieldLength = 32;
-constexpr size_t kSearchFieldsSize = sizeof(kSearchFields) /
-                                         sizeof(kSearchFields[0]) *
-                                         (12 + 3 * kMaxSearchFieldLength) +
-                                     1;
+constexpr size_t kSearchFieldsSize =
+    kWindowParameterCount * (12 + 3 * kMaxSearchFieldLength) + 1;
 
 // In a search around a star: the search fields as they are passed on
 // ("&minLY=5&ly=20"), or nullptr when the finder is asked for a name alone.
 const char* searchFields = nullptr;
 
-// Writes into "out" the fields of "kSearchFields" that the request has,
+// Writes into "out" the window's parameters that the request has,
 // "&name=value" each, the value percent-encoded but for letters, digits and
 // "-._~", so that whatever it is it stays one value; an empty value stays
 // empty ("minLY="), as the search reads it.  Returns false when a value is
@@ -350,7 +345,7 @@ const char* searchFields = nullptr;
 bool ReadSearchFields(char (&out)[kSearchFieldsSize]) {
   size_t length = 0;
   out[0] = '\0';
-  for (const char* field : kSearchFields) {
+  for (const char* field : kWindowParameters) {
     const char* value = FindQueryParam(field);
     if (value == nullptr) continue;
     length += std::snprintf(out + length, sizeof(out) - length, "&%s=", field);
