@@ -122,25 +122,84 @@ bool RelativeDistanceError(const StarEntry& entry, double* relative,
   return false;
 }
 
+// Whether the absolute magnitude can be had from the apparent one and the
+// stored distance; *absolute is then M = m + 5 - 5 log10(d), d in parsecs.
+bool AbsoluteMagnitude(const StarEntry& entry, double* absolute) {
+  const PositionRecord& position = entry.position;
+  if (!entry.hasFacts || !entry.facts.hasVMag || !entry.hasPosition ||
+      !position.HasDistance || !(position.Distance > 0) ||
+      !std::isfinite(position.Distance)) {
+    return false;
+  }
+  double parsecs = position.Distance / kLightYearsPerParsec;
+  *absolute = entry.facts.vMag + 5 - 5 * std::log10(parsecs);
+  return std::isfinite(*absolute);
+}
+
+// The faintest absolute visual magnitude of a main-sequence star of each
+// temperature class (the late subclasses: B9 V, A9 V, ...); a giant or
+// subgiant of the class is brighter still.  M dwarfs reach below +19, so
+// their class bounds nothing.
+struct FaintestOfClass {
+  char temperatureClass;
+  double absoluteMagnitude;
+};
+const FaintestOfClass kFaintestOfClass[] = {
+    {'O', -3.0}, {'B', 1.5}, {'A', 2.5}, {'F', 4.5}, {'G', 6.0}, {'K', 8.5},
+};
+// How much fainter than that a star's magnitude from its distance may be
+// before the distance is doubted: room for dust, a wrong subclass and the
+// errors of the magnitude.
+const double kDoubtfulFaintness = 3.0;
+
+// How many magnitudes fainter, by its apparent magnitude and distance, the
+// star is than any star of its temperature class could be; false when its
+// class bounds nothing or a number is missing.
+bool FainterThanItsClass(const StarEntry& entry, double* excess) {
+  double absolute = 0;
+  if (!entry.hasSpectrum || !entry.spectrum.HasSpectralClass ||
+      !AbsoluteMagnitude(entry, &absolute)) {
+    return false;
+  }
+  for (const FaintestOfClass& bound : kFaintestOfClass) {
+    if (entry.spectrum.SpectralClass[0] == bound.temperatureClass) {
+      *excess = absolute - bound.absoluteMagnitude;
+      return *excess > kDoubtfulFaintness;
+    }
+  }
+  return false;
+}
+
+// A distance is doubtful when its relative error is large, or when it
+// would make the star far fainter than its spectrum allows (a companion
+// given another star's parallax, say).
 bool IsDoubtfulDistance(const StarEntry& entry) {
   double relative = 0;
   bool fromParallax = false;
-  return RelativeDistanceError(entry, &relative, &fromParallax) &&
-         relative > kDoubtfulRelativeError;
+  double excess = 0;
+  return (RelativeDistanceError(entry, &relative, &fromParallax) &&
+          relative > kDoubtfulRelativeError) ||
+         FainterThanItsClass(entry, &excess);
 }
 
 void WriteDoubtfulNote(const StarEntry& entry) {
   double relative = 0;
   bool fromParallax = false;
-  if (!RelativeDistanceError(entry, &relative, &fromParallax) ||
-      relative <= kDoubtfulRelativeError) {
-    return;
+  double excess = 0;
+  if (RelativeDistanceError(entry, &relative, &fromParallax) &&
+      relative > kDoubtfulRelativeError) {
+    std::printf(
+        "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of the "
+        "%s, so the star may be much nearer or farther.",
+        fromParallax ? "parallax" : "distance", relative * 100,
+        fromParallax ? "parallax" : "distance");
+  } else if (FainterThanItsClass(entry, &excess)) {
+    std::printf(
+        "<br><strong>Doubtful:</strong> at this distance the star would be "
+        "%.0f magnitudes fainter than any star of class %c, so the distance "
+        "may belong to another star.",
+        excess, entry.spectrum.SpectralClass[0]);
   }
-  std::printf(
-      "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of the "
-      "%s, so the star may be much nearer or farther.",
-      fromParallax ? "parallax" : "distance", relative * 100,
-      fromParallax ? "parallax" : "distance");
 }
 
 void WriteDistance(const PositionRecord& position) {
@@ -284,20 +343,6 @@ void WriteMagnitude(double magnitude) {
   char text[kMeasurementTextSize];
   FormatFixed(magnitude, 2, "&minus;", text, sizeof(text));
   WriteText(text);
-}
-
-// Whether the absolute magnitude can be had from the apparent one and the
-// stored distance; *absolute is then M = m + 5 - 5 log10(d), d in parsecs.
-bool AbsoluteMagnitude(const StarEntry& entry, double* absolute) {
-  const PositionRecord& position = entry.position;
-  if (!entry.hasFacts || !entry.facts.hasVMag || !entry.hasPosition ||
-      !position.HasDistance || !(position.Distance > 0) ||
-      !std::isfinite(position.Distance)) {
-    return false;
-  }
-  double parsecs = position.Distance / kLightYearsPerParsec;
-  *absolute = entry.facts.vMag + 5 - 5 * std::log10(parsecs);
-  return std::isfinite(*absolute);
 }
 
 void WriteBrightness(const StarEntry& entry) {

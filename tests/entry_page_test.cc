@@ -105,7 +105,8 @@ TEST(EntryPageTest, NamesAndComponents) {
 // the Sun without a distance to take an absolute magnitude from, and the
 // two components of Kruger 60 in one system.  Procyon
 // has no row.  A star without a parallax of its own but a distance error of
-// 30 % is doubtful too.
+// 30 % is doubtful too, and so is an F5 V star that its distance would
+// make ten magnitudes fainter than such stars are.
 const char kStarFacts[] = R"sql(
   DELETE FROM StarFacts;
   INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, ParallaxError,
@@ -122,7 +123,13 @@ const char kStarFacts[] = R"sql(
          (1108930200, 11.4, 1.8, 249.4, 1.8, 'Cep', 1108930100);
   INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
                          Dec_arcsec, Distance, DistanceError)
-  VALUES (20000, 1, 0, 0, 10, 0, 0, 100.0, 30.0);
+  VALUES (20000, 1, 0, 0, 10, 0, 0, 100.0, 30.0),
+         (30000, 3, 22, 0.0, -9, 30, 0.0, 14.34, 0.03);
+  INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass)
+  VALUES (30001, 'F5', 'V');
+  INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, ParallaxError,
+                         Constellation)
+  VALUES (30000, 11.5, 0.45, 227.4, 0.5, 'Eri');
 )sql";
 
 TEST(EntryPageTest, StarFacts) {
@@ -139,6 +146,7 @@ TEST(EntryPageTest, StarFacts) {
       {"ID=716830100", "entry_rigil_kentaurus_primary.html", 0},
       {"ID=279890000", "entry_betelgeuse_doubtful.html", 0},
       {"ID=20000", "entry_doubtful_distance_error.html", 0},
+      {"ID=30000", "entry_doubtful_faint_for_class.html", 0},
       {"ID=912620000", "entry_vega_some_facts.html", 0},
       {"ID=100", "entry_sun_facts.html", 0},
       // No row of its own: the page of a database without the facts.
