@@ -93,12 +93,17 @@ std::string DesignationLetter(const std::string& designation) {
   return designation.substr(n - 1);
 }
 
-// Bayer designations begin with their letter ("&alpha; CMa", "b1 Aqr"),
-// Flamsteed ones with their number ("9 CMa").
+// Bayer designations begin with their letter, a Greek one as an entity
+// ("&alpha; CMa") or a Latin one ("b1 Aqr"); Flamsteed ones with their
+// number ("9 CMa").  The Flamsteed number ranks before a Latin letter:
+// astronomers call p Oph "70 Oph".
 NameRank DesignationRank(const std::string& designation) {
-  return !designation.empty() && designation[0] >= '0' && designation[0] <= '9'
-             ? NameRank::kFlamsteed
-             : NameRank::kBayer;
+  if (designation.empty()) return NameRank::kLatinBayer;
+  if (designation[0] == '&') return NameRank::kBayer;
+  if (designation[0] >= '0' && designation[0] <= '9') {
+    return NameRank::kFlamsteed;
+  }
+  return NameRank::kLatinBayer;
 }
 
 }  // namespace

@@ -26,8 +26,9 @@ inline constexpr uint32_t kLargestImportedHip = 214747;  // keeps IDs in 32 bits
 // number; other catalogue numbers are never display names.
 enum class NameRank {
   kIauName,
-  kBayer,
+  kBayer,       // with a Greek letter
   kFlamsteed,
+  kLatinBayer,  // with a Latin letter, which astronomers use less
   kCompanionOfNamed,
   kProperName,
   kHd,

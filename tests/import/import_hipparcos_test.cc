@@ -564,6 +564,7 @@ SyntheticPackage NamedStars() {
   };
   auto& files = package.files;
   files[kDesignationFile] =
+      "  8102|52_Cet\n"
       "  8102|\u03c4_Cet\n"
       "  1001|1_Ori\n"
       "  1002|2_Ori\n"
@@ -614,9 +615,10 @@ TEST(ImportNamesTest, DisplayNamesFollowTheRule) {
     const char* name;  // the system name
     const char* why;
   } kCases[] = {
-      {81020000, "&tau; Cet", "Bayer before a name one reference gives"},
+      {81020000, "&tau; Cet",
+       "Greek Bayer before Flamsteed and a name one reference gives"},
       {10010000, "New Name", "the IAU's name, though listed second"},
-      {10020000, "b Ori", "Bayer before Flamsteed"},
+      {10020000, "2 Ori", "Flamsteed before a Latin Bayer letter"},
       {1042140000, "61 Cyg A", "Flamsteed, lettered by the catalogue"},
       {1042170000, "61 Cyg B", "Flamsteed before a name not the IAU's"},
       {10030000, "Many", "more references; an iau.org in the path is not it"},
