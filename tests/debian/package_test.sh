@@ -177,7 +177,7 @@ browse() {  # browse WHEN
   serve || return 0
   check "$when: lighttpd serves as www-data" test "$(ps -o user= -p "$lighttpd_pid")" = www-data
   fetch /veloran/
-  check "$when: the form at /veloran/" eval 'status_is 200 && grep -q "<form id=\"star-form\" action=\"cgi-bin/neighbor_search\"" "$work/body"'
+  check "$when: the form at /veloran/" eval 'status_is 200 && grep -q "<form id=\"star-form\" action=\"cgi-bin/find_star\"" "$work/body"'
   fetch '/veloran/cgi-bin/neighbor_search?ID=100&ly=12'
   check "$when: a search from the form gives the reference page" \
     eval 'status_is 200 && cmp -s <(golden_body sample_sun_12ly.txt) "$work/body"'
