@@ -549,24 +549,4 @@ const char* ConversionState(ConversionStatus status) {
   return "HY000";
 }
 
-const char* ConversionMessage(ConversionStatus status) {
-  switch (status) {
-    case Status::kOk:
-      return "converted";
-    case Status::kTruncated:
-      return "string data, right truncated";
-    case Status::kFractionDropped:
-      return "fractional truncation";
-    case Status::kOutOfRange:
-      return "numeric value out of range";
-    case Status::kNotAValue:
-      return "invalid character value for the conversion";
-    case Status::kRestricted:
-      return "restricted data type attribute violation";
-    case Status::kUnknownType:
-      return "program type out of range";
-  }
-  return "conversion failed";
-}
-
 }  // namespace veloran::odbc

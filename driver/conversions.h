@@ -74,11 +74,8 @@ SQLLEN FixedCTypeSize(SQLSMALLINT cType);
 // True for the C types that ConvertValue knows.
 bool IsKnownCType(SQLSMALLINT cType);
 
-// The SQLSTATE of a status ("00000" for kOk).
+// The SQLSTATE of a status ("00000" for kOk); its text is StandardText's.
 const char* ConversionState(ConversionStatus status);
-
-// A short English description of a status, for diagnostic messages.
-const char* ConversionMessage(ConversionStatus status);
 
 }  // namespace veloran::odbc
 

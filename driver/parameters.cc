@@ -95,16 +95,16 @@ int FormatTime(char* text, size_t size, unsigned hour, unsigned minute,
 }
 
 SQLRETURN BadDateTime(Statement* statement, int number) {
-  PostDiagnostic(&statement->diagnostics, "22007", kDriverComponent,
+  PostDiagnostic(&statement->diagnostics, "22007",
                  "parameter %d is no valid date or time", number);
   return SQL_ERROR;
 }
 
 SQLRETURN BadLength(Statement* statement, int number, const char* what,
                     SQLLEN length) {
-  PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
-                 "parameter %d: invalid string or buffer length %ld (%s)",
-                 number, static_cast<long>(length), what);
+  PostDiagnostic(&statement->diagnostics, "HY090",
+                 "parameter %d: length %ld (%s)", number,
+                 static_cast<long>(length), what);
   return SQL_ERROR;
 }
 
@@ -162,14 +162,13 @@ SQLRETURN BindOne(Statement* statement, int number,
   }
   // Every negative value but these four is no length at all.
   if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "parameter %d: data at execution is not supported", number);
     return SQL_ERROR;
   }
   if (length == SQL_DEFAULT_PARAM) {
-    PostDiagnostic(&statement->diagnostics, "07S01", kDriverComponent,
-                   "parameter %d: invalid use of default parameter (SQLite's "
-                   "parameters have no default)",
+    PostDiagnostic(&statement->diagnostics, "07S01",
+                   "parameter %d (SQLite's parameters have no default)",
                    number);
     return SQL_ERROR;
   }
@@ -234,7 +233,7 @@ SQLRETURN BindOne(Statement* statement, int number,
     case SQL_C_UBIGINT: {
       uint64_t unsignedValue = Read<uint64_t>(value);
       if (unsignedValue > static_cast<uint64_t>(INT64_MAX)) {
-        PostDiagnostic(&statement->diagnostics, "22003", kDriverComponent,
+        PostDiagnostic(&statement->diagnostics, "22003",
                        "parameter %d: %llu is beyond SQLite's integers", number,
                        static_cast<unsigned long long>(unsignedValue));
         return SQL_ERROR;
@@ -290,14 +289,14 @@ SQLRETURN BindOne(Statement* statement, int number,
       break;
     }
     default:
-      PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+      PostDiagnostic(&statement->diagnostics, "HYC00",
                      "parameter %d: C type %d is not supported", number, cType);
       return SQL_ERROR;
   }
   if (rc != SQLITE_OK) {
-    PostDiagnostic(&statement->diagnostics,
-                   rc == SQLITE_NOMEM ? "HY001" : "HY000", kSqliteComponent,
-                   "parameter %d: %s", number, sqlite3_errstr(rc));
+    PostSqliteDiagnostic(&statement->diagnostics,
+                         rc == SQLITE_NOMEM ? "HY001" : "HY000",
+                         "parameter %d: %s", number, sqlite3_errstr(rc));
     return SQL_ERROR;
   }
   return SQL_SUCCESS;
@@ -311,17 +310,17 @@ SQLRETURN BindParameter(Statement* statement, SQLUSMALLINT number,
                         SQLSMALLINT decimalDigits, SQLPOINTER value,
                         SQLLEN bufferLength, SQLLEN* indicator) {
   if (number == 0) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "parameters are numbered from 1");
     return SQL_ERROR;
   }
   if (ioType != SQL_PARAM_INPUT) {
-    PostDiagnostic(&statement->diagnostics, "HY105", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HY105",
                    "only input parameters are supported");
     return SQL_ERROR;
   }
   if (cType != SQL_C_DEFAULT && !IsKnownCType(cType)) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "parameter %u: C type %d is not supported", number, cType);
     return SQL_ERROR;
   }
@@ -345,7 +344,7 @@ SQLRETURN ApplyParameters(Statement* statement) {
   for (int number = 1; number <= count; ++number) {
     if (static_cast<size_t>(number) > statement->parameters.size() ||
         !statement->parameters[number - 1].bound) {
-      PostDiagnostic(&statement->diagnostics, "07002", kDriverComponent,
+      PostDiagnostic(&statement->diagnostics, "07002",
                      "parameter %d of %d is not bound", number, count);
       return SQL_ERROR;
     }

@@ -64,9 +64,8 @@ SQLRETURN PostConversion(Statement* statement, int index,
                          ConversionStatus status, SQLSMALLINT cType) {
   const char* name = sqlite3_column_name(statement->prepared, index);
   PostDiagnosticAt(&statement->diagnostics, ConversionState(status), index + 1,
-                   statement->rowNumber, kDriverComponent,
-                   "%s: column %d (%s), C type %d", ConversionMessage(status),
-                   index + 1, name != nullptr ? name : "?", cType);
+                   statement->rowNumber, "column %d (%s), C type %d", index + 1,
+                   name != nullptr ? name : "?", cType);
   bool warning = status == ConversionStatus::kTruncated ||
                  status == ConversionStatus::kFractionDropped;
   return warning ? SQL_SUCCESS_WITH_INFO : SQL_ERROR;
@@ -79,7 +78,7 @@ SQLRETURN DeliverColumn(Statement* statement, int index,
   if (value.type == SQLITE_NULL) {
     if (binding.indicator == nullptr) {
       PostDiagnosticAt(&statement->diagnostics, "22002", index + 1,
-                       statement->rowNumber, kDriverComponent,
+                       statement->rowNumber,
                        "column %d is NULL and has no indicator", index + 1);
       return SQL_ERROR;
     }
@@ -170,8 +169,7 @@ SQLRETURN Worse(SQLRETURN a, SQLRETURN b) {
 }
 
 SQLRETURN NoCursor(Statement* statement) {
-  PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
-                 "invalid cursor state: no result set is open");
+  PostDiagnostic(&statement->diagnostics, "24000", "no result set is open");
   return SQL_ERROR;
 }
 
@@ -197,7 +195,7 @@ SQLRETURN Fetch(Statement* statement) {
   ++statement->rowNumber;
   statement->dataColumn = 0;
   if (statement->boundColumns > statement->columnCount) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "column %d is bound, but the result has %d",
                    statement->boundColumns, statement->columnCount);
     return SQL_ERROR;
@@ -222,19 +220,18 @@ SQLRETURN BindColumn(Statement* statement, SQLUSMALLINT column,
                      SQLSMALLINT cType, SQLPOINTER target, SQLLEN bufferLength,
                      SQLLEN* indicator) {
   if (column == 0) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "bookmarks are not supported: columns count from 1");
     return SQL_ERROR;
   }
   if (bufferLength < 0) {
-    PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
-                   "invalid buffer length %ld",
+    PostDiagnostic(&statement->diagnostics, "HY090", "buffer length %ld",
                    static_cast<long>(bufferLength));
     return SQL_ERROR;
   }
   bool unbind = target == nullptr && indicator == nullptr;
   if (!unbind && cType != SQL_C_DEFAULT && !IsKnownCType(cType)) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "C type %d is not supported", cType);
     return SQL_ERROR;
   }
@@ -263,26 +260,24 @@ SQLRETURN BindColumn(Statement* statement, SQLUSMALLINT column,
 SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
                   SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator) {
   if (statement->cursor != CursorState::kOnRow) {
-    PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
-                   "invalid cursor state: no current row");
+    PostDiagnostic(&statement->diagnostics, "24000", "no current row");
     return SQL_ERROR;
   }
   if (column == 0 || column > statement->columnCount) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "column %u does not exist (the result has %d)", column,
                    statement->columnCount);
     return SQL_ERROR;
   }
   if (bufferLength < 0) {
-    PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
-                   "invalid buffer length %ld",
+    PostDiagnostic(&statement->diagnostics, "HY090", "buffer length %ld",
                    static_cast<long>(bufferLength));
     return SQL_ERROR;
   }
   int index = column - 1;
   cType = ResolveCType(statement, index, cType);
   if (!IsKnownCType(cType)) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "C type %d is not supported", cType);
     return SQL_ERROR;
   }
@@ -297,7 +292,7 @@ SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
   if (value.type == SQLITE_NULL) {
     if (indicator == nullptr) {
       PostDiagnosticAt(&statement->diagnostics, "22002", column,
-                       statement->rowNumber, kDriverComponent,
+                       statement->rowNumber,
                        "column %u is NULL and has no indicator", column);
       return SQL_ERROR;
     }
