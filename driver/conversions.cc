@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <type_traits>
 
 #include "driver/stored_numbers.h"
 #include "driver/text_values.h"
@@ -366,6 +367,18 @@ ConversionResult ToFloat(const SqliteValue& value, void* target) {
   }
 }
 
+// A text into number type T, by the rules above.
+template <typename T>
+ConversionResult ToNumber(const SqliteValue& value, void* target) {
+  if constexpr (std::is_same_v<T, double>) {
+    return ToDouble(value, target);
+  } else if constexpr (std::is_same_v<T, float>) {
+    return ToFloat(value, target);
+  } else {
+    return ToInteger<T>(value, target);
+  }
+}
+
 // --- dates and times -------------------------------------------------------
 
 bool ReadDateTime(const SqliteValue& value, DateTimeText* text,
@@ -444,6 +457,12 @@ ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
                               size_t offset) {
   ConversionResult number;
   if (ConvertStoredNumber(value, cType, target, &number)) return number;
+  // A text (or a blob or NULL) into a number.
+  if (VisitCNumberType(cType, [&](auto type) {
+        number = ToNumber<typename decltype(type)::Type>(value, target);
+      })) {
+    return number;
+  }
   switch (cType) {
     case SQL_C_CHAR:
       return ToChar(value, target, bufferLength, offset);
@@ -451,31 +470,8 @@ ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
       return ToWideChar(value, target, bufferLength, offset);
     case SQL_C_BINARY:
       return ToBinary(value, target, bufferLength, offset);
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-      return ToInteger<int8_t>(value, target);
-    case SQL_C_UTINYINT:
-      return ToInteger<uint8_t>(value, target);
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      return ToInteger<int16_t>(value, target);
-    case SQL_C_USHORT:
-      return ToInteger<uint16_t>(value, target);
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      return ToInteger<int32_t>(value, target);
-    case SQL_C_ULONG:
-      return ToInteger<uint32_t>(value, target);
-    case SQL_C_SBIGINT:
-      return ToInteger<int64_t>(value, target);
-    case SQL_C_UBIGINT:
-      return ToInteger<uint64_t>(value, target);
     case SQL_C_BIT:
       return ToBit(value, target);
-    case SQL_C_FLOAT:
-      return ToFloat(value, target);
-    case SQL_C_DOUBLE:
-      return ToDouble(value, target);
     case SQL_C_DATE:
     case SQL_C_TYPE_DATE:
       return ToDate(value, target);
@@ -490,63 +486,9 @@ ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
   }
 }
 
-SQLLEN FixedCTypeSize(SQLSMALLINT cType) {
-  switch (cType) {
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-    case SQL_C_UTINYINT:
-    case SQL_C_BIT:
-      return 1;
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-    case SQL_C_USHORT:
-      return 2;
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-    case SQL_C_ULONG:
-    case SQL_C_FLOAT:
-      return 4;
-    case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT:
-    case SQL_C_DOUBLE:
-      return 8;
-    case SQL_C_DATE:
-    case SQL_C_TYPE_DATE:
-      return sizeof(SQL_DATE_STRUCT);
-    case SQL_C_TIME:
-    case SQL_C_TYPE_TIME:
-      return sizeof(SQL_TIME_STRUCT);
-    case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP:
-      return sizeof(SQL_TIMESTAMP_STRUCT);
-    default:
-      return 0;
-  }
-}
-
 bool IsKnownCType(SQLSMALLINT cType) {
   return cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY ||
          FixedCTypeSize(cType) != 0;
-}
-
-const char* ConversionState(ConversionStatus status) {
-  switch (status) {
-    case Status::kOk:
-      return "00000";
-    case Status::kTruncated:
-      return "01004";
-    case Status::kFractionDropped:
-      return "01S07";
-    case Status::kOutOfRange:
-      return "22003";
-    case Status::kNotAValue:
-      return "22018";
-    case Status::kRestricted:
-      return "07006";
-    case Status::kUnknownType:
-      return "HY003";
-  }
-  return "HY000";
 }
 
 }  // namespace veloran::odbc

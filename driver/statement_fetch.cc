@@ -66,9 +66,8 @@ SQLRETURN PostConversion(Statement* statement, int index,
   PostDiagnosticAt(&statement->diagnostics, ConversionState(status), index + 1,
                    statement->rowNumber, "column %d (%s), C type %d", index + 1,
                    name != nullptr ? name : "?", cType);
-  bool warning = status == ConversionStatus::kTruncated ||
-                 status == ConversionStatus::kFractionDropped;
-  return warning ? SQL_SUCCESS_WITH_INFO : SQL_ERROR;
+  assert(status != ConversionStatus::kOk);
+  return Delivered(status) ? SQL_SUCCESS_WITH_INFO : SQL_ERROR;
 }
 
 // Converts one column of the current row into its binding.
@@ -89,14 +88,10 @@ SQLRETURN DeliverColumn(Statement* statement, int index,
   if (cType == SQL_C_DEFAULT) cType = ResolveCType(statement, index, cType);
   ConversionResult result =
       ConvertValue(value, cType, binding.target, binding.bufferLength, 0);
-  if (result.status == ConversionStatus::kOk) {
-    if (binding.indicator != nullptr) *binding.indicator = result.indicator;
-    return SQL_SUCCESS;
+  if (Delivered(result.status) && binding.indicator != nullptr) {
+    *binding.indicator = result.indicator;
   }
-  if (result.status == ConversionStatus::kTruncated ||
-      result.status == ConversionStatus::kFractionDropped) {
-    if (binding.indicator != nullptr) *binding.indicator = result.indicator;
-  }
+  if (result.status == ConversionStatus::kOk) return SQL_SUCCESS;
   return PostConversion(statement, index, result.status, cType);
 }
 
@@ -117,8 +112,7 @@ SQLRETURN DeliverNumber(Statement* statement, int index,
   } else {
     return DeliverColumn(statement, index, binding);
   }
-  if (status != ConversionStatus::kOk &&
-      status != ConversionStatus::kFractionDropped) {
+  if (!Delivered(status)) {
     return PostConversion(statement, index, status, binding.cType);
   }
   if (binding.target != nullptr) {
@@ -131,33 +125,11 @@ SQLRETURN DeliverNumber(Statement* statement, int index,
 
 // The delivery of a column bound as "cType".
 ColumnDeliverer DelivererFor(SQLSMALLINT cType) {
-  switch (cType) {
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-      return DeliverNumber<int8_t>;
-    case SQL_C_UTINYINT:
-      return DeliverNumber<uint8_t>;
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      return DeliverNumber<int16_t>;
-    case SQL_C_USHORT:
-      return DeliverNumber<uint16_t>;
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      return DeliverNumber<int32_t>;
-    case SQL_C_ULONG:
-      return DeliverNumber<uint32_t>;
-    case SQL_C_SBIGINT:
-      return DeliverNumber<int64_t>;
-    case SQL_C_UBIGINT:
-      return DeliverNumber<uint64_t>;
-    case SQL_C_FLOAT:
-      return DeliverNumber<float>;
-    case SQL_C_DOUBLE:
-      return DeliverNumber<double>;
-    default:
-      return DeliverColumn;
-  }
+  ColumnDeliverer deliver = DeliverColumn;
+  VisitCNumberType(cType, [&deliver](auto number) {
+    deliver = DeliverNumber<typename decltype(number)::Type>;
+  });
+  return deliver;
 }
 
 SQLRETURN Worse(SQLRETURN a, SQLRETURN b) {
@@ -302,18 +274,13 @@ SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
   }
   ConversionResult result =
       ConvertValue(value, cType, target, bufferLength, statement->dataOffset);
-  switch (result.status) {
-    case ConversionStatus::kOk:
-    case ConversionStatus::kTruncated:
-    case ConversionStatus::kFractionDropped:
-      if (indicator != nullptr) *indicator = result.indicator;
-      statement->dataOffset += result.consumed;
-      statement->dataDone = result.complete;
-      if (result.status == ConversionStatus::kOk) return SQL_SUCCESS;
-      return PostConversion(statement, index, result.status, cType);
-    default:
-      return PostConversion(statement, index, result.status, cType);
+  if (Delivered(result.status)) {
+    if (indicator != nullptr) *indicator = result.indicator;
+    statement->dataOffset += result.consumed;
+    statement->dataDone = result.complete;
+    if (result.status == ConversionStatus::kOk) return SQL_SUCCESS;
   }
+  return PostConversion(statement, index, result.status, cType);
 }
 
 }  // namespace veloran::odbc
