@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -83,6 +84,7 @@ ConversionResult CopyCharacters(const unsigned char* bytes, size_t size,
     room = static_cast<size_t>(bufferLength) - 1;
     size_t count = remaining < room ? remaining : room;
     if (count > 0) std::memcpy(target, bytes + offset, count);
+    assert(count < static_cast<size_t>(bufferLength));
     target[count] = '\0';
     result.consumed = count;
   }
@@ -126,6 +128,7 @@ ConversionResult WriteHex(const unsigned char* bytes, size_t size,
       target[2 * i] = static_cast<Char>(kHexDigits[byte >> 4]);
       target[2 * i + 1] = static_cast<Char>(kHexDigits[byte & 0xF]);
     }
+    assert(2 * count < capacity);
     target[2 * count] = Char(0);
     result.consumed = count;
   }
@@ -168,6 +171,7 @@ ConversionResult WriteWide(const unsigned char* bytes, size_t size,
     }
     // The terminator is written through memcpy-free code: the buffer is
     // at least one unit large here.
+    assert(written < capacity);
     target[written] = 0;
     result.consumed = i - offset;
   }

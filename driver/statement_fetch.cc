@@ -152,6 +152,8 @@ SQLRETURN Fetch(Statement* statement) {
       statement->columnCount == 0) {
     return NoCursor(statement);
   }
+  // An open cursor is a stepped SQLite statement.
+  assert(statement->prepared != nullptr);
   if (statement->cursor != CursorState::kRowPending) {
     if (statement->cursor == CursorState::kAtEnd) return SQL_NO_DATA;
     assert(statement->cursor == CursorState::kOnRow);
@@ -172,6 +174,9 @@ SQLRETURN Fetch(Statement* statement) {
                    statement->boundColumns, statement->columnCount);
     return SQL_ERROR;
   }
+  assert(statement->boundColumns >= 0 &&
+         static_cast<size_t>(statement->boundColumns) <=
+             statement->columns.size());
   SQLRETURN result = SQL_SUCCESS;
   const ColumnBinding* bindings = statement->columns.data();
   for (int i = 0; i < statement->boundColumns; ++i) {
@@ -246,6 +251,8 @@ SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
                    static_cast<long>(bufferLength));
     return SQL_ERROR;
   }
+  // A current row was fetched from a prepared statement.
+  assert(statement->prepared != nullptr && statement->rowNumber > 0);
   int index = column - 1;
   cType = ResolveCType(statement, index, cType);
   if (!IsKnownCType(cType)) {
