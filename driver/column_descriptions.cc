@@ -41,12 +41,11 @@ namespace {
 
 bool CheckColumn(Statement* statement, SQLUSMALLINT column) {
   if (statement->prepared == nullptr) {
-    PostDiagnostic(&statement->diagnostics, "HY010", kDriverComponent,
-                   "no prepared statement");
+    PostDiagnostic(&statement->diagnostics, "HY010", "no prepared statement");
     return false;
   }
   if (column == 0 || column > statement->columnCount) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "column %u does not exist (the result has %d)", column,
                    statement->columnCount);
     return false;
@@ -75,8 +74,7 @@ SQLRETURN WriteText(Statement* statement, const char* text, SQLCHAR* buffer,
   if (WriteOutputText(text, size, buffer, bufferLength, length)) {
     return SQL_SUCCESS;
   }
-  PostDiagnostic(&statement->diagnostics, "01004", kDriverComponent,
-                 "string data, right truncated");
+  PostDiagnostic(&statement->diagnostics, "01004");
   return SQL_SUCCESS_WITH_INFO;
 }
 
@@ -195,7 +193,7 @@ SQLRETURN ColumnAttribute(Statement* statement, SQLUSMALLINT column,
       value = SQL_NAMED;
       break;
     default:
-      PostDiagnostic(&statement->diagnostics, "HY091", kDriverComponent,
+      PostDiagnostic(&statement->diagnostics, "HY091",
                      "column attribute %u is not known", field);
       return SQL_ERROR;
   }

@@ -56,8 +56,8 @@ void LogLine(const std::string& text) {
 SQLRETURN FailConnect(Connection* connection, sqlite3* database,
                       const DataSourceSettings& settings, const char* component,
                       const std::string& message, const std::string& logged) {
-  PostDiagnostic(&connection->diagnostics, "08001", component, "%s",
-                 message.c_str());
+  PostConnectFailure(&connection->diagnostics, "08001", component, "%s",
+                     message.c_str());
   std::string source = settings.dataSourceName.empty()
                            ? std::string("a connection string")
                            : "data source " + settings.dataSourceName;
@@ -121,28 +121,28 @@ bool LoadExtensions(sqlite3* database, const std::string& list,
 
 SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
   if (connection->database != nullptr) {
-    PostDiagnostic(&connection->diagnostics, "08002", kDriverComponent,
+    PostDiagnostic(&connection->diagnostics, "08002",
                    "the connection is already open");
     return SQL_ERROR;
   }
   int timeout = 0;
   if (!TimeoutMilliseconds(settings, &timeout)) {
-    PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
-                   "Timeout=%s is not a number of milliseconds",
-                   settings.timeout.c_str());
+    PostConnectFailure(&connection->diagnostics, "08001", kDriverComponent,
+                       "Timeout=%s is not a number of milliseconds",
+                       settings.timeout.c_str());
     return SQL_ERROR;
   }
   unsigned queryTimeout = 0;
   if (!QueryTimeoutSeconds(settings, &queryTimeout)) {
-    PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
-                   "QueryTimeout=%s is not a number of seconds",
-                   settings.queryTimeout.c_str());
+    PostConnectFailure(&connection->diagnostics, "08001", kDriverComponent,
+                       "QueryTimeout=%s is not a number of seconds",
+                       settings.queryTimeout.c_str());
     return SQL_ERROR;
   }
   if (settings.database.empty()) {
-    PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
-                   "no database: the data source or connection string has "
-                   "no Database");
+    PostConnectFailure(&connection->diagnostics, "08001", kDriverComponent,
+                       "no database: the data source or connection string has "
+                       "no Database");
     return SQL_ERROR;
   }
   const std::string& path = settings.database;
@@ -178,10 +178,10 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
   int primary = probe & 0xFF;
   if (primary == SQLITE_INTERRUPT) {
     EndLoginWork(connection);
-    PostDiagnostic(&connection->diagnostics, "HYT00", kDriverComponent,
-                   "login timeout expired: reading the database took longer "
-                   "than SQL_ATTR_LOGIN_TIMEOUT (%u s)",
-                   static_cast<unsigned>(connection->loginTimeout));
+    PostConnectFailure(&connection->diagnostics, "HYT00", kDriverComponent,
+                       "login timeout expired: reading the database took "
+                       "longer than SQL_ATTR_LOGIN_TIMEOUT (%u s)",
+                       static_cast<unsigned>(connection->loginTimeout));
     sqlite3_close(database);
     return SQL_ERROR;
   }
@@ -229,8 +229,7 @@ SQLRETURN Disconnect(Connection* connection) {
 namespace {
 
 void PostOptionChanged(Diagnostics* diagnostics, const char* what) {
-  PostDiagnostic(diagnostics, "01S02", kDriverComponent,
-                 "option value changed: %s", what);
+  PostDiagnostic(diagnostics, "01S02", "%s", what);
 }
 
 template <typename T>
@@ -274,20 +273,17 @@ SQLRETURN SetConnectionAttribute(Connection* connection, SQLINTEGER attribute,
     case SQL_ATTR_ASYNC_ENABLE:
     case SQL_ATTR_AUTO_IPD:
       if (value == SQL_FALSE) return SQL_SUCCESS;
-      PostDiagnostic(diagnostics, "HYC00", kDriverComponent,
-                     "optional feature not implemented: connection "
-                     "attribute %d = %lu",
+      PostDiagnostic(diagnostics, "HYC00", "connection attribute %d = %lu",
                      static_cast<int>(attribute),
                      static_cast<unsigned long>(value));
       return SQL_ERROR;
     default:
-      PostDiagnostic(diagnostics, "HY092", kDriverComponent,
+      PostDiagnostic(diagnostics, "HY092",
                      "connection attribute %d is not known",
                      static_cast<int>(attribute));
       return SQL_ERROR;
   }
-  PostDiagnostic(diagnostics, "HY024", kDriverComponent,
-                 "invalid value %lu for connection attribute %d",
+  PostDiagnostic(diagnostics, "HY024", "%lu for connection attribute %d",
                  static_cast<unsigned long>(value),
                  static_cast<int>(attribute));
   return SQL_ERROR;
@@ -322,7 +318,7 @@ SQLRETURN GetConnectionAttribute(Connection* connection, SQLINTEGER attribute,
       WriteValue<SQLUINTEGER>(value, SQL_FALSE);
       return SQL_SUCCESS;
     default:
-      PostDiagnostic(&connection->diagnostics, "HY092", kDriverComponent,
+      PostDiagnostic(&connection->diagnostics, "HY092",
                      "connection attribute %d is not known",
                      static_cast<int>(attribute));
       return SQL_ERROR;
@@ -341,7 +337,7 @@ SQLRETURN SetEnvironmentAttribute(Environment* environment,
       return SQL_SUCCESS;
     case SQL_ATTR_OUTPUT_NTS:
       if (value == SQL_TRUE) return SQL_SUCCESS;
-      PostDiagnostic(&environment->diagnostics, "HYC00", kDriverComponent,
+      PostDiagnostic(&environment->diagnostics, "HYC00",
                      "texts are always terminated");
       return SQL_ERROR;
     case SQL_ATTR_CONNECTION_POOLING:
@@ -349,15 +345,14 @@ SQLRETURN SetEnvironmentAttribute(Environment* environment,
       // Pooling is the driver manager's.
       return SQL_SUCCESS;
     default:
-      PostDiagnostic(&environment->diagnostics, "HY092", kDriverComponent,
+      PostDiagnostic(&environment->diagnostics, "HY092",
                      "environment attribute %d is not known",
                      static_cast<int>(attribute));
       return SQL_ERROR;
   }
-  PostDiagnostic(&environment->diagnostics, "HY024", kDriverComponent,
-                 "invalid value %lu for environment attribute %d",
-                 static_cast<unsigned long>(value),
-                 static_cast<int>(attribute));
+  PostDiagnostic(
+      &environment->diagnostics, "HY024", "%lu for environment attribute %d",
+      static_cast<unsigned long>(value), static_cast<int>(attribute));
   return SQL_ERROR;
 }
 
@@ -377,7 +372,7 @@ SQLRETURN GetEnvironmentAttribute(Environment* environment,
       WriteValue<SQLUINTEGER>(value, SQL_CP_STRICT_MATCH);
       return SQL_SUCCESS;
     default:
-      PostDiagnostic(&environment->diagnostics, "HY092", kDriverComponent,
+      PostDiagnostic(&environment->diagnostics, "HY092",
                      "environment attribute %d is not known",
                      static_cast<int>(attribute));
       return SQL_ERROR;
@@ -386,8 +381,7 @@ SQLRETURN GetEnvironmentAttribute(Environment* environment,
 
 SQLRETURN EndTransaction(Connection* connection, SQLSMALLINT completionType) {
   if (completionType != SQL_COMMIT && completionType != SQL_ROLLBACK) {
-    PostDiagnostic(&connection->diagnostics, "HY012", kDriverComponent,
-                   "invalid transaction operation code %d", completionType);
+    PostDiagnostic(&connection->diagnostics, "HY012", "%d", completionType);
     return SQL_ERROR;
   }
   return SQL_SUCCESS;

@@ -2,11 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <type_traits>
 
 #include "driver/stored_numbers.h"
 #include "driver/text_values.h"
@@ -82,6 +84,7 @@ ConversionResult CopyCharacters(const unsigned char* bytes, size_t size,
     room = static_cast<size_t>(bufferLength) - 1;
     size_t count = remaining < room ? remaining : room;
     if (count > 0) std::memcpy(target, bytes + offset, count);
+    assert(count < static_cast<size_t>(bufferLength));
     target[count] = '\0';
     result.consumed = count;
   }
@@ -125,6 +128,7 @@ ConversionResult WriteHex(const unsigned char* bytes, size_t size,
       target[2 * i] = static_cast<Char>(kHexDigits[byte >> 4]);
       target[2 * i + 1] = static_cast<Char>(kHexDigits[byte & 0xF]);
     }
+    assert(2 * count < capacity);
     target[2 * count] = Char(0);
     result.consumed = count;
   }
@@ -167,6 +171,7 @@ ConversionResult WriteWide(const unsigned char* bytes, size_t size,
     }
     // The terminator is written through memcpy-free code: the buffer is
     // at least one unit large here.
+    assert(written < capacity);
     target[written] = 0;
     result.consumed = i - offset;
   }
@@ -366,6 +371,18 @@ ConversionResult ToFloat(const SqliteValue& value, void* target) {
   }
 }
 
+// A text into number type T, by the rules above.
+template <typename T>
+ConversionResult ToNumber(const SqliteValue& value, void* target) {
+  if constexpr (std::is_same_v<T, double>) {
+    return ToDouble(value, target);
+  } else if constexpr (std::is_same_v<T, float>) {
+    return ToFloat(value, target);
+  } else {
+    return ToInteger<T>(value, target);
+  }
+}
+
 // --- dates and times -------------------------------------------------------
 
 bool ReadDateTime(const SqliteValue& value, DateTimeText* text,
@@ -444,6 +461,12 @@ ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
                               size_t offset) {
   ConversionResult number;
   if (ConvertStoredNumber(value, cType, target, &number)) return number;
+  // A text (or a blob or NULL) into a number.
+  if (VisitCNumberType(cType, [&](auto type) {
+        number = ToNumber<typename decltype(type)::Type>(value, target);
+      })) {
+    return number;
+  }
   switch (cType) {
     case SQL_C_CHAR:
       return ToChar(value, target, bufferLength, offset);
@@ -451,31 +474,8 @@ ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
       return ToWideChar(value, target, bufferLength, offset);
     case SQL_C_BINARY:
       return ToBinary(value, target, bufferLength, offset);
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-      return ToInteger<int8_t>(value, target);
-    case SQL_C_UTINYINT:
-      return ToInteger<uint8_t>(value, target);
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      return ToInteger<int16_t>(value, target);
-    case SQL_C_USHORT:
-      return ToInteger<uint16_t>(value, target);
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      return ToInteger<int32_t>(value, target);
-    case SQL_C_ULONG:
-      return ToInteger<uint32_t>(value, target);
-    case SQL_C_SBIGINT:
-      return ToInteger<int64_t>(value, target);
-    case SQL_C_UBIGINT:
-      return ToInteger<uint64_t>(value, target);
     case SQL_C_BIT:
       return ToBit(value, target);
-    case SQL_C_FLOAT:
-      return ToFloat(value, target);
-    case SQL_C_DOUBLE:
-      return ToDouble(value, target);
     case SQL_C_DATE:
     case SQL_C_TYPE_DATE:
       return ToDate(value, target);
@@ -490,83 +490,9 @@ ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
   }
 }
 
-SQLLEN FixedCTypeSize(SQLSMALLINT cType) {
-  switch (cType) {
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-    case SQL_C_UTINYINT:
-    case SQL_C_BIT:
-      return 1;
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-    case SQL_C_USHORT:
-      return 2;
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-    case SQL_C_ULONG:
-    case SQL_C_FLOAT:
-      return 4;
-    case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT:
-    case SQL_C_DOUBLE:
-      return 8;
-    case SQL_C_DATE:
-    case SQL_C_TYPE_DATE:
-      return sizeof(SQL_DATE_STRUCT);
-    case SQL_C_TIME:
-    case SQL_C_TYPE_TIME:
-      return sizeof(SQL_TIME_STRUCT);
-    case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP:
-      return sizeof(SQL_TIMESTAMP_STRUCT);
-    default:
-      return 0;
-  }
-}
-
 bool IsKnownCType(SQLSMALLINT cType) {
   return cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY ||
          FixedCTypeSize(cType) != 0;
-}
-
-const char* ConversionState(ConversionStatus status) {
-  switch (status) {
-    case Status::kOk:
-      return "00000";
-    case Status::kTruncated:
-      return "01004";
-    case Status::kFractionDropped:
-      return "01S07";
-    case Status::kOutOfRange:
-      return "22003";
-    case Status::kNotAValue:
-      return "22018";
-    case Status::kRestricted:
-      return "07006";
-    case Status::kUnknownType:
-      return "HY003";
-  }
-  return "HY000";
-}
-
-const char* ConversionMessage(ConversionStatus status) {
-  switch (status) {
-    case Status::kOk:
-      return "converted";
-    case Status::kTruncated:
-      return "string data, right truncated";
-    case Status::kFractionDropped:
-      return "fractional truncation";
-    case Status::kOutOfRange:
-      return "numeric value out of range";
-    case Status::kNotAValue:
-      return "invalid character value for the conversion";
-    case Status::kRestricted:
-      return "restricted data type attribute violation";
-    case Status::kUnknownType:
-      return "program type out of range";
-  }
-  return "conversion failed";
 }
 
 }  // namespace veloran::odbc

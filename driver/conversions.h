@@ -4,8 +4,11 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
+
+#include "driver/c_types.h"
 
 // The conversion of one SQLite column value into one C buffer of the
 // application, by the rules ODBC gives for SQL-to-C conversions: numbers are
@@ -42,6 +45,44 @@ enum class ConversionStatus {
   kUnknownType,      // HY003: a C type this driver does not know
 };
 
+// What each status means to SQLGetData and to a bound column, one line
+// each, in the order of ConversionStatus: its SQLSTATE (the text is
+// StandardText's), and whether the value was delivered: the buffer and the
+// length indicator written, the call successful (with the state as a
+// warning unless kOk).  An error leaves both untouched.
+struct ConversionStatusRule {
+  ConversionStatus status;
+  const char* state;
+  bool delivered;
+};
+
+inline constexpr ConversionStatusRule kConversionStatusRules[] = {
+    {ConversionStatus::kOk, "00000", true},
+    {ConversionStatus::kTruncated, "01004", true},
+    {ConversionStatus::kFractionDropped, "01S07", true},
+    {ConversionStatus::kOutOfRange, "22003", false},
+    {ConversionStatus::kNotAValue, "22018", false},
+    {ConversionStatus::kRestricted, "07006", false},
+    {ConversionStatus::kUnknownType, "HY003", false},
+};
+
+inline const ConversionStatusRule& RuleOf(ConversionStatus status) {
+  const ConversionStatusRule& rule =
+      kConversionStatusRules[static_cast<int>(status)];
+  assert(rule.status == status);
+  return rule;
+}
+
+// The SQLSTATE of a status ("00000" for kOk).
+inline const char* ConversionState(ConversionStatus status) {
+  return RuleOf(status).state;
+}
+
+// True when a conversion that ended in "status" delivered its value.
+inline bool Delivered(ConversionStatus status) {
+  return RuleOf(status).delivered;
+}
+
 struct ConversionResult {
   ConversionStatus status = ConversionStatus::kOk;
   // For kOk, kTruncated and kFractionDropped: what goes into the length
@@ -67,18 +108,8 @@ struct ConversionResult {
 ConversionResult ConvertValue(const SqliteValue& value, SQLSMALLINT cType,
                               void* target, SQLLEN bufferLength, size_t offset);
 
-// The size in bytes of a fixed-size C type, or 0 for SQL_C_CHAR,
-// SQL_C_WCHAR, SQL_C_BINARY and unknown types.
-SQLLEN FixedCTypeSize(SQLSMALLINT cType);
-
 // True for the C types that ConvertValue knows.
 bool IsKnownCType(SQLSMALLINT cType);
-
-// The SQLSTATE of a status ("00000" for kOk).
-const char* ConversionState(ConversionStatus status);
-
-// A short English description of a status, for diagnostic messages.
-const char* ConversionMessage(ConversionStatus status);
 
 }  // namespace veloran::odbc
 

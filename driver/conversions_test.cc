@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,69 @@ SqliteValue Text(const char* text) {
   v.bytes = reinterpret_cast<const unsigned char*>(text);
   v.size = std::strlen(text);
   return v;
+}
+
+// Each integer C type takes its whole range, from a stored integer and from
+// a text alike, and refuses one beyond either end without writing its
+// buffer.
+TEST(ConversionsTest, EachIntegerTypeHoldsItsRangeAndNoMore) {
+  struct Case {
+    SQLSMALLINT cType;
+    SQLLEN width;
+    bool isSigned;
+    int64_t min;
+    int64_t max;  // of what a stored integer can hold
+  };
+  const Case cases[] = {
+      {SQL_C_STINYINT, 1, true, -128, 127},
+      {SQL_C_TINYINT, 1, true, -128, 127},
+      {SQL_C_UTINYINT, 1, false, 0, 255},
+      {SQL_C_SSHORT, 2, true, -32768, 32767},
+      {SQL_C_SHORT, 2, true, -32768, 32767},
+      {SQL_C_USHORT, 2, false, 0, 65535},
+      {SQL_C_SLONG, 4, true, INT32_MIN, INT32_MAX},
+      {SQL_C_LONG, 4, true, INT32_MIN, INT32_MAX},
+      {SQL_C_ULONG, 4, false, 0, UINT32_MAX},
+      {SQL_C_SBIGINT, 8, true, INT64_MIN, INT64_MAX},
+      {SQL_C_UBIGINT, 8, false, 0, INT64_MAX},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cType);
+    EXPECT_EQ(FixedCTypeSize(c.cType), c.width);
+    for (int64_t edge : {c.min, c.max}) {
+      std::string text = std::to_string(edge);
+      for (const SqliteValue& value : {Integer(edge), Text(text.c_str())}) {
+        unsigned char buffer[8];
+        std::memset(buffer, 0xAB, sizeof(buffer));
+        ConversionResult result = ConvertValue(value, c.cType, buffer, 0, 0);
+        ASSERT_EQ(result.status, ConversionStatus::kOk) << edge;
+        EXPECT_EQ(result.indicator, c.width);
+        // The value in its width, little-endian, the rest untouched.
+        for (SQLLEN i = 0; i < 8; ++i) {
+          unsigned char expected =
+              i < c.width ? static_cast<unsigned char>(
+                                static_cast<uint64_t>(edge) >> (8 * i))
+                          : 0xAB;
+          EXPECT_EQ(buffer[i], expected) << edge << " byte " << i;
+        }
+      }
+    }
+    __int128 below = static_cast<__int128>(c.min) - 1;
+    __int128 above = static_cast<__int128>(c.max) + 1;
+    for (__int128 beyond : {below, above}) {
+      if (beyond < INT64_MIN || beyond > INT64_MAX) continue;
+      int64_t value = static_cast<int64_t>(beyond);
+      std::string text = std::to_string(value);
+      for (const SqliteValue& stored : {Integer(value), Text(text.c_str())}) {
+        unsigned char buffer[8];
+        std::memset(buffer, 0xAB, sizeof(buffer));
+        ConversionResult result = ConvertValue(stored, c.cType, buffer, 0, 0);
+        EXPECT_EQ(result.status, ConversionStatus::kOutOfRange) << value;
+        EXPECT_FALSE(Delivered(result.status));
+        for (unsigned char byte : buffer) EXPECT_EQ(byte, 0xAB) << value;
+      }
+    }
+  }
 }
 
 TEST(ConversionsTest, ValuesThatNoStoredRowCanHold) {

@@ -10,25 +10,95 @@ namespace veloran::odbc {
 
 namespace {
 
-DiagnosticRecord* PostRecord(Diagnostics* diagnostics, const char* state,
-                             SQLINTEGER columnNumber, SQLLEN rowNumber,
-                             const char* component, const char* format,
-                             va_list args) {
+// The states the driver posts, with their standard texts, in order.
+struct StandardState {
+  const char* state;
+  const char* text;
+};
+
+constexpr StandardState kStandardStates[] = {
+    {"01004", "string data, right truncated"},
+    {"01S02", "option value changed"},
+    {"01S07", "fractional truncation"},
+    {"07002", "COUNT field incorrect"},
+    {"07006", "restricted data type attribute violation"},
+    {"07009", "invalid descriptor index"},
+    {"07S01", "invalid use of default parameter"},
+    {"08001", "client unable to establish connection"},
+    {"08002", "connection name in use"},
+    {"08003", "connection not open"},
+    {"22002", "indicator variable required but not supplied"},
+    {"22003", "numeric value out of range"},
+    {"22007", "invalid datetime format"},
+    {"22018", "invalid character value for cast specification"},
+    {"24000", "invalid cursor state"},
+    {"25000", "invalid transaction state"},
+    {"42000", "syntax error or access violation"},
+    {"42S02", "base table or view not found"},
+    {"42S22", "column not found"},
+    {"HY000", "general error"},
+    {"HY001", "memory allocation error"},
+    {"HY003", "invalid application buffer type"},
+    {"HY008", "operation canceled"},
+    {"HY009", "invalid use of null pointer"},
+    {"HY010", "function sequence error"},
+    {"HY012", "invalid transaction operation code"},
+    {"HY024", "invalid attribute value"},
+    {"HY090", "invalid string or buffer length"},
+    {"HY091", "invalid descriptor field identifier"},
+    {"HY092", "invalid attribute/option identifier"},
+    {"HY096", "information type out of range"},
+    {"HY105", "invalid parameter type"},
+    {"HYC00", "optional feature not implemented"},
+    {"HYT00", "timeout expired"},
+};
+
+// Takes the next record, or null when the handle is full.
+DiagnosticRecord* NewRecord(Diagnostics* diagnostics, const char* state,
+                            SQLINTEGER columnNumber, SQLLEN rowNumber) {
   assert(std::strlen(state) == 5);
+  assert(diagnostics->count >= 0 &&
+         diagnostics->count <= kMaxDiagnosticRecords);
   if (diagnostics->count >= kMaxDiagnosticRecords) return nullptr;
   DiagnosticRecord& record = diagnostics->records[diagnostics->count++];
   std::snprintf(record.state, sizeof(record.state), "%s", state);
   record.nativeError = 0;
   record.columnNumber = columnNumber;
   record.rowNumber = rowNumber;
-  int prefix =
-      std::snprintf(record.message, sizeof(record.message), "%s", component);
-  if (prefix < 0) prefix = 0;
-  if (static_cast<size_t>(prefix) < sizeof(record.message)) {
-    std::vsnprintf(record.message + prefix, sizeof(record.message) - prefix,
-                   format, args);
-  }
+  record.message[0] = '\0';
   return &record;
+}
+
+// Appends to the record's message, cut to its size.
+void AppendMessage(DiagnosticRecord* record, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+void AppendMessage(DiagnosticRecord* record, const char* format, ...) {
+  size_t used = std::strlen(record->message);
+  assert(used < sizeof(record->message));
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(record->message + used, sizeof(record->message) - used, format,
+                 args);
+  va_end(args);
+}
+
+void AppendDetail(DiagnosticRecord* record, const char* format, va_list args) {
+  AppendMessage(record, ": ");
+  size_t used = std::strlen(record->message);
+  assert(used < sizeof(record->message));
+  std::vsnprintf(record->message + used, sizeof(record->message) - used, format,
+                 args);
+}
+
+DiagnosticRecord* PostStandard(Diagnostics* diagnostics, const char* state,
+                               SQLINTEGER columnNumber, SQLLEN rowNumber,
+                               const char* component) {
+  DiagnosticRecord* record =
+      NewRecord(diagnostics, state, columnNumber, rowNumber);
+  if (record != nullptr) {
+    AppendMessage(record, "%s%s", component, StandardText(state));
+  }
+  return record;
 }
 
 // Class and subclass origins: ODBC's own states against ISO's.
@@ -39,27 +109,77 @@ bool IsOdbcSubclass(const char* state) {
 
 }  // namespace
 
+const char* StandardText(const char* state) {
+  for (const StandardState& standard : kStandardStates) {
+    if (std::strcmp(standard.state, state) == 0) return standard.text;
+  }
+  assert(!"a state without a standard text");
+  return "general error";
+}
+
+DiagnosticRecord* PostDiagnostic(Diagnostics* diagnostics, const char* state) {
+  return PostStandard(diagnostics, state, SQL_NO_COLUMN_NUMBER,
+                      SQL_NO_ROW_NUMBER, kDriverComponent);
+}
+
 DiagnosticRecord* PostDiagnostic(Diagnostics* diagnostics, const char* state,
-                                 const char* component, const char* format,
-                                 ...) {
-  va_list args;
-  va_start(args, format);
+                                 const char* detailFormat, ...) {
   DiagnosticRecord* record =
-      PostRecord(diagnostics, state, SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER,
-                 component, format, args);
-  va_end(args);
+      PostStandard(diagnostics, state, SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER,
+                   kDriverComponent);
+  if (record != nullptr) {
+    va_list args;
+    va_start(args, detailFormat);
+    AppendDetail(record, detailFormat, args);
+    va_end(args);
+  }
   return record;
 }
 
 DiagnosticRecord* PostDiagnosticAt(Diagnostics* diagnostics, const char* state,
                                    SQLINTEGER columnNumber, SQLLEN rowNumber,
-                                   const char* component, const char* format,
-                                   ...) {
-  va_list args;
-  va_start(args, format);
-  DiagnosticRecord* record = PostRecord(diagnostics, state, columnNumber,
-                                        rowNumber, component, format, args);
-  va_end(args);
+                                   const char* detailFormat, ...) {
+  DiagnosticRecord* record = PostStandard(diagnostics, state, columnNumber,
+                                          rowNumber, kDriverComponent);
+  if (record != nullptr) {
+    va_list args;
+    va_start(args, detailFormat);
+    AppendDetail(record, detailFormat, args);
+    va_end(args);
+  }
+  return record;
+}
+
+DiagnosticRecord* PostSqliteDiagnostic(Diagnostics* diagnostics,
+                                       const char* state,
+                                       const char* detailFormat, ...) {
+  DiagnosticRecord* record =
+      PostStandard(diagnostics, state, SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER,
+                   kSqliteComponent);
+  if (record != nullptr) {
+    va_list args;
+    va_start(args, detailFormat);
+    AppendDetail(record, detailFormat, args);
+    va_end(args);
+  }
+  return record;
+}
+
+DiagnosticRecord* PostConnectFailure(Diagnostics* diagnostics,
+                                     const char* state, const char* component,
+                                     const char* format, ...) {
+  assert(std::strcmp(state, "08001") == 0 || std::strcmp(state, "HYT00") == 0);
+  DiagnosticRecord* record =
+      NewRecord(diagnostics, state, SQL_NO_COLUMN_NUMBER, SQL_NO_ROW_NUMBER);
+  if (record != nullptr) {
+    AppendMessage(record, "%s", component);
+    size_t used = std::strlen(record->message);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(record->message + used, sizeof(record->message) - used,
+                   format, args);
+    va_end(args);
+  }
   return record;
 }
 

@@ -53,18 +53,43 @@ inline void ClearDiagnostics(Diagnostics* diagnostics) {
   }
 }
 
-// Adds a record: "component" and the printf-style text form its message,
-// cut to the record's size.  Column and row are SQL_NO_COLUMN_NUMBER and
-// SQL_NO_ROW_NUMBER unless given, the native error 0.  Returns the record
-// posted (to set its native error), or null when the handle already held
-// kMaxDiagnosticRecords and this one was dropped.
+// The standard text of "state", as the ODBC reference names it:
+// "HY090" gives "invalid string or buffer length".  Every state the driver
+// posts is in the one table behind this (diagnostics.cc); a state missing
+// from it gives "general error" (and fails an assert).
+const char* StandardText(const char* state);
+
+// Adds a record of the driver's own: its message is the standard text of
+// "state", then ": " and the printf-style detail when one is given,
+// "[Veloran][ODBC driver]invalid string or buffer length: invalid buffer
+// length -3", cut to the record's size.  Column and row are
+// SQL_NO_COLUMN_NUMBER and SQL_NO_ROW_NUMBER unless given, the native error
+// 0.  Returns the record posted (to set its native error), or null when the
+// handle already held kMaxDiagnosticRecords and this one was dropped.
+DiagnosticRecord* PostDiagnostic(Diagnostics* diagnostics, const char* state);
 DiagnosticRecord* PostDiagnostic(Diagnostics* diagnostics, const char* state,
-                                 const char* component, const char* format, ...)
-    __attribute__((format(printf, 4, 5)));
+                                 const char* detailFormat, ...)
+    __attribute__((format(printf, 3, 4)));
 DiagnosticRecord* PostDiagnosticAt(Diagnostics* diagnostics, const char* state,
                                    SQLINTEGER columnNumber, SQLLEN rowNumber,
-                                   const char* component, const char* format,
-                                   ...) __attribute__((format(printf, 6, 7)));
+                                   const char* detailFormat, ...)
+    __attribute__((format(printf, 5, 6)));
+
+// The same for what SQLite said or refused: "[Veloran][SQLite]standard
+// text: detail".
+DiagnosticRecord* PostSqliteDiagnostic(Diagnostics* diagnostics,
+                                       const char* state,
+                                       const char* detailFormat, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// A failed connect, whose message a web page shows its visitor word for
+// word: "component" and the printf-style text alone, without the standard
+// text of "state" (08001's "client unable to establish connection" would
+// only push back what the operator has to mend).
+DiagnosticRecord* PostConnectFailure(Diagnostics* diagnostics,
+                                     const char* state, const char* component,
+                                     const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
 
 // SQLGetDiagRec on one handle's records.
 SQLRETURN GetDiagnosticRecord(const Diagnostics& diagnostics,

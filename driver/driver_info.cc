@@ -256,8 +256,7 @@ SQLRETURN WriteInfoText(Connection* connection, const char* text,
                       bufferLength, length)) {
     return SQL_SUCCESS;
   }
-  PostDiagnostic(&connection->diagnostics, "01004", kDriverComponent,
-                 "string data, right truncated");
+  PostDiagnostic(&connection->diagnostics, "01004");
   return SQL_SUCCESS_WITH_INFO;
 }
 
@@ -299,7 +298,7 @@ SQLRETURN GetInfo(Connection* connection, SQLUSMALLINT infoType,
       }
     }
   }
-  PostDiagnostic(&connection->diagnostics, "HY096", kDriverComponent,
+  PostDiagnostic(&connection->diagnostics, "HY096",
                  "information type %u is not known", infoType);
   return SQL_ERROR;
 }

@@ -38,12 +38,11 @@ SQLRETURN Guarded(std::mutex* mutex, Diagnostics* diagnostics, Body body) {
     result = body();
     if (diagnostics->count != 0) diagnostics->returnCode = result;
   } catch (const std::bad_alloc&) {
-    PostDiagnostic(diagnostics, "HY001", kDriverComponent,
-                   "memory allocation error");
+    PostDiagnostic(diagnostics, "HY001");
     diagnostics->returnCode = SQL_ERROR;
     result = SQL_ERROR;
   } catch (const std::exception& error) {
-    PostDiagnostic(diagnostics, "HY000", kDriverComponent, "%s", error.what());
+    PostDiagnostic(diagnostics, "HY000", "%s", error.what());
     diagnostics->returnCode = SQL_ERROR;
     result = SQL_ERROR;
   }
@@ -93,8 +92,7 @@ SQLRETURN NoThrow(Body body) {
 }
 
 SQLRETURN NotConnected(Connection* connection) {
-  PostDiagnostic(&connection->diagnostics, "08003", kDriverComponent,
-                 "connection not open");
+  PostDiagnostic(&connection->diagnostics, "08003");
   return SQL_ERROR;
 }
 
@@ -108,15 +106,13 @@ SQLRETURN AllocateEnvironment(SQLHANDLE* output) {
 SQLRETURN AllocateConnection(SQLHANDLE input, SQLHANDLE* output) {
   return OnEnvironment(input, [&](Environment* environment) -> SQLRETURN {
     if (output == nullptr) {
-      PostDiagnostic(&environment->diagnostics, "HY009", kDriverComponent,
-                     "no output handle");
+      PostDiagnostic(&environment->diagnostics, "HY009", "no output handle");
       return SQL_ERROR;
     }
     Connection* connection = NewConnection(environment);
     *output = connection;
     if (connection == nullptr) {
-      PostDiagnostic(&environment->diagnostics, "HY001", kDriverComponent,
-                     "memory allocation error");
+      PostDiagnostic(&environment->diagnostics, "HY001");
       return SQL_ERROR;
     }
     ++environment->connectionCount;
@@ -127,16 +123,14 @@ SQLRETURN AllocateConnection(SQLHANDLE input, SQLHANDLE* output) {
 SQLRETURN AllocateStatement(SQLHANDLE input, SQLHANDLE* output) {
   return OnConnection(input, [&](Connection* connection) -> SQLRETURN {
     if (output == nullptr) {
-      PostDiagnostic(&connection->diagnostics, "HY009", kDriverComponent,
-                     "no output handle");
+      PostDiagnostic(&connection->diagnostics, "HY009", "no output handle");
       return SQL_ERROR;
     }
     if (connection->database == nullptr) return NotConnected(connection);
     Statement* statement = NewStatement(connection);
     *output = statement;
     if (statement == nullptr) {
-      PostDiagnostic(&connection->diagnostics, "HY001", kDriverComponent,
-                     "memory allocation error");
+      PostDiagnostic(&connection->diagnostics, "HY001");
       return SQL_ERROR;
     }
     return SQL_SUCCESS;
@@ -151,7 +145,7 @@ SQLRETURN FreeEnvironment(SQLHANDLE handle) {
       std::lock_guard<std::mutex> lock(environment->mutex);
       ClearDiagnostics(&environment->diagnostics);
       if (environment->connectionCount > 0) {
-        PostDiagnostic(&environment->diagnostics, "HY010", kDriverComponent,
+        PostDiagnostic(&environment->diagnostics, "HY010",
                        "the environment still has connections");
         return SQL_ERROR;
       }
@@ -169,7 +163,7 @@ SQLRETURN FreeConnection(SQLHANDLE handle) {
       std::lock_guard<std::mutex> lock(connection->mutex);
       ClearDiagnostics(&connection->diagnostics);
       if (connection->database != nullptr) {
-        PostDiagnostic(&connection->diagnostics, "HY010", kDriverComponent,
+        PostDiagnostic(&connection->diagnostics, "HY010",
                        "the connection is still open");
         return SQL_ERROR;
       }
@@ -207,8 +201,7 @@ SQLRETURN FreeStatement(SQLHSTMT handle, SQLUSMALLINT option) {
         s->parameters.clear();
         return SQL_SUCCESS;
       default:
-        PostDiagnostic(&s->diagnostics, "HY092", kDriverComponent,
-                       "invalid option %u", option);
+        PostDiagnostic(&s->diagnostics, "HY092", "option %u", option);
         return SQL_ERROR;
     }
   });
@@ -398,7 +391,7 @@ VELORAN_EXPORT SQLRETURN SQLDriverConnect(
     DataSourceSettings settings;
     std::string error;
     if (!ReadConnectionString(Text(input, inputLength), &settings, &error)) {
-      PostDiagnostic(&connection->diagnostics, "08001", kDriverComponent,
+      PostDiagnostic(&connection->diagnostics, "08001",
                      "invalid connection string: %s", error.c_str());
       return SQL_ERROR;
     }
@@ -407,7 +400,7 @@ VELORAN_EXPORT SQLRETURN SQLDriverConnect(
     std::string completed = CompletedConnectionString(settings);
     if (!WriteOutputText(completed.data(), completed.size(), output,
                          bufferLength, outputLength)) {
-      PostDiagnostic(&connection->diagnostics, "01004", kDriverComponent,
+      PostDiagnostic(&connection->diagnostics, "01004",
                      "the completed connection string was cut");
       return SQL_SUCCESS_WITH_INFO;
     }
@@ -554,8 +547,7 @@ VELORAN_EXPORT SQLRETURN SQLMoreResults(SQLHSTMT handle) {
 VELORAN_EXPORT SQLRETURN SQLCloseCursor(SQLHSTMT handle) {
   return OnStatement(handle, [&](Statement* statement) -> SQLRETURN {
     if (statement->cursor == CursorState::kClosed) {
-      PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
-                     "invalid cursor state: no cursor is open");
+      PostDiagnostic(&statement->diagnostics, "24000", "no cursor is open");
       return SQL_ERROR;
     }
     CloseCursor(statement);

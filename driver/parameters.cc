@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
+#include "driver/c_types.h"
 #include "driver/conversions.h"
 #include "driver/text_values.h"
 #include "driver/wide_text.h"
@@ -61,6 +63,25 @@ T Read(const void* value) {
   return result;
 }
 
+// Binds a number of C++ type T (see VisitCNumberType): an integer as
+// SQLite's integer, a float or double as its real, into *rc.  Returns
+// false, binding nothing, for an unsigned 64-bit value beyond SQLite's
+// integers.
+template <typename T>
+bool BindNumber(sqlite3_stmt* prepared, int number, const void* value,
+                int* rc) {
+  T read = Read<T>(value);
+  if constexpr (std::is_floating_point_v<T>) {
+    *rc = sqlite3_bind_double(prepared, number, read);
+  } else if constexpr (std::is_same_v<T, uint64_t>) {
+    if (read > static_cast<uint64_t>(INT64_MAX)) return false;
+    *rc = sqlite3_bind_int64(prepared, number, static_cast<int64_t>(read));
+  } else {
+    *rc = sqlite3_bind_int64(prepared, number, read);
+  }
+  return true;
+}
+
 bool ValidDate(int year, unsigned month, unsigned day) {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) {
     return false;
@@ -90,16 +111,16 @@ int FormatTime(char* text, size_t size, unsigned hour, unsigned minute,
 }
 
 SQLRETURN BadDateTime(Statement* statement, int number) {
-  PostDiagnostic(&statement->diagnostics, "22007", kDriverComponent,
+  PostDiagnostic(&statement->diagnostics, "22007",
                  "parameter %d is no valid date or time", number);
   return SQL_ERROR;
 }
 
 SQLRETURN BadLength(Statement* statement, int number, const char* what,
                     SQLLEN length) {
-  PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
-                 "parameter %d: invalid string or buffer length %ld (%s)",
-                 number, static_cast<long>(length), what);
+  PostDiagnostic(&statement->diagnostics, "HY090",
+                 "parameter %d: length %ld (%s)", number,
+                 static_cast<long>(length), what);
   return SQL_ERROR;
 }
 
@@ -157,14 +178,13 @@ SQLRETURN BindOne(Statement* statement, int number,
   }
   // Every negative value but these four is no length at all.
   if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "parameter %d: data at execution is not supported", number);
     return SQL_ERROR;
   }
   if (length == SQL_DEFAULT_PARAM) {
-    PostDiagnostic(&statement->diagnostics, "07S01", kDriverComponent,
-                   "parameter %d: invalid use of default parameter (SQLite's "
-                   "parameters have no default)",
+    PostDiagnostic(&statement->diagnostics, "07S01",
+                   "parameter %d (SQLite's parameters have no default)",
                    number);
     return SQL_ERROR;
   }
@@ -177,122 +197,96 @@ SQLRETURN BindOne(Statement* statement, int number,
                           : binding.cType;
   const void* value = binding.value;
   int rc = SQLITE_OK;
-  switch (cType) {
-    case SQL_C_CHAR:
-    case SQL_C_WCHAR:
-    case SQL_C_BINARY: {
-      size_t size = 0;
-      if (!ValueSize(statement, number, cType, binding, length, &size)) {
-        return SQL_ERROR;
-      }
-      if (cType == SQL_C_BINARY) {
-        rc = sqlite3_bind_blob64(prepared, number, value, size,
-                                 SQLITE_TRANSIENT);
-      } else if (cType == SQL_C_CHAR) {
-        rc = sqlite3_bind_text64(prepared, number,
-                                 static_cast<const char*>(value), size,
-                                 SQLITE_TRANSIENT, SQLITE_UTF8);
-      } else {
-        std::string utf8;
-        AppendUtf16AsUtf8(static_cast<const uint16_t*>(value),
-                          size / sizeof(uint16_t), &utf8);
-        rc = sqlite3_bind_text64(prepared, number, utf8.data(), utf8.size(),
-                                 SQLITE_TRANSIENT, SQLITE_UTF8);
-      }
-      break;
-    }
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-      rc = sqlite3_bind_int64(prepared, number, Read<signed char>(value));
-      break;
-    case SQL_C_UTINYINT:
-    case SQL_C_BIT:
-      rc = sqlite3_bind_int64(prepared, number, Read<unsigned char>(value));
-      break;
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      rc = sqlite3_bind_int64(prepared, number, Read<int16_t>(value));
-      break;
-    case SQL_C_USHORT:
-      rc = sqlite3_bind_int64(prepared, number, Read<uint16_t>(value));
-      break;
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      rc = sqlite3_bind_int64(prepared, number, Read<int32_t>(value));
-      break;
-    case SQL_C_ULONG:
-      rc = sqlite3_bind_int64(prepared, number, Read<uint32_t>(value));
-      break;
-    case SQL_C_SBIGINT:
-      rc = sqlite3_bind_int64(prepared, number, Read<int64_t>(value));
-      break;
-    case SQL_C_UBIGINT: {
-      uint64_t unsignedValue = Read<uint64_t>(value);
-      if (unsignedValue > static_cast<uint64_t>(INT64_MAX)) {
-        PostDiagnostic(&statement->diagnostics, "22003", kDriverComponent,
-                       "parameter %d: %llu is beyond SQLite's integers", number,
-                       static_cast<unsigned long long>(unsignedValue));
-        return SQL_ERROR;
-      }
-      rc = sqlite3_bind_int64(prepared, number,
-                              static_cast<int64_t>(unsignedValue));
-      break;
-    }
-    case SQL_C_FLOAT:
-      rc = sqlite3_bind_double(prepared, number, Read<float>(value));
-      break;
-    case SQL_C_DOUBLE:
-      rc = sqlite3_bind_double(prepared, number, Read<double>(value));
-      break;
-    case SQL_C_DATE:
-    case SQL_C_TYPE_DATE: {
-      auto date = Read<SQL_DATE_STRUCT>(value);
-      if (!ValidDate(date.year, date.month, date.day)) {
-        return BadDateTime(statement, number);
-      }
-      char text[16];
-      int size = std::snprintf(text, sizeof(text), "%04d-%02u-%02u", date.year,
-                               date.month, date.day);
-      rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
-      break;
-    }
-    case SQL_C_TIME:
-    case SQL_C_TYPE_TIME: {
-      auto time = Read<SQL_TIME_STRUCT>(value);
-      if (!ValidTime(time.hour, time.minute, time.second)) {
-        return BadDateTime(statement, number);
-      }
-      char text[16];
-      int size = FormatTime(text, sizeof(text), time.hour, time.minute,
-                            time.second, 0);
-      rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
-      break;
-    }
-    case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP: {
-      auto stamp = Read<SQL_TIMESTAMP_STRUCT>(value);
-      if (!ValidDate(stamp.year, stamp.month, stamp.day) ||
-          !ValidTime(stamp.hour, stamp.minute, stamp.second) ||
-          stamp.fraction >= 1000000000u) {
-        return BadDateTime(statement, number);
-      }
-      char text[48];
-      int size = std::snprintf(text, sizeof(text), "%04d-%02u-%02u ",
-                               stamp.year, stamp.month, stamp.day);
-      size += FormatTime(text + size, sizeof(text) - size, stamp.hour,
-                         stamp.minute, stamp.second, stamp.fraction);
-      rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
-      break;
-    }
-    default:
-      PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
-                     "parameter %d: C type %d is not supported", number, cType);
+  bool fits = true;
+  if (VisitCNumberType(cType, [&](auto type) {
+        fits = BindNumber<typename decltype(type)::Type>(prepared, number,
+                                                         value, &rc);
+      })) {
+    if (!fits) {
+      PostDiagnostic(&statement->diagnostics, "22003",
+                     "parameter %d: %llu is beyond SQLite's integers", number,
+                     static_cast<unsigned long long>(Read<uint64_t>(value)));
       return SQL_ERROR;
+    }
+  } else {
+    switch (cType) {
+      case SQL_C_CHAR:
+      case SQL_C_WCHAR:
+      case SQL_C_BINARY: {
+        size_t size = 0;
+        if (!ValueSize(statement, number, cType, binding, length, &size)) {
+          return SQL_ERROR;
+        }
+        if (cType == SQL_C_BINARY) {
+          rc = sqlite3_bind_blob64(prepared, number, value, size,
+                                   SQLITE_TRANSIENT);
+        } else if (cType == SQL_C_CHAR) {
+          rc = sqlite3_bind_text64(prepared, number,
+                                   static_cast<const char*>(value), size,
+                                   SQLITE_TRANSIENT, SQLITE_UTF8);
+        } else {
+          std::string utf8;
+          AppendUtf16AsUtf8(static_cast<const uint16_t*>(value),
+                            size / sizeof(uint16_t), &utf8);
+          rc = sqlite3_bind_text64(prepared, number, utf8.data(), utf8.size(),
+                                   SQLITE_TRANSIENT, SQLITE_UTF8);
+        }
+        break;
+      }
+      case SQL_C_BIT:
+        rc = sqlite3_bind_int64(prepared, number, Read<unsigned char>(value));
+        break;
+      case SQL_C_DATE:
+      case SQL_C_TYPE_DATE: {
+        auto date = Read<SQL_DATE_STRUCT>(value);
+        if (!ValidDate(date.year, date.month, date.day)) {
+          return BadDateTime(statement, number);
+        }
+        char text[16];
+        int size = std::snprintf(text, sizeof(text), "%04d-%02u-%02u",
+                                 date.year, date.month, date.day);
+        rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
+        break;
+      }
+      case SQL_C_TIME:
+      case SQL_C_TYPE_TIME: {
+        auto time = Read<SQL_TIME_STRUCT>(value);
+        if (!ValidTime(time.hour, time.minute, time.second)) {
+          return BadDateTime(statement, number);
+        }
+        char text[16];
+        int size = FormatTime(text, sizeof(text), time.hour, time.minute,
+                              time.second, 0);
+        rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
+        break;
+      }
+      case SQL_C_TIMESTAMP:
+      case SQL_C_TYPE_TIMESTAMP: {
+        auto stamp = Read<SQL_TIMESTAMP_STRUCT>(value);
+        if (!ValidDate(stamp.year, stamp.month, stamp.day) ||
+            !ValidTime(stamp.hour, stamp.minute, stamp.second) ||
+            stamp.fraction >= 1000000000u) {
+          return BadDateTime(statement, number);
+        }
+        char text[48];
+        int size = std::snprintf(text, sizeof(text), "%04d-%02u-%02u ",
+                                 stamp.year, stamp.month, stamp.day);
+        size += FormatTime(text + size, sizeof(text) - size, stamp.hour,
+                           stamp.minute, stamp.second, stamp.fraction);
+        rc = sqlite3_bind_text(prepared, number, text, size, SQLITE_TRANSIENT);
+        break;
+      }
+      default:
+        PostDiagnostic(&statement->diagnostics, "HYC00",
+                       "parameter %d: C type %d is not supported", number,
+                       cType);
+        return SQL_ERROR;
+    }
   }
   if (rc != SQLITE_OK) {
-    PostDiagnostic(&statement->diagnostics,
-                   rc == SQLITE_NOMEM ? "HY001" : "HY000", kSqliteComponent,
-                   "parameter %d: %s", number, sqlite3_errstr(rc));
+    PostSqliteDiagnostic(&statement->diagnostics,
+                         rc == SQLITE_NOMEM ? "HY001" : "HY000",
+                         "parameter %d: %s", number, sqlite3_errstr(rc));
     return SQL_ERROR;
   }
   return SQL_SUCCESS;
@@ -306,17 +300,17 @@ SQLRETURN BindParameter(Statement* statement, SQLUSMALLINT number,
                         SQLSMALLINT decimalDigits, SQLPOINTER value,
                         SQLLEN bufferLength, SQLLEN* indicator) {
   if (number == 0) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "parameters are numbered from 1");
     return SQL_ERROR;
   }
   if (ioType != SQL_PARAM_INPUT) {
-    PostDiagnostic(&statement->diagnostics, "HY105", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HY105",
                    "only input parameters are supported");
     return SQL_ERROR;
   }
   if (cType != SQL_C_DEFAULT && !IsKnownCType(cType)) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "parameter %u: C type %d is not supported", number, cType);
     return SQL_ERROR;
   }
@@ -340,7 +334,7 @@ SQLRETURN ApplyParameters(Statement* statement) {
   for (int number = 1; number <= count; ++number) {
     if (static_cast<size_t>(number) > statement->parameters.size() ||
         !statement->parameters[number - 1].bound) {
-      PostDiagnostic(&statement->diagnostics, "07002", kDriverComponent,
+      PostDiagnostic(&statement->diagnostics, "07002",
                      "parameter %d of %d is not bound", number, count);
       return SQL_ERROR;
     }

@@ -73,11 +73,11 @@ bool IsEmptyTail(sqlite3* database, const char* tail, const char* end) {
 
 // "what" names the refused part when the statement itself would not write.
 SQLRETURN RefuseWrite(Statement* statement, const char* what) {
-  PostDiagnostic(&statement->diagnostics, "25000", kSqliteComponent,
-                 "statement would write to the database; this driver is "
-                 "read-only%s%s%s",
-                 what != nullptr ? " (" : "", what != nullptr ? what : "",
-                 what != nullptr ? ")" : "");
+  PostSqliteDiagnostic(&statement->diagnostics, "25000",
+                       "statement would write to the database; this driver is "
+                       "read-only%s%s%s",
+                       what != nullptr ? " (" : "", what != nullptr ? what : "",
+                       what != nullptr ? ")" : "");
   return SQL_ERROR;
 }
 
@@ -89,14 +89,14 @@ SQLRETURN PostSqliteError(Statement* statement, int code) {
   // interrupt, or a lock no longer waited for).
   if (connection->stop == Stop::kCancelled) {
     connection->stop = Stop::kNone;
-    PostDiagnostic(&statement->diagnostics, "HY008", kDriverComponent,
-                   "operation canceled: SQLCancel of this statement");
+    PostDiagnostic(&statement->diagnostics, "HY008",
+                   "SQLCancel of this statement");
     return SQL_ERROR;
   }
   if (connection->stop == Stop::kTimedOut) {
     connection->stop = Stop::kNone;
-    PostDiagnostic(&statement->diagnostics, "HYT00", kDriverComponent,
-                   "timeout expired: the statement ran longer than its "
+    PostDiagnostic(&statement->diagnostics, "HYT00",
+                   "the statement ran longer than its "
                    "SQL_ATTR_QUERY_TIMEOUT (%lu s)",
                    static_cast<unsigned long>(statement->queryTimeout));
     return SQL_ERROR;
@@ -106,13 +106,13 @@ SQLRETURN PostSqliteError(Statement* statement, int code) {
   const char* state = SqliteState(code, message);
   DiagnosticRecord* record;
   if (std::strcmp(state, "HYT00") == 0) {
-    record = PostDiagnostic(
-        &statement->diagnostics, state, kSqliteComponent,
+    record = PostSqliteDiagnostic(
+        &statement->diagnostics, state,
         "%s: a writer held the database for longer than Timeout (%d ms)",
         message, connection->busyTimeout);
   } else {
-    record = PostDiagnostic(&statement->diagnostics, state, kSqliteComponent,
-                            "%s", message);
+    record =
+        PostSqliteDiagnostic(&statement->diagnostics, state, "%s", message);
   }
   if (record != nullptr) record->nativeError = code;
   return SQL_ERROR;
@@ -122,8 +122,7 @@ SQLRETURN Prepare(Statement* statement, const SQLCHAR* text,
                   SQLINTEGER length) {
   Unprepare(statement);
   if (text == nullptr) {
-    PostDiagnostic(&statement->diagnostics, "HY009", kDriverComponent,
-                   "no statement text");
+    PostDiagnostic(&statement->diagnostics, "HY009", "no statement text");
     return SQL_ERROR;
   }
   const char* sql = reinterpret_cast<const char*>(text);
@@ -133,8 +132,8 @@ SQLRETURN Prepare(Statement* statement, const SQLCHAR* text,
   } else if (length >= 0) {
     size = static_cast<size_t>(length);
   } else {
-    PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
-                   "invalid text length %d", static_cast<int>(length));
+    PostDiagnostic(&statement->diagnostics, "HY090", "text length %d",
+                   static_cast<int>(length));
     return SQL_ERROR;
   }
   Connection* connection = statement->connection;
@@ -148,10 +147,11 @@ SQLRETURN Prepare(Statement* statement, const SQLCHAR* text,
   if (rc != SQLITE_OK) {
     if (connection->refusal.what != nullptr) {
       if (!connection->refusal.isWrite) {
-        PostDiagnostic(&statement->diagnostics, "42000", kSqliteComponent,
-                       "%s is refused: extensions are loaded only through "
-                       "the data source's LoadExt",
-                       connection->refusal.what);
+        PostSqliteDiagnostic(
+            &statement->diagnostics, "42000",
+            "%s is refused: extensions are loaded only through "
+            "the data source's LoadExt",
+            connection->refusal.what);
         return SQL_ERROR;
       }
       return RefuseWrite(statement, connection->refusal.what);
@@ -159,13 +159,13 @@ SQLRETURN Prepare(Statement* statement, const SQLCHAR* text,
     return PostSqliteError(statement, rc);
   }
   if (prepared == nullptr) {
-    PostDiagnostic(&statement->diagnostics, "42000", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "42000",
                    "the text holds no statement");
     return SQL_ERROR;
   }
   if (!IsEmptyTail(connection->database, tail, sql + size)) {
     sqlite3_finalize(prepared);
-    PostDiagnostic(&statement->diagnostics, "42000", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "42000",
                    "only one statement per call: the text goes on after its "
                    "first statement, and none of it was run");
     return SQL_ERROR;
@@ -181,8 +181,7 @@ SQLRETURN Prepare(Statement* statement, const SQLCHAR* text,
 
 SQLRETURN Execute(Statement* statement) {
   if (statement->prepared == nullptr) {
-    PostDiagnostic(&statement->diagnostics, "HY010", kDriverComponent,
-                   "no prepared statement");
+    PostDiagnostic(&statement->diagnostics, "HY010", "no prepared statement");
     return SQL_ERROR;
   }
   Reset(statement);
@@ -244,8 +243,7 @@ SQLLEN DiagnosticRowCount(const Statement* statement) {
 
 SQLRETURN NumParameters(Statement* statement, SQLSMALLINT* count) {
   if (statement->prepared == nullptr) {
-    PostDiagnostic(&statement->diagnostics, "HY010", kDriverComponent,
-                   "no prepared statement");
+    PostDiagnostic(&statement->diagnostics, "HY010", "no prepared statement");
     return SQL_ERROR;
   }
   if (count != nullptr) {

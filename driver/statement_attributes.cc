@@ -76,7 +76,7 @@ SQLRETURN SetStatementAttribute(Statement* statement, SQLINTEGER attribute,
   }
   const FixedAttribute* fixed = FindFixed(attribute);
   if (fixed == nullptr) {
-    PostDiagnostic(&statement->diagnostics, "HY092", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HY092",
                    "statement attribute %d is not known or not settable",
                    static_cast<int>(attribute));
     return SQL_ERROR;
@@ -86,18 +86,16 @@ SQLRETURN SetStatementAttribute(Statement* statement, SQLINTEGER attribute,
     return SQL_SUCCESS;
   }
   if (fixed->refuseOthers) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
-                   "optional feature not implemented: statement attribute "
-                   "%d = %lu (only %lu)",
+    PostDiagnostic(&statement->diagnostics, "HYC00",
+                   "statement attribute %d = %lu (only %lu)",
                    static_cast<int>(attribute),
                    static_cast<unsigned long>(number),
                    static_cast<unsigned long>(fixed->value));
     return SQL_ERROR;
   }
-  PostDiagnostic(&statement->diagnostics, "01S02", kDriverComponent,
-                 "option value changed: statement attribute %d stays %lu",
-                 static_cast<int>(attribute),
-                 static_cast<unsigned long>(fixed->value));
+  PostDiagnostic(
+      &statement->diagnostics, "01S02", "statement attribute %d stays %lu",
+      static_cast<int>(attribute), static_cast<unsigned long>(fixed->value));
   return SQL_SUCCESS_WITH_INFO;
 }
 
@@ -127,13 +125,13 @@ SQLRETURN GetStatementAttribute(Statement* statement, SQLINTEGER attribute,
     case SQL_ATTR_APP_PARAM_DESC:
     case SQL_ATTR_IMP_ROW_DESC:
     case SQL_ATTR_IMP_PARAM_DESC:
-      PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+      PostDiagnostic(&statement->diagnostics, "HYC00",
                      "descriptors are not supported");
       return SQL_ERROR;
     default: {
       const FixedAttribute* fixed = FindFixed(attribute);
       if (fixed == nullptr) {
-        PostDiagnostic(&statement->diagnostics, "HY092", kDriverComponent,
+        PostDiagnostic(&statement->diagnostics, "HY092",
                        "statement attribute %d is not known",
                        static_cast<int>(attribute));
         return SQL_ERROR;

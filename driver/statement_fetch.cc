@@ -64,12 +64,10 @@ SQLRETURN PostConversion(Statement* statement, int index,
                          ConversionStatus status, SQLSMALLINT cType) {
   const char* name = sqlite3_column_name(statement->prepared, index);
   PostDiagnosticAt(&statement->diagnostics, ConversionState(status), index + 1,
-                   statement->rowNumber, kDriverComponent,
-                   "%s: column %d (%s), C type %d", ConversionMessage(status),
-                   index + 1, name != nullptr ? name : "?", cType);
-  bool warning = status == ConversionStatus::kTruncated ||
-                 status == ConversionStatus::kFractionDropped;
-  return warning ? SQL_SUCCESS_WITH_INFO : SQL_ERROR;
+                   statement->rowNumber, "column %d (%s), C type %d", index + 1,
+                   name != nullptr ? name : "?", cType);
+  assert(status != ConversionStatus::kOk);
+  return Delivered(status) ? SQL_SUCCESS_WITH_INFO : SQL_ERROR;
 }
 
 // Converts one column of the current row into its binding.
@@ -79,7 +77,7 @@ SQLRETURN DeliverColumn(Statement* statement, int index,
   if (value.type == SQLITE_NULL) {
     if (binding.indicator == nullptr) {
       PostDiagnosticAt(&statement->diagnostics, "22002", index + 1,
-                       statement->rowNumber, kDriverComponent,
+                       statement->rowNumber,
                        "column %d is NULL and has no indicator", index + 1);
       return SQL_ERROR;
     }
@@ -90,14 +88,10 @@ SQLRETURN DeliverColumn(Statement* statement, int index,
   if (cType == SQL_C_DEFAULT) cType = ResolveCType(statement, index, cType);
   ConversionResult result =
       ConvertValue(value, cType, binding.target, binding.bufferLength, 0);
-  if (result.status == ConversionStatus::kOk) {
-    if (binding.indicator != nullptr) *binding.indicator = result.indicator;
-    return SQL_SUCCESS;
+  if (Delivered(result.status) && binding.indicator != nullptr) {
+    *binding.indicator = result.indicator;
   }
-  if (result.status == ConversionStatus::kTruncated ||
-      result.status == ConversionStatus::kFractionDropped) {
-    if (binding.indicator != nullptr) *binding.indicator = result.indicator;
-  }
+  if (result.status == ConversionStatus::kOk) return SQL_SUCCESS;
   return PostConversion(statement, index, result.status, cType);
 }
 
@@ -118,8 +112,7 @@ SQLRETURN DeliverNumber(Statement* statement, int index,
   } else {
     return DeliverColumn(statement, index, binding);
   }
-  if (status != ConversionStatus::kOk &&
-      status != ConversionStatus::kFractionDropped) {
+  if (!Delivered(status)) {
     return PostConversion(statement, index, status, binding.cType);
   }
   if (binding.target != nullptr) {
@@ -132,33 +125,11 @@ SQLRETURN DeliverNumber(Statement* statement, int index,
 
 // The delivery of a column bound as "cType".
 ColumnDeliverer DelivererFor(SQLSMALLINT cType) {
-  switch (cType) {
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-      return DeliverNumber<int8_t>;
-    case SQL_C_UTINYINT:
-      return DeliverNumber<uint8_t>;
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      return DeliverNumber<int16_t>;
-    case SQL_C_USHORT:
-      return DeliverNumber<uint16_t>;
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      return DeliverNumber<int32_t>;
-    case SQL_C_ULONG:
-      return DeliverNumber<uint32_t>;
-    case SQL_C_SBIGINT:
-      return DeliverNumber<int64_t>;
-    case SQL_C_UBIGINT:
-      return DeliverNumber<uint64_t>;
-    case SQL_C_FLOAT:
-      return DeliverNumber<float>;
-    case SQL_C_DOUBLE:
-      return DeliverNumber<double>;
-    default:
-      return DeliverColumn;
-  }
+  ColumnDeliverer deliver = DeliverColumn;
+  VisitCNumberType(cType, [&deliver](auto number) {
+    deliver = DeliverNumber<typename decltype(number)::Type>;
+  });
+  return deliver;
 }
 
 SQLRETURN Worse(SQLRETURN a, SQLRETURN b) {
@@ -170,8 +141,7 @@ SQLRETURN Worse(SQLRETURN a, SQLRETURN b) {
 }
 
 SQLRETURN NoCursor(Statement* statement) {
-  PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
-                 "invalid cursor state: no result set is open");
+  PostDiagnostic(&statement->diagnostics, "24000", "no result set is open");
   return SQL_ERROR;
 }
 
@@ -182,6 +152,8 @@ SQLRETURN Fetch(Statement* statement) {
       statement->columnCount == 0) {
     return NoCursor(statement);
   }
+  // An open cursor is a stepped SQLite statement.
+  assert(statement->prepared != nullptr);
   if (statement->cursor != CursorState::kRowPending) {
     if (statement->cursor == CursorState::kAtEnd) return SQL_NO_DATA;
     assert(statement->cursor == CursorState::kOnRow);
@@ -197,11 +169,14 @@ SQLRETURN Fetch(Statement* statement) {
   ++statement->rowNumber;
   statement->dataColumn = 0;
   if (statement->boundColumns > statement->columnCount) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "column %d is bound, but the result has %d",
                    statement->boundColumns, statement->columnCount);
     return SQL_ERROR;
   }
+  assert(statement->boundColumns >= 0 &&
+         static_cast<size_t>(statement->boundColumns) <=
+             statement->columns.size());
   SQLRETURN result = SQL_SUCCESS;
   const ColumnBinding* bindings = statement->columns.data();
   for (int i = 0; i < statement->boundColumns; ++i) {
@@ -222,19 +197,18 @@ SQLRETURN BindColumn(Statement* statement, SQLUSMALLINT column,
                      SQLSMALLINT cType, SQLPOINTER target, SQLLEN bufferLength,
                      SQLLEN* indicator) {
   if (column == 0) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "bookmarks are not supported: columns count from 1");
     return SQL_ERROR;
   }
   if (bufferLength < 0) {
-    PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
-                   "invalid buffer length %ld",
+    PostDiagnostic(&statement->diagnostics, "HY090", "buffer length %ld",
                    static_cast<long>(bufferLength));
     return SQL_ERROR;
   }
   bool unbind = target == nullptr && indicator == nullptr;
   if (!unbind && cType != SQL_C_DEFAULT && !IsKnownCType(cType)) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "C type %d is not supported", cType);
     return SQL_ERROR;
   }
@@ -263,26 +237,26 @@ SQLRETURN BindColumn(Statement* statement, SQLUSMALLINT column,
 SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
                   SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator) {
   if (statement->cursor != CursorState::kOnRow) {
-    PostDiagnostic(&statement->diagnostics, "24000", kDriverComponent,
-                   "invalid cursor state: no current row");
+    PostDiagnostic(&statement->diagnostics, "24000", "no current row");
     return SQL_ERROR;
   }
   if (column == 0 || column > statement->columnCount) {
-    PostDiagnostic(&statement->diagnostics, "07009", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "07009",
                    "column %u does not exist (the result has %d)", column,
                    statement->columnCount);
     return SQL_ERROR;
   }
   if (bufferLength < 0) {
-    PostDiagnostic(&statement->diagnostics, "HY090", kDriverComponent,
-                   "invalid buffer length %ld",
+    PostDiagnostic(&statement->diagnostics, "HY090", "buffer length %ld",
                    static_cast<long>(bufferLength));
     return SQL_ERROR;
   }
+  // A current row was fetched from a prepared statement.
+  assert(statement->prepared != nullptr && statement->rowNumber > 0);
   int index = column - 1;
   cType = ResolveCType(statement, index, cType);
   if (!IsKnownCType(cType)) {
-    PostDiagnostic(&statement->diagnostics, "HYC00", kDriverComponent,
+    PostDiagnostic(&statement->diagnostics, "HYC00",
                    "C type %d is not supported", cType);
     return SQL_ERROR;
   }
@@ -297,7 +271,7 @@ SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
   if (value.type == SQLITE_NULL) {
     if (indicator == nullptr) {
       PostDiagnosticAt(&statement->diagnostics, "22002", column,
-                       statement->rowNumber, kDriverComponent,
+                       statement->rowNumber,
                        "column %u is NULL and has no indicator", column);
       return SQL_ERROR;
     }
@@ -307,18 +281,13 @@ SQLRETURN GetData(Statement* statement, SQLUSMALLINT column, SQLSMALLINT cType,
   }
   ConversionResult result =
       ConvertValue(value, cType, target, bufferLength, statement->dataOffset);
-  switch (result.status) {
-    case ConversionStatus::kOk:
-    case ConversionStatus::kTruncated:
-    case ConversionStatus::kFractionDropped:
-      if (indicator != nullptr) *indicator = result.indicator;
-      statement->dataOffset += result.consumed;
-      statement->dataDone = result.complete;
-      if (result.status == ConversionStatus::kOk) return SQL_SUCCESS;
-      return PostConversion(statement, index, result.status, cType);
-    default:
-      return PostConversion(statement, index, result.status, cType);
+  if (Delivered(result.status)) {
+    if (indicator != nullptr) *indicator = result.indicator;
+    statement->dataOffset += result.consumed;
+    statement->dataDone = result.complete;
+    if (result.status == ConversionStatus::kOk) return SQL_SUCCESS;
   }
+  return PostConversion(statement, index, result.status, cType);
 }
 
 }  // namespace veloran::odbc

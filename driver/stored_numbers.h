@@ -5,12 +5,14 @@
 #include <sqlext.h>
 #include <sqlite3.h>
 
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <type_traits>
 
+#include "driver/c_types.h"
 #include "driver/conversions.h"
 
 // The conversions of a stored INTEGER or REAL into the fixed-size numeric C
@@ -92,8 +94,8 @@ namespace stored_numbers_internal {
 template <typename T>
 inline bool Deliver(ConversionStatus status, T number, void* target,
                     ConversionResult* result) {
-  bool written = status == ConversionStatus::kOk ||
-                 status == ConversionStatus::kFractionDropped;
+  bool written = Delivered(status);
+  assert(status != ConversionStatus::kTruncated);  // a number is never cut
   if (written && target != nullptr) std::memcpy(target, &number, sizeof(T));
   result->status = status;
   result->indicator = written ? static_cast<SQLLEN>(sizeof(T)) : 0;
@@ -122,33 +124,9 @@ inline bool ConvertStoredNumber(const SqliteValue& value, SQLSMALLINT cType,
                                 void* target, ConversionResult* result) {
   using namespace stored_numbers_internal;
   if (value.type != SQLITE_INTEGER && value.type != SQLITE_FLOAT) return false;
-  switch (cType) {
-    case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-      return ToNumber<int8_t>(value, target, result);
-    case SQL_C_UTINYINT:
-      return ToNumber<uint8_t>(value, target, result);
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      return ToNumber<int16_t>(value, target, result);
-    case SQL_C_USHORT:
-      return ToNumber<uint16_t>(value, target, result);
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      return ToNumber<int32_t>(value, target, result);
-    case SQL_C_ULONG:
-      return ToNumber<uint32_t>(value, target, result);
-    case SQL_C_SBIGINT:
-      return ToNumber<int64_t>(value, target, result);
-    case SQL_C_UBIGINT:
-      return ToNumber<uint64_t>(value, target, result);
-    case SQL_C_DOUBLE:
-      return ToNumber<double>(value, target, result);
-    case SQL_C_FLOAT:
-      return ToNumber<float>(value, target, result);
-    default:
-      return false;
-  }
+  return VisitCNumberType(cType, [&](auto number) {
+    ToNumber<typename decltype(number)::Type>(value, target, result);
+  });
 }
 
 }  // namespace veloran::odbc

@@ -1,5 +1,6 @@
 #include "driver/text_output.h"
 
+#include <cassert>
 #include <cstring>
 #include <limits>
 
@@ -13,6 +14,7 @@ bool CopyText(const char* text, size_t size, SQLCHAR* buffer,
   if (bufferLength <= 0) return size == 0;
   size_t room = static_cast<size_t>(bufferLength) - 1;
   size_t count = size < room ? size : room;
+  assert(count < static_cast<size_t>(bufferLength));
   std::memcpy(buffer, text, count);
   buffer[count] = '\0';
   return count == size;

@@ -37,7 +37,7 @@ expect '| *Positions *| *Distance *| *8 ' 'the Distance column of Positions'
 expect '| *Positions *| *LastUpdated *| *91 ' 'the date column of Positions'
 expect '| *Sol *|' 'the SELECT of the Sun'
 expect '| *7 *|' 'INT from the dialect extension'
-expect '\[25000\].*\[Veloran\]\[SQLite\]statement would write to the database; this driver is read-only' 'the refused INSERT'
+expect '\[25000\].*\[Veloran\]\[SQLite\]invalid transaction state: statement would write to the database; this driver is read-only' 'the refused INSERT'
 expect '\[[HS][Y1]T00\].*timeout expired' 'the endless query ended by QueryTimeout'
 [ "$(cksum < "$out/sample.db")" = "$before" ] || { echo "isql_test: the database changed" >&2; fail=1; }
 if [ "$fail" -ne 0 ]; then

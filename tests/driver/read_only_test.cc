@@ -84,10 +84,12 @@ TEST_F(ReadOnlyTest, WritingStatementsAreRefusedWhateverTheCall) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].state, refusal.state);
     if (std::string(refusal.state) == "25000") {
-      EXPECT_NE(records[0].message.find(
-                    "[Veloran][SQLite]statement would write to the database; "
-                    "this driver is read-only"),
-                std::string::npos)
+      EXPECT_NE(
+          records[0].message.find(
+              "[Veloran][SQLite]invalid transaction state: statement would "
+              "write to the database; "
+              "this driver is read-only"),
+          std::string::npos)
           << records[0].message;
     }
     EXPECT_EQ(
