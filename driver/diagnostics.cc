@@ -30,7 +30,7 @@ constexpr StandardState kStandardStates[] = {
     {"22002", "indicator variable required but not supplied"},
     {"22003", "numeric value out of range"},
     {"22007", "invalid datetime format"},
-    {"22018", "invalid character value for cast specification"},
+    {"22018", "invalid character value for the conversion"},
     {"24000", "invalid cursor state"},
     {"25000", "invalid transaction state"},
     {"42000", "syntax error or access violation"},
