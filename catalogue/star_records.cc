@@ -1,5 +1,6 @@
 #include "catalogue/star_records.h"
 
+#include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
 namespace veloran {
@@ -68,6 +69,49 @@ bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
   record->HasSpectralClass = indicators[0] != SQL_NULL_DATA;
   record->HasLuminosityClass = indicators[1] != SQL_NULL_DATA;
   record->HasSpectrumSource = indicators[2] != SQL_NULL_DATA;
+  return true;
+}
+
+bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
+                    bool* found) {
+  *found = false;
+  *facts = StarFacts{};
+  CloseCursor(statement);
+  if (!ExecuteStatementForId(statement,
+                             "SELECT VMag, ColourIndex, Parallax, "
+                             "ParallaxError, Constellation, SystemID FROM "
+                             "StarFacts WHERE OwnerID = %ld",
+                             ownerId)) {
+    // An older database, without the table: no facts.
+    if (!ReadFaultIsMissingTable()) return false;
+    ForgetReadFault();
+    return true;
+  }
+  SQLLEN indicators[6];
+  SQLBindCol(statement, 1, SQL_C_DOUBLE, &facts->vMag, 0, &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_DOUBLE, &facts->colourIndex, 0, &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_DOUBLE, &facts->parallax, 0, &indicators[2]);
+  SQLBindCol(statement, 4, SQL_C_DOUBLE, &facts->parallaxError, 0,
+             &indicators[3]);
+  SQLBindCol(statement, 5, SQL_C_CHAR, facts->constellation,
+             sizeof(facts->constellation), &indicators[4]);
+  SQLBindCol(statement, 6, SQL_C_LONG, &facts->systemId, 0, &indicators[5]);
+  SQLRETURN fetched = SQLFetch(statement);
+  UnbindColumns(statement);
+  if (fetched == SQL_NO_DATA) return true;
+  if (!SQL_SUCCEEDED(fetched)) {
+    NoteReadFault(statement);
+    return false;
+  }
+  facts->constellation[sizeof(facts->constellation) - 1] = '\0';
+  facts->hasVMag = indicators[0] != SQL_NULL_DATA;
+  facts->hasColourIndex = indicators[1] != SQL_NULL_DATA;
+  facts->hasParallax = indicators[2] != SQL_NULL_DATA;
+  facts->hasParallaxError = indicators[3] != SQL_NULL_DATA;
+  facts->hasConstellation =
+      indicators[4] != SQL_NULL_DATA && facts->constellation[0] != '\0';
+  facts->hasSystem = indicators[5] != SQL_NULL_DATA;
+  *found = true;
   return true;
 }
 

@@ -40,6 +40,22 @@ struct SpectrumRecord {
   DATE_STRUCT LastUpdated;
 };
 
+// A star's StarFacts row, each column with a presence flag.
+struct StarFacts {
+  bool hasVMag;
+  double vMag;  // apparent visual magnitude
+  bool hasColourIndex;
+  double colourIndex;  // B-V, magnitudes
+  bool hasParallax;
+  double parallax;  // milliarcseconds
+  bool hasParallaxError;
+  double parallaxError;
+  bool hasConstellation;
+  char constellation[8];  // the IAU abbreviation
+  bool hasSystem;
+  int32_t systemId;  // the ID of the system's primary
+};
+
 // Reads the first Positions row whose OwnerID is "ownerId" into *record,
 // which is cleared first, so that a NULL column without a flag reads as 0 or
 // an empty text.  Returns false when the statement did not execute with
@@ -53,6 +69,15 @@ bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
 // spectrum has the star's ID plus 1).
 bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
                          SpectrumRecord* record);
+
+// Reads the StarFacts row of star "ownerId" into *facts, which is cleared
+// first; *found says whether there is one.  A database without the table
+// has none: the missing table is then forgotten as a read fault (so no
+// other fault may be kept when it is called).  Returns
+// false when the table is there but its row could not be read, which is
+// kept as the read fault.
+bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
+                    bool* found);
 
 }  // namespace veloran
 

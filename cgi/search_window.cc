@@ -37,11 +37,11 @@ struct BoundParameters {
   const char* secondMessage;
 };
 
-bool ReadBound(const BoundParameters& bound) {
+bool ReadBound(const BoundParameters& bound, const char** rejection) {
   if (const char* value = FindQueryParam(bound.unitName)) {
     int32_t unit = ReadInteger(value);
     if (unit < bound.unitLow || unit > bound.unitHigh) {
-      WritePlainReply(bound.unitMessage);
+      *rejection = bound.unitMessage;
       return false;
     }
     *bound.unit = unit;
@@ -51,7 +51,7 @@ bool ReadBound(const BoundParameters& bound) {
   if (const char* value = FindQueryParam(bound.minuteName)) {
     int32_t minutes = ReadInteger(value);
     if (minutes < 0 || minutes > 59) {
-      WritePlainReply(bound.minuteMessage);
+      *rejection = bound.minuteMessage;
       return false;
     }
     *bound.minutes = minutes;
@@ -61,7 +61,7 @@ bool ReadBound(const BoundParameters& bound) {
     double seconds = ReadReal(value);
     // Written so that not-a-number fails too.
     if (!(seconds >= 0.0 && seconds <= kMaxSeconds)) {
-      WritePlainReply(bound.secondMessage);
+      *rejection = bound.secondMessage;
       return false;
     }
     *bound.seconds = seconds;
@@ -76,12 +76,12 @@ const char* const kWindowParameters[kWindowParameterCount] = {
     "maxRAHour", "maxRAMin",  "maxRASec",  "minDecDeg", "minDecMin",
     "minDecSec", "maxDecDeg", "maxDecMin", "maxDecSec"};
 
-bool ParseSearchWindow(SearchWindow* window) {
+bool ReadSearchWindow(SearchWindow* window, const char** rejection) {
   const char* const* names = kWindowParameters;
   if (const char* value = FindQueryParam(names[0])) {
     double radius = ReadReal(value);
     if (!(radius >= 2.0)) {
-      WritePlainReply("Search radius must be at least 2 light-years.");
+      *rejection = "Search radius must be at least 2 light-years.";
       return false;
     }
     window->maxRadius = radius;
@@ -89,9 +89,8 @@ bool ParseSearchWindow(SearchWindow* window) {
   if (const char* value = FindQueryParam(names[1])) {
     double radius = ReadReal(value);
     if (radius > window->maxRadius) {
-      WritePlainReply(
-          "Minimum search radius cannot be greater than maximum search "
-          "radius.");
+      *rejection = "Minimum search radius cannot be greater than maximum search "
+          "radius.";
       return false;
     }
     window->minRadius = radius;
@@ -120,27 +119,32 @@ bool ParseSearchWindow(SearchWindow* window) {
        "Maximum declination seconds must be >= 0 and < 60"},
   };
 
-  if (!ReadBound(bounds[0])) return false;
+  if (!ReadBound(bounds[0], rejection)) return false;
   window->minRAHours = RaBoundHours(window->minRA);
-  if (!ReadBound(bounds[1])) return false;
+  if (!ReadBound(bounds[1], rejection)) return false;
   window->maxRAHours = RaBoundHours(window->maxRA);
   if (window->minRAHours > window->maxRAHours) {
-    WritePlainReply(
-        "Minimum right ascension cannot be greater than maximum right "
-        "ascension.");
+    *rejection = "Minimum right ascension cannot be greater than maximum right "
+        "ascension.";
     return false;
   }
 
-  if (!ReadBound(bounds[2])) return false;
+  if (!ReadBound(bounds[2], rejection)) return false;
   window->minDecDegrees = DecBoundDegrees(window->minDec);
-  if (!ReadBound(bounds[3])) return false;
+  if (!ReadBound(bounds[3], rejection)) return false;
   window->maxDecDegrees = DecBoundDegrees(window->maxDec);
   if (window->minDecDegrees > window->maxDecDegrees) {
-    WritePlainReply(
-        "Minimum declination cannot be greater than maximum declination.");
+    *rejection = "Minimum declination cannot be greater than maximum declination.";
     return false;
   }
   return true;
+}
+
+bool ParseSearchWindow(SearchWindow* window) {
+  const char* rejection = nullptr;
+  if (ReadSearchWindow(window, &rejection)) return true;
+  WritePlainReply(rejection);
+  return false;
 }
 
 void WriteWindowClauses(const SearchWindow& window) {

@@ -61,6 +61,11 @@ extern const char* const kWindowParameters[kWindowParameterCount];
 // parameter, after writing its text/plain reply; nothing later is read.
 bool ParseSearchWindow(SearchWindow* window);
 
+// The same without a reply: *rejection is then the rejected parameter's
+// message, a text without markup ("Search radius must be at least 2
+// light-years.").
+bool ReadSearchWindow(SearchWindow* window, const char** rejection);
+
 // Writes the right-ascension and declination clauses of the result heading
 // where the window is narrower than the whole sky, then ":</H3></CENTER>"
 // and a newline.

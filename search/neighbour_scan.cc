@@ -10,6 +10,7 @@
 #include "catalogue/star_records.h"
 #include "catalogue/statements.h"
 #include "cgi/output.h"
+#include "search/position_scan.h"
 
 namespace veloran {
 
@@ -52,85 +53,91 @@ bool WriteListingLine(SQLHSTMT statement, const NeighbourEntry& entry) {
 
 }  // namespace
 
+NeighbourQuery MakeNeighbourQuery(double minRA, double maxRA, double minDec,
+                                  double maxDec, const CartesianPoint& centre,
+                                  double maxDistance, double minDistance,
+                                  int32_t excludedId) {
+  return {minRA,       maxRA,       minDec,     maxDec,
+          centre,      maxDistance, minDistance, excludedId,
+          DistanceFromSun(centre)};
+}
+
+bool MatchNeighbour(const NeighbourQuery& query, int32_t starId,
+                    const PositionRecord& row, NeighbourMatch* match) {
+  if (starId == query.excludedId) return false;
+  // Rows too far from (or too near to) the centre for any direction to put
+  // them in range are passed over before the trigonometry: for a search of
+  // a few dozen light-years that is nearly every row.
+  if (row.HasDistance &&
+      DistanceRangeExcludes(row.Distance, query.centreNorm, query.minDistance,
+                            query.maxDistance)) {
+    return false;
+  }
+  CartesianPoint point;
+  if (!PositionToCartesian(row, true, &point)) return false;
+
+  double dx = point.x - query.centre.x;
+  double dy = point.y - query.centre.y;
+  double dz = point.z - query.centre.z;
+  double d = std::sqrt((dz * dz + dy * dy) + dx * dx);
+  if (std::isnan(d) || d > query.maxDistance || d < query.minDistance) {
+    return false;
+  }
+
+  // A row at distance 0 may lack RA and Dec; they then read as 0.
+  double ra = row.HasRA ? DecimalHours(row.RA_hr, row.RA_min, row.RA_sec) : 0.0;
+  double dec = row.HasDec
+                   ? DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec)
+                   : 0.0;
+  if (ra < query.minRA || ra > query.maxRA) return false;
+  if (dec < query.minDec || dec > query.maxDec) return false;
+  *match = {starId, d, point, ra, dec};
+  return true;
+}
+
+namespace {
+
+// The classic listing's share of the scan: the nearest 100 and the count.
+struct ClassicRanking {
+  const NeighbourQuery* query;
+  NeighbourList list;
+  int matchCount = 0;
+};
+
+void RankClassic(void* context, int32_t ownerId, const PositionRecord& row) {
+  auto* ranking = static_cast<ClassicRanking*>(context);
+  NeighbourMatch match;
+  if (!MatchNeighbour(*ranking->query, ownerId, row, &match)) return;
+  RankNeighbour(&ranking->list, match.starId, match.distance);
+  ++ranking->matchCount;
+}
+
+}  // namespace
+
 void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
                     double minDec, double maxDec, double centreX,
                     double centreY, double centreZ, double maxDistance,
                     double minDistance, int32_t excludedId) {
-  CloseCursor(statement);
-  if (!ExecuteStatement(statement,
-                        "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, "
-                        "Dec_arcsec, Distance, OwnerID FROM Positions")) {
-    // Executed with information, too, this is a failure: the page says so.
-    NoteReadFault(statement);
-    WriteLine("<BR>Internal error: Database query failed.");
-    return;
+  NeighbourQuery query =
+      MakeNeighbourQuery(minRA, maxRA, minDec, maxDec,
+                         {centreX, centreY, centreZ}, maxDistance, minDistance,
+                         excludedId);
+  ClassicRanking ranking;
+  ranking.query = &query;
+  switch (ScanStarPositions(statement, RankClassic, &ranking)) {
+    case ScanOutcome::kRead:
+      break;
+    case ScanOutcome::kNotExecuted:
+      // Executed with information, too, this is a failure: the page says so.
+      WriteLine("<BR>Internal error: Database query failed.");
+      return;
+    case ScanOutcome::kIncomplete:
+      // The stars ranked so far are not the nearest of the table.
+      WriteIncompleteReadLine();
+      return;
   }
-
-  PositionRecord row{};
-  int32_t ownerId = 0;
-  SQLLEN indicators[8];
-  SQLBindCol(statement, 1, SQL_C_UTINYINT, &row.RA_hr, 0, &indicators[0]);
-  SQLBindCol(statement, 2, SQL_C_UTINYINT, &row.RA_min, 0, &indicators[1]);
-  SQLBindCol(statement, 3, SQL_C_FLOAT, &row.RA_sec, 0, &indicators[2]);
-  SQLBindCol(statement, 4, SQL_C_SHORT, &row.Dec_deg, 0, &indicators[3]);
-  SQLBindCol(statement, 5, SQL_C_UTINYINT, &row.Dec_arcmin, 0, &indicators[4]);
-  SQLBindCol(statement, 6, SQL_C_FLOAT, &row.Dec_arcsec, 0, &indicators[5]);
-  SQLBindCol(statement, 7, SQL_C_DOUBLE, &row.Distance, 0, &indicators[6]);
-  SQLBindCol(statement, 8, SQL_C_LONG, &ownerId, 0, &indicators[7]);
-
-  // Rows too far from (or too near to) the centre for any direction to put
-  // them in range are passed over before the trigonometry: for a search of
-  // a few dozen light-years that is nearly every row.
-  double centreNorm = DistanceFromSun({centreX, centreY, centreZ});
-  NeighbourList list;
-  int matchCount = 0;
-  for (;;) {
-    // A NULL column leaves its buffer unwritten, so the buffers are reset
-    // for every row: a NULL RA_min, RA_sec, Dec_arcmin or Dec_arcsec reads
-    // as 0, never as the previous row's value.
-    row.RA_min = 0;
-    row.RA_sec = 0.0f;
-    row.Dec_arcmin = 0;
-    row.Dec_arcsec = 0.0f;
-    if (!FetchRow(statement)) break;
-    // A row without an owner is no star.
-    if (indicators[7] == SQL_NULL_DATA) continue;
-    if (ownerId % 100 != 0) continue;  // belongs to a star, not its position
-    if (ownerId == excludedId) continue;
-    row.HasRA = indicators[0] != SQL_NULL_DATA;
-    row.HasDec = indicators[3] != SQL_NULL_DATA;
-    row.HasDistance = indicators[6] != SQL_NULL_DATA;
-    if (row.HasDistance && DistanceRangeExcludes(row.Distance, centreNorm,
-                                                 minDistance, maxDistance)) {
-      continue;
-    }
-    CartesianPoint point;
-    if (!PositionToCartesian(row, true, &point)) continue;
-
-    double dx = point.x - centreX;
-    double dy = point.y - centreY;
-    double dz = point.z - centreZ;
-    double d = std::sqrt((dz * dz + dy * dy) + dx * dx);
-    if (std::isnan(d) || d > maxDistance || d < minDistance) continue;
-
-    // A row at distance 0 may lack RA and Dec; they then read as 0.
-    double ra =
-        row.HasRA ? DecimalHours(row.RA_hr, row.RA_min, row.RA_sec) : 0.0;
-    double dec =
-        row.HasDec ? DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec)
-                   : 0.0;
-    if (ra < minRA || ra > maxRA) continue;
-    if (dec < minDec || dec > maxDec) continue;
-
-    RankNeighbour(&list, ownerId, d);
-    ++matchCount;
-  }
-  UnbindColumns(statement);
-  // The stars ranked so far are not the nearest of the table.
-  if (ReadFailed()) {
-    WriteIncompleteReadLine();
-    return;
-  }
+  const NeighbourList& list = ranking.list;
+  int matchCount = ranking.matchCount;
 
   if (matchCount > kMaxListedStars) {
     std::printf(

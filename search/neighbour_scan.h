@@ -6,12 +6,50 @@
 
 #include <cstdint>
 
+#include "astro/position_conversion.h"
+#include "catalogue/star_records.h"
+
 // The scan of all positions, the ranking of the nearest stars and their
 // listing on the result page.
 
 namespace veloran {
 
 constexpr int kMaxListedStars = 100;
+
+// What makes a star a match of a neighbour search: its galactic point lies
+// within [minDistance, maxDistance] light-years of "centre", its decimal RA
+// and Dec within the inclusive bounds, and it is not star "excludedId" (0:
+// none).
+struct NeighbourQuery {
+  double minRA;  // hours
+  double maxRA;
+  double minDec;  // degrees
+  double maxDec;
+  CartesianPoint centre;  // galactic, light-years
+  double maxDistance;
+  double minDistance;
+  int32_t excludedId;
+  double centreNorm;  // the centre's distance from the Sun, as DistanceFromSun
+};
+
+NeighbourQuery MakeNeighbourQuery(double minRA, double maxRA, double minDec,
+                                  double maxDec, const CartesianPoint& centre,
+                                  double maxDistance, double minDistance,
+                                  int32_t excludedId);
+
+// A star that matched, with what the scan computed of it.
+struct NeighbourMatch {
+  int32_t starId;
+  double distance;       // from the centre, light-years
+  CartesianPoint point;  // galactic, light-years from the Sun
+  double raHours;        // 0 for a row without RA (at distance 0)
+  double decDegrees;     // 0 for a row without Dec
+};
+
+// Whether the position row "row" of star "starId" (as ScanStarPositions
+// hands it over) matches "query"; fills *match when it does.
+bool MatchNeighbour(const NeighbourQuery& query, int32_t starId,
+                    const PositionRecord& row, NeighbourMatch* match);
 
 struct NeighbourEntry {
   int32_t starId;

@@ -24,6 +24,21 @@ void ScanAround(SQLHSTMT statement, const SearchWindow& window,
 
 }  // namespace
 
+NeighbourQuery MakeWindowQuery(const SearchWindow& window,
+                               const CartesianPoint& centre,
+                               int32_t excludedId) {
+  return MakeNeighbourQuery(window.minRAHours, window.maxRAHours,
+                            window.minDecDegrees, window.maxDecDegrees, centre,
+                            window.maxRadius, window.minRadius, excludedId);
+}
+
+bool ReadStarCentre(SQLHSTMT statement, int32_t starId,
+                    CartesianPoint* centre) {
+  PositionRecord position;
+  if (!FetchPositionRecord(statement, starId, &position)) return false;
+  return PositionToCartesian(position, true, centre);
+}
+
 void WriteCoordinateSearchPage(SQLHSTMT statement, const SearchWindow& window) {
   bool loaded = LoadCatalogueNames(statement);
   WritePageHead("<TITLE>Veloran near-coordinate search results</TITLE>");
@@ -50,10 +65,8 @@ void WriteCoordinateSearchPage(SQLHSTMT statement, const SearchWindow& window) {
 
 bool WriteStarSearchPage(SQLHSTMT statement, int32_t starId,
                          const SearchWindow& window) {
-  PositionRecord position;
-  if (!FetchPositionRecord(statement, starId, &position)) return false;
   CartesianPoint centre;
-  if (!PositionToCartesian(position, true, &centre)) return false;
+  if (!ReadStarCentre(statement, starId, &centre)) return false;
 
   // A star without a name is shown with an empty one.
   char name[kHeadingNameSize] = "";

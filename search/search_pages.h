@@ -7,10 +7,22 @@
 #include <cstdint>
 
 #include "cgi/search_window.h"
+#include "search/neighbour_scan.h"
 
 // The two result pages.
 
 namespace veloran {
+
+// The search of "window" around "centre", leaving out star "excludedId" (0:
+// none).
+NeighbourQuery MakeWindowQuery(const SearchWindow& window,
+                               const CartesianPoint& centre,
+                               int32_t excludedId);
+
+// Reads the galactic point of star "starId" into *centre.  False when its
+// position cannot be read (a failed read is kept as the read fault) or has
+// no usable distance, RA or Dec.
+bool ReadStarCentre(SQLHSTMT statement, int32_t starId, CartesianPoint* centre);
 
 // The pages are written whole even when a read of the star database fails
 // (read_fault.h): they then end with what was read so far and the line of

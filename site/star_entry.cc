@@ -114,44 +114,7 @@ bool ReadFacts(SQLHSTMT statement, StarEntry* entry) {
   // After a failed read the entry is not shown; nor could a missing table
   // be told from the fault kept.
   if (ReadFailed()) return true;
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(statement,
-                             "SELECT VMag, ColourIndex, Parallax, "
-                             "ParallaxError, Constellation, SystemID FROM "
-                             "StarFacts WHERE OwnerID = %ld",
-                             entry->id)) {
-    // An older database, without the table: no facts.
-    if (!ReadFaultIsMissingTable()) return false;
-    ForgetReadFault();
-    return true;
-  }
-  StarFacts& facts = entry->facts;
-  SQLLEN indicators[6];
-  SQLBindCol(statement, 1, SQL_C_DOUBLE, &facts.vMag, 0, &indicators[0]);
-  SQLBindCol(statement, 2, SQL_C_DOUBLE, &facts.colourIndex, 0, &indicators[1]);
-  SQLBindCol(statement, 3, SQL_C_DOUBLE, &facts.parallax, 0, &indicators[2]);
-  SQLBindCol(statement, 4, SQL_C_DOUBLE, &facts.parallaxError, 0,
-             &indicators[3]);
-  SQLBindCol(statement, 5, SQL_C_CHAR, facts.constellation,
-             sizeof(facts.constellation), &indicators[4]);
-  SQLBindCol(statement, 6, SQL_C_LONG, &facts.systemId, 0, &indicators[5]);
-  SQLRETURN fetched = SQLFetch(statement);
-  UnbindColumns(statement);
-  if (fetched == SQL_NO_DATA) return true;
-  if (!SQL_SUCCEEDED(fetched)) {
-    NoteReadFault(statement);
-    return false;
-  }
-  facts.constellation[sizeof(facts.constellation) - 1] = '\0';
-  facts.hasVMag = indicators[0] != SQL_NULL_DATA;
-  facts.hasColourIndex = indicators[1] != SQL_NULL_DATA;
-  facts.hasParallax = indicators[2] != SQL_NULL_DATA;
-  facts.hasParallaxError = indicators[3] != SQL_NULL_DATA;
-  facts.hasConstellation =
-      indicators[4] != SQL_NULL_DATA && facts.constellation[0] != '\0';
-  facts.hasSystem = indicators[5] != SQL_NULL_DATA;
-  entry->hasFacts = true;
-  return true;
+  return FetchStarFacts(statement, entry->id, &entry->facts, &entry->hasFacts);
 }
 
 // Members with a separation come first, nearest first, then the others;

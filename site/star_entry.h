@@ -38,22 +38,6 @@ struct Component {
   char name[kDisplayNameSize];
 };
 
-// The star's StarFacts row, each column with a presence flag.
-struct StarFacts {
-  bool hasVMag;
-  double vMag;  // apparent visual magnitude
-  bool hasColourIndex;
-  double colourIndex;  // B-V, magnitudes
-  bool hasParallax;
-  double parallax;  // milliarcseconds
-  bool hasParallaxError;
-  double parallaxError;
-  bool hasConstellation;
-  char constellation[8];  // the IAU abbreviation
-  bool hasSystem;
-  int32_t systemId;  // the ID of the system's primary
-};
-
 // Another star of the entry's multiple system, with its separation from
 // the entry's star: the distance between their galactic points.
 struct SystemMember {
