@@ -1,7 +1,11 @@
+#include <algorithm>
+#include <cstdint>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "search/neighbour_ranking.h"
 #include "search/neighbour_scan.h"
 
 namespace veloran {
@@ -45,6 +49,84 @@ TEST(RankingTest, FullList) {
   EXPECT_EQ(list.entries[0].starId, 999600);
   EXPECT_EQ(list.entries[1].starId, 100);
   EXPECT_EQ(list.entries[99].starId, 9900);
+}
+
+// The same matches ranked the classic way and by ranges of the whole
+// ranking: the first 100 agree, and the ranges together list every match
+// once, each range in the order of a stable sort by distance.
+struct RankingCase {
+  int matches;
+  int distinctDistances;  // few: many ties
+  int pageSize;
+};
+
+class WholeRankingTest : public testing::TestWithParam<RankingCase> {};
+
+TEST_P(WholeRankingTest, ContinuesTheClassicRanking) {
+  const RankingCase& c = GetParam();
+  std::mt19937 random(c.matches * 31 + c.distinctDistances);
+  std::uniform_int_distribution<int> distanceStep(0, c.distinctDistances - 1);
+  NeighbourList classic;
+  NeighbourMatches whole;
+  std::vector<NeighbourMatch> arrived;
+  for (int i = 0; i < c.matches; ++i) {
+    NeighbourMatch match{};
+    match.starId = (i + 1) * 100;
+    match.distance = 2.0 + 0.25 * distanceStep(random);
+    RankNeighbour(&classic, match.starId, match.distance);
+    ASSERT_TRUE(whole.Append(match));
+    arrived.push_back(match);
+  }
+  std::vector<NeighbourMatch> expected = arrived;
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const NeighbourMatch& a, const NeighbourMatch& b) {
+                     return a.distance < b.distance;
+                   });
+
+  whole.RankRange(0, kMaxListedStars);
+  int listed = std::min(c.matches, kMaxListedStars);
+  ASSERT_EQ(classic.count, listed);
+  for (int i = 0; i < listed; ++i) {
+    EXPECT_EQ(whole[i].starId, classic.entries[i].starId) << "rank " << i;
+  }
+
+  // Ranges from the last to the first, so that each selection starts from
+  // what the one before left.
+  std::vector<int32_t> paged(c.matches);
+  for (int first = (c.matches - 1) / c.pageSize * c.pageSize; first >= 0;
+       first -= c.pageSize) {
+    whole.RankRange(first, c.pageSize);
+    int end = std::min(c.matches, first + c.pageSize);
+    for (int i = first; i < end; ++i) paged[i] = whole[i].starId;
+  }
+  for (int i = 0; i < c.matches; ++i) {
+    ASSERT_EQ(paged[i], expected[i].starId) << "rank " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ties, WholeRankingTest,
+    testing::Values(RankingCase{0, 1, 100}, RankingCase{1, 1, 100},
+                    RankingCase{100, 3, 100}, RankingCase{101, 1, 100},
+                    RankingCase{552, 7, 100}, RankingCase{2500, 40, 37},
+                    RankingCase{5000, 5000, 1000}));
+
+TEST(WholeRankingTest, RangesPastTheEndAreEmpty) {
+  NeighbourMatches whole;
+  for (int i = 0; i < 5; ++i) {
+    NeighbourMatch match{};
+    match.starId = (5 - i) * 100;
+    match.distance = 5 - i;
+    ASSERT_TRUE(whole.Append(match));
+  }
+  whole.RankRange(10, 100);  // leaves the matches as they are
+  EXPECT_EQ(whole[0].starId, 500);
+  whole.RankRange(3, 100);
+  EXPECT_EQ(whole[3].starId, 400);
+  EXPECT_EQ(whole[4].starId, 500);
+  whole.Clear();
+  EXPECT_EQ(whole.count(), 0);
+  EXPECT_TRUE(whole.complete());
 }
 
 }  // namespace
