@@ -366,10 +366,10 @@ bool ReadSearchFields(char (&out)[kSearchFieldsSize]) {
   return true;
 }
 
-// The address of the neighbour search around star "id" with the request's
-// search fields, relative to the finder.
+// The address of the site's page of the search around star "id" with the
+// request's search fields, relative to the finder.
 void SearchAddress(int32_t id, char (&address)[kSearchFieldsSize + 32]) {
-  std::snprintf(address, sizeof(address), "neighbor_search?ID=%ld%s",
+  std::snprintf(address, sizeof(address), "neighbours?ID=%ld%s",
                 static_cast<long>(id),
                 searchFields != nullptr ? searchFields : "");
 }
@@ -406,7 +406,7 @@ void WriteStar(const FoundStar& star) {
   }
   if (searchFields == nullptr) {
     std::printf(
-        " &middot; <a href=\"neighbor_search?ID=%ld&amp;ly=20\">stars within "
+        " &middot; <a href=\"neighbours?ID=%ld&amp;ly=20\">stars within "
         "20 light-years</a></li>\n",
         static_cast<long>(star.id));
     return;
@@ -787,7 +787,7 @@ int AnswerFindRequest(const char* queryString) {
     searchFields = fields;
     if (IsStarId(star)) {
       char address[kSearchFieldsSize + 32];
-      std::snprintf(address, sizeof(address), "neighbor_search?ID=%s%s", star,
+      std::snprintf(address, sizeof(address), "neighbours?ID=%s%s", star,
                     fields);
       WriteRedirect(address, star);
       return kExitAnswered;

@@ -28,6 +28,11 @@ inline constexpr int kMaxFoundStars = 50;
 // name, one without a letter or digit or one too long (400), an unreachable
 // data source (503) or a database that cannot be read (500) exit with -1.  The
 // searched text is written into a page only escaped, and only when it is short.
+//
+// With star=TEXT (the form "around a star"), the finder passes the window's
+// parameters on: one star, or digits alone (an ID), is answered with a
+// redirect to the site's page of the search around it,
+// "neighbours?ID=N&ly=...", and each star of a list links to that page.
 int AnswerFindRequest(const char* queryString);
 
 // Whether the finder can look "name" up: it has a letter or digit, and its
