@@ -47,8 +47,11 @@ constexpr const char kHead[] =
     ".error { border-left: 4px solid #b00; padding: 0.2em 0.8em; background: "
     "#fdecec; color: #700; }\n"
     "form.search fieldset { margin: 0.8em 0; }\n"
-    "form.search .row { display: flex; flex-wrap: wrap; gap: 0.4em 1.2em; }\n"
+    "form.search .row { display: flex; flex-wrap: wrap; gap: 0.4em 1.2em; "
+    "margin: 0.3em 0; }\n"
+    "form.search .row > div { display: flex; flex-direction: column; }\n"
     "form.search input { width: 7em; }\n"
+    "form.search #f-star { width: 16em; max-width: 100%; }\n"
     "form.search td input { width: 5em; }\n"
     // On a phone each star takes two lines, the headings a line of links
     // that sort: the rank, name and distance, then the class, magnitude
