@@ -646,6 +646,25 @@ TEST(NeighboursTest, LinksAskForTheSameSearch) {
   }
 }
 
+// A download is the list's own reply, written whole by the downloads,
+// never the page; a page past the last is the page's 404 all the same.
+TEST(NeighboursTest, Downloads) {
+  const TestDatabase& database = SampleDatabase();
+  for (const char* query :
+       {"ID=100&ly=20&format=csv", "ID=100&ly=20&format=json&size=10&page=3",
+        "X=1e6&ly=2&format=votable", "star=Sirius&format=csv"}) {
+    ProgramResult result = RunProgram(NeighboursPath(), query, database.odbcDir);
+    EXPECT_EQ(result.status, 0) << query;
+    EXPECT_EQ(result.output.find("<!DOCTYPE html>"), std::string::npos) << query;
+    EXPECT_NE(result.output.find("\n\n"), std::string::npos) << query;
+  }
+  ProgramResult past = RunProgram(
+      NeighboursPath(), "ID=100&ly=20&format=csv&page=2", database.odbcDir);
+  EXPECT_EQ(ReadPage(past.output).status, "404");
+  std::string why;
+  EXPECT_TRUE(IsCompleteSitePage(past.output, "404", &why)) << why;
+}
+
 TEST(NeighboursTest, SamplePages) {
   const PageCase cases[] = {
       {"ID=100&ly=20", "neighbours_sun_20ly.html", 0},
