@@ -147,16 +147,24 @@ bool ParseSearchWindow(SearchWindow* window) {
   return false;
 }
 
+bool WindowLimitsRightAscension(const SearchWindow& window) {
+  return window.minRAHours > 0.0 || window.maxRAHours < kFullRaHours;
+}
+
+bool WindowLimitsDeclination(const SearchWindow& window) {
+  return window.minDecDegrees > -kFullDecDegrees ||
+         window.maxDecDegrees < kFullDecDegrees;
+}
+
 void WriteWindowClauses(const SearchWindow& window) {
-  bool raClause = window.minRAHours > 0.0 || window.maxRAHours < kFullRaHours;
+  bool raClause = WindowLimitsRightAscension(window);
   if (raClause) {
     std::printf(", with Right Ascensions between %dh%dm%ss and %dh%dm%ss",
                 window.minRA.hours, window.minRA.minutes,
                 GNumber(window.minRA.seconds).text, window.maxRA.hours,
                 window.maxRA.minutes, GNumber(window.maxRA.seconds).text);
   }
-  if (window.minDecDegrees > -kFullDecDegrees ||
-      window.maxDecDegrees < kFullDecDegrees) {
+  if (WindowLimitsDeclination(window)) {
     WriteText(raClause ? ", and" : ", with");
     std::printf(" Declinations between %+d&deg;%d'%s\" and %+d&deg;%d'%s\"",
                 window.minDec.degrees, window.minDec.arcminutes,

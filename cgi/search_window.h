@@ -66,6 +66,11 @@ bool ParseSearchWindow(SearchWindow* window);
 // light-years.").
 bool ReadSearchWindow(SearchWindow* window, const char** rejection);
 
+// Whether the window is narrower than the whole sky in right ascension, and
+// in declination: the limits that a result heading describes.
+bool WindowLimitsRightAscension(const SearchWindow& window);
+bool WindowLimitsDeclination(const SearchWindow& window);
+
 // Writes the right-ascension and declination clauses of the result heading
 // where the window is narrower than the whole sky, then ":</H3></CENTER>"
 // and a newline.

@@ -61,7 +61,7 @@ void WriteHtmlHeader(HttpStatus status, const char* location) {
   WriteLine("");
 }
 
-void WritePageStart(const char* title) {
+void WritePageStart(const char* title, const char* head) {
   WriteText(
       "<!DOCTYPE html>\n"
       "<html lang=\"en\">\n"
@@ -73,6 +73,7 @@ void WritePageStart(const char* title) {
   WriteFragment(title);
   WriteText(" - Veloran</title>\n");
   WriteText(kStyle);
+  if (head != nullptr) WriteText(head);
   WriteText("</head>\n<body>\n<main>\n");
 }
 

@@ -27,8 +27,10 @@ enum class HttpStatus {
 void WriteHtmlHeader(HttpStatus status, const char* location = nullptr);
 
 // Writes the page from "<!DOCTYPE html>" up to the opening "<main>", with
-// the title "title - Veloran" ("title" is an HTML fragment).
-void WritePageStart(const char* title);
+// the title "title - Veloran" ("title" is an HTML fragment) and, when
+// "head" is not nullptr, the page's own elements of the head (its styles and
+// scripts) after the site's.
+void WritePageStart(const char* title, const char* head = nullptr);
 
 // Writes the end of <main>, the footer with the links back to the search
 // form ("../", the site's front page) and to the name finder, and the end of

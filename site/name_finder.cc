@@ -366,10 +366,10 @@ bool ReadSearchFields(char (&out)[kSearchFieldsSize]) {
   return true;
 }
 
-// The address of the neighbour search around star "id" with the request's
-// search fields, relative to the finder.
+// The address of the site's page of the search around star "id" with the
+// request's search fields, relative to the finder.
 void SearchAddress(int32_t id, char (&address)[kSearchFieldsSize + 32]) {
-  std::snprintf(address, sizeof(address), "neighbor_search?ID=%ld%s",
+  std::snprintf(address, sizeof(address), "neighbours?ID=%ld%s",
                 static_cast<long>(id),
                 searchFields != nullptr ? searchFields : "");
 }
@@ -406,7 +406,7 @@ void WriteStar(const FoundStar& star) {
   }
   if (searchFields == nullptr) {
     std::printf(
-        " &middot; <a href=\"neighbor_search?ID=%ld&amp;ly=20\">stars within "
+        " &middot; <a href=\"neighbours?ID=%ld&amp;ly=20\">stars within "
         "20 light-years</a></li>\n",
         static_cast<long>(star.id));
     return;
@@ -692,6 +692,29 @@ void WriteBadRequestPage(NameKeyFault fault) {
   WritePageEnd();
 }
 
+// The stars of "name" (whose key is in "key") into "findings", as
+// FindByKey finds them; a name that starts with the word "the" ("the Sun")
+// and is not found with it is looked up without it, its key then in "key".
+// Returns false when the database could not be read.
+bool FindByName(SQLHSTMT statement, const char* name,
+                char (&key)[kNameKeySize], Findings* findings) {
+  if (!FindByKey(statement, key, findings)) return false;
+  const char* rest = AfterThe(name);
+  NameKeyFault fault = NameKeyFault::kNone;
+  if (findings->count == 0 && rest != nullptr && SearchKey(rest, key, &fault)) {
+    return FindByKey(statement, key, findings);
+  }
+  return true;
+}
+
+// Whether the findings are one star, which the finder goes to at once: the
+// one whose name has the key exactly, or else the only one whose name
+// begins with it.
+bool IsOneStar(const Findings& findings) {
+  return findings.exactCount == 1 ||
+         (findings.exactCount == 0 && findings.count == 1);
+}
+
 // Whether "text" is a star ID as the search takes it: digits alone.
 bool IsStarId(const char* text) {
   size_t length = std::strspn(text, "0123456789");
@@ -712,6 +735,35 @@ void WriteRedirect(const char* location, const char* name) {
 }
 
 }  // namespace
+
+bool IsSearchableName(const char* name, NameKeyFault* fault) {
+  char key[kNameKeySize];
+  return SearchKey(name, key, fault);
+}
+
+bool LookUpStarName(SQLHSTMT statement, const char* name, NameMatch* match,
+                    int32_t* id) {
+  char key[kNameKeySize];
+  bool searchable = SearchKey(name, key, nullptr);
+  assert(searchable);
+  (void)searchable;
+  static Findings findings;
+  if (!FindByName(statement, name, key, &findings)) return false;
+  if (IsOneStar(findings)) {
+    *match = NameMatch::kOne;
+    *id = findings.stars[0].id;
+  } else {
+    *match = findings.count == 0 ? NameMatch::kNone : NameMatch::kSeveral;
+  }
+  return true;
+}
+
+bool WriteTypedValue(const char* value) {
+  char typed[kMaxShownNameLength + 1];
+  if (!ReadTypedText(value, typed)) return false;
+  WriteTypedText(typed);
+  return true;
+}
 
 int AnswerFindRequest(const char* queryString) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
@@ -735,7 +787,7 @@ int AnswerFindRequest(const char* queryString) {
     searchFields = fields;
     if (IsStarId(star)) {
       char address[kSearchFieldsSize + 32];
-      std::snprintf(address, sizeof(address), "neighbor_search?ID=%s%s", star,
+      std::snprintf(address, sizeof(address), "neighbours?ID=%s%s", star,
                     fields);
       WriteRedirect(address, star);
       return kExitAnswered;
@@ -754,18 +806,11 @@ int AnswerFindRequest(const char* queryString) {
   static Findings findings;
   static Findings suggestions;
   suggestions.count = 0;
-  bool found = FindByKey(handles.statement, key, &findings);
-  // "the Sun": the word is dropped when the name is not found with it.
-  const char* rest = AfterThe(name);
-  if (found && findings.count == 0 && rest != nullptr &&
-      SearchKey(rest, key, &fault)) {
-    found = FindByKey(handles.statement, key, &findings);
-  }
+  bool found = FindByName(handles.statement, name, key, &findings);
   if (found && findings.count == 0) {
     found = Suggest(handles.statement, key, &suggestions);
   }
-  bool redirect = findings.exactCount == 1 ||
-                  (findings.exactCount == 0 && findings.count == 1);
+  bool redirect = IsOneStar(findings);
   bool named =
       !found || redirect || ReadDisplayNames(handles.statement, &findings);
   if (found && named && suggestions.count > 0) {

@@ -348,6 +348,8 @@ std::string EntryPagePath() { return VELORAN_ENTRY_PAGE; }
 std::string EntryPageDoublePath() { return VELORAN_ENTRY_PAGE_DOUBLE; }
 std::string FindStarPath() { return VELORAN_FIND_STAR; }
 std::string FindStarDoublePath() { return VELORAN_FIND_STAR_DOUBLE; }
+std::string NeighboursPath() { return VELORAN_NEIGHBOURS; }
+std::string NeighboursDoublePath() { return VELORAN_NEIGHBOURS_DOUBLE; }
 
 namespace {
 

@@ -101,6 +101,10 @@ std::string EntryPageDoublePath();
 std::string FindStarPath();
 std::string FindStarDoublePath();
 
+// The site's page of a search, and the same linked with the ODBC double.
+std::string NeighboursPath();
+std::string NeighboursDoublePath();
+
 // The bundled sample database (db/sample_stars.psv), built by
 // scripts/build-sample-db the first time a test of the process asks for it,
 // with its data source, in a directory of that test under TestDataDir().

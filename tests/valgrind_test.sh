@@ -1,8 +1,8 @@
 #!/bin/bash
 # Runs a CGI program under valgrind's memcheck on requests of every kind,
 # against the sample database, and fails on any memory error it makes.
-# PROGRAM defaults to the neighbour search; find_star gets requests of its
-# own besides.  tests/heap_overrun.cc is a program with a known overrun,
+# PROGRAM defaults to the neighbour search; find_star and neighbours get
+# requests of their own besides.  tests/heap_overrun.cc is a program with a known overrun,
 # run to show that an error is caught.
 # Usage: tests/valgrind_test.sh BUILD_DIR [PROGRAM]
 set -euo pipefail
@@ -34,6 +34,16 @@ if [ "$(basename "$program")" = find_star ]; then
     "name=Sirius" "name=Barnard" "name=Kruger+60" "name=alpha+Cen"
     "name=%CE%B1+CMa" "name=%26%23945%3B+CMa" "name=Alnit%E1k" "name=Nosuchstar"
     "name=" "name=%2B%2B" "name=$long" "name=$quotes"
+  )
+fi
+# The page of a search: by name, paged, sorted, its map's plane, a
+# download, a rejected page size and a page past the last.
+if [ "$(basename "$program")" = neighbours ]; then
+  queries+=(
+    "star=Sirius&ly=20" "star=alpha+Cen&ly=10" "star=$long" "star=$quotes"
+    "ID=100&ly=20&size=7&page=3&sort=name&order=desc" "ID=100&ly=20&sort=class"
+    "ID=100&ly=20&sort=mag&plane=sky" "ID=100&ly=20&sort=constellation"
+    "ID=100&ly=20&format=csv" "ID=100&size=1001" "ID=100&page=99"
   )
 fi
 failed=0

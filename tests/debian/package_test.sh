@@ -177,7 +177,7 @@ browse() {  # browse WHEN
   serve || return 0
   check "$when: lighttpd serves as www-data" test "$(ps -o user= -p "$lighttpd_pid")" = www-data
   fetch /veloran/
-  check "$when: the form at /veloran/" eval 'status_is 200 && grep -q "<form id=\"star-form\" action=\"cgi-bin/find_star\"" "$work/body"'
+  check "$when: the form at /veloran/" eval 'status_is 200 && grep -q "<form id=\"star-form\" action=\"cgi-bin/\(find_star\|neighbours\)\"" "$work/body"'
   fetch '/veloran/cgi-bin/neighbor_search?ID=100&ly=12'
   check "$when: a search from the form gives the reference page" \
     eval 'status_is 200 && cmp -s <(golden_body sample_sun_12ly.txt) "$work/body"'
@@ -189,6 +189,14 @@ browse() {  # browse WHEN
     check "$when: the entry page of the Sun" eval 'status_is 200 && grep -qi "^Content-Type: text/html" "$work/headers" && grep -q "Sun\|Sol" "$work/body"'
   else
     echo "skipped: $when: the entry page (no /usr/lib/cgi-bin/entry_page.exe in this version)"
+  fi
+  if [ -x /usr/lib/cgi-bin/neighbours ]; then
+    fetch '/veloran/cgi-bin/neighbours?ID=100&ly=12'
+    check "$when: the site's page of a search" eval 'status_is 200 && grep -q "<h1>Stars within 12 light-years of Sol</h1>" "$work/body"'
+    fetch '/veloran/neighbours.js'
+    check "$when: the script of the page of a search" eval 'status_is 200 && grep -q "getElementById(\"stars\")" "$work/body"'
+  else
+    echo "skipped: $when: the site's page of a search (no /usr/lib/cgi-bin/neighbours in this version)"
   fi
   if [ -x /usr/lib/cgi-bin/find_star ]; then
     fetch '/veloran/cgi-bin/find_star?name=Sirius'

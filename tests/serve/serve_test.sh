@@ -35,7 +35,7 @@ pass() { echo "ok: $case"; }
 make_build() {
   local dir=$1
   mkdir -p "$dir"
-  cp "$build/neighbor_search" "$build/entry_page.exe" "$build/veloran_dialect.so" "$build/veloran_odbc.so" "$build/sample.db" "$dir/"
+  cp "$build/neighbor_search" "$build/entry_page.exe" "$build/neighbours" "$build/veloran_dialect.so" "$build/veloran_odbc.so" "$build/sample.db" "$dir/"
   "$source/scripts/write-dsn" "$dir/sample.db" "$dir/odbc" "$dir/veloran_dialect.so"
 }
 free_port() {
@@ -47,12 +47,13 @@ free_port() {
 # $fixed_port, or a free one); when it stops by itself, its exit status is
 # in $status and its messages in $log; when it serves, the page of a search
 # is in $page and the user of the server in $server_user, and the server is
-# stopped; the entry page of the Sun is in $entry.
+# stopped; the entry page of the Sun is in $entry, the site's page of a
+# search in $neighbours and its script in $script.
 serve() {
   local dir=$1 mask=${2:-022} pid
   port=${fixed_port:-$(free_port)}
   log=$work/serve-$case.log
-  status="" page="" entry="" server_user=""
+  status="" page="" entry="" neighbours="" script="" server_user=""
   (umask "$mask"; VELORAN_BUILD_DIR=$dir exec "$source/scripts/serve" --port "$port") > "$log" 2>&1 &
   pid=$!
   for _ in $(seq 1 300); do
@@ -66,6 +67,8 @@ serve() {
   done
   page=$(curl -s "http://127.0.0.1:$port/cgi-bin/neighbor_search?ID=100&ly=5")
   entry=$(curl -s "http://127.0.0.1:$port/cgi-bin/entry_page.exe?ID=100")
+  neighbours=$(curl -s "http://127.0.0.1:$port/cgi-bin/neighbours?ID=100&ly=5")
+  script=$(curl -s "http://127.0.0.1:$port/neighbours.js")
   server_user=$(ps -o user= -p "$pid")
   kill -TERM "$pid"
   wait "$pid"
@@ -84,11 +87,15 @@ expected_page=$(QUERY_STRING='ID=100&ly=5' ODBCSYSINI=$build/odbc ODBCINI=$build
                 "$build/neighbor_search" | sed '1,2d')
 expected_entry=$(QUERY_STRING='ID=100' ODBCSYSINI=$build/odbc ODBCINI=$build/odbc/odbc.ini \
                  "$build/entry_page.exe" | sed '1,2d')
+expected_neighbours=$(QUERY_STRING='ID=100&ly=5' ODBCSYSINI=$build/odbc ODBCINI=$build/odbc/odbc.ini \
+                      "$build/neighbours" | sed '1,2d')
 
 case=serves_as_www_data
 make_build "$work/$case"
 serve "$work/$case"
-if [ "$page" != "$expected_page" ] || [ "$entry" != "$expected_entry" ] || [ "$server_user" != www-data ]; then
+if [ "$page" != "$expected_page" ] || [ "$entry" != "$expected_entry" ] ||
+   [ "$neighbours" != "$expected_neighbours" ] || [ "$script" != "$(cat "$source/web/neighbours.js")" ] ||
+   [ "$server_user" != www-data ]; then
   fail "page ${page:0:60}..., entry ${entry:0:60}..., server user '$server_user' (status ${status:-serving}): $(cat "$log")"
 else
   pass

@@ -4,8 +4,9 @@
 //
 // Environment: BASE_URL (http://127.0.0.1:PORT/), SCREENSHOT_DIR,
 // PROFILE_DIR (where the browser profiles are made; run-browser-test
-// removes it), and PROGRAM and ODBC_DIR, with which a reply is also made by
-// running the program directly, to compare with the served page byte for
+// removes it), and PROGRAM (the classic result page), NEIGHBOURS (the
+// site's page of a search) and ODBC_DIR, with which a reply is also made by
+// running a program directly, to compare with the served page byte for
 // byte.
 import { chromium } from "playwright-core";
 import { execFileSync } from "node:child_process";
@@ -16,10 +17,11 @@ import path from "node:path";
 const baseUrl = process.env.BASE_URL;
 const screenshotDir = process.env.SCREENSHOT_DIR;
 const program = process.env.PROGRAM;
+const neighboursProgram = process.env.NEIGHBOURS;
 const odbcDir = process.env.ODBC_DIR;
 const profileDir = process.env.PROFILE_DIR || os.tmpdir();
-if (!baseUrl || !screenshotDir || !program || !odbcDir) {
-  console.error("browser_test: BASE_URL, SCREENSHOT_DIR, PROGRAM and ODBC_DIR must be set");
+if (!baseUrl || !screenshotDir || !program || !neighboursProgram || !odbcDir) {
+  console.error("browser_test: BASE_URL, SCREENSHOT_DIR, PROGRAM, NEIGHBOURS and ODBC_DIR must be set");
   process.exit(2);
 }
 
@@ -55,6 +57,8 @@ const sunWithin20 = [
 const sunWithin15 = sunWithin20.slice(0, -1);
 const windowHeading =
   ", with Right Ascensions between 5h0m0s and 6h0m0s, and Declinations between -10\u00b00'0\" and +10\u00b00'0\":";
+const windowLimits =
+  "With right ascensions between 5h0m0s and 6h0m0s, and declinations between -10\u00b00'0\" and +10\u00b00'0\".";
 
 // The inputs each form must have, named as the program reads them.
 const windowNames = [
@@ -89,14 +93,36 @@ async function readResults(page) {
   return { heading, stars: lines.slice(lines.indexOf(heading) + 1) };
 }
 
-// The reply of the program run directly, without its header.
-function directReply(query) {
-  const reply = execFileSync(program, {
+// The heading of the site's page of a search, the limits of its window
+// (or ""), and its stars as the classic page lists them, in the order
+// shown.
+async function readNeighbours(page) {
+  const heading = (await page.locator("main h1").innerText()).trim();
+  const limits = await page.locator("main h1 + p").count() === 0
+    ? "" : (await page.locator("main h1 + p").innerText()).trim();
+  const stars = await page.locator("#stars tbody tr").evaluateAll((rows) => rows.map((row) => {
+    const cells = Array.from(row.cells).map((c) => c.textContent.trim());
+    return `${cells[1]}: ${cells[2]} light-years` + (cells[3] ? `, class ${cells[3]}` : "");
+  }));
+  return { heading, limits, stars };
+}
+
+// The ranks of the rows of the site's page of a search, in the order shown.
+async function shownRanks(page) {
+  return page.locator("#stars tbody tr").evaluateAll((rows) => rows.map((r) => Number(r.dataset.rank)));
+}
+
+// The reply of a program (the classic page by default) run directly,
+// without its header.
+function directReply(query, binary = program) {
+  const reply = execFileSync(binary, {
     env: { QUERY_STRING: query, ODBCSYSINI: odbcDir, ODBCINI: path.join(odbcDir, "odbc.ini") },
   });
-  const header = Buffer.from("Content-type: text/html\n\n");
-  if (!reply.subarray(0, header.length).equals(header)) throw new Error(`unexpected reply to ${query}`);
-  return reply.subarray(header.length);
+  const end = reply.indexOf("\n\n");
+  if (reply.subarray(0, 23).toString() !== "Content-type: text/html" || end < 0) {
+    throw new Error(`unexpected reply to ${query}`);
+  }
+  return reply.subarray(end + 2);
 }
 
 async function submit(page, form) {
@@ -185,46 +211,53 @@ async function withScripts(context) {
   await page.goto(baseUrl);
 
   // Around the Sun: the empty fields are not sent, the served page is the
-  // program's reply, and it lists the expected stars.
+  // program's reply, and it lists the classic page's stars.
   await page.fill("#star-ID", "100");
   await page.fill("#star-ly", "20");
   response = await submit(page, "#star-form");
-  checkEqual(new URL(page.url()).search, "?ID=100&ly=20", "star search: only the filled fields are sent");
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?star=100&ly=20", "star search: only the filled fields are sent");
   checkEqual(response.status(), 200, "star search: status");
   check(/^text\/html/.test(response.headers()["content-type"] || ""), "star search: content type",
         response.headers()["content-type"]);
-  check((await response.body()).equals(directReply("ID=100&ly=20")),
+  check((await response.body()).equals(directReply("star=100&ly=20", neighboursProgram)),
         "star search: the served page is the program's reply, byte for byte");
-  let results = await readResults(page);
-  checkEqual(results.heading, "Stars within 20 light-years of Sol:", "star search: heading");
+  let results = await readNeighbours(page);
+  checkEqual(results.heading, "Stars within 20 light-years of Sol", "star search: heading");
   checkEqual(results.stars, sunWithin20, "star search: listed stars");
   await shot(page, "star-results.png");
+  // The classic page of the same search, one link away.
+  response = await follow(page, page.getByRole("link", { name: "The same search on the classic page" }));
+  checkEqual(address(page.url()), "/cgi-bin/neighbor_search?ID=100&ly=20", "star search: the classic page's link");
+  check((await response.body()).equals(directReply("ID=100&ly=20")),
+        "star search: the classic page, the program's reply byte for byte");
+  checkEqual((await readResults(page)).stars, sunWithin20, "star search: the classic page lists the same stars");
 
-  // Around a star by its name: the finder sends the browser on to the
-  // search around it, with the fields as sent.
+  // Around a star by its name: the page finds it as the finder does.
   await page.goto(baseUrl);
   await page.fill("#star-ID", "Alpha Canis Majoris");
   await page.fill("#star-minLY", "5");
   await page.fill("#star-ly", "20");
   response = await submit(page, "#star-form");
-  checkEqual([address(firstRequest(response).url()), address(page.url())],
-             ["/cgi-bin/find_star?star=Alpha+Canis+Majoris&minLY=5&ly=20",
-              "/cgi-bin/neighbor_search?ID=323490000&ly=20&minLY=5"],
-             "star search by name: through the finder to the search");
-  checkEqual((await firstRequest(response).response()).status(), 302, "star search by name: redirected");
-  check((await response.body()).equals(directReply("ID=323490000&minLY=5&ly=20")),
+  checkEqual([address(firstRequest(response).url()), response.status()],
+             ["/cgi-bin/neighbours?star=Alpha+Canis+Majoris&minLY=5&ly=20", 200],
+             "star search by name: the search around it, at once");
+  check((await response.body()).equals(directReply("star=Alpha+Canis+Majoris&minLY=5&ly=20", neighboursProgram)),
         "star search by name: the served page is the program's reply, byte for byte");
-  // A name of several stars: the list, each with its search link.
+  checkEqual((await readNeighbours(page)).heading, "Stars between 5 and 20 light-years from Sirius",
+             "star search by name: heading");
+  // A name of several stars: the finder's list, each with its search link.
   await page.goto(baseUrl);
   await page.fill("#star-ID", "alpha Cen");
   await page.fill("#star-ly", "10");
   response = await submit(page, "#star-form");
-  checkEqual([address(page.url()), response.status()], ["/cgi-bin/find_star?star=alpha+Cen&ly=10", 200],
-             "star search by a name of several stars: the list");
+  checkEqual([address(firstRequest(response).url()), address(page.url()), response.status()],
+             ["/cgi-bin/neighbours?star=alpha+Cen&ly=10", "/cgi-bin/find_star?ly=10&star=alpha+Cen", 200],
+             "star search by a name of several stars: to the finder's list");
+  checkEqual((await firstRequest(response).response()).status(), 302, "star search by a name of several stars: redirected");
   response = await follow(page, page.getByRole("link", { name: "the stars around it" }).first());
-  checkEqual(address(page.url()), "/cgi-bin/neighbor_search?ID=716810200&ly=10",
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?ID=716810200&ly=10",
              "star search by a name of several stars: a listed star's search");
-  check((await response.body()).equals(directReply("ID=716810200&ly=10")),
+  check((await response.body()).equals(directReply("ID=716810200&ly=10", neighboursProgram)),
         "star search by a name of several stars: the program's reply, byte for byte");
   await page.goto(baseUrl);
   await page.fill("#star-ID", "100");
@@ -259,10 +292,11 @@ async function withScripts(context) {
   await page.fill("#point-minDecDeg", "-10");
   await page.fill("#point-maxDecDeg", "10");
   await submit(page, "#point-form");
-  checkEqual(new URL(page.url()).search, "?ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10",
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10",
              "point search: only the filled fields are sent");
-  results = await readResults(page);
-  checkEqual(results.heading, "Stars within 1000 light-years of (0, 0, 0)" + windowHeading, "point search: heading");
+  results = await readNeighbours(page);
+  checkEqual([results.heading, results.limits], ["Stars within 1000 light-years of (0, 0, 0)", windowLimits],
+             "point search: heading");
   checkEqual(results.stars, ["Betelgeuse: 497.887 light-years, class M1-M2 Ia-ab",
                              "Rigel: 863.021 light-years, class B8 Ia"], "point search: listed stars");
   await shot(page, "point-results.png");
@@ -275,9 +309,9 @@ async function withScripts(context) {
   await page.goto(baseUrl);
   await page.fill("#star-ID", "100");
   await submit(page, "#star-form");
-  checkEqual(new URL(page.url()).search, "?ID=100", "ID alone: only the ID is sent");
-  results = await readResults(page);
-  checkEqual(results.heading, "Stars within 15 light-years of Sol:", "ID alone: heading");
+  checkEqual(new URL(page.url()).search, "?star=100", "ID alone: only the ID is sent");
+  results = await readNeighbours(page);
+  checkEqual(results.heading, "Stars within 15 light-years of Sol", "ID alone: heading");
   checkEqual(results.stars, sunWithin15, "ID alone: listed stars");
 
   // One coordinate of a point: the others are sent as 0, or Y and Z would
@@ -287,7 +321,7 @@ async function withScripts(context) {
   await page.fill("#point-ly", "20");
   await submit(page, "#point-form");
   checkEqual(new URL(page.url()).search, "?X=0&Y=10&Z=0&ly=20", "Y alone: X and Z sent as 0");
-  checkEqual((await readResults(page)).heading, "Stars within 20 light-years of (0, 10, 0):", "Y alone: heading");
+  checkEqual((await readNeighbours(page)).heading, "Stars within 20 light-years of (0, 10, 0)", "Y alone: heading");
 
   // Served entry pages: the status of each kind of answer, and nothing of
   // the request echoed but a star ID.
@@ -315,6 +349,8 @@ async function withScripts(context) {
 
   await placeholders(page);
   await minimumAboveMaximum(page);
+  await neighboursPages(page);
+  await sortInPlace(page);
 }
 
 // Typing the hours (or degrees) of a bound shows 0 in the placeholders of
@@ -376,7 +412,7 @@ async function minimumAboveMaximum(page) {
   await page.fill("#star-minDecDeg", "-5");
   await page.fill("#star-maxDecDeg", "-5");
   await submit(page, "#star-form");
-  checkEqual(new URL(page.url()).search, "?ID=100&minDecDeg=-5&maxDecDeg=-5", "equal bounds are sent");
+  checkEqual(new URL(page.url()).search, "?star=100&minDecDeg=-5&maxDecDeg=-5", "equal bounds are sent");
   await page.goBack();
   checkEqual(await page.locator("#star-form [role=alert]").innerText(), "", "back on the form: no message left");
 }
@@ -396,6 +432,8 @@ async function atDesktop(context, url, name) {
   const page = await context.newPage();
   await page.setViewportSize({ width: 1280, height: 800 });
   await page.goto(url);
+  const width = await page.evaluate(() => document.documentElement.scrollWidth);
+  check(width <= 1280, `${name} at 1280 pixels: no horizontal scrolling`, `the page is ${width} pixels wide`);
   await shot(page, `${name}-1280.png`);
   await page.close();
 }
@@ -437,9 +475,9 @@ async function findStars(page) {
   checkEqual(listed.map(([, href]) => href).sort(),
              ["entry_page.exe?ID=708900000", "entry_page.exe?ID=716810200", "entry_page.exe?ID=716830100"],
              "finder alpha Cen: the three stars listed");
-  const neighbours = await page.locator("main li a[href^='neighbor_search']").evaluateAll((links) =>
+  const neighbours = await page.locator("main li a[href^='neighbours']").evaluateAll((links) =>
     links.map((a) => a.getAttribute("href")));
-  checkEqual(neighbours, listed.map(([, href]) => href.replace("entry_page.exe?ID=", "neighbor_search?ID=") + "&ly=20"),
+  checkEqual(neighbours, listed.map(([, href]) => href.replace("entry_page.exe?ID=", "neighbours?ID=") + "&ly=20"),
              "finder alpha Cen: each star links to its neighbours");
   await shot(page, "find-list.png");
   response = await follow(page, entries.nth(1));
@@ -502,19 +540,119 @@ async function withoutScripts(context) {
   await page.fill("#star-ID", "Sirius");
   await page.fill("#star-ly", "20");
   response = await submit(page, "#star-form");
-  checkEqual(address(page.url()), "/cgi-bin/neighbor_search?ID=323490000&ly=20&minLY=",
-             "no scripts: around Sirius by name, the empty minLY passed on");
-  check((await response.body()).equals(directReply("ID=323490000&minLY=&ly=20")),
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?star=Sirius&minLY=&ly=20",
+             "no scripts: around Sirius by name, the empty minLY sent");
+  check((await response.body()).equals(directReply("star=Sirius&minLY=&ly=20", neighboursProgram)),
         "no scripts: around Sirius by name, the program's reply byte for byte");
+  checkEqual((await readNeighbours(page)).heading, "Stars within 20 light-years of Sirius",
+             "no scripts: around Sirius by name, heading");
   await page.goto(baseUrl);
   await page.fill("#star-ID", "100");
   await page.fill("#star-ly", "20");
   await submit(page, "#star-form");
-  checkEqual(new URL(page.url()).search, "?ID=100&ly=20&minLY=", "no scripts: the empty minLY is sent");
-  const results = await readResults(page);
-  checkEqual(results.heading, "Stars within 20 light-years of Sol:", "no scripts: heading");
+  checkEqual(new URL(page.url()).search, "?star=100&minLY=&ly=20", "no scripts: the empty minLY is sent");
+  const results = await readNeighbours(page);
+  checkEqual(results.heading, "Stars within 20 light-years of Sol", "no scripts: heading");
   checkEqual(results.stars, sunWithin20, "no scripts: listed stars");
   await shot(page, "noscript-results.png");
+
+  // Sorting without the script: the heading is a link to the page in that
+  // order, which the program writes.
+  await page.goto(`${baseUrl}cgi-bin/neighbours?ID=100&ly=20&size=10`);
+  await follow(page, page.locator("#stars thead a", { hasText: "Magnitude" }));
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?ID=100&ly=20&size=10&sort=mag",
+             "no scripts: sorting by magnitude asks the program");
+  const magnitudes = await page.locator("#stars tbody tr td:nth-child(5)").allInnerTexts();
+  const values = magnitudes.map((m) => Number(m.replace("\u2212", "-").replace(/^mag /, "")));
+  checkEqual(values, [...values].sort((a, b) => a - b), "no scripts: brightest first");
+  await follow(page, page.locator("#stars thead a", { hasText: "Magnitude" }));
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?ID=100&ly=20&size=10&sort=mag&order=desc",
+             "no scripts: again, faintest first");
+  await follow(page, page.getByRole("link", { name: "Next" }).first());
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?ID=100&ly=20&size=10&page=2&sort=mag&order=desc",
+             "no scripts: the next page keeps the order");
+}
+
+// The site's page of a search: the rejected request's page with its form,
+// and paging to the last page and back, each page listing its ranks.
+async function neighboursPages(page) {
+  let response = await page.goto(`${baseUrl}cgi-bin/neighbours?ID=100&ly=1&minLY=5`);
+  checkEqual([response.status(), (await page.locator("h1").innerText()).trim(),
+              (await page.locator("p.error").innerText()).trim()],
+             [400, "The search cannot be made", "Search radius must be at least 2 light-years."],
+             "neighbours: a rejected distance, its message");
+  checkEqual(await page.locator("#f-star").inputValue(), "100", "neighbours: the form has the star");
+  await page.fill("#f-ly", "20");
+  await page.fill("#f-size", "10");
+  response = await submit(page, "form.search");
+  checkEqual(response.status(), 200, "neighbours: the mended search");
+  checkEqual((await readNeighbours(page)).heading, "Stars between 5 and 20 light-years from Sol",
+             "neighbours: the mended search's heading");
+  checkEqual(await shownRanks(page), [1, 2, 3, 4, 5, 6, 7, 8, 9, 10], "neighbours: the first page of 10");
+  const seen = [];
+  for (let n = 1; n <= 5; n++) {
+    seen.push(...(await shownRanks(page)));
+    const next = page.locator("nav.pages a[rel=next]").first();
+    if (await next.count() === 0) break;
+    await follow(page, next);
+  }
+  const total = Number((await page.locator("#stars caption").innerText()).match(/of (\d+)/)[1]);
+  checkEqual(seen, Array.from({ length: total }, (_, i) => i + 1), "neighbours: Next to the last page, every rank once");
+  check(/Page 3 of 3/.test(await page.locator("nav.pages").first().innerText()), "neighbours: the last page is page 3");
+  await shot(page, "neighbours-last-page.png");
+  await follow(page, page.getByRole("link", { name: "First" }).first());
+  checkEqual(await shownRanks(page), [1, 2, 3, 4, 5, 6, 7, 8, 9, 10], "neighbours: First leads back");
+  await follow(page, page.getByRole("link", { name: "Last" }).first());
+  check(/Page 3 of 3/.test(await page.locator("nav.pages").first().innerText()), "neighbours: Last leads to page 3");
+  response = await page.goto(`${baseUrl}cgi-bin/neighbours?ID=100&ly=20&size=10&page=4`);
+  checkEqual(response.status(), 404, "neighbours: a page past the last");
+  await follow(page, page.getByRole("link", { name: "The last page" }));
+  check(/Page 3 of 3/.test(await page.locator("nav.pages").first().innerText()), "neighbours: from past the last to the last");
+}
+
+// With the script, a column's heading sorts the page in place, in the order
+// the program gives for the same column, without asking it; the links
+// that keep the order, and the address, follow.
+async function sortInPlace(page) {
+  const query = "ID=100&ly=20&size=10&page=2";
+  let fetching = false;
+  const serverOrder = async (sort) => {
+    fetching = true;
+    const body = await (await page.request.get(`${baseUrl}cgi-bin/neighbours?${query}${sort}`)).text();
+    fetching = false;
+    return Array.from(body.matchAll(/<tr data-rank="(\d+)">/g), (m) => Number(m[1]));
+  };
+  await page.goto(`${baseUrl}cgi-bin/neighbours?${query}`);
+  const asked = [];
+  const listen = (r) => { if (!fetching && r.url().includes("/cgi-bin/")) asked.push(r.url()); };
+  page.on("request", listen);
+  for (const [column, label] of [["name", "Name"], ["class", "Class"], ["mag", "Magnitude"],
+                                 ["constellation", "Constellation"], ["distance", "Distance (ly)"]]) {
+    const heading = page.locator("#stars thead a", { hasText: label });
+    for (const order of ["asc", "desc"]) {
+      await heading.click();
+      const sort = (column === "distance" ? "" : `&sort=${column}`) + (order === "desc" ? "&order=desc" : "");
+      checkEqual(await shownRanks(page), await serverOrder(sort), `sorting in place by ${column}, ${order}: the program's order`);
+      checkEqual(await page.locator("#stars thead th[aria-sort]").evaluateAll((t) => t.map((h) => [h.textContent.trim(), h.getAttribute("aria-sort")])),
+                 [[label, order === "asc" ? "ascending" : "descending"]], `sorting in place by ${column}, ${order}: aria-sort`);
+      checkEqual(address(page.url()), `/cgi-bin/neighbours?${query}${sort}`, `sorting in place by ${column}, ${order}: the address`);
+      if (column === "mag" && order === "desc") {
+        checkEqual(await page.locator("#stars-order").innerText(), "faintest first", "sorting in place: the caption says the order");
+        checkEqual(address(await page.locator("nav.pages a[rel=next]").first().evaluate((a) => a.href)),
+                   `/cgi-bin/neighbours?ID=100&ly=20&size=10&page=3&sort=mag&order=desc`, "sorting in place: Next keeps the order");
+        await shot(page, "neighbours-sorted-in-place.png");
+      }
+    }
+  }
+  checkEqual(asked, [], "sorting in place: the program is not asked");
+  page.off("request", listen);
+  // Going on keeps the order sorted in place.
+  await page.locator("#stars thead a", { hasText: "Constellation" }).click();
+  await follow(page, page.locator("nav.pages a[rel=next]").first());
+  checkEqual(address(page.url()), "/cgi-bin/neighbours?ID=100&ly=20&size=10&page=3&sort=constellation",
+             "sorting in place: the next page in the same order");
+  checkEqual(await page.locator("#stars thead th[aria-sort] a").innerText(), "Constellation",
+             "sorting in place: the next page says its order");
 }
 
 let contexts = [];
@@ -530,9 +668,19 @@ try {
   await atDesktop(contexts[0], `${baseUrl}cgi-bin/find_star?name=Betelguese`, "find-did-you-mean");
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star?name=%21%21`, "find-no-name");
   await fitsPhone(contexts[0], `${baseUrl}cgi-bin/find_star`, "find-form");
+  for (const [query, name] of [["ID=100&ly=20", "neighbours"],
+                               ["ID=1088700000&ly=30&sort=class&order=desc&size=40", "neighbours-long-names"],
+                               ["ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10", "neighbours-window"],
+                               ["ID=100&ly=20&size=5&page=2", "neighbours-paged"],
+                               ["ID=100&ly=1&maxRAHour=25", "neighbours-rejected"],
+                               ["ID=100&ly=20&page=9", "neighbours-past-last"]]) {
+    await fitsPhone(contexts[0], `${baseUrl}cgi-bin/neighbours?${query}`, name);
+    await atDesktop(contexts[0], `${baseUrl}cgi-bin/neighbours?${query}`, name);
+  }
   await withScripts(contexts[0]);
   contexts.push(await launch(false));
   await fitsPhone(contexts[1], baseUrl, "form-noscript");
+  await fitsPhone(contexts[1], `${baseUrl}cgi-bin/neighbours?ID=100&ly=20`, "neighbours-noscript");
   await withoutScripts(contexts[1]);
 } catch (e) {
   failures++;

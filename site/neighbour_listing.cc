@@ -1,0 +1,459 @@
+#include "site/neighbour_listing.h"
+
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "catalogue/catalogue_names.h"
+#include "catalogue/read_fault.h"
+#include "cgi/number_reading.h"
+#include "cgi/output.h"
+#include "cgi/query_params.h"
+#include "search/neighbour_ranking.h"
+#include "search/search_pages.h"
+#include "site/name_finder.h"
+
+namespace veloran {
+
+namespace {
+
+struct ColumnName {
+  SortColumn column;
+  const char* name;
+};
+
+constexpr ColumnName kColumnNames[] = {
+    {SortColumn::kDistance, "distance"},
+    {SortColumn::kName, "name"},
+    {SortColumn::kClass, "class"},
+    {SortColumn::kMagnitude, "mag"},
+    {SortColumn::kConstellation, "constellation"},
+};
+
+constexpr char kIdMessage[] =
+    "A star's ID must be a multiple of 100 greater than 0 (the Sun is 100).";
+
+// A present but empty value counts as absent here, as the classic page
+// reads ID, X, Y and Z.
+const char* FindNonEmptyParam(const char* name) {
+  const char* value = FindQueryParam(name);
+  return (value != nullptr && value[0] != '\0') ? value : nullptr;
+}
+
+bool IsDigits(const char* text) {
+  size_t length = std::strspn(text, "0123456789");
+  return length > 0 && text[length] == '\0';
+}
+
+// The classic page's reading of a star ID.
+bool ReadStarId(const char* text, int32_t* id) {
+  *id = ReadInteger(text);
+  return *id > 0 && *id % 100 == 0;
+}
+
+// A whole number written in digits alone, from "low" to "high".
+bool ReadCount(const char* text, int low, int high, int* count) {
+  if (!IsDigits(text) || std::strlen(text) > 9) return false;
+  long value = std::strtol(text, nullptr, 10);
+  if (value < low || value > high) return false;
+  *count = static_cast<int>(value);
+  return true;
+}
+
+// The pairs of a query written into a buffer, each after the first headed
+// by the separator.
+class QueryWriter {
+ public:
+  QueryWriter(const char* separator, char* out, size_t size)
+      : separator_(separator), out_(out), size_(size) {
+    assert(size > 0);
+    out_[0] = '\0';
+  }
+
+  size_t length() const { return length_; }
+
+  void Name(const char* name) {
+    Append(first_ ? "" : separator_);
+    first_ = false;
+    Append(name);
+    Append("=");
+  }
+  void Text(const char* name, const char* value) {
+    Name(name);
+    Append(value);
+  }
+  void Integer(const char* name, long value) {
+    char text[24];
+    std::snprintf(text, sizeof(text), "%ld", value);
+    Text(name, text);
+  }
+  void Number(const char* name, double value) {
+    assert(!std::isnan(value));
+    Name(name);
+    // The reading gives infinity for 1e999, and nothing reads "inf".
+    if (std::isinf(value)) {
+      Append(value > 0 ? "1e999" : "-1e999");
+      return;
+    }
+    // The shortest text that reads back to the value.
+    char text[32];
+    std::to_chars_result written =
+        std::to_chars(text, text + sizeof(text) - 1, value);
+    assert(written.ec == std::errc());
+    *written.ptr = '\0';
+    // The plus sign of an exponent would be read as a blank.
+    for (char* c = text; *c != '\0'; ++c) {
+      if (*c == '+') {
+        Append("%2B");
+      } else {
+        char one[2] = {*c, '\0'};
+        Append(one);
+      }
+    }
+  }
+
+ private:
+  void Append(const char* text) {
+    size_t length = std::strlen(text);
+    // The buffer is sized for the longest query: only a fault overruns it.
+    assert(length_ + length < size_);
+    if (length_ + length >= size_) return;
+    std::memcpy(out_ + length_, text, length + 1);
+    length_ += length;
+  }
+
+  const char* separator_;
+  char* out_;
+  size_t size_;
+  size_t length_ = 0;
+  bool first_ = true;
+};
+
+// Writes the parameters of a bound (names[0..2]: hours or degrees, minutes,
+// seconds) when it is not the default: its hours or degrees, which reset
+// its minutes and seconds to 0, then those that are not 0.
+void WriteBound(QueryWriter* query, const char* const* names, int32_t unit,
+                int32_t minutes, double seconds, int32_t defaultUnit,
+                int32_t defaultMinutes, double defaultSeconds) {
+  if (unit == defaultUnit && minutes == defaultMinutes &&
+      seconds == defaultSeconds) {
+    return;
+  }
+  query->Integer(names[0], unit);
+  if (minutes != 0) query->Integer(names[1], minutes);
+  if (seconds != 0.0) query->Number(names[2], seconds);
+}
+
+constexpr char kDegreeSign[] = "\xB0";
+
+}  // namespace
+
+bool ReadSortColumn(const char* value, SortColumn* column) {
+  for (const ColumnName& entry : kColumnNames) {
+    if (std::strcmp(value, entry.name) == 0) {
+      *column = entry.column;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* SortColumnName(SortColumn column) {
+  for (const ColumnName& entry : kColumnNames) {
+    if (entry.column == column) return entry.name;
+  }
+  return "distance";
+}
+
+bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
+  *request = NeighbourRequest{};
+  SearchWindow& window = request->window;
+  if (const char* id = FindNonEmptyParam("ID")) {
+    if (!ReadStarId(id, &request->starId)) {
+      *rejection = kIdMessage;
+      return false;
+    }
+  } else if (const char* star = FindNonEmptyParam("star")) {
+    if (IsDigits(star)) {
+      if (!ReadStarId(star, &request->starId)) {
+        *rejection = kIdMessage;
+        return false;
+      }
+    } else {
+      NameKeyFault fault = NameKeyFault::kNone;
+      if (!IsSearchableName(star, &fault)) {
+        *rejection = fault == NameKeyFault::kTooLong
+                         ? "The star's name is too long."
+                         : "The star's name has no letter or digit to search "
+                           "by.";
+        return false;
+      }
+      // The name is passed on to the finder as one value, which its
+      // decoder takes only up to 511 bytes.
+      char encoded[kMaxQueryValueSize];
+      if (FormatQueryValue(star, encoded, sizeof(encoded)) >
+          static_cast<size_t>(kMaxRawValueLength)) {
+        *rejection = "The star's name is too long.";
+        return false;
+      }
+      request->starName = star;
+    }
+  } else if (const char* x = FindNonEmptyParam("X")) {
+    // As the classic page reads them: Y only after X, Z only after Y.
+    window.centre.x = ReadReal(x);
+    if (const char* y = FindNonEmptyParam("Y")) {
+      window.centre.y = ReadReal(y);
+      if (const char* z = FindNonEmptyParam("Z")) window.centre.z = ReadReal(z);
+    }
+  }
+
+  if (!ReadSearchWindow(&window, rejection)) return false;
+
+  if (const char* page = FindNonEmptyParam("page")) {
+    if (!ReadCount(page, 1, kMaxPageNumber, &request->page)) {
+      *rejection = "The page must be a whole number from 1 to 2000000.";
+      return false;
+    }
+  }
+  if (const char* size = FindNonEmptyParam("size")) {
+    if (!ReadCount(size, 1, kMaxPageSize, &request->size)) {
+      *rejection =
+          "The number of stars on a page (size) must be a whole number from "
+          "1 to 1000.";
+      return false;
+    }
+  }
+  if (const char* sort = FindNonEmptyParam("sort")) {
+    if (!ReadSortColumn(sort, &request->sort)) {
+      *rejection =
+          "The column to sort by must be distance, name, class, mag or "
+          "constellation.";
+      return false;
+    }
+  }
+  if (const char* order = FindNonEmptyParam("order")) {
+    if (std::strcmp(order, "asc") == 0) {
+      request->order = SortOrder::kAscending;
+    } else if (std::strcmp(order, "desc") == 0) {
+      request->order = SortOrder::kDescending;
+    } else {
+      *rejection = "The order must be asc or desc.";
+      return false;
+    }
+  }
+  if (const char* plane = FindNonEmptyParam("plane")) {
+    if (!ReadMapPlane(plane, &request->plane)) {
+      *rejection = "The map's plane must be xy, xz, yz or sky.";
+      return false;
+    }
+  }
+  if (const char* format = FindNonEmptyParam("format")) {
+    if (!ReadDownloadFormat(format, &request->format)) {
+      *rejection = "The download format must be csv, json or votable.";
+      return false;
+    }
+    request->download = true;
+  }
+  return true;
+}
+
+ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
+                                    const NeighbourRequest& request,
+                                    int32_t centreId,
+                                    NeighbourListing* listing) {
+  listing->centreId = centreId;
+  listing->centreHasName = false;
+  listing->centreName[0] = '\0';
+  listing->matchCount = 0;
+  listing->pageCount = 1;
+  listing->firstRank = 1;
+  listing->count = 0;
+  if (centreId != 0) {
+    if (!ReadStarCentre(statement, centreId, &listing->centre)) {
+      return ReadFailed() ? ListingOutcome::kReadFailed
+                          : ListingOutcome::kUnknownCentre;
+    }
+  } else {
+    listing->centre = request.window.centre;
+  }
+
+  // The whole ranking of a large search is a few megabytes: it is kept for
+  // the process, which serves one request.
+  static NeighbourMatches matches;
+  ListingOutcome outcome = ListingOutcome::kListed;
+  if (!LoadCatalogueNames(statement)) outcome = ListingOutcome::kReadFailed;
+  if (outcome == ListingOutcome::kListed && centreId != 0) {
+    listing->centreHasName =
+        GetStarDisplayName(statement, centreId, listing->centreName);
+    if (ReadFailed()) outcome = ListingOutcome::kReadFailed;
+  }
+  if (outcome == ListingOutcome::kListed) {
+    NeighbourQuery query =
+        MakeWindowQuery(request.window, listing->centre, centreId);
+    if (CollectNeighbours(statement, query, &matches) != ScanOutcome::kRead) {
+      outcome = ListingOutcome::kReadFailed;
+    } else if (!matches.complete()) {
+      outcome = ListingOutcome::kOutOfMemory;
+    }
+  }
+  if (outcome == ListingOutcome::kListed) {
+    int count = matches.count();
+    listing->matchCount = count;
+    listing->pageCount = count == 0 ? 1 : (count - 1) / request.size + 1;
+    if (request.page > listing->pageCount) {
+      outcome = ListingOutcome::kPastLastPage;
+    }
+  }
+  if (outcome == ListingOutcome::kListed) {
+    int first = (request.page - 1) * request.size;
+    matches.RankRange(first, request.size);
+    listing->firstRank = first + 1;
+    int count = listing->matchCount - first;
+    if (count > request.size) count = request.size;
+    assert(count <= kMaxPageSize);
+    for (int i = 0; i < count; ++i) {
+      if (!ReadListedStar(statement, matches[first + i], &listing->stars[i])) {
+        outcome = ListingOutcome::kReadFailed;
+        break;
+      }
+      listing->count = i + 1;
+    }
+  }
+  FreeCatalogueNames();
+  return outcome;
+}
+
+void FormatSearchHeading(const NeighbourRequest& request,
+                         const NeighbourListing& listing, char* text,
+                         size_t size) {
+  char centre[kDisplayNameSize + 32];
+  if (listing.centreId == 0) {
+    const CartesianPoint& c = listing.centre;
+    std::snprintf(centre, sizeof(centre), "(%s, %s, %s)", GNumber(c.x).text,
+                  GNumber(c.y).text, GNumber(c.z).text);
+  } else if (listing.centreHasName) {
+    std::snprintf(centre, sizeof(centre), "%s", listing.centreName);
+  } else {
+    std::snprintf(centre, sizeof(centre), "star %ld",
+                  static_cast<long>(listing.centreId));
+  }
+  const SearchWindow& window = request.window;
+  if (window.minRadius > 0.0) {
+    std::snprintf(text, size, "Stars between %s and %s light-years from %s",
+                  GNumber(window.minRadius).text,
+                  GNumber(window.maxRadius).text, centre);
+  } else {
+    std::snprintf(text, size, "Stars within %s light-years of %s",
+                  GNumber(window.maxRadius).text, centre);
+  }
+}
+
+void FormatWindowLimits(const SearchWindow& window, char* text, size_t size) {
+  text[0] = '\0';
+  int length = 0;
+  bool ra = WindowLimitsRightAscension(window);
+  if (ra) {
+    length = std::snprintf(
+        text, size, "with right ascensions between %dh%dm%ss and %dh%dm%ss",
+        window.minRA.hours, window.minRA.minutes,
+        GNumber(window.minRA.seconds).text, window.maxRA.hours,
+        window.maxRA.minutes, GNumber(window.maxRA.seconds).text);
+  }
+  if (WindowLimitsDeclination(window) && length >= 0 &&
+      static_cast<size_t>(length) < size) {
+    std::snprintf(text + length, size - length,
+                  "%s declinations between %+d%s%d'%s\" and %+d%s%d'%s\"",
+                  ra ? ", and" : "with", window.minDec.degrees, kDegreeSign,
+                  window.minDec.arcminutes,
+                  GNumber(window.minDec.arcseconds).text,
+                  window.maxDec.degrees, kDegreeSign, window.maxDec.arcminutes,
+                  GNumber(window.maxDec.arcseconds).text);
+  }
+}
+
+SearchLink SameSearch(const NeighbourRequest& request) {
+  return {request.page, request.sort, request.order, request.plane, nullptr};
+}
+
+size_t FormatQueryValue(const char* value, char* text, size_t size) {
+  size_t length = 0;
+  for (const char* c = value; *c != '\0'; ++c) {
+    if (c[0] == '\'' && c[1] == '\'') ++c;
+    unsigned char byte = static_cast<unsigned char>(*c);
+    bool plain =
+        (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+        (byte >= '0' && byte <= '9') || std::strchr("-._~", byte) != nullptr;
+    assert(length + 4 <= size);
+    if (plain) {
+      text[length++] = static_cast<char>(byte);
+    } else if (byte == ' ') {
+      text[length++] = '+';
+    } else {
+      std::snprintf(text + length, size - length, "%%%02X", byte);
+      length += 3;
+    }
+  }
+  text[length] = '\0';
+  return length;
+}
+
+size_t FormatSearchQuery(const NeighbourRequest& request, int32_t centreId,
+                         const SearchLink& link, const char* separator,
+                         char* text, size_t size, bool classic) {
+  QueryWriter query(separator, text, size);
+  const SearchWindow& window = request.window;
+  if (centreId != 0) {
+    query.Integer("ID", centreId);
+  } else {
+    const CartesianPoint& c = window.centre;
+    bool origin = c.x == 0.0 && c.y == 0.0 && c.z == 0.0 &&
+                  !std::signbit(c.x) && !std::signbit(c.y) &&
+                  !std::signbit(c.z);
+    if (!origin) {
+      query.Number("X", c.x);
+      query.Number("Y", c.y);
+      query.Number("Z", c.z);
+    }
+  }
+  // In the order ReadSearchWindow reads them: the minimum distance after
+  // the maximum, which it must not exceed.
+  const SearchWindow defaults;
+  const char* const* names = kWindowParameters;
+  if (window.maxRadius != defaults.maxRadius) {
+    query.Number(names[0], window.maxRadius);
+  }
+  if (window.minRadius != defaults.minRadius) {
+    query.Number(names[1], window.minRadius);
+  }
+  WriteBound(&query, names + 2, window.minRA.hours, window.minRA.minutes,
+             window.minRA.seconds, defaults.minRA.hours,
+             defaults.minRA.minutes, defaults.minRA.seconds);
+  WriteBound(&query, names + 5, window.maxRA.hours, window.maxRA.minutes,
+             window.maxRA.seconds, defaults.maxRA.hours,
+             defaults.maxRA.minutes, defaults.maxRA.seconds);
+  WriteBound(&query, names + 8, window.minDec.degrees,
+             window.minDec.arcminutes, window.minDec.arcseconds,
+             defaults.minDec.degrees, defaults.minDec.arcminutes,
+             defaults.minDec.arcseconds);
+  WriteBound(&query, names + 11, window.maxDec.degrees,
+             window.maxDec.arcminutes, window.maxDec.arcseconds,
+             defaults.maxDec.degrees, defaults.maxDec.arcminutes,
+             defaults.maxDec.arcseconds);
+  if (classic) return query.length();
+  if (request.size != kDefaultPageSize) query.Integer("size", request.size);
+  if (link.page != 1) query.Integer("page", link.page);
+  if (link.sort != SortColumn::kDistance) {
+    query.Text("sort", SortColumnName(link.sort));
+  }
+  if (link.order != SortOrder::kAscending) query.Text("order", "desc");
+  if (link.plane != MapPlane::kGalacticXY) {
+    query.Text("plane", MapPlaneName(link.plane));
+  }
+  if (link.format != nullptr) query.Text("format", link.format);
+  return query.length();
+}
+
+}  // namespace veloran
