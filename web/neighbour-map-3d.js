@@ -169,6 +169,8 @@
     // A finger's drag across the map turns it; up and down, it scrolls the
     // page.
     svg.style.touchAction = "pan-y pinch-zoom";
+    // A drag turns the map rather than selecting its names.
+    svg.style.userSelect = "none";
 
     let drag = null;
     let dragged = false;
