@@ -12,6 +12,7 @@
 #include "cgi/query_params.h"
 #include "names/constellations.h"
 #include "site/html_page.h"
+#include "site/neighbour_map.h"
 #include "site/position_text.h"
 #include "site/site_request.h"
 #include "site/star_id.h"
@@ -259,7 +260,7 @@ void WriteGalacticPoint(const StarEntry& entry) {
   int decimals = MeasuredDecimals(position.Distance, position.HasDistanceError,
                                   position.DistanceError);
   const double coordinates[] = {entry.point.x, entry.point.y, entry.point.z};
-  WriteText("<dt>Galactic X, Y, Z</dt><dd><a href=\"neighbor_search?");
+  WriteText("<dt>Galactic X, Y, Z</dt><dd><a href=\"neighbours?");
   const char* names[] = {"X", "Y", "Z"};
   char text[kMeasurementTextSize];
   for (int i = 0; i < 3; ++i) {
@@ -372,13 +373,53 @@ void WriteBrightness(const StarEntry& entry) {
   WriteText("</dl>\n</section>\n");
 }
 
+// The map of the stars within kNeighbourhoodRadius light-years, with a
+// caption that says what it shows; only a sentence when there are none, and
+// nothing for a star without a point.
+void WriteNeighbourhoodMap(const StarEntry& entry) {
+  if (!entry.hasPoint) return;
+  if (entry.neighbourCount == 0) {
+    std::printf(
+        "<p>No other star of the database lies within %d "
+        "light-years of ",
+        kNeighbourhoodRadius);
+    WriteStarName(entry);
+    WriteText(".</p>\n");
+    return;
+  }
+  MapFrame frame{entry.point, kNeighbourhoodRadius, MapPlane::kGalacticXY,
+                 entry.hasName ? entry.name : nullptr};
+  char name[32];
+  if (!entry.hasName) {
+    std::snprintf(name, sizeof(name), "Star %ld", static_cast<long>(entry.id));
+    frame.centreName = name;
+  }
+  WriteText("<figure style=\"margin: 1em 0\">\n");
+  WriteNeighbourMap(entry.neighbours, entry.neighbourCount, frame);
+  WriteText("<figcaption>");
+  if (entry.neighbourCount < entry.neighbourTotal) {
+    std::printf("The nearest %d of the %d stars", entry.neighbourCount,
+                entry.neighbourTotal);
+  } else if (entry.neighbourCount == 1) {
+    WriteText("The one star");
+  } else {
+    std::printf("The %d stars", entry.neighbourCount);
+  }
+  std::printf(" within %d light-years of ", kNeighbourhoodRadius);
+  WriteStarName(entry);
+  std::printf(
+      ", on %s. Each dot leads to its star's entry page.</figcaption>\n"
+      "</figure>\n",
+      MapPlaneView(MapPlane::kGalacticXY));
+}
+
 void WriteNeighbourLinks(const StarEntry& entry) {
   WriteText(
       "<section aria-labelledby=\"neighbours\">\n"
       "<h2 id=\"neighbours\">Neighbours</h2>\n<ul>\n");
   for (int radius : kNeighbourRadii) {
     std::printf(
-        "<li><a href=\"neighbor_search?ID=%ld&amp;ly=%d\">The stars within %d "
+        "<li><a href=\"neighbours?ID=%ld&amp;ly=%d\">The stars within %d "
         "light-years of ",
         static_cast<long>(entry.id), radius, radius);
     WriteStarName(entry);
@@ -386,7 +427,7 @@ void WriteNeighbourLinks(const StarEntry& entry) {
   }
   WriteText("</ul>\n");
   std::printf(
-      "<form action=\"neighbor_search\" method=\"get\">\n"
+      "<form action=\"neighbours\" method=\"get\">\n"
       "<p><input type=\"hidden\" name=\"ID\" value=\"%ld\">The stars "
       "between\n<input name=\"minLY\" type=\"number\" min=\"0\" step=\"any\" "
       "value=\"%d\" required aria-label=\"Smallest distance, light-years\" "
@@ -395,9 +436,9 @@ void WriteNeighbourLinks(const StarEntry& entry) {
       "distance, light-years\" style=\"width: 5em\">\nlight-years of ",
       static_cast<long>(entry.id), kFormMinRadius, kFormMaxRadius);
   WriteStarName(entry);
-  WriteText(
-      "\n<button type=\"submit\">Search</button></p>\n</form>\n"
-      "</section>\n");
+  WriteText("\n<button type=\"submit\">Search</button></p>\n</form>\n");
+  WriteNeighbourhoodMap(entry);
+  WriteText("</section>\n");
 }
 
 // The component letter of a star ID: A for component 1, B for 2 ...; none

@@ -1,29 +1,750 @@
 #include "site/neighbour_map.h"
 
+#include <algorithm>
+#include <cassert>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <numbers>
 
+#include "catalogue/star_records.h"
 #include "cgi/output.h"
 
 namespace veloran {
 
 namespace {
 
-struct PlaneName {
+// The picture's coordinates are SVG user units: 360 across, which the
+// page scales to its width; a phone of 375 pixels shows them nearly one
+// to one, so the texts' sizes are about their sizes in pixels there.
+constexpr double kWidth = 360.0;
+
+// A plane: the circle of the search's radius.
+constexpr double kPlaneCentreX = 180.0;
+constexpr double kPlaneCentreY = 180.0;
+constexpr double kPlaneRadius = 160.0;
+constexpr double kPlaneHeight = 360.0;
+
+// The sky chart: the window fits a box this wide and at most this high,
+// with room for the declinations on its left and the right ascensions
+// below.
+constexpr double kSkyLeft = 30.0;
+constexpr double kSkyTop = 14.0;
+constexpr double kSkyWidth = 324.0;
+constexpr double kSkyMaxHeight = 324.0;
+constexpr double kSkyLabelsHeight = 20.0;
+
+// The nearest this many stars are named beside their dots.
+constexpr int kNamedStars = 6;
+
+// The texts' sizes, and an estimate of a character's width in a sans-serif
+// font, to keep the names apart.
+constexpr double kNameSize = 13.0;
+constexpr double kSmallSize = 11.5;
+constexpr double kCharacterWidth = 0.56;
+
+// Dot radii: 6 for magnitude 0, 0.3 smaller for each magnitude fainter.
+constexpr double kDotRadiusAtZero = 6.0;
+constexpr double kDotRadiusPerMagnitude = 0.3;
+constexpr double kSmallestDot = 2.0;
+constexpr double kLargestDot = 7.5;
+constexpr double kUnknownMagnitudeDot = 2.5;
+
+// Below this share of the radius for the farthest star, the map shows the
+// stars' space rather than the radius.
+constexpr double kLeastFilledShare = 0.5;
+
+// The background and the texts.
+const char kStyle[] =
+    "<style>\n"
+    ".neighbour-map{font-family:sans-serif}\n"
+    ".neighbour-map text{fill:#e9edf5;font-size:13px}\n"
+    ".neighbour-map .small{font-size:11.5px;fill:#bcc6db}\n"
+    ".neighbour-map .name{paint-order:stroke;stroke:#0e1730;"
+    "stroke-width:3px;stroke-linejoin:round}\n"
+    ".neighbour-map a circle{stroke:transparent;stroke-width:8px}\n"
+    ".neighbour-map a:hover circle,.neighbour-map a:focus circle"
+    "{stroke:#fff;stroke-width:1.5px}\n"
+    ".neighbour-map a:hover .name,.neighbour-map a:focus .name"
+    "{text-decoration:underline}\n"
+    ".neighbour-map .line{fill:none;stroke:#34446b;stroke-width:1px}\n"
+    ".neighbour-map .radius{fill:none;stroke:#8a9bc4;stroke-width:1.2px;"
+    "stroke-dasharray:5 4}\n"
+    ".neighbour-map .mark{stroke:#fff;stroke-width:1.5px;fill:none}\n"
+    "</style>\n";
+const char kBackground[] = "#0e1730";
+
+// The map's planes: the galactic axes (0: X, 1: Y, 2: Z) to the right and
+// upwards, and what the map shows.  The sky has none.
+struct PlaneEntry {
   MapPlane plane;
   const char* name;
+  int right;
+  int up;
+  const char* view;
 };
 
-constexpr PlaneName kPlaneNames[] = {
-    {MapPlane::kGalacticXY, "xy"},
-    {MapPlane::kGalacticXZ, "xz"},
-    {MapPlane::kGalacticYZ, "yz"},
-    {MapPlane::kSky, "sky"},
+constexpr PlaneEntry kPlanes[] = {
+    {MapPlane::kGalacticXY, "xy", 0, 1,
+     "the galactic plane seen from the north galactic pole, X towards the "
+     "galactic centre and Y in the direction of the Galaxy's rotation"},
+    {MapPlane::kGalacticXZ, "xz", 0, 2,
+     "the galactic plane seen edge-on, X towards the galactic centre and Z "
+     "towards the north galactic pole"},
+    {MapPlane::kGalacticYZ, "yz", 1, 2,
+     "the galactic plane seen edge-on from the galactic centre, Y in the "
+     "direction of the Galaxy's rotation and Z towards the north galactic "
+     "pole"},
+    {MapPlane::kSky, "sky", -1, -1,
+     "the sky seen from the Sun, right ascension increasing to the left "
+     "(east) and declination upwards"},
 };
+
+const PlaneEntry& FindPlane(MapPlane plane) {
+  for (const PlaneEntry& entry : kPlanes) {
+    if (entry.plane == plane) return entry;
+  }
+  return kPlanes[0];
+}
+
+const char kAxisNames[] = "XYZ";
+
+// The dots' colours, by the class's first letter; the last entry stands
+// for every other class and for stars without one.
+struct ClassColour {
+  const char* letters;
+  const char* colour;
+  const char* legend;  // plain text
+};
+
+constexpr ClassColour kClassColours[] = {
+    {"O", "#7c98ff", "O"},
+    {"B", "#9db8ff", "B"},
+    {"A", "#d6e2ff", "A"},
+    {"F", "#ffffff", "F"},
+    {"G", "#fff07a", "G"},
+    {"K", "#ffb45a", "K"},
+    {"M", "#ff6e4a", "M"},
+    {"D", "#c59cff", "white dwarf"},
+    {"CRNS", "#ff3f8e", "carbon or S star"},
+    {"", "#8d939f", "other or not known"},
+};
+constexpr int kClassColourCount =
+    static_cast<int>(sizeof(kClassColours) / sizeof(kClassColours[0]));
+
+const ClassColour& FindClassColour(const char* spectralClass) {
+  const ClassColour& other = kClassColours[kClassColourCount - 1];
+  if (spectralClass == nullptr) return other;
+  const char* p = spectralClass;
+  // "sd" (subdwarf), "d", "g", "c" and the like come before the letter.
+  while (*p >= 'a' && *p <= 'z') ++p;
+  if (*p == '\0') return other;
+  for (const ClassColour& entry : kClassColours) {
+    if (entry.letters[0] != '\0' && std::strchr(entry.letters, *p) != nullptr) {
+      return entry;
+    }
+  }
+  return other;
+}
+
+const char* StarClass(const ListedStar& star) {
+  return star.hasSpectrum && star.spectrum.HasSpectralClass
+             ? star.spectrum.SpectralClass
+             : nullptr;
+}
+
+double StarDotRadius(const ListedStar& star) {
+  return MagnitudeDotRadius(star.hasFacts && star.facts.hasVMag,
+                            star.facts.vMag);
+}
+
+// The length of a complete character reference at "p" ("&alpha;",
+// "&#945;", "&#x3B1;"), or 0 when none starts there.
+int ReferenceLength(const char* p) {
+  assert(*p == '&');
+  int i = 1;
+  if (p[i] == '#') {
+    ++i;
+    bool hex = p[i] == 'x' || p[i] == 'X';
+    if (hex) ++i;
+    int first = i;
+    while (hex ? std::isxdigit(static_cast<unsigned char>(p[i]))
+               : std::isdigit(static_cast<unsigned char>(p[i]))) {
+      ++i;
+    }
+    if (i == first) return 0;
+  } else {
+    if (!std::isalpha(static_cast<unsigned char>(p[i]))) return 0;
+    while (std::isalnum(static_cast<unsigned char>(p[i]))) ++i;
+  }
+  return p[i] == ';' ? i + 1 : 0;
+}
+
+// The length of a whole tag at "p" ("<b>", "</sup>"), or 0 when none
+// starts there.
+int TagLength(const char* p) {
+  assert(*p == '<');
+  char next = p[1];
+  if (!(std::isalpha(static_cast<unsigned char>(next)) || next == '/' ||
+        next == '!')) {
+    return 0;
+  }
+  const char* end = std::strchr(p, '>');
+  return end == nullptr ? 0 : static_cast<int>(end - p) + 1;
+}
+
+// Writes the HTML fragment "fragment" (a name from the database) as the
+// text of an SVG element or an attribute value: its tags left out, since
+// most HTML tags inside an SVG element would end the picture, its complete
+// character references kept, and every other &, <, > and quote escaped.
+// Returns how many characters it shows.
+int WriteFragmentAsText(const char* fragment) {
+  int shown = 0;
+  for (const char* p = fragment; *p != '\0';) {
+    if (*p == '<') {
+      if (int length = TagLength(p)) {
+        p += length;
+        continue;
+      }
+      WriteText("&lt;");
+    } else if (*p == '&') {
+      if (int length = ReferenceLength(p)) {
+        std::fwrite(p, 1, length, stdout);
+        p += length;
+        ++shown;
+        continue;
+      }
+      WriteText("&amp;");
+    } else if (*p == '>') {
+      WriteText("&gt;");
+    } else if (*p == '"') {
+      WriteText("&quot;");
+    } else if (*p == '\'') {
+      WriteText("&#39;");
+    } else {
+      std::fputc(*p, stdout);
+    }
+    ++p;
+    ++shown;
+  }
+  return shown;
+}
+
+// How many characters WriteFragmentAsText shows of "fragment".
+int ShownLength(const char* fragment) {
+  int shown = 0;
+  for (const char* p = fragment; *p != '\0';) {
+    int length = 1;
+    if (*p == '<' && TagLength(p) > 0) {
+      p += TagLength(p);
+      continue;
+    }
+    if (*p == '&' && ReferenceLength(p) > 0) length = ReferenceLength(p);
+    p += length;
+    ++shown;
+  }
+  return shown;
+}
+
+// A star's name as the map shows it: its display name, or "Star N".
+void WriteStarName(const ListedStar& star) {
+  if (star.hasName && star.name[0] != '\0') {
+    WriteFragmentAsText(star.name);
+  } else {
+    std::printf("Star %ld", static_cast<long>(star.match.starId));
+  }
+}
+
+int StarNameLength(const ListedStar& star) {
+  if (star.hasName && star.name[0] != '\0') return ShownLength(star.name);
+  char text[32];
+  return std::snprintf(text, sizeof(text), "Star %ld",
+                       static_cast<long>(star.match.starId));
+}
+
+double Coordinate(const CartesianPoint& point, int axis) {
+  return axis == 0 ? point.x : axis == 1 ? point.y : point.z;
+}
+
+// The direction of a galactic point from the Sun, in right ascension
+// (hours) and declination (degrees).  The conversion's own matrix is
+// applied backwards: its columns are the galactic points of the three
+// equatorial axes.
+void SkyDirection(const CartesianPoint& point, double* raHours,
+                  double* decDegrees) {
+  PositionRecord axes[3] = {};
+  const int raHoursOfAxis[3] = {0, 6, 0};
+  const int decOfAxis[3] = {0, 0, 90};
+  double equatorial[3];
+  for (int i = 0; i < 3; ++i) {
+    axes[i].HasRA = axes[i].HasDec = axes[i].HasDistance = true;
+    axes[i].RA_hr = raHoursOfAxis[i];
+    axes[i].Dec_deg = decOfAxis[i];
+    axes[i].Distance = 1.0;
+    CartesianPoint column{};
+    PositionToCartesian(axes[i], true, &column);
+    equatorial[i] =
+        column.x * point.x + column.y * point.y + column.z * point.z;
+  }
+  double hours =
+      std::atan2(equatorial[1], equatorial[0]) * 12.0 / std::numbers::pi;
+  *raHours = hours < 0 ? hours + 24.0 : hours;
+  double across = std::hypot(equatorial[0], equatorial[1]);
+  *decDegrees = std::atan2(equatorial[2], across) * 180.0 / std::numbers::pi;
+}
+
+// Where the map puts things, in the picture's units.
+struct Projection {
+  const PlaneEntry* plane;
+  double height;  // of the picture above the legend
+  // A plane.
+  CartesianPoint centre;
+  double extent;  // light-years from the centre to the circle
+  double scale;   // units per light-year
+  bool radiusDrawn;
+  // The sky chart: the box, and the right ascension and declination at
+  // its left and top edges.
+  double left, top, width, boxHeight;
+  double leftRA, topDec, lowRA, lowDec;
+  double unitsPerHour, unitsPerDegree;
+};
+
+// 1, 2 or 5 times a power of ten, at most "limit".
+double NiceLength(double limit) {
+  double power = std::pow(10.0, std::floor(std::log10(limit)));
+  for (double factor : {5.0, 2.0, 1.0}) {
+    if (factor * power <= limit) return factor * power;
+  }
+  return power;
+}
+
+void ProjectPlane(const ListedStar* stars, int count, const MapFrame& frame,
+                  Projection* projection) {
+  double farthest = 0;
+  for (int i = 0; i < count; ++i) {
+    farthest = std::max(farthest, stars[i].match.distance);
+  }
+  bool usable = frame.radius > 0 && std::isfinite(frame.radius);
+  projection->radiusDrawn =
+      usable && !(farthest > 0 && farthest < frame.radius * kLeastFilledShare);
+  if (projection->radiusDrawn) {
+    projection->extent = frame.radius;
+  } else {
+    // A little room beyond the farthest, so that its dot is whole.
+    projection->extent = farthest > 0 ? farthest * 1.05 : 1.0;
+  }
+  projection->centre = frame.centre;
+  projection->scale = kPlaneRadius / projection->extent;
+  projection->height = kPlaneHeight;
+}
+
+void ProjectSky(const MapFrame& frame, Projection* projection) {
+  // The window with a margin of a twentieth of it on each side, at least a
+  // degree across, within the sky.
+  double lowRA = frame.minRAHours, highRA = frame.maxRAHours;
+  double lowDec = frame.minDecDegrees, highDec = frame.maxDecDegrees;
+  double marginRA =
+      std::max((highRA - lowRA) / 20, (1.0 / 15 - (highRA - lowRA)) / 2);
+  double marginDec =
+      std::max((highDec - lowDec) / 20, (1.0 - (highDec - lowDec)) / 2);
+  lowRA = std::max(0.0, lowRA - marginRA);
+  highRA = std::min(24.0, highRA + marginRA);
+  lowDec = std::max(-90.0, lowDec - marginDec);
+  highDec = std::min(90.0, highDec + marginDec);
+  // Equal lengths for equal angles at the middle declination (never less
+  // than a tenth, near the poles).
+  double squeeze = std::max(
+      0.1, std::cos((lowDec + highDec) / 2 * std::numbers::pi / 180.0));
+  double across = (highRA - lowRA) * 15 * squeeze;
+  double unitsPerDegree =
+      std::min(kSkyWidth / across, kSkyMaxHeight / (highDec - lowDec));
+  projection->unitsPerDegree = unitsPerDegree;
+  projection->unitsPerHour = 15 * squeeze * unitsPerDegree;
+  projection->width = (highRA - lowRA) * projection->unitsPerHour;
+  projection->boxHeight = (highDec - lowDec) * unitsPerDegree;
+  projection->left = kSkyLeft + (kSkyWidth - projection->width) / 2;
+  projection->top = kSkyTop;
+  projection->leftRA = highRA;
+  projection->lowRA = lowRA;
+  projection->topDec = highDec;
+  projection->lowDec = lowDec;
+  projection->height = kSkyTop + projection->boxHeight + kSkyLabelsHeight;
+  projection->radiusDrawn = false;
+}
+
+// Where a star lands; false when the sky chart has no place for it (a star
+// at the Sun).
+bool PlaceStar(const Projection& projection, const NeighbourMatch& match,
+               double* x, double* y) {
+  const PlaneEntry& plane = *projection.plane;
+  if (plane.plane == MapPlane::kSky) {
+    const CartesianPoint& p = match.point;
+    if (p.x == 0 && p.y == 0 && p.z == 0) return false;
+    *x = projection.left +
+         (projection.leftRA - match.raHours) * projection.unitsPerHour;
+    *y = projection.top +
+         (projection.topDec - match.decDegrees) * projection.unitsPerDegree;
+    return true;
+  }
+  *x = kPlaneCentreX + (Coordinate(match.point, plane.right) -
+                        Coordinate(projection.centre, plane.right)) *
+                           projection.scale;
+  *y = kPlaneCentreY - (Coordinate(match.point, plane.up) -
+                        Coordinate(projection.centre, plane.up)) *
+                           projection.scale;
+  return true;
+}
+
+// The boxes of the texts placed so far, which no name may overlap, and the
+// stars, whose dots no name may cover.
+struct Box {
+  double left, top, right, bottom;
+};
+// The names, and the centre's cross and name, the radius's length, the axes
+// and the scale bar.
+constexpr int kMaxBoxes = kNamedStars + 5;
+struct Obstacles {
+  const Projection* projection;
+  const ListedStar* stars;
+  int count;
+  double bottom;  // of the space for names
+  Box boxes[kMaxBoxes] = {};
+  int boxCount = 0;
+};
+
+bool Overlaps(const Box& a, const Box& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom &&
+         b.top < a.bottom;
+}
+
+void AddBox(Obstacles* obstacles, const Box& box) {
+  assert(obstacles->boxCount < kMaxBoxes);
+  if (obstacles->boxCount < kMaxBoxes) {
+    obstacles->boxes[obstacles->boxCount++] = box;
+  }
+}
+
+bool IsFree(const Obstacles& obstacles, const Box& box) {
+  if (box.left < 2 || box.right > kWidth - 2 || box.top < 2 ||
+      box.bottom > obstacles.bottom) {
+    return false;
+  }
+  for (int i = 0; i < obstacles.boxCount; ++i) {
+    if (Overlaps(box, obstacles.boxes[i])) return false;
+  }
+  for (int i = 0; i < obstacles.count; ++i) {
+    const ListedStar& star = obstacles.stars[i];
+    double x = 0, y = 0;
+    if (!PlaceStar(*obstacles.projection, star.match, &x, &y)) continue;
+    double r = StarDotRadius(star);
+    if (Overlaps(box, {x - r, y - r, x + r, y + r})) return false;
+  }
+  return true;
+}
+
+// Where a name goes beside its dot: the first of the places around it that
+// lies within the picture and overlaps no other text and no dot.
+struct Label {
+  double x, y;
+  bool start;  // text-anchor start, else end
+};
+
+bool PlaceLabel(double x, double y, double radius, int length,
+                Obstacles* obstacles, Label* label) {
+  double width = length * kNameSize * kCharacterWidth;
+  // The dots that touch this one (the stars of a system, say) are passed
+  // as one: the name goes beside them all.
+  double reach = radius;
+  for (int i = 0; i < obstacles->count; ++i) {
+    const ListedStar& star = obstacles->stars[i];
+    double ox = 0, oy = 0;
+    if (!PlaceStar(*obstacles->projection, star.match, &ox, &oy)) continue;
+    double r = StarDotRadius(star);
+    double apart = std::hypot(ox - x, oy - y);
+    if (apart <= radius + r + 1) reach = std::max(reach, apart + r);
+  }
+  double gap = reach + 2.5;
+  // Beside the dot, level with it, above or below, on the side with more
+  // room first; then centred above or below it; then the other side.
+  Label places[8];
+  int count = 0;
+  auto beside = [&](bool right) {
+    double dx = right ? gap : -gap;
+    places[count++] = {x + dx, y + 4, right};
+    places[count++] = {x + dx, y - gap - 1, right};
+    places[count++] = {x + dx, y + gap + 9, right};
+  };
+  bool rightFirst = x < kWidth * 0.6;
+  beside(rightFirst);
+  places[count++] = {x - width / 2, y - gap - 3, true};
+  places[count++] = {x - width / 2, y + gap + 12, true};
+  beside(!rightFirst);
+  for (const Label& place : places) {
+    Box box{place.start ? place.x : place.x - width, place.y - kNameSize * 0.75,
+            place.start ? place.x + width : place.x, place.y + kNameSize * 0.2};
+    if (!IsFree(*obstacles, box)) continue;
+    AddBox(obstacles, box);
+    *label = place;
+    return true;
+  }
+  return false;
+}
+
+// The places in "stars" of the nearest kNamedStars, nearest first; equal
+// distances in the order given.
+int FindNearest(const ListedStar* stars, int count,
+                int (&nearest)[kNamedStars]) {
+  int found = 0;
+  for (int i = 0; i < count; ++i) {
+    double distance = stars[i].match.distance;
+    int at = found;
+    while (at > 0 && stars[nearest[at - 1]].match.distance > distance) --at;
+    if (at == kNamedStars) continue;
+    int last = std::min(found, kNamedStars - 1);
+    for (int j = last; j > at; --j) nearest[j] = nearest[j - 1];
+    nearest[at] = i;
+    if (found < kNamedStars) ++found;
+  }
+  return found;
+}
+
+void WriteCentreName(const MapFrame& frame) {
+  if (frame.centreName != nullptr) {
+    WriteFragmentAsText(frame.centreName);
+  } else {
+    std::printf("(%s, %s, %s)", GNumber(frame.centre.x).text,
+                GNumber(frame.centre.y).text, GNumber(frame.centre.z).text);
+  }
+}
+
+int CentreNameLength(const MapFrame& frame) {
+  if (frame.centreName != nullptr) return ShownLength(frame.centreName);
+  char text[128];
+  return std::snprintf(
+      text, sizeof(text), "(%s, %s, %s)", GNumber(frame.centre.x).text,
+      GNumber(frame.centre.y).text, GNumber(frame.centre.z).text);
+}
+
+void WriteTitle(int count, const MapFrame& frame, const PlaneEntry& plane) {
+  WriteText("<title>");
+  std::printf("%s of %d star%s around ",
+              plane.plane == MapPlane::kSky ? "Sky chart" : "Map", count,
+              count == 1 ? "" : "s");
+  WriteCentreName(frame);
+  std::printf(": %s</title>\n", plane.view);
+}
+
+// The centre's cross, with its name below it.
+void WriteCentre(double x, double y, const MapFrame& frame,
+                 Obstacles* obstacles) {
+  std::printf("<path class=\"mark\" d=\"M%.1f %.1fh14M%.1f %.1fv14\"/>\n",
+              x - 7, y, x, y - 7);
+  Label label;
+  AddBox(obstacles, {x - 7, y - 7, x + 7, y + 7});
+  if (PlaceLabel(x, y, 6, CentreNameLength(frame), obstacles, &label)) {
+    std::printf("<text class=\"name\" x=\"%.1f\" y=\"%.1f\"%s>", label.x,
+                label.y, label.start ? "" : " text-anchor=\"end\"");
+    WriteCentreName(frame);
+    WriteText("</text>\n");
+  }
+}
+
+// The circle of the radius, the rings within it at each scale length, and
+// the small axes that say which way the map looks (which the script turns).
+void WritePlaneFrame(const Projection& projection, const MapFrame& frame,
+                     double scaleLength, Obstacles* obstacles) {
+  for (double ring = scaleLength; ring < projection.extent * 0.999;
+       ring += scaleLength) {
+    std::printf("<circle class=\"line\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
+                kPlaneCentreX, kPlaneCentreY, ring * projection.scale);
+  }
+  if (projection.radiusDrawn) {
+    std::printf(
+        "<circle class=\"radius\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
+        kPlaneCentreX, kPlaneCentreY, kPlaneRadius);
+    // Its length beside it, at the lower right.
+    double x = kPlaneCentreX + kPlaneRadius * 0.7071 + 4;
+    double y = kPlaneCentreY + kPlaneRadius * 0.7071 + 10;
+    std::printf("<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s ly</text>\n", x,
+                y, GNumber(frame.radius).text);
+    AddBox(obstacles, {x, y - 10, x + 50, y + 3});
+  }
+  // The axes, from a corner: the right and upward ones drawn, the third
+  // pointing at the viewer (a dot in a ring).
+  const PlaneEntry& plane = *projection.plane;
+  const double ox = 24, oy = 44, length = 20;
+  int towards = 3 - plane.right - plane.up;
+  std::printf(
+      "<g class=\"axes\" data-origin=\"%.0f %.0f\" data-length=\"%.0f\">\n"
+      "<path class=\"mark\" data-axis=\"%c\" d=\"M%.0f %.0fh%.0f\"/>"
+      "<path class=\"mark\" data-axis=\"%c\" d=\"M%.0f %.0fv%.0f\"/>"
+      "<circle class=\"mark\" data-axis=\"%c\" cx=\"%.0f\" cy=\"%.0f\" "
+      "r=\"3\"/>\n"
+      "<text class=\"small\" data-axis=\"%c\" x=\"%.0f\" y=\"%.0f\">%c</text>"
+      "<text class=\"small\" data-axis=\"%c\" x=\"%.0f\" y=\"%.0f\">%c</text>"
+      "<text class=\"small\" data-axis=\"%c\" x=\"%.0f\" y=\"%.0f\">%c</text>\n"
+      "</g>\n",
+      ox, oy, length, kAxisNames[plane.right], ox, oy, length,
+      kAxisNames[plane.up], ox, oy, -length, kAxisNames[towards], ox, oy,
+      kAxisNames[plane.right], ox + length + 3, oy + 4, kAxisNames[plane.right],
+      kAxisNames[plane.up], ox - 3, oy - length - 4, kAxisNames[plane.up],
+      kAxisNames[towards], ox - 14, oy + 14, kAxisNames[towards]);
+  AddBox(obstacles, {0, 0, ox + length + 14, oy + 18});
+}
+
+// The scale bar in the lower left corner, "scaleLength" light-years long.
+void WriteScaleBar(const Projection& projection, double scaleLength,
+                   Obstacles* obstacles) {
+  const double x = 10, y = kPlaneHeight - 10;
+  double length = scaleLength * projection.scale;
+  std::printf(
+      "<path class=\"mark\" d=\"M%.1f %.1fv-6v3h%.1fv3v-6\"/>\n"
+      "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s light-year%s</text>\n",
+      x, y, length, x, y - 9, GNumber(scaleLength).text,
+      scaleLength == 1 ? "" : "s");
+  AddBox(obstacles, {0, y - 22, std::max(length, 90.0) + x, kPlaneHeight});
+}
+
+// Minutes of right ascension and arcminutes of declination between the
+// sky chart's grid lines: the least that draws few enough lines.
+constexpr int kRASteps[] = {1, 2, 5, 10, 15, 20, 30, 60, 120, 180, 360};
+constexpr int kDecSteps[] = {1,  2,   5,   10,  15,  20,  30,
+                             60, 120, 300, 600, 900, 1800};
+
+int GridStep(const int* steps, int count, double span, double lines) {
+  for (int i = 0; i < count; ++i) {
+    if (span / steps[i] <= lines) return steps[i];
+  }
+  return steps[count - 1];
+}
+
+void WriteSkyGrid(const Projection& p) {
+  double right = p.left + p.width, bottom = p.top + p.boxHeight;
+  std::printf(
+      "<rect class=\"line\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" "
+      "height=\"%.1f\"/>\n",
+      p.left, p.top, p.width, p.boxHeight);
+  // Room for each line's label: "5h30m" across, a line of text up.
+  int raStep =
+      GridStep(kRASteps, std::size(kRASteps), (p.leftRA - p.lowRA) * 60,
+               std::max(2.0, std::min(8.0, p.width / 42)));
+  for (int m = static_cast<int>(std::ceil(p.lowRA * 60 / raStep)) * raStep;
+       m <= p.leftRA * 60 + 1e-9; m += raStep) {
+    double x = p.left + (p.leftRA - m / 60.0) * p.unitsPerHour;
+    std::printf("<path class=\"line\" d=\"M%.1f %.1fV%.1f\"/>", x, p.top,
+                bottom);
+    std::printf(
+        "<text class=\"small\" x=\"%.1f\" y=\"%.1f\" "
+        "text-anchor=\"middle\">%dh",
+        x, bottom + 13, m / 60);
+    if (m % 60 != 0) std::printf("%dm", m % 60);
+    WriteText("</text>\n");
+  }
+  int decStep =
+      GridStep(kDecSteps, std::size(kDecSteps), (p.topDec - p.lowDec) * 60,
+               std::max(2.0, std::min(6.0, p.boxHeight / 24)));
+  for (int a = static_cast<int>(std::ceil(p.lowDec * 60 / decStep)) * decStep;
+       a <= p.topDec * 60 + 1e-9; a += decStep) {
+    double y = p.top + (p.topDec - a / 60.0) * p.unitsPerDegree;
+    std::printf("<path class=\"line\" d=\"M%.1f %.1fH%.1f\"/>", p.left, y,
+                right);
+    std::printf(
+        "<text class=\"small\" x=\"%.1f\" y=\"%.1f\" "
+        "text-anchor=\"end\">%s%d&deg;",
+        p.left - 3, y + 3.5,
+        a > 0   ? "+"
+        : a < 0 ? "&minus;"
+                : "",
+        std::abs(a) / 60);
+    if (a % 60 != 0) std::printf("%d&prime;", std::abs(a) % 60);
+    WriteText("</text>\n");
+  }
+}
+
+// The legend below the picture: the colours of the classes, the dots'
+// sizes, and the radius when the map does not reach it.  Returns the
+// picture's whole height; writes the legend only when "draw" is set, so
+// that the height can be known before the picture is begun.
+double Legend(const Projection& projection, const MapFrame& frame, bool draw) {
+  const double lineHeight = 17;
+  double y = projection.height + 16;
+  double x = 10;
+  for (const ClassColour& entry : kClassColours) {
+    double width =
+        16 + std::strlen(entry.legend) * kSmallSize * kCharacterWidth;
+    if (x + width > kWidth - 4) {
+      x = 10;
+      y += lineHeight;
+    }
+    if (draw) {
+      std::printf(
+          "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"%s\"/>"
+          "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s</text>\n",
+          x + 4, y - 3.5, entry.colour, x + 11, y, entry.legend);
+    }
+    x += width + 6;
+  }
+  y += lineHeight + 2;
+  if (draw) {
+    std::printf(
+        "<text class=\"small\" x=\"10\" y=\"%.1f\">Brightness:</text>\n", y);
+    x = 80;
+    for (int magnitude : {0, 5, 10}) {
+      double radius = MagnitudeDotRadius(true, magnitude);
+      std::printf(
+          "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#d8deea\"/>"
+          "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s%d</text>\n",
+          x + radius, y - 3.5, radius, x + 2 * radius + 4, y,
+          magnitude == 0 ? "magnitude " : "", magnitude);
+      x += 2 * radius + (magnitude == 0 ? 72 : 26);
+    }
+  }
+  if (projection.plane->plane != MapPlane::kSky && !projection.radiusDrawn) {
+    y += lineHeight;
+    if (draw) {
+      std::printf("<text class=\"small\" x=\"10\" y=\"%.1f\">", y);
+      if (std::isfinite(frame.radius)) {
+        std::printf("The search reaches %s light-years, beyond the map.",
+                    GNumber(frame.radius).text);
+      } else {
+        WriteText("The search reaches beyond the map.");
+      }
+      WriteText("</text>\n");
+    }
+  }
+  return y + 8;
+}
+
+// One star: its dot, linked to its entry page, with its name and distance
+// as the link's title, and its name beside it when "label" is given.
+void WriteStar(const ListedStar& star, double x, double y, const Label* label) {
+  const NeighbourMatch& match = star.match;
+  std::printf(
+      "<a href=\"entry_page.exe?ID=%ld\" data-x=\"%.3f\" data-y=\"%.3f\" "
+      "data-z=\"%.3f\"><title>",
+      static_cast<long>(match.starId), match.point.x, match.point.y,
+      match.point.z);
+  WriteStarName(star);
+  std::printf(
+      ", %s light-years</title><circle cx=\"%.1f\" cy=\"%.1f\" "
+      "r=\"%.1f\" fill=\"%s\"/>",
+      GNumber(match.distance).text, x, y, StarDotRadius(star),
+      SpectralClassColour(StarClass(star)));
+  if (label != nullptr) {
+    std::printf("<text class=\"name\" x=\"%.1f\" y=\"%.1f\"%s>", label->x,
+                label->y, label->start ? "" : " text-anchor=\"end\"");
+    WriteStarName(star);
+    WriteText("</text>");
+  }
+  WriteText("</a>\n");
+}
 
 }  // namespace
 
 bool ReadMapPlane(const char* value, MapPlane* plane) {
-  for (const PlaneName& entry : kPlaneNames) {
+  for (const PlaneEntry& entry : kPlanes) {
     if (std::strcmp(value, entry.name) == 0) {
       *plane = entry.plane;
       return true;
@@ -32,20 +753,107 @@ bool ReadMapPlane(const char* value, MapPlane* plane) {
   return false;
 }
 
-const char* MapPlaneName(MapPlane plane) {
-  for (const PlaneName& entry : kPlaneNames) {
-    if (entry.plane == plane) return entry.name;
-  }
-  return "xy";
+const char* MapPlaneName(MapPlane plane) { return FindPlane(plane).name; }
+
+const char* MapPlaneView(MapPlane plane) { return FindPlane(plane).view; }
+
+const char* SpectralClassColour(const char* spectralClass) {
+  return FindClassColour(spectralClass).colour;
+}
+
+double MagnitudeDotRadius(bool known, double magnitude) {
+  if (!known || !std::isfinite(magnitude)) return kUnknownMagnitudeDot;
+  double radius = kDotRadiusAtZero - kDotRadiusPerMagnitude * magnitude;
+  return std::clamp(radius, kSmallestDot, kLargestDot);
 }
 
 void WriteNeighbourMap(const ListedStar* stars, int count,
                        const MapFrame& frame) {
-  // To be drawn.
-  (void)stars;
-  (void)count;
-  (void)frame;
-  WriteText("<svg xmlns=\"http://www.w3.org/2000/svg\"></svg>\n");
+  assert(count >= 0);
+  Projection projection{};
+  projection.plane = &FindPlane(frame.plane);
+  bool sky = frame.plane == MapPlane::kSky;
+  if (sky) {
+    ProjectSky(frame, &projection);
+  } else {
+    ProjectPlane(stars, count, frame, &projection);
+  }
+
+  double height = Legend(projection, frame, false);
+  std::printf(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"neighbour-map\" "
+      "role=\"group\" viewBox=\"0 0 %.0f %.0f\" width=\"100%%\" "
+      "style=\"max-width:36em;height:auto;display:block\" "
+      "data-plane=\"%s\"",
+      kWidth, height, projection.plane->name);
+  if (!sky) {
+    std::printf(
+        " data-centre=\"%.3f %.3f %.3f\" data-scale=\"%.6g\" "
+        "data-origin=\"%.1f %.1f\" data-right=\"%c\" data-up=\"%c\"",
+        frame.centre.x, frame.centre.y, frame.centre.z, projection.scale,
+        kPlaneCentreX, kPlaneCentreY, kAxisNames[projection.plane->right],
+        kAxisNames[projection.plane->up]);
+  }
+  WriteText(">\n");
+  WriteTitle(count, frame, *projection.plane);
+  WriteText(kStyle);
+  std::printf("<rect width=\"100%%\" height=\"100%%\" fill=\"%s\"/>\n",
+              kBackground);
+
+  Obstacles obstacles{&projection, stars, count, projection.height};
+  if (sky) {
+    WriteSkyGrid(projection);
+    obstacles.bottom = projection.top + projection.boxHeight;
+    if (DistanceFromSun(frame.centre) > 0) {
+      double ra = 0, dec = 0;
+      SkyDirection(frame.centre, &ra, &dec);
+      NeighbourMatch centre{0, 0, frame.centre, ra, dec};
+      double x = 0, y = 0;
+      PlaceStar(projection, centre, &x, &y);
+      WriteCentre(x, y, frame, &obstacles);
+    }
+  } else {
+    double scaleLength = NiceLength(projection.extent * 0.6);
+    WritePlaneFrame(projection, frame, scaleLength, &obstacles);
+    WriteScaleBar(projection, scaleLength, &obstacles);
+    WriteCentre(kPlaneCentreX, kPlaneCentreY, frame, &obstacles);
+  }
+
+  // The nearest are named, the nearest first; every other star is drawn
+  // before them.
+  int nearest[kNamedStars];
+  int named = FindNearest(stars, count, nearest);
+  bool isNamed[kNamedStars] = {};
+  Label labels[kNamedStars];
+  for (int k = 0; k < named; ++k) {
+    const ListedStar& star = stars[nearest[k]];
+    double x = 0, y = 0;
+    if (!PlaceStar(projection, star.match, &x, &y)) continue;
+    isNamed[k] = PlaceLabel(x, y, StarDotRadius(star), StarNameLength(star),
+                            &obstacles, &labels[k]);
+  }
+  WriteText("<g class=\"stars\">\n");
+  for (int i = 0; i < count; ++i) {
+    bool among = false;
+    for (int k = 0; k < named; ++k) among = among || nearest[k] == i;
+    if (among) continue;
+    double x = 0, y = 0;
+    if (PlaceStar(projection, stars[i].match, &x, &y)) {
+      WriteStar(stars[i], x, y, nullptr);
+    }
+  }
+  for (int k = named - 1; k >= 0; --k) {
+    const ListedStar& star = stars[nearest[k]];
+    double x = 0, y = 0;
+    if (PlaceStar(projection, star.match, &x, &y)) {
+      WriteStar(star, x, y, isNamed[k] ? &labels[k] : nullptr);
+    }
+  }
+  WriteText("</g>\n");
+  Legend(projection, frame, true);
+  WriteText(
+      "</svg>\n"
+      "<script src=\"../neighbour-map-3d.js\" defer></script>\n");
 }
 
 }  // namespace veloran

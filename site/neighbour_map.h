@@ -5,7 +5,9 @@
 #include "site/listed_star.h"
 
 // The map of a neighbour search: an SVG picture of the listed stars,
-// drawn without any script.
+// drawn without any script.  A script served beside the pages
+// (neighbour-map-3d.js) turns the map of a plane in three dimensions; the
+// picture is complete without it.
 
 namespace veloran {
 
@@ -23,19 +25,47 @@ bool ReadMapPlane(const char* value, MapPlane* plane);
 // The parameter's value of "plane", as ReadMapPlane reads it.
 const char* MapPlaneName(MapPlane plane);
 
+// How the map of "plane" shows the stars, as a phrase for a caption ("seen
+// from the north galactic pole, X towards the galactic centre and Y in the
+// direction of the Galaxy's rotation"); plain text without markup.
+const char* MapPlaneView(MapPlane plane);
+
 struct MapFrame {
   CartesianPoint centre;  // galactic, light-years
   double radius;          // the search's largest distance, light-years
   MapPlane plane;
   const char* centreName;  // an HTML fragment, or nullptr for a point
+  // The search's window on the sky in decimal hours and degrees, as
+  // SearchWindow has it: the sky chart shows it with a margin.  The whole
+  // sky unless given.
+  double minRAHours = 0.0;
+  double maxRAHours = 24.0;
+  double minDecDegrees = -90.0;
+  double maxDecDegrees = 90.0;
 };
 
 // Writes the <svg> element of the map of "stars" (count of them) around
-// the frame's centre: one dot per star, linked to its entry page, sized by
-// brightness and coloured by spectral class, the centre marked, the radius
-// drawn, the nearest few named and a scale in light-years.
+// the frame's centre, and the <script> element that turns it: one dot per
+// star, linked to its entry page, sized by brightness and coloured by
+// spectral class, the centre marked, the radius drawn, the nearest few
+// named and a scale in light-years.  On the sky chart a star at the Sun,
+// which has no direction, is left out.  When every star lies within half
+// the radius (or the radius is not a finite number), the map shows the
+// space up to the farthest star instead and says that the radius lies
+// beyond it.  The stars may come in any order.
 void WriteNeighbourMap(const ListedStar* stars, int count,
                        const MapFrame& frame);
+
+// The colour of the dot of a star of spectral class "spectralClass" (as
+// the database spells it, "M3.5", "DA2", "sdK7"; nullptr when not known),
+// as "#rrggbb": by its temperature class letter, after any lower-case
+// prefix, with the white dwarfs (D), the carbon and S stars (C, R, N, S)
+// and every other class told apart.
+const char* SpectralClassColour(const char* spectralClass);
+
+// The radius of the dot of a star of apparent magnitude "magnitude" in the
+// picture's units: larger for a brighter star, within fixed bounds.
+double MagnitudeDotRadius(bool known, double magnitude);
 
 }  // namespace veloran
 

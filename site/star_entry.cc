@@ -7,6 +7,9 @@
 
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
+#include "cgi/search_window.h"
+#include "search/neighbour_ranking.h"
+#include "search/search_pages.h"
 
 namespace veloran {
 
@@ -199,6 +202,36 @@ void DropListedComponents(StarEntry* entry) {
   entry->componentCount = kept;
 }
 
+const char kNeighboursFailure[] = "the stars around it could not be read";
+
+// Reads the stars within kNeighbourhoodRadius light-years of the entry's
+// point, as the search around the star with that radius finds and ranks
+// them; false when they could not all be read (or held).
+bool ReadNeighbourhood(SQLHSTMT statement, StarEntry* entry) {
+  entry->neighbourTotal = 0;
+  entry->neighbourCount = 0;
+  // After a failed read the entry is not shown anyway.
+  if (!entry->hasPoint || ReadFailed()) return true;
+  SearchWindow window;
+  window.maxRadius = kNeighbourhoodRadius;
+  NeighbourQuery query = MakeWindowQuery(window, entry->point, entry->id);
+  NeighbourMatches matches;
+  if (CollectNeighbours(statement, query, &matches) != ScanOutcome::kRead ||
+      !matches.complete()) {
+    return false;
+  }
+  int count = std::min(matches.count(), kMaxListedStars);
+  matches.RankRange(0, count);
+  for (int i = 0; i < count; ++i) {
+    if (!ReadListedStar(statement, matches[i], &entry->neighbours[i])) {
+      return false;
+    }
+  }
+  entry->neighbourTotal = matches.count();
+  entry->neighbourCount = count;
+  return true;
+}
+
 }  // namespace
 
 EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
@@ -225,6 +258,11 @@ EntryReading ReadStarEntry(SQLHSTMT statement, int32_t id, StarEntry* entry) {
     return EntryReading::kFailed;
   }
   DropListedComponents(entry);
+  if (!ReadNeighbourhood(statement, entry)) {
+    CloseCursor(statement);
+    entry->failure = kNeighboursFailure;
+    return EntryReading::kFailed;
+  }
   CloseCursor(statement);
   // Any part of the entry that could not be read would be missing from the
   // page without a word.

@@ -10,6 +10,8 @@
 #include "catalogue/catalogue_names.h"
 #include "catalogue/display_names.h"
 #include "catalogue/star_records.h"
+#include "search/neighbour_scan.h"
+#include "site/listed_star.h"
 
 // Everything the entry page shows of one star, read from the database
 // before any of the page is written.
@@ -24,6 +26,11 @@ constexpr int kMaxComponents = 99;
 
 // At most this many other members of the star's multiple system are read.
 constexpr int kMaxSystemMembers = 50;
+
+// The entry page maps the stars within this many light-years of the star:
+// the nearest kMaxListedStars of them, the stars that the search
+// neighbor_search?ID=N&ly=20 lists.
+constexpr int kNeighbourhoodRadius = 20;
 
 struct Designation {
   char abbreviation[kAbbreviationSize];
@@ -70,7 +77,13 @@ struct StarEntry {
   // separation, nearest first; those without one last, by ID.
   int memberCount;
   SystemMember members[kMaxSystemMembers];
-  bool membersCut;      // the system has more members than were read
+  bool membersCut;  // the system has more members than were read
+  // With a galactic point: the stars within kNeighbourhoodRadius
+  // light-years, how many there are and the nearest of them, nearest first
+  // (the star itself left out).  None without a point.
+  int neighbourTotal;
+  int neighbourCount;
+  ListedStar neighbours[kMaxListedStars];
   const char* failure;  // with kFailed: what could not be read
 };
 
@@ -87,7 +100,9 @@ enum class EntryReading {
 // other stars whose ID divided by 10000 is the same, for IDs of 10000 and
 // above (the Sun and the IDs below have no Hipparcos number).  Its facts and
 // the members of its system are its StarFacts row and the rows of the same
-// SystemID; a database without that table has none.  Any other read that
+// SystemID; a database without that table has none.  Its neighbours are
+// found by a scan of every position, as the search around the star finds
+// them, each with its name, spectrum and facts.  Any other read that
 // fails (read_fault.h), such as a missing table or column or a row that
 // does not convert, makes the reading kFailed, so that no entry is shown
 // with a part missing; what the database does not hold (a name, a

@@ -117,7 +117,9 @@ TEST(UnreadableDatabaseTest, DeclinationOutOfItsType) {
       {Program::kSearch, "ID=323490000", "no match", unread},
       {Program::kEntry, "ID=323490000", "entry_database_fault.html",
        "entry_page.exe: the star database could not be read: 22003 "},
-      {Program::kEntry, "ID=100", "entry_sun.html", ""},
+      // The Sun's map of its neighbourhood: the scan meets Sirius's row.
+      {Program::kEntry, "ID=100", "entry_database_fault.html",
+       "entry_page.exe: the stars around it could not be read: 22003 "},
       // The finder reads the distance alone.
       {Program::kFinder, "name=Sirius", "", ""},
   };
