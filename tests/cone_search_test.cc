@@ -1,0 +1,216 @@
+// The cone search run as a web server runs it, through the real driver
+// manager and driver, on the sample database; faults that a real driver
+// cannot be made to produce through the ODBC double.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+#include "text/text_encoding.h"
+
+namespace veloran::testing {
+namespace {
+
+std::string ConeSearchPath() { return VELORAN_CONE_SEARCH; }
+std::string ConeSearchDoublePath() { return VELORAN_CONE_SEARCH_DOUBLE; }
+
+// True when "reply" is one whole VOTable reply: an optional Status line
+// with one of "statuses" (200 for none), the XML content type, then one
+// document from its declaration to its only "</VOTABLE>", all UTF-8 and
+// no byte that XML 1.0 forbids.
+bool IsCompleteVoTable(const std::string& reply, const std::string& statuses,
+                       std::string* why) {
+  std::string status = "200";
+  size_t at = 0;
+  if (reply.compare(0, 8, "Status: ") == 0) {
+    status = reply.substr(8, 3);
+    at = reply.find('\n') + 1;
+  }
+  if (statuses.find(status) == std::string::npos) {
+    *why = "status " + status;
+    return false;
+  }
+  const std::string head =
+      "Content-type: text/xml; charset=UTF-8\n\n"
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VOTABLE ";
+  const std::string tail = "</VOTABLE>\n";
+  if (reply.compare(at, head.size(), head) != 0) {
+    *why = "no VOTable after the header";
+    return false;
+  }
+  if (reply.size() < tail.size() ||
+      reply.compare(reply.size() - tail.size(), tail.size(), tail) != 0 ||
+      reply.find(tail) != reply.size() - tail.size()) {
+    *why = "a document without its end, or with more after it";
+    return false;
+  }
+  std::string body = reply.substr(at);
+  if (!IsUtf8(reinterpret_cast<const unsigned char*>(body.data()),
+              body.size())) {
+    *why = "a document that is no UTF-8";
+    return false;
+  }
+  for (char c : body) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 && byte != '\n') {
+      *why = "a control character in the document";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The replies byte for byte: tables of each verbosity, the columns alone,
+// an empty cone, the overflows, and each error as the standard writes it.
+TEST(ConeSearchTest, SampleReplies) {
+  const struct {
+    const char* query;
+    const char* golden;
+    int status;
+  } cases[] = {
+      {"RA=217&DEC=-62&SR=3", "cone_alpha_cen.xml", 0},
+      {"RA=217&DEC=-62&SR=3&VERB=1", "cone_alpha_cen_verb1.xml", 0},
+      {"RA=217&DEC=-62&SR=3&VERB=3", "cone_alpha_cen_verb3.xml", 0},
+      {"RA=0&DEC=90&SR=0", "cone_metadata.xml", 0},
+      {"RA=217&DEC=-62&SR=3&MAXREC=2", "cone_overflow.xml", 0},
+      {"RA=217&DEC=-62&SR=3&MAXREC=0", "cone_maxrec0.xml", 0},
+      {"RA=0&DEC=-89&SR=0.5", "cone_empty.xml", 0},
+      {nullptr, "cone_no_ra.xml", 255},
+      {"RA=as3f&DEC=1&SR=1", "cone_bad_ra.xml", 255},
+      {"RA=1&DEC=91&SR=1", "cone_bad_dec.xml", 255},
+      {"RA=1&DEC=1&SR=10.5", "cone_sr_too_large.xml", 255},
+      {"RA=%3Cscript%3Ealert(1)%3C/script%3E%22%27%26%FF&DEC=1&SR=1",
+       "cone_hostile_ra.xml", 255},
+  };
+  for (const auto& c : cases) {
+    const char* label = c.query != nullptr ? c.query : "(absent)";
+    ProgramResult result =
+        RunProgram(ConeSearchPath(), c.query, SampleDatabase().odbcDir);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << label;
+    EXPECT_EQ(result.status, c.status) << label;
+    std::string why;
+    EXPECT_TRUE(IsCompleteVoTable(result.output, "200", &why))
+        << label << ": " << why;
+  }
+}
+
+// The limits that the operator sets in the environment.
+TEST(ConeSearchTest, LimitsOfTheEnvironment) {
+  const struct {
+    std::vector<std::string> env;
+    const char* query;
+    const char* golden;
+    const char* log;  // standard error
+  } cases[] = {
+      {{"VELORAN_CONE_MAX_SR=180", "VELORAN_CONE_MAX_RECORDS=5"},
+       "RA=0&DEC=0&SR=180", "cone_whole_sky_5.xml", ""},
+      {{"VELORAN_CONE_MAX_SR=2"}, "RA=217&DEC=-62&SR=3",
+       "cone_sr_above_2.xml", ""},
+      {{"VELORAN_CONE_MAX_SR=ten", "VELORAN_CONE_MAX_RECORDS=0"},
+       "RA=217&DEC=-62&SR=3", "cone_alpha_cen.xml",
+       "cone_search: VELORAN_CONE_MAX_SR is no radius above 0 and at most 180 "
+       "degrees; 10 is used\n"
+       "cone_search: VELORAN_CONE_MAX_RECORDS is no number of rows from 1 to "
+       "1000000; 10000 is used\n"},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result = RunProgram(ConeSearchPath(), c.query,
+                                      SampleDatabase().odbcDir, c.env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.golden;
+    EXPECT_EQ(result.errors, c.log) << c.golden;
+  }
+}
+
+// Faults: each gives one whole error VOTable with a 5xx status, never a
+// part of a table, and one line on standard error.
+TEST(ConeSearchTest, InjectedFaults) {
+  auto unreadable = [](const std::string& fault) {
+    return "cone_search: the star database could not be read: HY000 [odbc "
+           "double] injected fault " +
+           fault + "\n";
+  };
+  const struct {
+    const char* faults;
+    const char* golden;
+    std::string log;
+  } cases[] = {
+      {"AllocEnv", "cone_database_fault.xml",
+       "cone_search: no ODBC handle could be allocated\n"},
+      {"Connect", "cone_unavailable.xml",
+       "cone_search: the data source Veloran refused the connection\n"},
+      {"ExecFail:FROM Positions", "cone_database_fault.xml",
+       unreadable("ExecFail:FROM Positions")},
+      {"ExecInfo:FROM Positions", "cone_database_fault.xml",
+       "cone_search: the star database could not be read: 01000 [odbc double] "
+       "injected fault ExecInfo:FROM Positions\n"},
+      {"FetchFail:FROM Positions:5", "cone_database_fault.xml",
+       unreadable("FetchFail after 5 rows")},
+      {"ExecFail:FROM ProperNames", "cone_database_fault.xml",
+       unreadable("ExecFail:FROM ProperNames")},
+      {"ExecFail:FROM Spectra", "cone_database_fault.xml",
+       unreadable("ExecFail:FROM Spectra")},
+      {"ExecFail:FROM StarFacts", "cone_database_fault.xml",
+       unreadable("ExecFail:FROM StarFacts")},
+      {"ExecFail:FROM CatalogNames", "cone_database_fault.xml",
+       unreadable("ExecFail:FROM CatalogNames")},
+      // The columns alone read no database.
+      {"Connect", "cone_metadata.xml", ""},
+      {"", "cone_alpha_cen.xml", ""},
+  };
+  for (const auto& c : cases) {
+    const char* query = std::string(c.golden) == "cone_metadata.xml"
+                            ? "RA=0&DEC=90&SR=0"
+                            : "RA=217&DEC=-62&SR=3";
+    std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
+                                    c.faults};
+    ProgramResult result = RunProgram(ConeSearchDoublePath(), query,
+                                      SampleDatabase().odbcDir, env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
+    EXPECT_EQ(result.status, c.log.empty() ? 0 : 255) << c.faults;
+    EXPECT_EQ(result.errors, c.log) << c.faults;
+    std::string why;
+    EXPECT_TRUE(IsCompleteVoTable(result.output, "200 500 503", &why))
+        << c.faults << ": " << why;
+  }
+}
+
+// Every hostile query gets one whole VOTable, its header the program's own,
+// and nothing of it comes back but escaped: no markup, no byte that is no
+// UTF-8 or no XML.
+TEST(ConeSearchTest, HostileQueries) {
+  const TestDatabase& database = SampleDatabase();
+  std::string before = ReadFile(database.path);
+  std::vector<std::string> queries = HostileQueries();
+  for (const char* value :
+       {"%3Cscript%3E", "%22%3E%3Cx%3E", "%26%23x1%3B", "%00", "%01", "%FF%FE",
+        "%E2%80%AE", "%C0%80", "1%0D%0AContent-type:+text/html", "''''",
+        "1e999", "-0", "nan", "1,5", "1.5.5"}) {
+    for (const char* parameter : {"RA", "DEC", "SR", "VERB", "MAXREC"}) {
+      std::string query = "RA=10&DEC=10&SR=1&VERB=2&MAXREC=5";
+      size_t at = query.find(std::string(parameter) + "=");
+      size_t end = query.find('&', at);
+      query.replace(at, (end == std::string::npos ? query.size() : end) - at,
+                    std::string(parameter) + "=" + value);
+      queries.push_back(query);
+    }
+  }
+  for (const std::string& query : queries) {
+    ProgramResult result =
+        RunProgram(ConeSearchPath(), query.c_str(), database.odbcDir);
+    std::string why;
+    EXPECT_TRUE(IsCompleteVoTable(result.output, "200", &why))
+        << query.substr(0, 80) << ": " << why;
+    EXPECT_TRUE(result.status == 0 || result.status == 255)
+        << query.substr(0, 80);
+    EXPECT_EQ(result.output.find("<script"), std::string::npos)
+        << query.substr(0, 80);
+    EXPECT_EQ(result.output.find("<x>"), std::string::npos)
+        << query.substr(0, 80);
+  }
+  EXPECT_EQ(ReadFile(database.path), before);
+}
+
+}  // namespace
+}  // namespace veloran::testing
