@@ -16,8 +16,13 @@ import sys
 import warnings
 from xml.etree import ElementTree
 
-import astropy
-from astropy.io.votable import parse
+try:
+    import astropy
+    from astropy.io.votable import parse
+except ImportError:
+    print("check_downloads: astropy is missing; scripts/test installs it "
+          "(or: apt-get install python3-astropy)")
+    sys.exit(1)
 
 COLUMNS = ["rank", "id", "name", "centre_distance_ly", "ra_deg", "dec_deg",
            "spectral_class", "luminosity_class", "v_mag", "b_v",
