@@ -55,33 +55,54 @@ void WriteCsvText(const char* text) {
   WriteText("\"");
 }
 
-void WriteJsonString(const char* text) {
-  // The escapes of the controls, written once for the whole process.
-  static char controls[32][7];
-  if (controls[1][0] == '\0') {
-    for (int c = 0; c < 32; ++c) {
-      std::snprintf(controls[c], sizeof(controls[c]), "\\u%04X", c);
-    }
-    std::strcpy(controls['\b'], "\\b");
-    std::strcpy(controls['\f'], "\\f");
-    std::strcpy(controls['\n'], "\\n");
-    std::strcpy(controls['\r'], "\\r");
-    std::strcpy(controls['\t'], "\\t");
+namespace {
+
+// The JSON escapes of the controls that have no short one: "\u0001".
+struct ControlEscapes {
+  char text[32][7];
+};
+constexpr ControlEscapes MakeControlEscapes() {
+  ControlEscapes escapes{};
+  constexpr char kHex[] = "0123456789ABCDEF";
+  for (int c = 0; c < 32; ++c) {
+    char* text = escapes.text[c];
+    text[0] = '\\';
+    text[1] = 'u';
+    text[2] = '0';
+    text[3] = '0';
+    text[4] = kHex[c >> 4];
+    text[5] = kHex[c & 15];
   }
+  return escapes;
+}
+constexpr ControlEscapes kControlEscapes = MakeControlEscapes();
+
+}  // namespace
+
+void WriteJsonString(const char* text) {
   WriteText("\"");
   WriteCharacters(text, [](uint32_t c) -> const char* {
-    if (c < 32) return controls[c];
     switch (c) {
       case '"':
         return "\\\"";
       case '\\':
         return "\\\\";
+      case '\b':
+        return "\\b";
+      case '\f':
+        return "\\f";
+      case '\n':
+        return "\\n";
+      case '\r':
+        return "\\r";
+      case '\t':
+        return "\\t";
       case 0x2028:
         return "\\u2028";
       case 0x2029:
         return "\\u2029";
     }
-    return nullptr;
+    return c < 32 ? kControlEscapes.text[c] : nullptr;
   });
   WriteText("\"");
 }

@@ -2,65 +2,21 @@
 // manager and driver, on the sample database; faults that a real driver
 // cannot be made to produce through the ODBC double.
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
-#include "text/text_encoding.h"
+#include "tests/votable_check.h"
 
 namespace veloran::testing {
 namespace {
 
 std::string ConeSearchPath() { return VELORAN_CONE_SEARCH; }
 std::string ConeSearchDoublePath() { return VELORAN_CONE_SEARCH_DOUBLE; }
-
-// True when "reply" is one whole VOTable reply: an optional Status line
-// with one of "statuses" (200 for none), the XML content type, then one
-// document from its declaration to its only "</VOTABLE>", all UTF-8 and
-// no byte that XML 1.0 forbids.
-bool IsCompleteVoTable(const std::string& reply, const std::string& statuses,
-                       std::string* why) {
-  std::string status = "200";
-  size_t at = 0;
-  if (reply.compare(0, 8, "Status: ") == 0) {
-    status = reply.substr(8, 3);
-    at = reply.find('\n') + 1;
-  }
-  if (statuses.find(status) == std::string::npos) {
-    *why = "status " + status;
-    return false;
-  }
-  const std::string head =
-      "Content-type: text/xml; charset=UTF-8\n\n"
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VOTABLE ";
-  const std::string tail = "</VOTABLE>\n";
-  if (reply.compare(at, head.size(), head) != 0) {
-    *why = "no VOTable after the header";
-    return false;
-  }
-  if (reply.size() < tail.size() ||
-      reply.compare(reply.size() - tail.size(), tail.size(), tail) != 0 ||
-      reply.find(tail) != reply.size() - tail.size()) {
-    *why = "a document without its end, or with more after it";
-    return false;
-  }
-  std::string body = reply.substr(at);
-  if (!IsUtf8(reinterpret_cast<const unsigned char*>(body.data()),
-              body.size())) {
-    *why = "a document that is no UTF-8";
-    return false;
-  }
-  for (char c : body) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 && byte != '\n') {
-      *why = "a control character in the document";
-      return false;
-    }
-  }
-  return true;
-}
 
 // The replies byte for byte: tables of each verbosity, the columns alone,
 // an empty cone, the overflows, and each error as the standard writes it.
@@ -173,6 +129,50 @@ TEST(ConeSearchTest, InjectedFaults) {
     std::string why;
     EXPECT_TRUE(IsCompleteVoTable(result.output, "200 500 503", &why))
         << c.faults << ": " << why;
+  }
+}
+
+// A reply that cannot be delivered, a table as an error, exits with 255
+// and one line on standard error, whatever SIGPIPE's disposition.
+TEST(ConeSearchTest, LostReplies) {
+  const struct {
+    const char* query;
+    int deliveredStatus;
+  } requests[] = {
+      {"RA=217&DEC=-62&SR=3&VERB=3", 0},
+      {"RA=0&DEC=90&SR=0", 0},
+      {"RA=as3f&DEC=1&SR=1", 255},
+  };
+  const struct {
+    OutputSink sink;
+    const char* reason;  // nullptr: delivered
+  } sinks[] = {
+      {OutputSink::kPipe, nullptr},
+      {OutputSink::kDevFull, std::strerror(ENOSPC)},
+      {OutputSink::kClosed, std::strerror(EBADF)},
+      {OutputSink::kClosedPipe, std::strerror(EPIPE)},
+  };
+  for (const auto& request : requests) {
+    for (const auto& sink : sinks) {
+      for (Sigpipe sigpipe : {Sigpipe::kIgnored, Sigpipe::kDefault}) {
+        ProgramResult result = RunProgramToSink(
+            ConeSearchPath(), request.query, SampleDatabase().odbcDir,
+            sink.sink, {}, sigpipe);
+        std::string where = std::string(request.query) + " to sink " +
+                            std::to_string(static_cast<int>(sink.sink));
+        if (sink.reason == nullptr) {
+          EXPECT_EQ(result.status, request.deliveredStatus) << where;
+          EXPECT_EQ(result.output, "") << where;
+        } else {
+          EXPECT_EQ(result.status, 255) << where;
+          EXPECT_EQ(result.output,
+                    std::string("cone_search: the reply did not reach standard "
+                                "output: ") +
+                        sink.reason + "\n")
+              << where;
+        }
+      }
+    }
   }
 }
 

@@ -1,8 +1,8 @@
 #!/bin/bash
 # Runs a CGI program under valgrind's memcheck on requests of every kind,
 # against the sample database, and fails on any memory error it makes.
-# PROGRAM defaults to the neighbour search; find_star gets requests of its
-# own besides.  tests/heap_overrun.cc is a program with a known overrun,
+# PROGRAM defaults to the neighbour search; find_star and cone_search get
+# requests of their own besides.  tests/heap_overrun.cc is a program with a known overrun,
 # run to show that an error is caught.
 # Usage: tests/valgrind_test.sh BUILD_DIR [PROGRAM]
 set -euo pipefail
@@ -34,6 +34,16 @@ if [ "$(basename "$program")" = find_star ]; then
     "name=Sirius" "name=Barnard" "name=Kruger+60" "name=alpha+Cen"
     "name=%CE%B1+CMa" "name=%26%23945%3B+CMa" "name=Alnit%E1k" "name=Nosuchstar"
     "name=" "name=%2B%2B" "name=$long" "name=$quotes"
+  )
+fi
+# The cone search's: tables of each verbosity, the whole sky, the columns
+# alone, an overflow, and each error.
+if [ "$(basename "$program")" = cone_search ]; then
+  queries+=(
+    "RA=217&DEC=-62&SR=3" "RA=217&DEC=-62&SR=3&VERB=3" "RA=0&DEC=90&SR=10&VERB=1"
+    "RA=0&DEC=0&SR=10&MAXREC=2" "RA=0&DEC=90&SR=0" "RA=1&DEC=1&SR=1&MAXREC=0"
+    "RA=as3f&DEC=1&SR=1" "RA=1&DEC=91&SR=1" "RA=1&DEC=1&SR=11" "RA=$long&DEC=1&SR=1"
+    "RA=%3Cx%3E$quotes&DEC=1&SR=1"
   )
 fi
 failed=0
