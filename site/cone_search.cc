@@ -399,6 +399,7 @@ void WriteTable(const ConeAnswer& answer, const ConeMatch* matches,
 // "stars".  False when a read failed (kept as the read fault).
 bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
                ListedStar* stars) {
+  if (count == 0) return true;
   if (!LoadCatalogueNames(statement)) return false;
   bool read = true;
   for (int i = 0; read && i < count; ++i) {

@@ -47,13 +47,13 @@ constexpr StarColumn kDownloadColumns[] = {
 };
 constexpr size_t kColumnCount = std::size(kDownloadColumns);
 
-// The description as UTF-8: a few dozen windows-1252 characters, cut
-// where it would not fit.
+// The plain text of the description as UTF-8: a few dozen windows-1252
+// characters, cut where it would not fit.
 struct Description {
   explicit Description(const char* text) {
     char cut[256];
     std::snprintf(cut, sizeof(cut), "%s", text != nullptr ? text : "");
-    Windows1252ToUtf8(cut, utf8, sizeof(utf8));
+    HtmlFragmentToUtf8(cut, utf8, sizeof(utf8));
   }
   char utf8[Utf8SizeOf1252(255) + 1];
 };

@@ -23,8 +23,10 @@ enum class DownloadFormat { kCsv, kJson, kVoTable };
 bool ReadDownloadFormat(const char* value, DownloadFormat* format);
 
 // What the list is: its ranks in the whole ranking and a description of
-// the search ("Stars within 20 light-years of Sol"; plain text in
-// windows-1252).
+// the search ("Stars within 20 light-years of Sol"; windows-1252, plain
+// text or an HTML fragment such as a heading with a display name in it:
+// the files have its plain text, with its references decoded and its tags
+// left out, as for the names).
 struct DownloadList {
   const ListedStar* stars;
   int count;

@@ -141,7 +141,7 @@ std::vector<ListedStar> HostileStars() {
 
 DownloadList HostileList(const std::vector<ListedStar>& stars) {
   return {stars.data(), static_cast<int>(stars.size()), 101, 552,
-          "Stars within 20 light-years of \"\xC9ta\" <Sol> & Co"};
+          "Stars within 20 light-years of <b>&alpha; CMa</b> & \"\xC9ta\""};
 }
 
 // No address of the site from a web server: entry pages are relative.

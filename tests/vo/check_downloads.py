@@ -121,7 +121,7 @@ def check_json(directory, rows):
     check(document["last_rank"] == FIRST_RANK + len(rows) - 1, "json: last_rank")
     check(document["match_count"] == 552, "json: match_count")
     check(document["description"] ==
-          "Stars within 20 light-years of \"\u00c9ta\" <Sol> & Co",
+          "Stars within 20 light-years of \u03b1 CMa & \"\u00c9ta\"",
           f"json: description {document['description']!r}")
     check(len(document["stars"]) == len(rows), "json: stars")
     for star, row in zip(document["stars"], rows):
