@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <limits>
 #include <numbers>
@@ -64,7 +63,8 @@ struct ConeColumns {
 ConeColumns ColumnsOf(int verbosity) {
   ConeColumns chosen{};
   for (const LevelledColumn& entry : kConeColumns) {
-    if (entry.verbosity <= verbosity) chosen.columns[chosen.count++] = entry.column;
+    if (entry.verbosity <= verbosity)
+      chosen.columns[chosen.count++] = entry.column;
   }
   return chosen;
 }
@@ -191,8 +191,8 @@ bool ReadDegrees(const char* name, const char* meaning, double* value,
   }
   *value = ReadReal(text);
   if (!std::isfinite(*value)) {
-    std::snprintf(message, sizeof(message), "%s %s is too large a number",
-                  name, ShownValue(text).text);
+    std::snprintf(message, sizeof(message), "%s %s is too large a number", name,
+                  ShownValue(text).text);
     return false;
   }
   return true;
@@ -334,8 +334,8 @@ void WriteErrorDocument(ReplyStatus status, const char* message) {
 struct ConeAnswer {
   const ConeRequest* request;
   const ConeLimits* limits;
-  bool overflow;   // more stars in the cone than are listed
-  int found;       // the stars in the cone (0 when not searched)
+  bool overflow;  // more stars in the cone than are listed
+  int found;      // the stars in the cone (0 when not searched)
   int listed;
 };
 
@@ -385,10 +385,10 @@ void WriteTable(const ConeAnswer& answer, const ConeMatch* matches,
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
   for (int i = 0; i < answer.listed; ++i) {
     const ConeMatch& match = matches[i];
-    StarRow row{&stars[i],  0,
-                true,       match.ra,
-                match.dec,  match.separation,
-                kNone,      match.hasDistance,
+    StarRow row{&stars[i],     0,
+                true,          match.ra,
+                match.dec,     match.separation,
+                kNone,         match.hasDistance,
                 match.distance};
     WriteVoTableRow(columns.columns, columns.count, row);
   }
@@ -404,8 +404,8 @@ bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
   bool read = true;
   for (int i = 0; read && i < count; ++i) {
     const ConeMatch& match = matches[i];
-    NeighbourMatch neighbour{match.starId, match.distance, {0, 0, 0},
-                             match.ra / 15.0, match.dec};
+    NeighbourMatch neighbour{
+        match.starId, match.distance, {0, 0, 0}, match.ra / 15.0, match.dec};
     read = ReadListedStar(statement, neighbour, &stars[i]);
   }
   FreeCatalogueNames();
@@ -441,7 +441,8 @@ int AnswerFromDatabase(const ConeRequest& request, const ConeLimits& limits) {
     stars = static_cast<ListedStar*>(std::malloc(
         sizeof(ListedStar) * static_cast<size_t>(std::max(listed, 1))));
     stored = stars != nullptr;
-    read = !stored || ReadStars(handles.statement, matches.items, listed, stars);
+    read =
+        !stored || ReadStars(handles.statement, matches.items, listed, stars);
   }
   handles.Release();
   if (!read || !stored) {

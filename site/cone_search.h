@@ -46,11 +46,11 @@ ConeLimits ReadConeLimits(const char* maxRadius, const char* maxRecords);
 // A request as read from the query's parameters, whose names are read in
 // any letter case (DALI).
 struct ConeRequest {
-  double ra;          // degrees
-  double dec;         // degrees
-  double radius;      // degrees
-  int verbosity;      // 1 to 3
-  int maxRecords;     // the rows to list at most: the limit, or MAXREC
+  double ra;       // degrees
+  double dec;      // degrees
+  double radius;   // degrees
+  int verbosity;   // 1 to 3
+  int maxRecords;  // the rows to list at most: the limit, or MAXREC
 };
 
 // The longest message of a refused request, and its terminator.

@@ -31,7 +31,7 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"RA=1&DEC=2&SR=3&VERB=+2&MAXREC=7", nullptr, 1, 2, 3, 2, 7},
       {"RA=1&DEC=2&SR=3&MAXREC=0", nullptr, 1, 2, 3, 2, 0},
       {"RA=1&DEC=2&SR=3&MAXREC=99999999999", nullptr, 1, 2, 3, 2, 500},
-      {"RA=+1+&DEC=2&SR=3", nullptr, 1, 2, 3, 2, 500},  // blanks around
+      {"RA=+1+&DEC=2&SR=3", nullptr, 1, 2, 3, 2, 500},        // blanks around
       {"RA=1&DEC=2&SR=3&RA=as3f", nullptr, 1, 2, 3, 2, 500},  // the first
       {"RA=1&DEC=2&SR=3&FOO=bar&RESPONSEFORMAT=x", nullptr, 1, 2, 3, 2, 500},
       // Errors.
@@ -48,8 +48,8 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"RA=1&DEC=1&SR=.", "SR '.' is no number", 0, 0, 0, 0, 0},
       {"RA=1e999&DEC=1&SR=1", "RA '1e999' is too large", 0, 0, 0, 0, 0},
       {"RA=1&DEC=91.0&SR=1", "DEC '91.0' is out of range", 0, 0, 0, 0, 0},
-      {"RA=1&DEC=-90.0001&SR=1", "DEC '-90.0001' is out of range", 0, 0, 0,
-       0, 0},
+      {"RA=1&DEC=-90.0001&SR=1", "DEC '-90.0001' is out of range", 0, 0, 0, 0,
+       0},
       {"RA=1&DEC=1&SR=-1", "SR '-1' is out of range", 0, 0, 0, 0, 0},
       {"RA=1&DEC=1&SR=10.5",
        "SR '10.5' is larger than the largest radius of this service, 10 "
@@ -65,8 +65,8 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"RA=%3Cscript%3E%22%27&DEC=1&SR=1", "RA '<script>\"'' is no number", 0,
        0, 0, 0, 0},
       {"RA=10*&DEC=1&SR=1", "RA '10%B0' is no number", 0, 0, 0, 0, 0},
-      {"RA=%0D%0A%FF%25&DEC=1&SR=1", "RA '%0D%0A%FF%25' is no number", 0, 0,
-       0, 0, 0},
+      {"RA=%0D%0A%FF%25&DEC=1&SR=1", "RA '%0D%0A%FF%25' is no number", 0, 0, 0,
+       0, 0},
       {"RA=1&DEC=1&SR=xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
        "SR (a text of 50 bytes) is no number", 0, 0, 0, 0, 0},
   };
@@ -102,15 +102,15 @@ TEST(ConeRequestTest, AngularSeparation) {
   } cases[] = {
       {0, 0, 0, 0, 0},
       {0, 0, 90, 0, 90},
-      {0, 0, 180, 0, 180},           // antipodes
+      {0, 0, 180, 0, 180},  // antipodes
       {10, 20, 190, -20, 180},
       {0, 0, 0, 90, 90},
-      {0, 90, 180, 90, 0},           // the pole, whatever the RA
-      {0, 89.9, 180, 89.9, 0.2},     // across the pole
+      {0, 90, 180, 90, 0},        // the pole, whatever the RA
+      {0, 89.9, 180, 89.9, 0.2},  // across the pole
       {45, -89.95, 225, -89.95, 0.1},
-      {359.9, 0, 0.1, 0, 0.2},       // across 0h
+      {359.9, 0, 0.1, 0, 0.2},  // across 0h
       {0.05, 10, 359.95, 10, 0.1 * std::cos(10 * M_PI / 180)},
-      {-10, 0, 350, 0, 0},           // the same RA, written otherwise
+      {-10, 0, 350, 0, 0},  // the same RA, written otherwise
       {720.5, 0, 0.5, 0, 0},
       {101.28715416666667, -16.716116666666668, 101.28715416666667,
        -16.716116666666668 + 1e-9, 1e-9},  // precise at tiny angles
@@ -120,7 +120,8 @@ TEST(ConeRequestTest, AngularSeparation) {
     double separation = AngularSeparation(c.ra1, c.dec1, c.ra2, c.dec2);
     // Relative to the angle, and to a nanodegree for the smallest.
     double tolerance = std::fmax(1e-12, 1e-9 * c.separation);
-    if (c.separation > 1e-6 && c.separation < 0.5) tolerance = 1e-6 * c.separation;
+    if (c.separation > 1e-6 && c.separation < 0.5)
+      tolerance = 1e-6 * c.separation;
     EXPECT_NEAR(separation, c.separation, tolerance)
         << c.ra1 << " " << c.dec1 << " " << c.ra2 << " " << c.dec2;
     EXPECT_EQ(separation, AngularSeparation(c.ra2, c.dec2, c.ra1, c.dec1));

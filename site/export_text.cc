@@ -135,8 +135,10 @@ void WriteXmlText(const char* text) {
 bool FormatReal(double value, char (&text)[kRealTextSize]) {
   text[0] = '\0';
   if (!std::isfinite(value)) return false;
-  // The shortest form of a double is at most 24 characters ("-2.2250738585072014e-308").
-  std::to_chars_result result = std::to_chars(text, text + kRealTextSize - 1, value);
+  // The shortest form of a double is at most 24 characters
+  // ("-2.2250738585072014e-308").
+  std::to_chars_result result =
+      std::to_chars(text, text + kRealTextSize - 1, value);
   if (result.ec != std::errc()) return false;
   *result.ptr = '\0';
   return true;

@@ -1,8 +1,8 @@
 #include "site/neighbour_downloads.h"
 
 #include <cstdio>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 #include "cgi/output.h"
 #include "site/export_text.h"
@@ -37,13 +37,20 @@ const FormatName& NameOf(DownloadFormat format) {
 
 // The columns of every download, in this order.
 constexpr StarColumn kDownloadColumns[] = {
-    StarColumn::kRank,          StarColumn::kId,
-    StarColumn::kName,          StarColumn::kCentreDistance,
-    StarColumn::kRa,            StarColumn::kDec,
-    StarColumn::kSpectralClass, StarColumn::kLuminosityClass,
-    StarColumn::kVMag,          StarColumn::kColourIndex,
-    StarColumn::kParallax,      StarColumn::kParallaxError,
-    StarColumn::kConstellation, StarColumn::kEntryPage,
+    StarColumn::kRank,
+    StarColumn::kId,
+    StarColumn::kName,
+    StarColumn::kCentreDistance,
+    StarColumn::kRa,
+    StarColumn::kDec,
+    StarColumn::kSpectralClass,
+    StarColumn::kLuminosityClass,
+    StarColumn::kVMag,
+    StarColumn::kColourIndex,
+    StarColumn::kParallax,
+    StarColumn::kParallaxError,
+    StarColumn::kConstellation,
+    StarColumn::kEntryPage,
 };
 constexpr size_t kColumnCount = std::size(kDownloadColumns);
 
@@ -163,8 +170,7 @@ void WriteVoTable(const DownloadList& list) {
     WriteVoTableRow(kDownloadColumns, kColumnCount,
                     NeighbourRow(list.stars[star], list.firstRank + star));
   }
-  WriteText(
-      "</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
+  WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ TEST(ExportTextTest, EveryWriterEscapesForItsFormat) {
        "&lt;b&gt;R&amp;D&lt;/b&gt; &#39;x&#39;"},
       {"a\nb\r\nc\td", "\"a\nb\r\nc\td\"", "\"a\\nb\\r\\nc\\td\"",
        "a&#10;b&#13;&#10;c&#9;d"},
-      {"\x01\x1F\x7F\b\f", "\"\x01\x1F\x7F\b\f\"", "\"\\u0001\\u001F\x7F\\b\\f\"",
+      {"\x01\x1F\x7F\b\f", "\"\x01\x1F\x7F\b\f\"",
+       "\"\\u0001\\u001F\x7F\\b\\f\"",
        "\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xEF\xBF\xBD\xEF\xBF\xBD"},
       {"\xCE\xB1 Cen \xE2\x82\xAC", "\"\xCE\xB1 Cen \xE2\x82\xAC\"",
        "\"\xCE\xB1 Cen \xE2\x82\xAC\"", "\xCE\xB1 Cen \xE2\x82\xAC"},
@@ -45,8 +46,14 @@ TEST(ExportTextTest, EveryWriterEscapesForItsFormat) {
       {"\xEF\xBF\xBE\xEF\xBF\xBF", "\"\xEF\xBF\xBE\xEF\xBF\xBF\"",
        "\"\xEF\xBF\xBE\xEF\xBF\xBF\"", "\xEF\xBF\xBD\xEF\xBF\xBD"},
       // Bytes that are no UTF-8 become U+FFFD, so that the file stays UTF-8.
-      {"\xFF" "a\xC3", "\"\xEF\xBF\xBD" "a\xEF\xBF\xBD\"",
-       "\"\xEF\xBF\xBD" "a\xEF\xBF\xBD\"", "\xEF\xBF\xBD" "a\xEF\xBF\xBD"},
+      {"\xFF"
+       "a\xC3",
+       "\"\xEF\xBF\xBD"
+       "a\xEF\xBF\xBD\"",
+       "\"\xEF\xBF\xBD"
+       "a\xEF\xBF\xBD\"",
+       "\xEF\xBF\xBD"
+       "a\xEF\xBF\xBD"},
   };
   for (const auto& c : cases) {
     const char* text = c.text.c_str();
@@ -111,13 +118,12 @@ std::vector<ListedStar> HostileStars() {
   stars.back().facts.vMag = -26.74;
   stars.back().facts.hasColourIndex = true;
   stars.back().facts.colourIndex = 0.65;
-  stars.push_back(star(323490000, 8.6011002845520843,
-                       {-4.5, -6.1, -1.0}, 6.7524769444444445,
-                       -16.716116666666668, "Sirius"));
+  stars.push_back(star(323490000, 8.6011002845520843, {-4.5, -6.1, -1.0},
+                       6.7524769444444445, -16.716116666666668, "Sirius"));
   spectrum(&stars.back(), "A1", "V+DA");
   stars.back().hasFacts = true;
-  stars.back().facts = {true, -1.45, true, 0.004, true, 379.21, true, 1.58,
-                        true, "CMa", false, 0};
+  stars.back().facts = {true, -1.45, true, 0.004, true,  379.21,
+                        true, 1.58,  true, "CMa", false, 0};
   // Quotes, separators, markup (references decoded once), line ends.
   stars.push_back(star(716830100, 4.395, {1, 1, 1}, 14.6601, -60.8340,
                        "\"Q\", <b>R&amp;D</b> &amp;alpha; 'x'\n\tline,2\r"));
@@ -128,11 +134,12 @@ std::vector<ListedStar> HostileStars() {
                 sizeof(stars.back().facts.constellation), "C\"e,n");
   // Controls, windows-1252 bytes (an undefined one among them), characters
   // beyond it, a lone "&" and a tag cut short.
-  stars.push_back(star(708900000, 4.2441, {2, 2, 2}, 14.4965, -62.6813,
-                       "&#1;&#x1F;\x81\x92\x80 &euro;&#x2028;&#x1F600; & x <i"));
+  stars.push_back(
+      star(708900000, 4.2441, {2, 2, 2}, 14.4965, -62.6813,
+           "&#1;&#x1F;\x81\x92\x80 &euro;&#x2028;&#x1F600; & x <i"));
   // Nothing but the match: no name, spectrum or facts.
-  stars.push_back(star(1042170000, 11.398, {3, 3, 3}, 21.1153, 38.7420,
-                       nullptr));
+  stars.push_back(
+      star(1042170000, 11.398, {3, 3, 3}, 21.1153, 38.7420, nullptr));
   // What a spreadsheet would run, and a backslash.
   stars.push_back(star(879370000, 5.958, {4, 4, 4}, 17.9635, 4.6933,
                        "=HYPERLINK(\"x\") \\ -1"));
@@ -146,7 +153,8 @@ DownloadList HostileList(const std::vector<ListedStar>& stars) {
 
 // No address of the site from a web server: entry pages are relative.
 void ForgetServer() {
-  for (const char* name : {"SERVER_NAME", "SERVER_PORT", "SCRIPT_NAME", "HTTPS"}) {
+  for (const char* name :
+       {"SERVER_NAME", "SERVER_PORT", "SCRIPT_NAME", "HTTPS"}) {
     unsetenv(name);
   }
 }
@@ -247,8 +255,7 @@ TEST(StarTableTest, EntryPageAddress) {
        "entry_page.exe?ID=100"},
       {"a@b", "80", "/cgi-bin/neighbours", nullptr, "entry_page.exe?ID=100"},
       {"::1", "80", "/cgi-bin/neighbours", nullptr, "entry_page.exe?ID=100"},
-      {"stars.example", "80", "/cgi-bin/<x>", nullptr,
-       "entry_page.exe?ID=100"},
+      {"stars.example", "80", "/cgi-bin/<x>", nullptr, "entry_page.exe?ID=100"},
       {"stars.example", "80", "cgi-bin/neighbours", nullptr,
        "entry_page.exe?ID=100"},
       {"", "80", "/cgi-bin/neighbours", nullptr, "entry_page.exe?ID=100"},
@@ -277,10 +284,13 @@ TEST(NeighbourDownloadsTest, ToolsReadEveryFile) {
   std::vector<ListedStar> stars = HostileStars();
   DownloadList list = HostileList(stars);
   std::string dir = testing::TestDataDir() + "/downloads";
-  ASSERT_EQ(std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()), 0);
-  for (auto [format, name] : {std::pair{DownloadFormat::kCsv, "list.csv"},
-                              std::pair{DownloadFormat::kJson, "list.json"},
-                              std::pair{DownloadFormat::kVoTable, "list.vot"}}) {
+  ASSERT_EQ(
+      std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()),
+      0);
+  for (auto [format, name] :
+       {std::pair{DownloadFormat::kCsv, "list.csv"},
+        std::pair{DownloadFormat::kJson, "list.json"},
+        std::pair{DownloadFormat::kVoTable, "list.vot"}}) {
     std::string output =
         CaptureOutput([&] { WriteNeighbourDownload(format, list); });
     // The body, without the reply's header.

@@ -3,9 +3,9 @@
 #include <cassert>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "astro/position_conversion.h"
@@ -41,15 +41,14 @@ constexpr StarColumnSpec kColumns[] = {
      "src.spType", nullptr, "Spectral class (MK)"},
     {StarColumn::kLuminosityClass, "luminosity_class", "unicodeChar", nullptr,
      "src.class.luminosity", nullptr, "Luminosity class (MK)"},
-    {StarColumn::kVMag, "v_mag", "double", "mag", "phot.mag;em.opt.V",
-     nullptr, "Apparent visual magnitude V"},
+    {StarColumn::kVMag, "v_mag", "double", "mag", "phot.mag;em.opt.V", nullptr,
+     "Apparent visual magnitude V"},
     {StarColumn::kColourIndex, "b_v", "double", "mag",
      "phot.color;em.opt.B;em.opt.V", nullptr, "Colour index B-V"},
     {StarColumn::kParallax, "parallax_mas", "double", "mas",
      "pos.parallax.trig", nullptr, "Trigonometric parallax"},
     {StarColumn::kParallaxError, "parallax_error_mas", "double", "mas",
-     "stat.error;pos.parallax.trig", nullptr,
-     "Standard error of the parallax"},
+     "stat.error;pos.parallax.trig", nullptr, "Standard error of the parallax"},
     {StarColumn::kConstellation, "constellation", "unicodeChar", nullptr,
      "meta.code;pos.eq", nullptr,
      "IAU abbreviation of the constellation that holds the star"},
@@ -111,8 +110,8 @@ void FormatEntryPage(int32_t id, char (&text)[kStarValueSize]) {
                   static_cast<long>(id));
     return;
   }
-  bool secure = https != nullptr && (std::strcmp(https, "on") == 0 ||
-                                     std::strcmp(https, "1") == 0);
+  bool secure = https != nullptr &&
+                (std::strcmp(https, "on") == 0 || std::strcmp(https, "1") == 0);
   bool showPort = port != nullptr && IsPort(port) &&
                   std::strcmp(port, secure ? "443" : "80") != 0;
   // The directory of the program, with its "/".
@@ -223,8 +222,8 @@ bool FormatStarValue(StarColumn column, const StarRow& row,
     case StarColumn::kParallax:
       return Real(star.hasFacts && facts.hasParallax, facts.parallax, text);
     case StarColumn::kParallaxError:
-      return Real(star.hasFacts && facts.hasParallaxError,
-                  facts.parallaxError, text);
+      return Real(star.hasFacts && facts.hasParallaxError, facts.parallaxError,
+                  text);
     case StarColumn::kConstellation:
       return Text1252(star.hasFacts && facts.hasConstellation,
                       facts.constellation, text);
@@ -242,8 +241,7 @@ void WriteVoTableFields(const StarColumn* columns, size_t count, UcdSet ucds,
     const char* ucd = ucds == UcdSet::kConeSearch103 && spec.scsUcd != nullptr
                           ? spec.scsUcd
                           : spec.ucd;
-    std::printf("<FIELD name=\"%s\" datatype=\"%s\"", spec.name,
-                spec.datatype);
+    std::printf("<FIELD name=\"%s\" datatype=\"%s\"", spec.name, spec.datatype);
     if (IsTextColumn(spec.column) || spec.column == StarColumn::kId) {
       WriteText(" arraysize=\"*\"");
     }

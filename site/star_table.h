@@ -51,14 +51,14 @@ const StarColumnSpec& ColumnSpec(StarColumn column);
 // own data.
 struct StarRow {
   const ListedStar* star;
-  int rank;                 // 0 where the list has no ranks
-  bool hasSkyPosition;      // false for the Sun, which has no RA and Dec
+  int rank;             // 0 where the list has no ranks
+  bool hasSkyPosition;  // false for the Sun, which has no RA and Dec
   double raDegrees;
   double decDegrees;
-  double separation;        // degrees; the cone search's
-  double centreDistance;    // light-years; a search's
+  double separation;      // degrees; the cone search's
+  double centreDistance;  // light-years; a search's
   bool hasDistance;
-  double distance;          // light-years from the Sun
+  double distance;  // light-years from the Sun
 };
 
 // The row of a star of a neighbour search at "rank".  A star at the Sun's

@@ -62,19 +62,24 @@ TEST(ConeSearchTest, LimitsOfTheEnvironment) {
     const char* log;  // standard error
   } cases[] = {
       {{"VELORAN_CONE_MAX_SR=180", "VELORAN_CONE_MAX_RECORDS=5"},
-       "RA=0&DEC=0&SR=180", "cone_whole_sky_5.xml", ""},
-      {{"VELORAN_CONE_MAX_SR=2"}, "RA=217&DEC=-62&SR=3",
-       "cone_sr_above_2.xml", ""},
+       "RA=0&DEC=0&SR=180",
+       "cone_whole_sky_5.xml",
+       ""},
+      {{"VELORAN_CONE_MAX_SR=2"},
+       "RA=217&DEC=-62&SR=3",
+       "cone_sr_above_2.xml",
+       ""},
       {{"VELORAN_CONE_MAX_SR=ten", "VELORAN_CONE_MAX_RECORDS=0"},
-       "RA=217&DEC=-62&SR=3", "cone_alpha_cen.xml",
+       "RA=217&DEC=-62&SR=3",
+       "cone_alpha_cen.xml",
        "cone_search: VELORAN_CONE_MAX_SR is no radius above 0 and at most 180 "
        "degrees; 10 is used\n"
        "cone_search: VELORAN_CONE_MAX_RECORDS is no number of rows from 1 to "
        "1000000; 10000 is used\n"},
   };
   for (const auto& c : cases) {
-    ProgramResult result = RunProgram(ConeSearchPath(), c.query,
-                                      SampleDatabase().odbcDir, c.env);
+    ProgramResult result =
+        RunProgram(ConeSearchPath(), c.query, SampleDatabase().odbcDir, c.env);
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.golden;
     EXPECT_EQ(result.errors, c.log) << c.golden;
   }
@@ -165,8 +170,7 @@ TEST(ConeSearchTest, UnreadableDatabase) {
                   "cone_search: the star database could not be read: ", 0),
               0u)
         << c.name << ": " << result.errors;
-    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'),
-              1)
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1)
         << c.name << ": " << result.errors;
   }
 }
@@ -194,9 +198,9 @@ TEST(ConeSearchTest, LostReplies) {
   for (const auto& request : requests) {
     for (const auto& sink : sinks) {
       for (Sigpipe sigpipe : {Sigpipe::kIgnored, Sigpipe::kDefault}) {
-        ProgramResult result = RunProgramToSink(
-            ConeSearchPath(), request.query, SampleDatabase().odbcDir,
-            sink.sink, {}, sigpipe);
+        ProgramResult result =
+            RunProgramToSink(ConeSearchPath(), request.query,
+                             SampleDatabase().odbcDir, sink.sink, {}, sigpipe);
         std::string where = std::string(request.query) + " to sink " +
                             std::to_string(static_cast<int>(sink.sink));
         if (sink.reason == nullptr) {

@@ -33,7 +33,7 @@ TEST(HtmlTextTest, ReadsOneReference) {
       {"&#945;", 6, 0x3B1},
       {"&#x3B1;", 7, 0x3B1},
       {"&#X3b1;", 7, 0x3B1},
-      {"&#128;", 6, 0x20AC},     // a windows-1252 byte, as browsers read it
+      {"&#128;", 6, 0x20AC},  // a windows-1252 byte, as browsers read it
       {"&#x92;", 6, 0x2019},
       {"&#129;", 6, kNoCharacter},  // undefined in windows-1252
       {"&#0;", 4, kNoCharacter},
@@ -59,8 +59,8 @@ TEST(HtmlTextTest, ReadsOneReference) {
   for (const auto& c : cases) {
     size_t size = 0;
     uint32_t character = 0;
-    bool read = ReadCharacterReference(c.text, std::strlen(c.text), &size,
-                                       &character);
+    bool read =
+        ReadCharacterReference(c.text, std::strlen(c.text), &size, &character);
     EXPECT_EQ(read, c.size != 0) << c.text;
     if (!read) continue;
     EXPECT_EQ(size, c.size) << c.text;
@@ -86,30 +86,38 @@ TEST(HtmlTextTest, PlainTextOfFragments) {
       {"Sirius", "Sirius"},
       {"", ""},
       {"&alpha; CMa", "\xCE\xB1 CMa"},
-      {"&alpha;2 Cen", "\xCE\xB1" "2 Cen"},
+      {"&alpha;2 Cen",
+       "\xCE\xB1"
+       "2 Cen"},
       {"Alnit&aacute;k", "Alnit\xC3\xA1k"},
-      {"Alnit\xE1k", "Alnit\xC3\xA1k"},      // windows-1252 bytes
+      {"Alnit\xE1k", "Alnit\xC3\xA1k"},  // windows-1252 bytes
       {"Barnard\x92s Star", "Barnard\xE2\x80\x99s Star"},
       {"\x80 \x9F", "\xE2\x82\xAC \xC5\xB8"},
-      {"a\x81" "b", "a\xEF\xBF\xBD" "b"},     // undefined: U+FFFD
+      {"a\x81"
+       "b",
+       "a\xEF\xBF\xBD"
+       "b"},  // undefined: U+FFFD
       {"&#0;", "\xEF\xBF\xBD"},
       {"&amp;alpha;", "&alpha;"},
       {"R&amp;D &lt;b&gt;", "R&D <b>"},
-      {"A & B", "A & B"},                    // a lone "&" stays
+      {"A & B", "A & B"},  // a lone "&" stays
       {"&foo; &alpha", "&foo; &alpha"},
-      {"&alpha;<sup>1</sup> Cen", "\xCE\xB1" "1 Cen"},
+      {"&alpha;<sup>1</sup> Cen",
+       "\xCE\xB1"
+       "1 Cen"},
       {"<b>Sirius</b>", "Sirius"},
-      {"Sirius <i", "Sirius "},              // a tag cut short
+      {"Sirius <i", "Sirius "},  // a tag cut short
       {"1 > 0", "1 > 0"},
-      {"\"Q\",x\ny\t\x01", "\"Q\",x\ny\t\x01"},  // controls stay; writers escape
+      {"\"Q\",x\ny\t\x01",
+       "\"Q\",x\ny\t\x01"},  // controls stay; writers escape
       {"&#8232;&#x1F600;", "\xE2\x80\xA8\xF0\x9F\x98\x80"},
   };
   for (const auto& c : cases) {
     char out[64];
     ASSERT_TRUE(HtmlFragmentToUtf8(c.fragment, out, sizeof(out))) << c.fragment;
     EXPECT_EQ(std::string(out), c.text) << c.fragment;
-    EXPECT_TRUE(IsUtf8(reinterpret_cast<const unsigned char*>(out),
-                       std::strlen(out)))
+    EXPECT_TRUE(
+        IsUtf8(reinterpret_cast<const unsigned char*>(out), std::strlen(out)))
         << c.fragment;
   }
 }
@@ -149,8 +157,8 @@ TEST(HtmlTextTest, SizesAndOverflow) {
     size_t outSize;
     bool fits;
   } cases[] = {
-      {"abc", 4, true}, {"abc", 3, false}, {"\xE9", 3, true},
-      {"\xE9", 2, false}, {"", 1, true}, {"", 0, false},
+      {"abc", 4, true},   {"abc", 3, false}, {"\xE9", 3, true},
+      {"\xE9", 2, false}, {"", 1, true},     {"", 0, false},
   };
   for (const auto& c : cases) {
     char out[8];
