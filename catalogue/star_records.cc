@@ -97,12 +97,15 @@ bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
              sizeof(facts->constellation), &indicators[4]);
   SQLBindCol(statement, 6, SQL_C_LONG, &facts->systemId, 0, &indicators[5]);
   SQLRETURN fetched = SQLFetch(statement);
-  UnbindColumns(statement);
-  if (fetched == SQL_NO_DATA) return true;
-  if (!SQL_SUCCEEDED(fetched)) {
+  // The diagnostic of a failed fetch is kept before the next call on the
+  // statement clears it.
+  if (fetched != SQL_NO_DATA && !SQL_SUCCEEDED(fetched)) {
     NoteReadFault(statement);
+    UnbindColumns(statement);
     return false;
   }
+  UnbindColumns(statement);
+  if (fetched == SQL_NO_DATA) return true;
   facts->constellation[sizeof(facts->constellation) - 1] = '\0';
   facts->hasVMag = indicators[0] != SQL_NULL_DATA;
   facts->hasColourIndex = indicators[1] != SQL_NULL_DATA;

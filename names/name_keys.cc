@@ -3,156 +3,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/html_text.h"
 #include "text/text_encoding.h"
 
 namespace veloran {
 
 namespace {
-
-// The names of the Greek letters, small alpha (U+03B1) to omega (U+03C9);
-// U+03C2 is the final sigma.  They are also the names of their HTML
-// entities, with a capital first letter for the capitals (U+0391-U+03A9,
-// where U+03A2 is no character).
-constexpr const char* kGreekNames[25] = {
-    "alpha",   "beta", "gamma", "delta",  "epsilon", "zeta", "eta",
-    "theta",   "iota", "kappa", "lambda", "mu",      "nu",   "xi",
-    "omicron", "pi",   "rho",   "sigma",  "sigma",   "tau",  "upsilon",
-    "phi",     "chi",  "psi",   "omega"};
-
-// The HTML 4 entities of U+00A0-U+00FF, in order.
-constexpr const char* kLatin1Entities[96] = {
-    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar",
-    "sect",   "uml",    "copy",   "ordf",   "laquo",  "not",    "shy",
-    "reg",    "macr",   "deg",    "plusmn", "sup2",   "sup3",   "acute",
-    "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",   "raquo",
-    "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",
-    "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute",
-    "Ecirc",  "Euml",   "Igrave", "Iacute", "Icirc",  "Iuml",   "ETH",
-    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",   "times",
-    "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
-    "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",
-    "aelig",  "ccedil", "egrave", "eacute", "ecirc",  "euml",   "igrave",
-    "iacute", "icirc",  "iuml",   "eth",    "ntilde", "ograve", "oacute",
-    "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave", "uacute",
-    "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
-
-// The other HTML 4 entities but the Greek letters.
-constexpr struct {
-  const char* name;
-  uint16_t character;
-} kOtherEntities[] = {
-    {"quot", 34},     {"amp", 38},       {"apos", 39},     {"lt", 60},
-    {"gt", 62},       {"OElig", 338},    {"oelig", 339},   {"Scaron", 352},
-    {"scaron", 353},  {"Yuml", 376},     {"fnof", 402},    {"circ", 710},
-    {"tilde", 732},   {"thetasym", 977}, {"upsih", 978},   {"piv", 982},
-    {"ensp", 8194},   {"emsp", 8195},    {"thinsp", 8201}, {"zwnj", 8204},
-    {"zwj", 8205},    {"lrm", 8206},     {"rlm", 8207},    {"ndash", 8211},
-    {"mdash", 8212},  {"lsquo", 8216},   {"rsquo", 8217},  {"sbquo", 8218},
-    {"ldquo", 8220},  {"rdquo", 8221},   {"bdquo", 8222},  {"dagger", 8224},
-    {"Dagger", 8225}, {"bull", 8226},    {"hellip", 8230}, {"permil", 8240},
-    {"prime", 8242},  {"Prime", 8243},   {"lsaquo", 8249}, {"rsaquo", 8250},
-    {"oline", 8254},  {"frasl", 8260},   {"euro", 8364},   {"image", 8465},
-    {"weierp", 8472}, {"real", 8476},    {"trade", 8482},  {"alefsym", 8501},
-    {"larr", 8592},   {"uarr", 8593},    {"rarr", 8594},   {"darr", 8595},
-    {"harr", 8596},   {"crarr", 8629},   {"lArr", 8656},   {"uArr", 8657},
-    {"rArr", 8658},   {"dArr", 8659},    {"hArr", 8660},   {"forall", 8704},
-    {"part", 8706},   {"exist", 8707},   {"empty", 8709},  {"nabla", 8711},
-    {"isin", 8712},   {"notin", 8713},   {"ni", 8715},     {"prod", 8719},
-    {"sum", 8721},    {"minus", 8722},   {"lowast", 8727}, {"radic", 8730},
-    {"prop", 8733},   {"infin", 8734},   {"ang", 8736},    {"and", 8743},
-    {"or", 8744},     {"cap", 8745},     {"cup", 8746},    {"int", 8747},
-    {"there4", 8756}, {"sim", 8764},     {"cong", 8773},   {"asymp", 8776},
-    {"ne", 8800},     {"equiv", 8801},   {"le", 8804},     {"ge", 8805},
-    {"sub", 8834},    {"sup", 8835},     {"nsub", 8836},   {"sube", 8838},
-    {"supe", 8839},   {"oplus", 8853},   {"otimes", 8855}, {"perp", 8869},
-    {"sdot", 8901},   {"lceil", 8968},   {"rceil", 8969},  {"lfloor", 8970},
-    {"rfloor", 8971}, {"lang", 9001},    {"rang", 9002},   {"loz", 9674},
-    {"spades", 9824}, {"clubs", 9827},   {"hearts", 9829}, {"diams", 9830},
-};
-
-bool SameName(const char* name, const char* text, size_t length) {
-  return std::strlen(name) == length && std::memcmp(name, text, length) == 0;
-}
-
-// The character of the named entity "text" (without "&" and ";"), or
-// kNoCharacter when HTML 4 has no entity of that name.
-uint32_t NamedEntity(const char* text, size_t length) {
-  for (size_t i = 0; i < 96; ++i) {
-    if (SameName(kLatin1Entities[i], text, length)) return 0xA0 + i;
-  }
-  for (const auto& entity : kOtherEntities) {
-    if (SameName(entity.name, text, length)) return entity.character;
-  }
-  if (length >= 2 && length <= 7) {
-    char small[8];
-    std::memcpy(small, text, length);
-    small[length] = '\0';
-    bool capital = small[0] >= 'A' && small[0] <= 'Z';
-    if (capital) small[0] = static_cast<char>(small[0] - 'A' + 'a');
-    for (size_t i = 0; i < 25; ++i) {
-      // Only the small final sigma has an entity: "sigmaf".
-      if (i == 0x03C2 - 0x03B1) continue;
-      if (SameName(kGreekNames[i], small, length)) {
-        return (capital ? 0x0391 : 0x03B1) + i;
-      }
-    }
-    if (SameName("sigmaf", text, length)) return 0x03C2;
-  }
-  return kNoCharacter;
-}
-
-// Reads the reference that starts with the "&" at text[0]: its length
-// with the ";" into *size and its character (kNoCharacter for none) into
-// *c.  Returns false when text[0] starts no reference.
-bool ReadReference(const char* text, size_t length, size_t* size, uint32_t* c) {
-  size_t i = 1;
-  if (i < length && text[i] == '#') {
-    ++i;
-    int base = 10;
-    if (i < length && (text[i] == 'x' || text[i] == 'X')) base = 16, ++i;
-    size_t digits = i;
-    uint32_t value = 0;
-    for (; i < length; ++i) {
-      char d = text[i];
-      int digit;
-      if (d >= '0' && d <= '9') {
-        digit = d - '0';
-      } else if (base == 16 && d >= 'a' && d <= 'f') {
-        digit = d - 'a' + 10;
-      } else if (base == 16 && d >= 'A' && d <= 'F') {
-        digit = d - 'A' + 10;
-      } else {
-        break;
-      }
-      // Anything beyond U+10FFFF is no character; stop counting there.
-      value = value > 0x10FFFF ? value : value * base + digit;
-    }
-    if (i == digits || i >= length || text[i] != ';') return false;
-    *size = i + 1;
-    if (value == 0 || value > 0x10FFFF ||
-        (value >= 0xD800 && value <= 0xDFFF)) {
-      *c = kNoCharacter;
-    } else if (value >= 0x80 && value <= 0x9F) {
-      *c = Windows1252ToCodePoint(static_cast<unsigned char>(value));
-    } else {
-      *c = value;
-    }
-    return true;
-  }
-  size_t start = i;
-  while (i < length && i - start <= 8 &&
-         ((text[i] >= 'a' && text[i] <= 'z') ||
-          (text[i] >= 'A' && text[i] <= 'Z') ||
-          (text[i] >= '0' && text[i] <= '9'))) {
-    ++i;
-  }
-  if (i == start || i >= length || text[i] != ';') return false;
-  uint32_t named = NamedEntity(text + start, i - start);
-  if (named == kNoCharacter) return false;
-  *size = i + 1;
-  *c = named;
-  return true;
-}
 
 // The base letters of U+0100-U+017F; '*' where a letter becomes two.
 constexpr char kLatinExtendedA[] =
@@ -275,8 +131,8 @@ const char* KeyText(uint32_t c, bool* isDigit) {
   }
   if (c >= 0x0100 && c <= 0x017F) return one(kLatinExtendedA[c - 0x0100]);
   if (c >= 0x01CD && c <= 0x01DC) return one("aaiioouuuuuuuuuu"[c - 0x01CD]);
-  if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return kGreekNames[c - 0x0391];
-  if (c >= 0x03B1 && c <= 0x03C9) return kGreekNames[c - 0x03B1];
+  if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return kGreekLetterNames[c - 0x0391];
+  if (c >= 0x03B1 && c <= 0x03C9) return kGreekLetterNames[c - 0x03B1];
   if (c >= 0x2074 && c <= 0x2079) return digit(c - 0x2070);
   if (c >= 0x2080 && c <= 0x2089) return digit(c - 0x2080);
   if (c >= 0xFF10 && c <= 0xFF19) return digit(c - 0xFF10);
@@ -351,7 +207,7 @@ bool NameKey(const char* text, size_t length, char* key, size_t keySize,
     uint32_t c = kNoCharacter;
     size_t size = 1;
     bool reference =
-        text[i] == '&' && ReadReference(text + i, length - i, &size, &c);
+        text[i] == '&' && ReadCharacterReference(text + i, length - i, &size, &c);
     if (!reference && utf8) {
       size = DecodeUtf8(bytes + i, length - i, &c);
     } else if (!reference) {
@@ -394,7 +250,7 @@ bool NameKey(const char* text, size_t length, char* key, size_t keySize,
 
 size_t GreekLetterLength(const char* key) {
   // No name is the beginning of another, so the first that fits is the one.
-  for (const char* name : kGreekNames) {
+  for (const char* name : kGreekLetterNames) {
     size_t length = std::strlen(name);
     if (std::strncmp(key, name, length) == 0) return length;
   }

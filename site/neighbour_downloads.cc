@@ -1,8 +1,13 @@
 #include "site/neighbour_downloads.h"
 
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "cgi/output.h"
+#include "site/export_text.h"
+#include "site/star_table.h"
+#include "text/html_text.h"
 
 namespace veloran {
 
@@ -11,13 +16,162 @@ namespace {
 struct FormatName {
   DownloadFormat format;
   const char* name;
+  const char* contentType;
+  const char* extension;
 };
 
 constexpr FormatName kFormatNames[] = {
-    {DownloadFormat::kCsv, "csv"},
-    {DownloadFormat::kJson, "json"},
-    {DownloadFormat::kVoTable, "votable"},
+    // RFC 4180's type, with its parameters.
+    {DownloadFormat::kCsv, "csv", "text/csv; charset=utf-8; header=present",
+     "csv"},
+    {DownloadFormat::kJson, "json", "application/json", "json"},
+    {DownloadFormat::kVoTable, "votable", "application/x-votable+xml", "vot"},
 };
+
+const FormatName& NameOf(DownloadFormat format) {
+  for (const FormatName& entry : kFormatNames) {
+    if (entry.format == format) return entry;
+  }
+  return kFormatNames[0];
+}
+
+// The columns of every download, in this order.
+constexpr StarColumn kDownloadColumns[] = {
+    StarColumn::kRank,
+    StarColumn::kId,
+    StarColumn::kName,
+    StarColumn::kCentreDistance,
+    StarColumn::kRa,
+    StarColumn::kDec,
+    StarColumn::kSpectralClass,
+    StarColumn::kLuminosityClass,
+    StarColumn::kVMag,
+    StarColumn::kColourIndex,
+    StarColumn::kParallax,
+    StarColumn::kParallaxError,
+    StarColumn::kConstellation,
+    StarColumn::kEntryPage,
+};
+constexpr size_t kColumnCount = std::size(kDownloadColumns);
+
+// The plain text of the description as UTF-8: a few dozen windows-1252
+// characters, cut where it would not fit.
+struct Description {
+  explicit Description(const char* text) {
+    char cut[256];
+    std::snprintf(cut, sizeof(cut), "%s", text != nullptr ? text : "");
+    HtmlFragmentToUtf8(cut, utf8, sizeof(utf8));
+  }
+  char utf8[Utf8SizeOf1252(255) + 1];
+};
+
+int LastRank(const DownloadList& list) {
+  return list.count > 0 ? list.firstRank + list.count - 1 : 0;
+}
+
+void WriteHeader(DownloadFormat format, const DownloadList& list) {
+  const FormatName& name = NameOf(format);
+  std::printf("Content-type: %s\n", name.contentType);
+  if (list.count > 0) {
+    std::printf(
+        "Content-Disposition: attachment; "
+        "filename=\"neighbours-%d-%d.%s\"\n\n",
+        list.firstRank, LastRank(list), name.extension);
+  } else {
+    std::printf(
+        "Content-Disposition: attachment; filename=\"neighbours.%s\"\n\n",
+        name.extension);
+  }
+}
+
+// RFC 4180: a header row, then one record a star, each line ended by CR LF;
+// texts quoted, numbers bare, a null value empty.
+void WriteCsv(const DownloadList& list) {
+  for (size_t i = 0; i < kColumnCount; ++i) {
+    std::printf("%s%s", i > 0 ? "," : "", ColumnSpec(kDownloadColumns[i]).name);
+  }
+  WriteText("\r\n");
+  char value[kStarValueSize];
+  for (int star = 0; star < list.count; ++star) {
+    StarRow row = NeighbourRow(list.stars[star], list.firstRank + star);
+    for (size_t i = 0; i < kColumnCount; ++i) {
+      if (i > 0) WriteText(",");
+      if (!FormatStarValue(kDownloadColumns[i], row, value)) continue;
+      if (IsTextColumn(kDownloadColumns[i])) {
+        WriteCsvText(value);
+      } else {
+        WriteText(value);
+      }
+    }
+    WriteText("\r\n");
+  }
+}
+
+// One object: the search, the ranks, and the stars, one object a line with
+// every column (null where the value is).
+void WriteJson(const DownloadList& list) {
+  Description description(list.description);
+  WriteText("{\"description\": ");
+  WriteJsonString(description.utf8);
+  std::printf(
+      ",\n\"first_rank\": %d,\n\"last_rank\": %d,\n\"match_count\": %d,\n"
+      "\"stars\": [",
+      list.firstRank, LastRank(list), list.matchCount);
+  char value[kStarValueSize];
+  for (int star = 0; star < list.count; ++star) {
+    StarRow row = NeighbourRow(list.stars[star], list.firstRank + star);
+    WriteText(star > 0 ? ",\n{" : "\n{");
+    for (size_t i = 0; i < kColumnCount; ++i) {
+      std::printf("%s\"%s\": ", i > 0 ? ", " : "",
+                  ColumnSpec(kDownloadColumns[i]).name);
+      if (!FormatStarValue(kDownloadColumns[i], row, value)) {
+        WriteText("null");
+      } else if (IsTextColumn(kDownloadColumns[i])) {
+        WriteJsonString(value);
+      } else {
+        WriteText(value);
+      }
+    }
+    WriteText("}");
+  }
+  WriteText("\n]}\n");
+}
+
+// A VOTable 1.4 with one table, its columns described by UCD1+ and units.
+void WriteVoTable(const DownloadList& list) {
+  Description description(list.description);
+  WriteText(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<VOTABLE version=\"1.4\" xmlns=\"http://www.ivoa.net/xml/VOTable/v1.3\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+      "xsi:schemaLocation=\"http://www.ivoa.net/xml/VOTable/v1.3 "
+      "http://www.ivoa.net/xml/VOTable/VOTable-1.4.xsd\">\n"
+      "<DESCRIPTION>");
+  WriteXmlText(description.utf8);
+  WriteText(
+      "</DESCRIPTION>\n"
+      "<RESOURCE type=\"results\">\n"
+      "<INFO name=\"QUERY_STATUS\" value=\"OK\"/>\n"
+      "<COOSYS ID=\"system\" system=\"ICRS\" epoch=\"J2000\"/>\n"
+      "<TABLE name=\"neighbours\">\n");
+  std::printf(
+      "<DESCRIPTION>Stars %d to %d of the %d that the search found, nearest "
+      "first</DESCRIPTION>\n"
+      "<PARAM name=\"first_rank\" datatype=\"int\" ucd=\"meta.number\" "
+      "value=\"%d\"/>\n"
+      "<PARAM name=\"match_count\" datatype=\"int\" ucd=\"meta.number\" "
+      "value=\"%d\"/>\n",
+      list.count > 0 ? list.firstRank : 0, LastRank(list), list.matchCount,
+      list.firstRank, list.matchCount);
+  WriteVoTableFields(kDownloadColumns, kColumnCount, UcdSet::kUcd1Plus,
+                     "system");
+  WriteText("<DATA><TABLEDATA>\n");
+  for (int star = 0; star < list.count; ++star) {
+    WriteVoTableRow(kDownloadColumns, kColumnCount,
+                    NeighbourRow(list.stars[star], list.firstRank + star));
+  }
+  WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
+}
 
 }  // namespace
 
@@ -32,10 +186,18 @@ bool ReadDownloadFormat(const char* value, DownloadFormat* format) {
 }
 
 void WriteNeighbourDownload(DownloadFormat format, const DownloadList& list) {
-  // To be written.
-  (void)format;
-  (void)list;
-  WriteText("Content-Type: text/plain\n\n");
+  WriteHeader(format, list);
+  switch (format) {
+    case DownloadFormat::kCsv:
+      WriteCsv(list);
+      return;
+    case DownloadFormat::kJson:
+      WriteJson(list);
+      return;
+    case DownloadFormat::kVoTable:
+      WriteVoTable(list);
+      return;
+  }
 }
 
 }  // namespace veloran

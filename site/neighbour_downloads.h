@@ -3,8 +3,16 @@
 
 #include "site/listed_star.h"
 
-// The list of a neighbour search as a file to download: CSV or JSON in
-// UTF-8, or a VOTable.
+// The list of a neighbour search as a file to download: CSV (RFC 4180) or
+// JSON in UTF-8, or a VOTable 1.4.  Each has the columns of
+// site/star_table.h, in this order: rank, id, name, centre_distance_ly,
+// ra_deg, dec_deg, spectral_class, luminosity_class, v_mag, b_v,
+// parallax_mas, parallax_error_mas, constellation, entry_page.  Names are
+// written as plain text (no HTML references), numbers in full precision
+// (the shortest decimal that reads back as the same double, not the six
+// digits of the pages); a value the database does not hold is empty in
+// CSV, null in JSON and an empty cell in the VOTable.  The Sun, at the
+// origin, has no right ascension or declination.
 
 namespace veloran {
 
@@ -15,8 +23,10 @@ enum class DownloadFormat { kCsv, kJson, kVoTable };
 bool ReadDownloadFormat(const char* value, DownloadFormat* format);
 
 // What the list is: its ranks in the whole ranking and a description of
-// the search ("Stars within 20 light-years of Sol"; plain text in
-// windows-1252).
+// the search ("Stars within 20 light-years of Sol"; windows-1252, plain
+// text or an HTML fragment such as a heading with a display name in it:
+// the files have its plain text, with its references decoded and its tags
+// left out, as for the names).
 struct DownloadList {
   const ListedStar* stars;
   int count;
@@ -26,7 +36,15 @@ struct DownloadList {
 };
 
 // Writes the whole reply: its header (the content type, and a file name
-// to save it under) and the list in "format".
+// to save it under: "neighbours-101-200.csv") and the list in "format":
+//   CSV      a header row with the columns' names, then a record a star,
+//            every line ended by CR LF; texts quoted, numbers bare
+//   JSON     {"description": ..., "first_rank": ..., "last_rank": ...,
+//            "match_count": ..., "stars": [{"rank": 1, "id": 100, ...}]}
+//   VOTable  one RESOURCE of type "results" and one TABLE with the
+//            columns' units and UCD1+, the ranks as PARAMs, positions
+//            in ICRS (COOSYS)
+// "list.stars" holds "list.count" stars (read with ReadListedStar).
 void WriteNeighbourDownload(DownloadFormat format, const DownloadList& list);
 
 }  // namespace veloran

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Runs a CGI program under valgrind's memcheck on requests of every kind,
 # against the sample database, and fails on any memory error it makes.
-# PROGRAM defaults to the neighbour search; find_star and neighbours get
+# PROGRAM defaults to the neighbour search; find_star, neighbours and cone_search get
 # requests of their own besides.  tests/heap_overrun.cc is a program with a known overrun,
 # run to show that an error is caught.
 # Usage: tests/valgrind_test.sh BUILD_DIR [PROGRAM]
@@ -44,6 +44,16 @@ if [ "$(basename "$program")" = neighbours ]; then
     "ID=100&ly=20&size=7&page=3&sort=name&order=desc" "ID=100&ly=20&sort=class"
     "ID=100&ly=20&sort=mag&plane=sky" "ID=100&ly=20&sort=constellation"
     "ID=100&ly=20&format=csv" "ID=100&size=1001" "ID=100&page=99"
+  )
+fi
+# The cone search's: tables of each verbosity, the whole sky, the columns
+# alone, an overflow, and each error.
+if [ "$(basename "$program")" = cone_search ]; then
+  queries+=(
+    "RA=217&DEC=-62&SR=3" "RA=217&DEC=-62&SR=3&VERB=3" "RA=0&DEC=90&SR=10&VERB=1"
+    "RA=0&DEC=0&SR=10&MAXREC=2" "RA=0&DEC=90&SR=0" "RA=1&DEC=1&SR=1&MAXREC=0"
+    "RA=as3f&DEC=1&SR=1" "RA=1&DEC=91&SR=1" "RA=1&DEC=1&SR=11" "RA=$long&DEC=1&SR=1"
+    "RA=%3Cx%3E$quotes&DEC=1&SR=1"
   )
 fi
 failed=0

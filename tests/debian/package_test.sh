@@ -204,6 +204,12 @@ browse() {  # browse WHEN
   else
     echo "skipped: $when: the name lookup (no /usr/lib/cgi-bin/find_star in this version)"
   fi
+  if [ -x /usr/lib/cgi-bin/cone_search ]; then
+    fetch '/veloran/cgi-bin/cone_search?RA=217&DEC=-62&SR=3'
+    check "$when: the cone search lists Proxima" eval 'status_is 200 && grep -qi "^Content-Type: text/xml" "$work/headers" && grep -q "<TD>708900000</TD><TD>Proxima</TD>" "$work/body"'
+  else
+    echo "skipped: $when: the cone search (no /usr/lib/cgi-bin/cone_search in this version)"
+  fi
   stop_lighttpd
 }
 dsn() { odbcinst -q -s -l -n Veloran 2>/dev/null; }

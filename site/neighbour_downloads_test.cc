@@ -1,0 +1,329 @@
+#include "site/neighbour_downloads.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "site/export_text.h"
+#include "site/star_table.h"
+#include "tests/test_support.h"
+
+namespace veloran {
+namespace {
+
+using testing::CaptureOutput;
+
+// Each case: a UTF-8 text and what each writer makes of it.
+TEST(ExportTextTest, EveryWriterEscapesForItsFormat) {
+  static const struct {
+    std::string text;
+    std::string csv;
+    std::string json;
+    std::string xml;
+  } cases[] = {
+      {"Sirius", "\"Sirius\"", "\"Sirius\"", "Sirius"},
+      {"", "\"\"", "\"\"", ""},
+      {"\"Q\", R", "\"\"\"Q\"\", R\"", "\"\\\"Q\\\", R\"", "&quot;Q&quot;, R"},
+      {"a\\b/c", "\"a\\b/c\"", "\"a\\\\b/c\"", "a\\b/c"},
+      {"<b>R&D</b> 'x'", "\"<b>R&D</b> 'x'\"", "\"<b>R&D</b> 'x'\"",
+       "&lt;b&gt;R&amp;D&lt;/b&gt; &#39;x&#39;"},
+      {"a\nb\r\nc\td", "\"a\nb\r\nc\td\"", "\"a\\nb\\r\\nc\\td\"",
+       "a&#10;b&#13;&#10;c&#9;d"},
+      {"\x01\x1F\x7F\b\f", "\"\x01\x1F\x7F\b\f\"",
+       "\"\\u0001\\u001F\x7F\\b\\f\"",
+       "\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"\xCE\xB1 Cen \xE2\x82\xAC", "\"\xCE\xB1 Cen \xE2\x82\xAC\"",
+       "\"\xCE\xB1 Cen \xE2\x82\xAC\"", "\xCE\xB1 Cen \xE2\x82\xAC"},
+      // U+2028 and U+2029 end a line in JavaScript; U+FFFE is no XML.
+      {"x\xE2\x80\xA8y\xE2\x80\xA9", "\"x\xE2\x80\xA8y\xE2\x80\xA9\"",
+       "\"x\\u2028y\\u2029\"", "x\xE2\x80\xA8y\xE2\x80\xA9"},
+      {"\xEF\xBF\xBE\xEF\xBF\xBF", "\"\xEF\xBF\xBE\xEF\xBF\xBF\"",
+       "\"\xEF\xBF\xBE\xEF\xBF\xBF\"", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      // Bytes that are no UTF-8 become U+FFFD, so that the file stays UTF-8.
+      {"\xFF"
+       "a\xC3",
+       "\"\xEF\xBF\xBD"
+       "a\xEF\xBF\xBD\"",
+       "\"\xEF\xBF\xBD"
+       "a\xEF\xBF\xBD\"",
+       "\xEF\xBF\xBD"
+       "a\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) {
+    const char* text = c.text.c_str();
+    EXPECT_EQ(CaptureOutput([&] { WriteCsvText(text); }), c.csv) << c.text;
+    EXPECT_EQ(CaptureOutput([&] { WriteJsonString(text); }), c.json) << c.text;
+    EXPECT_EQ(CaptureOutput([&] { WriteXmlText(text); }), c.xml) << c.text;
+  }
+}
+
+TEST(ExportTextTest, RealsInTheirShortestForm) {
+  static const struct {
+    double value;
+    const char* text;  // nullptr: no number
+  } cases[] = {
+      {4.244, "4.244"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {101.28715416666667, "101.28715416666667"},
+      {-26.74, "-26.74"},
+      {1e-05, "1e-05"},
+      {0.0, "0"},
+      {-0.0, "-0"},
+      {1e300, "1e+300"},
+      {-2.2250738585072014e-308, "-2.2250738585072014e-308"},
+      {std::numeric_limits<double>::infinity(), nullptr},
+      {-std::numeric_limits<double>::infinity(), nullptr},
+      {std::numeric_limits<double>::quiet_NaN(), nullptr},
+  };
+  for (const auto& c : cases) {
+    char text[kRealTextSize];
+    EXPECT_EQ(FormatReal(c.value, text), c.text != nullptr) << c.value;
+    EXPECT_STREQ(text, c.text != nullptr ? c.text : "") << c.value;
+  }
+}
+
+// Stars with every kind of value, and names meant to break each format.
+std::vector<ListedStar> HostileStars() {
+  auto star = [](int32_t id, double distance, CartesianPoint point,
+                 double raHours, double dec, const char* name) {
+    ListedStar s{};
+    s.match = {id, distance, point, raHours, dec};
+    s.hasName = name != nullptr;
+    std::snprintf(s.name, sizeof(s.name), "%s", name != nullptr ? name : "");
+    return s;
+  };
+  auto spectrum = [](ListedStar* s, const char* spectral,
+                     const char* luminosity) {
+    s->hasSpectrum = true;
+    s->spectrum.HasSpectralClass = spectral != nullptr;
+    std::snprintf(s->spectrum.SpectralClass, sizeof(s->spectrum.SpectralClass),
+                  "%s", spectral != nullptr ? spectral : "");
+    s->spectrum.HasLuminosityClass = luminosity != nullptr;
+    std::snprintf(s->spectrum.LuminosityClass,
+                  sizeof(s->spectrum.LuminosityClass), "%s",
+                  luminosity != nullptr ? luminosity : "");
+  };
+  std::vector<ListedStar> stars;
+  // The Sun: at the origin, with no RA and Dec.
+  stars.push_back(star(100, 0.0, {0, 0, 0}, 0.0, 0.0, "Sol"));
+  spectrum(&stars.back(), "G2", "V");
+  stars.back().hasFacts = true;
+  stars.back().facts.hasVMag = true;
+  stars.back().facts.vMag = -26.74;
+  stars.back().facts.hasColourIndex = true;
+  stars.back().facts.colourIndex = 0.65;
+  stars.push_back(star(323490000, 8.6011002845520843, {-4.5, -6.1, -1.0},
+                       6.7524769444444445, -16.716116666666668, "Sirius"));
+  spectrum(&stars.back(), "A1", "V+DA");
+  stars.back().hasFacts = true;
+  stars.back().facts = {true, -1.45, true, 0.004, true,  379.21,
+                        true, 1.58,  true, "CMa", false, 0};
+  // Quotes, separators, markup (references decoded once), line ends.
+  stars.push_back(star(716830100, 4.395, {1, 1, 1}, 14.6601, -60.8340,
+                       "\"Q\", <b>R&amp;D</b> &amp;alpha; 'x'\n\tline,2\r"));
+  spectrum(&stars.back(), "K0\"III,", "<V>&");
+  stars.back().hasFacts = true;
+  stars.back().facts.hasConstellation = true;
+  std::snprintf(stars.back().facts.constellation,
+                sizeof(stars.back().facts.constellation), "C\"e,n");
+  // Controls, windows-1252 bytes (an undefined one among them), characters
+  // beyond it, a lone "&" and a tag cut short.
+  stars.push_back(
+      star(708900000, 4.2441, {2, 2, 2}, 14.4965, -62.6813,
+           "&#1;&#x1F;\x81\x92\x80 &euro;&#x2028;&#x1F600; & x <i"));
+  // Nothing but the match: no name, spectrum or facts.
+  stars.push_back(
+      star(1042170000, 11.398, {3, 3, 3}, 21.1153, 38.7420, nullptr));
+  // What a spreadsheet would run, and a backslash.
+  stars.push_back(star(879370000, 5.958, {4, 4, 4}, 17.9635, 4.6933,
+                       "=HYPERLINK(\"x\") \\ -1"));
+  return stars;
+}
+
+DownloadList HostileList(const std::vector<ListedStar>& stars) {
+  return {stars.data(), static_cast<int>(stars.size()), 101, 552,
+          "Stars within 20 light-years of <b>&alpha; CMa</b> & \"\xC9ta\""};
+}
+
+// No address of the site from a web server: entry pages are relative.
+void ForgetServer() {
+  for (const char* name :
+       {"SERVER_NAME", "SERVER_PORT", "SCRIPT_NAME", "HTTPS"}) {
+    unsetenv(name);
+  }
+}
+
+// The three files, byte for byte.
+TEST(NeighbourDownloadsTest, HostileNamesInEachFormat) {
+  ForgetServer();
+  std::vector<ListedStar> stars = HostileStars();
+  DownloadList list = HostileList(stars);
+  static const struct {
+    DownloadFormat format;
+    const char* golden;
+  } cases[] = {
+      {DownloadFormat::kCsv, "download_hostile.csv"},
+      {DownloadFormat::kJson, "download_hostile.json"},
+      {DownloadFormat::kVoTable, "download_hostile.vot"},
+  };
+  for (const auto& c : cases) {
+    std::string output =
+        CaptureOutput([&] { WriteNeighbourDownload(c.format, list); });
+    EXPECT_TRUE(testing::MatchesGolden(output, c.golden));
+  }
+}
+
+TEST(NeighbourDownloadsTest, AnEmptyList) {
+  DownloadList list{nullptr, 0, 1, 0, "Stars within 2 light-years of Sol"};
+  static const struct {
+    DownloadFormat format;
+    const char* expected;
+  } cases[] = {
+      {DownloadFormat::kCsv,
+       "Content-type: text/csv; charset=utf-8; header=present\n"
+       "Content-Disposition: attachment; filename=\"neighbours.csv\"\n\n"
+       "rank,id,name,centre_distance_ly,ra_deg,dec_deg,spectral_class,"
+       "luminosity_class,v_mag,b_v,parallax_mas,parallax_error_mas,"
+       "constellation,entry_page\r\n"},
+      {DownloadFormat::kJson,
+       "Content-type: application/json\n"
+       "Content-Disposition: attachment; filename=\"neighbours.json\"\n\n"
+       "{\"description\": \"Stars within 2 light-years of Sol\",\n"
+       "\"first_rank\": 1,\n\"last_rank\": 0,\n\"match_count\": 0,\n"
+       "\"stars\": [\n]}\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CaptureOutput([&] { WriteNeighbourDownload(c.format, list); }),
+              c.expected);
+  }
+}
+
+TEST(NeighbourDownloadsTest, ReadsTheFormatParameter) {
+  static const struct {
+    const char* value;
+    bool known;
+    DownloadFormat format;
+  } cases[] = {
+      {"csv", true, DownloadFormat::kCsv},
+      {"json", true, DownloadFormat::kJson},
+      {"votable", true, DownloadFormat::kVoTable},
+      {"CSV", false, DownloadFormat::kCsv},
+      {"", false, DownloadFormat::kCsv},
+      {"csv ", false, DownloadFormat::kCsv},
+      {"xml", false, DownloadFormat::kCsv},
+  };
+  for (const auto& c : cases) {
+    DownloadFormat format = DownloadFormat::kCsv;
+    EXPECT_EQ(ReadDownloadFormat(c.value, &format), c.known) << c.value;
+    if (c.known) {
+      EXPECT_EQ(format, c.format) << c.value;
+    }
+  }
+}
+
+// The entry page is absolute where the web server says where the site is,
+// and only for a plain host, port and path.
+TEST(StarTableTest, EntryPageAddress) {
+  static const struct {
+    const char* host;
+    const char* port;
+    const char* script;
+    const char* https;
+    const char* address;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, nullptr, "entry_page.exe?ID=100"},
+      {"127.0.0.1", "8080", "/cgi-bin/neighbours", nullptr,
+       "http://127.0.0.1:8080/cgi-bin/entry_page.exe?ID=100"},
+      {"stars.example", "80", "/veloran/cgi-bin/cone_search", nullptr,
+       "http://stars.example/veloran/cgi-bin/entry_page.exe?ID=100"},
+      {"stars.example", "443", "/cgi-bin/neighbours", "on",
+       "https://stars.example/cgi-bin/entry_page.exe?ID=100"},
+      {"stars.example", "8443", "/cgi-bin/neighbours", "on",
+       "https://stars.example:8443/cgi-bin/entry_page.exe?ID=100"},
+      {"[::1]", "8080", "/cgi-bin/neighbours", nullptr,
+       "http://[::1]:8080/cgi-bin/entry_page.exe?ID=100"},
+      {"stars.example", "8x", "/cgi-bin/neighbours", nullptr,
+       "http://stars.example/cgi-bin/entry_page.exe?ID=100"},
+      // A host or path that is more than a plain name: relative.
+      {"evil.example/\"><x", "80", "/cgi-bin/neighbours", nullptr,
+       "entry_page.exe?ID=100"},
+      {"a@b", "80", "/cgi-bin/neighbours", nullptr, "entry_page.exe?ID=100"},
+      {"::1", "80", "/cgi-bin/neighbours", nullptr, "entry_page.exe?ID=100"},
+      {"stars.example", "80", "/cgi-bin/<x>", nullptr, "entry_page.exe?ID=100"},
+      {"stars.example", "80", "cgi-bin/neighbours", nullptr,
+       "entry_page.exe?ID=100"},
+      {"", "80", "/cgi-bin/neighbours", nullptr, "entry_page.exe?ID=100"},
+  };
+  ListedStar sun{};
+  sun.match.starId = 100;
+  StarRow row = NeighbourRow(sun, 1);
+  for (const auto& c : cases) {
+    ForgetServer();
+    if (c.host != nullptr) setenv("SERVER_NAME", c.host, 1);
+    if (c.port != nullptr) setenv("SERVER_PORT", c.port, 1);
+    if (c.script != nullptr) setenv("SCRIPT_NAME", c.script, 1);
+    if (c.https != nullptr) setenv("HTTPS", c.https, 1);
+    char text[kStarValueSize];
+    EXPECT_TRUE(FormatStarValue(StarColumn::kEntryPage, row, text));
+    EXPECT_STREQ(text, c.address) << (c.host != nullptr ? c.host : "(none)");
+  }
+  ForgetServer();
+}
+
+// The files, as the tools that read them see them: Python's csv and json
+// modules, astropy's VOTable parser in its strict mode and xmllint against
+// the VOTable schema, each value compared with the stars' own.
+TEST(NeighbourDownloadsTest, ToolsReadEveryFile) {
+  ForgetServer();
+  std::vector<ListedStar> stars = HostileStars();
+  DownloadList list = HostileList(stars);
+  std::string dir = testing::TestDataDir() + "/downloads";
+  ASSERT_EQ(
+      std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()),
+      0);
+  for (auto [format, name] :
+       {std::pair{DownloadFormat::kCsv, "list.csv"},
+        std::pair{DownloadFormat::kJson, "list.json"},
+        std::pair{DownloadFormat::kVoTable, "list.vot"}}) {
+    std::string output =
+        CaptureOutput([&] { WriteNeighbourDownload(format, list); });
+    // The body, without the reply's header.
+    std::string body = output.substr(output.find("\n\n") + 2);
+    FILE* file = std::fopen((dir + "/" + name).c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(body.data(), 1, body.size(), file);
+    std::fclose(file);
+  }
+  // What each star's values are, one value a line ("-" for null): the
+  // checker compares every file with them.
+  std::string expected;
+  for (size_t i = 0; i < stars.size(); ++i) {
+    StarRow row = NeighbourRow(stars[i], list.firstRank + static_cast<int>(i));
+    for (StarColumn column :
+         {StarColumn::kId, StarColumn::kCentreDistance, StarColumn::kRa,
+          StarColumn::kDec, StarColumn::kVMag, StarColumn::kColourIndex,
+          StarColumn::kParallax, StarColumn::kParallaxError}) {
+      char value[kStarValueSize];
+      expected += FormatStarValue(column, row, value) ? value : "-";
+      expected += " ";
+    }
+    expected += "\n";
+  }
+  FILE* file = std::fopen((dir + "/expected.txt").c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(expected.data(), 1, expected.size(), file);
+  std::fclose(file);
+  testing::ProgramResult result = testing::RunTool(
+      {"/usr/bin/python3", VELORAN_SOURCE_DIR "/tests/vo/check_downloads.py",
+       dir});
+  EXPECT_EQ(result.status, 0) << result.output;
+}
+
+}  // namespace
+}  // namespace veloran

@@ -1,0 +1,269 @@
+#include "site/star_table.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <limits>
+
+#include "astro/position_conversion.h"
+#include "cgi/output.h"
+#include "site/export_text.h"
+
+namespace veloran {
+
+namespace {
+
+// In the order of StarColumn.  The right ascension and declination are
+// those of the database: ICRS, at epoch J2000 for most stars (see the
+// COOSYS of each VOTable).
+constexpr StarColumnSpec kColumns[] = {
+    {StarColumn::kRank, "rank", "int", nullptr, "meta.number", nullptr,
+     "Place of the star in the whole ranking of the search, nearest first, "
+     "counting from 1"},
+    {StarColumn::kId, "id", "char", nullptr, "meta.id;meta.main", "ID_MAIN",
+     "Star ID in the Veloran star database"},
+    {StarColumn::kName, "name", "unicodeChar", nullptr, "meta.id", nullptr,
+     "Name of the star: its proper name, else its catalogue designation"},
+    {StarColumn::kRa, "ra_deg", "double", "deg", "pos.eq.ra;meta.main",
+     "POS_EQ_RA_MAIN", "Right ascension (ICRS)"},
+    {StarColumn::kDec, "dec_deg", "double", "deg", "pos.eq.dec;meta.main",
+     "POS_EQ_DEC_MAIN", "Declination (ICRS)"},
+    {StarColumn::kSeparation, "separation_deg", "double", "deg",
+     "pos.angDistance", nullptr, "Angular distance from the cone's centre"},
+    {StarColumn::kCentreDistance, "centre_distance_ly", "double", "lyr",
+     "pos.distance", nullptr, "Distance from the centre of the search"},
+    {StarColumn::kDistance, "distance_ly", "double", "lyr", "pos.distance",
+     nullptr, "Distance from the Sun"},
+    {StarColumn::kSpectralClass, "spectral_class", "unicodeChar", nullptr,
+     "src.spType", nullptr, "Spectral class (MK)"},
+    {StarColumn::kLuminosityClass, "luminosity_class", "unicodeChar", nullptr,
+     "src.class.luminosity", nullptr, "Luminosity class (MK)"},
+    {StarColumn::kVMag, "v_mag", "double", "mag", "phot.mag;em.opt.V", nullptr,
+     "Apparent visual magnitude V"},
+    {StarColumn::kColourIndex, "b_v", "double", "mag",
+     "phot.color;em.opt.B;em.opt.V", nullptr, "Colour index B-V"},
+    {StarColumn::kParallax, "parallax_mas", "double", "mas",
+     "pos.parallax.trig", nullptr, "Trigonometric parallax"},
+    {StarColumn::kParallaxError, "parallax_error_mas", "double", "mas",
+     "stat.error;pos.parallax.trig", nullptr, "Standard error of the parallax"},
+    {StarColumn::kConstellation, "constellation", "unicodeChar", nullptr,
+     "meta.code;pos.eq", nullptr,
+     "IAU abbreviation of the constellation that holds the star"},
+    {StarColumn::kEntryPage, "entry_page", "char", nullptr, "meta.ref.url",
+     nullptr, "Address of the star's entry page on this site"},
+};
+
+constexpr bool ColumnsInOrder() {
+  for (size_t i = 0; i < std::size(kColumns); ++i) {
+    if (static_cast<size_t>(kColumns[i].column) != i) return false;
+  }
+  return true;
+}
+static_assert(ColumnsInOrder() &&
+              std::size(kColumns) ==
+                  static_cast<size_t>(StarColumn::kEntryPage) + 1);
+
+// Whether "text" is 1 to "longest" bytes of letters, digits and the
+// characters of "others".
+bool MadeOf(const char* text, const char* others, size_t longest) {
+  size_t length = std::strlen(text);
+  if (length == 0 || length > longest) return false;
+  for (const char* c = text; *c != '\0'; ++c) {
+    bool alphanumeric = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
+                        (*c >= '0' && *c <= '9');
+    if (!alphanumeric && std::strchr(others, *c) == nullptr) return false;
+  }
+  return true;
+}
+
+// A host name, an IPv4 address or an IPv6 address in brackets.
+bool IsHost(const char* host) {
+  if (host[0] == '[') {
+    size_t length = std::strlen(host);
+    return length > 2 && host[length - 1] == ']' && MadeOf(host + 1, ":.]", 60);
+  }
+  return MadeOf(host, ".-", 100);
+}
+
+bool IsPort(const char* port) {
+  return std::strspn(port, "0123456789") == std::strlen(port) &&
+         MadeOf(port, "", 5);
+}
+
+// The address of the entry page of star "id": absolute where the web
+// server's CGI variables give the site's address ("http://host:8080/
+// cgi-bin/entry_page.exe?ID=100"), so that a file saved, or a table in a VO
+// tool, still leads there; else relative to the program, as the site's
+// pages link.  The host name comes from the request: only a plain name or
+// address, port and path make an absolute address.
+void FormatEntryPage(int32_t id, char (&text)[kStarValueSize]) {
+  const char* host = std::getenv("SERVER_NAME");
+  const char* port = std::getenv("SERVER_PORT");
+  const char* script = std::getenv("SCRIPT_NAME");
+  const char* https = std::getenv("HTTPS");
+  if (host == nullptr || !IsHost(host) || script == nullptr ||
+      script[0] != '/' || !MadeOf(script, "/._~-", 200)) {
+    std::snprintf(text, sizeof(text), "entry_page.exe?ID=%ld",
+                  static_cast<long>(id));
+    return;
+  }
+  bool secure = https != nullptr &&
+                (std::strcmp(https, "on") == 0 || std::strcmp(https, "1") == 0);
+  bool showPort = port != nullptr && IsPort(port) &&
+                  std::strcmp(port, secure ? "443" : "80") != 0;
+  // The directory of the program, with its "/".
+  int directory = static_cast<int>(std::strrchr(script, '/') - script + 1);
+  int written = std::snprintf(
+      text, sizeof(text), "%s://%s%s%s%.*sentry_page.exe?ID=%ld",
+      secure ? "https" : "http", host, showPort ? ":" : "",
+      showPort ? port : "", directory, script, static_cast<long>(id));
+  assert(written > 0 && static_cast<size_t>(written) < sizeof(text));
+  (void)written;
+}
+
+bool Real(bool present, double value, char (&text)[kStarValueSize]) {
+  char number[kRealTextSize];
+  if (!present || !FormatReal(value, number)) {
+    text[0] = '\0';
+    return false;
+  }
+  std::memcpy(text, number, sizeof(number));
+  return true;
+}
+
+bool Text1252(bool present, const char* value, char (&text)[kStarValueSize]) {
+  if (!present || !Windows1252ToUtf8(value, text, sizeof(text))) {
+    text[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const StarColumnSpec& ColumnSpec(StarColumn column) {
+  return kColumns[static_cast<size_t>(column)];
+}
+
+bool IsTextColumn(StarColumn column) {
+  switch (column) {
+    case StarColumn::kName:
+    case StarColumn::kSpectralClass:
+    case StarColumn::kLuminosityClass:
+    case StarColumn::kConstellation:
+    case StarColumn::kEntryPage:
+      return true;
+    default:
+      return false;
+  }
+}
+
+StarRow NeighbourRow(const ListedStar& star, int rank) {
+  const NeighbourMatch& match = star.match;
+  const CartesianPoint& point = match.point;
+  // Only the Sun's point is the origin: the scan puts a row at distance 0
+  // there whatever its RA and Dec, which it reads as 0 where they are NULL.
+  bool atSun = point.x == 0 && point.y == 0 && point.z == 0;
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  return {&star,
+          rank,
+          !atSun,
+          match.raHours * 15.0,
+          match.decDegrees,
+          kNone,
+          match.distance,
+          false,
+          kNone};
+}
+
+bool FormatStarValue(StarColumn column, const StarRow& row,
+                     char (&text)[kStarValueSize]) {
+  const ListedStar& star = *row.star;
+  const StarFacts& facts = star.facts;
+  const SpectrumRecord& spectrum = star.spectrum;
+  text[0] = '\0';
+  switch (column) {
+    case StarColumn::kRank:
+      if (row.rank <= 0) return false;
+      std::snprintf(text, sizeof(text), "%d", row.rank);
+      return true;
+    case StarColumn::kId:
+      std::snprintf(text, sizeof(text), "%ld",
+                    static_cast<long>(star.match.starId));
+      return true;
+    case StarColumn::kName:
+      if (!star.hasName) return false;
+      // The name is at most kDisplayNameSize bytes: its plain text fits.
+      return HtmlFragmentToUtf8(star.name, text, sizeof(text));
+    case StarColumn::kRa:
+      return Real(row.hasSkyPosition, row.raDegrees, text);
+    case StarColumn::kDec:
+      return Real(row.hasSkyPosition, row.decDegrees, text);
+    case StarColumn::kSeparation:
+      return Real(true, row.separation, text);
+    case StarColumn::kCentreDistance:
+      return Real(true, row.centreDistance, text);
+    case StarColumn::kDistance:
+      return Real(row.hasDistance, row.distance, text);
+    case StarColumn::kSpectralClass:
+      return Text1252(star.hasSpectrum && spectrum.HasSpectralClass,
+                      spectrum.SpectralClass, text);
+    case StarColumn::kLuminosityClass:
+      return Text1252(star.hasSpectrum && spectrum.HasLuminosityClass,
+                      spectrum.LuminosityClass, text);
+    case StarColumn::kVMag:
+      return Real(star.hasFacts && facts.hasVMag, facts.vMag, text);
+    case StarColumn::kColourIndex:
+      return Real(star.hasFacts && facts.hasColourIndex, facts.colourIndex,
+                  text);
+    case StarColumn::kParallax:
+      return Real(star.hasFacts && facts.hasParallax, facts.parallax, text);
+    case StarColumn::kParallaxError:
+      return Real(star.hasFacts && facts.hasParallaxError, facts.parallaxError,
+                  text);
+    case StarColumn::kConstellation:
+      return Text1252(star.hasFacts && facts.hasConstellation,
+                      facts.constellation, text);
+    case StarColumn::kEntryPage:
+      FormatEntryPage(star.match.starId, text);
+      return true;
+  }
+  return false;
+}
+
+void WriteVoTableFields(const StarColumn* columns, size_t count, UcdSet ucds,
+                        const char* coordinateSystem) {
+  for (size_t i = 0; i < count; ++i) {
+    const StarColumnSpec& spec = ColumnSpec(columns[i]);
+    const char* ucd = ucds == UcdSet::kConeSearch103 && spec.scsUcd != nullptr
+                          ? spec.scsUcd
+                          : spec.ucd;
+    std::printf("<FIELD name=\"%s\" datatype=\"%s\"", spec.name, spec.datatype);
+    if (IsTextColumn(spec.column) || spec.column == StarColumn::kId) {
+      WriteText(" arraysize=\"*\"");
+    }
+    if (spec.unit != nullptr) std::printf(" unit=\"%s\"", spec.unit);
+    std::printf(" ucd=\"%s\"", ucd);
+    if (spec.column == StarColumn::kRa || spec.column == StarColumn::kDec) {
+      std::printf(" ref=\"%s\"", coordinateSystem);
+    }
+    std::printf("><DESCRIPTION>%s</DESCRIPTION></FIELD>\n", spec.description);
+  }
+}
+
+void WriteVoTableRow(const StarColumn* columns, size_t count,
+                     const StarRow& row) {
+  char value[kStarValueSize];
+  WriteText("<TR>");
+  for (size_t i = 0; i < count; ++i) {
+    WriteText("<TD>");
+    if (FormatStarValue(columns[i], row, value)) WriteXmlText(value);
+    WriteText("</TD>");
+  }
+  WriteText("</TR>\n");
+}
+
+}  // namespace veloran

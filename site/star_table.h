@@ -1,0 +1,99 @@
+#ifndef VELORAN_SITE_STAR_TABLE_H_
+#define VELORAN_SITE_STAR_TABLE_H_
+
+#include <cstddef>
+
+#include "site/listed_star.h"
+#include "text/html_text.h"
+
+// The columns of a list of stars as the site's files hold them: the
+// downloads of a search (CSV, JSON, VOTable) and the cone search's VOTable
+// take their columns from the one table here, with each column's name,
+// type, unit and UCDs, and each value in the one form written here.
+
+namespace veloran {
+
+enum class StarColumn {
+  kRank,             // the star's place in the whole ranking of a search
+  kId,               // the star's ID
+  kName,             // its display name, as plain text
+  kRa,               // right ascension, degrees (ICRS)
+  kDec,              // declination, degrees (ICRS)
+  kSeparation,       // angular distance from the cone's centre, degrees
+  kCentreDistance,   // light-years from the search's centre
+  kDistance,         // light-years from the Sun, as stored
+  kSpectralClass,    // "G2"
+  kLuminosityClass,  // "V"
+  kVMag,             // apparent visual magnitude
+  kColourIndex,      // B-V, magnitudes
+  kParallax,         // milliarcseconds
+  kParallaxError,    // milliarcseconds
+  kConstellation,    // the IAU abbreviation
+  kEntryPage,        // the address of the star's entry page
+};
+
+// How a column is described in a VOTable.
+struct StarColumnSpec {
+  StarColumn column;
+  const char* name;      // in every format; it carries the unit where needed
+  const char* datatype;  // "char", "unicodeChar", "int" or "double"
+  const char* unit;      // a VOUnit; nullptr for none
+  const char* ucd;       // UCD1+
+  const char* scsUcd;    // the UCD1 word that Simple Cone Search 1.03
+                         // requires of its three main columns; else nullptr
+  const char* description;
+};
+
+// The spec of "column".
+const StarColumnSpec& ColumnSpec(StarColumn column);
+
+// One row: a listed star and what its list says of it beyond the star's
+// own data.
+struct StarRow {
+  const ListedStar* star;
+  int rank;             // 0 where the list has no ranks
+  bool hasSkyPosition;  // false for the Sun, which has no RA and Dec
+  double raDegrees;
+  double decDegrees;
+  double separation;      // degrees; the cone search's
+  double centreDistance;  // light-years; a search's
+  bool hasDistance;
+  double distance;  // light-years from the Sun
+};
+
+// The row of a star of a neighbour search at "rank".  A star at the Sun's
+// place (the origin, the Sun itself) has no right ascension or declination.
+StarRow NeighbourRow(const ListedStar& star, int rank);
+
+// The longest value, a display name as plain text, and its terminator.
+constexpr size_t kStarValueSize = Utf8SizeOf1252(kDisplayNameSize) + 1;
+
+// Writes the value of "column" for "row" into "text" as plain UTF-8: a
+// number in the shortest form that reads back as the same double
+// (FormatReal), a text as it is.  Returns false when the value is null: the
+// database does not hold it (a NULL, a star without a name, spectrum or
+// facts) or it is no finite number; "text" is then empty.
+bool FormatStarValue(StarColumn column, const StarRow& row,
+                     char (&text)[kStarValueSize]);
+
+// Whether the values of "column" are texts (quoted in CSV and JSON).
+bool IsTextColumn(StarColumn column);
+
+// The UCDs that a VOTable's fields carry: UCD1+, or for a document of
+// Simple Cone Search 1.03 (VOTable 1.1) its three required UCD1 words on
+// the ID, RA and Dec and UCD1+ on the others.
+enum class UcdSet { kUcd1Plus, kConeSearch103 };
+
+// Writes the FIELD elements of "columns" (one a line), the right ascension
+// and declination referring to the COOSYS whose ID is "coordinateSystem".
+void WriteVoTableFields(const StarColumn* columns, size_t count, UcdSet ucds,
+                        const char* coordinateSystem);
+
+// Writes one TR of "columns" for "row", every value escaped; a null value
+// is an empty TD.
+void WriteVoTableRow(const StarColumn* columns, size_t count,
+                     const StarRow& row);
+
+}  // namespace veloran
+
+#endif  // VELORAN_SITE_STAR_TABLE_H_

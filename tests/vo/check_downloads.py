@@ -1,0 +1,201 @@
+#!/usr/bin/python3
+"""Reads the three downloads of one list with the tools that users read them
+with, and checks each value against the list's stars.
+
+Usage: check_downloads.py DIR, where DIR holds list.csv, list.json and
+list.vot, written from HostileStars() of site/neighbour_downloads_test.cc,
+and expected.txt, the numbers of each star as the program formats them.
+Exit status 0 when every file reads back to the same stars."""
+
+import csv
+import json
+import math
+import os
+import subprocess
+import sys
+import warnings
+from xml.etree import ElementTree
+
+try:
+    import astropy
+    from astropy.io.votable import parse
+except ImportError:
+    print("check_downloads: astropy is missing; scripts/test installs it "
+          "(or: apt-get install python3-astropy)")
+    sys.exit(1)
+
+COLUMNS = ["rank", "id", "name", "centre_distance_ly", "ra_deg", "dec_deg",
+           "spectral_class", "luminosity_class", "v_mag", "b_v",
+           "parallax_mas", "parallax_error_mas", "constellation",
+           "entry_page"]
+
+# The plain text of HostileStars()'s names and classes, written out by hand
+# from the rules of text/html_text.h: references decoded once, tags left
+# out, windows-1252 bytes as their characters (0x81 undefined: U+FFFD).
+NAMES = [
+    "Sol",
+    "Sirius",
+    "\"Q\", R&D &alpha; 'x'\n\tline,2\r",
+    "\x01\x1f\ufffd\u2019\u20ac \u20ac\u2028\U0001F600 & x ",
+    None,
+    "=HYPERLINK(\"x\") \\ -1",
+]
+TEXTS = {  # (spectral class, luminosity class, constellation) by star
+    0: ("G2", "V", None),
+    1: ("A1", "V+DA", "CMa"),
+    2: ("K0\"III,", "<V>&", "C\"e,n"),
+}
+FIRST_RANK = 101
+NUMBERS = ["id", "centre_distance_ly", "ra_deg", "dec_deg", "v_mag", "b_v",
+           "parallax_mas", "parallax_error_mas"]
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+def in_xml(text):
+    """A text as XML 1.0 can hold it: the program writes the controls it
+    does not allow as U+FFFD."""
+    if text is None:
+        return None
+    return "".join("\ufffd" if ord(c) < 32 and c not in "\t\n\r" else c
+                   for c in text)
+
+
+def expected_rows(directory):
+    rows = []
+    with open(os.path.join(directory, "expected.txt"), encoding="ascii") as f:
+        for i, line in enumerate(f):
+            numbers = dict(zip(NUMBERS, line.split()))
+            spectral, luminosity, constellation = TEXTS.get(i, (None,) * 3)
+            rows.append({
+                "rank": FIRST_RANK + i,
+                "name": NAMES[i],
+                "spectral_class": spectral,
+                "luminosity_class": luminosity,
+                "constellation": constellation,
+                "entry_page": "entry_page.exe?ID=" + numbers["id"],
+                **{k: None if v == "-" else float(v)
+                   for k, v in numbers.items()},
+            })
+    return rows
+
+
+def same(value, expected, what):
+    if expected is None:
+        check(value is None, f"{what}: {value!r}, expected no value")
+    elif isinstance(expected, (int, float)):
+        check(value is not None and float(value) == float(expected),
+              f"{what}: {value!r}, expected {expected!r}")
+    else:
+        check(value == expected, f"{what}: {value!r}, expected {expected!r}")
+
+
+def check_csv(directory, rows):
+    with open(os.path.join(directory, "list.csv"), "rb") as f:
+        raw = f.read()
+    check(raw.endswith(b"\r\n"), "csv: the last record does not end with CR LF")
+    with open(os.path.join(directory, "list.csv"), encoding="utf-8",
+              newline="") as f:
+        records = list(csv.reader(f, strict=True))
+    check(records[0] == COLUMNS, f"csv: header {records[0]}")
+    check(len(records) == len(rows) + 1, f"csv: {len(records) - 1} records")
+    for record, row in zip(records[1:], rows):
+        check(len(record) == len(COLUMNS), f"csv: record of {len(record)}")
+        values = dict(zip(COLUMNS, record))
+        for column in COLUMNS:
+            value = values.get(column)
+            # An empty field is null; a null text is empty too.
+            same(value if value != "" else None, row[column],
+                 f"csv {row['rank']} {column}")
+
+
+def check_json(directory, rows):
+    with open(os.path.join(directory, "list.json"), encoding="utf-8") as f:
+        document = json.load(f)
+    check(document["first_rank"] == FIRST_RANK, "json: first_rank")
+    check(document["last_rank"] == FIRST_RANK + len(rows) - 1, "json: last_rank")
+    check(document["match_count"] == 552, "json: match_count")
+    check(document["description"] ==
+          "Stars within 20 light-years of \u03b1 CMa & \"\u00c9ta\"",
+          f"json: description {document['description']!r}")
+    check(len(document["stars"]) == len(rows), "json: stars")
+    for star, row in zip(document["stars"], rows):
+        check(list(star) == COLUMNS, f"json: keys {list(star)}")
+        for column in COLUMNS:
+            value = star.get(column)
+            # Numbers are JSON numbers, texts JSON strings.
+            kind = str if column in TEXT_COLUMNS else (int, float)
+            check(value is None or isinstance(value, kind),
+                  f"json {row['rank']} {column}: {value!r} is no {kind}")
+            same(value, row[column], f"json {row['rank']} {column}")
+
+
+def check_votable(directory, rows):
+    path = os.path.join(directory, "list.vot")
+    # Every warning is a failure: strict parsing raises on the VOTable
+    # warnings, and any other one becomes an error here.
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        table = parse(path, verify="exception").get_first_table()
+    schema = os.path.join(os.path.dirname(astropy.__file__), "io", "votable",
+                          "data", "VOTable.v1.4.xsd")
+    lint = subprocess.run(["xmllint", "--noout", "--schema", schema, path],
+                          capture_output=True, text=True)
+    check(lint.returncode == 0, f"votable: xmllint: {lint.stderr.strip()}")
+    names = [field.name for field in table.fields]
+    check(names == COLUMNS, f"votable: fields {names}")
+    units = {field.name: str(field.unit) if field.unit else None
+             for field in table.fields}
+    check(units["centre_distance_ly"] == "lyr" and units["ra_deg"] == "deg" and
+          units["parallax_mas"] == "mas" and units["v_mag"] == "mag",
+          f"votable: units {units}")
+    data = table.array
+    check(len(data) == len(rows), f"votable: {len(data)} rows")
+    for i, row in enumerate(rows):
+        for column in COLUMNS:
+            value = data[column][i]
+            masked = data.mask[column][i]
+            if column in ("rank", "id"):
+                value = float(value)
+            elif column in TEXT_COLUMNS:
+                value = None if masked or value == "" else str(value)
+            else:
+                value = None if masked or math.isnan(value) else float(value)
+            expected = row[column]
+            if column in TEXT_COLUMNS and expected is not None:
+                # astropy strips the blanks around a cell's text, which the
+                # document itself keeps (below).
+                expected = in_xml(expected).strip() or None
+            same(value, expected, f"votable {row['rank']} {column}")
+    # The cells' texts as XML has them, every character kept.
+    namespace = {"v": "http://www.ivoa.net/xml/VOTable/v1.3"}
+    cells = [[td.text for td in tr.findall("v:TD", namespace)]
+             for tr in ElementTree.parse(path).getroot().iterfind(".//v:TR", namespace)]
+    for cell, row in zip(cells, rows):
+        same(cell[COLUMNS.index("name")], in_xml(row["name"]),
+             f"votable {row['rank']} name as XML")
+
+
+TEXT_COLUMNS = {"name", "spectral_class", "luminosity_class", "constellation",
+                "entry_page"}
+
+
+def main():
+    directory = sys.argv[1]
+    rows = expected_rows(directory)
+    check(len(rows) == len(NAMES), f"{len(rows)} stars, expected {len(NAMES)}")
+    check_csv(directory, rows)
+    check_json(directory, rows)
+    check_votable(directory, rows)
+    for failure in failures:
+        print("check_downloads:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
