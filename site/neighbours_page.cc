@@ -545,8 +545,11 @@ void WriteMap(const NeighbourRequest& request,
                   static_cast<long>(listing.centreId));
     centreName = listing.centreHasName ? listing.centreName : unnamed;
   }
-  MapFrame frame{listing.centre, request.window.maxRadius, request.plane,
-                 centreName};
+  const SearchWindow& window = request.window;
+  MapFrame frame{listing.centre,        window.maxRadius,
+                 request.plane,         centreName,
+                 window.minRAHours,     window.maxRAHours,
+                 window.minDecDegrees,  window.maxDecDegrees};
   WriteNeighbourMap(listing.stars, listing.count, frame);
   WriteText("</div>\n</section>\n");
 }

@@ -266,7 +266,7 @@ async function withScripts(context) {
 
   // A listed star's link leads to its entry page, which leads on to the
   // stars around it, and back.
-  await Promise.all([page.waitForNavigation(), page.getByRole("link", { name: "Barnard's Star" }).click()]);
+  await Promise.all([page.waitForNavigation(), page.getByRole("link", { name: "Barnard's Star", exact: true }).click()]);
   checkEqual(new URL(page.url()).pathname + new URL(page.url()).search,
              "/cgi-bin/entry_page.exe?ID=879370000", "entry link: address");
   checkEqual((await page.locator("h1").innerText()).trim(), "Barnard's Star", "entry page: heading");
