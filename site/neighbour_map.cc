@@ -324,7 +324,10 @@ void ProjectPlane(const ListedStar* stars, int count, const MapFrame& frame,
                   Projection* projection) {
   double farthest = 0;
   for (int i = 0; i < count; ++i) {
-    farthest = std::max(farthest, stars[i].match.distance);
+    // A distance that is no finite number would make the whole map so.
+    if (std::isfinite(stars[i].match.distance)) {
+      farthest = std::max(farthest, stars[i].match.distance);
+    }
   }
   bool usable = frame.radius > 0 && std::isfinite(frame.radius);
   projection->radiusDrawn =
@@ -394,7 +397,7 @@ bool PlaceStar(const Projection& projection, const NeighbourMatch& match,
   *y = kPlaneCentreY - (Coordinate(match.point, plane.up) -
                         Coordinate(projection.centre, plane.up)) *
                            projection.scale;
-  return true;
+  return std::isfinite(*x) && std::isfinite(*y);
 }
 
 // The boxes of the texts placed so far, which no name may overlap, and the
