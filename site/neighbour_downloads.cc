@@ -88,7 +88,7 @@ void WriteHeader(DownloadFormat format, const DownloadList& list) {
 // texts quoted, numbers bare, a null value empty.
 void WriteCsv(const DownloadList& list) {
   for (size_t i = 0; i < kColumnCount; ++i) {
-    std::printf("%s%s", i > 0 ? "," : "", ColumnSpec(kDownloadColumns[i]).name);
+    std::printf("%s%s", i > 0 ? "," : "", ColumnInfo(kDownloadColumns[i]).name);
   }
   WriteText("\r\n");
   char value[kStarValueSize];
@@ -123,7 +123,7 @@ void WriteJson(const DownloadList& list) {
     WriteText(star > 0 ? ",\n{" : "\n{");
     for (size_t i = 0; i < kColumnCount; ++i) {
       std::printf("%s\"%s\": ", i > 0 ? ", " : "",
-                  ColumnSpec(kDownloadColumns[i]).name);
+                  ColumnInfo(kDownloadColumns[i]).name);
       if (!FormatStarValue(kDownloadColumns[i], row, value)) {
         WriteText("null");
       } else if (IsTextColumn(kDownloadColumns[i])) {

@@ -19,7 +19,7 @@ namespace {
 // In the order of StarColumn.  The right ascension and declination are
 // those of the database: ICRS, at epoch J2000 for most stars (see the
 // COOSYS of each VOTable).
-constexpr StarColumnSpec kColumns[] = {
+constexpr StarColumnInfo kColumns[] = {
     {StarColumn::kRank, "rank", "int", nullptr, "meta.number", nullptr,
      "Place of the star in the whole ranking of the search, nearest first, "
      "counting from 1"},
@@ -144,7 +144,7 @@ bool Text1252(bool present, const char* value, char (&text)[kStarValueSize]) {
 
 }  // namespace
 
-const StarColumnSpec& ColumnSpec(StarColumn column) {
+const StarColumnInfo& ColumnInfo(StarColumn column) {
   return kColumns[static_cast<size_t>(column)];
 }
 
@@ -237,20 +237,20 @@ bool FormatStarValue(StarColumn column, const StarRow& row,
 void WriteVoTableFields(const StarColumn* columns, size_t count, UcdSet ucds,
                         const char* coordinateSystem) {
   for (size_t i = 0; i < count; ++i) {
-    const StarColumnSpec& spec = ColumnSpec(columns[i]);
-    const char* ucd = ucds == UcdSet::kConeSearch103 && spec.scsUcd != nullptr
-                          ? spec.scsUcd
-                          : spec.ucd;
-    std::printf("<FIELD name=\"%s\" datatype=\"%s\"", spec.name, spec.datatype);
-    if (IsTextColumn(spec.column) || spec.column == StarColumn::kId) {
+    const StarColumnInfo& info = ColumnInfo(columns[i]);
+    const char* ucd = ucds == UcdSet::kConeSearch103 && info.scsUcd != nullptr
+                          ? info.scsUcd
+                          : info.ucd;
+    std::printf("<FIELD name=\"%s\" datatype=\"%s\"", info.name, info.datatype);
+    if (IsTextColumn(info.column) || info.column == StarColumn::kId) {
       WriteText(" arraysize=\"*\"");
     }
-    if (spec.unit != nullptr) std::printf(" unit=\"%s\"", spec.unit);
+    if (info.unit != nullptr) std::printf(" unit=\"%s\"", info.unit);
     std::printf(" ucd=\"%s\"", ucd);
-    if (spec.column == StarColumn::kRa || spec.column == StarColumn::kDec) {
+    if (info.column == StarColumn::kRa || info.column == StarColumn::kDec) {
       std::printf(" ref=\"%s\"", coordinateSystem);
     }
-    std::printf("><DESCRIPTION>%s</DESCRIPTION></FIELD>\n", spec.description);
+    std::printf("><DESCRIPTION>%s</DESCRIPTION></FIELD>\n", info.description);
   }
 }
 

@@ -33,7 +33,7 @@ enum class StarColumn {
 };
 
 // How a column is described in a VOTable.
-struct StarColumnSpec {
+struct StarColumnInfo {
   StarColumn column;
   const char* name;      // in every format; it carries the unit where needed
   const char* datatype;  // "char", "unicodeChar", "int" or "double"
@@ -44,8 +44,8 @@ struct StarColumnSpec {
   const char* description;
 };
 
-// The spec of "column".
-const StarColumnSpec& ColumnSpec(StarColumn column);
+// What the table says of "column".
+const StarColumnInfo& ColumnInfo(StarColumn column);
 
 // One row: a listed star and what its list says of it beyond the star's
 // own data.
