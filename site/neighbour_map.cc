@@ -381,6 +381,14 @@ void ProjectSky(const MapFrame& frame, Projection* projection) {
 // at the Sun).
 bool PlaceStar(const Projection& projection, const NeighbourMatch& match,
                double* x, double* y) {
+  // A point that is no finite number has no place on any map, nor in the
+  // dot's data; nor has any star on the plane of a centre that is none (a
+  // search around a point at infinity).
+  const CartesianPoint& point = match.point;
+  if (!std::isfinite(point.x) || !std::isfinite(point.y) ||
+      !std::isfinite(point.z)) {
+    return false;
+  }
   const PlaneEntry& plane = *projection.plane;
   if (plane.plane == MapPlane::kSky) {
     const CartesianPoint& p = match.point;

@@ -152,6 +152,33 @@ TEST(NeighbourMapTest, ScaleAndRadius) {
   }
 }
 
+// Stars at no finite distance (a search around a point at infinity) have
+// no place on a plane: they are left off, and the map keeps finite numbers.
+TEST(NeighbourMapTest, StarsAtNoFiniteDistanceAreLeftOff) {
+  const std::vector<ListedStar> stars = {
+      MakeStar(100, {INFINITY, 0, 0}, INFINITY),
+      MakeStar(200, {NAN, 0, 0}, NAN),
+      MakeStar(300, {4, 0, 0}, 4),
+  };
+  for (MapPlane plane :
+       {MapPlane::kGalacticXY, MapPlane::kGalacticXZ, MapPlane::kGalacticYZ}) {
+    MapFrame frame{{0, 0, 0}, INFINITY, plane, nullptr};
+    std::string svg = DrawMap(stars, frame);
+    EXPECT_EQ(svg.find("nan"), std::string::npos) << svg;
+    EXPECT_EQ(svg.find("inf"), std::string::npos) << svg;
+    std::map<int32_t, Dot> dots = ReadDots(svg);
+    EXPECT_EQ(dots.count(100), 0u);
+    EXPECT_EQ(dots.count(200), 0u);
+    EXPECT_EQ(dots.count(300), 1u);
+    // Around a centre at infinity every star is infinitely far: no plane
+    // that has the centre's X places it.
+    const std::vector<ListedStar> far = {MakeStar(300, {4, 0, 0}, INFINITY)};
+    svg = DrawMap(far, MapFrame{{INFINITY, 0, 0}, INFINITY, plane, nullptr});
+    EXPECT_EQ(svg.find("nan"), std::string::npos) << svg;
+    EXPECT_EQ(svg.find("=\"-inf"), std::string::npos) << svg;
+  }
+}
+
 // The sky chart: right ascension from 24h on the left to 0h on the right,
 // declination +90 at the top, a box 324 units across from x = 30 and
 // y = 14 for the whole sky (0.9 units a degree), and a window with a margin
