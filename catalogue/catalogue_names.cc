@@ -5,12 +5,34 @@
 #include <cstring>
 #include <new>
 
+#include "catalogue/kept_connection.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
 namespace veloran {
 
 CatalogueNameTable catalogueNames;
+
+namespace {
+
+// The table as a resident worker read it for the database of "generation":
+// each request that loads the table while that database lasts is given
+// it, without reading it again.
+struct KeptNames {
+  CatalogueNameTable table;
+  uint64_t generation = 0;
+};
+
+KeptNames kept;
+
+void FreeKeptNames() {
+  delete[] kept.table.names;
+  kept = KeptNames{};
+}
+
+bool LoadFromDatabase(SQLHSTMT statement);
+
+}  // namespace
 
 CatalogueName::CatalogueName()
     : Description(nullptr), Abbreviation{}, LongName{}, HasNoCatNumbers(0) {}
@@ -38,6 +60,26 @@ void CopyField(char* field, size_t size, const char* text) {
 }  // namespace
 
 bool LoadCatalogueNames(SQLHSTMT statement) {
+  FreeCatalogueNames();
+  catalogueNames.count = 0;
+  uint64_t generation = KeptDatabaseGeneration();
+  if (generation != 0 && generation == kept.generation) {
+    catalogueNames = kept.table;
+    return true;
+  }
+  if (kept.table.names != nullptr || kept.generation != 0) FreeKeptNames();
+  bool read = LoadFromDatabase(statement);
+  // Only a whole table is kept: not one that a read or the heap cut short.
+  if (generation != 0 && read && catalogueNames.names != nullptr) {
+    kept.table = catalogueNames;
+    kept.generation = generation;
+  }
+  return read;
+}
+
+namespace {
+
+bool LoadFromDatabase(SQLHSTMT statement) {
   CloseCursor(statement);
   if (!ExecuteStatement(statement, "SELECT COUNT(*) FROM CatalogNames")) {
     return !ReadFailed();
@@ -98,9 +140,12 @@ bool LoadCatalogueNames(SQLHSTMT statement) {
   return !ReadFailed();
 }
 
+}  // namespace
+
 void FreeCatalogueNames() {
   if (catalogueNames.names == nullptr) return;
-  delete[] catalogueNames.names;
+  // The kept table outlives the request that is given it.
+  if (catalogueNames.names != kept.table.names) delete[] catalogueNames.names;
   catalogueNames.names = nullptr;
 }
 

@@ -2,9 +2,15 @@
 
 #include <cstring>
 
+#include "catalogue/kept_connection.h"
+
 namespace veloran {
 
 void DatabaseHandles::Release() {
+  if (lent) {
+    ReturnKeptConnection(this);
+    return;
+  }
   if (statement != SQL_NULL_HSTMT) SQLFreeStmt(statement, SQL_DROP);
   if (connected) SQLDisconnect(connection);
   if (connection != SQL_NULL_HDBC) SQLFreeConnect(connection);
@@ -16,6 +22,11 @@ void DatabaseHandles::Release() {
 }
 
 Connection OpenDataSource(DatabaseHandles* handles) {
+  if (KeepingConnection()) return LendKeptConnection(handles);
+  return ConnectDataSource(handles);
+}
+
+Connection ConnectDataSource(DatabaseHandles* handles) {
   if (SQLAllocEnv(&handles->environment) != SQL_SUCCESS) {
     handles->environment = SQL_NULL_HENV;
     return Connection::kNoHandle;

@@ -26,6 +26,9 @@ class DatabaseHandles {
   SQLHDBC connection = SQL_NULL_HDBC;
   bool connected = false;
   SQLHSTMT statement = SQL_NULL_HSTMT;
+  // The handles are the resident worker's kept connection, lent for one
+  // request: Release gives them back rather than freeing them.
+  bool lent = false;
 };
 
 enum class Connection {
@@ -37,8 +40,13 @@ enum class Connection {
 
 // Connects *handles, which hold nothing yet, to the data source Veloran as
 // every program of the site does (a login time-out of 2 seconds, read-only)
-// and allocates the one statement handle.
+// and allocates the one statement handle.  In a resident worker that keeps
+// its connection (kept_connection.h), lends it instead, connecting first
+// when it has none or the database has changed.
 Connection OpenDataSource(DatabaseHandles* handles);
+
+// Connects as OpenDataSource does, always anew.
+Connection ConnectDataSource(DatabaseHandles* handles);
 
 // Reads the diagnostic of a refused connection into "state" (6 bytes with
 // the terminator) and "message" (up to "messageSize" bytes, terminated).

@@ -12,19 +12,17 @@ namespace veloran {
 bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
   int32_t block = starId / 100;  // truncates toward zero
 
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(statement,
-                             "SELECT Name FROM ProperNames WHERE "
-                             "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
-                             block)) {
-    return false;
-  }
+  SQLHSTMT rows = ExecuteLookup(statement,
+                                "SELECT Name FROM ProperNames WHERE "
+                                "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
+                                block);
+  if (rows == SQL_NULL_HSTMT) return false;
   // A NULL column leaves its buffer unwritten; cleared, it reads as empty.
   char value[kNameValueSize] = "";
   SQLLEN valueIndicator;
-  SQLBindCol(statement, 1, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
-  bool found = FetchRow(statement);
-  UnbindColumns(statement);
+  SQLBindCol(rows, 1, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
+  bool found = FetchRow(rows);
+  UnbindColumns(rows);
   if (found) {
     std::snprintf(name, kDisplayNameSize, "%s", value);
     return true;
@@ -32,22 +30,19 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
   // Only a system without a proper name is named by its catalogue number.
   if (ReadFailed()) return false;
 
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(
-          statement,
-          "SELECT CatAbbrev, Value FROM CatalogNumbers WHERE "
-          "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
-          block)) {
-    return false;
-  }
+  rows = ExecuteLookup(statement,
+                       "SELECT CatAbbrev, Value FROM CatalogNumbers WHERE "
+                       "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
+                       block);
+  if (rows == SQL_NULL_HSTMT) return false;
   char abbreviation[kAbbreviationSize] = "";
   std::memset(value, 0, sizeof(value));
   SQLLEN abbreviationIndicator;
-  SQLBindCol(statement, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),
+  SQLBindCol(rows, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),
              &abbreviationIndicator);
-  SQLBindCol(statement, 2, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
-  found = FetchRow(statement);
-  UnbindColumns(statement);
+  SQLBindCol(rows, 2, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
+  found = FetchRow(rows);
+  UnbindColumns(rows);
   if (!found) return false;
   std::snprintf(name, kDisplayNameSize, "%s %s",
                 LookupCatalogueName(abbreviation), value);

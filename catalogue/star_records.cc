@@ -7,34 +7,31 @@ namespace veloran {
 
 bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
                          PositionRecord* record) {
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(
-          statement,
-          "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, Dec_arcsec, "
-          "Distance, DistanceError, DistanceSource, LastUpdated, Epoch FROM "
-          "Positions WHERE OwnerID = %ld",
-          ownerId)) {
+  SQLHSTMT rows = ExecuteLookup(
+      statement,
+      "SELECT RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin, Dec_arcsec, "
+      "Distance, DistanceError, DistanceSource, LastUpdated, Epoch FROM "
+      "Positions WHERE OwnerID = %ld",
+      ownerId);
+  if (rows == SQL_NULL_HSTMT) {
     return false;
   }
   *record = PositionRecord{};
   SQLLEN indicators[11];
-  SQLBindCol(statement, 1, SQL_C_UTINYINT, &record->RA_hr, 0, &indicators[0]);
-  SQLBindCol(statement, 2, SQL_C_UTINYINT, &record->RA_min, 0, &indicators[1]);
-  SQLBindCol(statement, 3, SQL_C_FLOAT, &record->RA_sec, 0, &indicators[2]);
-  SQLBindCol(statement, 4, SQL_C_SHORT, &record->Dec_deg, 0, &indicators[3]);
-  SQLBindCol(statement, 5, SQL_C_UTINYINT, &record->Dec_arcmin, 0,
-             &indicators[4]);
-  SQLBindCol(statement, 6, SQL_C_FLOAT, &record->Dec_arcsec, 0, &indicators[5]);
-  SQLBindCol(statement, 7, SQL_C_DOUBLE, &record->Distance, 0, &indicators[6]);
-  SQLBindCol(statement, 8, SQL_C_DOUBLE, &record->DistanceError, 0,
-             &indicators[7]);
-  SQLBindCol(statement, 9, SQL_C_CHAR, record->DistanceSource,
+  SQLBindCol(rows, 1, SQL_C_UTINYINT, &record->RA_hr, 0, &indicators[0]);
+  SQLBindCol(rows, 2, SQL_C_UTINYINT, &record->RA_min, 0, &indicators[1]);
+  SQLBindCol(rows, 3, SQL_C_FLOAT, &record->RA_sec, 0, &indicators[2]);
+  SQLBindCol(rows, 4, SQL_C_SHORT, &record->Dec_deg, 0, &indicators[3]);
+  SQLBindCol(rows, 5, SQL_C_UTINYINT, &record->Dec_arcmin, 0, &indicators[4]);
+  SQLBindCol(rows, 6, SQL_C_FLOAT, &record->Dec_arcsec, 0, &indicators[5]);
+  SQLBindCol(rows, 7, SQL_C_DOUBLE, &record->Distance, 0, &indicators[6]);
+  SQLBindCol(rows, 8, SQL_C_DOUBLE, &record->DistanceError, 0, &indicators[7]);
+  SQLBindCol(rows, 9, SQL_C_CHAR, record->DistanceSource,
              sizeof(record->DistanceSource), &indicators[8]);
-  SQLBindCol(statement, 10, SQL_C_DATE, &record->LastUpdated, 0,
-             &indicators[9]);
-  SQLBindCol(statement, 11, SQL_C_DOUBLE, &record->Epoch, 0, &indicators[10]);
-  bool fetched = FetchRow(statement);
-  UnbindColumns(statement);
+  SQLBindCol(rows, 10, SQL_C_DATE, &record->LastUpdated, 0, &indicators[9]);
+  SQLBindCol(rows, 11, SQL_C_DOUBLE, &record->Epoch, 0, &indicators[10]);
+  bool fetched = FetchRow(rows);
+  UnbindColumns(rows);
   if (!fetched) return false;
   record->HasRA = indicators[0] != SQL_NULL_DATA;
   record->HasDec = indicators[3] != SQL_NULL_DATA;
@@ -46,25 +43,25 @@ bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
 
 bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
                          SpectrumRecord* record) {
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(
-          statement,
-          "SELECT SpectralClass, LuminosityClass, SpectrumSource, LastUpdated "
-          "FROM Spectra WHERE OwnerID = %ld",
-          ownerId)) {
+  SQLHSTMT rows = ExecuteLookup(
+      statement,
+      "SELECT SpectralClass, LuminosityClass, SpectrumSource, LastUpdated "
+      "FROM Spectra WHERE OwnerID = %ld",
+      ownerId);
+  if (rows == SQL_NULL_HSTMT) {
     return false;
   }
   *record = SpectrumRecord{};
   SQLLEN indicators[4];
-  SQLBindCol(statement, 1, SQL_C_CHAR, record->SpectralClass,
+  SQLBindCol(rows, 1, SQL_C_CHAR, record->SpectralClass,
              sizeof(record->SpectralClass), &indicators[0]);
-  SQLBindCol(statement, 2, SQL_C_CHAR, record->LuminosityClass,
+  SQLBindCol(rows, 2, SQL_C_CHAR, record->LuminosityClass,
              sizeof(record->LuminosityClass), &indicators[1]);
-  SQLBindCol(statement, 3, SQL_C_CHAR, record->SpectrumSource,
+  SQLBindCol(rows, 3, SQL_C_CHAR, record->SpectrumSource,
              sizeof(record->SpectrumSource), &indicators[2]);
-  SQLBindCol(statement, 4, SQL_C_DATE, &record->LastUpdated, 0, &indicators[3]);
-  bool fetched = FetchRow(statement);
-  UnbindColumns(statement);
+  SQLBindCol(rows, 4, SQL_C_DATE, &record->LastUpdated, 0, &indicators[3]);
+  bool fetched = FetchRow(rows);
+  UnbindColumns(rows);
   if (!fetched) return false;
   record->HasSpectralClass = indicators[0] != SQL_NULL_DATA;
   record->HasLuminosityClass = indicators[1] != SQL_NULL_DATA;
@@ -76,35 +73,34 @@ bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
                     bool* found) {
   *found = false;
   *facts = StarFacts{};
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(statement,
-                             "SELECT VMag, ColourIndex, Parallax, "
-                             "ParallaxError, Constellation, SystemID FROM "
-                             "StarFacts WHERE OwnerID = %ld",
-                             ownerId)) {
+  SQLHSTMT rows = ExecuteLookup(statement,
+                                "SELECT VMag, ColourIndex, Parallax, "
+                                "ParallaxError, Constellation, SystemID FROM "
+                                "StarFacts WHERE OwnerID = %ld",
+                                ownerId);
+  if (rows == SQL_NULL_HSTMT) {
     // An older database, without the table: no facts.
     if (!ReadFaultIsMissingTable()) return false;
     ForgetReadFault();
     return true;
   }
   SQLLEN indicators[6];
-  SQLBindCol(statement, 1, SQL_C_DOUBLE, &facts->vMag, 0, &indicators[0]);
-  SQLBindCol(statement, 2, SQL_C_DOUBLE, &facts->colourIndex, 0, &indicators[1]);
-  SQLBindCol(statement, 3, SQL_C_DOUBLE, &facts->parallax, 0, &indicators[2]);
-  SQLBindCol(statement, 4, SQL_C_DOUBLE, &facts->parallaxError, 0,
-             &indicators[3]);
-  SQLBindCol(statement, 5, SQL_C_CHAR, facts->constellation,
+  SQLBindCol(rows, 1, SQL_C_DOUBLE, &facts->vMag, 0, &indicators[0]);
+  SQLBindCol(rows, 2, SQL_C_DOUBLE, &facts->colourIndex, 0, &indicators[1]);
+  SQLBindCol(rows, 3, SQL_C_DOUBLE, &facts->parallax, 0, &indicators[2]);
+  SQLBindCol(rows, 4, SQL_C_DOUBLE, &facts->parallaxError, 0, &indicators[3]);
+  SQLBindCol(rows, 5, SQL_C_CHAR, facts->constellation,
              sizeof(facts->constellation), &indicators[4]);
-  SQLBindCol(statement, 6, SQL_C_LONG, &facts->systemId, 0, &indicators[5]);
-  SQLRETURN fetched = SQLFetch(statement);
+  SQLBindCol(rows, 6, SQL_C_LONG, &facts->systemId, 0, &indicators[5]);
+  SQLRETURN fetched = SQLFetch(rows);
   // The diagnostic of a failed fetch is kept before the next call on the
   // statement clears it.
   if (fetched != SQL_NO_DATA && !SQL_SUCCEEDED(fetched)) {
-    NoteReadFault(statement);
-    UnbindColumns(statement);
+    NoteReadFault(rows);
+    UnbindColumns(rows);
     return false;
   }
-  UnbindColumns(statement);
+  UnbindColumns(rows);
   if (fetched == SQL_NO_DATA) return true;
   facts->constellation[sizeof(facts->constellation) - 1] = '\0';
   facts->hasVMag = indicators[0] != SQL_NULL_DATA;

@@ -51,9 +51,9 @@ const char* FindNonEmptyParam(const char* name) {
   return (value != nullptr && value[0] != '\0') ? value : nullptr;
 }
 
-// Answers the request and returns the exit status, as if every byte of the
-// reply had reached standard output.
-int AnswerRequest(const char* queryString) {
+}  // namespace
+
+int AnswerSearchRequest(const char* queryString) {
   if (queryString == nullptr) {
     WriteUsageReply();
     return kExitFailure;
@@ -113,6 +113,8 @@ int AnswerRequest(const char* queryString) {
   return written ? 0 : kExitFailure;
 }
 
+namespace {
+
 void ReportLostReply(int error) {
   std::fprintf(stderr, "%s: the reply did not reach standard output%s%s\n",
                kProgram, error != 0 ? ": " : "",
@@ -128,7 +130,7 @@ int ServeRequest(const char* queryString) {
     ReportLostReply(EBADF);
     return kExitFailure;
   }
-  int status = AnswerRequest(queryString);
+  int status = AnswerSearchRequest(queryString);
   int error = 0;
   if (!FlushReply(&error)) {
     ReportLostReply(error);

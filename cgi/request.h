@@ -14,6 +14,11 @@ namespace veloran {
 // standard error says so.  SIGPIPE is ignored from the start.
 int ServeRequest(const char* queryString);
 
+// Answers the request as ServeRequest does, on standard output as it is,
+// and returns the exit status as if every byte of the reply had reached
+// it: for a process that serves many requests.
+int AnswerSearchRequest(const char* queryString);
+
 }  // namespace veloran
 
 #endif  // VELORAN_CGI_REQUEST_H_

@@ -60,10 +60,10 @@ struct Collection {
   NeighbourMatches* matches;
 };
 
-void Collect(void* context, int32_t ownerId, const PositionRecord& row) {
+void Collect(void* context, const StarPosition& position) {
   auto* collection = static_cast<Collection*>(context);
   NeighbourMatch match;
-  if (MatchNeighbour(*collection->query, ownerId, row, &match)) {
+  if (MatchNeighbour(*collection->query, position, &match)) {
     collection->matches->Append(match);
   }
 }

@@ -57,24 +57,24 @@ NeighbourQuery MakeNeighbourQuery(double minRA, double maxRA, double minDec,
                                   double maxDec, const CartesianPoint& centre,
                                   double maxDistance, double minDistance,
                                   int32_t excludedId) {
-  return {minRA,       maxRA,       minDec,     maxDec,
-          centre,      maxDistance, minDistance, excludedId,
-          DistanceFromSun(centre)};
+  return {minRA,       maxRA,      minDec,
+          maxDec,      centre,     maxDistance,
+          minDistance, excludedId, DistanceFromSun(centre)};
 }
 
-bool MatchNeighbour(const NeighbourQuery& query, int32_t starId,
-                    const PositionRecord& row, NeighbourMatch* match) {
-  if (starId == query.excludedId) return false;
+bool MatchNeighbour(const NeighbourQuery& query, const StarPosition& position,
+                    NeighbourMatch* match) {
+  if (position.starId == query.excludedId) return false;
   // Rows too far from (or too near to) the centre for any direction to put
   // them in range are passed over before the trigonometry: for a search of
   // a few dozen light-years that is nearly every row.
-  if (row.HasDistance &&
-      DistanceRangeExcludes(row.Distance, query.centreNorm, query.minDistance,
-                            query.maxDistance)) {
+  if (position.hasDistance &&
+      DistanceRangeExcludes(position.distance, query.centreNorm,
+                            query.minDistance, query.maxDistance)) {
     return false;
   }
   CartesianPoint point;
-  if (!PositionToCartesian(row, true, &point)) return false;
+  if (!GalacticPointOf(position, &point)) return false;
 
   double dx = point.x - query.centre.x;
   double dy = point.y - query.centre.y;
@@ -85,13 +85,11 @@ bool MatchNeighbour(const NeighbourQuery& query, int32_t starId,
   }
 
   // A row at distance 0 may lack RA and Dec; they then read as 0.
-  double ra = row.HasRA ? DecimalHours(row.RA_hr, row.RA_min, row.RA_sec) : 0.0;
-  double dec = row.HasDec
-                   ? DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec)
-                   : 0.0;
+  double ra = position.raHours;
+  double dec = position.decDegrees;
   if (ra < query.minRA || ra > query.maxRA) return false;
   if (dec < query.minDec || dec > query.maxDec) return false;
-  *match = {starId, d, point, ra, dec};
+  *match = {position.starId, d, point, ra, dec};
   return true;
 }
 
@@ -104,10 +102,10 @@ struct ClassicRanking {
   int matchCount = 0;
 };
 
-void RankClassic(void* context, int32_t ownerId, const PositionRecord& row) {
+void RankClassic(void* context, const StarPosition& position) {
   auto* ranking = static_cast<ClassicRanking*>(context);
   NeighbourMatch match;
-  if (!MatchNeighbour(*ranking->query, ownerId, row, &match)) return;
+  if (!MatchNeighbour(*ranking->query, position, &match)) return;
   RankNeighbour(&ranking->list, match.starId, match.distance);
   ++ranking->matchCount;
 }
@@ -118,10 +116,9 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
                     double minDec, double maxDec, double centreX,
                     double centreY, double centreZ, double maxDistance,
                     double minDistance, int32_t excludedId) {
-  NeighbourQuery query =
-      MakeNeighbourQuery(minRA, maxRA, minDec, maxDec,
-                         {centreX, centreY, centreZ}, maxDistance, minDistance,
-                         excludedId);
+  NeighbourQuery query = MakeNeighbourQuery(
+      minRA, maxRA, minDec, maxDec, {centreX, centreY, centreZ}, maxDistance,
+      minDistance, excludedId);
   ClassicRanking ranking;
   ranking.query = &query;
   switch (ScanStarPositions(statement, RankClassic, &ranking)) {

@@ -8,6 +8,7 @@
 
 #include "astro/position_conversion.h"
 #include "catalogue/star_records.h"
+#include "search/position_scan.h"
 
 // The scan of all positions, the ranking of the nearest stars and their
 // listing on the result page.
@@ -46,10 +47,10 @@ struct NeighbourMatch {
   double decDegrees;     // 0 for a row without Dec
 };
 
-// Whether the position row "row" of star "starId" (as ScanStarPositions
-// hands it over) matches "query"; fills *match when it does.
-bool MatchNeighbour(const NeighbourQuery& query, int32_t starId,
-                    const PositionRecord& row, NeighbourMatch* match);
+// Whether the position row "position" (as ScanStarPositions hands it over)
+// matches "query"; fills *match when it does.
+bool MatchNeighbour(const NeighbourQuery& query, const StarPosition& position,
+                    NeighbourMatch* match);
 
 struct NeighbourEntry {
   int32_t starId;

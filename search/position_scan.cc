@@ -1,11 +1,16 @@
 #include "search/position_scan.h"
 
+#include <cstdlib>
+
+#include "catalogue/kept_connection.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
 namespace veloran {
 
-ScanOutcome ScanStarPositions(SQLHSTMT statement, PositionVisitor visit,
+namespace {
+
+ScanOutcome ReadStarPositions(SQLHSTMT statement, PositionVisitor visit,
                               void* context) {
   CloseCursor(statement);
   if (!ExecuteStatement(statement,
@@ -42,10 +47,95 @@ ScanOutcome ScanStarPositions(SQLHSTMT statement, PositionVisitor visit,
     row.HasRA = indicators[0] != SQL_NULL_DATA;
     row.HasDec = indicators[3] != SQL_NULL_DATA;
     row.HasDistance = indicators[6] != SQL_NULL_DATA;
-    visit(context, ownerId, row);
+    StarPosition position{};
+    position.starId = ownerId;
+    position.hasRA = row.HasRA;
+    position.hasDec = row.HasDec;
+    position.hasDistance = row.HasDistance;
+    position.distance = row.Distance;
+    position.raHours =
+        row.HasRA ? DecimalHours(row.RA_hr, row.RA_min, row.RA_sec) : 0.0;
+    position.decDegrees =
+        row.HasDec ? DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec)
+                   : 0.0;
+    position.row = &row;
+    visit(context, position);
   }
   UnbindColumns(statement);
   return ReadFailed() ? ScanOutcome::kIncomplete : ScanOutcome::kRead;
+}
+
+// The rows kept for the database of "generation", in the order they
+// arrived, each with its galactic point.
+struct KeptPositions {
+  StarPosition* rows = nullptr;
+  size_t count = 0;
+  size_t capacity = 0;
+  bool lost = false;  // a row found no memory
+  uint64_t generation = 0;
+};
+
+KeptPositions kept;
+
+void Keep(void* context, const StarPosition& position) {
+  auto* positions = static_cast<KeptPositions*>(context);
+  if (positions->lost) return;
+  if (positions->count == positions->capacity) {
+    size_t capacity = positions->capacity == 0 ? 4096 : positions->capacity * 2;
+    void* grown =
+        std::realloc(positions->rows, capacity * sizeof(StarPosition));
+    if (grown == nullptr) {
+      positions->lost = true;
+      return;
+    }
+    positions->rows = static_cast<StarPosition*>(grown);
+    positions->capacity = capacity;
+  }
+  StarPosition& copy = positions->rows[positions->count++];
+  copy = position;
+  copy.placed = GalacticPointOf(position, &copy.point);
+  copy.pointComputed = true;
+  copy.row = nullptr;
+}
+
+// Reads the rows of the database of "generation" into memory.  The outcome
+// of the reading; kRead with the rows kept, unless they found no memory.
+ScanOutcome KeepStarPositions(SQLHSTMT statement, uint64_t generation) {
+  FreeKeptPositions();
+  ScanOutcome outcome = ReadStarPositions(statement, Keep, &kept);
+  if (outcome != ScanOutcome::kRead || kept.lost) {
+    FreeKeptPositions();
+    return outcome;
+  }
+  // The doubling leaves up to half unused: give it back.
+  if (kept.count > 0) {
+    void* fitted = std::realloc(kept.rows, kept.count * sizeof(StarPosition));
+    if (fitted != nullptr) kept.rows = static_cast<StarPosition*>(fitted);
+    kept.capacity = kept.count;
+  }
+  kept.generation = generation;
+  return outcome;
+}
+
+}  // namespace
+
+ScanOutcome ScanStarPositions(SQLHSTMT statement, PositionVisitor visit,
+                              void* context) {
+  uint64_t generation = KeptDatabaseGeneration();
+  if (generation != 0 && generation != kept.generation) {
+    ScanOutcome outcome = KeepStarPositions(statement, generation);
+    if (outcome != ScanOutcome::kRead) return outcome;
+  }
+  if (generation == 0 || generation != kept.generation) {
+    return ReadStarPositions(statement, visit, context);
+  }
+  for (size_t i = 0; i < kept.count; ++i) visit(context, kept.rows[i]);
+  return ScanOutcome::kRead;
+}
+
+void FreeKeptPositions() {
+  std::free(kept.rows);
+  kept = KeptPositions{};
 }
 
 }  // namespace veloran

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "astro/position_conversion.h"
 #include "catalogue/star_records.h"
 
 // The one reading of every star's position that each search is made of:
@@ -20,19 +21,56 @@ enum class ScanOutcome {
   kIncomplete,   // a row could not be fetched: the rows seen are not all
 };
 
-// Receives each star's own position row, in the order the rows arrive:
-// "ownerId" is the star's ID (a multiple of 100) and "row" has RA_hr,
-// RA_min, RA_sec, Dec_deg, Dec_arcmin, Dec_arcsec and Distance with their
-// flags; every other field is zero.
-using PositionVisitor = void (*)(void* context, int32_t ownerId,
-                                 const PositionRecord& row);
+// A star's own position row as the searches see it.  The decimal RA and
+// Dec are computed for every row (they are cheap); the galactic point,
+// which takes trigonometry, only where a search asks for it
+// (GalacticPointOf), except for rows kept in memory, which have it ahead.
+struct StarPosition {
+  int32_t starId;  // the row's OwnerID, a multiple of 100
+  bool hasRA;
+  bool hasDec;
+  bool hasDistance;
+  // Whether "placed" and "point" below hold the galactic point: for rows
+  // kept in memory.  Otherwise "row" is the row as read.
+  bool pointComputed;
+  bool placed;                // PositionToCartesian found a point
+  double distance;            // light-years from the Sun, when hasDistance
+  double raHours;             // DecimalHours of the row; 0 without RA
+  double decDegrees;          // DecimalDegrees of the row; 0 without Dec
+  CartesianPoint point;       // galactic, when pointComputed and placed
+  const PositionRecord* row;  // RA_hr .. Distance with their flags, or null
+};
+
+// The galactic point of "position" (PositionToCartesian of its row, the
+// galactic flag set); false when the row gives none.
+inline bool GalacticPointOf(const StarPosition& position,
+                            CartesianPoint* point) {
+  if (position.pointComputed) {
+    *point = position.point;
+    return position.placed;
+  }
+  return PositionToCartesian(*position.row, true, point);
+}
+
+// Receives each star's own position row, in the order the rows arrive.
+using PositionVisitor = void (*)(void* context, const StarPosition& position);
 
 // Reads every row of Positions once, passes over the rows that are no
 // star's own position (no owner, or an owner that is not a multiple of
 // 100) and hands the others to "visit".  A failure is kept as the read
 // fault (read_fault.h): a statement that executes with information, too.
+//
+// In a resident worker (kept_connection.h) the rows are read through ODBC
+// once for each database and kept in memory, in their order; each scan
+// then hands over the kept rows, which are the same rows with the same
+// values.  When the kept rows cannot be read, the scan fails as the
+// reading failed; when they find no memory, the rows are read from the
+// database for each scan.
 ScanOutcome ScanStarPositions(SQLHSTMT statement, PositionVisitor visit,
                               void* context);
+
+// Frees the kept rows.
+void FreeKeptPositions();
 
 }  // namespace veloran
 

@@ -257,19 +257,20 @@ struct ConeScan {
 
 // The cone's share of the scan: the rows with a direction within the
 // radius.
-void VisitPosition(void* context, int32_t ownerId, const PositionRecord& row) {
+void VisitPosition(void* context, const StarPosition& position) {
   auto* scan = static_cast<ConeScan*>(context);
-  if (!row.HasRA || !row.HasDec) return;
-  double dec = DecimalDegrees(row.Dec_deg, row.Dec_arcmin, row.Dec_arcsec);
+  if (!position.hasRA || !position.hasDec) return;
+  double dec = position.decDegrees;
   // No separation is less than the difference of the declinations: for a
   // small cone, nearly every row is passed over here, before the
   // trigonometry.  The margin keeps a star on the edge for the exact test.
   if (std::fabs(dec - scan->dec) > scan->radius + 1e-9) return;
-  double ra = DecimalHours(row.RA_hr, row.RA_min, row.RA_sec) * 15.0;
+  double ra = position.raHours * 15.0;
   double separation = AngularSeparation(scan->ra, scan->dec, ra, dec);
   if (!(separation <= scan->radius)) return;  // NaN too
-  scan->matches->Append({ownerId, 0, ra, dec, separation, row.HasDistance,
-                         row.HasDistance ? row.Distance : 0.0});
+  scan->matches->Append({position.starId, 0, ra, dec, separation,
+                         position.hasDistance,
+                         position.hasDistance ? position.distance : 0.0});
 }
 
 // Puts the nearest "limit" matches first, in their order: nearer first,

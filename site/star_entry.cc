@@ -20,58 +20,59 @@ constexpr int32_t kSystemSize = 10000;
 // Whether the Positions row of star "id" exists; false when the statement
 // did not execute with SQL_SUCCESS or its fetch failed.
 bool FindPositionRow(SQLHSTMT statement, int32_t id, bool* exists) {
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(
-          statement, "SELECT OwnerID FROM Positions WHERE OwnerID = %ld", id)) {
+  SQLHSTMT rows = ExecuteLookup(
+      statement, "SELECT OwnerID FROM Positions WHERE OwnerID = %ld", id);
+  if (rows == SQL_NULL_HSTMT) {
     return false;
   }
-  *exists = FetchRow(statement);
+  *exists = FetchRow(rows);
   return !ReadFailed();
 }
 
 void ReadProperNames(SQLHSTMT statement, StarEntry* entry) {
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(statement,
-                             "SELECT Name FROM ProperNames WHERE "
-                             "INT(OwnerID/100) = %ld ORDER BY OwnerID, "
-                             "ProperNameID",
-                             entry->id / 100)) {
+  SQLHSTMT rows = ExecuteLookup(statement,
+                                "SELECT Name FROM ProperNames WHERE "
+                                "INT(OwnerID/100) = %ld ORDER BY OwnerID, "
+                                "ProperNameID",
+                                entry->id / 100);
+  if (rows == SQL_NULL_HSTMT) {
     return;
   }
   char name[kNameValueSize];
   SQLLEN indicator;
-  SQLBindCol(statement, 1, SQL_C_CHAR, name, sizeof(name), &indicator);
-  while (entry->properNameCount < kMaxEntryNames && FetchRow(statement)) {
+  SQLBindCol(rows, 1, SQL_C_CHAR, name, sizeof(name), &indicator);
+  while (entry->properNameCount < kMaxEntryNames && FetchRow(rows)) {
     if (indicator == SQL_NULL_DATA) continue;
     std::snprintf(entry->properNames[entry->properNameCount++], kNameValueSize,
                   "%s", name);
   }
-  UnbindColumns(statement);
+  UnbindColumns(rows);
 }
 
 void ReadDesignations(SQLHSTMT statement, StarEntry* entry) {
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(statement,
-                             "SELECT CatAbbrev, Value FROM CatalogNumbers "
-                             "WHERE INT(OwnerID/100) = %ld ORDER BY OwnerID, "
-                             "CatalogNumberID",
-                             entry->id / 100)) {
+  SQLHSTMT rows =
+      ExecuteLookup(statement,
+                    "SELECT CatAbbrev, Value FROM CatalogNumbers "
+                    "WHERE INT(OwnerID/100) = %ld ORDER BY OwnerID, "
+                    "CatalogNumberID",
+                    entry->id / 100);
+  if (rows == SQL_NULL_HSTMT) {
     return;
   }
   char abbreviation[kAbbreviationSize];
   char value[kNameValueSize];
   SQLLEN indicators[2];
-  SQLBindCol(statement, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),
+  SQLBindCol(rows, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),
              &indicators[0]);
-  SQLBindCol(statement, 2, SQL_C_CHAR, value, sizeof(value), &indicators[1]);
-  while (entry->designationCount < kMaxEntryNames && FetchRow(statement)) {
+  SQLBindCol(rows, 2, SQL_C_CHAR, value, sizeof(value), &indicators[1]);
+  while (entry->designationCount < kMaxEntryNames && FetchRow(rows)) {
     if (indicators[1] == SQL_NULL_DATA) continue;
     Designation& designation = entry->designations[entry->designationCount++];
     std::snprintf(designation.abbreviation, sizeof(designation.abbreviation),
                   "%s", indicators[0] == SQL_NULL_DATA ? "" : abbreviation);
     std::snprintf(designation.value, sizeof(designation.value), "%s", value);
   }
-  UnbindColumns(statement);
+  UnbindColumns(rows);
 }
 
 void ReadComponents(SQLHSTMT statement, StarEntry* entry) {
@@ -136,21 +137,22 @@ bool ReadSystemMembers(SQLHSTMT statement, StarEntry* entry) {
   entry->memberCount = 0;
   entry->membersCut = false;
   if (!entry->hasFacts || !entry->facts.hasSystem) return true;
-  CloseCursor(statement);
-  if (!ExecuteStatementForId(statement,
-                             "SELECT OwnerID FROM StarFacts WHERE SystemID = "
-                             "%ld ORDER BY OwnerID",
-                             entry->facts.systemId)) {
+  SQLHSTMT rows =
+      ExecuteLookup(statement,
+                    "SELECT OwnerID FROM StarFacts WHERE SystemID = "
+                    "%ld ORDER BY OwnerID",
+                    entry->facts.systemId);
+  if (rows == SQL_NULL_HSTMT) {
     return false;
   }
   int32_t ownerId = 0;
   SQLLEN indicator;
-  SQLBindCol(statement, 1, SQL_C_LONG, &ownerId, 0, &indicator);
+  SQLBindCol(rows, 1, SQL_C_LONG, &ownerId, 0, &indicator);
   SQLRETURN fetched;
-  while ((fetched = SQLFetch(statement)) != SQL_NO_DATA) {
+  while ((fetched = SQLFetch(rows)) != SQL_NO_DATA) {
     if (!SQL_SUCCEEDED(fetched)) {
-      NoteReadFault(statement);
-      UnbindColumns(statement);
+      NoteReadFault(rows);
+      UnbindColumns(rows);
       return false;
     }
     if (indicator == SQL_NULL_DATA || ownerId == entry->id) continue;
@@ -160,7 +162,7 @@ bool ReadSystemMembers(SQLHSTMT statement, StarEntry* entry) {
     }
     entry->members[entry->memberCount++].id = ownerId;
   }
-  UnbindColumns(statement);
+  UnbindColumns(rows);
   for (int i = 0; i < entry->memberCount; ++i) {
     SystemMember& member = entry->members[i];
     member.hasName = GetStarDisplayName(statement, member.id, member.name);

@@ -8,6 +8,7 @@
 #              window, the page frame and output
 #   search     the neighbour scan and the result pages
 #   request    the request flow
+#   resident   the FastCGI service, with what it keeps between requests
 #   site       the site's other programs and their page kit
 # LAYERS, written by CMake, names each library's sources and the libraries
 # it links.  Fails when a library links a library of its own layer or above,
@@ -19,7 +20,7 @@ set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: tests/layering_test.sh SOURCE_DIR LAYERS" >&2; exit 2; }
 top=$1
 layers=$2
-order=(text names catalogue astro cgi search request site)
+order=(text names catalogue astro cgi search request resident site)
 
 declare -A rank=() library_of=() sources=() links=()
 for i in "${!order[@]}"; do rank[${order[$i]}]=$i; done

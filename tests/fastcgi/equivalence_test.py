@@ -1,0 +1,174 @@
+#!/usr/bin/env python3
+"""Each program of the site answers the same bytes as a FastCGI worker as it
+does run once per request.
+
+Usage: equivalence_test.py BUILD_DIR [--random N] [--seed S]
+
+For each of the five programs one worker answers, one after another, a
+table of requests (hostile ones among them, each followed by ordinary
+ones, so that whatever a request leaves behind shows in the next) and N
+random ones; each reply (standard output, byte for byte, and the exit
+status) is compared with the program run as a CGI program for the same
+request.  The worker is then asked the same requests again, in reverse
+order, and must still answer the same.
+"""
+
+import argparse
+import os
+import random
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import fastcgi  # noqa: E402
+
+HOSTILE = [
+    None,  # no QUERY_STRING at all
+    "",
+    "ID=150",
+    "ID=100&ly=1e999&minLY=-1e999",
+    "X=1e999&ly=1e999",
+    "ly=abc&minRAHour=25",
+    "minDecDeg=-91&maxDecDeg=91",
+    "&&&===&ID",
+    "ID=" + "9" * 400,
+    "star=" + "%FF" * 200,
+    "star=Sirus&size=1000&page=99999",
+    "RA=abc&DEC=1e999&SR=-1",
+    "RA=10&DEC=10&SR=1e308&MAXREC=-5&VERB=9",
+    "name=%27%3Cscript%3E&plane=zz&sort=%00&order=up",
+    "x=" + "A" * 600 + "&ly=10",
+]
+
+ORDINARY = {
+    "neighbor_search": ["ID=100&ly=20", "ly=10", "X=3&Y=4&Z=5&ly=12&minLY=2",
+                        "minRAHour=5&maxRAHour=6&ly=1000"],
+    "entry_page.exe": ["ID=100", "ID=700", "ID=99900", "ID=abc"],
+    "find_star": ["name=Sirius", "name=Sun", "name=Tau+Ceti", "name=zzzz"],
+    "neighbours": ["ID=100&ly=20&size=5&page=2", "star=Sirius&ly=15",
+                   "X=1&Y=1&Z=1&ly=30&sort=name&order=desc&plane=xz",
+                   "ly=20&format=csv", "ly=20&format=json",
+                   "ly=20&format=votable"],
+    "cone_search": ["RA=101.28&DEC=-16.7&SR=10", "RA=0&DEC=0&SR=0",
+                    "RA=200&DEC=-60&SR=5&VERB=3&MAXREC=2"],
+}
+
+WINDOW = ["ly", "minLY", "minRAHour", "minRAMin", "minRASec", "maxRAHour",
+          "maxRAMin", "maxRASec", "minDecDeg", "minDecMin", "minDecSec",
+          "maxDecDeg", "maxDecMin", "maxDecSec"]
+NUMBERS = ["0", "1", "2.5", "-3", "15", "20", "100", "1e3", "59.9", "23",
+           "89", "-89", "", "x", "1e999", "0x10", " 7", "+4"]
+NAMES = ["Sirius", "Sun", "Alpha+Centauri", "61+Cygni", "Betelguese",
+         "Vega", "Procyon", "zz", "", "%C3%A9"]
+
+
+def random_query(program, chance):
+    parts = []
+    if program == "cone_search":
+        for name in ("RA", "DEC", "SR"):
+            if chance.random() < 0.9:
+                parts.append(name + "=" + chance.choice(
+                    NUMBERS + [str(chance.uniform(0, 360))]))
+        if chance.random() < 0.3:
+            parts.append("VERB=" + chance.choice(["1", "2", "3", "0", "x"]))
+        if chance.random() < 0.3:
+            parts.append("MAXREC=" + chance.choice(["0", "1", "5", "-1"]))
+        return "&".join(parts)
+    if program == "find_star":
+        return "name=" + chance.choice(NAMES)
+    if program == "entry_page.exe":
+        return "ID=" + chance.choice([str(100 * chance.randint(0, 40)),
+                                      "x", "", "150", "-100"])
+    if chance.random() < 0.5:
+        parts.append("ID=" + str(100 * chance.randint(0, 40)))
+    elif program == "neighbours" and chance.random() < 0.3:
+        parts.append("star=" + chance.choice(NAMES))
+    else:
+        for axis in ("X", "Y", "Z"):
+            if chance.random() < 0.7:
+                parts.append(axis + "=" + chance.choice(NUMBERS))
+    for name in chance.sample(WINDOW, chance.randint(0, 5)):
+        parts.append(name + "=" + chance.choice(NUMBERS))
+    if program == "neighbours":
+        for name, values in (("size", ["1", "10", "1000", "0", "x"]),
+                             ("page", ["1", "2", "40", "-1"]),
+                             ("sort", ["name", "distance", "ra", "zz"]),
+                             ("order", ["asc", "desc"]),
+                             ("plane", ["xy", "xz", "yz", "sky", "q"]),
+                             ("format", ["csv", "json", "votable", "html"])):
+            if chance.random() < 0.25:
+                parts.append(name + "=" + chance.choice(values))
+    chance.shuffle(parts)
+    return "&".join(parts)
+
+
+def cgi_params(program, query):
+    params = {"GATEWAY_INTERFACE": "CGI/1.1", "REQUEST_METHOD": "GET",
+              "SCRIPT_NAME": "/cgi-bin/" + program,
+              "SERVER_NAME": "127.0.0.1", "SERVER_PORT": "8080",
+              "SERVER_PROTOCOL": "HTTP/1.1"}
+    if query is not None:
+        params["QUERY_STRING"] = query
+    return params
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("--random", type=int, default=60)
+    parser.add_argument("--seed", type=int, default=23)
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    odbc = os.path.join(build, "odbc")
+    env = {"PATH": "/usr/bin:/bin", "ODBCSYSINI": odbc,
+           "ODBCINI": os.path.join(odbc, "odbc.ini"),
+           "VELORAN_FASTCGI_WORKERS": "1"}
+    chance = random.Random(args.seed)
+    failures = 0
+    compared = 0
+    for program, ordinary in ORDINARY.items():
+        requests = []
+        for hostile in HOSTILE:
+            requests.append(hostile)
+            requests.append(chance.choice(ordinary))
+        requests += ordinary
+        requests += [random_query(program, chance) for _ in range(args.random)]
+        path = os.path.join(build, program)
+        worker = fastcgi.Worker(path, env)
+        try:
+            expected = {}
+            for round_requests in (requests, list(reversed(requests))):
+                for query in round_requests:
+                    params = cgi_params(program, query)
+                    if query not in expected:
+                        cgi_env = dict(env)
+                        cgi_env.update(params)
+                        cgi_env.pop("QUERY_STRING", None)
+                        out, status, _, _ = fastcgi.run_cgi(path, cgi_env,
+                                                            query)
+                        expected[query] = (out, status)
+                    reply = worker.request(params)
+                    compared += 1
+                    out, status = expected[query]
+                    if reply.stdout != out or reply.status != status:
+                        failures += 1
+                        where = next((i for i, (a, b) in enumerate(
+                            zip(reply.stdout, out)) if a != b),
+                            min(len(reply.stdout), len(out)))
+                        print("FAIL %s %r: status %d (CGI %d), %d bytes (CGI "
+                              "%d), first difference at byte %d: %r / %r" % (
+                                  program, query, reply.status, status,
+                                  len(reply.stdout), len(out), where,
+                                  reply.stdout[max(0, where - 40):where + 40],
+                                  out[max(0, where - 40):where + 40]))
+        finally:
+            stopped, log = worker.stop()
+        if stopped != 0:
+            failures += 1
+            print("FAIL %s: the worker ended with %d: %s" % (program, stopped,
+                                                            log[-2000:]))
+    print("%d replies compared, %d failed" % (compared, failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
