@@ -3,7 +3,10 @@
 #include <odbcinst.h>
 #include <strings.h>
 
+#include <atomic>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace veloran::odbc {
@@ -12,13 +15,26 @@ namespace {
 
 constexpr int kDefaultTimeout = 2000;
 
+// unixODBC keeps each answer of SQLGetPrivateProfileString for 20 seconds
+// under the call's arguments and gives it again for the same arguments,
+// however the files have changed: a long-lived process would reconnect to
+// the database the data source named before a switch.  The default value
+// is one of those arguments, so each read passes a default of its own (a
+// control byte first: no key's value) and the files are read again.  Each
+// answer still stays in unixODBC's list for its 20 seconds, so keys are
+// read per connect and per change of the files, never per statement.
 std::string ReadKey(const std::string& name, const char* key) {
+  static std::atomic<unsigned long> reads{0};
+  char unset[32];
+  std::snprintf(unset, sizeof(unset), "\x01unset %lu", reads.fetch_add(1));
   // Paths up to PATH_MAX, and a few of them for LoadExt.
   std::vector<char> value(16384, '\0');
   int length =
-      SQLGetPrivateProfileString(name.c_str(), key, "", value.data(),
+      SQLGetPrivateProfileString(name.c_str(), key, unset, value.data(),
                                  static_cast<int>(value.size()), "odbc.ini");
-  if (length <= 0) return std::string();
+  if (length <= 0 || std::strcmp(value.data(), unset) == 0) {
+    return std::string();
+  }
   return std::string(value.data());
 }
 

@@ -6,9 +6,10 @@
 
 // Where a connection's settings come from.
 //
-// A data source in odbc.ini (read with SQLGetPrivateProfileString, once per
-// connect) or a connection string gives four keys; any others (such as
-// NoCreat or StepAPI of other SQLite drivers) are ignored:
+// A data source in odbc.ini (read with SQLGetPrivateProfileString at each
+// connect, never from unixODBC's cache of earlier answers) or a connection
+// string gives four keys; any others (such as NoCreat or StepAPI of other
+// SQLite drivers) are ignored:
 //
 //   Database  the SQLite database: a path, or a "file:" URI (percent-encoded
 //             characters work).  It is always opened read-only and never
