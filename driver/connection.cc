@@ -147,8 +147,9 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
   }
   const std::string& path = settings.database;
   std::string file, reason, detail;
-  if (DatabaseFilePath(path, &file) &&
-      !CheckDatabaseFile(file, &reason, &detail)) {
+  FileIdentity checked;
+  bool hasFile = DatabaseFilePath(path, &file);
+  if (hasFile && !CheckDatabaseFile(file, &checked, &reason, &detail)) {
     return FailOpen(connection, nullptr, settings, kDriverComponent, reason,
                     detail);
   }
