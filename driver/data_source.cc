@@ -9,6 +9,13 @@
 #include <cstring>
 #include <vector>
 
+// unixODBC's own answer to where it reads odbc.ini ("BOOL" is int): a
+// private part of its installer library, but the one that says exactly
+// which files SQLGetPrivateProfileString reads.  With a false second
+// argument it only names the file (it would otherwise create it).
+extern "C" int _odbcinst_UserINI(char* path, int verify);
+extern "C" int _odbcinst_SystemINI(char* path, int verify);
+
 namespace veloran::odbc {
 
 namespace {
@@ -119,6 +126,7 @@ std::string Quote(const std::string& value) {
 
 void ReadDataSource(const std::string& name, DataSourceSettings* settings) {
   settings->dataSourceName = name;
+  settings->databaseFromDataSource = true;
   settings->database = ReadKey(name, "Database");
   settings->loadExtensions = ReadKey(name, "LoadExt");
   settings->timeout = ReadKey(name, "Timeout");
@@ -137,6 +145,7 @@ bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
   for (const Pair& pair : pairs) {
     if (IsKey(pair, "Database")) {
       settings->database = pair.value;
+      settings->databaseFromDataSource = false;
     } else if (IsKey(pair, "LoadExt")) {
       settings->loadExtensions = pair.value;
     } else if (IsKey(pair, "Timeout")) {
@@ -146,6 +155,21 @@ bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
     }
   }
   return true;
+}
+
+std::string ReadDatabaseKey(const std::string& name) {
+  return ReadKey(name, "Database");
+}
+
+void DataSourceFiles(std::string* user, std::string* system) {
+  // unixODBC writes up to its FILENAME_MAX of a variable and a file name
+  // after it, unbounded: room for both.
+  std::vector<char> path(2 * FILENAME_MAX + 64, '\0');
+  _odbcinst_UserINI(path.data(), 0);
+  *user = path.data();
+  path[0] = '\0';
+  _odbcinst_SystemINI(path.data(), 0);
+  *system = path.data();
 }
 
 std::string CompletedConnectionString(const DataSourceSettings& settings) {
