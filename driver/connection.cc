@@ -147,8 +147,9 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
   }
   const std::string& path = settings.database;
   std::string file, reason, detail;
-  if (DatabaseFilePath(path, &file) &&
-      !CheckDatabaseFile(file, &reason, &detail)) {
+  FileIdentity checked;
+  bool hasFile = DatabaseFilePath(path, &file);
+  if (hasFile && !CheckDatabaseFile(file, &checked, &reason, &detail)) {
     return FailOpen(connection, nullptr, settings, kDriverComponent, reason,
                     detail);
   }
@@ -205,6 +206,13 @@ SQLRETURN Connect(Connection* connection, const DataSourceSettings& settings) {
     return FailOpen(connection, database, settings, kSqliteComponent,
                     sqlite3_errmsg(database), Cause(database));
   }
+  // Last of what can fail: from here on the connection's Disconnect stops
+  // it before the database is closed.
+  if (!StartDataVersion(database, settings, hasFile ? &checked : nullptr,
+                        &connection->dataVersion)) {
+    return FailOpen(connection, database, settings, kSqliteComponent,
+                    sqlite3_errmsg(database), Cause(database));
+  }
   InstallReadOnlyGuard(database, &connection->refusal);
   connection->busyTimeout = timeout;
   InstallInterruption(connection, database);
@@ -220,6 +228,7 @@ SQLRETURN Disconnect(Connection* connection) {
     DeleteStatement(connection->statements.back());
   }
   if (connection->database != nullptr) {
+    StopDataVersion(&connection->dataVersion);
     sqlite3_close(connection->database);
     connection->database = nullptr;
   }

@@ -3,8 +3,18 @@
 #include <odbcinst.h>
 #include <strings.h>
 
+#include <atomic>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <vector>
+
+// unixODBC's own answer to where it reads odbc.ini ("BOOL" is int): a
+// private part of its installer library, but the one that says exactly
+// which files SQLGetPrivateProfileString reads.  With a false second
+// argument it only names the file (it would otherwise create it).
+extern "C" int _odbcinst_UserINI(char* path, int verify);
+extern "C" int _odbcinst_SystemINI(char* path, int verify);
 
 namespace veloran::odbc {
 
@@ -12,13 +22,26 @@ namespace {
 
 constexpr int kDefaultTimeout = 2000;
 
+// unixODBC keeps each answer of SQLGetPrivateProfileString for 20 seconds
+// under the call's arguments and gives it again for the same arguments,
+// however the files have changed: a long-lived process would reconnect to
+// the database the data source named before a switch.  The default value
+// is one of those arguments, so each read passes a default of its own (a
+// control byte first: no key's value) and the files are read again.  Each
+// answer still stays in unixODBC's list for its 20 seconds, so keys are
+// read per connect and per change of the files, never per statement.
 std::string ReadKey(const std::string& name, const char* key) {
+  static std::atomic<unsigned long> reads{0};
+  char unset[32];
+  std::snprintf(unset, sizeof(unset), "\x01unset %lu", reads.fetch_add(1));
   // Paths up to PATH_MAX, and a few of them for LoadExt.
   std::vector<char> value(16384, '\0');
   int length =
-      SQLGetPrivateProfileString(name.c_str(), key, "", value.data(),
+      SQLGetPrivateProfileString(name.c_str(), key, unset, value.data(),
                                  static_cast<int>(value.size()), "odbc.ini");
-  if (length <= 0) return std::string();
+  if (length <= 0 || std::strcmp(value.data(), unset) == 0) {
+    return std::string();
+  }
   return std::string(value.data());
 }
 
@@ -103,6 +126,7 @@ std::string Quote(const std::string& value) {
 
 void ReadDataSource(const std::string& name, DataSourceSettings* settings) {
   settings->dataSourceName = name;
+  settings->databaseFromDataSource = true;
   settings->database = ReadKey(name, "Database");
   settings->loadExtensions = ReadKey(name, "LoadExt");
   settings->timeout = ReadKey(name, "Timeout");
@@ -121,6 +145,7 @@ bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
   for (const Pair& pair : pairs) {
     if (IsKey(pair, "Database")) {
       settings->database = pair.value;
+      settings->databaseFromDataSource = false;
     } else if (IsKey(pair, "LoadExt")) {
       settings->loadExtensions = pair.value;
     } else if (IsKey(pair, "Timeout")) {
@@ -130,6 +155,21 @@ bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
     }
   }
   return true;
+}
+
+std::string ReadDatabaseKey(const std::string& name) {
+  return ReadKey(name, "Database");
+}
+
+void DataSourceFiles(std::string* user, std::string* system) {
+  // unixODBC writes up to its FILENAME_MAX of a variable and a file name
+  // after it, unbounded: room for both.
+  std::vector<char> path(2 * FILENAME_MAX + 64, '\0');
+  _odbcinst_UserINI(path.data(), 0);
+  *user = path.data();
+  path[0] = '\0';
+  _odbcinst_SystemINI(path.data(), 0);
+  *system = path.data();
 }
 
 std::string CompletedConnectionString(const DataSourceSettings& settings) {

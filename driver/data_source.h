@@ -6,9 +6,10 @@
 
 // Where a connection's settings come from.
 //
-// A data source in odbc.ini (read with SQLGetPrivateProfileString, once per
-// connect) or a connection string gives four keys; any others (such as
-// NoCreat or StepAPI of other SQLite drivers) are ignored:
+// A data source in odbc.ini (read with SQLGetPrivateProfileString at each
+// connect, never from unixODBC's cache of earlier answers) or a connection
+// string gives four keys; any others (such as NoCreat or StepAPI of other
+// SQLite drivers) are ignored:
 //
 //   Database  the SQLite database: a path, or a "file:" URI (percent-encoded
 //             characters work).  It is always opened read-only and never
@@ -33,6 +34,9 @@ namespace veloran::odbc {
 // The keys as written, before they are checked at connect.
 struct DataSourceSettings {
   std::string dataSourceName;  // empty for a DSN-less connection
+  // Whether Database is the data source's key, which an operator may
+  // change while the connection is open, or the connection string's.
+  bool databaseFromDataSource = false;
   std::string database;
   std::string loadExtensions;
   std::string timeout;       // as written; empty for the default
@@ -47,6 +51,15 @@ void ReadDataSource(const std::string& name, DataSourceSettings* settings);
 // (an unterminated brace), with the reason in *error.
 bool ReadConnectionString(std::string_view text, DataSourceSettings* settings,
                           std::string* error);
+
+// The Database key of data source "name" as the files say now.  May throw
+// std::bad_alloc.
+std::string ReadDatabaseKey(const std::string& name);
+
+// The files SQLGetPrivateProfileString reads data sources from: the user's
+// ($ODBCINI, or ~/.odbc.ini) and the system's ($ODBCSYSINI/odbc.ini, or
+// /etc/odbc.ini), as unixODBC names them.  May throw std::bad_alloc.
+void DataSourceFiles(std::string* user, std::string* system);
 
 // The connection string that reconnects with the same settings, for
 // SQLDriverConnect's output.

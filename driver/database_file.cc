@@ -85,8 +85,8 @@ bool DatabaseFilePath(const std::string& database, std::string* path) {
   return true;
 }
 
-bool CheckDatabaseFile(const std::string& path, std::string* reason,
-                       std::string* detail) {
+bool CheckDatabaseFile(const std::string& path, FileIdentity* checked,
+                       std::string* reason, std::string* detail) {
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     int error = errno;
@@ -136,6 +136,8 @@ bool CheckDatabaseFile(const std::string& path, std::string* reason,
     *detail = *reason;
     return false;
   }
+  checked->device = status.st_dev;
+  checked->inode = status.st_ino;
   return true;
 }
 

@@ -1,6 +1,8 @@
 #ifndef VELORAN_DRIVER_DATABASE_FILE_H_
 #define VELORAN_DRIVER_DATABASE_FILE_H_
 
+#include <sys/types.h>
+
 #include <string>
 
 // The check of the Database key's file before SQLite opens it.  SQLite
@@ -16,12 +18,22 @@ namespace veloran::odbc {
 // host or holds a broken escape; SQLite's own open then gives the reason.
 bool DatabaseFilePath(const std::string& database, std::string* path);
 
+// Which file a path names, as stat() tells it.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // Opens "path" without waiting (a FIFO, a device) and checks that it is a
 // regular file that begins with SQLite's header, in rollback-journal mode.
-// False with *reason, a sentence that names no path (the visitor of a web
-// page may see it), and *detail, the system's words, when it is not.
-bool CheckDatabaseFile(const std::string& path, std::string* reason,
-                       std::string* detail);
+// True with *checked, the identity of the file that was checked (fstat of
+// the descriptor that read the header, so a file put in the place of
+// another afterwards is not mistaken for it).  False with *reason, a
+// sentence that names no path (the visitor of a web page may see it), and
+// *detail, the system's words, when it is not.
+bool CheckDatabaseFile(const std::string& path, FileIdentity* checked,
+                       std::string* reason, std::string* detail);
 
 }  // namespace veloran::odbc
 

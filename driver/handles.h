@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/data_version.h"
 #include "driver/diagnostics.h"
 #include "driver/read_only_guard.h"
 
@@ -63,7 +64,8 @@ struct Connection {
   std::mutex mutex;
   Diagnostics diagnostics;
   sqlite3* database = nullptr;
-  Refusal refusal;  // what the read-only guard refused last
+  Refusal refusal;          // what the read-only guard refused last
+  DataVersion dataVersion;  // veloran_data_version()'s, while connected
   std::vector<Statement*> statements;
   // Attributes, settable before and after connecting.
   SQLUINTEGER loginTimeout = 0;       // seconds; 0: none

@@ -280,8 +280,9 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
     listing->centre = request.window.centre;
   }
 
-  // The whole ranking of a large search is a few megabytes: it is kept for
-  // the process, which serves one request.
+  // The whole ranking of a large search is a few megabytes: its storage is
+  // kept for the process (a resident worker reuses it for the next
+  // request; CollectNeighbours empties it first).
   static NeighbourMatches matches;
   ListingOutcome outcome = ListingOutcome::kListed;
   if (!LoadCatalogueNames(statement)) outcome = ListingOutcome::kReadFailed;

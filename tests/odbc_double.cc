@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace {
@@ -83,12 +84,17 @@ void Log(const char* call, const char* detail = "") {
   }
 }
 
-// The statement being fetched, for FetchFail.
-long rowsBeforeFailure = -1;
-long rowsFetched = 0;
+// For FetchFail, of each statement handle: the rows it may fetch (-1: no
+// limit) and the rows it has fetched since it was executed.  A resident
+// worker fetches from several handles in turn.
+struct Fetching {
+  long rowsBeforeFailure = -1;
+  long rowsFetched = 0;
+};
+std::map<SQLHSTMT, Fetching> fetching;
 
-// The text of the statement last prepared, for SQLExecute.
-std::string preparedSql;
+// The text prepared on each statement handle, for SQLExecute.
+std::map<SQLHSTMT, std::string> preparedSql;
 
 // The diagnostic of the fault injected last, while it is pending.
 struct InjectedDiagnostic {
@@ -111,13 +117,14 @@ SQLRETURN Inject(SQLHSTMT statement, SQLRETURN result,
   return result;
 }
 
-// Starts the count of rows for FetchFail on statement "sql", executed.
-void StartFetching(const char* sql) {
+// Starts the count of rows for FetchFail on "statement", executing "sql".
+void StartFetching(SQLHSTMT statement, const char* sql) {
   std::string fault;
-  rowsBeforeFailure = -1;
-  rowsFetched = 0;
+  Fetching& rows = fetching[statement];
+  rows = Fetching{};
   if (FindFault("FetchFail", sql, &fault)) {
-    rowsBeforeFailure = std::atol(fault.substr(fault.rfind(':') + 1).c_str());
+    rows.rowsBeforeFailure =
+        std::atol(fault.substr(fault.rfind(':') + 1).c_str());
   }
 }
 
@@ -190,7 +197,7 @@ SQLRETURN SQL_API SQLExecDirect(SQLHSTMT statement, SQLCHAR* text,
   Log("SQLExecDirect", sql);
   ClearDiagnostic();
   std::string fault;
-  StartFetching(sql);
+  StartFetching(statement, sql);
   if (FindFault("ExecFail", sql, &fault)) {
     return Inject(statement, SQL_ERROR, "ExecFail:" + fault);
   }
@@ -205,7 +212,7 @@ SQLRETURN SQL_API SQLPrepare(SQLHSTMT statement, SQLCHAR* text,
                              SQLINTEGER length) {
   const char* sql = reinterpret_cast<const char*>(text);
   Log("SQLPrepare", sql);
-  preparedSql = sql;
+  preparedSql[statement] = sql;
   ClearDiagnostic();
   std::string fault;
   if (FindFault("PrepareFail", sql, &fault)) {
@@ -225,14 +232,19 @@ SQLRETURN SQL_API SQLBindParameter(SQLHSTMT statement, SQLUSMALLINT number,
 }
 
 SQLRETURN SQL_API SQLExecute(SQLHSTMT statement) {
-  Log("SQLExecute", preparedSql.c_str());
+  const std::string& sql = preparedSql[statement];
+  Log("SQLExecute", sql.c_str());
   ClearDiagnostic();
   std::string fault;
-  StartFetching(preparedSql.c_str());
-  if (FindFault("ExecFail", preparedSql.c_str(), &fault)) {
+  StartFetching(statement, sql.c_str());
+  if (FindFault("ExecFail", sql.c_str(), &fault)) {
     return Inject(statement, SQL_ERROR, "ExecFail:" + fault);
   }
-  return REAL(SQLExecute)(statement);
+  SQLRETURN result = REAL(SQLExecute)(statement);
+  if (result == SQL_SUCCESS && FindFault("ExecInfo", sql.c_str(), &fault)) {
+    return Inject(statement, SQL_SUCCESS_WITH_INFO, "ExecInfo:" + fault);
+  }
+  return result;
 }
 
 SQLRETURN SQL_API SQLBindCol(SQLHSTMT statement, SQLUSMALLINT column,
@@ -244,18 +256,25 @@ SQLRETURN SQL_API SQLBindCol(SQLHSTMT statement, SQLUSMALLINT column,
 
 SQLRETURN SQL_API SQLFetch(SQLHSTMT statement) {
   ClearDiagnostic();
-  if (rowsBeforeFailure >= 0 && rowsFetched >= rowsBeforeFailure) {
+  Fetching& rows = fetching[statement];
+  if (rows.rowsBeforeFailure >= 0 &&
+      rows.rowsFetched >= rows.rowsBeforeFailure) {
     Log("SQLFetch", "failed");
     return Inject(statement, SQL_ERROR,
-                  "FetchFail after " + std::to_string(rowsFetched) + " rows");
+                  "FetchFail after " + std::to_string(rows.rowsFetched) +
+                      " rows");
   }
-  ++rowsFetched;
+  ++rows.rowsFetched;
   return REAL(SQLFetch)(statement);
 }
 
 SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
   ClearDiagnostic();
-  if (option == SQL_DROP) Log("SQLFreeStmt", "SQL_DROP");
+  if (option == SQL_DROP) {
+    Log("SQLFreeStmt", "SQL_DROP");
+    fetching.erase(statement);
+    preparedSql.erase(statement);
+  }
   return REAL(SQLFreeStmt)(statement, option);
 }
 

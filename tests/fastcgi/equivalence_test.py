@@ -61,6 +61,82 @@ NAMES = ["Sirius", "Sun", "Alpha+Centauri", "61+Cygni", "Betelguese",
          "Vega", "Procyon", "zz", "", "%C3%A9"]
 
 
+# Failed reads, injected by the programs linked with the ODBC double (the
+# faults go as a request's VELORAN_ODBC_FAULTS, which the double reads with
+# getenv, so the worker sees them for that request only), each followed by
+# the same request without a fault: a worker answers a failed read as the
+# program run once does, and the next request from a fresh start.  The
+# faults name kinds of statements, not numbers: a worker's look-ups carry
+# the number as a parameter.
+FAULTS = {
+    "neighbor_search": [
+        ("ID=100&ly=20", "ExecFail:FROM Positions"),
+        ("ly=20", "FetchFail:FROM Positions:5"),
+        ("ly=20", "ExecFail:FROM CatalogNames"),
+        ("ly=20", "FetchFail:FROM ProperNames:0"),
+        ("ID=100&ly=20", "ExecFail:FROM Spectra"),
+        ("ID=100&ly=20", "ExecInfo:FROM Positions"),
+        ("ly=20", "Connect"),
+        ("ly=20", "AllocStmt"),
+    ],
+    "entry_page.exe": [
+        ("ID=100", "ExecFail:FROM StarFacts WHERE OwnerID"),
+        ("ID=100", "FetchFail:ProperNameID:1"),
+        ("ID=100", "FetchFail:FROM Positions:2"),
+        ("ID=100", "Connect"),
+    ],
+    "find_star": [
+        ("name=Sirius", "ExecFail:WHERE n.Key = ?"),
+        ("name=Siriux", "ExecFail:WHERE n.Key > ?"),
+    ],
+    "neighbours": [
+        ("ID=100&ly=20", "FetchFail:FROM Positions:5"),
+        ("ly=20&format=csv", "ExecFail:FROM Spectra"),
+    ],
+    "cone_search": [
+        ("RA=101.28&DEC=-16.7&SR=10", "FetchFail:FROM Positions:2"),
+        ("RA=101.28&DEC=-16.7&SR=10", "Connect"),
+    ],
+}
+
+
+def compare_faults(build, env, failures):
+    """The programs linked with the ODBC double, as workers and run once,
+    under the faults of FAULTS; returns the number of replies compared."""
+    compared = 0
+    for program, cases in FAULTS.items():
+        name = program.replace(".exe", "")
+        path = os.path.join(build, "tests", name + "_double" +
+                            (".exe" if program.endswith(".exe") else ""))
+        worker = fastcgi.Worker(path, env)
+        try:
+            for query, faults in cases:
+                for fault in (faults, None):
+                    params = cgi_params(program, query)
+                    cgi_env = dict(env)
+                    cgi_env.update(params)
+                    cgi_env.pop("QUERY_STRING", None)
+                    if fault is not None:
+                        params["VELORAN_ODBC_FAULTS"] = fault
+                        cgi_env["VELORAN_ODBC_FAULTS"] = fault
+                    out, status, err, _ = fastcgi.run_cgi(path, cgi_env, query)
+                    reply = worker.request(params)
+                    compared += 1
+                    if (reply.stdout, reply.status, reply.stderr) != (
+                            out, status, err):
+                        failures.append(
+                            "FAIL %s %r with %r: status %d (CGI %d), stderr "
+                            "%r (CGI %r), stdout equal: %s" % (
+                                program, query, fault, reply.status, status,
+                                reply.stderr, err, reply.stdout == out))
+        finally:
+            stopped, log = worker.stop()
+        if stopped != 0:
+            failures.append("FAIL %s double: the worker ended with %d: %s" %
+                            (program, stopped, log[-2000:]))
+    return compared
+
+
 def random_query(program, chance):
     parts = []
     if program == "cone_search":
@@ -166,6 +242,11 @@ def main():
             failures += 1
             print("FAIL %s: the worker ended with %d: %s" % (program, stopped,
                                                             log[-2000:]))
+    faulty = []
+    compared += compare_faults(build, env, faulty)
+    for line in faulty:
+        print(line)
+    failures += len(faulty)
     print("%d replies compared, %d failed" % (compared, failures))
     return 1 if failures else 0
 

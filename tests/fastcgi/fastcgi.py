@@ -98,7 +98,7 @@ class Worker:
     """A program started as a FastCGI worker on a Unix socket of its own, as
     spawn-fcgi starts it: the listening socket is its standard input."""
 
-    def __init__(self, program, env, directory=None):
+    def __init__(self, program, env, directory=None, wrapper=()):
         self.directory = directory or tempfile.mkdtemp(prefix="veloran-fcgi-")
         self.path = os.path.join(self.directory,
                                  os.path.basename(program) + ".sock")
@@ -106,7 +106,8 @@ class Worker:
         listener.bind(self.path)
         listener.listen(64)
         self.log = open(os.path.join(self.directory, "worker.log"), "w+b")
-        self.process = subprocess.Popen([program], stdin=listener.fileno(),
+        self.process = subprocess.Popen(list(wrapper) + [program],
+                                        stdin=listener.fileno(),
                                         stdout=subprocess.DEVNULL,
                                         stderr=self.log, env=env)
         listener.close()
