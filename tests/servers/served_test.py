@@ -5,6 +5,7 @@ program for the same request: the same status, Content-type, Location and
 Content-Disposition, and the same body, byte for byte.
 
 Usage: served_test.py SERVER SOURCE_DIR BUILD_DIR CGI_DIR WWW_DIR
+       served_test.py --installed SERVER SOURCE_DIR
   SERVER   lighttpd-fastcgi  lighttpd with its FastCGI snippet
            serve-fastcgi     scripts/serve --fastcgi (lighttpd, /cgi-bin/)
            apache-fcgid      Apache with mod_fcgid and its FastCGI snippet
@@ -15,6 +16,8 @@ Usage: served_test.py SERVER SOURCE_DIR BUILD_DIR CGI_DIR WWW_DIR
   CGI_DIR, WWW_DIR  the installed programs' and form's directories, as the
            snippets name them (the test puts copies of the built ones in a
            directory of its own instead)
+  --installed  the installed packages' programs, form, snippets and data
+           source (as root, for tests/debian/package_test.sh)
 
 The server runs in the foreground on a configuration written into a
 temporary directory, as www-data when the test runs as root (the programs
@@ -184,29 +187,54 @@ def compare(what, got, expected):
 # --- The site's files, and the servers --------------------------------
 
 
+INSTALLED_CGI = "/usr/lib/cgi-bin"
+INSTALLED_WWW = "/usr/share/veloran-site/www"
+
+# Where the packages install the snippets that the build writes into web/.
+INSTALLED_SNIPPETS = {
+    "lighttpd-veloran-site-fastcgi.conf":
+        "/etc/lighttpd/conf-available/50-veloran-site-fastcgi.conf",
+    "apache2-veloran-site.conf": "/etc/apache2/conf-available/veloran-site.conf",
+    "apache2-veloran-site-fcgid.conf":
+        "/etc/apache2/conf-available/veloran-site-fcgid.conf",
+    "nginx-veloran-site.conf": "/etc/nginx/snippets/veloran-site.conf",
+}
+
+
 class Site:
     """A temporary directory with copies of the built programs (cgi-bin/),
-    the form (www/), the servers' configuration, sockets and logs."""
+    the form (www/), the servers' configuration, sockets and logs; or, for
+    the installed packages (build None), the installed programs, form,
+    snippets and data source, with only the configuration, sockets and
+    logs in the temporary directory."""
 
     def __init__(self, name, source, build, cgi_dir, www_dir):
         self.source, self.build = source, build
         self.cgi_dir, self.www_dir = cgi_dir, www_dir
         self.dir = tempfile.mkdtemp(prefix="veloran-%s-" % name)
         os.chmod(self.dir, 0o755)
-        self.cgi = os.path.join(self.dir, "cgi-bin")
-        self.www = os.path.join(self.dir, "www")
         self.run = os.path.join(self.dir, "run")
         self.log = os.path.join(self.dir, "log")
-        for d in (self.cgi, self.www, self.run, self.log):
+        for d in (self.run, self.log):
             os.mkdir(d)
             os.chmod(d, 0o755)
-        for program in PROGRAMS:
-            shutil.copy2(os.path.join(build, program), self.cgi)
-        for name in WEB_FILES:
-            shutil.copy(os.path.join(source, "web", name), self.www)
-        odbc = os.path.join(build, "odbc")
-        self.odbc = {"ODBCSYSINI": odbc,
-                     "ODBCINI": os.path.join(odbc, "odbc.ini")}
+        if build is None:
+            self.cgi, self.www, self.programs = cgi_dir, www_dir, cgi_dir
+            self.odbc = {}  # the system's data source Veloran
+        else:
+            self.cgi = os.path.join(self.dir, "cgi-bin")
+            self.www = os.path.join(self.dir, "www")
+            self.programs = build
+            for d in (self.cgi, self.www):
+                os.mkdir(d)
+                os.chmod(d, 0o755)
+            for program in PROGRAMS:
+                shutil.copy2(os.path.join(build, program), self.cgi)
+            for file_name in WEB_FILES:
+                shutil.copy(os.path.join(source, "web", file_name), self.www)
+            odbc = os.path.join(build, "odbc")
+            self.odbc = {"ODBCSYSINI": odbc,
+                         "ODBCINI": os.path.join(odbc, "odbc.ini")}
         self.root = os.getuid() == 0
         self.user = "www-data" if self.root else pwd.getpwuid(
             os.getuid()).pw_name
@@ -216,9 +244,14 @@ class Site:
                 shutil.chown(d, "www-data", "www-data")
 
     def snippet(self, name, *replacements):
-        """The build's snippet NAME with the installed directories (and the
-        pairs of texts given) replaced by the site's."""
-        with open(os.path.join(self.build, "web", name)) as f:
+        """The snippet NAME, the build's with the installed directories
+        replaced by the site's, or the installed one; and the pairs of texts
+        given replaced."""
+        if self.build is None:
+            path = INSTALLED_SNIPPETS[name]
+        else:
+            path = os.path.join(self.build, "web", name)
+        with open(path) as f:
             text = f.read()
         text = text.replace(self.cgi_dir + "/", self.cgi + "/")
         text = text.replace(self.www_dir, self.www)
@@ -537,7 +570,7 @@ def check_programs(site, port, prefix):
                "SCRIPT_NAME": prefix + program}
         env.update(site.odbc)
         expected[(program, query)] = cgi_reply(
-            os.path.join(site.build, program), env, query)
+            os.path.join(site.programs, program), env, query)
 
     def target(program, query):
         path = prefix + program
@@ -641,11 +674,19 @@ def check_processes(site, resident):
 
 
 def main():
-    if len(sys.argv) != 6 or sys.argv[1] not in SERVERS:
+    args = sys.argv[1:]
+    installed = args[:1] == ["--installed"]
+    if installed and len(args) == 3 and args[1] in SERVERS and \
+            args[1] != "serve-fastcgi":
+        name, source = args[1:]
+        build, cgi_dir, www_dir = None, INSTALLED_CGI, INSTALLED_WWW
+    elif not installed and len(args) == 5 and args[0] in SERVERS:
+        name, source, build, cgi_dir, www_dir = args
+        build = os.path.abspath(build)
+    else:
         print(__doc__, file=sys.stderr)
         return 2
-    name, source, build, cgi_dir, www_dir = sys.argv[1:]
-    source, build = os.path.abspath(source), os.path.abspath(build)
+    source = os.path.abspath(source)
     start, prefixes, resident = SERVERS[name]
     site = Site(name, source, build, cgi_dir.rstrip("/"), www_dir.rstrip("/"))
     port = free_port()
