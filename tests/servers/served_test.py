@@ -29,6 +29,7 @@ may be left.  Skips (status 77) when the server is not installed.
 """
 
 import concurrent.futures
+import grp
 import os
 import pwd
 import shutil
@@ -238,7 +239,8 @@ class Site:
         self.root = os.getuid() == 0
         self.user = "www-data" if self.root else pwd.getpwuid(
             os.getuid()).pw_name
-        self.group = "www-data" if self.root else None
+        self.group = "www-data" if self.root else grp.getgrgid(
+            os.getgid()).gr_name
         if self.root:
             for d in (self.run, self.log):
                 shutil.chown(d, "www-data", "www-data")
@@ -403,7 +405,7 @@ def apache_tree(site, port, modules, confs):
         shutil.chown(socks, "www-data", "www-data")
     env = {"PATH": "/usr/bin:/bin:/usr/sbin:/sbin", "LANG": "C",
            "APACHE_RUN_USER": site.user,
-           "APACHE_RUN_GROUP": site.group or site.user,
+           "APACHE_RUN_GROUP": site.group,
            "APACHE_PID_FILE": os.path.join(site.dir, "apache2.pid"),
            "APACHE_RUN_DIR": site.run, "APACHE_LOCK_DIR": site.run,
            "APACHE_LOG_DIR": site.log}
