@@ -126,8 +126,8 @@ def own_data_source(build, directory):
 def compare_faults(build, failures):
     """The programs linked with the ODBC double, as workers and run once,
     under the faults of FAULTS; returns the number of replies compared."""
-    env, database = own_data_source(build, tempfile.mkdtemp(
-        prefix="veloran-faults-"))
+    holder = tempfile.TemporaryDirectory(prefix="veloran-faults-")
+    env, database = own_data_source(build, holder.name)
     changes = 0
     compared = 0
     for program, cases in FAULTS.items():

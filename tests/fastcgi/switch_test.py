@@ -38,7 +38,8 @@ def write_atomically(path, text):
 
 def main():
     build = os.path.abspath(sys.argv[1])
-    directory = tempfile.mkdtemp(prefix="veloran-switch-")
+    holder = tempfile.TemporaryDirectory(prefix="veloran-switch-")
+    directory = holder.name
     env, first = equivalence_test.own_data_source(build, directory)
     second = os.path.join(directory, "other.db")
     shutil.copyfile(first, second)
