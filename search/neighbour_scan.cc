@@ -62,15 +62,17 @@ NeighbourQuery MakeNeighbourQuery(double minRA, double maxRA, double minDec,
           minDistance, excludedId, DistanceFromSun(centre)};
 }
 
-bool MatchNeighbour(const NeighbourQuery& query, const StarPosition& position,
-                    NeighbourMatch* match) {
+bool MatchNeighbourRow(const NeighbourQuery& query,
+                       const StarPosition& position, NeighbourMatch* match) {
   if (position.starId == query.excludedId) return false;
-  // Rows too far from (or too near to) the centre for any direction to put
-  // them in range are passed over before the trigonometry: for a search of
-  // a few dozen light-years that is nearly every row.
-  if (position.hasDistance &&
-      DistanceRangeExcludes(position.distance, query.centreNorm,
-                            query.minDistance, query.maxDistance)) {
+  if (position.pointComputed) {
+    if (!position.placed) return false;
+  } else if (position.hasDistance &&
+             DistanceRangeExcludes(position.distance, query.centreNorm,
+                                   query.minDistance, query.maxDistance)) {
+    // Rows too far from (or too near to) the centre for any direction to
+    // put them in range are passed over before the trigonometry: for a
+    // search of a few dozen light-years that is nearly every row.
     return false;
   }
   CartesianPoint point;

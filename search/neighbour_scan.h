@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "astro/position_conversion.h"
@@ -47,10 +48,28 @@ struct NeighbourMatch {
   double decDegrees;     // 0 for a row without Dec
 };
 
+// MatchNeighbour without its quick test of rows kept in memory.
+bool MatchNeighbourRow(const NeighbourQuery& query,
+                       const StarPosition& position, NeighbourMatch* match);
+
 // Whether the position row "position" (as ScanStarPositions hands it over)
 // matches "query"; fills *match when it does.
-bool MatchNeighbour(const NeighbourQuery& query, const StarPosition& position,
-                    NeighbourMatch* match);
+inline bool MatchNeighbour(const NeighbourQuery& query,
+                           const StarPosition& position,
+                           NeighbourMatch* match) {
+  // A row kept in memory has its point: one farther from the centre along
+  // x than the largest distance is farther in all, and is passed over here,
+  // in the scan's own loop, for nearly every row of a small search.  The
+  // computed distance is at least |dx| less a few units of rounding, which
+  // the margin covers; a NaN goes on to the exact test.
+  constexpr double kAxisMargin = 1.0 + 1e-9;
+  if (position.pointComputed &&
+      std::fabs(position.point.x - query.centre.x) >
+          query.maxDistance * kAxisMargin) {
+    return false;
+  }
+  return MatchNeighbourRow(query, position, match);
+}
 
 struct NeighbourEntry {
   int32_t starId;

@@ -94,6 +94,7 @@ void Keep(void* context, const StarPosition& position) {
   StarPosition& copy = positions->rows[positions->count++];
   copy = position;
   copy.placed = GalacticPointOf(position, &copy.point);
+  if (!copy.placed) copy.point = CartesianPoint{0.0, 0.0, 0.0};
   copy.pointComputed = true;
   copy.row = nullptr;
 }

@@ -231,26 +231,61 @@ check "installed: the sample is not in WAL mode" test "$(od -An -tu1 -j 18 -N 1 
 check "installed: www-data may read the sample" www_data test -r /var/lib/veloran/sample.db
 check "installed: www-data may not write the sample" eval '! www_data sh -c ": >> /var/lib/veloran/sample.db" 2>/dev/null'
 check "installed: www-data may not write /var/lib/veloran" eval '! www_data sh -c ": > /var/lib/veloran/probe" 2>/dev/null'
-for conffile in /etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/conf-available/veloran-site.conf; do
+snippets=(/etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/conf-available/veloran-site.conf
+          /etc/lighttpd/conf-available/50-veloran-site-fastcgi.conf
+          /etc/apache2/conf-available/veloran-site-fcgid.conf /etc/nginx/snippets/veloran-site.conf)
+for conffile in "${snippets[@]}"; do
   check "installed: $conffile is a conffile" eval 'dpkg-query -W -f "\${Conffiles}\n" veloran-site | grep -q "^ $conffile "'
 done
-check "installed: the lighttpd snippet is not enabled" test ! -e /etc/lighttpd/conf-enabled/50-veloran-site.conf
-check "installed: the Apache snippet is not enabled" test ! -e /etc/apache2/conf-enabled/veloran-site.conf
+for enabled in /etc/lighttpd/conf-enabled/50-veloran-site.conf /etc/lighttpd/conf-enabled/50-veloran-site-fastcgi.conf \
+               /etc/apache2/conf-enabled/veloran-site.conf /etc/apache2/conf-enabled/veloran-site-fcgid.conf; do
+  check "installed: $enabled is not enabled" test ! -e "$enabled"
+done
+units=/usr/lib/systemd/system
+check "installed: the FastCGI units veloran-fastcgi@.socket and .service" \
+  test -f "$units/veloran-fastcgi@.socket" -a -f "$units/veloran-fastcgi@.service"
+check "installed: no FastCGI unit is enabled" \
+  eval 'test -z "$(find /etc/systemd -name "veloran-fastcgi@*" 2>/dev/null)"'
 check "installed: no maintainer script starts or reloads a service" \
   eval '! grep -l -E "invoke-rc.d|systemctl|service |deb-systemd" /var/lib/dpkg/info/veloran-site.* /var/lib/dpkg/info/odbc-veloran.* 2>/dev/null'
 for program in /usr/lib/cgi-bin/*; do
   if dpkg -S "$program" 2>/dev/null | grep -q '^veloran-site:'; then
-    check "installed: the snippets bound $(basename "$program")" \
-      grep -q "$(basename "$program" | sed 's/\./\\[.]/g')" /etc/lighttpd/conf-available/50-veloran-site.conf
+    name=$(basename "$program")
+    check "installed: the snippets bound $name" \
+      grep -q "$(echo "$name" | sed 's/\./\\[.]/g')" /etc/lighttpd/conf-available/50-veloran-site.conf
+    check "installed: the FastCGI snippets serve $name" eval '
+      grep -q "\"bin-path\" => \"$program\"" /etc/lighttpd/conf-available/50-veloran-site-fastcgi.conf &&
+      grep -q "FcgidCmdOptions $program " /etc/apache2/conf-available/veloran-site-fcgid.conf'
+    # systemd reads each program's instance of the units without a word
+    # (the program is there, the manual page opens).
+    if command -v systemd-analyze >/dev/null; then
+      check "installed: systemd takes veloran-fastcgi@$name" eval '
+        out=$(cd / && systemd-analyze verify "veloran-fastcgi@$name.socket" "veloran-fastcgi@$name.service" 2>&1) &&
+        { [ -z "$out" ] || { echo "$out" >&2; false; }; }'
+    fi
   fi
 done
 browse installed
+# The installed site through each web server's snippet for it, every
+# reply compared with the installed program run directly.
+for server in lighttpd-fastcgi apache-fcgid apache-cgid nginx; do
+  python3 "$top/tests/servers/served_test.py" --installed "$server" "$top" > "$work/served.out" 2>&1 &&
+    served_status=0 || served_status=$?
+  sed 's/^/  /' "$work/served.out" | tail -n 12
+  if [ "$served_status" -eq 77 ]; then
+    echo "skipped: installed: served by $server (not installed)"
+  else
+    check "installed: served by $server, each reply the program's own" test "$served_status" -eq 0
+  fi
+done
 cp /etc/odbc.ini "$work/odbc.ini.installed"
 
 apt_get remove veloran-site odbc-veloran || fail "apt-get remove"
 check "removed: configuration kept (rc rc)" test "$(dpkg-query -W -f '${db:Status-Abbrev}' veloran-site odbc-veloran)" = "rc rc "
 check "removed: the programs are gone" test ! -e /usr/lib/cgi-bin/neighbor_search
-check "removed: the snippets stay" test -f /etc/lighttpd/conf-available/50-veloran-site.conf -a -f /etc/apache2/conf-available/veloran-site.conf
+all_files() { local f; for f in "$@"; do test -f "$f" || return 1; done; }
+check "removed: the snippets stay" all_files "${snippets[@]}"
+check "removed: the units are gone" test ! -e "$units/veloran-fastcgi@.socket" -a ! -e "$units/veloran-fastcgi@.service"
 check "removed: the data source Veloran stays" test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
 check "removed: the driver is unregistered" eval '! driver_registered && ! grep -q VeloranSQLite /etc/odbcinst.ini'
 check "removed: no record of a registration" test ! -e /var/lib/odbc-veloran

@@ -16,7 +16,10 @@ order, and must still answer the same.
 import argparse
 import os
 import random
+import shutil
 import sys
+import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import fastcgi  # noqa: E402
@@ -67,7 +70,9 @@ NAMES = ["Sirius", "Sun", "Alpha+Centauri", "61+Cygni", "Betelguese",
 # the same request without a fault: a worker answers a failed read as the
 # program run once does, and the next request from a fresh start.  The
 # faults name kinds of statements, not numbers: a worker's look-ups carry
-# the number as a parameter.
+# the number as a parameter.  Each fault comes with the first request after
+# the database has changed (its file touched), which a worker reads afresh,
+# as the program run once reads everything.
 FAULTS = {
     "neighbor_search": [
         ("ID=100&ly=20", "ExecFail:FROM Positions"),
@@ -100,9 +105,30 @@ FAULTS = {
 }
 
 
-def compare_faults(build, env, failures):
+def own_data_source(build, directory):
+    """A copy of the sample database with a data source of its own in
+    "directory"; returns the environment that names it and the copy."""
+    database = os.path.join(directory, "sample.db")
+    shutil.copyfile(os.path.join(build, "sample.db"), database)
+    shutil.copyfile(os.path.join(build, "odbc", "odbcinst.ini"),
+                    os.path.join(directory, "odbcinst.ini"))
+    with open(os.path.join(build, "odbc", "odbc.ini")) as f:
+        lines = f.read().splitlines()
+    with open(os.path.join(directory, "odbc.ini"), "w") as f:
+        for line in lines:
+            if line.startswith("Database="):
+                line = "Database=file:%s?mode=ro" % database
+            f.write(line + "\n")
+    return {"PATH": "/usr/bin:/bin", "ODBCSYSINI": directory,
+            "ODBCINI": os.path.join(directory, "odbc.ini")}, database
+
+
+def compare_faults(build, failures):
     """The programs linked with the ODBC double, as workers and run once,
     under the faults of FAULTS; returns the number of replies compared."""
+    holder = tempfile.TemporaryDirectory(prefix="veloran-faults-")
+    env, database = own_data_source(build, holder.name)
+    changes = 0
     compared = 0
     for program, cases in FAULTS.items():
         name = program.replace(".exe", "")
@@ -117,6 +143,9 @@ def compare_faults(build, env, failures):
                     cgi_env.update(params)
                     cgi_env.pop("QUERY_STRING", None)
                     if fault is not None:
+                        changes += 1
+                        stamp = time.time_ns() + changes * 1000000
+                        os.utime(database, ns=(stamp, stamp))
                         params["VELORAN_ODBC_FAULTS"] = fault
                         cgi_env["VELORAN_ODBC_FAULTS"] = fault
                     out, status, err, _ = fastcgi.run_cgi(path, cgi_env, query)
@@ -243,7 +272,7 @@ def main():
             print("FAIL %s: the worker ended with %d: %s" % (program, stopped,
                                                             log[-2000:]))
     faulty = []
-    compared += compare_faults(build, env, faulty)
+    compared += compare_faults(build, faulty)
     for line in faulty:
         print(line)
     failures += len(faulty)

@@ -8,6 +8,7 @@ the application status of its end record.
 """
 
 import os
+import shutil
 import socket
 import struct
 import subprocess
@@ -99,6 +100,8 @@ class Worker:
     spawn-fcgi starts it: the listening socket is its standard input."""
 
     def __init__(self, program, env, directory=None, wrapper=()):
+        # A directory of its own is removed when the worker stops.
+        self.own_directory = directory is None
         self.directory = directory or tempfile.mkdtemp(prefix="veloran-fcgi-")
         self.path = os.path.join(self.directory,
                                  os.path.basename(program) + ".sock")
@@ -123,7 +126,11 @@ class Worker:
             self.process.kill()
             status = self.process.wait()
         self.log.seek(0)
-        return status, self.log.read()
+        log = self.log.read()
+        self.log.close()
+        if self.own_directory:
+            shutil.rmtree(self.directory, ignore_errors=True)
+        return status, log
 
 
 def run_cgi(program, env, query):

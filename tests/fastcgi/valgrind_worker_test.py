@@ -23,7 +23,8 @@ def main():
            "ODBCINI": os.path.join(odbc, "odbc.ini")}
     failures = 0
     for program, ordinary in equivalence_test.ORDINARY.items():
-        directory = tempfile.mkdtemp(prefix="veloran-valgrind-")
+        holder = tempfile.TemporaryDirectory(prefix="veloran-valgrind-")
+        directory = holder.name
         logs = os.path.join(directory, "valgrind-%p.log")
         worker = fastcgi.Worker(
             os.path.join(build, program), env, directory,

@@ -5,7 +5,10 @@
 # www-data and never as root, stops with a message when www-data cannot
 # read the build or the database is in WAL mode, and otherwise serves the
 # page.  Each case is a build directory of its own (the program, the
-# dialect extension and the sample database, with its data source).
+# dialect extension and the sample database, with its data source).  On a
+# directory that is not built yet, it says first what it does, builds the
+# site alone (not the tests) with a few lines of progress and serves it;
+# a failed build shows the compiler's error and stops.
 # Needs root (chown, runuser); skips (status 77) otherwise.
 # Usage: tests/serve/serve_test.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
@@ -27,8 +30,9 @@ rm -rf "$work"
 mkdir -p "$work"
 chmod 755 "$work"
 failures=0
+passed=0
 fail() { echo "FAIL: $case: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $case"; }
+pass() { echo "ok: $case"; passed=$((passed + 1)); }
 
 # A build directory at DIR that scripts/serve can serve without building,
 # with the project's driver beside the extension.
@@ -44,7 +48,8 @@ free_port() {
 }
 
 # Runs scripts/serve on the build DIR with the umask UMASK (on the port
-# $fixed_port, or a free one); when it stops by itself, its exit status is
+# $fixed_port, or a free one), waiting for it to answer as long as it
+# runs (it may be building); when it stops by itself, its exit status is
 # in $status and its messages in $log; when it serves, the page of a search
 # is in $page and the user of the server in $server_user, and the server is
 # stopped; the entry page of the Sun is in $entry, the site's page of a
@@ -56,7 +61,7 @@ serve() {
   status="" page="" entry="" neighbours="" script="" server_user=""
   (umask "$mask"; VELORAN_BUILD_DIR=$dir exec "$source/scripts/serve" --port "$port") > "$log" 2>&1 &
   pid=$!
-  for _ in $(seq 1 300); do
+  while :; do
     if ! kill -0 "$pid" 2>/dev/null; then
       wait "$pid"
       status=$?
@@ -187,6 +192,49 @@ sqlite3 "$work/$case/sample.db" 'PRAGMA journal_mode=WAL' >/dev/null
 serve "$work/$case"
 expect_refusal "did not give a result page" "is in WAL mode" "PRAGMA journal_mode=DELETE" && pass
 
-echo "$((10 - failures)) passed, $failures failed"
+# A directory not built yet: the first line says what happens and how
+# long it takes, the build shows a few lines of progress and none of its
+# own, only the site is built (the tests are left to scripts/test, which
+# the configuration keeps on), and the pages are served.
+case=builds_the_site_alone
+serve "$work/$case"
+build_lines=$(grep -cvE '^(serve|setup): ' "$log")
+if [ -n "$status" ] || [ "$page" != "$expected_page" ] || [ "$entry" != "$expected_entry" ] ||
+   [ "$neighbours" != "$expected_neighbours" ]; then
+  fail "not served (status '${status:-serving}'): $(cat "$log")"
+elif ! head -n 1 "$log" | grep -qE "^serve: building the site into $work/$case before serving it \\(about .* on 2 cores, "; then
+  fail "the first line does not say what happens and how long it takes: $(head -n 1 "$log")"
+elif [ "$build_lines" -ne 1 ] || [ "$(wc -l < "$log")" -gt 9 ] ||
+     ! grep -qE '^setup: built in [0-9]+' "$log"; then
+  fail "not a few lines of progress and the address: $(cat "$log")"
+elif ! grep -q 'Built target served_site' "$work/$case/site-build.log" ||
+     grep -q 'tests/' "$work/$case/site-build.log" ||
+     ! grep -q '^VELORAN_TESTS:BOOL=ON$' "$work/$case/CMakeCache.txt"; then
+  fail "not the site alone, or the tests left off for good: $(grep 'Built target' "$work/$case/site-build.log")"
+else
+  pass
+fi
+
+# A build that fails (every compilation stopped by an #error, set in the
+# configuration as a fault would be) shows the compiler's error, says where
+# the whole output is, and serves nothing.
+case=failed_build_shows_its_error
+mkdir -p "$work/$case"
+echo '#error fault injected by the serve test' > "$work/$case-fault.h"
+cmake -S "$source" -B "$work/$case" >/dev/null &&
+  cmake -S "$source" -B "$work/$case" -DCMAKE_C_FLAGS="-include $work/$case-fault.h" \
+        -DCMAKE_CXX_FLAGS="-include $work/$case-fault.h" >/dev/null
+serve "$work/$case"
+if [ -z "$status" ] || [ "$status" -eq 0 ] || grep -q '^Open http' "$log"; then
+  fail "served, or stopped with status 0 (status '${status:-serving}'): $(cat "$log")"
+elif ! grep -q '^setup: the build failed' "$log" ||
+     ! grep -q "error: #error fault injected by the serve test" "$log" ||
+     ! grep -q "^setup: the whole output of the build is in $work/$case/site-build.log$" "$log"; then
+  fail "the failure does not show its error and log: $(cat "$log")"
+else
+  pass
+fi
+
+echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ] || { echo "(logs in $work)"; exit 1; }
 rm -rf "$work"

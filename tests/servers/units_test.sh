@@ -1,0 +1,47 @@
+#!/bin/bash
+# The systemd units that start the programs on their sockets for nginx,
+# veloran-fastcgi@.socket and veloran-fastcgi@.service, as systemd reads
+# them: each program's instance is checked by systemd-analyze verify (its
+# program must be there and executable, its manual page must open) without
+# a word of complaint, and the service's sandbox must rate as safe (an
+# exposure of at most 2.0 of 10 by systemd-analyze security).  systemd cannot
+# run them here; tests/servers/served_test.py nginx serves the site with
+# the programs started as the units start them (a listening socket as
+# standard input), by spawn-fcgi.  Skips (77) without systemd-analyze.
+# Usage: tests/servers/units_test.sh SOURCE_DIR BUILD_DIR CGI_DIR
+set -uo pipefail
+source=$(cd "$1" && pwd) build=$(cd "$2" && pwd) cgi_dir=$3
+command -v systemd-analyze >/dev/null || { echo "SKIP: no systemd-analyze"; exit 77; }
+
+work=$(mktemp -d /tmp/veloran-units.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+# The units with the built programs in place of the installed ones, and the
+# manual page that their Documentation= names.
+for unit in veloran-fastcgi@.socket veloran-fastcgi@.service; do
+  sed "s|$cgi_dir/|$build/|g" "$build/web/$unit" > "$work/$unit"
+done
+mkdir -p "$work/man/man7"
+cp "$source/admin/veloran-site.7" "$work/man/man7/"
+failures=0
+for program in neighbor_search entry_page.exe find_star neighbours cone_search; do
+  out=$(cd "$work" && MANPATH=$work/man SYSTEMD_UNIT_PATH=$work: \
+          systemd-analyze verify "veloran-fastcgi@$program.socket" "veloran-fastcgi@$program.service" 2>&1)
+  status=$?
+  if [ "$status" -ne 0 ] || [ -n "$out" ]; then
+    echo "FAIL: veloran-fastcgi@$program (status $status): $out"
+    failures=$((failures + 1))
+  else
+    echo "ok: veloran-fastcgi@$program.socket and .service"
+  fi
+done
+out=$(cd "$work" && SYSTEMD_UNIT_PATH=$work: systemd-analyze security --offline=yes --threshold=20 \
+        veloran-fastcgi@cone_search.service 2>&1)
+status=$?
+echo "$out" | grep "Overall exposure"
+if [ "$status" -ne 0 ]; then
+  echo "FAIL: the service's sandbox is not safe enough (status $status):"
+  echo "$out" | grep '✗'
+  failures=$((failures + 1))
+fi
+echo "$failures failed"
+[ "$failures" -eq 0 ]
