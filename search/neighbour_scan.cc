@@ -86,12 +86,9 @@ bool MatchNeighbourRow(const NeighbourQuery& query,
     return false;
   }
 
-  // A row at distance 0 may lack RA and Dec; they then read as 0.
-  double ra = position.raHours;
-  double dec = position.decDegrees;
-  if (ra < query.minRA || ra > query.maxRA) return false;
-  if (dec < query.minDec || dec > query.maxDec) return false;
-  *match = {position.starId, d, point, ra, dec};
+  // A row at distance 0 may lack RA and Dec; they then read as 0 (the
+  // window was tested by MatchNeighbour).
+  *match = {position.starId, d, point, position.raHours, position.decDegrees};
   return true;
 }
 

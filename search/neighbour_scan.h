@@ -48,7 +48,8 @@ struct NeighbourMatch {
   double decDegrees;     // 0 for a row without Dec
 };
 
-// MatchNeighbour without its quick test of rows kept in memory.
+// The rest of MatchNeighbour, after its quick tests: the row's point and
+// its exact distance from the centre.
 bool MatchNeighbourRow(const NeighbourQuery& query,
                        const StarPosition& position, NeighbourMatch* match);
 
@@ -62,6 +63,14 @@ inline bool MatchNeighbour(const NeighbourQuery& query,
   // in the scan's own loop, for nearly every row of a small search.  The
   // computed distance is at least |dx| less a few units of rounding, which
   // the margin covers; a NaN goes on to the exact test.
+  //
+  // The window of RA and Dec comes first: both are known for every row,
+  // and a window of the sky passes over most rows before any trigonometry.
+  // A row without RA or Dec is tested as 0h or 0 degrees.
+  double ra = position.raHours;
+  double dec = position.decDegrees;
+  if (ra < query.minRA || ra > query.maxRA) return false;
+  if (dec < query.minDec || dec > query.maxDec) return false;
   constexpr double kAxisMargin = 1.0 + 1e-9;
   if (position.pointComputed &&
       std::fabs(position.point.x - query.centre.x) >

@@ -221,9 +221,12 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--random", type=int, default=60)
     parser.add_argument("--seed", type=int, default=23)
+    parser.add_argument("--data-source", default="odbc",
+                        help="the data source directory in BUILD_DIR "
+                        "(odbc-hipparcos: the imported catalogue)")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
-    odbc = os.path.join(build, "odbc")
+    odbc = os.path.join(build, args.data_source)
     env = {"PATH": "/usr/bin:/bin", "ODBCSYSINI": odbc,
            "ODBCINI": os.path.join(odbc, "odbc.ini"),
            "VELORAN_FASTCGI_WORKERS": "1"}
