@@ -74,7 +74,10 @@ ScanOutcome CollectNeighbours(SQLHSTMT statement, const NeighbourQuery& query,
                               NeighbourMatches* matches) {
   matches->Clear();
   Collection collection{&query, matches};
-  return ScanStarPositions(statement, Collect, &collection);
+  ScanBounds bounds;
+  bool bounded = NeighbourScanBounds(query, &bounds);
+  return ScanStarPositions(statement, Collect, &collection,
+                           bounded ? &bounds : nullptr);
 }
 
 }  // namespace veloran

@@ -62,6 +62,19 @@ NeighbourQuery MakeNeighbourQuery(double minRA, double maxRA, double minDec,
           minDistance, excludedId, DistanceFromSun(centre)};
 }
 
+bool NeighbourScanBounds(const NeighbourQuery& query, ScanBounds* bounds) {
+  double reach = query.maxDistance * kAxisMargin;
+  double x = query.centre.x;
+  if (!std::isfinite(reach) || !std::isfinite(x) || reach < 0.0) return false;
+  // Far wider than the rounding of x - reach and x + reach, so that a row
+  // left out is one that the quick test, computing |x' - x| > reach, passes
+  // over too.
+  double slack = 1e-9 * (std::fabs(x) + reach) + 1e-300;
+  bounds->lowX = x - reach - slack;
+  bounds->highX = x + reach + slack;
+  return std::isfinite(bounds->lowX) && std::isfinite(bounds->highX);
+}
+
 bool MatchNeighbourRow(const NeighbourQuery& query,
                        const StarPosition& position, NeighbourMatch* match) {
   if (position.starId == query.excludedId) return false;
@@ -120,7 +133,10 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
       minDistance, excludedId);
   ClassicRanking ranking;
   ranking.query = &query;
-  switch (ScanStarPositions(statement, RankClassic, &ranking)) {
+  ScanBounds bounds;
+  bool bounded = NeighbourScanBounds(query, &bounds);
+  switch (ScanStarPositions(statement, RankClassic, &ranking,
+                            bounded ? &bounds : nullptr)) {
     case ScanOutcome::kRead:
       break;
     case ScanOutcome::kNotExecuted:

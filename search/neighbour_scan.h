@@ -48,6 +48,16 @@ struct NeighbourMatch {
   double decDegrees;     // 0 for a row without Dec
 };
 
+// The largest distance times this bounds a match's distance from the
+// centre along one axis, rounding included.
+constexpr double kAxisMargin = 1.0 + 1e-9;
+
+// The bounds in x of a scan for "query" (position_scan.h): every row
+// outside them is passed over by MatchNeighbour's quick test, with a
+// further margin for the rounding of the bounds themselves.  False when
+// the largest distance or the centre is not finite: no bounds then.
+bool NeighbourScanBounds(const NeighbourQuery& query, ScanBounds* bounds);
+
 // The rest of MatchNeighbour, after its quick tests: the row's point and
 // its exact distance from the centre.
 bool MatchNeighbourRow(const NeighbourQuery& query,
@@ -71,7 +81,6 @@ inline bool MatchNeighbour(const NeighbourQuery& query,
   double dec = position.decDegrees;
   if (ra < query.minRA || ra > query.maxRA) return false;
   if (dec < query.minDec || dec > query.maxDec) return false;
-  constexpr double kAxisMargin = 1.0 + 1e-9;
   if (position.pointComputed &&
       std::fabs(position.point.x - query.centre.x) >
           query.maxDistance * kAxisMargin) {

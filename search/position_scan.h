@@ -66,8 +66,18 @@ using PositionVisitor = void (*)(void* context, const StarPosition& position);
 // values.  When the kept rows cannot be read, the scan fails as the
 // reading failed; when they find no memory, the rows are read from the
 // database for each scan.
+//
+// "bounds", when given, says that "visit" passes over every row whose
+// galactic x lies outside [lowX, highX]: a scan of the kept rows then
+// leaves those out, reading only a compact array of their x.  It is never
+// needed for the result, only for speed.
+struct ScanBounds {
+  double lowX;
+  double highX;
+};
 ScanOutcome ScanStarPositions(SQLHSTMT statement, PositionVisitor visit,
-                              void* context);
+                              void* context,
+                              const ScanBounds* bounds = nullptr);
 
 // Frees the kept rows.
 void FreeKeptPositions();
