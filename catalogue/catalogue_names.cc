@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "catalogue/fetched_text.h"
 #include "catalogue/kept_connection.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
@@ -122,6 +123,9 @@ bool LoadFromDatabase(SQLHSTMT statement) {
     // A NULL flag leaves the buffer unwritten: it then reads as 0.
     hasNoCatNumbers = 0;
     if (!FetchRow(statement)) break;
+    TerminateFetchedText(abbreviation, indicators[0]);
+    TerminateFetchedText(longName, indicators[1]);
+    TerminateFetchedText(description, indicators[2]);
     CatalogueName& name = catalogueNames.names[i];
     if (indicators[0] != SQL_NULL_DATA) {
       CopyField(name.Abbreviation, sizeof(name.Abbreviation), abbreviation);

@@ -1,7 +1,6 @@
 #include "catalogue/data_source.h"
 
-#include <cstring>
-
+#include "catalogue/fetched_text.h"
 #include "catalogue/kept_connection.h"
 
 namespace veloran {
@@ -58,24 +57,9 @@ Connection ConnectDataSource(DatabaseHandles* handles) {
 
 bool ReadConnectionDiagnostic(const DatabaseHandles& handles, char* state,
                               char* message, int messageSize) {
-  state[0] = '\0';
-  message[0] = '\0';
-  SQLCHAR stateText[20] = "";
-  SQLINTEGER nativeError = 0;
-  SQLSMALLINT messageLength = 0;
-  SQLRETURN result =
-      SQLError(handles.environment, handles.connection, SQL_NULL_HSTMT,
-               stateText, &nativeError, reinterpret_cast<SQLCHAR*>(message),
-               static_cast<SQLSMALLINT>(messageSize - 1), &messageLength);
-  if (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO) {
-    message[0] = '\0';
-    return false;
-  }
-  // The driver manager terminates both texts; the last bytes make sure.
-  stateText[5] = '\0';
-  std::memcpy(state, stateText, 6);
-  message[messageSize - 1] = '\0';
-  return true;
+  return FetchDiagnostic(handles.environment, handles.connection,
+                         SQL_NULL_HSTMT, state, message,
+                         static_cast<size_t>(messageSize));
 }
 
 }  // namespace veloran

@@ -49,7 +49,8 @@ Connection OpenDataSource(DatabaseHandles* handles);
 Connection ConnectDataSource(DatabaseHandles* handles);
 
 // Reads the diagnostic of a refused connection into "state" (6 bytes with
-// the terminator) and "message" (up to "messageSize" bytes, terminated).
+// the terminator) and "message" (up to "messageSize" bytes, terminated, on
+// one line: a driver's message of several lines has each line end a blank).
 // Returns false, leaving both empty, when there is none.
 bool ReadConnectionDiagnostic(const DatabaseHandles& handles, char* state,
                               char* message, int messageSize);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "catalogue/catalogue_names.h"
+#include "catalogue/fetched_text.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
@@ -24,6 +25,7 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
   bool found = FetchRow(rows);
   UnbindColumns(rows);
   if (found) {
+    TerminateFetchedText(value, valueIndicator);
     std::snprintf(name, kDisplayNameSize, "%s", value);
     return true;
   }
@@ -44,6 +46,8 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
   found = FetchRow(rows);
   UnbindColumns(rows);
   if (!found) return false;
+  TerminateFetchedText(abbreviation, abbreviationIndicator);
+  TerminateFetchedText(value, valueIndicator);
   std::snprintf(name, kDisplayNameSize, "%s %s",
                 LookupCatalogueName(abbreviation), value);
   return true;

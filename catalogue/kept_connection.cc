@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "catalogue/fetched_text.h"
 #include "catalogue/statements.h"
 
 namespace veloran {
@@ -43,7 +44,7 @@ Version ReadVersion(char* text) {
               SQLFetch(statement) == SQL_SUCCESS;
   SQLFreeStmt(statement, SQL_CLOSE);
   SQLFreeStmt(statement, SQL_UNBIND);
-  text[kVersionSize - 1] = '\0';
+  TerminateFetchedText(text, kVersionSize, indicator);
   if (!read) return Version::kNone;
   return indicator == SQL_NULL_DATA ? Version::kNull : Version::kText;
 }

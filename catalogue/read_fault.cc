@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/fetched_text.h"
+
 namespace veloran {
 
 namespace {
@@ -21,25 +23,10 @@ ReadFault readFault;
 void NoteReadFault(SQLHSTMT statement) {
   if (readFault.failed) return;
   readFault.failed = true;
-  SQLCHAR state[20] = "";
-  SQLINTEGER nativeError = 0;
-  SQLSMALLINT messageLength = 0;
-  SQLRETURN result = SQLError(
-      SQL_NULL_HENV, SQL_NULL_HDBC, statement, state, &nativeError,
-      reinterpret_cast<SQLCHAR*>(readFault.message),
-      static_cast<SQLSMALLINT>(sizeof(readFault.message) - 1), &messageLength);
-  if (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO) {
-    readFault.message[0] = '\0';
-    return;
-  }
-  readFault.hasDiagnostic = true;
-  std::snprintf(readFault.state, sizeof(readFault.state), "%s",
-                reinterpret_cast<const char*>(state));
-  readFault.message[sizeof(readFault.message) - 1] = '\0';
   // The error log takes one line per fault.
-  for (char* c = readFault.message; *c != '\0'; ++c) {
-    if (*c == '\n' || *c == '\r') *c = ' ';
-  }
+  readFault.hasDiagnostic =
+      FetchDiagnostic(SQL_NULL_HENV, SQL_NULL_HDBC, statement, readFault.state,
+                      readFault.message, sizeof(readFault.message));
 }
 
 bool ReadFailed() { return readFault.failed; }

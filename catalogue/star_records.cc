@@ -1,5 +1,6 @@
 #include "catalogue/star_records.h"
 
+#include "catalogue/fetched_text.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
@@ -33,6 +34,7 @@ bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
   bool fetched = FetchRow(rows);
   UnbindColumns(rows);
   if (!fetched) return false;
+  TerminateFetchedText(record->DistanceSource, indicators[8]);
   record->HasRA = indicators[0] != SQL_NULL_DATA;
   record->HasDec = indicators[3] != SQL_NULL_DATA;
   record->HasDistance = indicators[6] != SQL_NULL_DATA;
@@ -63,6 +65,9 @@ bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
   bool fetched = FetchRow(rows);
   UnbindColumns(rows);
   if (!fetched) return false;
+  TerminateFetchedText(record->SpectralClass, indicators[0]);
+  TerminateFetchedText(record->LuminosityClass, indicators[1]);
+  TerminateFetchedText(record->SpectrumSource, indicators[2]);
   record->HasSpectralClass = indicators[0] != SQL_NULL_DATA;
   record->HasLuminosityClass = indicators[1] != SQL_NULL_DATA;
   record->HasSpectrumSource = indicators[2] != SQL_NULL_DATA;
@@ -102,7 +107,7 @@ bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
   }
   UnbindColumns(rows);
   if (fetched == SQL_NO_DATA) return true;
-  facts->constellation[sizeof(facts->constellation) - 1] = '\0';
+  TerminateFetchedText(facts->constellation, indicators[4]);
   facts->hasVMag = indicators[0] != SQL_NULL_DATA;
   facts->hasColourIndex = indicators[1] != SQL_NULL_DATA;
   facts->hasParallax = indicators[2] != SQL_NULL_DATA;

@@ -12,6 +12,7 @@
 #include "catalogue/catalogue_names.h"
 #include "catalogue/data_source.h"
 #include "catalogue/display_names.h"
+#include "catalogue/fetched_text.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 #include "cgi/output.h"
@@ -186,6 +187,9 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
       return false;
     }
     if (indicators[0] == SQL_NULL_DATA || Known(*findings, id)) continue;
+    TerminateFetchedText(row.name, indicators[1]);
+    TerminateFetchedText(row.spectralClass, indicators[3]);
+    TerminateFetchedText(row.luminosityClass, indicators[4]);
     FoundStar& star = findings->stars[findings->count++];
     star = row;
     star.id = id;
@@ -605,6 +609,7 @@ bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
       break;
     }
     if (indicator == SQL_NULL_DATA) continue;
+    TerminateFetchedText(key, indicator);
     int distance = EditDistance(typed, key, kMaxSuggestionEdits);
     if (distance <= kMaxSuggestionEdits) close->Offer(key, distance);
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/fetched_text.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 #include "cgi/search_window.h"
@@ -43,6 +44,7 @@ void ReadProperNames(SQLHSTMT statement, StarEntry* entry) {
   SQLBindCol(rows, 1, SQL_C_CHAR, name, sizeof(name), &indicator);
   while (entry->properNameCount < kMaxEntryNames && FetchRow(rows)) {
     if (indicator == SQL_NULL_DATA) continue;
+    TerminateFetchedText(name, indicator);
     std::snprintf(entry->properNames[entry->properNameCount++], kNameValueSize,
                   "%s", name);
   }
@@ -67,6 +69,8 @@ void ReadDesignations(SQLHSTMT statement, StarEntry* entry) {
   SQLBindCol(rows, 2, SQL_C_CHAR, value, sizeof(value), &indicators[1]);
   while (entry->designationCount < kMaxEntryNames && FetchRow(rows)) {
     if (indicators[1] == SQL_NULL_DATA) continue;
+    TerminateFetchedText(abbreviation, indicators[0]);
+    TerminateFetchedText(value, indicators[1]);
     Designation& designation = entry->designations[entry->designationCount++];
     std::snprintf(designation.abbreviation, sizeof(designation.abbreviation),
                   "%s", indicators[0] == SQL_NULL_DATA ? "" : abbreviation);

@@ -5,6 +5,9 @@
 //   VELORAN_ODBC_FAULTS   faults separated by ";":
 //     AllocEnv, AllocConnect, AllocStmt   the allocation fails
 //     Connect                             SQLConnect fails
+//     ConnectMessage    SQLConnect fails and leaves a diagnostic of three
+//                       lines (SQLSTATE 08001), as a network driver does;
+//     ConnectMessage:N  the same, its last line padded to N bytes in all
 //     Error                               SQLError has no diagnostic
 //     ExecInfo:TEXT     a statement containing TEXT returns
 //                       SQL_SUCCESS_WITH_INFO (having been executed)
@@ -13,6 +16,10 @@
 //     PrepareFail:TEXT  SQLPrepare of a statement containing TEXT fails
 //     FetchFail:TEXT:N  after N rows of a statement containing TEXT, SQLFetch
 //                       returns SQL_ERROR
+//     NoTerminator      no text ends with a terminator: after each fetch,
+//                       every bound character column's buffer is filled
+//                       with "#" after its text (a text cut to its buffer
+//                       fills it all), and so is SQLError's message buffer
 //   A statement call that the double failed (or, for ExecInfo, answered with
 //   information) leaves a diagnostic, as a driver would, which SQLError on
 //   the statement returns once, until the next call on it: SQLSTATE HY000
@@ -96,6 +103,63 @@ std::map<SQLHSTMT, Fetching> fetching;
 // The text prepared on each statement handle, for SQLExecute.
 std::map<SQLHSTMT, std::string> preparedSql;
 
+// The character columns bound on each statement handle, by column, for
+// NoTerminator.
+struct TextBinding {
+  char* buffer = nullptr;
+  SQLLEN size = 0;
+  SQLLEN* indicator = nullptr;
+};
+std::map<SQLHSTMT, std::map<SQLUSMALLINT, TextBinding>> textBindings;
+
+// Overwrites the terminator of "text" (a buffer of "size" bytes holding
+// "length" bytes of text, or fewer when it was cut) and every byte after it.
+void Unterminate(char* text, SQLLEN size, SQLLEN length) {
+  if (size <= 0) return;
+  SQLLEN end = length >= 0 && length < size ? length : size - 1;
+  std::memset(text + end, '#', static_cast<size_t>(size - end));
+}
+
+// Writes "text" into SQLError's buffers as a driver would, or with
+// NoTerminator, as one that writes no terminator does.
+void WriteDiagnostic(const std::string& state, const std::string& text,
+                     SQLCHAR* stateBuffer, SQLCHAR* message,
+                     SQLSMALLINT messageSize, SQLSMALLINT* messageLength) {
+  bool unterminated = HasFault("NoTerminator");
+  std::snprintf(reinterpret_cast<char*>(stateBuffer), 6, "%s", state.c_str());
+  if (unterminated) stateBuffer[5] = '#';
+  if (message != nullptr && messageSize > 0) {
+    std::snprintf(reinterpret_cast<char*>(message),
+                  static_cast<size_t>(messageSize), "%s", text.c_str());
+    if (unterminated) {
+      Unterminate(reinterpret_cast<char*>(message), messageSize,
+                  static_cast<SQLLEN>(text.size()));
+    }
+  }
+  if (messageLength != nullptr) {
+    *messageLength = static_cast<SQLSMALLINT>(text.size());
+  }
+}
+
+// The diagnostic that ConnectMessage leaves on the connection, while it is
+// pending.
+SQLHDBC refusedConnection = SQL_NULL_HDBC;
+
+std::string RefusedConnectionMessage() {
+  std::string message =
+      "could not connect to server: Connection refused\n"
+      "\tIs the server running on host \"127.0.0.1\" and accepting\n"
+      "\tTCP/IP connections on port 5432?";
+  std::string faults = Faults();
+  size_t at = faults.find(";ConnectMessage:");
+  if (at != std::string::npos) {
+    size_t length = std::strtoul(
+        faults.c_str() + at + std::strlen(";ConnectMessage:"), nullptr, 10);
+    if (length > message.size()) message.append(length - message.size(), 'x');
+  }
+  return message;
+}
+
 // The diagnostic of the fault injected last, while it is pending.
 struct InjectedDiagnostic {
   SQLHSTMT statement = SQL_NULL_HSTMT;
@@ -156,6 +220,10 @@ SQLRETURN SQL_API SQLConnect(SQLHDBC connection, SQLCHAR* dsn,
                              SQLSMALLINT passwordLength) {
   Log("SQLConnect", reinterpret_cast<char*>(dsn));
   if (HasFault("Connect")) return SQL_ERROR;
+  if (Faults().find(";ConnectMessage") != std::string::npos) {
+    refusedConnection = connection;
+    return SQL_ERROR;
+  }
   return REAL(SQLConnect)(connection, dsn, dsnLength, user, userLength,
                           password, passwordLength);
 }
@@ -168,17 +236,18 @@ SQLRETURN SQL_API SQLError(SQLHENV environment, SQLHDBC connection,
   Log("SQLError");
   if (HasFault("Error")) return SQL_NO_DATA;
   if (statement != SQL_NULL_HSTMT && statement == injected.statement) {
-    std::snprintf(reinterpret_cast<char*>(state), 6, "%s",
-                  injected.state.c_str());
     if (nativeError != nullptr) *nativeError = 0;
-    if (message != nullptr && messageSize > 0) {
-      std::snprintf(reinterpret_cast<char*>(message), messageSize, "%s",
-                    injected.message.c_str());
-    }
-    if (messageLength != nullptr) {
-      *messageLength = static_cast<SQLSMALLINT>(injected.message.size());
-    }
+    WriteDiagnostic(injected.state, injected.message, state, message,
+                    messageSize, messageLength);
     ClearDiagnostic();
+    return SQL_SUCCESS;
+  }
+  if (statement == SQL_NULL_HSTMT && connection != SQL_NULL_HDBC &&
+      connection == refusedConnection) {
+    if (nativeError != nullptr) *nativeError = 101;
+    WriteDiagnostic("08001", RefusedConnectionMessage(), state, message,
+                    messageSize, messageLength);
+    refusedConnection = SQL_NULL_HDBC;
     return SQL_SUCCESS;
   }
   return REAL(SQLError)(environment, connection, statement, state, nativeError,
@@ -251,6 +320,12 @@ SQLRETURN SQL_API SQLBindCol(SQLHSTMT statement, SQLUSMALLINT column,
                              SQLSMALLINT type, SQLPOINTER value, SQLLEN size,
                              SQLLEN* indicator) {
   ClearDiagnostic();
+  if (type == SQL_C_CHAR && value != nullptr) {
+    textBindings[statement][column] =
+        TextBinding{static_cast<char*>(value), size, indicator};
+  } else {
+    textBindings[statement].erase(column);
+  }
   return REAL(SQLBindCol)(statement, column, type, value, size, indicator);
 }
 
@@ -265,12 +340,22 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT statement) {
                       " rows");
   }
   ++rows.rowsFetched;
-  return REAL(SQLFetch)(statement);
+  SQLRETURN result = REAL(SQLFetch)(statement);
+  if (SQL_SUCCEEDED(result) && HasFault("NoTerminator")) {
+    for (const auto& [column, binding] : textBindings[statement]) {
+      SQLLEN length = binding.indicator ? *binding.indicator : SQL_NO_TOTAL;
+      if (length == SQL_NULL_DATA) continue;  // the buffer is not written
+      Unterminate(binding.buffer, binding.size, length);
+    }
+  }
+  return result;
 }
 
 SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
   ClearDiagnostic();
+  if (option == SQL_UNBIND) textBindings.erase(statement);
   if (option == SQL_DROP) {
+    textBindings.erase(statement);
     Log("SQLFreeStmt", "SQL_DROP");
     fetching.erase(statement);
     preparedSql.erase(statement);
