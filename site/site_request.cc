@@ -41,6 +41,10 @@ void ReportRefusedConnection(const char* program,
   char state[6];
   char message[512];
   if (ReadConnectionDiagnostic(handles, state, message, sizeof(message))) {
+    // The error log takes one line per fault, whatever the driver wrote.
+    for (char* c = message; *c != '\0'; ++c) {
+      if (*c == '\n' || *c == '\r') *c = ' ';
+    }
     std::fprintf(stderr,
                  "%s: the data source Veloran refused the connection: %s %s\n",
                  program, state, message);
