@@ -55,15 +55,20 @@ bool ReadDesignation(SQLHSTMT statement, int32_t ownerId) {
   return GetSystemDesignation(statement, ownerId, name);
 }
 
+// The first key of NameLookup.  Key is qualified, as the finder writes it:
+// some servers reserve the word.
+constexpr char kFirstKey[] = "SELECT n.Key FROM NameLookup n LIMIT 1";
+
 // The finder looks names up by key, the key bound as a parameter.
+constexpr char kNameByKey[] =
+    "SELECT n.OwnerID, n.Name, n.IsProperName FROM NameLookup n "
+    "WHERE n.Key = ? LIMIT 1";
+
 bool ReadNameByKey(SQLHSTMT statement, const char* key) {
   CloseCursor(statement);
   SQLFreeStmt(statement, SQL_RESET_PARAMS);
-  const char* text =
-      "SELECT OwnerID, Name, IsProperName FROM NameLookup WHERE Key = ? "
-      "LIMIT 1";
   if (!SQL_SUCCEEDED(SQLPrepare(
-          statement, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)),
+          statement, reinterpret_cast<SQLCHAR*>(const_cast<char*>(kNameByKey)),
           SQL_NTS))) {
     NoteReadFault(statement);
     return false;
@@ -160,8 +165,7 @@ bool CheckTables(SQLHSTMT statement) {
   }
   char key[kNameKeySize] = "";
   FirstRow first =
-      ReadFirstRow(statement, "SELECT Key FROM NameLookup LIMIT 1", SQL_C_CHAR,
-                   key, sizeof(key));
+      ReadFirstRow(statement, kFirstKey, SQL_C_CHAR, key, sizeof(key));
   key[sizeof(key) - 1] = '\0';
   if (first != FirstRow::kRead || !ReadNameByKey(statement, key)) {
     ReportTableFailure("NameLookup",

@@ -152,9 +152,9 @@ TEST(HealthTest, InjectedFaults) {
   } cases[] = {
       {"ExecFail:INT(OwnerID/100)",
        "health: the table ProperNames could not be read: HY000 "},
-      {"ExecFail:WHERE Key = ?",
+      {"ExecFail:WHERE n.Key = ?",
        "health: the table NameLookup could not be read: HY000 "},
-      {"PrepareFail:WHERE Key = ?",
+      {"PrepareFail:WHERE n.Key = ?",
        "health: the table NameLookup could not be read: HY000 "},
       {"FetchFail:FROM Spectra:0",
        "health: the table Spectra could not be read: HY000 "},

@@ -106,7 +106,7 @@ FAULTS = {
     "health": [
         ("", "ExecFail:INT(OwnerID/100)"),
         ("", "FetchFail:FROM Spectra:0"),
-        ("", "ExecFail:WHERE Key = ?"),
+        ("", "ExecFail:WHERE n.Key = ?"),
         ("", "Connect"),
     ],
 }
