@@ -11,7 +11,9 @@
 // (a value that does not convert to the type a page binds is a failure),
 // and sends the statements of the dialect the pages rely on
 // (INT(OwnerID/100), IsSystemName = Yes).  Every statement reads one row
-// through an index or the start of a table: no table is scanned.
+// through an index or from the start of a table, so that a check costs the
+// same on any catalogue; only CatalogNames, a handful of rows, is loaded
+// whole, as the pages load it.
 
 namespace veloran {
 
