@@ -1,7 +1,6 @@
 #include "catalogue/display_names.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "catalogue/catalogue_names.h"
 #include "catalogue/fetched_text.h"
@@ -10,40 +9,53 @@
 
 namespace veloran {
 
-bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
-  int32_t block = starId / 100;  // truncates toward zero
+namespace {
 
+enum class ProperName { kFound, kNone, kNotExecuted };
+
+ProperName ReadSystemProperName(SQLHSTMT statement, int32_t starId,
+                                char* name) {
+  int32_t block = starId / 100;  // truncates toward zero
   SQLHSTMT rows = ExecuteLookup(statement,
                                 "SELECT Name FROM ProperNames WHERE "
                                 "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
                                 block);
-  if (rows == SQL_NULL_HSTMT) return false;
+  if (rows == SQL_NULL_HSTMT) return ProperName::kNotExecuted;
   // A NULL column leaves its buffer unwritten; cleared, it reads as empty.
   char value[kNameValueSize] = "";
   SQLLEN valueIndicator;
   SQLBindCol(rows, 1, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
   bool found = FetchRow(rows);
   UnbindColumns(rows);
-  if (found) {
-    TerminateFetchedText(value, valueIndicator);
-    std::snprintf(name, kDisplayNameSize, "%s", value);
-    return true;
-  }
-  // Only a system without a proper name is named by its catalogue number.
-  if (ReadFailed()) return false;
+  if (!found) return ProperName::kNone;
+  TerminateFetchedText(value, valueIndicator);
+  std::snprintf(name, kDisplayNameSize, "%s", value);
+  return ProperName::kFound;
+}
 
-  rows = ExecuteLookup(statement,
-                       "SELECT CatAbbrev, Value FROM CatalogNumbers WHERE "
-                       "INT(OwnerID/100) = %ld AND IsSystemName = Yes",
-                       block);
+}  // namespace
+
+bool GetSystemProperName(SQLHSTMT statement, int32_t starId, char* name) {
+  return ReadSystemProperName(statement, starId, name) == ProperName::kFound;
+}
+
+bool GetSystemDesignation(SQLHSTMT statement, int32_t starId, char* name) {
+  int32_t block = starId / 100;  // truncates toward zero
+  SQLHSTMT rows = ExecuteLookup(statement,
+                                "SELECT CatAbbrev, Value FROM CatalogNumbers "
+                                "WHERE INT(OwnerID/100) = %ld AND "
+                                "IsSystemName = Yes",
+                                block);
   if (rows == SQL_NULL_HSTMT) return false;
+  // A NULL column leaves its buffer unwritten; cleared, it reads as empty.
   char abbreviation[kAbbreviationSize] = "";
-  std::memset(value, 0, sizeof(value));
+  char value[kNameValueSize] = "";
+  SQLLEN valueIndicator;
   SQLLEN abbreviationIndicator;
   SQLBindCol(rows, 1, SQL_C_CHAR, abbreviation, sizeof(abbreviation),
              &abbreviationIndicator);
   SQLBindCol(rows, 2, SQL_C_CHAR, value, sizeof(value), &valueIndicator);
-  found = FetchRow(rows);
+  bool found = FetchRow(rows);
   UnbindColumns(rows);
   if (!found) return false;
   TerminateFetchedText(abbreviation, abbreviationIndicator);
@@ -51,6 +63,21 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
   std::snprintf(name, kDisplayNameSize, "%s %s",
                 LookupCatalogueName(abbreviation), value);
   return true;
+}
+
+bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
+  switch (ReadSystemProperName(statement, starId, name)) {
+    case ProperName::kFound:
+      return true;
+    case ProperName::kNotExecuted:
+      return false;
+    case ProperName::kNone:
+      break;
+  }
+  // Only a system without a proper name is named by its catalogue number:
+  // not one whose statement did not execute or whose fetch failed.
+  if (ReadFailed()) return false;
+  return GetSystemDesignation(statement, starId, name);
 }
 
 }  // namespace veloran

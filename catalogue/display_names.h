@@ -33,6 +33,13 @@ constexpr int kHeadingNameSize = 512;
 // statement executed and found no row.
 bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name);
 
+// The two halves of GetStarDisplayName, for a caller that needs each: the
+// proper name of the system of "starId" (ProperNames), and its catalogue
+// designation (CatalogNumbers).  Each returns false, with "name" untouched,
+// when it found none or its read failed (read_fault.h).
+bool GetSystemProperName(SQLHSTMT statement, int32_t starId, char* name);
+bool GetSystemDesignation(SQLHSTMT statement, int32_t starId, char* name);
+
 }  // namespace veloran
 
 #endif  // VELORAN_CATALOGUE_DISPLAY_NAMES_H_

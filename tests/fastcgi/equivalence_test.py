@@ -4,7 +4,7 @@ does run once per request.
 
 Usage: equivalence_test.py BUILD_DIR [--random N] [--seed S]
 
-For each of the five programs one worker answers, one after another, a
+For each of the six programs one worker answers, one after another, a
 table of requests (hostile ones among them, each followed by ordinary
 ones, so that whatever a request leaves behind shows in the next) and N
 random ones; each reply (standard output, byte for byte, and the exit
@@ -53,6 +53,7 @@ ORDINARY = {
                    "ly=20&format=votable"],
     "cone_search": ["RA=101.28&DEC=-16.7&SR=10", "RA=0&DEC=0&SR=0",
                     "RA=200&DEC=-60&SR=5&VERB=3&MAXREC=2"],
+    "health": ["", "full=1"],
 }
 
 WINDOW = ["ly", "minLY", "minRAHour", "minRAMin", "minRASec", "maxRAHour",
@@ -110,6 +111,14 @@ FAULTS = {
     "cone_search": [
         ("RA=101.28&DEC=-16.7&SR=10", "FetchFail:FROM Positions:2"),
         ("RA=101.28&DEC=-16.7&SR=10", "Connect"),
+    ],
+    "health": [
+        ("", "ExecFail:INT(OwnerID/100)"),
+        ("", "FetchFail:FROM Spectra:0"),
+        ("", "ExecFail:WHERE n.Key = ?"),
+        ("", "Connect"),
+        ("", "NoTerminator"),
+        ("", "ConnectMessage;NoTerminator"),
     ],
 }
 
@@ -173,6 +182,47 @@ def compare_faults(build, failures):
         if stopped != 0:
             failures.append("FAIL %s double: the worker ended with %d: %s" %
                             (program, stopped, log[-2000:]))
+    return compared
+
+
+def compare_health_across_renames(build, failures):
+    """The health check as a worker, which keeps its connection, while its
+    database is renamed away and back: each reply the one the program run
+    once gives, 503 while the file is away; returns the replies compared."""
+    holder = tempfile.TemporaryDirectory(prefix="veloran-health-")
+    env, database = own_data_source(build, holder.name)
+    path = os.path.join(build, "health")
+    worker = fastcgi.Worker(path, env)
+    compared = 0
+    try:
+        for step, expected in (("there", 0), ("away", 255), ("still away", 255),
+                               ("back", 0)):
+            if step == "away":
+                os.rename(database, database + ".away")
+            elif step == "back":
+                os.rename(database + ".away", database)
+            params = cgi_params("health", None)
+            cgi_env = dict(env)
+            cgi_env.update(params)
+            out, status, err = fastcgi.run_cgi(path, cgi_env, None)[:3]
+            # The driver's own complaint goes to the worker's standard
+            # error, not the request's: only the program's lines compare.
+            err = b"".join(line for line in err.splitlines(True)
+                           if line.startswith(b"health: "))
+            reply = worker.request(params)
+            compared += 1
+            if (reply.stdout, reply.status, reply.stderr) != (out, status, err) \
+                    or status != expected:
+                failures.append(
+                    "FAIL health with the database %s: status %d (CGI %d, "
+                    "expected %d), stderr %r (CGI %r), stdout equal: %s" % (
+                        step, reply.status, status, expected, reply.stderr,
+                        err, reply.stdout == out))
+    finally:
+        stopped, log = worker.stop()
+    if stopped != 0:
+        failures.append("FAIL health: the worker ended with %d: %s" %
+                        (stopped, log[-2000:]))
     return compared
 
 
@@ -286,6 +336,7 @@ def main():
                                                             log[-2000:]))
     faulty = []
     compared += compare_faults(build, faulty)
+    compared += compare_health_across_renames(build, faulty)
     for line in faulty:
         print(line)
     failures += len(faulty)

@@ -45,7 +45,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
 import fastcgi  # noqa: E402
 
 PROGRAMS = ["neighbor_search", "entry_page.exe", "find_star", "neighbours",
-            "cone_search"]
+            "cone_search", "health"]
 WEB_FILES = ["index.html", "neighbours.js", "neighbour-map-3d.js"]
 
 # The requests of each program, as they stand in the address (None: no
@@ -91,6 +91,8 @@ REQUESTS = [
     ("cone_search", "RA=200&DEC=-60&SR=5&VERB=3&MAXREC=2"),
     ("cone_search", None),
     ("cone_search", "RA=0&DEC=0&SR=0"),
+    ("health", None),
+    ("health", "full=1"),
 ]
 
 # Requests that a server may refuse itself (lighttpd refuses control

@@ -1,0 +1,212 @@
+#include "site/health_check.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "catalogue/catalogue_names.h"
+#include "catalogue/data_source.h"
+#include "catalogue/display_names.h"
+#include "catalogue/fetched_text.h"
+#include "catalogue/read_fault.h"
+#include "catalogue/star_records.h"
+#include "catalogue/statements.h"
+#include "cgi/output.h"
+#include "names/name_keys.h"
+#include "site/site_request.h"
+
+namespace veloran {
+
+namespace {
+
+constexpr char kProgram[] = "health";
+
+// The catalogue table, which the pages load whole: it must have rows.
+bool ReadCatalogueNames(SQLHSTMT statement, int32_t) {
+  bool loaded = LoadCatalogueNames(statement);
+  bool named = loaded && catalogueNames.names != nullptr &&
+               catalogueNames.count > 0;
+  FreeCatalogueNames();
+  catalogueNames.count = 0;
+  return named;
+}
+
+bool ReadPosition(SQLHSTMT statement, int32_t ownerId) {
+  PositionRecord record;
+  return FetchPositionRecord(statement, ownerId, &record);
+}
+
+bool ReadSpectrum(SQLHSTMT statement, int32_t ownerId) {
+  SpectrumRecord record;
+  return FetchSpectrumRecord(statement, ownerId, &record);
+}
+
+bool ReadFacts(SQLHSTMT statement, int32_t ownerId) {
+  StarFacts facts;
+  bool found = false;
+  return FetchStarFacts(statement, ownerId, &facts, &found) && found;
+}
+
+bool ReadProperName(SQLHSTMT statement, int32_t ownerId) {
+  char name[kDisplayNameSize];
+  return GetSystemProperName(statement, ownerId, name);
+}
+
+bool ReadDesignation(SQLHSTMT statement, int32_t ownerId) {
+  char name[kDisplayNameSize];
+  return GetSystemDesignation(statement, ownerId, name);
+}
+
+// The first key of NameLookup.  Key is qualified, as the finder writes it:
+// some servers reserve the word.
+constexpr char kFirstKey[] = "SELECT n.Key FROM NameLookup n LIMIT 1";
+
+// The finder looks names up by key, the key bound as a parameter.
+constexpr char kNameByKey[] =
+    "SELECT n.OwnerID, n.Name, n.IsProperName FROM NameLookup n "
+    "WHERE n.Key = ? LIMIT 1";
+
+bool ReadNameByKey(SQLHSTMT statement, const char* key) {
+  CloseCursor(statement);
+  SQLFreeStmt(statement, SQL_RESET_PARAMS);
+  if (!SQL_SUCCEEDED(SQLPrepare(
+          statement, reinterpret_cast<SQLCHAR*>(const_cast<char*>(kNameByKey)),
+          SQL_NTS))) {
+    NoteReadFault(statement);
+    return false;
+  }
+  SQLLEN keyLength = SQL_NTS;
+  if (!SQL_SUCCEEDED(SQLBindParameter(statement, 1, SQL_PARAM_INPUT,
+                                      SQL_C_CHAR, SQL_VARCHAR, kNameKeySize - 1,
+                                      0, const_cast<char*>(key), 0,
+                                      &keyLength)) ||
+      !SQL_SUCCEEDED(SQLExecute(statement))) {
+    NoteReadFault(statement);
+    return false;
+  }
+  SQLINTEGER ownerId = 0;
+  char name[kNameValueSize] = "";
+  SQLINTEGER isProperName = 0;
+  SQLLEN indicators[3];
+  SQLBindCol(statement, 1, SQL_C_LONG, &ownerId, 0, &indicators[0]);
+  SQLBindCol(statement, 2, SQL_C_CHAR, name, sizeof(name), &indicators[1]);
+  SQLBindCol(statement, 3, SQL_C_LONG, &isProperName, 0, &indicators[2]);
+  bool found = FetchRow(statement);
+  UnbindColumns(statement);
+  SQLFreeStmt(statement, SQL_RESET_PARAMS);
+  return found;
+}
+
+// What a check found of a table's first row: read, none, or a failed read
+// (kept as the read fault when the driver said why).
+enum class FirstRow { kRead, kNone, kFailed };
+
+// Reads the first row of "text", one column bound to "value" as C type
+// "type" with "size" bytes.
+FirstRow ReadFirstRow(SQLHSTMT statement, const char* text, SQLSMALLINT type,
+                      void* value, SQLLEN size) {
+  CloseCursor(statement);
+  if (!ExecuteStatement(statement, text)) return FirstRow::kFailed;
+  SQLLEN indicator;
+  SQLBindCol(statement, 1, type, value, size, &indicator);
+  bool fetched = FetchRow(statement);
+  UnbindColumns(statement);
+  CloseCursor(statement);
+  if (!fetched) return ReadFailed() ? FirstRow::kFailed : FirstRow::kNone;
+  if (type == SQL_C_CHAR) {
+    TerminateFetchedText(static_cast<char*>(value), static_cast<size_t>(size),
+                         indicator);
+  }
+  return indicator == SQL_NULL_DATA ? FirstRow::kNone : FirstRow::kRead;
+}
+
+// One table that the pages read: the statement that finds one of its rows
+// (its first, or the first a page would look for), and the read of that row
+// as a page reads it, given the row's OwnerID.
+struct TableCheck {
+  const char* table;
+  const char* firstOwner;  // nullptr: "read" reads the table by itself
+  bool (*read)(SQLHSTMT statement, int32_t ownerId);
+};
+
+constexpr TableCheck kTableChecks[] = {
+    {"CatalogNames", nullptr, ReadCatalogueNames},
+    {"Positions", "SELECT OwnerID FROM Positions LIMIT 1", ReadPosition},
+    {"Spectra", "SELECT OwnerID FROM Spectra LIMIT 1", ReadSpectrum},
+    {"StarFacts", "SELECT OwnerID FROM StarFacts LIMIT 1", ReadFacts},
+    // The display names are read by block, INT(OwnerID/100), of the rows
+    // that name a system (IsSystemName = Yes).
+    {"ProperNames",
+     "SELECT OwnerID FROM ProperNames WHERE IsSystemName = Yes LIMIT 1",
+     ReadProperName},
+    {"CatalogNumbers",
+     "SELECT OwnerID FROM CatalogNumbers WHERE IsSystemName = Yes LIMIT 1",
+     ReadDesignation},
+};
+
+// Writes the failure of "table" on standard error: what the driver said
+// when it said something, else that the row was not there.
+void ReportTableFailure(const char* table, bool failed) {
+  char what[96];
+  std::snprintf(what, sizeof(what), "the table %s %s", table,
+                failed ? "could not be read" : "has no row to read");
+  ReportReadFault(kProgram, what);
+}
+
+bool CheckTables(SQLHSTMT statement) {
+  for (const TableCheck& check : kTableChecks) {
+    int32_t ownerId = 0;
+    if (check.firstOwner != nullptr) {
+      FirstRow first = ReadFirstRow(statement, check.firstOwner, SQL_C_LONG,
+                                    &ownerId, 0);
+      if (first != FirstRow::kRead) {
+        ReportTableFailure(check.table, first == FirstRow::kFailed);
+        return false;
+      }
+    }
+    if (!check.read(statement, ownerId)) {
+      ReportTableFailure(check.table, ReadFailed());
+      return false;
+    }
+  }
+  char key[kNameKeySize] = "";
+  FirstRow first =
+      ReadFirstRow(statement, kFirstKey, SQL_C_CHAR, key, sizeof(key));
+  if (first != FirstRow::kRead || !ReadNameByKey(statement, key)) {
+    ReportTableFailure("NameLookup",
+                       first == FirstRow::kFailed || ReadFailed());
+    return false;
+  }
+  return true;
+}
+
+void WriteHealthReply(bool healthy) {
+  if (!healthy) WriteLine("Status: 503 Service Unavailable");
+  WriteLine("Content-Type: text/plain; charset=us-ascii");
+  // A balancer, or a cache between, must ask every time.
+  WriteLine("Cache-Control: no-store");
+  WriteLine("");
+  WriteLine(healthy ? "ok" : "unavailable");
+}
+
+}  // namespace
+
+int AnswerHealthRequest(const char*) {
+  DatabaseHandles handles;
+  bool healthy = false;
+  switch (OpenDataSource(&handles)) {
+    case Connection::kOpened:
+      healthy = CheckTables(handles.statement);
+      break;
+    case Connection::kNoHandle:
+      ReportDatabaseFault(kProgram, "no ODBC handle could be allocated");
+      break;
+    case Connection::kRefused:
+      ReportRefusedConnection(kProgram, handles);
+      break;
+  }
+  handles.Release();
+  WriteHealthReply(healthy);
+  return healthy ? kExitAnswered : kExitFailed;
+}
+
+}  // namespace veloran

@@ -1,0 +1,29 @@
+#ifndef VELORAN_SITE_HEALTH_CHECK_H_
+#define VELORAN_SITE_HEALTH_CHECK_H_
+
+// The health check that a load balancer asks before it sends a node
+// visitors: whether the pages can be served from here.  The search answers
+// a database it cannot reach with a page of status 200, as it must, so a
+// balancer cannot tell a failing node from its replies; this program can.
+//
+// It connects to the data source Veloran as the pages do, reads one row of
+// each table the pages read, with the columns bound as the pages bind them
+// (a value that does not convert to the type a page binds is a failure),
+// and sends the statements of the dialect the pages rely on
+// (INT(OwnerID/100), IsSystemName = Yes).  Every statement reads one row
+// through an index or from the start of a table, so that a check costs the
+// same on any catalogue; only CatalogNames, a handful of rows, is loaded
+// whole, as the pages load it.
+
+namespace veloran {
+
+// Answers 200 with the body "ok", or 503 with a short body and one line on
+// standard error that says why (the table, and the SQLSTATE and message of
+// the driver's diagnostic).  Neither reply names a path or a driver; both
+// forbid caching.  The query string is ignored.  Returns kExitAnswered or
+// kExitFailed (site_request.h).
+int AnswerHealthRequest(const char* queryString);
+
+}  // namespace veloran
+
+#endif  // VELORAN_SITE_HEALTH_CHECK_H_
