@@ -210,6 +210,12 @@ browse() {  # browse WHEN
   else
     echo "skipped: $when: the cone search (no /usr/lib/cgi-bin/cone_search in this version)"
   fi
+  if [ -x /usr/lib/cgi-bin/health ]; then
+    fetch '/veloran/cgi-bin/health'
+    check "$when: the health check says ok" eval 'status_is 200 && [ "$(cat "$work/body")" = ok ]'
+  else
+    echo "skipped: $when: the health check (no /usr/lib/cgi-bin/health in this version)"
+  fi
   stop_lighttpd
 }
 dsn() { odbcinst -q -s -l -n Veloran 2>/dev/null; }

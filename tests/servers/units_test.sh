@@ -23,7 +23,7 @@ done
 mkdir -p "$work/man/man7"
 cp "$source/admin/veloran-site.7" "$work/man/man7/"
 failures=0
-for program in neighbor_search entry_page.exe find_star neighbours cone_search; do
+for program in neighbor_search entry_page.exe find_star neighbours cone_search health; do
   out=$(cd "$work" && MANPATH=$work/man SYSTEMD_UNIT_PATH=$work: \
           systemd-analyze verify "veloran-fastcgi@$program.socket" "veloran-fastcgi@$program.service" 2>&1)
   status=$?
