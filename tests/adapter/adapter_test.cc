@@ -1,0 +1,192 @@
+// The dialect adapter as a web server meets it: the real programs, driver
+// manager and database, with the adapter in front of the project's driver,
+// their pages compared byte for byte with those of the direct data source.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace veloran::testing {
+namespace {
+
+// Writes the data source Veloran through the adapter into "dir": "section"
+// holds its keys after Driver (the adapter), and odbcinst.ini names the
+// project's driver VeloranSQLite, for a Target by name.
+std::string AdapterDataSource(const std::string& name, const std::string& section) {
+  std::string dir = TestDataDir() + "/adapter_" + name;
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/odbcinst.ini")
+      << "[VeloranSQLite]\nDriver=" VELORAN_DRIVER_PATH "\n";
+  std::ofstream(dir + "/odbc.ini")
+      << "[Veloran]\nDriver=" VELORAN_ADAPTER_PATH "\n" << section;
+  return dir;
+}
+
+std::string SampleKeys(bool withExtension) {
+  std::string keys = "Database=file:" + SampleDatabase().path + "?mode=ro\n";
+  if (withExtension) keys += "LoadExt=" VELORAN_DIALECT_PATH "\n";
+  return keys;
+}
+
+struct Request {
+  std::string program;
+  const char* query;
+};
+
+std::vector<Request> SiteRequests() {
+  return {
+      {ProgramPath(), "ID=100&ly=12"},
+      {ProgramPath(), "ID=323490000&minLY=5&ly=20"},
+      {ProgramPath(), "ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10"},
+      {ProgramPath(), "X=10&Y=10&Z=10&ly=20&minDecDeg=0"},
+      {EntryPagePath(), "ID=323490000"},
+      {EntryPagePath(), "ID=100"},
+      {EntryPagePath(), "ID=10000"},
+      {EntryPagePath(), "ID=1108930100"},
+      {FindStarPath(), "name=Sirius"},
+      {FindStarPath(), "name=HD+48915"},
+      {FindStarPath(), "name=Si"},
+      {FindStarPath(), "name=Nosuchstar"},
+  };
+}
+
+struct AdapterCase {
+  const char* what;
+  const char* target;  // the key's value; "$DRIVER" for the driver's path
+  std::vector<const char*> rules;
+  bool withExtension;
+  bool sameAsDirect;  // whether every page must be the direct one
+};
+
+const AdapterCase kAdapterCases[] = {
+    {"rules whose results SQLite reads alike, Target by path", "$DRIVER",
+     {"INT( => \"INT\"(", "INDEXED BY NameLookupProperKeys =>"}, true, true},
+    {"a rule that stands in for the missing INT function, Target by name",
+     "VeloranSQLite", {"INT( => ("}, false, true},
+    {"no rule, no INT function: the pages that need it fail", "VeloranSQLite",
+     {}, false, false},
+};
+
+TEST(AdapterTest, PagesAreTheDirectDataSourcesByteForByte) {
+  const TestDatabase& sample = SampleDatabase();
+  std::vector<std::string> direct;
+  for (const Request& request : SiteRequests()) {
+    direct.push_back(RunProgram(request.program, request.query, sample.odbcDir).output);
+  }
+  int index = 0;
+  for (const AdapterCase& c : kAdapterCases) {
+    std::string section = "Target=";
+    section += std::string(c.target) == "$DRIVER" ? VELORAN_DRIVER_PATH : c.target;
+    section += "\n";
+    for (size_t i = 0; i < c.rules.size(); ++i) {
+      section += "Rewrite" + std::to_string(i + 1) + " = " + c.rules[i] + "\n";
+    }
+    section += SampleKeys(c.withExtension);
+    std::string dir = AdapterDataSource("pages" + std::to_string(index++), section);
+    int differing = 0;
+    std::vector<Request> requests = SiteRequests();
+    for (size_t i = 0; i < requests.size(); ++i) {
+      ProgramResult result = RunProgram(requests[i].program, requests[i].query, dir);
+      bool same = result.output == direct[i];
+      if (c.sameAsDirect) {
+        EXPECT_TRUE(same) << c.what << ": " << requests[i].program << "?"
+                          << requests[i].query << " gave\n" << result.output
+                          << "\ninstead of\n" << direct[i];
+      }
+      differing += same ? 0 : 1;
+    }
+    if (!c.sameAsDirect) {
+      EXPECT_GT(differing, 0) << c.what << ": every page came out as the direct one";
+    }
+  }
+}
+
+struct RefusalCase {
+  const char* what;
+  const char* section;  // after Driver
+  const char* state;    // as the search shows it (an ODBC 2 application)
+  const char* message;  // after "[unixODBC][Veloran][Adapter]"
+};
+
+const RefusalCase kRefusalCases[] = {
+    {"no Target", "Rewrite1 = a => b\n", "IM002",
+     "data source 'Veloran' has no Target: add Target= with the absolute path "
+     "of the driver library that serves it, or the name of its driver in "
+     "odbcinst.ini"},
+    {"a Target that is no driver's name", "Target = Nosuch\n", "IM002",
+     "Target 'Nosuch' of data source 'Veloran' is no driver of odbcinst.ini "
+     "with a Driver key: write the name of a driver section there (odbcinst "
+     "-q -d lists them), or the absolute path of the library"},
+    {"a Target library that is missing", "Target = /nonexistent/driver.so\n",
+     "IM003",
+     "data source 'Veloran', Target '/nonexistent/driver.so': cannot load the "
+     "target driver: /nonexistent/driver.so: cannot open shared object file: "
+     "No such file or directory"},
+    {"a Target that is the adapter", "Target = " VELORAN_ADAPTER_PATH "\n", "IM003",
+     "data source 'Veloran', Target '" VELORAN_ADAPTER_PATH "': the target "
+     VELORAN_ADAPTER_PATH " is this adapter itself: name the driver that "
+     "serves the data source"},
+    {"a rule without =>", "Target = VeloranSQLite\nRewrite1 = INT( => (\nRewrite2 = INT(\n",
+     "S1000",
+     "Rewrite2 of data source 'Veloran' is 'INT(': write it as FROM => TO, "
+     "with a FROM that is not empty (TO may be)"},
+    {"a rule without FROM", "Target = VeloranSQLite\nRewrite1 = => x\n", "S1000",
+     "Rewrite1 of data source 'Veloran' is '=> x': write it as FROM => TO, "
+     "with a FROM that is not empty (TO may be)"},
+    {"a gap in the numbers", "Target = VeloranSQLite\nRewrite1 = a => b\nRewrite3 = c => d\n",
+     "S1000",
+     "Rewrite3 of data source 'Veloran' has no Rewrite2 before it: number the "
+     "rules 1, 2, 3, ... without a gap, in the order they apply"},
+    {"no Rewrite1", "Target = VeloranSQLite\nRewrite2 = a => b\n", "S1000",
+     "Rewrite2 of data source 'Veloran' has no Rewrite1 before it: number the "
+     "rules 1, 2, 3, ... without a gap, in the order they apply"},
+};
+
+TEST(AdapterTest, BadDataSourcesAreRefusedWithWhatToFix) {
+  int index = 0;
+  for (const RefusalCase& c : kRefusalCases) {
+    std::string dir = AdapterDataSource("refusal" + std::to_string(index++), c.section);
+    for (const std::string& program : {ProgramPath(), EntryPagePath()}) {
+      ProgramResult result = RunProgram(program, "ID=100", dir);
+      if (program == ProgramPath()) {
+        EXPECT_EQ(result.output,
+                  ConnectionRefusedReply(c.state, std::string("[unixODBC][Veloran][Adapter]") +
+                                                      c.message))
+            << c.what;
+      } else {
+        // The entry page says only that the database cannot be reached,
+        // and the reason on standard error.
+        EXPECT_EQ(result.output.rfind("Status: 503 Service Unavailable\n", 0), 0u)
+            << c.what << "\n" << result.output;
+        EXPECT_NE(result.errors.find(c.message), std::string::npos)
+            << c.what << "\n" << result.errors;
+      }
+    }
+  }
+}
+
+// The target's own refusal passes through unchanged: the project's driver
+// refusing a database that does not exist, behind the adapter.
+TEST(AdapterTest, TheTargetsDiagnosticsPassUnchanged) {
+  std::string section = "Target=" VELORAN_DRIVER_PATH "\nDatabase=/nonexistent/veloran.db\n";
+  std::string viaAdapter = AdapterDataSource("target_refusal", section);
+  std::string direct = TestDataDir() + "/adapter_target_refusal_direct";
+  std::filesystem::create_directories(direct);
+  std::ofstream(direct + "/odbc.ini")
+      << "[Veloran]\nDriver=" VELORAN_DRIVER_PATH "\nDatabase=/nonexistent/veloran.db\n";
+  std::ofstream(direct + "/odbcinst.ini") << "";
+  ProgramResult expected = RunProgram(ProgramPath(), "ID=100", direct);
+  ProgramResult result = RunProgram(ProgramPath(), "ID=100", viaAdapter);
+  EXPECT_NE(expected.output.find("SQLConnect() failed!!"), std::string::npos)
+      << expected.output;
+  EXPECT_EQ(result.output, expected.output);
+  EXPECT_EQ(result.status, expected.status);
+}
+
+}  // namespace
+}  // namespace veloran::testing
