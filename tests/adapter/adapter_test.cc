@@ -1,6 +1,10 @@
 // The dialect adapter as a web server meets it: the real programs, driver
 // manager and database, with the adapter in front of the project's driver,
 // their pages compared byte for byte with those of the direct data source.
+#include <sql.h>
+#include <sqlext.h>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -186,6 +190,45 @@ TEST(AdapterTest, TheTargetsDiagnosticsPassUnchanged) {
       << expected.output;
   EXPECT_EQ(result.output, expected.output);
   EXPECT_EQ(result.status, expected.status);
+}
+
+// What the driver manager learns from the adapter's SQLGetFunctions after
+// the connect: a function that both the adapter and its target have, and
+// none that either lacks.
+TEST(AdapterTest, OffersTheFunctionsThatItAndItsTargetBothHave) {
+  std::string dir = AdapterDataSource(
+      "functions", "Target=" VELORAN_DRIVER_PATH "\n" + SampleKeys(true));
+  setenv("ODBCSYSINI", dir.c_str(), 1);
+  setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+  SQLHENV environment = SQL_NULL_HENV;
+  SQLHDBC connection = SQL_NULL_HDBC;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment), SQL_SUCCESS);
+  SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection), SQL_SUCCESS);
+  SQLCHAR dsn[] = "Veloran";
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLConnect(connection, dsn, SQL_NTS, nullptr, 0, nullptr, 0)));
+  struct FunctionCase {
+    const char* what;
+    SQLUSMALLINT function;
+    SQLUSMALLINT supported;
+  };
+  const FunctionCase cases[] = {
+      {"both have SQLExecDirect", SQL_API_SQLEXECDIRECT, SQL_TRUE},
+      {"both have SQLTables", SQL_API_SQLTABLES, SQL_TRUE},
+      {"both have SQLGetInfo", SQL_API_SQLGETINFO, SQL_TRUE},
+      {"the target lacks SQLNativeSql", SQL_API_SQLNATIVESQL, SQL_FALSE},
+      {"the target lacks SQLDescribeParam", SQL_API_SQLDESCRIBEPARAM, SQL_FALSE},
+      {"the adapter lacks SQLBrowseConnect", SQL_API_SQLBROWSECONNECT, SQL_FALSE},
+  };
+  for (const FunctionCase& c : cases) {
+    SQLUSMALLINT supported = 2;
+    EXPECT_EQ(SQLGetFunctions(connection, c.function, &supported), SQL_SUCCESS) << c.what;
+    EXPECT_EQ(supported, c.supported) << c.what;
+  }
+  EXPECT_EQ(SQLDisconnect(connection), SQL_SUCCESS);
+  SQLFreeHandle(SQL_HANDLE_DBC, connection);
+  SQLFreeHandle(SQL_HANDLE_ENV, environment);
 }
 
 }  // namespace
