@@ -231,5 +231,47 @@ TEST(AdapterTest, OffersTheFunctionsThatItAndItsTargetBothHave) {
   SQLFreeHandle(SQL_HANDLE_ENV, environment);
 }
 
+// The attributes an application sets before the connect, when the target
+// is not known yet, reach the target's connection before its connect.
+TEST(AdapterTest, AttributesSetBeforeTheConnectReachTheTarget) {
+  std::string dir = AdapterDataSource(
+      "attributes", "Target=" VELORAN_DRIVER_PATH "\n" + SampleKeys(true));
+  setenv("ODBCSYSINI", dir.c_str(), 1);
+  setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+  SQLHENV environment = SQL_NULL_HENV;
+  SQLHDBC connection = SQL_NULL_HDBC;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment), SQL_SUCCESS);
+  SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection), SQL_SUCCESS);
+  struct AttributeCase {
+    const char* what;
+    SQLINTEGER attribute;
+    SQLULEN value;
+  };
+  const AttributeCase cases[] = {
+      {"the login time-out", SQL_ATTR_LOGIN_TIMEOUT, 7},
+      {"the connection time-out", SQL_ATTR_CONNECTION_TIMEOUT, 9},
+      {"autocommit", SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF},
+      {"the access mode", SQL_ATTR_ACCESS_MODE, SQL_MODE_READ_ONLY},
+  };
+  for (const AttributeCase& c : cases) {
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(
+        connection, c.attribute, reinterpret_cast<SQLPOINTER>(c.value), 0)))
+        << c.what;
+  }
+  SQLCHAR dsn[] = "Veloran";
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLConnect(connection, dsn, SQL_NTS, nullptr, 0, nullptr, 0)));
+  for (const AttributeCase& c : cases) {
+    SQLUINTEGER value = 12345;
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLGetConnectAttr(connection, c.attribute, &value, 0, nullptr)))
+        << c.what;
+    EXPECT_EQ(value, c.value) << c.what;
+  }
+  EXPECT_EQ(SQLDisconnect(connection), SQL_SUCCESS);
+  SQLFreeHandle(SQL_HANDLE_DBC, connection);
+  SQLFreeHandle(SQL_HANDLE_ENV, environment);
+}
+
 }  // namespace
 }  // namespace veloran::testing
