@@ -1,0 +1,154 @@
+#!/bin/sh
+# The site's programs on PostgreSQL and on MariaDB, as a web server runs
+# them: the built programs, the dialect adapter, Debian's psqlODBC and
+# MariaDB Connector/ODBC, and servers of the test's own, loaded by
+# veloran-load-database from the sample database and from a synthetic
+# catalogue with ties.  Every page (searches, the site's search page,
+# entry pages, the finder's hits, misses and suggestions, cone searches)
+# must be byte for byte the page the same program gives on the SQLite file.
+# Usage: tests/databases/database_pages_test.sh SOURCE_DIR BUILD_DIR
+# Exits 77 (skipped) when a server or driver is not installed.
+set -eu
+[ $# -eq 2 ] || { echo "usage: tests/databases/database_pages_test.sh SOURCE_DIR BUILD_DIR" >&2; exit 2; }
+top=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+odbc_dir=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)/odbc
+adapter=$build/adapter/libveloranadapter.so
+
+work=$(mktemp -d)
+chmod 0755 "$work"
+servers_dir=$work
+. "$top/tests/databases/servers.sh"
+trap 'stop_servers; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM HUP
+if ! servers_available; then
+  echo "skipped: PostgreSQL 15 or MariaDB is not installed (postgresql-15, mariadb-server)" >&2
+  exit 77
+fi
+for driver in psqlodbca.so libmaodbc.so; do
+  [ -f "$odbc_dir/$driver" ] || { echo "skipped: no $odbc_dir/$driver (odbc-postgresql, odbc-mariadb)" >&2; exit 77; }
+done
+[ -f "$adapter" ] || { echo "no dialect adapter at $adapter; build the project first" >&2; exit 1; }
+
+# Both servers start meanwhile (MariaDB's install takes seconds).
+start_postgresql >"$work/pg.out" 2>&1 &
+pg_start=$!
+start_mariadb >"$work/my.out" 2>&1 &
+my_start=$!
+
+# The synthetic catalogue: 3,000 stars, then a star at the very position of
+# each of 150 others (equal distances from every centre) and a second star
+# named as each of 30 others.
+synthetic=$work/synthetic.db
+"$build/tests/make_synthetic_db" "$synthetic" 3000 11 "$top/db/schema.sql" \
+  "$build/veloran_dialect.so" >/dev/null
+sqlite3 -batch -init /dev/null "$synthetic" >/dev/null <<SQL
+.bail on
+.load $build/veloran_dialect.so
+INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
+                       Dec_arcsec, Distance, DistanceError, LastUpdated)
+SELECT OwnerID + 90000000, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
+       Dec_arcsec, Distance, DistanceError, LastUpdated FROM Positions
+WHERE OwnerID % 100 = 0 AND OwnerID > 100 AND Distance IS NOT NULL
+ORDER BY OwnerID LIMIT 150;
+INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
+SELECT OwnerID + 90000000, Name, 1 FROM ProperNames
+WHERE OwnerID + 90000000 IN (SELECT OwnerID FROM Positions) LIMIT 30;
+.read $top/db/name_lookup.sql
+SQL
+
+# The requests, "PROGRAM QUERY_STRING" a line, for a database.
+write_requests() {
+  db=$1
+  q() { sqlite3 -batch -init /dev/null "$db" "$1"; }
+  stars=$(q "SELECT OwnerID FROM Positions WHERE OwnerID % 100 = 0 AND Distance IS NOT NULL
+             AND (OwnerID < 100000000 AND rowid % $2 = 0 OR OwnerID = 100 OR
+                  OwnerID > 90000000 AND rowid % 7 = 0) ORDER BY rowid")
+  for id in $stars; do
+    echo "neighbor_search ID=$id&ly=20"
+    echo "neighbor_search ID=$id&minLY=2&ly=80&minRAHour=2&maxRAHour=20&minDecDeg=-40&maxDecDeg=50"
+    echo "neighbours ID=$id&ly=30"
+    echo "entry_page.exe ID=$id"
+  done
+  echo "neighbor_search ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10"
+  echo "neighbor_search X=10&Y=10&Z=10&ly=20&minDecDeg=0"
+  echo "neighbor_search X=0&Y=0&Z=0&ly=400"
+  echo "neighbor_search ID=99999900&ly=10"
+  echo "entry_page.exe ID=99999900"
+  echo "entry_page.exe ID=101"
+  q "SELECT DISTINCT Name FROM NameLookup WHERE rowid % $3 = 0 ORDER BY rowid" |
+    while IFS= read -r name; do
+      # The name as a browser sends it (windows-1252 bytes percent-encoded),
+      # then its first four characters (a prefix search) and a misspelling.
+      encoded=$(printf '%s' "$name" | od -An -v -tx1 | tr -d ' \n' | sed 's/../%&/g')
+      echo "find_star name=$encoded"
+      echo "find_star name=$(printf '%s' "$encoded" | cut -c1-12)"
+      echo "find_star name=${encoded}x"
+    done
+  echo "find_star name=Siriuss"
+  echo "find_star name=nosuchstar"
+  echo "cone_search RA=100&DEC=-16&SR=10"
+  echo "cone_search RA=0&DEC=0&SR=180"
+}
+write_requests "$build/sample.db" 1 1 >"$work/sample.requests"
+write_requests "$synthetic" 100 60 >"$work/synthetic.requests"
+
+# The data sources: SQLite through write-dsn; the servers through the
+# project's templates, pointed at the test's servers.
+data_source() {  # TEMPLATE OUT_DIR KEY=VALUE...
+  template=$1 out=$2
+  shift 2
+  mkdir -p "$out"
+  : >"$out/odbcinst.ini"
+  sed -e "s|@VELORAN_ADAPTER@|$adapter|" -e "s|@VELORAN_SYSTEM_ODBC_DIR@|$odbc_dir|" \
+    "$template" >"$out/odbc.ini"
+  for setting in "$@"; do
+    key=${setting%%=*}
+    sed -i "s|^$key = .*|$key = ${setting#*=}|" "$out/odbc.ini"
+  done
+}
+wait "$pg_start" || { cat "$work/pg.out" >&2; exit 1; }
+wait "$my_start" || { cat "$work/my.out" >&2; exit 1; }
+. "$work/pg.env"
+. "$work/my.env"
+for set in sample synthetic; do
+  db=$build/sample.db
+  [ "$set" = sample ] || db=$synthetic
+  "$top/scripts/write-dsn" "$db" "$work/$set-sqlite" "$build/veloran_dialect.so"
+  /usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target postgresql \
+    --host "$postgresql_socket_dir" --port "$postgresql_port" --user veloran_admin \
+    --database "veloran_$set" "$db"
+  /usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target mariadb \
+    --socket "$mariadb_socket" --database "veloran_$set" "$db"
+  data_source "$top/admin/odbc-postgresql.ini.in" "$work/$set-postgresql" \
+    "Servername=$postgresql_socket_dir" "Port=$postgresql_port" "Database=veloran_$set"
+  data_source "$top/admin/odbc-mariadb.ini.in" "$work/$set-mariadb" \
+    "Socket=$mariadb_socket" "Port=$mariadb_port" "Database=veloran_$set"
+done
+
+# Each request on the three databases; the SQLite page is the expected one.
+failed=0
+passed=0
+for set in sample synthetic; do
+  while read -r program query; do
+    for database in sqlite postgresql mariadb; do
+      env -i PATH=/usr/bin:/bin ODBCSYSINI="$work/$set-$database" \
+        ODBCINI="$work/$set-$database/odbc.ini" REQUEST_METHOD=GET \
+        QUERY_STRING="$query" "$build/$program" >"$work/$database.page" 2>"$work/$database.err" || true
+    done
+    for database in postgresql mariadb; do
+      if cmp -s "$work/sqlite.page" "$work/$database.page"; then
+        passed=$((passed + 1))
+      else
+        failed=$((failed + 1))
+        if [ "$failed" -le 10 ]; then
+          echo "FAILED: $set on $database: $program?$query differs from SQLite's page:" >&2
+          diff "$work/sqlite.page" "$work/$database.page" | head -n 10 >&2 || true
+          head -c 300 "$work/$database.err" >&2
+        fi
+      fi
+    done
+  done <"$work/$set.requests"
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
