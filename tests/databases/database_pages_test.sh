@@ -90,8 +90,8 @@ write_requests() {
   echo "cone_search RA=100&DEC=-16&SR=10"
   echo "cone_search RA=0&DEC=0&SR=180"
 }
-write_requests "$build/sample.db" 1 1 >"$work/sample.requests"
-write_requests "$synthetic" 100 60 >"$work/synthetic.requests"
+write_requests "$build/sample.db" 1 2 >"$work/sample.requests"
+write_requests "$synthetic" 100 120 >"$work/synthetic.requests"
 
 # The data sources: SQLite through write-dsn; the servers through the
 # project's templates, pointed at the test's servers.
@@ -126,29 +126,72 @@ for set in sample synthetic; do
     "Socket=$mariadb_socket" "Port=$mariadb_port" "Database=veloran_$set"
 done
 
+# A value that a server cannot store (the year 0) stops the load, naming
+# table, row and value, and leaves the loaded database as it was (the pages
+# below are read from it).
+cp "$build/sample.db" "$work/year0.db"
+sqlite3 "$work/year0.db" "UPDATE Positions SET LastUpdated = '0000-06-15' WHERE rowid = 5"
+for target in postgresql mariadb; do
+  if [ "$target" = postgresql ]; then
+    server="--host $postgresql_socket_dir --port $postgresql_port --user veloran_admin"
+  else
+    server="--socket $mariadb_socket"
+  fi
+  # shellcheck disable=SC2086
+  if /usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target "$target" $server \
+       --database veloran_sample "$work/year0.db" 2>"$work/refusal"; then
+    echo "FAILED: $target: a date of the year 0 was loaded" >&2
+    exit 1
+  fi
+  grep -q "Positions row 5, column LastUpdated: the value '0000-06-15'" "$work/refusal" || {
+    echo "FAILED: $target: the refusal does not name the row and value:" >&2
+    cat "$work/refusal" >&2
+    exit 1
+  }
+done
+
 # Each request on the three databases; the SQLite page is the expected one.
-failed=0
-passed=0
-for set in sample synthetic; do
+# Two runs at a time (each waits on its servers for much of its time), each
+# writing its counts of passed and failed comparisons.
+compare() {  # SET REQUESTS OUT
+  set=$1 out=$3 passed=0 failed=0
   while read -r program query; do
     for database in sqlite postgresql mariadb; do
       env -i PATH=/usr/bin:/bin ODBCSYSINI="$work/$set-$database" \
         ODBCINI="$work/$set-$database/odbc.ini" REQUEST_METHOD=GET \
-        QUERY_STRING="$query" "$build/$program" >"$work/$database.page" 2>"$work/$database.err" || true
+        QUERY_STRING="$query" "$build/$program" >"$out.$database" 2>"$out.$database.err" || true
     done
     for database in postgresql mariadb; do
-      if cmp -s "$work/sqlite.page" "$work/$database.page"; then
+      if cmp -s "$out.sqlite" "$out.$database"; then
         passed=$((passed + 1))
       else
         failed=$((failed + 1))
-        if [ "$failed" -le 10 ]; then
-          echo "FAILED: $set on $database: $program?$query differs from SQLite's page:" >&2
-          diff "$work/sqlite.page" "$work/$database.page" | head -n 10 >&2 || true
-          head -c 300 "$work/$database.err" >&2
+        if [ "$failed" -le 5 ]; then
+          {
+            echo "FAILED: $set on $database: $program?$query differs from SQLite's page:"
+            diff "$out.sqlite" "$out.$database" | head -n 10 || true
+            head -c 300 "$out.$database.err"
+          } >"$out.failure.$failed"
         fi
       fi
     done
-  done <"$work/$set.requests"
+  done <"$2"
+  echo "$passed $failed" >"$out"
+}
+for set in sample synthetic; do
+  split -n r/2 "$work/$set.requests" "$work/$set.part."
+  for part in "$work/$set.part."*; do
+    compare "$set" "$part" "$part.counts" &
+  done
 done
+wait
+passed=0
+failed=0
+for counts in "$work"/*.counts; do
+  read -r p f <"$counts"
+  passed=$((passed + p))
+  failed=$((failed + f))
+done
+cat "$work"/*.counts.failure.* >&2 2>/dev/null || true
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
