@@ -54,6 +54,17 @@ ORDER BY OwnerID LIMIT 150;
 INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
 SELECT OwnerID + 90000000, Name, 1 FROM ProperNames
 WHERE OwnerID + 90000000 IN (SELECT OwnerID FROM Positions) LIMIT 30;
+-- Texts in windows-1252 beyond ASCII: e acute, the euro sign and 0x81,
+-- which no character has.
+UPDATE ProperNames SET Name = Name || CAST(X'20E98081' AS TEXT) WHERE rowid % 3 = 0;
+UPDATE Positions SET DistanceSource = CAST(X'4DFC6C6C657280' AS TEXT) WHERE rowid % 20 = 0;
+UPDATE Spectra SET SpectrumSource = CAST(X'C5E5' AS TEXT) WHERE rowid % 20 = 0;
+-- Forty proper names within two edits of each other ("Zedab", "Zedac",
+-- ...), more than the finder reads for its suggestions: which it reads
+-- first shows on the page.
+INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
+SELECT OwnerID + 7, 'Zed' || char(97 + rowid % 5) || char(97 + rowid / 5 % 8), 0
+FROM Positions WHERE OwnerID % 100 = 0 AND OwnerID > 100 ORDER BY OwnerID LIMIT 40;
 .read $top/db/name_lookup.sql
 SQL
 
@@ -85,6 +96,8 @@ write_requests() {
       echo "find_star name=$(printf '%s' "$encoded" | cut -c1-12)"
       echo "find_star name=${encoded}x"
     done
+  echo "find_star name=Zedxx"
+  echo "find_star name=Zezz"
   echo "find_star name=Siriuss"
   echo "find_star name=nosuchstar"
   echo "cone_search RA=100&DEC=-16&SR=10"
