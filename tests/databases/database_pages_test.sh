@@ -19,7 +19,8 @@ work=$(mktemp -d)
 chmod 0755 "$work"
 servers_dir=$work
 . "$top/tests/databases/servers.sh"
-trap 'stop_servers; rm -rf "$work"' EXIT
+# A server still starting when the test ends is waited for, then stopped.
+trap 'wait; stop_servers; rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM HUP
 if ! servers_available; then
   echo "skipped: PostgreSQL 15 or MariaDB is not installed (postgresql-15, mariadb-server)" >&2
