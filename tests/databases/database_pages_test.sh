@@ -29,6 +29,8 @@ fi
 for driver in psqlodbca.so libmaodbc.so; do
   [ -f "$odbc_dir/$driver" ] || { echo "skipped: no $odbc_dir/$driver (odbc-postgresql, odbc-mariadb)" >&2; exit 77; }
 done
+/usr/bin/python3 -c 'import psycopg2, pymysql' 2>/dev/null ||
+  { echo "skipped: the loader's Python modules are missing (python3-psycopg2, python3-pymysql)" >&2; exit 77; }
 [ -f "$adapter" ] || { echo "no dialect adapter at $adapter; build the project first" >&2; exit 1; }
 
 # Both servers start meanwhile (MariaDB's install takes seconds).
