@@ -142,6 +142,24 @@ for set in sample synthetic; do
     "Socket=$mariadb_socket" "Port=$mariadb_port" "Database=veloran_$set"
 done
 
+# The data sources' reader may read, and write nothing.
+for statement in "DELETE FROM Positions" "UPDATE StarFacts SET VMag = 0" "CREATE TABLE Planted (x int)"; do
+  if psql -X -q -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_reader \
+       -d veloran_sample -c "$statement" >/dev/null 2>&1; then
+    echo "FAILED: the PostgreSQL reader could run: $statement" >&2
+    exit 1
+  fi
+  if mariadb --no-defaults -S "$mariadb_socket" -u veloran_reader veloran_sample \
+       -e "$statement" >/dev/null 2>&1; then
+    echo "FAILED: the MariaDB reader could run: $statement" >&2
+    exit 1
+  fi
+done
+[ "$(psql -X -At -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_reader \
+       -d veloran_sample -c 'SELECT COUNT(*) FROM Positions')" = \
+  "$(sqlite3 "$build/sample.db" 'SELECT COUNT(*) FROM Positions')" ] ||
+  { echo "FAILED: the PostgreSQL reader cannot count the positions" >&2; exit 1; }
+
 # A value that a server cannot store (the year 0) stops the load, naming
 # table, row and value, and leaves the loaded database as it was (the pages
 # below are read from it).
