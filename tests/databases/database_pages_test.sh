@@ -127,6 +127,14 @@ wait "$pg_start" || { cat "$work/pg.out" >&2; exit 1; }
 wait "$my_start" || { cat "$work/my.out" >&2; exit 1; }
 . "$work/pg.env"
 . "$work/my.env"
+# The synthetic catalogue first goes where the sample goes, so that the
+# sample's load below replaces a loaded database (the sample's pages show
+# that nothing of the first is left).
+/usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target postgresql \
+  --host "$postgresql_socket_dir" --port "$postgresql_port" --user veloran_admin \
+  --database veloran_sample "$synthetic"
+/usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target mariadb \
+  --socket "$mariadb_socket" --database veloran_sample "$synthetic"
 for set in sample synthetic; do
   db=$build/sample.db
   [ "$set" = sample ] || db=$synthetic
