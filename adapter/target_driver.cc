@@ -11,9 +11,20 @@
 namespace veloran::adapter {
 namespace {
 
-std::mutex loadedMutex;
-// Never freed: statement handles point at their target for their life.
-std::vector<TargetDriver*> loaded;
+// The targets loaded so far, kept while the adapter is loaded: statement
+// handles point at their target for their life, and the driver manager
+// frees every handle before it unloads the adapter, which frees these.
+struct LoadedTargets {
+  ~LoadedTargets() {
+    for (TargetDriver* target : targets) {
+      dlclose(target->library);
+      delete target;
+    }
+  }
+  std::mutex mutex;
+  std::vector<TargetDriver*> targets;
+};
+LoadedTargets loaded;
 
 // The function "name" of "library" itself.  dlsym also searches the
 // libraries that the target links, and a driver that links the driver
@@ -33,8 +44,8 @@ void* OwnFunction(void* library, const char* libraryName, const char* name) {
 }  // namespace
 
 const TargetDriver* LoadTargetDriver(const std::string& path, std::string* error) {
-  std::lock_guard<std::mutex> lock(loadedMutex);
-  for (const TargetDriver* target : loaded) {
+  std::lock_guard<std::mutex> lock(loaded.mutex);
+  for (const TargetDriver* target : loaded.targets) {
     if (target->path == path) return target;
   }
   // RTLD_LOCAL: the target's names stay out of the global scope, where they
@@ -49,6 +60,7 @@ const TargetDriver* LoadTargetDriver(const std::string& path, std::string* error
   link_map* map = nullptr;
   if (dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) {
     *error = "cannot find where the target driver " + path + " is loaded";
+    dlclose(library);
     return nullptr;
   }
   auto target = std::make_unique<TargetDriver>();
@@ -62,6 +74,7 @@ const TargetDriver* LoadTargetDriver(const std::string& path, std::string* error
   if (target->SQLAllocHandle == &::SQLAllocHandle) {
     *error = "the target " + path + " is this adapter itself: name the driver "
              "that serves the data source";
+    dlclose(library);
     return nullptr;
   }
   if (target->SQLAllocHandle == nullptr || target->SQLFreeHandle == nullptr ||
@@ -70,9 +83,10 @@ const TargetDriver* LoadTargetDriver(const std::string& path, std::string* error
     *error = "the target " + path + " is no ODBC 3 driver: it lacks "
              "SQLAllocHandle, SQLFreeHandle, SQLConnect, SQLDisconnect or "
              "SQLGetDiagRec";
+    dlclose(library);
     return nullptr;
   }
-  loaded.push_back(target.get());
+  loaded.targets.push_back(target.get());
   return target.release();
 }
 

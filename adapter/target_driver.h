@@ -24,7 +24,7 @@ struct TargetDriver {
 };
 
 // The target driver of library "path", loaded at its first use and kept
-// for the life of the process (drivers are seldom made to be unloaded), or
+// until the adapter is unloaded, or
 // null with the reason in *error: the library cannot be loaded, lacks the
 // functions that every ODBC 3 driver has, or is the adapter itself.  May
 // throw std::bad_alloc.

@@ -4,20 +4,26 @@
 # PROGRAM defaults to the neighbour search; find_star, neighbours and cone_search get
 # requests of their own besides.  tests/heap_overrun.cc is a program with a known overrun,
 # run to show that an error is caught.
-# Usage: tests/valgrind_test.sh BUILD_DIR [PROGRAM]
+# With ADAPTER, the data source goes through the dialect adapter in front of
+# the project's driver, with a rule that SQLite reads alike.
+# Usage: tests/valgrind_test.sh BUILD_DIR [PROGRAM [ADAPTER.so]]
 set -euo pipefail
 build=$1
 program=${2:-$build/neighbor_search}
+adapter=${3:-}
 top=$(cd "$(dirname "$0")/.." && pwd)
 if ! command -v valgrind >/dev/null; then
   echo "valgrind is missing: apt-get install valgrind (scripts/test installs it)" >&2
   exit 1
 fi
-work=$build/test-data/valgrind-$(basename "$program")
+work=$build/test-data/valgrind-$(basename "$program")${adapter:+-adapter}
 rm -rf "$work" && mkdir -p "$work"
 "$top/scripts/build-sample-db" "$work/sample.db" "$build/veloran_dialect.so"
 "$top/scripts/write-dsn" "$work/sample.db" "$work/odbc" "$build/veloran_dialect.so"
 export ODBCSYSINI=$work/odbc ODBCINI=$work/odbc/odbc.ini
+if [ -n "$adapter" ]; then
+  sed -i "s|^Driver=\(.*\)|Driver=$adapter\nTarget=\1\nRewrite1 = INT( => \"INT\"(|" "$work/odbc/odbc.ini"
+fi
 
 long=$(printf 'a%.0s' $(seq 1 2000))
 quotes=$(printf "%%27%.0s" $(seq 1 170))
