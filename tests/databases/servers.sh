@@ -39,12 +39,18 @@ start_postgresql() {
   dir=$servers_dir/pg
   mkdir -p "$dir"
   [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$dir"
-  port=$(free_port)
   as_server_user "$pg_bin/initdb" -D "$dir/data" -A trust -U veloran_admin --no-sync \
     -E UTF8 --locale=C >"$dir/initdb.log" 2>&1 || server_failed initdb "$dir/initdb.log" || return 1
-  as_server_user "$pg_bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 30 \
-    -o "-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off" \
-    start >/dev/null 2>&1 || server_failed PostgreSQL "$dir/log" || return 1
+  # The free port may be taken before the server binds it: three tries.
+  for try in 1 2 3; do
+    port=$(free_port)
+    if as_server_user "$pg_bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 30 \
+         -o "-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off" \
+         start >/dev/null 2>&1; then
+      break
+    fi
+    [ "$try" -lt 3 ] || { server_failed PostgreSQL "$dir/log"; return 1; }
+  done
   printf 'postgresql_port=%s\npostgresql_socket_dir=%s\n' "$port" "$dir" >"$servers_dir/pg.env"
 }
 
@@ -53,23 +59,30 @@ start_mariadb() {
   dir=$servers_dir/my
   mkdir -p "$dir"
   [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$dir"
-  port=$(free_port)
   mariadb-install-db --no-defaults --datadir="$dir/data" --user=nobody \
     --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1 ||
     server_failed mariadb-install-db "$dir/install.log" || return 1
-  mariadbd --no-defaults --datadir="$dir/data" --user=nobody --socket="$dir/sock" \
-    --port="$port" --bind-address=127.0.0.1 --pid-file="$dir/pid" --log-error="$dir/log" \
-    --skip-log-bin --innodb-flush-log-at-trx-commit=0 --innodb-buffer-pool-size=64M \
-    --innodb-log-file-size=16M >/dev/null 2>&1 &
-  echo $! >"$dir/server.pid"
-  tries=0
-  until mariadb --no-defaults -S "$dir/sock" -uroot -e 'SELECT 1' >/dev/null 2>&1; do
-    tries=$((tries + 1))
-    if [ "$tries" -ge 150 ] || ! kill -0 "$(cat "$dir/server.pid")" 2>/dev/null; then
-      server_failed MariaDB "$dir/log"
-      return 1
+  # The free port may be taken before the server binds it: three tries.
+  for try in 1 2 3; do
+    port=$(free_port)
+    mariadbd --no-defaults --datadir="$dir/data" --user=nobody --socket="$dir/sock" \
+      --port="$port" --bind-address=127.0.0.1 --pid-file="$dir/pid" --log-error="$dir/log" \
+      --skip-log-bin --innodb-flush-log-at-trx-commit=0 --innodb-buffer-pool-size=64M \
+      --innodb-log-file-size=16M >/dev/null 2>&1 &
+    echo $! >"$dir/server.pid"
+    tries=0
+    until mariadb --no-defaults -S "$dir/sock" -uroot -e 'SELECT 1' >/dev/null 2>&1; do
+      tries=$((tries + 1))
+      if [ "$tries" -ge 150 ] || ! kill -0 "$(cat "$dir/server.pid")" 2>/dev/null; then
+        break
+      fi
+      sleep 0.2
+    done
+    if mariadb --no-defaults -S "$dir/sock" -uroot -e 'SELECT 1' >/dev/null 2>&1; then
+      break
     fi
-    sleep 0.2
+    kill -9 "$(cat "$dir/server.pid")" 2>/dev/null || true
+    [ "$try" -lt 3 ] || { server_failed MariaDB "$dir/log"; return 1; }
   done
   printf 'mariadb_port=%s\nmariadb_socket=%s\n' "$port" "$dir/sock" >"$servers_dir/my.env"
 }
