@@ -57,6 +57,12 @@ ORDER BY OwnerID LIMIT 150;
 INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
 SELECT OwnerID + 90000000, Name, 1 FROM ProperNames
 WHERE OwnerID + 90000000 IN (SELECT OwnerID FROM Positions) LIMIT 30;
+-- Seconds and distances to the last bit of a double, as a catalogue more
+-- precise than these might have them.
+UPDATE Positions SET RA_sec = RA_sec * 0.9999999 + 0.0000123456789,
+                     Dec_arcsec = Dec_arcsec * 0.9999999 + 0.0000987654321,
+                     Distance = Distance * 1.00000001234567
+WHERE rowid % 3 = 0 AND RA_sec IS NOT NULL AND Dec_arcsec >= 0;
 -- Texts in windows-1252 beyond ASCII: e acute, the euro sign and 0x81,
 -- which no character has.
 UPDATE ProperNames SET Name = Name || CAST(X'20E98081' AS TEXT) WHERE rowid % 3 = 0;
@@ -148,6 +154,22 @@ for set in sample synthetic; do
     "Servername=$postgresql_socket_dir" "Port=$postgresql_port" "Database=veloran_$set"
   data_source "$top/admin/odbc-mariadb.ini.in" "$work/$set-mariadb" \
     "Socket=$mariadb_socket" "Port=$mariadb_port" "Database=veloran_$set"
+done
+
+# Every value the programs read, as the bytes of their buffers, and the
+# rows of each unordered statement in the same order as SQLite's.
+for set in sample synthetic; do
+  for database in sqlite postgresql mariadb; do
+    env -i PATH=/usr/bin:/bin ODBCSYSINI="$work/$set-$database" \
+      ODBCINI="$work/$set-$database/odbc.ini" "$build/tests/value_dump" >"$work/$set-$database.values"
+  done
+  for database in postgresql mariadb; do
+    if ! cmp -s "$work/$set-sqlite.values" "$work/$set-$database.values"; then
+      echo "FAILED: $set on $database: values differ from SQLite's (statement, then each row's buffers in hex):" >&2
+      diff "$work/$set-sqlite.values" "$work/$set-$database.values" | head -n 10 >&2 || true
+      exit 1
+    fi
+  done
 done
 
 # The data sources' reader may read, and write nothing.
