@@ -3,9 +3,12 @@
 # them: the built programs, the dialect adapter, Debian's psqlODBC and
 # MariaDB Connector/ODBC, and servers of the test's own, loaded by
 # veloran-load-database from the sample database and from a synthetic
-# catalogue with ties.  Every page (searches, the site's search page,
-# entry pages, the finder's hits, misses and suggestions, cone searches)
-# must be byte for byte the page the same program gives on the SQLite file.
+# catalogue with ties.  Every value the programs read must arrive bit for
+# bit as from the SQLite file, in the same order, and every page (searches,
+# the site's search page, entry pages, the finder's hits, misses and
+# suggestions, cone searches) byte for byte as on the SQLite file.  The
+# loader must refuse what a server cannot store, and the reader write
+# nothing.
 # Usage: tests/databases/database_pages_test.sh SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) when a server or driver is not installed.
 set -eu
