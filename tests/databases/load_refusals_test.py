@@ -92,5 +92,15 @@ with tempfile.TemporaryDirectory() as work:
         failed += 1
         print("FAILED: a good file and no server: exit %d, %s"
               % (result.returncode, result.stderr.strip()), file=sys.stderr)
-print("%d of %d cases failed" % (failed, len(CASES) + 1))
+    # A database or reader name that would not stay one quoted identifier.
+    for option, name in (("--database", "veloran`; DROP DATABASE mysql; --"),
+                         ("--reader", 'reader" SUPERUSER')):
+        result = subprocess.run(["/usr/bin/python3", loader, "--quiet", "--target", "mariadb",
+                                 "--socket", os.path.join(work, "no-server"), option, name,
+                                 path], capture_output=True, text=True)
+        if result.returncode != 2 or "only letters, digits and _" not in result.stderr:
+            failed += 1
+            print("FAILED: %s %s: exit %d, %s" % (option, name, result.returncode,
+                                                 result.stderr.strip()), file=sys.stderr)
+print("%d of %d cases failed" % (failed, len(CASES) + 3))
 sys.exit(1 if failed else 0)
