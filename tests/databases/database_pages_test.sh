@@ -91,6 +91,7 @@ write_requests() {
     echo "neighbor_search ID=$id&ly=20"
     echo "neighbor_search ID=$id&minLY=2&ly=80&minRAHour=2&maxRAHour=20&minDecDeg=-40&maxDecDeg=50"
     echo "neighbours ID=$id&ly=30"
+    echo "neighbours ID=$id&ly=30&format=csv"
     echo "entry_page.exe ID=$id"
   done
   echo "neighbor_search ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10"
@@ -113,7 +114,9 @@ write_requests() {
   echo "find_star name=Siriuss"
   echo "find_star name=nosuchstar"
   echo "cone_search RA=100&DEC=-16&SR=10"
-  echo "cone_search RA=0&DEC=0&SR=180"
+  echo "cone_search RA=0&DEC=0&SR=180&VERB=3"
+  echo "neighbours X=0&Y=0&Z=0&ly=60&format=json"
+  echo "neighbours X=0&Y=0&Z=0&ly=60&format=votable"
 }
 write_requests "$build/sample.db" 1 2 >"$work/sample.requests"
 write_requests "$synthetic" 100 120 >"$work/synthetic.requests"
