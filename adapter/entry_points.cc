@@ -353,7 +353,9 @@ SQLRETURN Connect(Connection* connection, const std::string& dsn,
     }
   }
   SQLRETURN result = connectTarget(target, targetConnection);
-  diagnostics->fromTarget = true;
+  // Unless the adapter itself said why (a target without the call), the
+  // target's connection holds the diagnostics.
+  if (diagnostics->count == 0) diagnostics->fromTarget = true;
   if (SQL_SUCCEEDED(result)) {
     connection->connected = true;
     connection->settings = std::move(settings);

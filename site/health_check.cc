@@ -93,7 +93,10 @@ bool ReadNameByKey(SQLHSTMT statement, const char* key) {
   bool found = FetchRow(statement);
   UnbindColumns(statement);
   SQLFreeStmt(statement, SQL_RESET_PARAMS);
-  return found;
+  if (!found) return false;
+  TerminateFetchedText(name, indicators[1]);
+  // The finder passes over a row without a star, and so does the check.
+  return indicators[0] != SQL_NULL_DATA;
 }
 
 // What a check found of a table's first row: read, none, or a failed read
@@ -126,13 +129,16 @@ struct TableCheck {
   const char* table;
   const char* firstOwner;  // nullptr: "read" reads the table by itself
   bool (*read)(SQLHSTMT statement, int32_t ownerId);
+  // The pages do without the table (an older database): missing or empty,
+  // it is no failure.
+  bool optional = false;
 };
 
 constexpr TableCheck kTableChecks[] = {
     {"CatalogNames", nullptr, ReadCatalogueNames},
     {"Positions", "SELECT OwnerID FROM Positions LIMIT 1", ReadPosition},
     {"Spectra", "SELECT OwnerID FROM Spectra LIMIT 1", ReadSpectrum},
-    {"StarFacts", "SELECT OwnerID FROM StarFacts LIMIT 1", ReadFacts},
+    {"StarFacts", "SELECT OwnerID FROM StarFacts LIMIT 1", ReadFacts, true},
     // The display names are read by block, INT(OwnerID/100), of the rows
     // that name a system (IsSystemName = Yes).
     {"ProperNames",
@@ -158,6 +164,12 @@ bool CheckTables(SQLHSTMT statement) {
     if (check.firstOwner != nullptr) {
       FirstRow first = ReadFirstRow(statement, check.firstOwner, SQL_C_LONG,
                                     &ownerId, 0);
+      if (check.optional &&
+          (first == FirstRow::kNone ||
+           (first == FirstRow::kFailed && ReadFaultIsMissingTable()))) {
+        ForgetReadFault();
+        continue;
+      }
       if (first != FirstRow::kRead) {
         ReportTableFailure(check.table, first == FirstRow::kFailed);
         return false;

@@ -221,7 +221,6 @@ browse() {  # browse WHEN
 dsn() { odbcinst -q -s -l -n Veloran 2>/dev/null; }
 dsn_key() { dsn | sed -n "s/^$1=//p"; }
 driver_registered() { odbcinst -q -d -n VeloranSQLite 2>/dev/null | grep -q '^Driver=/usr/lib/.*/odbc/veloran_odbc.so$'; }
-adapter_registered() { odbcinst -q -d -n "Veloran Adapter" 2>/dev/null | grep -q '^Driver=/usr/lib/.*/odbc/libveloranadapter.so$'; }
 www_data() { setpriv --reuid=www-data --regid=www-data --clear-groups "$@"; }
 
 # --- Install, remove, reinstall, purge ------------------------------------
@@ -229,9 +228,14 @@ apt_get install "${new[@]}" || fail "apt-get install of the packages"
 check "installed: both packages" test "$(dpkg-query -W -f '${db:Status-Abbrev}' veloran-site odbc-veloran)" = "ii ii "
 check "installed: the driver VeloranSQLite in /etc/odbcinst.ini" driver_registered
 check "installed: the registration is remembered" test -f /var/lib/odbc-veloran/registered
-check "installed: the dialect adapter Veloran Adapter in /etc/odbcinst.ini" adapter_registered
-check "installed: its registration is remembered" test -f /var/lib/odbc-veloran/registered-adapter
-check "installed: the adapter's library is there" eval 'test -f "$(odbcinst -q -d -n "Veloran Adapter" | sed -n "s/^Driver=//p")"'
+adapter_named() {  # the data sources for servers name the adapter's library
+  local f
+  for f in /usr/share/odbc-veloran/odbc-postgresql.ini /usr/share/odbc-veloran/odbc-mariadb.ini; do
+    test -f "$(sed -n "s/^Driver = //p" "$f")" || return 1
+  done
+}
+check "installed: the dialect adapter's library, named by the data sources for servers" adapter_named
+check "installed: the adapter is not in /etc/odbcinst.ini" eval '! grep -qi adapter /etc/odbcinst.ini'
 check "installed: the data source Veloran on the sample, read-only" \
   test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
 check "installed: the other data source untouched" grep -qx 'Database=/srv/neighbour.db' /etc/odbc.ini
@@ -298,7 +302,6 @@ check "removed: the snippets stay" all_files "${snippets[@]}"
 check "removed: the units are gone" test ! -e "$units/veloran-fastcgi@.socket" -a ! -e "$units/veloran-fastcgi@.service"
 check "removed: the data source Veloran stays" test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
 check "removed: the driver is unregistered" eval '! driver_registered && ! grep -q VeloranSQLite /etc/odbcinst.ini'
-check "removed: the adapter is unregistered" eval '! adapter_registered && ! grep -q "Veloran Adapter" /etc/odbcinst.ini'
 check "removed: no record of a registration" test ! -e /var/lib/odbc-veloran
 
 apt_get install "${new[@]}" || fail "apt-get install again"
