@@ -473,6 +473,50 @@ void SupportedFunctions(const Connection* connection,
 #undef VELORAN_SUPPORTED
 }
 
+// Where the diagnostics of handle "h" of "type" are: the adapter's own
+// record, and the target's handle when the target holds them.
+struct DiagnosticSource {
+  const Diagnostics* diagnostics = nullptr;
+  const TargetDriver* target = nullptr;
+  SQLHANDLE inner = SQL_NULL_HANDLE;
+
+  bool FromTarget() const {
+    return diagnostics->fromTarget && target != nullptr &&
+           inner != SQL_NULL_HANDLE;
+  }
+};
+
+// Finds the diagnostics of "h"; SQL_SUCCESS, or the code to return.
+SQLRETURN FindDiagnostics(SQLSMALLINT type, SQLHANDLE h,
+                          DiagnosticSource* source) {
+  switch (type) {
+    case SQL_HANDLE_ENV:
+      if (Environment* e = AsEnvironment(h)) source->diagnostics = &e->diagnostics;
+      break;
+    case SQL_HANDLE_DBC:
+      if (Connection* c = AsConnection(h)) {
+        source->diagnostics = &c->diagnostics;
+        source->target = c->target;
+        source->inner = c->targetConnection;
+      }
+      break;
+    case SQL_HANDLE_STMT:
+    case SQL_HANDLE_DESC: {
+      Wrapped* w = type == SQL_HANDLE_STMT ? static_cast<Wrapped*>(AsStatement(h))
+                                           : static_cast<Wrapped*>(AsDescriptor(h));
+      if (w != nullptr) {
+        source->diagnostics = &w->diagnostics;
+        source->target = w->target;
+        source->inner = w->inner;
+      }
+      break;
+    }
+    default:
+      return SQL_ERROR;
+  }
+  return source->diagnostics == nullptr ? SQL_INVALID_HANDLE : SQL_SUCCESS;
+}
+
 }  // namespace
 }  // namespace veloran::adapter
 
@@ -814,41 +858,18 @@ VELORAN_EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h,
                                                  SQLPOINTER value,
                                                  SQLSMALLINT length,
                                                  SQLSMALLINT* valueLength) {
-  const Diagnostics* diagnostics = nullptr;
-  const TargetDriver* target = nullptr;
-  SQLHANDLE inner = SQL_NULL_HANDLE;
-  switch (type) {
-    case SQL_HANDLE_ENV:
-      if (Environment* e = AsEnvironment(h)) diagnostics = &e->diagnostics;
-      break;
-    case SQL_HANDLE_DBC:
-      if (Connection* c = AsConnection(h)) {
-        diagnostics = &c->diagnostics;
-        target = c->target;
-        inner = c->targetConnection;
-      }
-      break;
-    case SQL_HANDLE_STMT:
-    case SQL_HANDLE_DESC: {
-      Wrapped* w = type == SQL_HANDLE_STMT ? static_cast<Wrapped*>(AsStatement(h))
-                                           : static_cast<Wrapped*>(AsDescriptor(h));
-      if (w != nullptr) {
-        diagnostics = &w->diagnostics;
-        target = w->target;
-        inner = w->inner;
-      }
-      break;
-    }
-    default:
-      return SQL_ERROR;
+  DiagnosticSource source;
+  if (SQLRETURN found = FindDiagnostics(type, h, &source); found != SQL_SUCCESS) {
+    return found;
   }
-  if (diagnostics == nullptr) return SQL_INVALID_HANDLE;
-  if (diagnostics->fromTarget && target != nullptr && inner != SQL_NULL_HANDLE) {
+  const TargetDriver* target = source.target;
+  SQLHANDLE inner = source.inner;
+  if (source.FromTarget()) {
     if (target->SQLGetDiagField == nullptr) return SQL_ERROR;
     return target->SQLGetDiagField(type, inner, record, field, value, length,
                                    valueLength);
   }
-  return OwnDiagnosticField(*diagnostics, record, field, value, length, valueLength);
+  return OwnDiagnosticField(*source.diagnostics, record, field, value, length, valueLength);
 }
 
 VELORAN_EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h,
@@ -857,40 +878,17 @@ VELORAN_EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h,
                                                SQLCHAR* message,
                                                SQLSMALLINT length,
                                                SQLSMALLINT* messageLength) {
-  const Diagnostics* diagnostics = nullptr;
-  const TargetDriver* target = nullptr;
-  SQLHANDLE inner = SQL_NULL_HANDLE;
-  switch (type) {
-    case SQL_HANDLE_ENV:
-      if (Environment* e = AsEnvironment(h)) diagnostics = &e->diagnostics;
-      break;
-    case SQL_HANDLE_DBC:
-      if (Connection* c = AsConnection(h)) {
-        diagnostics = &c->diagnostics;
-        target = c->target;
-        inner = c->targetConnection;
-      }
-      break;
-    case SQL_HANDLE_STMT:
-    case SQL_HANDLE_DESC: {
-      Wrapped* w = type == SQL_HANDLE_STMT ? static_cast<Wrapped*>(AsStatement(h))
-                                           : static_cast<Wrapped*>(AsDescriptor(h));
-      if (w != nullptr) {
-        diagnostics = &w->diagnostics;
-        target = w->target;
-        inner = w->inner;
-      }
-      break;
-    }
-    default:
-      return SQL_ERROR;
+  DiagnosticSource source;
+  if (SQLRETURN found = FindDiagnostics(type, h, &source); found != SQL_SUCCESS) {
+    return found;
   }
-  if (diagnostics == nullptr) return SQL_INVALID_HANDLE;
-  if (diagnostics->fromTarget && target != nullptr && inner != SQL_NULL_HANDLE) {
+  const TargetDriver* target = source.target;
+  SQLHANDLE inner = source.inner;
+  if (source.FromTarget()) {
     return target->SQLGetDiagRec(type, inner, record, state, native, message,
                                  length, messageLength);
   }
-  return OwnDiagnosticRecord(*diagnostics, record, state, native, message, length,
+  return OwnDiagnosticRecord(*source.diagnostics, record, state, native, message, length,
                              messageLength);
 }
 
