@@ -260,6 +260,11 @@ SQLRETURN SetConnectionAttribute(Connection* connection, SQLINTEGER attribute,
       return SQL_SUCCESS_WITH_INFO;
     case SQL_ATTR_AUTOCOMMIT:
       if (value != SQL_AUTOCOMMIT_ON && value != SQL_AUTOCOMMIT_OFF) break;
+      // Back to autocommit ends the transaction, as ODBC has it.
+      if (value == SQL_AUTOCOMMIT_ON &&
+          EndTransaction(connection, SQL_COMMIT) != SQL_SUCCESS) {
+        return SQL_ERROR;
+      }
       connection->autocommit = static_cast<SQLUINTEGER>(value);
       return SQL_SUCCESS;
     case SQL_ATTR_LOGIN_TIMEOUT:
@@ -388,9 +393,50 @@ SQLRETURN GetEnvironmentAttribute(Environment* environment,
   }
 }
 
+namespace {
+
+// Runs the driver's own BEGIN or COMMIT, which the read-only guard lets
+// through for it alone.
+int RunOwnTransactionStatement(Connection* connection, const char* sql) {
+  connection->refusal.ownTransaction = true;
+  int rc = sqlite3_exec(connection->database, sql, nullptr, nullptr, nullptr);
+  connection->refusal.ownTransaction = false;
+  return rc;
+}
+
+bool InReadTransaction(const Connection* connection) {
+  return connection->database != nullptr &&
+         !sqlite3_get_autocommit(connection->database);
+}
+
+}  // namespace
+
+bool BeginReadTransaction(Connection* connection, Diagnostics* diagnostics) {
+  if (connection->autocommit == SQL_AUTOCOMMIT_ON ||
+      InReadTransaction(connection)) {
+    return true;
+  }
+  if (RunOwnTransactionStatement(connection, "BEGIN") == SQLITE_OK) {
+    return true;
+  }
+  PostDiagnostic(diagnostics, "HY000", "cannot begin a read transaction: %s",
+                 sqlite3_errmsg(connection->database));
+  return false;
+}
+
 SQLRETURN EndTransaction(Connection* connection, SQLSMALLINT completionType) {
   if (completionType != SQL_COMMIT && completionType != SQL_ROLLBACK) {
     PostDiagnostic(&connection->diagnostics, "HY012", "%d", completionType);
+    return SQL_ERROR;
+  }
+  if (!InReadTransaction(connection)) return SQL_SUCCESS;
+  // Nothing was written: the end of a read transaction cannot fail but for
+  // a statement still stepping, which this connection never leaves.
+  int rc = RunOwnTransactionStatement(connection, "COMMIT");
+  if (rc != SQLITE_OK) {
+    PostDiagnostic(&connection->diagnostics, "HY000",
+                   "cannot end the read transaction: %s",
+                   sqlite3_errmsg(connection->database));
     return SQL_ERROR;
   }
   return SQL_SUCCESS;

@@ -41,8 +41,20 @@ SQLRETURN SetEnvironmentAttribute(Environment* environment,
 SQLRETURN GetEnvironmentAttribute(Environment* environment,
                                   SQLINTEGER attribute, SQLPOINTER value);
 
-// SQLEndTran on a connection: nothing is ever written, so a commit or a
-// rollback has nothing to do.
+// In manual-commit mode (SQL_ATTR_AUTOCOMMIT off) the statements of a
+// connection read one snapshot of the database: the first statement
+// begins a read transaction, which holds SQLite's shared lock, and
+// SQLEndTran (a commit or a rollback alike, as nothing is written) ends it,
+// as does a switch back to autocommit or the disconnect.  Besides the
+// snapshot, the statements then share one lock and one check of the file,
+// rather than taking them each.  Cursors stay open across the end.
+//
+// Begins the read transaction of the next statement when the connection
+// is in manual-commit mode and has none; false, with the diagnostic on
+// "diagnostics", when SQLite refused (a busy file).
+bool BeginReadTransaction(Connection* connection, Diagnostics* diagnostics);
+
+// SQLEndTran on a connection: ends its read transaction, if it has one.
 SQLRETURN EndTransaction(Connection* connection, SQLSMALLINT completionType);
 
 }  // namespace veloran::odbc

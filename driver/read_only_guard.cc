@@ -43,6 +43,9 @@ int Authorize(void* context, int action, const char* first, const char* second,
       what = "DETACH";
       break;
     case SQLITE_TRANSACTION:
+      if (refusal->ownTransaction) break;
+      what = "a transaction statement";
+      break;
     case SQLITE_SAVEPOINT:
       what = "a transaction statement";
       break;

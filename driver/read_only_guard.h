@@ -25,6 +25,9 @@ struct Refusal {
   const char* what = nullptr;
   bool isWrite = true;  // false for load_extension()
   bool readsPragma = false;
+  // Set while the driver itself begins or ends a read transaction (the
+  // ODBC API's, in manual-commit mode): its BEGIN and COMMIT pass.
+  bool ownTransaction = false;
 };
 
 // Installs the authorizer on "database"; it records refusals in "refusal",

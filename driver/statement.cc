@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/connection.h"
 #include "driver/interruption.h"
 #include "driver/parameters.h"
 #include "driver/statement_parts.h"
@@ -189,6 +190,9 @@ SQLRETURN Execute(Statement* statement) {
   sqlite3_clear_bindings(statement->prepared);
   SQLRETURN bound = ApplyParameters(statement);
   if (bound != SQL_SUCCESS) return bound;
+  if (!BeginReadTransaction(statement->connection, &statement->diagnostics)) {
+    return SQL_ERROR;
+  }
   int rc = StepStatement(statement);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     SQLRETURN failed = PostSqliteError(statement, rc);
@@ -221,6 +225,9 @@ SQLRETURN ExecuteOwnQuery(Statement* statement, const char* sql,
   }
   statement->prepared = prepared;
   statement->columnCount = sqlite3_column_count(prepared);
+  if (!BeginReadTransaction(statement->connection, &statement->diagnostics)) {
+    return SQL_ERROR;
+  }
   rc = StepStatement(statement);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     SQLRETURN failed = PostSqliteError(statement, rc);
