@@ -2,27 +2,64 @@
 
 #include "catalogue/fetched_text.h"
 #include "catalogue/kept_connection.h"
+#include "catalogue/statements.h"
 
 namespace veloran {
 
+namespace {
+
+SQLHDBC requestConnection = SQL_NULL_HDBC;
+
+}  // namespace
+
+SQLHDBC RequestConnection() { return requestConnection; }
+
 void DatabaseHandles::Release() {
+  if (connection != SQL_NULL_HDBC && connection == requestConnection) {
+    requestConnection = SQL_NULL_HDBC;
+  }
   if (lent) {
     ReturnKeptConnection(this);
     return;
   }
+  if (preparedLookups) UseLookupConnection(SQL_NULL_HDBC);
   if (statement != SQL_NULL_HSTMT) SQLFreeStmt(statement, SQL_DROP);
+  EndSnapshot(this);
   if (connected) SQLDisconnect(connection);
   if (connection != SQL_NULL_HDBC) SQLFreeConnect(connection);
   if (environment != SQL_NULL_HENV) SQLFreeEnv(environment);
   statement = SQL_NULL_HSTMT;
   connected = false;
+  oneSnapshot = false;
+  preparedLookups = false;
   connection = SQL_NULL_HDBC;
   environment = SQL_NULL_HENV;
 }
 
-Connection OpenDataSource(DatabaseHandles* handles) {
-  if (KeepingConnection()) return LendKeptConnection(handles);
-  return ConnectDataSource(handles);
+Connection OpenDataSource(DatabaseHandles* handles, Reading reading) {
+  Connection opened = KeepingConnection() ? LendKeptConnection(handles)
+                                          : ConnectDataSource(handles);
+  if (opened != Connection::kOpened) return opened;
+  requestConnection = handles->connection;
+  if (reading == Reading::kOneSnapshot && !handles->lent) {
+    ReadOneSnapshot(handles);
+    UseLookupConnection(handles->connection);
+    handles->preparedLookups = true;
+  }
+  return opened;
+}
+
+void ReadOneSnapshot(DatabaseHandles* handles) {
+  handles->oneSnapshot = SQL_SUCCEEDED(SQLSetConnectAttr(
+      handles->connection, SQL_ATTR_AUTOCOMMIT,
+      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0));
+}
+
+void EndSnapshot(DatabaseHandles* handles) {
+  // Nothing was written: a rollback ends a read as a commit does.
+  if (handles->oneSnapshot && handles->connected) {
+    SQLEndTran(SQL_HANDLE_DBC, handles->connection, SQL_ROLLBACK);
+  }
 }
 
 Connection ConnectDataSource(DatabaseHandles* handles) {

@@ -29,6 +29,12 @@ class DatabaseHandles {
   // The handles are the resident worker's kept connection, lent for one
   // request: Release gives them back rather than freeing them.
   bool lent = false;
+  // The connection is in manual-commit mode: its statements read one
+  // snapshot, which Release ends.
+  bool oneSnapshot = false;
+  // The look-ups (statements.h) are prepared on the connection; Release
+  // frees them.
+  bool preparedLookups = false;
 };
 
 enum class Connection {
@@ -38,12 +44,35 @@ enum class Connection {
               // and connection handles are kept for its diagnostic
 };
 
+// How a request's statements read the database: each on its own, sent as
+// text, as the classic program reads it; or all in one snapshot (one read
+// transaction, in manual-commit mode), which also spares each statement
+// its own lock and check of the file, with the look-ups prepared once
+// (statements.h).  A driver that cannot leave autocommit reads statement
+// by statement.
+enum class Reading { kStatementByStatement, kOneSnapshot };
+
 // Connects *handles, which hold nothing yet, to the data source Veloran as
 // every program of the site does (a login time-out of 2 seconds, read-only)
 // and allocates the one statement handle.  In a resident worker that keeps
 // its connection (kept_connection.h), lends it instead, connecting first
-// when it has none or the database has changed.
-Connection OpenDataSource(DatabaseHandles* handles);
+// when it has none or the database has changed; a kept connection reads
+// each request in one snapshot.
+Connection OpenDataSource(DatabaseHandles* handles,
+                          Reading reading = Reading::kStatementByStatement);
+
+// Puts the connected *handles in manual-commit mode, so that the
+// statements read one snapshot until Release.
+void ReadOneSnapshot(DatabaseHandles* handles);
+
+// Ends the snapshot of *handles, if they read one: the next statement
+// begins another.
+void EndSnapshot(DatabaseHandles* handles);
+
+// The connection of the handles that OpenDataSource opened last and that
+// are not yet released: the request's connection.  SQL_NULL_HDBC when
+// there is none.
+SQLHDBC RequestConnection();
 
 // Connects as OpenDataSource does, always anew.
 Connection ConnectDataSource(DatabaseHandles* handles);

@@ -82,6 +82,9 @@ Connection ConnectKept() {
   for (int attempt = 0;; ++attempt) {
     Connection connection = ConnectDataSource(&kept.handles);
     if (connection != Connection::kOpened) return connection;
+    // Each request reads one snapshot: the version read when it is lent,
+    // and everything after it, until it is returned.
+    ReadOneSnapshot(&kept.handles);
     SQLHSTMT statement = SQL_NULL_HSTMT;
     if (SQLAllocStmt(kept.handles.connection, &statement) == SQL_SUCCESS) {
       if (SQLPrepare(
@@ -134,6 +137,7 @@ Connection LendKeptConnection(DatabaseHandles* handles) {
   handles->connection = kept.handles.connection;
   handles->connected = true;
   handles->statement = kept.handles.statement;
+  handles->oneSnapshot = kept.handles.oneSnapshot;
   handles->lent = true;
   kept.lent = true;
   return Connection::kOpened;
@@ -144,10 +148,12 @@ void ReturnKeptConnection(DatabaseHandles* handles) {
   CloseCursor(handles->statement);
   SQLFreeStmt(handles->statement, SQL_RESET_PARAMS);
   CloseLookupCursors();
+  EndSnapshot(&kept.handles);
   handles->environment = SQL_NULL_HENV;
   handles->connection = SQL_NULL_HDBC;
   handles->connected = false;
   handles->statement = SQL_NULL_HSTMT;
+  handles->oneSnapshot = false;
   handles->lent = false;
   kept.lent = false;
   if (!kept.versioned) CloseKept();

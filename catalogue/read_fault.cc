@@ -43,6 +43,7 @@ void ReportReadFault(const char* program, const char* what) {
 bool ReadFaultIsMissingTable() {
   return readFault.hasDiagnostic &&
          (std::strcmp(readFault.state, "42S02") == 0 ||
+          std::strcmp(readFault.state, "42P01") == 0 ||
           std::strstr(readFault.message, "no such table") != nullptr);
 }
 

@@ -30,8 +30,9 @@ bool ReadFailed();
 void ReportReadFault(const char* program, const char* what);
 
 // Whether the kept read fault is a table that the database lacks (SQLSTATE
-// 42S02, or SQLite's "no such table" from a driver that says HY000): an
-// older database without a table that a page can do without.
+// 42S02, PostgreSQL's 42P01, or SQLite's "no such table" from a driver
+// that says HY000): an older database without a table that a page can do
+// without.
 bool ReadFaultIsMissingTable();
 
 // Forgets the read fault, for a process that serves more than one request,

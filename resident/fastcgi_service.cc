@@ -18,7 +18,7 @@
 #include "cgi/output.h"
 #include "cgi/query_params.h"
 #include "cgi/search_window.h"
-#include "search/position_scan.h"
+#include "search/kept_positions.h"
 
 extern char** environ;
 

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "search/position_source.h"
+
 namespace veloran {
 
 NeighbourMatches::~NeighbourMatches() { std::free(items_); }
@@ -16,15 +18,15 @@ bool NeighbourMatches::Append(const NeighbourMatch& match) {
       return false;
     }
     int capacity = capacity_ == 0 ? 1024 : capacity_ * 2;
-    void* grown = std::realloc(items_, sizeof(Ranked) * capacity);
+    void* grown = std::realloc(items_, sizeof(NeighbourMatch) * capacity);
     if (grown == nullptr) {
       lost_ = true;
       return false;
     }
-    items_ = static_cast<Ranked*>(grown);
+    items_ = static_cast<NeighbourMatch*>(grown);
     capacity_ = capacity;
   }
-  items_[count_] = {match, count_};
+  items_[count_] = match;
   ++count_;
   return true;
 }
@@ -39,15 +41,13 @@ void NeighbourMatches::RankRange(int first, int size) {
   if (first >= count_) return;
   int end = size > count_ - first ? count_ : first + size;
   // Nearer first; at equal distances the earlier row, as the classic
-  // listing ranks them.  No two matches share an arrival, so the order is
-  // total and the places of the range do not depend on the selection.
-  auto nearer = [](const Ranked& a, const Ranked& b) {
-    if (a.match.distance != b.match.distance) {
-      return a.match.distance < b.match.distance;
-    }
-    return a.arrival < b.arrival;
+  // listing ranks them.  No two matches share a row, so the order is total
+  // and the places of the range do not depend on the selection.
+  auto nearer = [](const NeighbourMatch& a, const NeighbourMatch& b) {
+    if (a.distance != b.distance) return a.distance < b.distance;
+    return a.order < b.order;
   };
-  Ranked* items = items_;
+  NeighbourMatch* items = items_;
   if (end < count_) std::nth_element(items, items + end, items + count_, nearer);
   if (first > 0) std::nth_element(items, items + first, items + end, nearer);
   std::sort(items + first, items + end, nearer);
@@ -74,10 +74,7 @@ ScanOutcome CollectNeighbours(SQLHSTMT statement, const NeighbourQuery& query,
                               NeighbourMatches* matches) {
   matches->Clear();
   Collection collection{&query, matches};
-  ScanBounds bounds;
-  bool bounded = NeighbourScanBounds(query, &bounds);
-  return ScanStarPositions(statement, Collect, &collection,
-                           bounded ? &bounds : nullptr);
+  return VisitCandidates(statement, RegionOf(query), Collect, &collection);
 }
 
 }  // namespace veloran

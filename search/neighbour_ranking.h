@@ -10,7 +10,7 @@
 #include "search/position_scan.h"
 
 // The whole ranking of a neighbour search, not only its nearest 100: every
-// match, nearest first, at equal distances in the order their rows arrived.
+// match, nearest first, at equal distances in the order of their rows.
 // Its first 100 are the stars of the classic listing, in its order; what
 // follows continues it.
 
@@ -31,31 +31,30 @@ class NeighbourMatches {
   int count() const { return count_; }
   // False when a match was lost for want of memory.
   bool complete() const { return !lost_; }
-  // The match in place i: in the order of the rows until RankRange.
-  const NeighbourMatch& operator[](int i) const { return items_[i].match; }
+  // The match in place i: in the order they were appended until
+  // RankRange.
+  const NeighbourMatch& operator[](int i) const { return items_[i]; }
 
   // Puts ranks first .. first + size - 1 (counting from 0) in their places
-  // and in their order; the other places hold the other matches in no
-  // particular order.  Ranks past the last match are left out.
+  // and in their order, nearer first and at equal distances the earlier
+  // row (NeighbourMatch::order); the other places hold the other matches
+  // in no particular order.  Ranks past the last match are left out.
   void RankRange(int first, int size);
 
   // Forgets every match, keeping the memory.
   void Clear();
 
  private:
-  struct Ranked {
-    NeighbourMatch match;
-    int arrival;  // the match's place in the order of the rows
-  };
-  Ranked* items_ = nullptr;
+  NeighbourMatch* items_ = nullptr;
   int count_ = 0;
   int capacity_ = 0;
   bool lost_ = false;
 };
 
-// Collects every match of "query" into *matches (cleared first), in the
-// order of the rows.  A failed read is kept as the read fault and given as
-// the outcome; *matches then holds what was read.
+// Collects every match of "query" into *matches (cleared first), reading
+// the rows that may match from the best source at hand
+// (position_source.h).  A failed read is kept as the read fault and given
+// as the outcome; *matches then holds what was read.
 ScanOutcome CollectNeighbours(SQLHSTMT statement, const NeighbourQuery& query,
                               NeighbourMatches* matches);
 

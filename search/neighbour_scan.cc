@@ -11,18 +11,23 @@
 #include "catalogue/statements.h"
 #include "cgi/output.h"
 #include "search/position_scan.h"
+#include "search/position_source.h"
 
 namespace veloran {
 
-void RankNeighbour(NeighbourList* list, int32_t starId, double distance) {
+void RankNeighbour(NeighbourList* list, int32_t starId, double distance,
+                   int64_t order) {
   int place = 0;
-  while (place < list->count && list->entries[place].distance <= distance) {
+  while (place < list->count &&
+         (list->entries[place].distance < distance ||
+          (list->entries[place].distance == distance &&
+           list->entries[place].order < order))) {
     ++place;
   }
   if (place == kMaxListedStars) return;  // would drop out at once
   std::memmove(&list->entries[place + 1], &list->entries[place],
                (list->count - place) * sizeof(NeighbourEntry));
-  list->entries[place] = {starId, distance};
+  list->entries[place] = {starId, distance, order};
   if (list->count < kMaxListedStars) ++list->count;
 }
 
@@ -62,17 +67,8 @@ NeighbourQuery MakeNeighbourQuery(double minRA, double maxRA, double minDec,
           minDistance, excludedId, DistanceFromSun(centre)};
 }
 
-bool NeighbourScanBounds(const NeighbourQuery& query, ScanBounds* bounds) {
-  double reach = query.maxDistance * kAxisMargin;
-  double x = query.centre.x;
-  if (!std::isfinite(reach) || !std::isfinite(x) || reach < 0.0) return false;
-  // Far wider than the rounding of x - reach and x + reach, so that a row
-  // left out is one that the quick test, computing |x' - x| > reach, passes
-  // over too.
-  double slack = 1e-9 * (std::fabs(x) + reach) + 1e-300;
-  bounds->lowX = x - reach - slack;
-  bounds->highX = x + reach + slack;
-  return std::isfinite(bounds->lowX) && std::isfinite(bounds->highX);
+SearchRegion RegionOf(const NeighbourQuery& query) {
+  return ShellRegion(query.centre, query.minDistance, query.maxDistance);
 }
 
 bool MatchNeighbourRow(const NeighbourQuery& query,
@@ -101,7 +97,8 @@ bool MatchNeighbourRow(const NeighbourQuery& query,
 
   // A row at distance 0 may lack RA and Dec; they then read as 0 (the
   // window was tested by MatchNeighbour).
-  *match = {position.starId, d, point, position.raHours, position.decDegrees};
+  *match = {position.starId,    d, point, position.raHours,
+            position.decDegrees, position.order};
   return true;
 }
 
@@ -118,7 +115,7 @@ void RankClassic(void* context, const StarPosition& position) {
   auto* ranking = static_cast<ClassicRanking*>(context);
   NeighbourMatch match;
   if (!MatchNeighbour(*ranking->query, position, &match)) return;
-  RankNeighbour(&ranking->list, match.starId, match.distance);
+  RankNeighbour(&ranking->list, match.starId, match.distance, match.order);
   ++ranking->matchCount;
 }
 
@@ -133,10 +130,9 @@ void ScanNeighbours(SQLHSTMT statement, double minRA, double maxRA,
       minDistance, excludedId);
   ClassicRanking ranking;
   ranking.query = &query;
-  ScanBounds bounds;
-  bool bounded = NeighbourScanBounds(query, &bounds);
-  switch (ScanStarPositions(statement, RankClassic, &ranking,
-                            bounded ? &bounds : nullptr)) {
+  // Never the stored index: the classic reads Positions whole.
+  switch (VisitStarPositions(statement, RegionOf(query), RankClassic,
+                             &ranking)) {
     case ScanOutcome::kRead:
       break;
     case ScanOutcome::kNotExecuted:

@@ -10,6 +10,7 @@
 #include "astro/position_conversion.h"
 #include "catalogue/star_records.h"
 #include "search/position_scan.h"
+#include "search/search_region.h"
 
 // The scan of all positions, the ranking of the nearest stars and their
 // listing on the result page.
@@ -46,17 +47,15 @@ struct NeighbourMatch {
   CartesianPoint point;  // galactic, light-years from the Sun
   double raHours;        // 0 for a row without RA (at distance 0)
   double decDegrees;     // 0 for a row without Dec
+  int64_t order;         // the row's StarPosition::order
 };
 
 // The largest distance times this bounds a match's distance from the
 // centre along one axis, rounding included.
 constexpr double kAxisMargin = 1.0 + 1e-9;
 
-// The bounds in x of a scan for "query" (position_scan.h): every row
-// outside them is passed over by MatchNeighbour's quick test, with a
-// further margin for the rounding of the bounds themselves.  False when
-// the largest distance or the centre is not finite: no bounds then.
-bool NeighbourScanBounds(const NeighbourQuery& query, ScanBounds* bounds);
+// The region of space that every match of "query" lies in.
+SearchRegion RegionOf(const NeighbourQuery& query);
 
 // The rest of MatchNeighbour, after its quick tests: the row's point and
 // its exact distance from the centre.
@@ -92,21 +91,27 @@ inline bool MatchNeighbour(const NeighbourQuery& query,
 struct NeighbourEntry {
   int32_t starId;
   double distance;  // from the centre, light-years
+  int64_t order;    // the row's StarPosition::order
 };
 
-// Nearest first; entries at equal distance in the order their rows arrived.
+// Nearest first; entries at equal distance in the order of their rows.
 // One place beyond the 100 takes the entry pushed out before it drops.
 struct NeighbourList {
   NeighbourEntry entries[kMaxListedStars + 1];
   int count = 0;
 };
 
-// Ranks (starId, distance) into "list": it goes before the first entry that
-// is strictly farther, so a full list takes it only if it is nearer than the
-// farthest entry, which then drops out.
-void RankNeighbour(NeighbourList* list, int32_t starId, double distance);
+// Ranks (starId, distance) of the row in place "order" into "list": it goes
+// before the first entry that is strictly farther, or as far and of a later
+// row, so a full list takes it only if it is nearer than the farthest
+// entry, which then drops out.  With the rows ranked in their order, an
+// entry as far as it is always of an earlier row: it goes after every
+// entry that is not farther, as the classic listing ranks.
+void RankNeighbour(NeighbourList* list, int32_t starId, double distance,
+                   int64_t order);
 
-// Reads every row of Positions once and lists, nearest first, up to 100
+// Reads every row of Positions once (in a resident worker: the kept rows
+// near the centre) and lists, nearest first, up to 100
 // stars whose distance from the galactic point (centreX, centreY, centreZ)
 // lies in [minDistance, maxDistance] and whose decimal RA and Dec lie in the
 // given inclusive bounds, passing over rows that are no star's own position

@@ -9,9 +9,10 @@
 #include "astro/position_conversion.h"
 #include "catalogue/star_records.h"
 
-// The one reading of every star's position that each search is made of:
-// the neighbour search, its pages and the cone search differ only in what
-// they keep of each row.
+// A star's own position row as every search sees it, and the one reading
+// of all of them that the classic search is made of.  The other sources of
+// the same rows, which read only those near what a search asks, are in
+// position_source.h.
 
 namespace veloran {
 
@@ -21,17 +22,21 @@ enum class ScanOutcome {
   kIncomplete,   // a row could not be fetched: the rows seen are not all
 };
 
-// A star's own position row as the searches see it.  The decimal RA and
-// Dec are computed for every row (they are cheap); the galactic point,
-// which takes trigonometry, only where a search asks for it
-// (GalacticPointOf), except for rows kept in memory, which have it ahead.
+// A star's own position row.  The decimal RA and Dec are computed for
+// every row (they are cheap); the galactic point, which takes
+// trigonometry, only where a search asks for it (GalacticPointOf), except
+// for rows read from an index or kept in memory, which have it ahead.
 struct StarPosition {
   int32_t starId;  // the row's OwnerID, a multiple of 100
+  // The row's place in the order in which the statement of Positions
+  // returns the star rows, from 0: a search that meets the rows in another
+  // order ranks ties by it, as the classic scan does by their arrival.
+  int64_t order;
   bool hasRA;
   bool hasDec;
   bool hasDistance;
-  // Whether "placed" and "point" below hold the galactic point: for rows
-  // kept in memory.  Otherwise "row" is the row as read.
+  // Whether "placed" and "point" below hold the galactic point.  Otherwise
+  // "row" is the row as read.
   bool pointComputed;
   bool placed;                // PositionToCartesian found a point
   double distance;            // light-years from the Sun, when hasDistance
@@ -52,35 +57,32 @@ inline bool GalacticPointOf(const StarPosition& position,
   return PositionToCartesian(*position.row, true, point);
 }
 
-// Receives each star's own position row, in the order the rows arrive.
+// Receives the star rows of a search.
 using PositionVisitor = void (*)(void* context, const StarPosition& position);
 
-// Reads every row of Positions once, passes over the rows that are no
-// star's own position (no owner, or an owner that is not a multiple of
-// 100) and hands the others to "visit".  A failure is kept as the read
-// fault (read_fault.h): a statement that executes with information, too.
-//
-// In a resident worker (kept_connection.h) the rows are read through ODBC
-// once for each database and kept in memory, in their order; each scan
-// then hands over the kept rows, which are the same rows with the same
-// values.  When the kept rows cannot be read, the scan fails as the
-// reading failed; when they find no memory, the rows are read from the
-// database for each scan.
-//
-// "bounds", when given, says that "visit" passes over every row whose
-// galactic x lies outside [lowX, highX]: a scan of the kept rows then
-// leaves those out, reading only a compact array of their x.  It is never
-// needed for the result, only for speed.
-struct ScanBounds {
-  double lowX;
-  double highX;
+// The columns that the statement of Positions reads, in its order, as the
+// driver delivered them: "row" holds RA_hr .. Distance (a NULL one left at
+// 0), "present" says which of RA_hr, Dec_deg, Distance and OwnerID were not
+// NULL.
+struct FetchedPositionRow {
+  PositionRecord* row;
+  int32_t ownerId;
+  bool present[4];  // RA_hr, Dec_deg, Distance, OwnerID
 };
-ScanOutcome ScanStarPositions(SQLHSTMT statement, PositionVisitor visit,
-                              void* context,
-                              const ScanBounds* bounds = nullptr);
 
-// Frees the kept rows.
-void FreeKeptPositions();
+// Whether the fetched row is a star's own position (it has an owner, a
+// multiple of 100); if so, fills *position from it, its row pointing at
+// fetched.row and its place "order".
+bool StarPositionOfRow(const FetchedPositionRow& fetched, int64_t order,
+                       StarPosition* position);
+
+// Reads every row of Positions once with the classic search's statement,
+// in the order the data source returns them, passes over the rows that
+// are no star's own position and hands the others, in that order, to
+// "visit".  A failure is kept as the read fault (read_fault.h): a
+// statement that executes with information, too.
+ScanOutcome ReadStarPositions(SQLHSTMT statement, PositionVisitor visit,
+                              void* context);
 
 }  // namespace veloran
 

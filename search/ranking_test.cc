@@ -19,33 +19,33 @@ std::vector<int> Ids(const NeighbourList& list) {
 
 TEST(RankingTest, NearestFirstTiesInArrivalOrder) {
   NeighbourList list;
-  RankNeighbour(&list, 100, 5.0);
-  RankNeighbour(&list, 200, 3.0);
-  RankNeighbour(&list, 300, 5.0);
-  RankNeighbour(&list, 400, 3.0);
-  RankNeighbour(&list, 500, 9.0);
-  RankNeighbour(&list, 600, 0.0);
+  RankNeighbour(&list, 100, 5.0, 1);
+  RankNeighbour(&list, 200, 3.0, 2);
+  RankNeighbour(&list, 300, 5.0, 3);
+  RankNeighbour(&list, 400, 3.0, 4);
+  RankNeighbour(&list, 500, 9.0, 5);
+  RankNeighbour(&list, 600, 0.0, 6);
   EXPECT_EQ(Ids(list), (std::vector<int>{600, 200, 400, 100, 300, 500}));
 }
 
 TEST(RankingTest, FullList) {
   NeighbourList list;
-  for (int i = 1; i <= 100; ++i) RankNeighbour(&list, i * 100, i);
+  for (int i = 1; i <= 100; ++i) RankNeighbour(&list, i * 100, i, i);
   ASSERT_EQ(list.count, 100);
   // As far as the farthest: not taken.
-  RankNeighbour(&list, 999900, 100.0);
+  RankNeighbour(&list, 999900, 100.0, 101);
   EXPECT_EQ(list.entries[99].starId, 10000);
   // Farther: not taken.
-  RankNeighbour(&list, 999800, 1000.0);
+  RankNeighbour(&list, 999800, 1000.0, 102);
   EXPECT_EQ(list.count, 100);
   EXPECT_EQ(list.entries[99].starId, 10000);
   // Nearer than the farthest: taken, and the farthest drops out.
-  RankNeighbour(&list, 999700, 99.5);
+  RankNeighbour(&list, 999700, 99.5, 103);
   EXPECT_EQ(list.count, 100);
   EXPECT_EQ(list.entries[98].starId, 9900);
   EXPECT_EQ(list.entries[99].starId, 999700);
   // The nearest of all goes first and pushes everything along.
-  RankNeighbour(&list, 999600, 0.5);
+  RankNeighbour(&list, 999600, 0.5, 104);
   EXPECT_EQ(list.entries[0].starId, 999600);
   EXPECT_EQ(list.entries[1].starId, 100);
   EXPECT_EQ(list.entries[99].starId, 9900);
@@ -53,11 +53,14 @@ TEST(RankingTest, FullList) {
 
 // The same matches ranked the classic way and by ranges of the whole
 // ranking: the first 100 agree, and the ranges together list every match
-// once, each range in the order of a stable sort by distance.
+// once, each range in the order of a stable sort by distance.  Met in the
+// order of their rows, as the classic scan meets them, or in another, as
+// an index hands them over: the ranking is the same.
 struct RankingCase {
   int matches;
   int distinctDistances;  // few: many ties
   int pageSize;
+  bool shuffled;
 };
 
 class WholeRankingTest : public testing::TestWithParam<RankingCase> {};
@@ -72,10 +75,15 @@ TEST_P(WholeRankingTest, ContinuesTheClassicRanking) {
   for (int i = 0; i < c.matches; ++i) {
     NeighbourMatch match{};
     match.starId = (i + 1) * 100;
+    match.order = i;
     match.distance = 2.0 + 0.25 * distanceStep(random);
-    RankNeighbour(&classic, match.starId, match.distance);
-    ASSERT_TRUE(whole.Append(match));
     arrived.push_back(match);
+  }
+  std::vector<NeighbourMatch> met = arrived;
+  if (c.shuffled) std::shuffle(met.begin(), met.end(), random);
+  for (const NeighbourMatch& match : met) {
+    RankNeighbour(&classic, match.starId, match.distance, match.order);
+    ASSERT_TRUE(whole.Append(match));
   }
   std::vector<NeighbourMatch> expected = arrived;
   std::stable_sort(expected.begin(), expected.end(),
@@ -106,10 +114,17 @@ TEST_P(WholeRankingTest, ContinuesTheClassicRanking) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ties, WholeRankingTest,
-    testing::Values(RankingCase{0, 1, 100}, RankingCase{1, 1, 100},
-                    RankingCase{100, 3, 100}, RankingCase{101, 1, 100},
-                    RankingCase{552, 7, 100}, RankingCase{2500, 40, 37},
-                    RankingCase{5000, 5000, 1000}));
+    testing::Values(RankingCase{0, 1, 100, false},
+                    RankingCase{1, 1, 100, false},
+                    RankingCase{100, 3, 100, false},
+                    RankingCase{101, 1, 100, false},
+                    RankingCase{552, 7, 100, false},
+                    RankingCase{2500, 40, 37, false},
+                    RankingCase{5000, 5000, 1000, false},
+                    RankingCase{101, 1, 100, true},
+                    RankingCase{552, 7, 100, true},
+                    RankingCase{2500, 40, 37, true},
+                    RankingCase{5000, 5000, 1000, true}));
 
 TEST(WholeRankingTest, RangesPastTheEndAreEmpty) {
   NeighbourMatches whole;

@@ -21,7 +21,7 @@
 #include "cgi/number_reading.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
-#include "search/position_scan.h"
+#include "search/position_source.h"
 #include "site/export_text.h"
 #include "site/listed_star.h"
 #include "site/site_request.h"
@@ -209,7 +209,7 @@ struct RealText {
 // A star in the cone, with what the scan read of it.
 struct ConeMatch {
   int32_t starId;
-  int arrival;  // its place in the order of the rows
+  int64_t order;  // its row's StarPosition::order
   double ra;    // degrees
   double dec;
   double separation;  // degrees from the centre
@@ -237,9 +237,7 @@ struct ConeMatches {
       items = static_cast<ConeMatch*>(more);
       capacity = grown;
     }
-    items[count] = match;
-    items[count].arrival = count;
-    ++count;
+    items[count++] = match;
   }
 
   ConeMatch* items = nullptr;
@@ -268,7 +266,7 @@ void VisitPosition(void* context, const StarPosition& position) {
   double ra = position.raHours * 15.0;
   double separation = AngularSeparation(scan->ra, scan->dec, ra, dec);
   if (!(separation <= scan->radius)) return;  // NaN too
-  scan->matches->Append({position.starId, 0, ra, dec, separation,
+  scan->matches->Append({position.starId, position.order, ra, dec, separation,
                          position.hasDistance,
                          position.hasDistance ? position.distance : 0.0});
 }
@@ -278,7 +276,7 @@ void VisitPosition(void* context, const StarPosition& position) {
 void RankNearest(ConeMatches* matches, int limit) {
   auto nearer = [](const ConeMatch& a, const ConeMatch& b) {
     if (a.separation != b.separation) return a.separation < b.separation;
-    return a.arrival < b.arrival;
+    return a.order < b.order;
   };
   ConeMatch* begin = matches->items;
   ConeMatch* end = begin + matches->count;
@@ -405,8 +403,8 @@ bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
   bool read = true;
   for (int i = 0; read && i < count; ++i) {
     const ConeMatch& match = matches[i];
-    NeighbourMatch neighbour{
-        match.starId, match.distance, {0, 0, 0}, match.ra / 15.0, match.dec};
+    NeighbourMatch neighbour{match.starId,    match.distance, {0, 0, 0},
+                             match.ra / 15.0, match.dec,      match.order};
     read = ReadListedStar(statement, neighbour, &stars[i]);
   }
   FreeCatalogueNames();
@@ -416,7 +414,7 @@ bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
 // Searches the database and writes the table, or the reply of a fault.
 int AnswerFromDatabase(const ConeRequest& request, const ConeLimits& limits) {
   DatabaseHandles handles;
-  switch (OpenDataSource(&handles)) {
+  switch (OpenDataSource(&handles, Reading::kOneSnapshot)) {
     case Connection::kOpened:
       break;
     case Connection::kNoHandle:
@@ -432,8 +430,9 @@ int AnswerFromDatabase(const ConeRequest& request, const ConeLimits& limits) {
   }
   ConeMatches matches;
   ConeScan scan{request.ra, request.dec, request.radius, &matches};
-  bool read = ScanStarPositions(handles.statement, VisitPosition, &scan) ==
-              ScanOutcome::kRead;
+  bool read = VisitCandidates(handles.statement,
+                              ConeRegion(request.ra, request.dec, request.radius),
+                              VisitPosition, &scan) == ScanOutcome::kRead;
   int listed = std::min(matches.count, request.maxRecords);
   ListedStar* stars = nullptr;
   bool stored = !matches.lost;

@@ -93,7 +93,7 @@ std::vector<ListedStar> HostileStars() {
   auto star = [](int32_t id, double distance, CartesianPoint point,
                  double raHours, double dec, const char* name) {
     ListedStar s{};
-    s.match = {id, distance, point, raHours, dec};
+    s.match = {id, distance, point, raHours, dec, 0};
     s.hasName = name != nullptr;
     std::snprintf(s.name, sizeof(s.name), "%s", name != nullptr ? name : "");
     return s;

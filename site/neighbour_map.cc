@@ -818,7 +818,7 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
     if (DistanceFromSun(frame.centre) > 0) {
       double ra = 0, dec = 0;
       SkyDirection(frame.centre, &ra, &dec);
-      NeighbourMatch centre{0, 0, frame.centre, ra, dec};
+      NeighbourMatch centre{0, 0, frame.centre, ra, dec, 0};
       double x = 0, y = 0;
       PlaceStar(projection, centre, &x, &y);
       WriteCentre(x, y, frame, &obstacles);

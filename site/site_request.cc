@@ -55,7 +55,7 @@ void ReportDatabaseFault(const char* program, const char* what) {
 }
 
 bool OpenSiteDataSource(const char* program, DatabaseHandles* handles) {
-  switch (OpenDataSource(handles)) {
+  switch (OpenDataSource(handles, Reading::kOneSnapshot)) {
     case Connection::kOpened:
       return true;
     case Connection::kNoHandle:
