@@ -17,9 +17,15 @@
 //    (ID + 3), an HD number for 60% (ID + 4), a HIP number for 90% (ID + 5);
 //    the first of these in that order is the system name; about 4% of the
 //    stars have no name at all, so both name lookups miss.
+//  - The position index, when INDEXER (veloran-index-database) is given:
+//    the one builder of the index runs on the file before it is moved into
+//    place.
 //
-// Usage: make_bench_db OUT.db STARS SEED SCHEMA.sql EXTENSION.so
+// Usage: make_bench_db OUT.db STARS SEED SCHEMA.sql EXTENSION.so [INDEXER]
+#include <spawn.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -140,13 +146,29 @@ void InsertPosition(sqlite3_stmt* s, Random& random, bool hasOwner,
   Step(s);
 }
 
+// Runs "indexer" on "path" and waits for it; true when it succeeded.
+bool RunIndexer(const char* indexer, const std::string& path) {
+  char quiet[] = "--quiet";
+  std::string file = path;
+  char* arguments[] = {const_cast<char*>(indexer), quiet, file.data(), nullptr};
+  pid_t child;
+  if (posix_spawn(&child, indexer, nullptr, nullptr, arguments, ::environ) !=
+      0) {
+    std::perror("make_bench_db: cannot run the indexer");
+    return false;
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(
-        stderr,
-        "usage: make_bench_db OUT.db STARS SEED SCHEMA.sql EXTENSION.so\n");
+  if (argc != 6 && argc != 7) {
+    std::fprintf(stderr,
+                 "usage: make_bench_db OUT.db STARS SEED SCHEMA.sql "
+                 "EXTENSION.so [INDEXER]\n");
     return 2;
   }
   std::string out = argv[1];
@@ -281,6 +303,11 @@ int main(int argc, char** argv) {
   sqlite3_finalize(catalogNumber);
   Exec("COMMIT");
   Check(sqlite3_close(db), "close");
+  if (argc == 7 && !RunIndexer(argv[6], staging)) {
+    std::fprintf(stderr, "make_bench_db: indexing %s failed\n",
+                 staging.c_str());
+    return 1;
+  }
   if (std::rename(staging.c_str(), out.c_str()) != 0) {
     std::perror("make_bench_db: rename");
     return 1;

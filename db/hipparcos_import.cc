@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "index/position_index_builder.h"
+
 namespace veloran {
 
 // db/schema.sql and db/name_lookup.sql, built into the importer
@@ -678,6 +680,12 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
   if (sqlite3_exec(out->db, kNameLookupFill, nullptr, nullptr, nullptr) !=
       SQLITE_OK) {
     return Fail(out->db, "cannot fill NameLookup", error);
+  }
+  IndexBuildCounts indexed;
+  std::string indexFault;
+  if (!BuildPositionIndex(out->db, options.progress, &indexed, &indexFault)) {
+    *error = "cannot build the position index: " + indexFault;
+    return false;
   }
   if (sqlite3_exec(out->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     return Fail(out->db, "cannot commit", error);
