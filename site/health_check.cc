@@ -12,6 +12,7 @@
 #include "catalogue/statements.h"
 #include "cgi/output.h"
 #include "names/name_keys.h"
+#include "search/stored_index.h"
 #include "site/site_request.h"
 
 namespace veloran {
@@ -191,13 +192,19 @@ bool CheckTables(SQLHSTMT statement) {
   return true;
 }
 
-void WriteHealthReply(bool healthy) {
+void WriteHealthReply(bool healthy, StoredIndexState index) {
   if (!healthy) WriteLine("Status: 503 Service Unavailable");
   WriteLine("Content-Type: text/plain; charset=us-ascii");
   // A balancer, or a cache between, must ask every time.
   WriteLine("Cache-Control: no-store");
+  if (healthy) {
+    std::printf("Veloran-Position-Index: %s\n", StoredIndexStateWord(index));
+  }
   WriteLine("");
   WriteLine(healthy ? "ok" : "unavailable");
+  if (healthy && index != StoredIndexState::kUsable) {
+    WriteLine(DescribeStoredIndexState(index));
+  }
 }
 
 }  // namespace
@@ -205,9 +212,15 @@ void WriteHealthReply(bool healthy) {
 int AnswerHealthRequest(const char*) {
   DatabaseHandles handles;
   bool healthy = false;
-  switch (OpenDataSource(&handles)) {
+  StoredIndexState index = StoredIndexState::kMissing;
+  switch (OpenDataSource(&handles, Reading::kOneSnapshot)) {
     case Connection::kOpened:
       healthy = CheckTables(handles.statement);
+      if (healthy) {
+        index = CheckStoredIndex(handles.connection, handles.statement);
+        // The pages read Positions whole then, and meet any fault of it.
+        ForgetReadFault();
+      }
       break;
     case Connection::kNoHandle:
       ReportDatabaseFault(kProgram, "no ODBC handle could be allocated");
@@ -217,7 +230,7 @@ int AnswerHealthRequest(const char*) {
       break;
   }
   handles.Release();
-  WriteHealthReply(healthy);
+  WriteHealthReply(healthy, index);
   return healthy ? kExitAnswered : kExitFailed;
 }
 

@@ -14,11 +14,17 @@
 // through an index or from the start of a table, so that a check costs the
 // same on any catalogue; only CatalogNames, a handful of rows, is loaded
 // whole, as the pages load it.
+//
+// It also tells the state of the position index (search/stored_index.h),
+// without which the pages are right but read all of Positions: in the
+// header "Veloran-Position-Index" (in-use, missing, stale, ...) and, when
+// the index is not in use, in a second line of the body that says why and
+// what to do.  A node is no less healthy for it.
 
 namespace veloran {
 
-// Answers 200 with the body "ok", or 503 with a short body and one line on
-// standard error that says why (the table, and the SQLSTATE and message of
+// Answers 200 with the body "ok" (and the index's line), or 503 with a
+// short body and one line on standard error that says why (the table, and the SQLSTATE and message of
 // the driver's diagnostic).  Neither reply names a path or a driver; both
 // forbid caching.  The query string is ignored.  Returns kExitAnswered or
 // kExitFailed (site_request.h).

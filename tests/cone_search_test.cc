@@ -93,42 +93,55 @@ TEST(ConeSearchTest, InjectedFaults) {
            "double] injected fault " +
            fault + "\n";
   };
+  // The stars of the cone come from the sample's position index, or,
+  // without it, from the scan of Positions.
+  const TestDatabase& indexed = SampleDatabase();
+  const TestDatabase& scanned = SampleWithoutIndex();
   const struct {
     const char* faults;
     const char* golden;
     std::string log;
+    const TestDatabase& database;
   } cases[] = {
       {"AllocEnv", "cone_database_fault.xml",
-       "cone_search: no ODBC handle could be allocated\n"},
+       "cone_search: no ODBC handle could be allocated\n", indexed},
       {"Connect", "cone_unavailable.xml",
-       "cone_search: the data source Veloran refused the connection\n"},
+       "cone_search: the data source Veloran refused the connection\n",
+       indexed},
       {"ExecFail:FROM Positions", "cone_database_fault.xml",
-       unreadable("ExecFail:FROM Positions")},
+       unreadable("ExecFail:FROM Positions"), scanned},
       {"ExecInfo:FROM Positions", "cone_database_fault.xml",
        "cone_search: the star database could not be read: 01000 [odbc double] "
-       "injected fault ExecInfo:FROM Positions\n"},
+       "injected fault ExecInfo:FROM Positions\n",
+       scanned},
       {"FetchFail:FROM Positions:5", "cone_database_fault.xml",
-       unreadable("FetchFail after 5 rows")},
+       unreadable("FetchFail after 5 rows"), scanned},
+      {"FetchFail:FROM PositionIndex WHERE:1", "cone_database_fault.xml",
+       unreadable("FetchFail after 1 rows"), indexed},
+      // A reading of the index that does not begin leaves it to the scan.
+      {"ExecFail:FROM PositionIndex WHERE", "cone_alpha_cen.xml", "", indexed},
       {"ExecFail:FROM ProperNames", "cone_database_fault.xml",
-       unreadable("ExecFail:FROM ProperNames")},
+       unreadable("ExecFail:FROM ProperNames"), indexed},
       {"ExecFail:FROM Spectra", "cone_database_fault.xml",
-       unreadable("ExecFail:FROM Spectra")},
+       unreadable("ExecFail:FROM Spectra"), indexed},
       {"ExecFail:FROM StarFacts", "cone_database_fault.xml",
-       unreadable("ExecFail:FROM StarFacts")},
+       unreadable("ExecFail:FROM StarFacts"), indexed},
       {"ExecFail:FROM CatalogNames", "cone_database_fault.xml",
-       unreadable("ExecFail:FROM CatalogNames")},
+       unreadable("ExecFail:FROM CatalogNames"), indexed},
       // The columns alone read no database.
-      {"Connect", "cone_metadata.xml", ""},
-      {"", "cone_alpha_cen.xml", ""},
+      {"Connect", "cone_metadata.xml", "", indexed},
+      {"", "cone_alpha_cen.xml", "", indexed},
+      {"", "cone_alpha_cen.xml", "", scanned},
   };
   for (const auto& c : cases) {
+    if (!ReadsPositionIndex(c.faults)) continue;
     const char* query = std::string(c.golden) == "cone_metadata.xml"
                             ? "RA=0&DEC=90&SR=0"
                             : "RA=217&DEC=-62&SR=3";
     std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
                                     c.faults};
-    ProgramResult result = RunProgram(ConeSearchDoublePath(), query,
-                                      SampleDatabase().odbcDir, env);
+    ProgramResult result =
+        RunProgram(ConeSearchDoublePath(), query, c.database.odbcDir, env);
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
     EXPECT_EQ(result.status, c.log.empty() ? 0 : 255) << c.faults;
     EXPECT_EQ(result.errors, c.log) << c.faults;

@@ -147,31 +147,43 @@ TEST(EntryMapTest, NearestHundredAsListed) {
 // database fault with one line in the server's error log; a read that
 // succeeds with information leaves the spectrum out.
 TEST(EntryMapTest, FailedReadsOfTheNeighbours) {
-  const TestDatabase& database = SampleDatabase();
+  // The stars around it come from the sample's position index, or, without
+  // it, from the scan of Positions.
+  const TestDatabase& indexed = SampleDatabase();
+  const TestDatabase& scanned = SampleWithoutIndex();
   const char kScan[] = "Dec_arcsec, Distance, OwnerID FROM Positions";
+  const char kIndex[] = "FROM PositionIndex WHERE";
   const struct {
     std::string faults;
     const char* golden;
     int status;
+    const TestDatabase& database;
   } cases[] = {
-      {std::string("ExecFail:") + kScan, "entry_database_fault.html", 255},
+      {std::string("ExecFail:") + kScan, "entry_database_fault.html", 255,
+       scanned},
       {std::string("FetchFail:") + kScan + ":0", "entry_database_fault.html",
-       255},
+       255, scanned},
       {std::string("FetchFail:") + kScan + ":20", "entry_database_fault.html",
-       255},
+       255, scanned},
+      {std::string("FetchFail:") + kIndex + ":0", "entry_database_fault.html",
+       255, indexed},
+      {std::string("FetchFail:") + kIndex + ":2", "entry_database_fault.html",
+       255, indexed},
       {"ExecFail:FROM Spectra WHERE OwnerID = 372790001",
-       "entry_database_fault.html", 255},
+       "entry_database_fault.html", 255, indexed},
       {"ExecFail:FROM ProperNames WHERE INT(OwnerID/100) = 3727900",
-       "entry_database_fault.html", 255},
+       "entry_database_fault.html", 255, indexed},
       {"FetchFail:FROM StarFacts WHERE OwnerID = 372790000:0",
-       "entry_database_fault.html", 255},
+       "entry_database_fault.html", 255, indexed},
       {"ExecFail:FROM StarFacts WHERE OwnerID = 372790000;Error",
-       "entry_database_fault.html", 255},
-      {"", "entry_sirius.html", 0},
+       "entry_database_fault.html", 255, indexed},
+      {"", "entry_sirius.html", 0, indexed},
+      {"", "entry_sirius.html", 0, scanned},
   };
   for (const auto& c : cases) {
+    if (!ReadsPositionIndex(c.faults)) continue;
     ProgramResult result =
-        RunProgram(EntryPageDoublePath(), "ID=323490000", database.odbcDir,
+        RunProgram(EntryPageDoublePath(), "ID=323490000", c.database.odbcDir,
                    {"VELORAN_ODBC_FAULTS=" + c.faults});
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
     EXPECT_EQ(result.status, c.status) << c.faults;

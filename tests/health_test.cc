@@ -3,6 +3,7 @@
 // does not do): "ok" on a database that the pages can read, 503 and one
 // line on standard error for every way they could not.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,11 +17,23 @@
 namespace veloran::testing {
 namespace {
 
-const char kHealthy[] =
-    "Content-Type: text/plain; charset=us-ascii\n"
-    "Cache-Control: no-store\n"
-    "\n"
-    "ok\n";
+// The reply "ok" with the state of the position index: its word, and the
+// line that says why it is not in use (none when it is).
+std::string Healthy(const std::string& index, const std::string& why = "") {
+  return "Content-Type: text/plain; charset=us-ascii\n"
+         "Cache-Control: no-store\n"
+         "Veloran-Position-Index: " +
+         index + "\n\nok\n" + (why.empty() ? "" : why + "\n");
+}
+
+// The reply on the sample, whose index Debian's driver does not read.
+std::string HealthySample() {
+  if (ReadsPositionIndex("PositionIndex")) return Healthy("in-use");
+  return Healthy("inexact-driver",
+                 "the ODBC driver does not deliver the index's numbers bit "
+                 "for bit (as Debian's SQLite driver does not), so the index "
+                 "is not used; the project's driver reads it");
+}
 
 const char kUnhealthy[] =
     "Status: 503 Service Unavailable\n"
@@ -58,7 +71,7 @@ TEST(HealthTest, SampleIsHealthyWhateverTheQuery) {
   for (const char* query : {static_cast<const char*>(nullptr), "", "full=1",
                             "x=%0D%0AStatus:+500", "ID=100&ly=20"}) {
     ProgramResult result = RunProgram(VELORAN_HEALTH, query, database.odbcDir);
-    EXPECT_EQ(result.output, kHealthy) << (query ? query : "(none)");
+    EXPECT_EQ(result.output, HealthySample()) << (query ? query : "(none)");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.errors, "");
   }
@@ -119,8 +132,56 @@ TEST(HealthTest, StarFactsMayBeMissing) {
     TestDatabase database =
         SampleCopy(std::string("health_star_facts_") + c.name, c.change);
     ProgramResult result = RunProgram(VELORAN_HEALTH, nullptr, database.odbcDir);
-    EXPECT_EQ(result.output, kHealthy) << c.name;
+    EXPECT_EQ(result.output, HealthySample()) << c.name;
     EXPECT_EQ(result.errors, "") << c.name;
+  }
+}
+
+// The position index that the pages would read, or why they do not: a node
+// without it is as healthy, and says so, in the header and in the body.
+TEST(HealthTest, StatesOfThePositionIndex) {
+  if (!ReadsPositionIndex("PositionIndex")) {
+    GTEST_SKIP() << "the project's driver only";
+  }
+  const struct {
+    const char* name;
+    const char* change;
+    const char* word;
+    const char* why;  // how the body's second line begins
+  } cases[] = {
+      {"kept", "", "in-use", ""},
+      {"none", kDropPositionIndex, "missing",
+       "the database has no position index"},
+      // Any change of Positions, through the triggers.
+      {"updated", "UPDATE Positions SET Distance = 9 WHERE OwnerID = 323490000",
+       "stale", "the position index is stale"},
+      {"inserted",
+       "INSERT INTO Positions (OwnerID, Distance) VALUES (99999900, 1)",
+       "stale", "the position index is stale"},
+      {"deleted", "DELETE FROM Positions WHERE OwnerID = 323490000", "stale",
+       "the position index is stale"},
+      {"unguarded", "DROP TRIGGER PositionIndexStaleOnUpdate", "unguarded",
+       "a trigger that marks the position index stale"},
+      {"other_layout", "UPDATE PositionIndexInfo SET Layout = 2",
+       "other-layout", "the position index was built by another version"},
+      {"other_arithmetic", "UPDATE PositionIndexInfo SET ConversionCheck = 1",
+       "other-arithmetic", "the position index was built by a program"},
+      {"inexact", "UPDATE PositionIndexInfo SET DoubleCheck = 0.3",
+       "inexact-driver", "the ODBC driver does not deliver"},
+      {"unreadable", "ALTER TABLE PositionIndexInfo DROP COLUMN Stars",
+       "unreadable", "the position index could not be read"},
+  };
+  for (const auto& c : cases) {
+    TestDatabase database =
+        SampleCopy(std::string("health_index_") + c.name, c.change);
+    ProgramResult result = RunProgram(VELORAN_HEALTH, nullptr, database.odbcDir);
+    EXPECT_EQ(result.status, 0) << c.name;
+    EXPECT_EQ(result.errors, "") << c.name;
+    std::string start = Healthy(c.word) + c.why;
+    EXPECT_EQ(result.output.substr(0, start.size()), start) << c.name;
+    EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'),
+              c.why[0] == '\0' ? 5 : 6)
+        << c.name;
   }
 }
 
@@ -151,7 +212,7 @@ TEST(HealthTest, DatabaseRenamedAway) {
                   "renamed away");
   std::filesystem::rename(database.path + ".away", database.path);
   EXPECT_EQ(RunProgram(VELORAN_HEALTH, nullptr, database.odbcDir).output,
-            kHealthy);
+            HealthySample());
 }
 
 // What only the double makes happen: failures whose diagnostics span two

@@ -732,9 +732,13 @@ TEST(NeighboursTest, HostileQueries) {
 
 // Faults that a real driver cannot be made to produce: each gives one whole
 // error page (the site's, as the entry page writes it), never a part of a
-// list, and one line on standard error.
+// list, and one line on standard error.  The stars around the centre come
+// from the position index of the sample, or, without it, from the scan of
+// Positions; a reading of the index that fails before any row leaves the
+// reading to the scan, and the page is whole.
 TEST(NeighboursTest, InjectedFaults) {
-  const TestDatabase& database = SampleDatabase();
+  const TestDatabase& indexed = SampleDatabase();
+  const TestDatabase& scanned = SampleWithoutIndex();
   auto unread = [](const std::string& fault) {
     return "neighbours: the star database could not be read: HY000 [odbc "
            "double] injected fault " +
@@ -745,53 +749,74 @@ TEST(NeighboursTest, InjectedFaults) {
     const char* query;
     const char* golden;
     std::string log;
+    const TestDatabase& database;
   } cases[] = {
       {"AllocEnv", "ID=100&ly=20", "entry_database_fault.html",
-       "neighbours: no ODBC handle could be allocated\n"},
+       "neighbours: no ODBC handle could be allocated\n", indexed},
       {"Connect", "ID=100&ly=20", "entry_unavailable.html",
-       "neighbours: the data source Veloran refused the connection\n"},
+       "neighbours: the data source Veloran refused the connection\n",
+       indexed},
       // The centre star's position, the scan, mid-scan.
       {"ExecFail:Positions WHERE OwnerID", "ID=100&ly=20",
-       "entry_database_fault.html",
-       unread("ExecFail:Positions WHERE OwnerID")},
+       "entry_database_fault.html", unread("ExecFail:Positions WHERE OwnerID"),
+       indexed},
       {"ExecFail:OwnerID FROM Positions", "ID=100&ly=20",
-       "entry_database_fault.html", unread("ExecFail:OwnerID FROM Positions")},
+       "entry_database_fault.html", unread("ExecFail:OwnerID FROM Positions"),
+       scanned},
       {"ExecInfo:OwnerID FROM Positions", "X=1&ly=20",
        "entry_database_fault.html",
        "neighbours: the star database could not be read: 01000 [odbc "
-       "double] injected fault ExecInfo:OwnerID FROM Positions\n"},
+       "double] injected fault ExecInfo:OwnerID FROM Positions\n",
+       scanned},
       {"FetchFail:OwnerID FROM Positions:7", "X=1&ly=20",
-       "entry_database_fault.html", unread("FetchFail after 7 rows")},
+       "entry_database_fault.html", unread("FetchFail after 7 rows"), scanned},
+      // The index: a reading that fails part-way is a fault; one that does
+      // not begin (or begins with information) leaves it to the scan.
+      {"FetchFail:FROM PositionIndex WHERE:3", "ID=100&ly=20",
+       "entry_database_fault.html", unread("FetchFail after 3 rows"), indexed},
+      {"ExecFail:FROM PositionIndex WHERE", "ID=100&ly=20",
+       "neighbours_sun_20ly.html", "", indexed},
+      {"ExecInfo:FROM PositionIndex WHERE", "ID=100&ly=20",
+       "neighbours_sun_20ly.html", "", indexed},
+      {"ExecFail:FROM PositionIndexInfo", "ID=100&ly=20",
+       "neighbours_sun_20ly.html", "", indexed},
+      {"ExecFail:FROM PositionIndex WHERE;ExecFail:OwnerID FROM Positions",
+       "ID=100&ly=20", "entry_database_fault.html",
+       unread("ExecFail:OwnerID FROM Positions"), indexed},
       // The catalogue table, names, spectra and facts of the listed stars.
       {"FetchFail:COUNT(*):0", "ID=100&ly=20", "entry_database_fault.html",
-       unread("FetchFail after 0 rows")},
+       unread("FetchFail after 0 rows"), indexed},
       {"ExecFail:FROM ProperNames", "X=1&ly=20", "entry_database_fault.html",
-       unread("ExecFail:FROM ProperNames")},
+       unread("ExecFail:FROM ProperNames"), indexed},
       {"ExecFail:FROM Spectra", "ID=100&ly=20", "entry_database_fault.html",
-       unread("ExecFail:FROM Spectra")},
+       unread("ExecFail:FROM Spectra"), indexed},
       {"ExecFail:FROM StarFacts", "ID=100&ly=20", "entry_database_fault.html",
-       unread("ExecFail:FROM StarFacts")},
+       unread("ExecFail:FROM StarFacts"), indexed},
       // A star by its name.
       {"ExecFail:WHERE n.Key = ?", "star=Sirius&ly=20",
        "entry_database_fault.html",
        "neighbours: the NameLookup table could not be read (for a database "
        "without one, see \"Names for the finder\" in the README, or NAMES "
        "in veloran-site(7)): HY000 [odbc double] injected fault "
-       "ExecFail:WHERE n.Key = ?\n"},
+       "ExecFail:WHERE n.Key = ?\n",
+       indexed},
       // No fault: the page, and nothing on standard error.
-      {"", "ID=100&ly=20", "neighbours_sun_20ly.html", ""},
+      {"", "ID=100&ly=20", "neighbours_sun_20ly.html", "", indexed},
+      {"", "ID=100&ly=20", "neighbours_sun_20ly.html", "", scanned},
   };
   for (const auto& c : cases) {
+    if (!ReadsPositionIndex(c.faults)) continue;
     std::vector<std::string> env = {std::string("VELORAN_ODBC_FAULTS=") +
                                     c.faults};
     ProgramResult result =
-        RunProgram(NeighboursDoublePath(), c.query, database.odbcDir, env);
+        RunProgram(NeighboursDoublePath(), c.query, c.database.odbcDir, env);
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
     EXPECT_EQ(result.status, c.log.empty() ? 0 : 255) << c.faults;
-    result = RunProgramToSink(NeighboursDoublePath(), c.query, database.odbcDir,
-                              OutputSink::kPipe, env);
+    result = RunProgramToSink(NeighboursDoublePath(), c.query,
+                              c.database.odbcDir, OutputSink::kPipe, env);
     EXPECT_EQ(result.output, c.log) << c.faults;
   }
+  const TestDatabase& database = indexed;
   // A reply that cannot be delivered.
   ProgramResult lost = RunProgramToSink(NeighboursPath(), "ID=100&ly=20",
                                         database.odbcDir, OutputSink::kDevFull);

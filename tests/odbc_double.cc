@@ -20,6 +20,10 @@
 //                       every bound character column's buffer is filled
 //                       with "#" after its text (a text cut to its buffer
 //                       fills it all), and so is SQLError's message buffer
+//   A prepared statement is matched, and logged, as its text with each "?"
+//   replaced by the value bound to it when it is executed (a number as
+//   digits, a text in quotes), and also as prepared: "ExecFail:OwnerID =
+//   101" fails the look-up of one spectrum, "ExecFail:OwnerID = ?" all.
 //   A statement call that the double failed (or, for ExecInfo, answered with
 //   information) leaves a diagnostic, as a driver would, which SQLError on
 //   the statement returns once, until the next call on it: SQLSTATE HY000
@@ -103,6 +107,57 @@ std::map<SQLHSTMT, Fetching> fetching;
 // The text prepared on each statement handle, for SQLExecute.
 std::map<SQLHSTMT, std::string> preparedSql;
 
+// The parameters bound on each statement handle, by number.
+struct BoundParameter {
+  SQLSMALLINT cType = 0;
+  const void* value = nullptr;
+  const SQLLEN* indicator = nullptr;
+};
+std::map<SQLHSTMT, std::map<SQLUSMALLINT, BoundParameter>> boundParameters;
+
+std::string ParameterText(const BoundParameter& parameter) {
+  if (parameter.value == nullptr ||
+      (parameter.indicator != nullptr && *parameter.indicator == SQL_NULL_DATA)) {
+    return "NULL";
+  }
+  switch (parameter.cType) {
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+      return std::to_string(*static_cast<const SQLINTEGER*>(parameter.value));
+    case SQL_C_SBIGINT:
+      return std::to_string(*static_cast<const SQLBIGINT*>(parameter.value));
+    case SQL_C_CHAR:
+      return "'" + std::string(static_cast<const char*>(parameter.value)) + "'";
+    default:
+      return "?";
+  }
+}
+
+// The prepared text of "statement" with its parameters' values in place
+// of the "?" (none stands inside a quoted text in the programs' look-ups).
+std::string SentText(SQLHSTMT statement) {
+  const std::string& sql = preparedSql[statement];
+  const auto& parameters = boundParameters[statement];
+  std::string text;
+  SQLUSMALLINT number = 0;
+  for (char c : sql) {
+    if (c != '?') {
+      text += c;
+      continue;
+    }
+    auto bound = parameters.find(++number);
+    text += bound == parameters.end() ? "?" : ParameterText(bound->second);
+  }
+  return text;
+}
+
+// FindFault for a prepared statement: its text as sent, or as prepared.
+bool FindPreparedFault(const char* kind, SQLHSTMT statement,
+                       std::string* argument) {
+  return FindFault(kind, SentText(statement).c_str(), argument) ||
+         FindFault(kind, preparedSql[statement].c_str(), argument);
+}
+
 // The character columns bound on each statement handle, by column, for
 // NoTerminator.
 struct TextBinding {
@@ -181,12 +236,14 @@ SQLRETURN Inject(SQLHSTMT statement, SQLRETURN result,
   return result;
 }
 
-// Starts the count of rows for FetchFail on "statement", executing "sql".
+// Starts the count of rows for FetchFail on "statement", executing "sql"
+// (a prepared statement: nullptr).
 void StartFetching(SQLHSTMT statement, const char* sql) {
   std::string fault;
   Fetching& rows = fetching[statement];
   rows = Fetching{};
-  if (FindFault("FetchFail", sql, &fault)) {
+  if (sql != nullptr ? FindFault("FetchFail", sql, &fault)
+                     : FindPreparedFault("FetchFail", statement, &fault)) {
     rows.rowsBeforeFailure =
         std::atol(fault.substr(fault.rfind(':') + 1).c_str());
   }
@@ -254,6 +311,25 @@ SQLRETURN SQL_API SQLError(SQLHENV environment, SQLHDBC connection,
                         message, messageSize, messageLength);
 }
 
+SQLRETURN SQL_API SQLGetInfo(SQLHDBC connection, SQLUSMALLINT type,
+                             SQLPOINTER value, SQLSMALLINT size,
+                             SQLSMALLINT* length) {
+  Log("SQLGetInfo", std::to_string(type).c_str());
+  return REAL(SQLGetInfo)(connection, type, value, size, length);
+}
+
+SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC connection, SQLINTEGER attribute,
+                                    SQLPOINTER value, SQLINTEGER length) {
+  Log("SQLSetConnectAttr", std::to_string(attribute).c_str());
+  return REAL(SQLSetConnectAttr)(connection, attribute, value, length);
+}
+
+SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE handle,
+                             SQLSMALLINT completion) {
+  Log("SQLEndTran");
+  return REAL(SQLEndTran)(type, handle, completion);
+}
+
 SQLRETURN SQL_API SQLAllocStmt(SQLHDBC connection, SQLHSTMT* statement) {
   Log("SQLAllocStmt");
   if (HasFault("AllocStmt")) return SQL_ERROR;
@@ -296,21 +372,22 @@ SQLRETURN SQL_API SQLBindParameter(SQLHSTMT statement, SQLUSMALLINT number,
                                    SQLSMALLINT digits, SQLPOINTER value,
                                    SQLLEN bufferSize, SQLLEN* indicator) {
   ClearDiagnostic();
+  boundParameters[statement][number] = {cType, value, indicator};
   return REAL(SQLBindParameter)(statement, number, direction, cType, sqlType,
                                 size, digits, value, bufferSize, indicator);
 }
 
 SQLRETURN SQL_API SQLExecute(SQLHSTMT statement) {
-  const std::string& sql = preparedSql[statement];
-  Log("SQLExecute", sql.c_str());
+  Log("SQLExecute", SentText(statement).c_str());
   ClearDiagnostic();
   std::string fault;
-  StartFetching(statement, sql.c_str());
-  if (FindFault("ExecFail", sql.c_str(), &fault)) {
+  StartFetching(statement, nullptr);
+  if (FindPreparedFault("ExecFail", statement, &fault)) {
     return Inject(statement, SQL_ERROR, "ExecFail:" + fault);
   }
   SQLRETURN result = REAL(SQLExecute)(statement);
-  if (result == SQL_SUCCESS && FindFault("ExecInfo", sql.c_str(), &fault)) {
+  if (result == SQL_SUCCESS &&
+      FindPreparedFault("ExecInfo", statement, &fault)) {
     return Inject(statement, SQL_SUCCESS_WITH_INFO, "ExecInfo:" + fault);
   }
   return result;
@@ -354,8 +431,10 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT statement) {
 SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
   ClearDiagnostic();
   if (option == SQL_UNBIND) textBindings.erase(statement);
+  if (option == SQL_RESET_PARAMS) boundParameters.erase(statement);
   if (option == SQL_DROP) {
     textBindings.erase(statement);
+    boundParameters.erase(statement);
     Log("SQLFreeStmt", "SQL_DROP");
     fetching.erase(statement);
     preparedSql.erase(statement);

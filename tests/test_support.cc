@@ -409,6 +409,15 @@ TestDatabase SampleCopy(const std::string& name, const std::string& sql) {
   return copy;
 }
 
+const TestDatabase& SampleWithoutIndex() {
+  static TestDatabase copy;
+  if (copy.path.empty()) {
+    copy = SampleCopy("sample_without_index_" + std::to_string(getpid()),
+                      kDropPositionIndex);
+  }
+  return copy;
+}
+
 std::vector<std::string> HostileQueries() {
   std::vector<std::string> queries = {
       std::string(131000, 'a'),

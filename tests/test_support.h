@@ -107,9 +107,30 @@ std::string NeighboursDoublePath();
 
 // The bundled sample database (db/sample_stars.psv), built by
 // scripts/build-sample-db the first time a test of the process asks for it,
-// with its data source, in a directory of that test under TestDataDir().
-// Fails the test on error.
+// with its position index and its data source, in a directory of that test
+// under TestDataDir().  Fails the test on error.
 const TestDatabase& SampleDatabase();
+
+// SQL that takes the position index out of a database, as an older file
+// has none: the pages then read all of Positions.
+inline constexpr char kDropPositionIndex[] =
+    "DROP TRIGGER PositionIndexStaleOnInsert;"
+    "DROP TRIGGER PositionIndexStaleOnUpdate;"
+    "DROP TRIGGER PositionIndexStaleOnDelete;"
+    "DROP TABLE PositionIndexInfo; DROP TABLE PositionIndex;";
+
+// A copy of the sample database without its position index, made once for
+// the test process (SampleCopy).
+const TestDatabase& SampleWithoutIndex();
+
+// Whether the pages read the position index through the driver of
+// TestDriver(): Debian's driver does not deliver its numbers bit for bit,
+// and the pages read all of Positions through it.  A fault injected into a
+// reading of the index is then never met.
+inline bool ReadsPositionIndex(const std::string& faults) {
+  return faults.find("PositionIndex") == std::string::npos ||
+         TestDriver() == "veloran";
+}
 
 // A copy of the sample database for test "name", changed by "sql" (run
 // with the dialect extension loaded), with its data source.  Fails the

@@ -17,6 +17,7 @@ import argparse
 import os
 import random
 import shutil
+import sqlite3
 import sys
 import tempfile
 import time
@@ -64,6 +65,14 @@ NUMBERS = ["0", "1", "2.5", "-3", "15", "20", "100", "1e3", "59.9", "23",
 NAMES = ["Sirius", "Sun", "Alpha+Centauri", "61+Cygni", "Betelguese",
          "Vega", "Procyon", "zz", "", "%C3%A9"]
 
+
+DROP_POSITION_INDEX = """
+DROP TRIGGER PositionIndexStaleOnInsert;
+DROP TRIGGER PositionIndexStaleOnUpdate;
+DROP TRIGGER PositionIndexStaleOnDelete;
+DROP TABLE PositionIndexInfo;
+DROP TABLE PositionIndex;
+"""
 
 # Failed reads, injected by the programs linked with the ODBC double (the
 # faults go as a request's VELORAN_ODBC_FAULTS, which the double reads with
@@ -123,11 +132,17 @@ FAULTS = {
 }
 
 
-def own_data_source(build, directory):
+def own_data_source(build, directory, without_index=False):
     """A copy of the sample database with a data source of its own in
-    "directory"; returns the environment that names it and the copy."""
+    "directory" (without its position index: the pages run once then read
+    Positions as a worker does); returns the environment that names it and
+    the copy."""
     database = os.path.join(directory, "sample.db")
     shutil.copyfile(os.path.join(build, "sample.db"), database)
+    if without_index:
+        with sqlite3.connect(database) as connection:
+            connection.executescript(DROP_POSITION_INDEX)
+        connection.close()
     shutil.copyfile(os.path.join(build, "odbc", "odbcinst.ini"),
                     os.path.join(directory, "odbcinst.ini"))
     with open(os.path.join(build, "odbc", "odbc.ini")) as f:
@@ -143,9 +158,11 @@ def own_data_source(build, directory):
 
 def compare_faults(build, failures):
     """The programs linked with the ODBC double, as workers and run once,
-    under the faults of FAULTS; returns the number of replies compared."""
+    under the faults of FAULTS; returns the number of replies compared.  The
+    database has no position index, so that both read the rows by the same
+    statements."""
     holder = tempfile.TemporaryDirectory(prefix="veloran-faults-")
-    env, database = own_data_source(build, holder.name)
+    env, database = own_data_source(build, holder.name, without_index=True)
     changes = 0
     compared = 0
     for program, cases in FAULTS.items():
