@@ -312,5 +312,85 @@ TEST(ConnectTest, ALockedDatabaseConnectsAndItsStatementGivesUpInTime) {
   EXPECT_EQ(FirstColumn(statement), (std::vector<std::string>{"1"}));
 }
 
+// In manual-commit mode the statements read one snapshot: a read
+// transaction from the first statement to SQLEndTran (a commit or a
+// rollback alike), a switch back to autocommit, or the disconnect.  While
+// it lasts a writer cannot commit (the file is in rollback-journal mode);
+// in autocommit mode nothing is held between statements.
+TEST(ConnectTest, ManualCommitReadsOneSnapshot) {
+  std::string dir = FreshDirectory("connect-snapshot");
+  std::string path = dir + "/stars.db";
+  CreateDatabase(path, kStars);
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+  int row = 300;
+  auto write = [&]() {
+    std::string sql =
+        "INSERT INTO Stars VALUES (" + std::to_string(row++) + ", 'Vega')";
+    return sqlite3_exec(writer, sql.c_str(), nullptr, nullptr, nullptr);
+  };
+  const struct {
+    const char* name;
+    SQLULEN mode;
+    SQLRETURN (*end)(SQLHDBC);  // ends the snapshot
+  } cases[] = {
+      {"commit", SQL_AUTOCOMMIT_OFF,
+       [](SQLHDBC c) { return SQLEndTran(SQL_HANDLE_DBC, c, SQL_COMMIT); }},
+      {"rollback", SQL_AUTOCOMMIT_OFF,
+       [](SQLHDBC c) { return SQLEndTran(SQL_HANDLE_DBC, c, SQL_ROLLBACK); }},
+      {"back to autocommit", SQL_AUTOCOMMIT_OFF,
+       [](SQLHDBC c) {
+         return SQLSetConnectAttr(c, SQL_ATTR_AUTOCOMMIT,
+                                  reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                                  0);
+       }},
+      {"disconnect", SQL_AUTOCOMMIT_OFF,
+       [](SQLHDBC c) { return SQLDisconnect(c); }},
+  };
+  for (const auto& c : cases) {
+    Session session;
+    ASSERT_EQ(SQLSetConnectAttr(session.connection(), SQL_ATTR_AUTOCOMMIT,
+                                reinterpret_cast<SQLPOINTER>(c.mode), 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(session.ConnectString("Database=" + path + ";Timeout=100;"),
+              SQL_SUCCESS)
+        << Message(session);
+    SQLHSTMT statement = session.NewStatement();
+    ASSERT_EQ(Execute(statement, "SELECT COUNT(*) FROM Stars"), SQL_SUCCESS);
+    std::vector<std::string> before = FirstColumn(statement);
+    SQLFreeStmt(statement, SQL_CLOSE);
+    // The cursor is closed, and the snapshot still holds.
+    EXPECT_EQ(write(), SQLITE_BUSY) << c.name;
+    ASSERT_EQ(Execute(statement, "SELECT COUNT(*) FROM Stars"), SQL_SUCCESS);
+    EXPECT_EQ(FirstColumn(statement), before) << c.name;
+    SQLFreeStmt(statement, SQL_CLOSE);
+    if (std::string(c.name) == "disconnect") SQLFreeStmt(statement, SQL_DROP);
+    EXPECT_EQ(c.end(session.connection()), SQL_SUCCESS) << c.name;
+    EXPECT_EQ(write(), SQLITE_OK) << c.name;
+    if (std::string(c.name) == "disconnect") continue;
+    // The next statement begins the next snapshot, which sees the write.
+    ASSERT_EQ(Execute(statement, "SELECT COUNT(*) FROM Stars"), SQL_SUCCESS);
+    EXPECT_NE(FirstColumn(statement), before) << c.name;
+    SQLFreeStmt(statement, SQL_CLOSE);
+    SQLEndTran(SQL_HANDLE_DBC, session.connection(), SQL_COMMIT);
+  }
+  // In autocommit mode a closed cursor holds nothing.
+  Session session;
+  ASSERT_EQ(session.ConnectString("Database=" + path + ";Timeout=100;"),
+            SQL_SUCCESS);
+  SQLHSTMT statement = session.NewStatement();
+  ASSERT_EQ(Execute(statement, "SELECT COUNT(*) FROM Stars"), SQL_SUCCESS);
+  FirstColumn(statement);
+  SQLFreeStmt(statement, SQL_CLOSE);
+  EXPECT_EQ(write(), SQLITE_OK);
+  // The application's own transaction statements are still refused.
+  for (const char* sql : {"BEGIN", "COMMIT", "BEGIN IMMEDIATE", "SAVEPOINT a"}) {
+    EXPECT_EQ(Execute(statement, sql), SQL_ERROR) << sql;
+    SQLFreeStmt(statement, SQL_CLOSE);
+  }
+  sqlite3_close(writer);
+}
+
 }  // namespace
 }  // namespace veloran::driver_testing
+
