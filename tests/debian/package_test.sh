@@ -213,6 +213,10 @@ browse() {  # browse WHEN
   if [ -x /usr/lib/cgi-bin/health ]; then
     fetch '/veloran/cgi-bin/health'
     check "$when: the health check says ok" eval 'status_is 200 && [ "$(cat "$work/body")" = ok ]'
+    if [ -x /usr/sbin/veloran-index-database ]; then
+      check "$when: the pages read the sample's position index" \
+        grep -qi '^Veloran-Position-Index: in-use' "$work/headers"
+    fi
   else
     echo "skipped: $when: the health check (no /usr/lib/cgi-bin/health in this version)"
   fi
@@ -236,6 +240,10 @@ adapter_named() {  # the data sources for servers name the adapter's library
 }
 check "installed: the dialect adapter's library, named by the data sources for servers" adapter_named
 check "installed: the adapter is not in /etc/odbcinst.ini" eval '! grep -qi adapter /etc/odbcinst.ini'
+check "installed: the sample's position index is current" \
+  /usr/sbin/veloran-index-database --check /var/lib/veloran/sample.db
+check "installed: the manual page of veloran-index-database" \
+  test -f /usr/share/man/man8/veloran-index-database.8.gz
 check "installed: the data source Veloran on the sample, read-only" \
   test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
 check "installed: the other data source untouched" grep -qx 'Database=/srv/neighbour.db' /etc/odbc.ini
