@@ -26,6 +26,8 @@ CASES = [
      "ID=323490000&ly=200&minRAHour=4&maxRAHour=9&minDecDeg=-40&maxDecDeg=10"),
     ("site-search-sun", "neighbours", "ID=100&ly=20"),
     ("entry-sirius", "entry_page.exe", "ID=323490000"),
+    ("entry-sun", "entry_page.exe", "ID=100"),
+    ("cone-orion-1deg", "cone_search", "RA=83.8&DEC=-5.4&SR=1"),
     ("find-sirius", "find_star", "name=Sirius"),
     ("find-misspelt", "find_star", "name=Siriuss"),
 ]
@@ -63,8 +65,18 @@ def run(database, program, query):
     return page, wall * 1000, own * 1000, server * 1000
 
 
+def index_state(database):
+    """What the health check of the database says of its position index."""
+    page = run(database, "health", "")[0]
+    for line in page.split(b"\n"):
+        if line.startswith(b"Veloran-Position-Index:"):
+            return line.split(b":", 1)[1].strip().decode("ascii", "replace")
+    return "(not said)"
+
+
 results = {}
 pages = {}
+states = {database: index_state(database) for database in DATABASES}
 for name, program, query in CASES:
     for database in DATABASES:
         pages[(name, database)] = run(database, program, query)[0]
@@ -85,6 +97,8 @@ print("  with psqlODBC and MariaDB Connector/ODBC; SQLite through the project's 
 print("- Each case a separate process, run once to warm the caches and then %d times,"
       % rounds)
 print("  the cases and databases interleaved round by round; medians.")
+print("- Position index (the health check): %s"
+      % ", ".join("%s %s" % (d, states[d]) for d in DATABASES))
 print("- CPU: %d cores; load average after: %.2f %.2f %.2f" % ((os.cpu_count(),) + load))
 print("- Processor time: the program's own plus the server's (PostgreSQL's backend, reaped")
 print("  by its server; MariaDB's threads), user + system.\n")

@@ -1,5 +1,7 @@
 #include "catalogue/data_source.h"
 
+#include <cstring>
+
 #include "catalogue/fetched_text.h"
 #include "catalogue/kept_connection.h"
 #include "catalogue/statements.h"
@@ -9,6 +11,30 @@ namespace veloran {
 namespace {
 
 SQLHDBC requestConnection = SQL_NULL_HDBC;
+
+// The database engines (by SQL_DBMS_NAME) on which manual-commit mode
+// reads a request in one snapshot, and cheaply: SQLite through the
+// project's driver, in one read transaction with one lock and one check of
+// the file; MariaDB, at its REPEATABLE READ, for two statements more (SET
+// autocommit=0 and the ROLLBACK).  Not PostgreSQL: at its READ COMMITTED a
+// transaction's statements each read a snapshot of their own all the same,
+// and psqlODBC sends a SAVEPOINT before each execution in a transaction,
+// some 270 more round trips for a page of neighbours.
+constexpr const char* kOneSnapshotEngines[] = {"SQLite", "MariaDB"};
+
+bool ReadsOneSnapshot(SQLHDBC connection) {
+  char engine[64] = "";
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, engine,
+                                sizeof(engine), &length))) {
+    return false;
+  }
+  TerminateFetchedText(engine, sizeof(engine), length);
+  for (const char* name : kOneSnapshotEngines) {
+    if (std::strcmp(engine, name) == 0) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -50,9 +76,11 @@ Connection OpenDataSource(DatabaseHandles* handles, Reading reading) {
 }
 
 void ReadOneSnapshot(DatabaseHandles* handles) {
-  handles->oneSnapshot = SQL_SUCCEEDED(SQLSetConnectAttr(
-      handles->connection, SQL_ATTR_AUTOCOMMIT,
-      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0));
+  handles->oneSnapshot =
+      ReadsOneSnapshot(handles->connection) &&
+      SQL_SUCCEEDED(SQLSetConnectAttr(
+          handles->connection, SQL_ATTR_AUTOCOMMIT,
+          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0));
 }
 
 void EndSnapshot(DatabaseHandles* handles) {

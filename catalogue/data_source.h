@@ -48,8 +48,9 @@ enum class Connection {
 // text, as the classic program reads it; or all in one snapshot (one read
 // transaction, in manual-commit mode), which also spares each statement
 // its own lock and check of the file, with the look-ups prepared once
-// (statements.h).  A driver that cannot leave autocommit reads statement
-// by statement.
+// (statements.h).  A driver that cannot leave autocommit, and PostgreSQL,
+// on which the snapshot would cost a round trip a statement and give none
+// (data_source.cc), read statement by statement, the look-ups prepared.
 enum class Reading { kStatementByStatement, kOneSnapshot };
 
 // Connects *handles, which hold nothing yet, to the data source Veloran as
@@ -62,7 +63,8 @@ Connection OpenDataSource(DatabaseHandles* handles,
                           Reading reading = Reading::kStatementByStatement);
 
 // Puts the connected *handles in manual-commit mode, so that the
-// statements read one snapshot until Release.
+// statements read one snapshot until Release, where the database engine
+// reads one so (SQLite, MariaDB).
 void ReadOneSnapshot(DatabaseHandles* handles);
 
 // Ends the snapshot of *handles, if they read one: the next statement

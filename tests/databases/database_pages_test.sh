@@ -8,7 +8,10 @@
 # the site's search page, entry pages, the finder's hits, misses and
 # suggestions, cone searches) byte for byte as on the SQLite file.  The
 # loader must refuse what a server cannot store, and the reader write
-# nothing.
+# nothing.  The position index the loader writes must be read (the health
+# check says so); after an UPDATE of Positions on each server (and a
+# TRUNCATE on PostgreSQL) it must be stale, and the pages those of the
+# same change made to the file.
 # Usage: tests/databases/database_pages_test.sh SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) when a server or driver is not installed.
 set -eu
@@ -135,6 +138,23 @@ data_source() {  # TEMPLATE OUT_DIR KEY=VALUE...
     sed -i "s|^$key = .*|$key = ${setting#*=}|" "$out/odbc.ini"
   done
 }
+# The loader, with the index builder of this build.
+load_database() {
+  /usr/bin/python3 "$top/admin/veloran-load-database" --indexer "$build/veloran-index-database" "$@"
+}
+# What the health check of a data source says of the position index.
+index_state() {  # SET DATABASE
+  env -i PATH=/usr/bin:/bin ODBCSYSINI="$work/$1-$2" ODBCINI="$work/$1-$2/odbc.ini" \
+    REQUEST_METHOD=GET QUERY_STRING= "$build/health" | tr -d '\r' |
+    sed -n 's/^Veloran-Position-Index: //p'
+}
+expect_index() {  # STATE SET DATABASE WHEN
+  state=$(index_state "$2" "$3")
+  [ "$state" = "$1" ] || {
+    echo "FAILED: $2 on $3 $4: the health check says Veloran-Position-Index: ${state:-(none)}, not $1" >&2
+    exit 1
+  }
+}
 wait "$pg_start" || { cat "$work/pg.out" >&2; exit 1; }
 wait "$my_start" || { cat "$work/my.out" >&2; exit 1; }
 . "$work/pg.env"
@@ -142,19 +162,19 @@ wait "$my_start" || { cat "$work/my.out" >&2; exit 1; }
 # The synthetic catalogue first goes where the sample goes, so that the
 # sample's load below replaces a loaded database (the sample's pages show
 # that nothing of the first is left).
-/usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target postgresql \
+load_database --quiet --target postgresql \
   --host "$postgresql_socket_dir" --port "$postgresql_port" --user veloran_admin \
   --database veloran_sample "$synthetic"
-/usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target mariadb \
+load_database --quiet --target mariadb \
   --socket "$mariadb_socket" --database veloran_sample "$synthetic"
 for set in sample synthetic; do
   db=$build/sample.db
   [ "$set" = sample ] || db=$synthetic
   "$top/scripts/write-dsn" "$db" "$work/$set-sqlite" "$build/veloran_dialect.so"
-  /usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target postgresql \
+  load_database --quiet --target postgresql \
     --host "$postgresql_socket_dir" --port "$postgresql_port" --user veloran_admin \
     --database "veloran_$set" "$db"
-  /usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target mariadb \
+  load_database --quiet --target mariadb \
     --socket "$mariadb_socket" --database "veloran_$set" "$db"
   data_source "$top/admin/odbc-postgresql.ini.in" "$work/$set-postgresql" \
     "Servername=$postgresql_socket_dir" "Port=$postgresql_port" "Database=veloran_$set"
@@ -196,6 +216,13 @@ done
   "$(sqlite3 "$build/sample.db" 'SELECT COUNT(*) FROM Positions')" ] ||
   { echo "FAILED: the PostgreSQL reader cannot count the positions" >&2; exit 1; }
 
+# The loaded position index is read on each server, by the reader.  (The
+# health check reads the sample's stars, which the synthetic catalogue
+# has not.)
+for database in postgresql mariadb; do
+  expect_index in-use sample "$database" "after its load"
+done
+
 # A value that a server cannot store (the year 0) stops the load, naming
 # table, row and value, and leaves the loaded database as it was (the pages
 # below are read from it).
@@ -208,7 +235,7 @@ for target in postgresql mariadb; do
     server="--socket $mariadb_socket"
   fi
   # shellcheck disable=SC2086
-  if /usr/bin/python3 "$top/admin/veloran-load-database" --quiet --target "$target" $server \
+  if load_database --quiet --target "$target" $server \
        --database veloran_sample "$work/year0.db" 2>"$work/refusal"; then
     echo "FAILED: $target: a date of the year 0 was loaded" >&2
     exit 1
@@ -248,13 +275,65 @@ compare() {  # SET REQUESTS OUT
   done <"$2"
   echo "$passed $failed" >"$out"
 }
-for set in sample synthetic; do
-  split -n r/2 "$work/$set.requests" "$work/$set.part."
-  for part in "$work/$set.part."*; do
-    compare "$set" "$part" "$part.counts" &
+compare_sets() {  # SET...
+  for set in "$@"; do
+    split -n r/2 "$work/$set.requests" "$work/$set.part."
+    for part in "$work/$set.part."*; do
+      compare "$set" "$part" "$part.counts" &
+    done
   done
+  wait
+}
+compare_sets sample synthetic
+
+# A star of the sample moved on each server as in a copy of the file: the
+# triggers mark the index stale, and the pages, read from Positions again,
+# are the copy's.  The star is the Sun's nearest neighbour, whose distance
+# no other star shares (an update moves its row to the end of PostgreSQL's
+# table, which changes the order only of equal distances).
+cp "$build/sample.db" "$work/changed.db"
+star=$(sqlite3 "$work/changed.db" "SELECT OwnerID FROM Positions p WHERE OwnerID <> 100 AND
+  Distance > 0 AND (SELECT COUNT(*) FROM Positions q WHERE q.Distance IN (p.Distance, p.Distance * 3)) = 1
+  ORDER BY Distance LIMIT 1")
+change="UPDATE Positions SET Distance = Distance * 3 WHERE OwnerID = $star"
+sqlite3 "$work/changed.db" "$change"
+"$top/scripts/write-dsn" "$work/changed.db" "$work/changed-sqlite" "$build/veloran_dialect.so"
+cp -r "$work/sample-postgresql" "$work/changed-postgresql"
+cp -r "$work/sample-mariadb" "$work/changed-mariadb"
+psql -X -q -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_admin \
+  -d veloran_sample -v ON_ERROR_STOP=1 -c "$change"
+mariadb --no-defaults -S "$mariadb_socket" -uroot veloran_sample -e "$change"
+for database in postgresql mariadb; do
+  expect_index stale changed "$database" "after an UPDATE of Positions"
 done
-wait
+# The change shows on the pages compared.
+query="ID=100&ly=30"
+for database in sample changed; do
+  env -i PATH=/usr/bin:/bin ODBCSYSINI="$work/$database-sqlite" \
+    ODBCINI="$work/$database-sqlite/odbc.ini" REQUEST_METHOD=GET QUERY_STRING="$query" \
+    "$build/neighbours" >"$work/$database.page"
+done
+! cmp -s "$work/sample.page" "$work/changed.page" ||
+  { echo "FAILED: moving star $star changes no page of the sample" >&2; exit 1; }
+# The sample's requests, that page among them (the Sun's are always there).
+cp "$work/sample.requests" "$work/changed.requests"
+compare_sets changed
+
+# PostgreSQL's trigger fires on TRUNCATE too (MariaDB's TRUNCATE fires
+# none, as its manual page says): the row that says the index is current
+# goes.  (The health check of a database without stars says nothing of
+# the index.)
+index_rows() {
+  psql -X -At -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_reader \
+    -d veloran_synthetic -c "SELECT COUNT(*) FROM PositionIndexInfo"
+}
+[ "$(index_rows)" = 1 ] ||
+  { echo "FAILED: synthetic on postgresql: no current index after its load" >&2; exit 1; }
+psql -X -q -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_admin \
+  -d veloran_synthetic -v ON_ERROR_STOP=1 -c "TRUNCATE Positions"
+[ "$(index_rows)" = 0 ] ||
+  { echo "FAILED: synthetic on postgresql: the index is current after a TRUNCATE of Positions" >&2; exit 1; }
+
 passed=0
 failed=0
 for counts in "$work"/*.counts; do

@@ -1,9 +1,10 @@
 """veloran-load-database refuses, before it connects to any server, each
 value that the server cannot store as it is, naming table, row, column and
 value: one SQLite file a case, made without the schema's CHECKs so that
-such values can be in it.
+such values can be in it.  Without the index builder it refuses too,
+saying what to install.
 
-Usage: load_refusals_test.py SOURCE_DIR
+Usage: load_refusals_test.py SOURCE_DIR INDEXER
 """
 
 import os
@@ -13,6 +14,7 @@ import sys
 import tempfile
 
 loader = os.path.join(sys.argv[1], "admin", "veloran-load-database")
+indexer = sys.argv[2]
 
 # (target, table, column, SQL value, what the message must say).  A
 # server that does not run is named, so that a load that got past the
@@ -85,13 +87,26 @@ with tempfile.TemporaryDirectory() as work:
     database.executescript(SCHEMA)
     database.close()
     result = subprocess.run(["/usr/bin/python3", loader, "--quiet", "--target", "postgresql",
-                             "--host", os.path.join(work, "no-server"), "--port", "1", path],
-                            capture_output=True, text=True)
+                             "--indexer", indexer, "--host", os.path.join(work, "no-server"),
+                             "--port", "1", path], capture_output=True, text=True)
     if (result.returncode != 1 or "the server refused" not in result.stderr
             or "Traceback" in result.stderr):
         failed += 1
         print("FAILED: a good file and no server: exit %d, %s"
               % (result.returncode, result.stderr.strip()), file=sys.stderr)
+    # No index builder beside the loader nor on the PATH, or not where
+    # --indexer says: the message says what to install or name.
+    for option, expected in (([], "install veloran-site"),
+                             (["--indexer", os.path.join(work, "no-indexer")],
+                              "--indexer %s: no such program" % os.path.join(work, "no-indexer"))):
+        result = subprocess.run(["/usr/bin/python3", loader, "--quiet", "--target", "postgresql"]
+                                + option + ["--host", os.path.join(work, "no-server"),
+                                            "--port", "1", path],
+                                capture_output=True, text=True, env={"PATH": "/usr/bin:/bin"})
+        if result.returncode != 1 or expected not in result.stderr or "Traceback" in result.stderr:
+            failed += 1
+            print("FAILED: no index builder %s: exit %d, %s"
+                  % (option, result.returncode, result.stderr.strip()), file=sys.stderr)
     # A database or reader name that would not stay one quoted identifier.
     for option, name in (("--database", "veloran`; DROP DATABASE mysql; --"),
                          ("--reader", 'reader" SUPERUSER')):
@@ -102,5 +117,5 @@ with tempfile.TemporaryDirectory() as work:
             failed += 1
             print("FAILED: %s %s: exit %d, %s" % (option, name, result.returncode,
                                                  result.stderr.strip()), file=sys.stderr)
-print("%d of %d cases failed" % (failed, len(CASES) + 3))
+print("%d of %d cases failed" % (failed, len(CASES) + 5))
 sys.exit(1 if failed else 0)
