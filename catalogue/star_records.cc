@@ -1,6 +1,7 @@
 #include "catalogue/star_records.h"
 
 #include "catalogue/fetched_text.h"
+#include "catalogue/kept_lookups.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
@@ -72,6 +73,19 @@ bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
   record->HasLuminosityClass = indicators[1] != SQL_NULL_DATA;
   record->HasSpectrumSource = indicators[2] != SQL_NULL_DATA;
   return true;
+}
+
+bool FetchStarSpectrum(SQLHSTMT statement, int32_t starId,
+                       SpectrumRecord* record) {
+  switch (KeptSpectrum(starId + 1, record)) {
+    case KeptAnswer::kFound:
+      return true;
+    case KeptAnswer::kNone:
+      return false;
+    case KeptAnswer::kAsk:
+      break;
+  }
+  return FetchSpectrumRecord(statement, starId + 1, record);
 }
 
 bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,

@@ -43,7 +43,7 @@ bool WriteListingLine(SQLHSTMT statement, const NeighbourEntry& entry) {
   char name[kDisplayNameSize] = "";
   GetStarDisplayName(statement, entry.starId, name);
   SpectrumRecord spectrum;
-  bool hasClass = FetchSpectrumRecord(statement, entry.starId + 1, &spectrum) &&
+  bool hasClass = FetchStarSpectrum(statement, entry.starId, &spectrum) &&
                   spectrum.HasSpectralClass;
   if (ReadFailed()) return false;
   std::printf("<BR><A HREF=\"entry_page.exe?ID=%d\">%s</A>: %s light-years",
