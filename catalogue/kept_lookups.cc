@@ -39,6 +39,11 @@ struct Table {
   uint32_t recordCapacity = 0;
   uint32_t* recordSlots = nullptr;  // while reading: a hash of the records
   uint32_t slotMask = 0;
+  // The first entry of each span of 2^shift keys from the first key, and
+  // one past the last span: a look-up searches one span's entries.
+  uint32_t* spans = nullptr;
+  size_t spanCount = 0;
+  int shift = 0;
 };
 
 Table properNames;
@@ -46,6 +51,7 @@ Table designations;
 Table spectra;
 
 void Free(Table* table) {
+  std::free(table->spans);
   std::free(table->entries);
   std::free(table->texts);
   std::free(table->records);
@@ -188,6 +194,34 @@ void Settle(Table* table, SameValue same) {
   table->recordSlots = nullptr;
 }
 
+// Divides the keys into spans of about four entries each (the IDs of a
+// catalogue are spread fairly evenly), so that a look-up reads a few
+// entries rather than searching them all.  False when there was no memory.
+bool MakeSpans(Table* table) {
+  if (table->count == 0) return true;
+  uint64_t range = static_cast<uint64_t>(
+      int64_t{table->entries[table->count - 1].key} - table->entries[0].key);
+  int shift = 0;
+  while ((range >> shift) > table->count / 4) ++shift;
+  size_t spanCount = static_cast<size_t>(range >> shift) + 2;
+  auto* spans = static_cast<uint32_t*>(std::malloc(spanCount * 4));
+  if (spans == nullptr) return false;
+  int64_t first = table->entries[0].key;
+  size_t entry = 0;
+  for (size_t span = 0; span < spanCount; ++span) {
+    while (entry < table->count &&
+           static_cast<uint64_t>(table->entries[entry].key - first) >> shift <
+               span) {
+      ++entry;
+    }
+    spans[span] = static_cast<uint32_t>(entry);
+  }
+  table->spans = spans;
+  table->spanCount = spanCount;
+  table->shift = shift;
+  return true;
+}
+
 // --- Reading the tables -------------------------------------------------
 
 // A row of a table as read: its key, and what the look-up gives of it.
@@ -290,7 +324,7 @@ bool ReadProperNames(Table* table) {
                        KeepProperName, table);
   SQLFreeStmt(rows, SQL_DROP);
   if (read) Settle(table, SameTexts<1>);
-  return read;
+  return read && MakeSpans(table);
 }
 
 bool ReadDesignations(Table* table) {
@@ -307,7 +341,7 @@ bool ReadDesignations(Table* table) {
                        KeepDesignation, table);
   SQLFreeStmt(rows, SQL_DROP);
   if (read) Settle(table, SameTexts<2>);
-  return read;
+  return read && MakeSpans(table);
 }
 
 bool ReadSpectra(Table* table) {
@@ -328,7 +362,7 @@ bool ReadSpectra(Table* table) {
                        table);
   SQLFreeStmt(rows, SQL_DROP);
   if (read) Settle(table, SameRecord);
-  return read;
+  return read && MakeSpans(table);
 }
 
 // Whether "table" is kept for the database of the kept connection, reading
@@ -360,8 +394,12 @@ void CopyText(char* to, size_t size, const char* text) {
 
 // The value kept for "key", or an answer without one.
 KeptAnswer Find(const Table& table, int32_t key, uint32_t* value) {
-  const Entry* begin = table.entries;
-  const Entry* end = begin + table.count;
+  if (table.count == 0 || key < table.entries[0].key) return KeptAnswer::kNone;
+  uint64_t span = static_cast<uint64_t>(int64_t{key} - table.entries[0].key) >>
+                  table.shift;
+  if (span + 1 >= table.spanCount) return KeptAnswer::kNone;
+  const Entry* begin = table.entries + table.spans[span];
+  const Entry* end = table.entries + table.spans[span + 1];
   const Entry* found =
       std::lower_bound(begin, end, key,
                        [](const Entry& entry, int32_t k) { return entry.key < k; });
