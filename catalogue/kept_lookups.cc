@@ -37,6 +37,9 @@ struct Table {
   SpectrumRecord* records = nullptr;  // distinct records (spectra)
   uint32_t recordCount = 0;
   uint32_t recordCapacity = 0;
+  StarFacts* facts = nullptr;  // the rows of StarFacts, in their order
+  uint32_t factCount = 0;
+  uint32_t factCapacity = 0;
   uint32_t* recordSlots = nullptr;  // while reading: a hash of the records
   uint32_t slotMask = 0;
   // The first entry of each span of 2^shift keys from the first key, and
@@ -49,12 +52,14 @@ struct Table {
 Table properNames;
 Table designations;
 Table spectra;
+Table facts;
 
 void Free(Table* table) {
   std::free(table->spans);
   std::free(table->entries);
   std::free(table->texts);
   std::free(table->records);
+  std::free(table->facts);
   std::free(table->recordSlots);
   *table = Table{};
 }
@@ -141,7 +146,7 @@ bool InternRecord(Table* table, const SpectrumRecord& record, uint32_t* at) {
                table->recordCount + 1)) {
     return false;
   }
-  table->records[table->recordCount] = record;
+  std::memcpy(&table->records[table->recordCount], &record, sizeof(record));
   table->recordSlots[slot] = table->recordCount;
   *at = table->recordCount++;
   return true;
@@ -164,6 +169,10 @@ bool SameTexts(const Table& table, uint32_t a, uint32_t b) {
 }
 
 bool SameRecord(const Table&, uint32_t a, uint32_t b) { return a == b; }
+
+bool SameFacts(const Table& table, uint32_t a, uint32_t b) {
+  return std::memcmp(&table.facts[a], &table.facts[b], sizeof(StarFacts)) == 0;
+}
 
 // Sorts the entries by key and leaves one a key: its value, or kAmbiguous
 // when its rows differ.
@@ -241,6 +250,11 @@ struct SpectrumRow {
   SpectrumRecord record;
 };
 
+struct FactsRow {
+  int32_t ownerId;
+  StarFacts facts;
+};
+
 // The look-ups' own statements, each with its key first: a table is read
 // with the same columns, conditions and text lengths as its look-up.
 constexpr char kProperNamesText[] =
@@ -248,6 +262,9 @@ constexpr char kProperNamesText[] =
 constexpr char kDesignationsText[] =
     "SELECT INT(OwnerID/100), CatAbbrev, Value FROM CatalogNumbers WHERE "
     "IsSystemName = Yes";
+constexpr char kFactsText[] =
+    "SELECT OwnerID, VMag, ColourIndex, Parallax, ParallaxError, "
+    "Constellation, SystemID FROM StarFacts";
 constexpr char kSpectraText[] =
     "SELECT OwnerID, SpectralClass, LuminosityClass, SpectrumSource, "
     "LastUpdated FROM Spectra";
@@ -313,6 +330,27 @@ bool KeepSpectrum(Table* table, SpectrumRow* row, SQLLEN* indicators) {
          AddEntry(table, row->ownerId, at);
 }
 
+void ClearFacts(FactsRow* row) { std::memset(&row->facts, 0, sizeof(row->facts)); }
+
+bool KeepFacts(Table* table, FactsRow* row, SQLLEN* indicators) {
+  if (indicators[0] == SQL_NULL_DATA) return true;
+  StarFacts& facts = row->facts;
+  TerminateFetchedText(facts.constellation, indicators[5]);
+  facts.hasVMag = indicators[1] != SQL_NULL_DATA;
+  facts.hasColourIndex = indicators[2] != SQL_NULL_DATA;
+  facts.hasParallax = indicators[3] != SQL_NULL_DATA;
+  facts.hasParallaxError = indicators[4] != SQL_NULL_DATA;
+  facts.hasConstellation =
+      indicators[5] != SQL_NULL_DATA && facts.constellation[0] != '\0';
+  facts.hasSystem = indicators[6] != SQL_NULL_DATA;
+  if (!Reserve(&table->facts, &table->factCapacity, table->factCount + 1)) {
+    return false;
+  }
+  // Copied whole, so that equal rows are equal bytes.
+  std::memcpy(&table->facts[table->factCount], &facts, sizeof(facts));
+  return AddEntry(table, row->ownerId, table->factCount++);
+}
+
 bool ReadProperNames(Table* table) {
   SQLHSTMT rows = ExecuteOnOwnHandle(kProperNamesText);
   if (rows == SQL_NULL_HSTMT) return false;
@@ -362,6 +400,26 @@ bool ReadSpectra(Table* table) {
                        table);
   SQLFreeStmt(rows, SQL_DROP);
   if (read) Settle(table, SameRecord);
+  return read && MakeSpans(table);
+}
+
+bool ReadFacts(Table* table) {
+  SQLHSTMT rows = ExecuteOnOwnHandle(kFactsText);
+  if (rows == SQL_NULL_HSTMT) return false;
+  FactsRow row;
+  StarFacts& facts = row.facts;
+  SQLLEN indicators[7];
+  SQLBindCol(rows, 1, SQL_C_LONG, &row.ownerId, 0, &indicators[0]);
+  SQLBindCol(rows, 2, SQL_C_DOUBLE, &facts.vMag, 0, &indicators[1]);
+  SQLBindCol(rows, 3, SQL_C_DOUBLE, &facts.colourIndex, 0, &indicators[2]);
+  SQLBindCol(rows, 4, SQL_C_DOUBLE, &facts.parallax, 0, &indicators[3]);
+  SQLBindCol(rows, 5, SQL_C_DOUBLE, &facts.parallaxError, 0, &indicators[4]);
+  SQLBindCol(rows, 6, SQL_C_CHAR, facts.constellation,
+             sizeof(facts.constellation), &indicators[5]);
+  SQLBindCol(rows, 7, SQL_C_LONG, &facts.systemId, 0, &indicators[6]);
+  bool read = FetchAll(rows, &row, indicators, ClearFacts, KeepFacts, table);
+  SQLFreeStmt(rows, SQL_DROP);
+  if (read) Settle(table, SameFacts);
   return read && MakeSpans(table);
 }
 
@@ -441,10 +499,19 @@ KeptAnswer KeptSpectrum(int32_t ownerId, SpectrumRecord* record) {
   return answer;
 }
 
+KeptAnswer KeptFacts(int32_t ownerId, StarFacts* record) {
+  if (!Ready(&facts, ReadFacts)) return KeptAnswer::kAsk;
+  uint32_t at;
+  KeptAnswer answer = Find(facts, ownerId, &at);
+  if (answer == KeptAnswer::kFound) *record = facts.facts[at];
+  return answer;
+}
+
 void FreeKeptLookups() {
   Free(&properNames);
   Free(&designations);
   Free(&spectra);
+  Free(&facts);
 }
 
 }  // namespace veloran

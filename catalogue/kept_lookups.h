@@ -10,7 +10,8 @@
 #include "catalogue/star_records.h"
 
 // The answers of the look-ups that a listing makes for every star it
-// shows (its system's proper name or catalogue designation, its spectrum),
+// shows (its system's proper name or catalogue designation, its spectrum,
+// its facts),
 // kept in memory by a resident worker for the database its kept connection
 // reads (kept_connection.h), as it keeps the star rows.  Each table is read
 // whole, once for each database, the first time a request asks it, by one
@@ -45,6 +46,10 @@ KeptAnswer KeptDesignation(int32_t block, char* abbreviation, char* value);
 // The Spectra row of OwnerID "ownerId" (a star's ID plus 1) as
 // FetchSpectrumRecord fills *record.
 KeptAnswer KeptSpectrum(int32_t ownerId, SpectrumRecord* record);
+
+// The StarFacts row of star "ownerId" as FetchStarFacts fills *facts when
+// it finds one.
+KeptAnswer KeptFacts(int32_t ownerId, StarFacts* facts);
 
 // Frees what is kept.
 void FreeKeptLookups();

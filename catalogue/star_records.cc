@@ -133,4 +133,20 @@ bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
   return true;
 }
 
+bool FetchListedFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
+                      bool* found) {
+  switch (KeptFacts(ownerId, facts)) {
+    case KeptAnswer::kFound:
+      *found = true;
+      return true;
+    case KeptAnswer::kNone:
+      *facts = StarFacts{};
+      *found = false;
+      return true;
+    case KeptAnswer::kAsk:
+      break;
+  }
+  return FetchStarFacts(statement, ownerId, facts, found);
+}
+
 }  // namespace veloran

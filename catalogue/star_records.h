@@ -85,6 +85,11 @@ bool FetchStarSpectrum(SQLHSTMT statement, int32_t starId,
 bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
                     bool* found);
 
+// The same for a listing of stars: a resident worker answers from the
+// facts it keeps (kept_lookups.h) where it keeps them.
+bool FetchListedFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
+                      bool* found);
+
 }  // namespace veloran
 
 #endif  // VELORAN_CATALOGUE_STAR_RECORDS_H_

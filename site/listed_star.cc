@@ -16,8 +16,8 @@ bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
       FetchStarSpectrum(statement, match.starId, &star->spectrum);
   if (ReadFailed()) return false;
   if (!star->hasSpectrum) star->spectrum = SpectrumRecord{};
-  return FetchStarFacts(statement, match.starId, &star->facts,
-                        &star->hasFacts);
+  return FetchListedFacts(statement, match.starId, &star->facts,
+                          &star->hasFacts);
 }
 
 void FormatStarClass(const ListedStar& star, char (&text)[kClassTextSize]) {

@@ -245,8 +245,8 @@ def compare_health_across_renames(build, failures):
 
 
 # A sample whose kept tables hold what the plain sample's do not: a
-# catalogue whose long name is not its abbreviation, names and spectra
-# that are NULL, and blocks and stars with two rows that differ (a worker
+# catalogue whose long name is not its abbreviation, names, spectra and
+# facts that are NULL, and blocks and stars with two rows that differ (a worker
 # leaves those to the database's look-up, which says which comes first).
 KEPT_VARIANT = """
 UPDATE CatalogNames SET LongName = 'Henry Draper' WHERE Abbreviation = 'HD';
@@ -257,6 +257,8 @@ UPDATE CatalogNumbers SET CatAbbrev = NULL WHERE CatalogNumberID =
   (SELECT MIN(CatalogNumberID) FROM CatalogNumbers WHERE IsSystemName = 1);
 UPDATE Spectra SET SpectralClass = NULL WHERE SpectrumID =
   (SELECT MIN(SpectrumID) FROM Spectra);
+UPDATE StarFacts SET VMag = NULL, Constellation = NULL WHERE OwnerID =
+  (SELECT MIN(OwnerID) FROM StarFacts WHERE OwnerID > 100);
 INSERT INTO ProperNames (ProperNameID, OwnerID, Name, IsSystemName)
   SELECT -ProperNameID, OwnerID + 1, 'Other ' || Name, 1 FROM ProperNames
   WHERE IsSystemName = 1 ORDER BY ProperNameID LIMIT 2;
