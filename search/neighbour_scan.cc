@@ -17,6 +17,15 @@ namespace veloran {
 
 void RankNeighbour(NeighbourList* list, int32_t starId, double distance,
                    int64_t order) {
+  // Most matches of a large search are not nearer than the farthest of a
+  // full list: they are told so before the list is walked.
+  if (list->count == kMaxListedStars) {
+    const NeighbourEntry& last = list->entries[kMaxListedStars - 1];
+    if (last.distance < distance ||
+        (last.distance == distance && last.order < order)) {
+      return;
+    }
+  }
   int place = 0;
   while (place < list->count &&
          (list->entries[place].distance < distance ||
