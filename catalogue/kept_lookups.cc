@@ -52,7 +52,7 @@ struct Table {
 Table properNames;
 Table designations;
 Table spectra;
-Table facts;
+Table starFacts;
 
 void Free(Table* table) {
   std::free(table->spans);
@@ -118,14 +118,14 @@ uint64_t HashOf(const SpectrumRecord& record) {
 bool InternRecord(Table* table, const SpectrumRecord& record, uint32_t* at) {
   if (table->recordSlots == nullptr ||
       (table->recordCount + 1) * 2 > table->slotMask + 1) {
-    uint32_t slots = table->recordSlots == nullptr ? 1024
-                                                   : (table->slotMask + 1) * 2;
+    uint32_t slots =
+        table->recordSlots == nullptr ? 1024 : (table->slotMask + 1) * 2;
     auto* grown = static_cast<uint32_t*>(std::malloc(slots * sizeof(uint32_t)));
     if (grown == nullptr) return false;
     std::memset(grown, 0xFF, slots * sizeof(uint32_t));
     for (uint32_t r = 0; r < table->recordCount; ++r) {
-      uint32_t slot = static_cast<uint32_t>(HashOf(table->records[r])) &
-                      (slots - 1);
+      uint32_t slot =
+          static_cast<uint32_t>(HashOf(table->records[r])) & (slots - 1);
       while (grown[slot] != UINT32_MAX) slot = (slot + 1) & (slots - 1);
       grown[slot] = r;
     }
@@ -272,9 +272,8 @@ constexpr char kSpectraText[] =
 // Fetches every row of "rows", handing each to "keep"; false when a fetch
 // failed (kept as the read fault) or "keep" found no memory.
 template <typename Row>
-bool FetchAll(SQLHSTMT rows, Row* row, SQLLEN* indicators,
-              void (*clear)(Row*), bool (*keep)(Table*, Row*, SQLLEN*),
-              Table* table) {
+bool FetchAll(SQLHSTMT rows, Row* row, SQLLEN* indicators, void (*clear)(Row*),
+              bool (*keep)(Table*, Row*, SQLLEN*), Table* table) {
   for (;;) {
     clear(row);
     SQLRETURN fetched = SQLFetch(rows);
@@ -326,11 +325,12 @@ bool KeepSpectrum(Table* table, SpectrumRow* row, SQLLEN* indicators) {
   record.HasLuminosityClass = indicators[2] != SQL_NULL_DATA;
   record.HasSpectrumSource = indicators[3] != SQL_NULL_DATA;
   uint32_t at;
-  return InternRecord(table, record, &at) &&
-         AddEntry(table, row->ownerId, at);
+  return InternRecord(table, record, &at) && AddEntry(table, row->ownerId, at);
 }
 
-void ClearFacts(FactsRow* row) { std::memset(&row->facts, 0, sizeof(row->facts)); }
+void ClearFacts(FactsRow* row) {
+  std::memset(&row->facts, 0, sizeof(row->facts));
+}
 
 bool KeepFacts(Table* table, FactsRow* row, SQLLEN* indicators) {
   if (indicators[0] == SQL_NULL_DATA) return true;
@@ -358,8 +358,8 @@ bool ReadProperNames(Table* table) {
   SQLLEN indicators[2];
   SQLBindCol(rows, 1, SQL_C_LONG, &row.block, 0, &indicators[0]);
   SQLBindCol(rows, 2, SQL_C_CHAR, row.name, sizeof(row.name), &indicators[1]);
-  bool read = FetchAll(rows, &row, indicators, ClearProperName,
-                       KeepProperName, table);
+  bool read =
+      FetchAll(rows, &row, indicators, ClearProperName, KeepProperName, table);
   SQLFreeStmt(rows, SQL_DROP);
   if (read) Settle(table, SameTexts<1>);
   return read && MakeSpans(table);
@@ -373,8 +373,7 @@ bool ReadDesignations(Table* table) {
   SQLBindCol(rows, 1, SQL_C_LONG, &row.block, 0, &indicators[0]);
   SQLBindCol(rows, 2, SQL_C_CHAR, row.abbreviation, sizeof(row.abbreviation),
              &indicators[1]);
-  SQLBindCol(rows, 3, SQL_C_CHAR, row.value, sizeof(row.value),
-             &indicators[2]);
+  SQLBindCol(rows, 3, SQL_C_CHAR, row.value, sizeof(row.value), &indicators[2]);
   bool read = FetchAll(rows, &row, indicators, ClearDesignation,
                        KeepDesignation, table);
   SQLFreeStmt(rows, SQL_DROP);
@@ -396,8 +395,8 @@ bool ReadSpectra(Table* table) {
   SQLBindCol(rows, 4, SQL_C_CHAR, record.SpectrumSource,
              sizeof(record.SpectrumSource), &indicators[3]);
   SQLBindCol(rows, 5, SQL_C_DATE, &record.LastUpdated, 0, &indicators[4]);
-  bool read = FetchAll(rows, &row, indicators, ClearSpectrum, KeepSpectrum,
-                       table);
+  bool read =
+      FetchAll(rows, &row, indicators, ClearSpectrum, KeepSpectrum, table);
   SQLFreeStmt(rows, SQL_DROP);
   if (read) Settle(table, SameRecord);
   return read && MakeSpans(table);
@@ -453,14 +452,14 @@ void CopyText(char* to, size_t size, const char* text) {
 // The value kept for "key", or an answer without one.
 KeptAnswer Find(const Table& table, int32_t key, uint32_t* value) {
   if (table.count == 0 || key < table.entries[0].key) return KeptAnswer::kNone;
-  uint64_t span = static_cast<uint64_t>(int64_t{key} - table.entries[0].key) >>
-                  table.shift;
+  uint64_t span =
+      static_cast<uint64_t>(int64_t{key} - table.entries[0].key) >> table.shift;
   if (span + 1 >= table.spanCount) return KeptAnswer::kNone;
   const Entry* begin = table.entries + table.spans[span];
   const Entry* end = table.entries + table.spans[span + 1];
-  const Entry* found =
-      std::lower_bound(begin, end, key,
-                       [](const Entry& entry, int32_t k) { return entry.key < k; });
+  const Entry* found = std::lower_bound(
+      begin, end, key,
+      [](const Entry& entry, int32_t k) { return entry.key < k; });
   if (found == end || found->key != key) return KeptAnswer::kNone;
   if (found->value == kAmbiguous) return KeptAnswer::kAsk;
   *value = found->value;
@@ -500,10 +499,10 @@ KeptAnswer KeptSpectrum(int32_t ownerId, SpectrumRecord* record) {
 }
 
 KeptAnswer KeptFacts(int32_t ownerId, StarFacts* record) {
-  if (!Ready(&facts, ReadFacts)) return KeptAnswer::kAsk;
+  if (!Ready(&starFacts, ReadFacts)) return KeptAnswer::kAsk;
   uint32_t at;
-  KeptAnswer answer = Find(facts, ownerId, &at);
-  if (answer == KeptAnswer::kFound) *record = facts.facts[at];
+  KeptAnswer answer = Find(starFacts, ownerId, &at);
+  if (answer == KeptAnswer::kFound) *record = starFacts.facts[at];
   return answer;
 }
 
@@ -511,7 +510,7 @@ void FreeKeptLookups() {
   Free(&properNames);
   Free(&designations);
   Free(&spectra);
-  Free(&facts);
+  Free(&starFacts);
 }
 
 }  // namespace veloran

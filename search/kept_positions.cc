@@ -249,7 +249,6 @@ bool VisitWindow(const SearchRegion& region, size_t cellRows,
   return true;
 }
 
-
 // Covers "region" as CoverRegion does, a ball by few runs when they hold
 // few rows.
 bool CoverKept(const SearchRegion& region, IndexKey* key, KeyRanges* ranges) {
