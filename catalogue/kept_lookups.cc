@@ -104,10 +104,15 @@ bool AddTexts(Table* table, const char* const* texts, int textCount,
 }
 
 uint64_t HashOf(const SpectrumRecord& record) {
+  // Eight bytes at a time: a worker hashes every row of Spectra as it
+  // reads them, before its first page.
   const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
   uint64_t hash = 1469598103934665603ull;
-  for (size_t i = 0; i < sizeof(record); ++i) {
-    hash = (hash ^ bytes[i]) * 1099511628211ull;
+  for (size_t at = 0; at < sizeof(record); at += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes + at, std::min<size_t>(8, sizeof(record) - at));
+    hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+    hash ^= hash >> 29;
   }
   return hash;
 }
