@@ -4,6 +4,7 @@
 
 #include "catalogue/catalogue_names.h"
 #include "catalogue/fetched_text.h"
+#include "catalogue/kept_lookups.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
@@ -65,8 +66,47 @@ bool GetSystemDesignation(SQLHSTMT statement, int32_t starId, char* name) {
   return true;
 }
 
+namespace {
+
+// The proper name from what a resident worker keeps, else from its
+// look-up.
+ProperName FindSystemProperName(SQLHSTMT statement, int32_t starId,
+                                char* name) {
+  char value[kNameValueSize];
+  switch (KeptProperName(starId / 100, value)) {
+    case KeptAnswer::kFound:
+      std::snprintf(name, kDisplayNameSize, "%s", value);
+      return ProperName::kFound;
+    case KeptAnswer::kNone:
+      return ProperName::kNone;
+    case KeptAnswer::kAsk:
+      break;
+  }
+  return ReadSystemProperName(statement, starId, name);
+}
+
+// The designation from what a resident worker keeps, else from its
+// look-up.
+bool FindSystemDesignation(SQLHSTMT statement, int32_t starId, char* name) {
+  char abbreviation[kAbbreviationSize];
+  char value[kNameValueSize];
+  switch (KeptDesignation(starId / 100, abbreviation, value)) {
+    case KeptAnswer::kFound:
+      std::snprintf(name, kDisplayNameSize, "%s %s",
+                    LookupCatalogueName(abbreviation), value);
+      return true;
+    case KeptAnswer::kNone:
+      return false;
+    case KeptAnswer::kAsk:
+      break;
+  }
+  return GetSystemDesignation(statement, starId, name);
+}
+
+}  // namespace
+
 bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
-  switch (ReadSystemProperName(statement, starId, name)) {
+  switch (FindSystemProperName(statement, starId, name)) {
     case ProperName::kFound:
       return true;
     case ProperName::kNotExecuted:
@@ -77,7 +117,7 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
   // Only a system without a proper name is named by its catalogue number:
   // not one whose statement did not execute or whose fetch failed.
   if (ReadFailed()) return false;
-  return GetSystemDesignation(statement, starId, name);
+  return FindSystemDesignation(statement, starId, name);
 }
 
 }  // namespace veloran

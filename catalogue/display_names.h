@@ -30,12 +30,14 @@ constexpr int kHeadingNameSize = 512;
 // loaded catalogue table.  A NULL text counts as empty.  Returns false, with
 // "name" untouched, when neither could be found or a read failed
 // (read_fault.h); CatalogNumbers is consulted only when the ProperNames
-// statement executed and found no row.
+// statement executed and found no row.  A resident worker answers from the
+// names it keeps (kept_lookups.h) where it keeps them.
 bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name);
 
 // The two halves of GetStarDisplayName, for a caller that needs each: the
 // proper name of the system of "starId" (ProperNames), and its catalogue
-// designation (CatalogNumbers).  Each returns false, with "name" untouched,
+// designation (CatalogNumbers), each always from the database.  Each
+// returns false, with "name" untouched,
 // when it found none or its read failed (read_fault.h).
 bool GetSystemProperName(SQLHSTMT statement, int32_t starId, char* name);
 bool GetSystemDesignation(SQLHSTMT statement, int32_t starId, char* name);

@@ -1,6 +1,7 @@
 #include "catalogue/star_records.h"
 
 #include "catalogue/fetched_text.h"
+#include "catalogue/kept_lookups.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
 
@@ -74,6 +75,19 @@ bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
   return true;
 }
 
+bool FetchStarSpectrum(SQLHSTMT statement, int32_t starId,
+                       SpectrumRecord* record) {
+  switch (KeptSpectrum(starId + 1, record)) {
+    case KeptAnswer::kFound:
+      return true;
+    case KeptAnswer::kNone:
+      return false;
+    case KeptAnswer::kAsk:
+      break;
+  }
+  return FetchSpectrumRecord(statement, starId + 1, record);
+}
+
 bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
                     bool* found) {
   *found = false;
@@ -117,6 +131,22 @@ bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
   facts->hasSystem = indicators[5] != SQL_NULL_DATA;
   *found = true;
   return true;
+}
+
+bool FetchListedFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
+                      bool* found) {
+  switch (KeptFacts(ownerId, facts)) {
+    case KeptAnswer::kFound:
+      *found = true;
+      return true;
+    case KeptAnswer::kNone:
+      *facts = StarFacts{};
+      *found = false;
+      return true;
+    case KeptAnswer::kAsk:
+      break;
+  }
+  return FetchStarFacts(statement, ownerId, facts, found);
 }
 
 }  // namespace veloran

@@ -70,6 +70,12 @@ bool FetchPositionRecord(SQLHSTMT statement, int32_t ownerId,
 bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
                          SpectrumRecord* record);
 
+// The Spectra row of star "starId" (OwnerID starId + 1) as
+// FetchSpectrumRecord reads it, for a listing of stars: a resident worker
+// answers from the spectra it keeps (kept_lookups.h) where it keeps them.
+bool FetchStarSpectrum(SQLHSTMT statement, int32_t starId,
+                       SpectrumRecord* record);
+
 // Reads the StarFacts row of star "ownerId" into *facts, which is cleared
 // first; *found says whether there is one.  A database without the table
 // has none: the missing table is then forgotten as a read fault (so no
@@ -78,6 +84,11 @@ bool FetchSpectrumRecord(SQLHSTMT statement, int32_t ownerId,
 // kept as the read fault.
 bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
                     bool* found);
+
+// The same for a listing of stars: a resident worker answers from the
+// facts it keeps (kept_lookups.h) where it keeps them.
+bool FetchListedFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
+                      bool* found);
 
 }  // namespace veloran
 

@@ -119,6 +119,19 @@ void UseLookupConnection(SQLHDBC connection) {
   prepared.connection = connection;
 }
 
+SQLHSTMT ExecuteOnOwnHandle(const char* text) {
+  if (prepared.connection == SQL_NULL_HDBC) return SQL_NULL_HSTMT;
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+  if (SQLAllocStmt(prepared.connection, &statement) != SQL_SUCCESS) {
+    return SQL_NULL_HSTMT;
+  }
+  if (!ExecuteStatement(statement, text)) {
+    SQLFreeStmt(statement, SQL_DROP);
+    return SQL_NULL_HSTMT;
+  }
+  return statement;
+}
+
 void CloseLookupCursors() {
   for (int i = 0; i < prepared.count; ++i) {
     SQLHSTMT statement = prepared.lookups[i].statement;

@@ -43,6 +43,14 @@ SQLHSTMT ExecuteLookup(SQLHSTMT statement, const char* format, int32_t id);
 // used before are freed first.
 void UseLookupConnection(SQLHDBC connection);
 
+// For a resident worker that reads a whole table: executes "text" on a
+// new handle of the look-ups' connection (UseLookupConnection).  Returns
+// the handle, which the caller fetches from and then frees (SQL_DROP), or
+// SQL_NULL_HSTMT when there is no such connection or handle or the
+// statement did not execute with SQL_SUCCESS (an error is also kept as the
+// read fault).
+SQLHSTMT ExecuteOnOwnHandle(const char* text);
+
 // Closes the cursors of the prepared look-ups, so that nothing holds the
 // database open between requests.
 void CloseLookupCursors();

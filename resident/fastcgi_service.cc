@@ -14,6 +14,7 @@
 
 #include "catalogue/catalogue_names.h"
 #include "catalogue/kept_connection.h"
+#include "catalogue/kept_lookups.h"
 #include "catalogue/read_fault.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
@@ -209,12 +210,14 @@ int ServeRequests(const char* program, int (*answer)(const char*),
     if (ReadFailed()) {
       DropKeptConnection();
       FreeKeptPositions();
+      FreeKeptLookups();
     }
     ForgetReadFault();
     if (limits.maxRequests > 0 && ++served >= limits.maxRequests) break;
   }
   DropKeptConnection();
   FreeKeptPositions();
+  FreeKeptLookups();
   FreeCatalogueNames();
   ClearQueryParams();
   FCGX_Free(&request, 1);

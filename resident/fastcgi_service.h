@@ -13,7 +13,7 @@
 //   VELORAN_FASTCGI_WORKERS       the worker processes that answer on the
 //                                 socket (1 to 64, default 1)
 //   VELORAN_FASTCGI_MAX_REQUESTS  the requests a worker answers before it
-//                                 ends (default 10000; 0: no limit)
+//                                 ends (default 1000000; 0: no limit)
 //   VELORAN_FASTCGI_IDLE_SECONDS  the seconds a worker waits for a request
 //                                 before it ends (default 600; 0: no limit)
 // The process started answers nothing itself: it starts the workers and a
@@ -25,7 +25,7 @@ namespace veloran {
 
 struct ServiceLimits {
   int workers = 1;
-  long maxRequests = 10000;  // 0: none
+  long maxRequests = 1000000;  // 0: none
   long idleSeconds = 600;    // 0: none
 };
 

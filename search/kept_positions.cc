@@ -7,6 +7,7 @@
 #include "catalogue/kept_connection.h"
 #include "search/index_rows.h"
 #include "search/key_ranges.h"
+#include "search/sky_pixels.h"
 
 namespace veloran {
 
@@ -15,6 +16,13 @@ namespace {
 // The most runs of keys that a search of the kept rows looks up: each is a
 // binary search of the sorted keys.
 constexpr int kKeptBudget = kMaxKeyRanges;
+
+// A ball is covered by a few runs first: finding 64 costs more than the
+// rows they leave out when those are few (bench/INDEX-RESULTS.md: on
+// Hipparcos 34 us a 20-light-year search with 64 runs, 6 with 8; at
+// 10,000,000 stars 64 are better).  Past this many rows the 64 are found.
+constexpr int kFirstCellBudget = 8;
+constexpr size_t kRefineAbove = 4096;
 
 // A kept row: what a search reads of it, in 64 bytes.
 struct KeptRow {
@@ -189,16 +197,24 @@ KeptState KeepStarPositions(SQLHSTMT statement, ScanOutcome* outcome) {
   return kept.lost ? KeptState::kNotKept : KeptState::kKept;
 }
 
-void VisitKeptPositions(const SearchRegion& region, PositionVisitor visit,
-                        void* context) {
-  IndexKey key;
-  KeyRanges ranges;
-  if (!CoverRegion(region, kKeptBudget, &key, &ranges)) {
-    for (size_t i = 0; i < kept.count; ++i) {
-      visit(context, PositionOf(kept.rows[i]));
-    }
-    return;
+namespace {
+
+// The rows of "ranges" of the keys "keys" (sorted).
+size_t CountInRanges(const int64_t* keys, size_t count,
+                     const KeyRanges& ranges) {
+  size_t rows = 0;
+  for (int r = 0; r < ranges.count; ++r) {
+    const int64_t* end = keys + count;
+    rows += static_cast<size_t>(
+        std::upper_bound(keys, end, ranges.ranges[r].last) -
+        std::lower_bound(keys, end, ranges.ranges[r].first));
   }
+  return rows;
+}
+
+// Hands over the rows of "ranges" of "key".
+void VisitRanges(IndexKey key, const KeyRanges& ranges, PositionVisitor visit,
+                 void* context) {
   const int64_t* keys = key == IndexKey::kCell ? kept.cells : kept.pixels;
   for (int r = 0; r < ranges.count; ++r) {
     const KeyRange& range = ranges.ranges[r];
@@ -208,6 +224,66 @@ void VisitKeptPositions(const SearchRegion& region, PositionVisitor visit,
       visit(context, PositionOf(kept.rows[row]));
     }
   }
+}
+
+// A search of a window of the sky may reach far and yet hold few rows: its
+// cone's pixels, and the rows without a direction, which it does not bound,
+// are handed over instead of the shell's cells when they are clearly fewer
+// (the rows of pixels lie apart in memory).  True when they were.
+bool VisitWindow(const SearchRegion& region, size_t cellRows,
+                 PositionVisitor visit, void* context) {
+  KeyRanges ranges;
+  if (!region.hasWindow ||
+      !CoverCone(region.windowRA, region.windowDec, region.windowRadius,
+                 kKeptBudget, &ranges)) {
+    return false;
+  }
+  KeyRanges undirected;
+  undirected.ranges[0] = {kNoPixel, kNoPixel};
+  undirected.count = 1;
+  size_t pixelRows = CountInRanges(kept.pixels, kept.count, ranges) +
+                     CountInRanges(kept.pixels, kept.count, undirected);
+  if (pixelRows * 2 >= cellRows) return false;
+  VisitRanges(IndexKey::kPixel, undirected, visit, context);
+  VisitRanges(IndexKey::kPixel, ranges, visit, context);
+  return true;
+}
+
+// Covers "region" as CoverRegion does, a ball by few runs when they hold
+// few rows.
+bool CoverKept(const SearchRegion& region, IndexKey* key, KeyRanges* ranges) {
+  if (region.kind != SearchRegion::Kind::kShell) {
+    return CoverRegion(region, kKeptBudget, key, ranges);
+  }
+  // A few runs may take in all of space where more would not.
+  if (CoverRegion(region, kFirstCellBudget, key, ranges) &&
+      CountInRanges(kept.cells, kept.count, *ranges) <= kRefineAbove) {
+    return true;
+  }
+  return CoverRegion(region, kKeptBudget, key, ranges);
+}
+
+}  // namespace
+
+void VisitKeptPositions(const SearchRegion& region, PositionVisitor visit,
+                        void* context) {
+  IndexKey key;
+  KeyRanges ranges;
+  if (!CoverKept(region, &key, &ranges)) {
+    if (VisitWindow(region, kept.count, visit, context)) return;
+    for (size_t i = 0; i < kept.count; ++i) {
+      visit(context, PositionOf(kept.rows[i]));
+    }
+    return;
+  }
+  if (key == IndexKey::kCell && region.hasWindow) {
+    const int64_t* keys = kept.cells;
+    if (VisitWindow(region, CountInRanges(keys, kept.count, ranges), visit,
+                    context)) {
+      return;
+    }
+  }
+  VisitRanges(key, ranges, visit, context);
 }
 
 void FreeKeptPositions() {

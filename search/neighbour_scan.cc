@@ -17,6 +17,15 @@ namespace veloran {
 
 void RankNeighbour(NeighbourList* list, int32_t starId, double distance,
                    int64_t order) {
+  // Most matches of a large search are not nearer than the farthest of a
+  // full list: they are told so before the list is walked.
+  if (list->count == kMaxListedStars) {
+    const NeighbourEntry& last = list->entries[kMaxListedStars - 1];
+    if (last.distance < distance ||
+        (last.distance == distance && last.order < order)) {
+      return;
+    }
+  }
   int place = 0;
   while (place < list->count &&
          (list->entries[place].distance < distance ||
@@ -43,7 +52,7 @@ bool WriteListingLine(SQLHSTMT statement, const NeighbourEntry& entry) {
   char name[kDisplayNameSize] = "";
   GetStarDisplayName(statement, entry.starId, name);
   SpectrumRecord spectrum;
-  bool hasClass = FetchSpectrumRecord(statement, entry.starId + 1, &spectrum) &&
+  bool hasClass = FetchStarSpectrum(statement, entry.starId, &spectrum) &&
                   spectrum.HasSpectralClass;
   if (ReadFailed()) return false;
   std::printf("<BR><A HREF=\"entry_page.exe?ID=%d\">%s</A>: %s light-years",
@@ -67,8 +76,46 @@ NeighbourQuery MakeNeighbourQuery(double minRA, double maxRA, double minDec,
           minDistance, excludedId, DistanceFromSun(centre)};
 }
 
+namespace {
+
+// A window narrower than this is also promised as a cone: a source can
+// then find its rows by their sky pixels when that is quicker.
+constexpr double kWindowConeLimit = 60.0;  // degrees
+constexpr double kDegrees = 180.0 / 3.14159265358979323846;
+
+// The cone around the window's middle that holds every direction of the
+// window, when the window is a plain part of the sky: a point dDec and
+// dRA from the middle lies at most 2 asin(sqrt(sin^2(dDec/2) +
+// sin^2(dRA/2))) from it (haversines; the cosines are at most 1).
+bool WindowCone(const NeighbourQuery& query, SearchRegion* region) {
+  if (!(query.minRA >= 0.0 && query.minRA <= query.maxRA &&
+        query.maxRA <= 24.0 && query.minDec >= -90.0 &&
+        query.minDec <= query.maxDec && query.maxDec <= 90.0)) {
+    return false;
+  }
+  double halfRA = (query.maxRA - query.minRA) * 15.0 / 2.0 / kDegrees;
+  double halfDec = (query.maxDec - query.minDec) / 2.0 / kDegrees;
+  double a = std::sin(halfRA / 2.0);
+  double b = std::sin(halfDec / 2.0);
+  double haversine = a * a + b * b;
+  if (haversine >= 1.0) return false;
+  // A little more than the bound, for its rounding.
+  double radius = 2.0 * std::asin(std::sqrt(haversine)) * kDegrees + 1e-6;
+  if (radius >= kWindowConeLimit) return false;
+  region->hasWindow = true;
+  region->windowRA = (query.minRA + query.maxRA) * 15.0 / 2.0;
+  region->windowDec = (query.minDec + query.maxDec) / 2.0;
+  region->windowRadius = radius;
+  return true;
+}
+
+}  // namespace
+
 SearchRegion RegionOf(const NeighbourQuery& query) {
-  return ShellRegion(query.centre, query.minDistance, query.maxDistance);
+  SearchRegion region =
+      ShellRegion(query.centre, query.minDistance, query.maxDistance);
+  WindowCone(query, &region);
+  return region;
 }
 
 bool MatchNeighbourRow(const NeighbourQuery& query,

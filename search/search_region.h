@@ -24,6 +24,14 @@ struct SearchRegion {
   double raDegrees = 0.0;
   double decDegrees = 0.0;
   double radiusDegrees = 0.0;
+  // A second promise, which a source may keep instead of the first: every
+  // row it can match that has RA and Dec has its direction within
+  // windowRadius degrees of (windowRA, windowDec) (a search of a window of
+  // the sky).  Rows without RA or Dec are not bounded by it.
+  bool hasWindow = false;
+  double windowRA = 0.0;  // degrees
+  double windowDec = 0.0;
+  double windowRadius = 0.0;
 };
 
 inline SearchRegion EverywhereRegion() { return SearchRegion{}; }

@@ -13,11 +13,11 @@ bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
   star->hasName = GetStarDisplayName(statement, match.starId, star->name);
   if (ReadFailed()) return false;
   star->hasSpectrum =
-      FetchSpectrumRecord(statement, match.starId + 1, &star->spectrum);
+      FetchStarSpectrum(statement, match.starId, &star->spectrum);
   if (ReadFailed()) return false;
   if (!star->hasSpectrum) star->spectrum = SpectrumRecord{};
-  return FetchStarFacts(statement, match.starId, &star->facts,
-                        &star->hasFacts);
+  return FetchListedFacts(statement, match.starId, &star->facts,
+                          &star->hasFacts);
 }
 
 void FormatStarClass(const ListedStar& star, char (&text)[kClassTextSize]) {
