@@ -41,6 +41,11 @@ CASES = [
 # The pages of the resident workers' target.
 RESIDENT_CASES = ["site-search-sun", "entry-sun", "cone-orion-1deg"]
 DATABASES = ["sqlite", "postgresql", "mariadb"]
+# PostgreSQL through pgbouncer, when bench/database-servers could start it:
+# pages run once only.
+RESIDENT_DATABASES = list(DATABASES)
+if os.path.isdir(os.path.join(work, "postgresql-pooled")):
+    DATABASES.insert(2, "postgresql-pooled")
 
 chosen = os.environ.get("BENCH_CASES")
 if chosen:
@@ -53,18 +58,6 @@ PROCESSES, REQUESTS = batch[0], batch[-1]
 def environment(database):
     return {"PATH": "/usr/bin:/bin", "ODBCSYSINI": "%s/%s" % (work, database),
             "ODBCINI": "%s/%s/odbc.ini" % (work, database)}
-
-
-def server_ticks(database):
-    """The server's processor time so far, in clock ticks: PostgreSQL's
-    ended backends, which its server reaps; MariaDB's threads."""
-    if database == "sqlite":
-        return 0
-    pid = postgres_pid if database == "postgresql" else mariadb_pid
-    with open("/proc/%s/stat" % pid) as stat:
-        fields = stat.read().rsplit(")", 1)[1].split()
-    # utime, stime, cutime, cstime (fields 14-17 of the whole line).
-    return sum(int(f) for f in fields[11:15])
 
 
 def tree_nanoseconds(pid):
@@ -85,13 +78,20 @@ def tree_nanoseconds(pid):
 
 
 def server_nanoseconds(database):
+    """The server's processor time so far: MariaDB's threads; PostgreSQL's
+    processes, those it has reaped counted in clock ticks (cutime, cstime),
+    and the pooler's."""
     if database == "sqlite":
         return 0
-    pid = postgres_pid if database == "postgresql" else mariadb_pid
-    with open("/proc/%s/stat" % pid) as stat:
+    if database == "mariadb":
+        return tree_nanoseconds(mariadb_pid)
+    with open("/proc/%s/stat" % postgres_pid) as stat:
         fields = stat.read().rsplit(")", 1)[1].split()
-    reaped = (int(fields[13]) + int(fields[14])) * 1000000000 // ticks
-    return tree_nanoseconds(pid) + reaped
+    total = tree_nanoseconds(postgres_pid) + (int(fields[13]) + int(fields[14])) * 10**9 // ticks
+    if database == "postgresql-pooled":
+        with open(os.path.join(work, "pooler", "pid")) as f:
+            total += tree_nanoseconds(f.read().strip())
+    return total
 
 
 def run(database, program, query):
@@ -109,15 +109,15 @@ def run(database, program, query):
 
 def run_batch(database, program, query):
     """PROCESSES pages as processes; each one's wall and own processor time,
-    and the server's per page (ms), counted over the batch: the server's
-    count is in clock ticks."""
-    before_server = server_ticks(database)
+    and the server's per page (ms), counted over the batch: what the server
+    reaps is counted in clock ticks."""
+    before_server = server_nanoseconds(database)
     runs = [run(database, program, query)[1:] for _ in range(PROCESSES)]
     # PostgreSQL's last backend has ended with its connection but may not
     # yet be reaped: a moment for that.
     if database == "postgresql":
         time.sleep(0.02)
-    server = (server_ticks(database) - before_server) * 1000 / ticks / PROCESSES
+    server = (server_nanoseconds(database) - before_server) / 1e6 / PROCESSES
     return [(wall, own, server) for wall, own in runs]
 
 
@@ -195,10 +195,10 @@ def one_shot():
 def resident(one_shot_pages):
     cases = [case for case in CASES if case[0] in RESIDENT_CASES]
     workers, results, same = {}, {}, {}
-    made = {database: connections_made(database) for database in DATABASES[1:]}
+    made = {database: connections_made(database) for database in RESIDENT_DATABASES[1:]}
     try:
         for name, program, query in cases:
-            for database in DATABASES:
+            for database in RESIDENT_DATABASES:
                 worker = fastcgi.Worker("%s/%s" % (build, program), environment(database))
                 workers[(name, database)] = worker
                 for _ in range(3):
@@ -206,7 +206,7 @@ def resident(one_shot_pages):
                 same[(name, database)] = reply.stdout == one_shot_pages[(name, database)]
         for _ in range(rounds):
             for name, program, query in cases:
-                for database in DATABASES:
+                for database in RESIDENT_DATABASES:
                     *numbers, reply = resident_batch(workers[(name, database)], database,
                                                      program, query)
                     results.setdefault((name, database), []).append(numbers)
@@ -218,11 +218,11 @@ def resident(one_shot_pages):
     pages = len(cases) * (rounds * REQUESTS + 3)
     # Less the one that counted: its own.
     connections = {database: connections_made(database) - made[database] - 1
-                   for database in DATABASES[1:]}
+                   for database in RESIDENT_DATABASES[1:]}
     return cases, results, same, connections, pages
 
 
-def print_table(cases, results, same, with_server_split=True):
+def print_table(cases, databases, results, same):
     print("| Case | Database | Median wall (ms) | Median CPU, program (ms) | "
           "Median CPU, server (ms) | CPU vs SQLite | Wall vs SQLite | Page as SQLite's |")
     print("|---|---|---:|---:|---:|---:|---:|---|")
@@ -230,7 +230,7 @@ def print_table(cases, results, same, with_server_split=True):
         base = results[(name, "sqlite")]
         base_wall = statistics.median(r[0] for r in base)
         base_cpu = statistics.median(r[1] + r[2] for r in base)
-        for database in DATABASES:
+        for database in databases:
             rows = results[(name, database)]
             wall = statistics.median(r[0] for r in rows)
             own = statistics.median(r[1] for r in rows)
@@ -264,10 +264,14 @@ def main():
     print("Each case run once to warm the caches, then %d rounds of %d processes, the cases"
           % (rounds, PROCESSES))
     print("and databases interleaved round by round; medians of the processes.  Processor")
-    print("time: the program's own, user + system, and the server's (PostgreSQL's backends,")
-    print("reaped by its server; MariaDB's threads), counted in clock ticks over a round's")
-    print("%d processes and shared among them.\n" % PROCESSES)
-    print_table([c[0] for c in CASES], results, same)
+    print("time: the program's own, user + system, and the server's (PostgreSQL's processes,")
+    print("its backends counted in clock ticks as the server reaps them, and pgbouncer's;")
+    print("MariaDB's threads) over a round's %d processes, shared among them." % PROCESSES)
+    if "postgresql-pooled" in DATABASES:
+        print("postgresql-pooled: PostgreSQL through Debian's pgbouncer (session pooling, the")
+        print("server's connections kept open), the data source's Servername and Port its own.")
+    print()
+    print_table([c[0] for c in CASES], DATABASES, results, same)
     if not cases:
         return
     print("\n## Resident FastCGI workers\n")
@@ -280,7 +284,7 @@ def main():
     print("sent and its reply read by the bench's FastCGI client on a Unix socket.")
     print("Connections the workers made in all %d pages: %s.\n" % (
         resident_pages, ", ".join("%s %d" % item for item in connections.items())))
-    print_table([c[0] for c in cases], resident_results, resident_same)
+    print_table([c[0] for c in cases], RESIDENT_DATABASES, resident_results, resident_same)
 
 
 main()
