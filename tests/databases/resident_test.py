@@ -25,6 +25,7 @@ import shutil
 import sqlite3
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fastcgi"))
 import equivalence_test  # noqa: E402
@@ -129,10 +130,22 @@ def data_source(work, kind):
             "ODBCINI": os.path.join(directory, "odbc.ini")}
 
 
+def held_sockets(worker):
+    """The sockets that the worker holds open between requests: its
+    listening socket and, when it keeps one, its connection to the server.
+    The request's own socket may still be closing as its reply arrives: a
+    moment is allowed for that."""
+    end = time.time() + 5
+    while True:
+        sockets = worker_sockets(worker)
+        if sockets is None or len(sockets) <= 2 or time.time() > end:
+            return sockets
+        time.sleep(0.01)
+
+
 def worker_sockets(worker):
     """The sockets that the worker process (the supervisor's one child)
-    holds open between requests: its listening socket and, when it keeps
-    one, its connection to the server."""
+    holds open now."""
     pid = worker.process.pid
     with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
         children = f.read().split()
@@ -168,7 +181,7 @@ def run_step(env, build, workers, failures):
                             "program's (status %d, %d bytes)%s" % (
                                 program, query, reply.status, len(reply.stdout), status,
                                 len(out), "" if status == 0 else ": " + repr(reply.stderr[:300])))
-        sockets = worker_sockets(workers[program])
+        sockets = held_sockets(workers[program])
         if sockets is None or len(sockets) < 2:
             failures.append("%s?%s: the worker holds no connection after the request"
                             % (program, query))
