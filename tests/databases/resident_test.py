@@ -5,15 +5,15 @@ answers every request with the bytes of the program run once at that
 moment, whatever happened to the database in between.
 
 For each server a copy of the sample is loaded into a database of the
-test's own; one worker a program answers the requests of REQUESTS after
-each step: the load, a reload by the loader of a changed copy, an
+test's own; one worker a program answers the requests of REQUESTS, twice,
+after each step: the load, a reload by the loader of a changed copy, an
 administrator's UPDATE of the kept star rows (twice: before and after the
-position index is stale), one of the kept catalogue names, and the reader's connections ended by the server (as a restart
-ends them).  Each reply is compared with the program's reply run
-once right after it; a step that changes the database must change some
-page; and within a step each worker must keep one connection (the socket
-it holds to the server after one request is the one it holds after the
-next).
+position index is stale), one of the kept catalogue names, and the
+reader's connections ended by the server (as a restart ends them).  Each
+reply is compared with the program's reply run once right after it; a
+step that changes the database must change some page; and within a step
+each worker must keep one connection (the socket it holds after one
+request is the one it holds after the next).
 
 Usage: resident_test.py TOP BUILD WORK
   WORK: database_pages_test.sh's directory, with pg.env and my.env of its
@@ -54,7 +54,8 @@ REQUESTS = [
 
 MOVE = "UPDATE Positions SET Distance = Distance * 3 WHERE OwnerID = %d" % MOVED_STAR
 MOVE_BACK = "UPDATE Positions SET Distance = Distance / 3 WHERE OwnerID = %d" % MOVED_STAR
-RENAME = "UPDATE CatalogNames SET LongName = 'Henry Draper Catalogue, renamed' WHERE Abbreviation = 'HD'"
+RENAME = ("UPDATE CatalogNames SET LongName = 'Henry Draper Catalogue, renamed' "
+          "WHERE Abbreviation = 'HD'")
 # What the reloaded copy has that the server's database has not: a change
 # of the rows a worker keeps.
 RELOADED = "UPDATE Positions SET Distance = Distance * 2 WHERE OwnerID = %d" % MOVED_STAR
