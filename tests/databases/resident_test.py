@@ -9,7 +9,8 @@ test's own; one worker a program answers the requests of REQUESTS, twice,
 after each step: the load, a reload by the loader of a changed copy, an
 administrator's UPDATE of the kept star rows (twice: before and after the
 position index is stale), one of the kept catalogue names, and the
-reader's connections ended by the server (as a restart ends them).  Each
+reader's connections ended by the server (as a restart ends them), and
+on PostgreSQL a restart.  Each
 reply is compared with the program's reply run once right after it; a
 step that changes the database must change some page; and within a step
 each worker must keep one connection (the socket it holds after one
@@ -91,6 +92,17 @@ class Server:
                          "USER = 'veloran_reader' AND DB = '%s'" % DATABASE).split()
         for number in ids:
             self.admin("KILL CONNECTION %s" % number)
+
+    def restart(self):
+        """Stops the server and starts it again, as servers.sh started it
+        (PostgreSQL's pg_ctl keeps its options)."""
+        command = ["/usr/lib/postgresql/15/bin/pg_ctl", "-D",
+                   os.path.join(self.settings["postgresql_socket_dir"], "data"),
+                   "-m", "fast", "-w", "-t", "60", "restart"]
+        if os.getuid() == 0:
+            command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                       "--"] + command
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
 
     def load(self, top, build, source):
         if self.kind == "postgresql":
@@ -203,6 +215,7 @@ def main():
         assert connection.execute(RELOADED).rowcount == 1
     connection.close()
     total_failures = 0
+    total_steps = 0
     for kind in ("postgresql", "mariadb"):
         server = Server(kind, settings)
         server.load(top, build, source)
@@ -220,6 +233,9 @@ def main():
             ("after an UPDATE of CatalogNames", lambda: server.admin(RENAME), True),
             ("after the reader's connections ended", server.end_reader_connections, False),
         ]
+        if kind == "postgresql":
+            steps.append(("after a restart of the server", server.restart, False))
+        total_steps += len(steps)
         workers = {}
         failures = []
         try:
@@ -244,8 +260,8 @@ def main():
         for line in failures:
             print("FAILED: resident workers on " + line, file=sys.stderr)
         total_failures += len(failures)
-    print("resident workers: %d steps on each server, %d failed"
-          % (len(steps), total_failures), file=sys.stderr)
+    print("resident workers: %d steps on the two servers, %d failures"
+          % (total_steps, total_failures), file=sys.stderr)
     return 1 if total_failures else 0
 
 
