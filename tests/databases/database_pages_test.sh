@@ -11,7 +11,9 @@
 # nothing.  The position index the loader writes must be read (the health
 # check says so); after an UPDATE of Positions on each server (and a
 # TRUNCATE on PostgreSQL) it must be stale, and the pages those of the
-# same change made to the file.
+# same change made to the file.  Resident FastCGI workers on each server
+# keep their connection and answer as the programs run once, through a
+# reload, UPDATEs and connections the server ended (resident_test.py).
 # Usage: tests/databases/database_pages_test.sh SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) when a server or driver is not installed.
 set -eu
@@ -199,7 +201,8 @@ for set in sample synthetic; do
 done
 
 # The data sources' reader may read, and write nothing.
-for statement in "DELETE FROM Positions" "UPDATE StarFacts SET VMag = 0" "CREATE TABLE Planted (x int)"; do
+for statement in "DELETE FROM Positions" "UPDATE StarFacts SET VMag = 0" "CREATE TABLE Planted (x int)" \
+                 "UPDATE DataVersion SET Changes = 0"; do
   if psql -X -q -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_reader \
        -d veloran_sample -c "$statement" >/dev/null 2>&1; then
     echo "FAILED: the PostgreSQL reader could run: $statement" >&2
@@ -329,10 +332,27 @@ index_rows() {
 }
 [ "$(index_rows)" = 1 ] ||
   { echo "FAILED: synthetic on postgresql: no current index after its load" >&2; exit 1; }
-psql -X -q -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_admin \
-  -d veloran_synthetic -v ON_ERROR_STOP=1 -c "TRUNCATE Positions"
+# The data version the resident workers read moves with a TRUNCATE too,
+# and with a change of a table's definition, which fires no trigger of a
+# table (PostgreSQL's event trigger counts it).
+data_version() {
+  psql -X -At -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_reader \
+    -d veloran_synthetic -c "SELECT veloran_data_version()"
+}
+for change in "TRUNCATE Positions" \
+              "ALTER TABLE Spectra ALTER COLUMN SpectralClass TYPE text USING lower(SpectralClass)"; do
+  before=$(data_version)
+  psql -X -q -h "$postgresql_socket_dir" -p "$postgresql_port" -U veloran_admin \
+    -d veloran_synthetic -v ON_ERROR_STOP=1 -c "$change"
+  after=$(data_version)
+  [ -n "$before" ] && [ "$before" != "$after" ] ||
+    { echo "FAILED: synthetic on postgresql: the data version is '$before' before $change and '$after' after" >&2; exit 1; }
+done
 [ "$(index_rows)" = 0 ] ||
   { echo "FAILED: synthetic on postgresql: the index is current after a TRUNCATE of Positions" >&2; exit 1; }
+
+# The resident workers, on a database of their own on each server.
+/usr/bin/python3 "$top/tests/databases/resident_test.py" "$top" "$build" "$work"
 
 passed=0
 failed=0
