@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "astro/magnitudes.h"
 #include "catalogue/catalogue_names.h"
 #include "catalogue/data_source.h"
 #include "catalogue/read_fault.h"
@@ -31,9 +32,6 @@ const int kNeighbourRadii[] = {10, 20, 50};
 const int kPointSearchRadius = 20;
 const int kFormMinRadius = 0;
 const int kFormMaxRadius = 20;
-
-// Light-years per parsec, as the importer turns parallaxes into distances.
-const double kLightYearsPerParsec = 3.26156;
 
 // A distance whose relative error is larger is marked doubtful.
 const double kDoubtfulRelativeError = 0.2;
@@ -125,16 +123,15 @@ bool RelativeDistanceError(const StarEntry& entry, double* relative,
 
 // Whether the absolute magnitude can be had from the apparent one and the
 // stored distance; *absolute is then M = m + 5 - 5 log10(d), d in parsecs.
-bool AbsoluteMagnitude(const StarEntry& entry, double* absolute) {
+bool AbsoluteMagnitudeOf(const StarEntry& entry, double* absolute) {
   const PositionRecord& position = entry.position;
   if (!entry.hasFacts || !entry.facts.hasVMag || !entry.hasPosition ||
       !position.HasDistance || !(position.Distance > 0) ||
       !std::isfinite(position.Distance)) {
     return false;
   }
-  double parsecs = position.Distance / kLightYearsPerParsec;
-  *absolute = entry.facts.vMag + 5 - 5 * std::log10(parsecs);
-  return std::isfinite(*absolute);
+  return AbsoluteMagnitude(entry.facts.vMag, position.Distance, absolute) &&
+         std::isfinite(*absolute);
 }
 
 // The faintest absolute visual magnitude of a main-sequence star of each
@@ -159,7 +156,7 @@ const double kDoubtfulFaintness = 3.0;
 bool FainterThanItsClass(const StarEntry& entry, double* excess) {
   double absolute = 0;
   if (!entry.hasSpectrum || !entry.spectrum.HasSpectralClass ||
-      !AbsoluteMagnitude(entry, &absolute)) {
+      !AbsoluteMagnitudeOf(entry, &absolute)) {
     return false;
   }
   for (const FaintestOfClass& bound : kFaintestOfClass) {
@@ -363,7 +360,7 @@ void WriteBrightness(const StarEntry& entry) {
     WriteText("</dd>\n");
   }
   double absolute = 0;
-  if (AbsoluteMagnitude(entry, &absolute)) {
+  if (AbsoluteMagnitudeOf(entry, &absolute)) {
     WriteText("<dt>Absolute magnitude</dt><dd>");
     WriteMagnitude(absolute);
     WriteText(IsDoubtfulDistance(entry)
