@@ -316,11 +316,12 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
     if (count > request.size) count = request.size;
     assert(count <= kMaxPageSize);
     for (int i = 0; i < count; ++i) {
-      if (!ReadListedStar(statement, matches[first + i], &listing->stars[i])) {
-        outcome = ListingOutcome::kReadFailed;
-        break;
-      }
-      listing->count = i + 1;
+      listing->stars[i].match = matches[first + i];
+    }
+    if (ReadListedStars(statement, listing->stars, count)) {
+      listing->count = count;
+    } else {
+      outcome = ListingOutcome::kReadFailed;
     }
   }
   FreeCatalogueNames();
