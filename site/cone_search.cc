@@ -403,8 +403,10 @@ bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
   bool read = true;
   for (int i = 0; read && i < count; ++i) {
     const ConeMatch& match = matches[i];
-    NeighbourMatch neighbour{match.starId,    match.distance, {0, 0, 0},
-                             match.ra / 15.0, match.dec,      match.order};
+    NeighbourMatch neighbour{match.starId,      match.distance,
+                             {0, 0, 0},         match.ra / 15.0,
+                             match.dec,         match.order,
+                             match.hasDistance, match.distance};
     read = ReadListedStar(statement, neighbour, &stars[i]);
   }
   FreeCatalogueNames();

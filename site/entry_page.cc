@@ -12,6 +12,7 @@
 #include "cgi/output.h"
 #include "cgi/query_params.h"
 #include "names/constellations.h"
+#include "site/doubtful_distance.h"
 #include "site/html_page.h"
 #include "site/neighbour_map.h"
 #include "site/position_text.h"
@@ -32,9 +33,6 @@ const int kNeighbourRadii[] = {10, 20, 50};
 const int kPointSearchRadius = 20;
 const int kFormMinRadius = 0;
 const int kFormMaxRadius = 20;
-
-// A distance whose relative error is larger is marked doubtful.
-const double kDoubtfulRelativeError = 0.2;
 
 // How many places further than the distance's the coordinates in the
 // point search's address are given, so that the search is centred on the
@@ -134,69 +132,47 @@ bool AbsoluteMagnitudeOf(const StarEntry& entry, double* absolute) {
          std::isfinite(*absolute);
 }
 
-// The faintest absolute visual magnitude of a main-sequence star of each
-// temperature class (the late subclasses: B9 V, A9 V, ...); a giant or
-// subgiant of the class is brighter still.  M dwarfs reach below +19, so
-// their class bounds nothing.
-struct FaintestOfClass {
-  char temperatureClass;
-  double absoluteMagnitude;
-};
-const FaintestOfClass kFaintestOfClass[] = {
-    {'O', -3.0}, {'B', 1.5}, {'A', 2.5}, {'F', 4.5}, {'G', 6.0}, {'K', 8.5},
-};
-// How much fainter than that a star's magnitude from its distance may be
-// before the distance is doubted: room for dust, a wrong subclass and the
-// errors of the magnitude.
-const double kDoubtfulFaintness = 3.0;
-
-// How many magnitudes fainter, by its apparent magnitude and distance, the
-// star is than any star of its temperature class could be; false when its
-// class bounds nothing or a number is missing.
-bool FainterThanItsClass(const StarEntry& entry, double* excess) {
-  double absolute = 0;
-  if (!entry.hasSpectrum || !entry.spectrum.HasSpectralClass ||
-      !AbsoluteMagnitudeOf(entry, &absolute)) {
-    return false;
+// What the entry says of the star's distance.
+DistanceEvidence EvidenceOf(const StarEntry& entry) {
+  DistanceEvidence evidence;
+  evidence.hasRelativeError = RelativeDistanceError(
+      entry, &evidence.relativeError, &evidence.fromParallax);
+  evidence.hasAbsoluteMagnitude =
+      AbsoluteMagnitudeOf(entry, &evidence.absoluteMagnitude);
+  if (entry.hasSpectrum && entry.spectrum.HasSpectralClass) {
+    evidence.temperatureClass = entry.spectrum.SpectralClass[0];
   }
-  for (const FaintestOfClass& bound : kFaintestOfClass) {
-    if (entry.spectrum.SpectralClass[0] == bound.temperatureClass) {
-      *excess = absolute - bound.absoluteMagnitude;
-      return *excess > kDoubtfulFaintness;
-    }
-  }
-  return false;
+  return evidence;
 }
 
 // A distance is doubtful when its relative error is large, or when it
 // would make the star far fainter than its spectrum allows (a companion
 // given another star's parallax, say).
 bool IsDoubtfulDistance(const StarEntry& entry) {
-  double relative = 0;
-  bool fromParallax = false;
-  double excess = 0;
-  return (RelativeDistanceError(entry, &relative, &fromParallax) &&
-          relative > kDoubtfulRelativeError) ||
-         FainterThanItsClass(entry, &excess);
+  return DoubtAbout(EvidenceOf(entry)) != DistanceDoubt::kNone;
 }
 
 void WriteDoubtfulNote(const StarEntry& entry) {
-  double relative = 0;
-  bool fromParallax = false;
+  DistanceEvidence evidence = EvidenceOf(entry);
   double excess = 0;
-  if (RelativeDistanceError(entry, &relative, &fromParallax) &&
-      relative > kDoubtfulRelativeError) {
-    std::printf(
-        "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of the "
-        "%s, so the star may be much nearer or farther.",
-        fromParallax ? "parallax" : "distance", relative * 100,
-        fromParallax ? "parallax" : "distance");
-  } else if (FainterThanItsClass(entry, &excess)) {
-    std::printf(
-        "<br><strong>Doubtful:</strong> at this distance the star would be "
-        "%.0f magnitudes fainter than any star of class %c, so the distance "
-        "may belong to another star.",
-        excess, entry.spectrum.SpectralClass[0]);
+  switch (DoubtAbout(evidence, &excess)) {
+    case DistanceDoubt::kNone:
+      break;
+    case DistanceDoubt::kLargeError:
+      std::printf(
+          "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of "
+          "the %s, so the star may be much nearer or farther.",
+          evidence.fromParallax ? "parallax" : "distance",
+          evidence.relativeError * 100,
+          evidence.fromParallax ? "parallax" : "distance");
+      break;
+    case DistanceDoubt::kTooFaint:
+      std::printf(
+          "<br><strong>Doubtful:</strong> at this distance the star would "
+          "be %.0f magnitudes fainter than any star of class %c, so the "
+          "distance may belong to another star.",
+          excess, evidence.temperatureClass);
+      break;
   }
 }
 

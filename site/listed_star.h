@@ -9,6 +9,7 @@
 #include "catalogue/display_names.h"
 #include "catalogue/star_records.h"
 #include "search/neighbour_scan.h"
+#include "site/doubtful_distance.h"
 
 // One star as the site's lists of a search show it: the match with its
 // distance and position, and what the database says of the star.
@@ -31,6 +32,18 @@ struct ListedStar {
 // is left out of a star that is still read.
 bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
                     ListedStar* star);
+
+// What the star's record says of its distance, for DoubtAbout: the
+// relative error of its parallax (the entry page also takes a stored
+// distance's error where the facts give no parallax; a list reads no
+// distance error), and its absolute magnitude from V and its stored
+// distance.
+DistanceEvidence DistanceEvidenceOf(const ListedStar& star);
+
+// Whether the star's distance is doubtful, as its entry page says.
+inline bool HasDoubtfulDistance(const ListedStar& star) {
+  return DoubtAbout(DistanceEvidenceOf(star)) != DistanceDoubt::kNone;
+}
 
 // The star's class as the classic listing writes it: "G2 V", or the
 // spectral class followed by a blank when there is no luminosity class;
