@@ -168,6 +168,45 @@ const char* SortColumnName(SortColumn column) {
   return "distance";
 }
 
+namespace {
+
+// What the site's page says of a window parameter that is no number (the
+// classic page reads it as 0 and answers with the rule it then breaks).
+// In the order of kWindowParameters.
+constexpr const char* kNotANumber[kWindowParameterCount] = {
+    "The largest distance (ly) is not a number.",
+    "The smallest distance (minLY) is not a number.",
+    "The hours of the smallest right ascension (minRAHour) are not a number.",
+    "The minutes of the smallest right ascension (minRAMin) are not a "
+    "number.",
+    "The seconds of the smallest right ascension (minRASec) are not a "
+    "number.",
+    "The hours of the largest right ascension (maxRAHour) are not a number.",
+    "The minutes of the largest right ascension (maxRAMin) are not a number.",
+    "The seconds of the largest right ascension (maxRASec) are not a number.",
+    "The degrees of the smallest declination (minDecDeg) are not a number.",
+    "The minutes of the smallest declination (minDecMin) are not a number.",
+    "The seconds of the smallest declination (minDecSec) are not a number.",
+    "The degrees of the largest declination (maxDecDeg) are not a number.",
+    "The minutes of the largest declination (maxDecMin) are not a number.",
+    "The seconds of the largest declination (maxDecSec) are not a number.",
+};
+
+// False, with its sentence, at the first window parameter whose value is
+// neither empty (read as 0, as the classic page reads it) nor a number.
+bool WindowValuesAreNumbers(const char** rejection) {
+  for (int i = 0; i < kWindowParameterCount; ++i) {
+    const char* value = FindQueryParam(kWindowParameters[i]);
+    if (value != nullptr && value[0] != '\0' && !IsDecimalNumber(value)) {
+      *rejection = kNotANumber[i];
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
   *request = NeighbourRequest{};
   SearchWindow& window = request->window;
@@ -210,7 +249,10 @@ bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
     }
   }
 
-  if (!ReadSearchWindow(&window, rejection)) return false;
+  if (!WindowValuesAreNumbers(rejection) ||
+      !ReadSearchWindow(&window, rejection)) {
+    return false;
+  }
 
   if (const char* page = FindNonEmptyParam("page")) {
     if (!ReadCount(page, 1, kMaxPageNumber, &request->page)) {

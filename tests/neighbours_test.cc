@@ -487,6 +487,14 @@ TEST(NeighboursTest, RejectedRequests) {
        false},
       {"ly=1", "Search radius must be at least 2 light-years.", true},
       {"ID=100&ly=", "Search radius must be at least 2 light-years.", true},
+      // Where the classic page reads a value that is no number as 0, the
+      // site's page says what is wrong.
+      {"ID=100&ly=abc", "The largest distance (ly) is not a number.", false},
+      {"ly=20&minLY=1x", "The smallest distance (minLY) is not a number.",
+       false},
+      {"maxDecSec=nan",
+       "The seconds of the largest declination (maxDecSec) are not a number.",
+       false},
       {"ly=10&minLY=11",
        "Minimum search radius cannot be greater than maximum search radius.",
        true},
