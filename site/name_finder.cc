@@ -302,16 +302,56 @@ void WriteSearchedText(const char* name) {
   WriteText("&rdquo;");
 }
 
+// The fields of the neighbour search that the form "around a star" sends
+// with the star are the window's parameters (kWindowParameters); the finder
+// passes on these and no others.
+// A field's value is a number: far shorter than this.
+constexpr size_t kMaxSearchFieldLength = 32;
+constexpr size_t kSearchFieldsSize =
+    kWindowParameterCount * (12 + 3 * kMaxSearchFieldLength) + 1;
+
+// In a search around a star: the search fields as they are passed on
+// ("&minLY=5&ly=20"), or nullptr when the finder is asked for a name alone.
+const char* searchFields = nullptr;
+
+// The window's parameters of a search around a star as the request sent
+// them, each as a hidden field of the form, so that the search made again
+// keeps its distances and window; nothing when the finder was asked for a
+// name alone.
+void WriteSearchFieldsAsInputs() {
+  for (const char* field : kWindowParameters) {
+    const char* value = FindQueryParam(field);
+    if (value == nullptr) continue;
+    std::printf("<input type=\"hidden\" name=\"%s\" value=\"", field);
+    // The query decoder doubles every single quote of a value.
+    char sent[kMaxSearchFieldLength + 1];
+    size_t length = 0;
+    for (const char* c = value; *c != '\0' && length < kMaxSearchFieldLength;
+         ++c) {
+      if (c[0] == '\'' && c[1] == '\'') ++c;
+      sent[length++] = *c;
+    }
+    sent[length] = '\0';
+    WriteEscapedText(sent);
+    WriteText("\">\n");
+  }
+}
+
 // The finder's own form, on its pages, so that a visitor can search again
 // without going back; with the searched text in its field when "name" is
-// not nullptr and the text is short enough to be shown.
+// not nullptr and the text is short enough to be shown.  In a search
+// around a star, the form searches again around the star typed, with the
+// search's distances and window.
 void WriteFindForm(const char* name = nullptr) {
-  WriteText(
-      "<form action=\"find_star\" method=\"get\" role=\"search\">\n"
+  bool search = searchFields != nullptr;
+  WriteText("<form action=\"find_star\" method=\"get\" role=\"search\">\n");
+  if (search) WriteSearchFieldsAsInputs();
+  std::printf(
       "<p><label for=\"find-name\">Name or designation</label>\n"
-      "<input id=\"find-name\" name=\"name\" type=\"text\" required "
+      "<input id=\"find-name\" name=\"%s\" type=\"text\" required "
       "maxlength=\"100\" placeholder=\"Sirius\" autocomplete=\"off\" "
-      "spellcheck=\"false\"");
+      "spellcheck=\"false\"",
+      search ? "star" : "name");
   char typed[kMaxShownNameLength + 1];
   if (name != nullptr && ReadTypedText(name, typed)) {
     WriteText(" value=\"");
@@ -328,18 +368,6 @@ constexpr const char* kNameExamples =
     "<p>Type a proper name (Sirius), a Bayer or Flamsteed designation "
     "(alpha CMa, 61 Cyg) or a catalogue number (HD 48915, HIP 32349); the "
     "beginning of a name finds every star whose name begins so.</p>\n";
-
-// The fields of the neighbour search that the form "around a star" sends
-// with the star are the window's parameters (kWindowParameters); the finder
-// passes on these and no others.
-// A field's value is a number: far shorter than this.
-constexpr size_t kMaxSearchFieldLength = 32;
-constexpr size_t kSearchFieldsSize =
-    kWindowParameterCount * (12 + 3 * kMaxSearchFieldLength) + 1;
-
-// In a search around a star: the search fields as they are passed on
-// ("&minLY=5&ly=20"), or nullptr when the finder is asked for a name alone.
-const char* searchFields = nullptr;
 
 // Writes into "out" the window's parameters that the request has,
 // "&name=value" each, the value percent-encoded but for letters, digits and

@@ -171,6 +171,44 @@ TEST(FindStarTest, SampleQueries) {
   }
 }
 
+// A search around a star whose name is not found offers the finder's form
+// again, which searches around the name typed there with the same
+// distances and window, and says nothing of fields it was not sent.
+TEST(FindStarTest, AMissedSearchKeepsItsFields) {
+  const TestDatabase& database = SampleDatabase();
+  const struct {
+    const char* query;
+    std::vector<std::string> kept;  // hidden fields, as written
+  } cases[] = {
+      {"star=Xyzzy&ly=30&minRAHour=5",
+       {"<input type=\"hidden\" name=\"ly\" value=\"30\">",
+        "<input type=\"hidden\" name=\"minRAHour\" value=\"5\">"}},
+      {"star=Sirus&minLY=&ly=12&maxDecSec=%22%3E1",
+       {"<input type=\"hidden\" name=\"ly\" value=\"12\">",
+        "<input type=\"hidden\" name=\"minLY\" value=\"\">",
+        "<input type=\"hidden\" name=\"maxDecSec\" value=\"&quot;&gt;1\">"}},
+      {"name=Xyzzy&ly=30", {}},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result = RunProgram(FindStarPath(), c.query, database.odbcDir);
+    std::string form = result.output.substr(result.output.find("<form"));
+    form = form.substr(0, form.find("</form>"));
+    for (const std::string& field : c.kept) {
+      EXPECT_NE(form.find(field), std::string::npos) << c.query << ": " << field;
+    }
+    size_t hidden = 0;
+    for (size_t at = form.find("type=\"hidden\""); at != std::string::npos;
+         at = form.find("type=\"hidden\"", at + 1)) {
+      ++hidden;
+    }
+    EXPECT_EQ(hidden, c.kept.size()) << c.query;
+    EXPECT_NE(form.find(c.kept.empty() ? "name=\"name\" type=\"text\""
+                                       : "name=\"star\" type=\"text\""),
+              std::string::npos)
+        << c.query;
+  }
+}
+
 // More stars with one name than a list shows: the first 50, exact matches
 // (HD 1000) before those that only begin so (HD 1000x).
 TEST(FindStarTest, ManyMatchesAreCapped) {
