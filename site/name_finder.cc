@@ -800,6 +800,8 @@ bool WriteTypedValue(const char* value) {
 
 int AnswerFindRequest(const char* queryString) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
+  // A resident worker answers many requests: nothing of the last one stays.
+  searchFields = nullptr;
   // The form "around a star" sends the star, by ID or by name, with the
   // fields of the search; the finder's own form sends a name.
   const char* star = FindQueryParam("star");
@@ -809,7 +811,6 @@ int AnswerFindRequest(const char* queryString) {
     return kExitAnswered;
   }
   static char fields[kSearchFieldsSize];
-  searchFields = nullptr;
   if (star != nullptr) {
     if (!ReadSearchFields(fields)) {
       WriteMessagePage(HttpStatus::kBadRequest, "A search field is too long",
