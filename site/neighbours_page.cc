@@ -402,8 +402,7 @@ void WritePageLinks(const NeighbourRequest& request,
     if (gap) WriteText("<span>&hellip;</span>\n");
     gap = false;
     if (n == page) {
-      std::printf("<span aria-current=\"page\">Page %d of %d</span>\n", n,
-                  last);
+      std::printf("<strong>Page %d of %d</strong>\n", n, last);
     } else {
       WritePageLink(request, listing.centreId, n, nullptr, nullptr);
       WriteText("\n");

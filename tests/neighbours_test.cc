@@ -768,7 +768,7 @@ TEST(NeighboursTest, PagingLine) {
       std::string item = nav.substr(at + 1, nav.find('\n', at + 1) - at - 1);
       if (item.empty()) continue;
       std::string word;
-      if (item.find("aria-current") != std::string::npos) {
+      if (item.rfind("<strong>", 0) == 0) {
         word = "[" + std::to_string(c.page) + "]";
       } else if (item.find("&hellip;") != std::string::npos) {
         word = "...";
