@@ -12,6 +12,7 @@
 #include "cgi/output.h"
 #include "cgi/query_params.h"
 #include "names/constellations.h"
+#include "names/known_names.h"
 #include "site/doubtful_distance.h"
 #include "site/html_page.h"
 #include "site/neighbour_map.h"
@@ -47,6 +48,66 @@ void WriteStarName(const StarEntry& entry) {
   } else {
     std::printf("Star %ld", static_cast<long>(entry.id));
   }
+}
+
+// The name that heads the page: the display name as visitors know it
+// (names/known_names.h), or "Star N" when it has none.
+void FormatHeadingName(const StarEntry& entry, char* text, size_t size) {
+  if (!entry.hasName) {
+    std::snprintf(text, size, "Star %ld", static_cast<long>(entry.id));
+    return;
+  }
+  const char* names[kMaxEntryNames];
+  for (int i = 0; i < entry.properNameCount; ++i) {
+    names[i] = entry.properNames[i];
+  }
+  FormatKnownName(entry.name, names, entry.properNameCount, text, size);
+}
+
+// The designation by which SIMBAD, the astronomers' database of stars,
+// knows the star: its HIP number, or its HD number when the HIP number is
+// a component's ("71683 A"), which SIMBAD does not tell apart; nullptr
+// when it has neither.
+const Designation* SimbadDesignation(const StarEntry& entry) {
+  const Designation* hd = nullptr;
+  for (int i = 0; i < entry.designationCount; ++i) {
+    const Designation& designation = entry.designations[i];
+    if (std::strcmp(designation.abbreviation, "HIP") == 0 &&
+        designation.value[std::strspn(designation.value, "0123456789")] ==
+            '\0') {
+      return &designation;
+    }
+    if (hd == nullptr && std::strcmp(designation.abbreviation, "HD") == 0) {
+      hd = &designation;
+    }
+  }
+  return hd;
+}
+
+// The link to the star's page at SIMBAD: its identifier percent-encoded,
+// every byte but letters and digits.
+void WriteSimbadLink(const StarEntry& entry) {
+  const Designation* designation = SimbadDesignation(entry);
+  if (designation == nullptr) return;
+  char identifier[kAbbreviationSize + kNameValueSize];
+  std::snprintf(identifier, sizeof(identifier), "%s %s",
+                designation->abbreviation, designation->value);
+  WriteText(
+      "<p><a href=\"https://simbad.cds.unistra.fr/simbad/sim-id?Ident=");
+  for (const char* c = identifier; *c != '\0'; ++c) {
+    unsigned char byte = static_cast<unsigned char>(*c);
+    bool plain = (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
+                 (byte >= 'a' && byte <= 'z');
+    if (plain) {
+      std::putchar(byte);
+    } else {
+      std::printf("%%%02X", byte);
+    }
+  }
+  WriteText("\">");
+  WriteEscapedText(identifier);
+  WriteText(" in SIMBAD</a>, the astronomers' database of stars, with "
+            "its measurements and the papers about it.</p>\n");
 }
 
 void WriteNames(const StarEntry& entry) {
@@ -94,6 +155,7 @@ void WriteNames(const StarEntry& entry) {
     }
     WriteText("</tbody>\n</table>\n");
   }
+  WriteSimbadLink(entry);
   WriteText("</section>\n");
 }
 
@@ -516,16 +578,11 @@ void WriteUnknownStarPage(int32_t id) {
 
 void WriteEntryPage(const StarEntry& entry) {
   WriteHtmlHeader(HttpStatus::kOk);
-  char title[kDisplayNameSize + 32];
-  if (entry.hasName) {
-    std::snprintf(title, sizeof(title), "%s", entry.name);
-  } else {
-    std::snprintf(title, sizeof(title), "Star %ld",
-                  static_cast<long>(entry.id));
-  }
+  char title[kKnownNameSize];
+  FormatHeadingName(entry, title, sizeof(title));
   WritePageStart(title);
   WriteText("<h1>");
-  WriteStarName(entry);
+  WriteFragment(title);
   std::printf("</h1>\n<p>Star ID %ld</p>\n", static_cast<long>(entry.id));
   WriteNames(entry);
   WritePositionAndSpectrum(entry);

@@ -20,6 +20,10 @@ namespace veloran {
 
 namespace {
 
+// At most this many proper names and designations of the centre star are
+// read for its known name (the most that its block of IDs holds).
+constexpr int kMaxCentreNames = 98;
+
 struct ColumnName {
   SortColumn column;
   const char* name;
@@ -309,6 +313,7 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
   listing->centreId = centreId;
   listing->centreHasName = false;
   listing->centreName[0] = '\0';
+  listing->centreKnownName[0] = '\0';
   listing->matchCount = 0;
   listing->pageCount = 1;
   listing->firstRank = 1;
@@ -331,7 +336,20 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
   if (outcome == ListingOutcome::kListed && centreId != 0) {
     listing->centreHasName =
         GetStarDisplayName(statement, centreId, listing->centreName);
-    if (ReadFailed()) outcome = ListingOutcome::kReadFailed;
+    static char names[kMaxCentreNames][kNameValueSize];
+    const char* pointers[kMaxCentreNames];
+    int count = 0;
+    if (ReadFailed() || (listing->centreHasName &&
+                         !GetSystemProperNames(statement, centreId, names,
+                                               kMaxCentreNames, &count))) {
+      outcome = ListingOutcome::kReadFailed;
+    }
+    for (int i = 0; i < count; ++i) pointers[i] = names[i];
+    if (listing->centreHasName) {
+      FormatKnownName(listing->centreName, pointers, count,
+                      listing->centreKnownName,
+                      sizeof(listing->centreKnownName));
+    }
   }
   if (outcome == ListingOutcome::kListed) {
     NeighbourQuery query =
@@ -372,13 +390,13 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
 void FormatSearchHeading(const NeighbourRequest& request,
                          const NeighbourListing& listing, char* text,
                          size_t size) {
-  char centre[kDisplayNameSize + 32];
+  char centre[kKnownNameSize + 32];
   if (listing.centreId == 0) {
     const CartesianPoint& c = listing.centre;
     std::snprintf(centre, sizeof(centre), "(%s, %s, %s)", GNumber(c.x).text,
                   GNumber(c.y).text, GNumber(c.z).text);
   } else if (listing.centreHasName) {
-    std::snprintf(centre, sizeof(centre), "%s", listing.centreName);
+    std::snprintf(centre, sizeof(centre), "%s", listing.centreKnownName);
   } else {
     std::snprintf(centre, sizeof(centre), "star %ld",
                   static_cast<long>(listing.centreId));
