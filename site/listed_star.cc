@@ -44,6 +44,14 @@ DistanceEvidence DistanceEvidenceOf(const ListedStar& star) {
   return evidence;
 }
 
+bool MagnitudeFromCentre(const ListedStar& star, double* magnitude) {
+  double absolute = 0;
+  return star.hasFacts && star.facts.hasVMag && star.match.hasSunDistance &&
+         AbsoluteMagnitude(star.facts.vMag, star.match.sunDistance,
+                           &absolute) &&
+         MagnitudeFrom(absolute, star.match.distance, magnitude);
+}
+
 void FormatStarClass(const ListedStar& star, char (&text)[kClassTextSize]) {
   text[0] = '\0';
   const SpectrumRecord& spectrum = star.spectrum;

@@ -40,6 +40,13 @@ bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
 // distance.
 DistanceEvidence DistanceEvidenceOf(const ListedStar& star);
 
+// The star's apparent visual magnitude as seen from the search's centre,
+// from its absolute magnitude (V and its stored distance from the Sun; at
+// distance 0 the Sun, seen from the Earth) and its distance from the
+// centre.  False without V or a stored distance, and for a star at the
+// centre's very place.
+bool MagnitudeFromCentre(const ListedStar& star, double* magnitude);
+
 // Whether the star's distance is doubtful, as its entry page says.
 inline bool HasDoubtfulDistance(const ListedStar& star) {
   return DoubtAbout(DistanceEvidenceOf(star)) != DistanceDoubt::kNone;
