@@ -88,9 +88,11 @@ struct FactsAndSpectrum {
 // "stars" (as many), for a whole ranking of thousands of stars: the two
 // batched look-ups above, 2 * ceil(count / kLookupBatchSize) statements
 // (in a resident worker that keeps both tables, none), and the caller's
-// "count" * sizeof(FactsAndSpectrum) bytes (216 a star).  False
-// when a read failed (kept as the read fault); "stars" is then not to be
-// read.  With no read fault kept, as above.
+// "count" * sizeof(FactsAndSpectrum) bytes (216 a star); what that came
+// to on Hipparcos is in bench/DATABASE-NOTES.md.  For most of a catalogue,
+// reading the tables whole costs less, as visual_magnitudes.h reads V.
+// False when a read failed (kept as the read fault); "stars" is then not
+// to be read.  With no read fault kept, as above.
 bool ReadFactsAndSpectra(SQLHSTMT statement, const int32_t* starIds, int count,
                          FactsAndSpectrum* stars);
 
