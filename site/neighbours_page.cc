@@ -862,8 +862,8 @@ int AnswerNeighboursRequest(const char* queryString) {
     FormatWindowLimits(request.window, limits, sizeof(limits));
     std::snprintf(description, sizeof(description), "%s%s%s", heading,
                   limits[0] != '\0' ? ", " : "", limits);
-    DownloadList list{listing.stars, listing.count, listing.firstRank,
-                      listing.matchCount, description};
+    DownloadList list{listing.stars,      listing.count, listing.firstRank,
+                      listing.matchCount, description,   listing.ranks};
     WriteNeighbourDownload(request.format, list);
     return kExitAnswered;
   }
