@@ -372,8 +372,12 @@ void WriteRow(const NeighbourListing& listing, const PageOrder& order,
         WriteText("</a>");
         break;
       case SortColumn::kDistance:
-        // As the classic listing writes it.
+        // As the classic listing writes it, marked where the star's entry
+        // page calls its distance doubtful.
         WriteText(GNumber(star.match.distance).text);
+        if (HasDoubtfulDistance(star)) {
+          WriteText(" <small class=\"doubtful\">doubtful</small>");
+        }
         break;
       case SortColumn::kClass: {
         char text[kClassTextSize];

@@ -356,6 +356,12 @@ TEST(NeighboursTest, FiltersTheWholeResult) {
   const std::string base = "ID=323490000&ly=30&size=1000";
   std::vector<Row> all = RunPage(base, database).rows;
   ASSERT_GT(all.size(), 15u);
+  // The list marks the doubtful distance, and only that one.
+  for (const Row& row : all) {
+    EXPECT_EQ(row.cells[1].find("doubtful") != std::string::npos,
+              row.id == "372790000")
+        << row.id << ": " << row.cells[1];
+  }
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open_v2(database.path.c_str(), &db, SQLITE_OPEN_READONLY,
                             nullptr),
