@@ -89,8 +89,7 @@ bool ReadVisualMagnitudes(SQLHSTMT statement, VisualMagnitudes* magnitudes) {
     // A row without an owner belongs to no star's look-up.  A NULL V is
     // kept: the key's other rows may give one.
     if (indicators[0] == SQL_NULL_DATA) continue;
-    MagnitudeEntry entry{ownerId,
-                         indicators[1] == SQL_NULL_DATA ? NAN : vMag};
+    MagnitudeEntry entry{ownerId, indicators[1] == SQL_NULL_DATA ? NAN : vMag};
     read = Append(magnitudes, &capacity, entry);
   }
   UnbindColumns(statement);
@@ -111,15 +110,13 @@ bool ReadVisualMagnitudes(SQLHSTMT statement, VisualMagnitudes* magnitudes) {
   return true;
 }
 
-bool FindVisualMagnitude(SQLHSTMT statement,
-                         const VisualMagnitudes& magnitudes, int32_t ownerId,
-                         double* vMag) {
+bool FindVisualMagnitude(SQLHSTMT statement, const VisualMagnitudes& magnitudes,
+                         int32_t ownerId, double* vMag) {
   if (!magnitudes.fromKept) {
     const MagnitudeEntry* first = magnitudes.entries;
     const MagnitudeEntry* end = first + magnitudes.count;
     const MagnitudeEntry* at = std::lower_bound(
-        first, end, ownerId,
-        [](const MagnitudeEntry& entry, int32_t id) {
+        first, end, ownerId, [](const MagnitudeEntry& entry, int32_t id) {
           return entry.ownerId < id;
         });
     if (at == end || at->ownerId != ownerId || std::isnan(at->vMag)) {

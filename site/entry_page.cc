@@ -17,8 +17,8 @@
 #include "site/html_page.h"
 #include "site/neighbour_map.h"
 #include "site/position_text.h"
-#include "site/sky_from_star.h"
 #include "site/site_request.h"
+#include "site/sky_from_star.h"
 #include "site/star_id.h"
 
 namespace veloran {
@@ -93,8 +93,7 @@ void WriteSimbadLink(const StarEntry& entry) {
   char identifier[kAbbreviationSize + kNameValueSize];
   std::snprintf(identifier, sizeof(identifier), "%s %s",
                 designation->abbreviation, designation->value);
-  WriteText(
-      "<p><a href=\"https://simbad.cds.unistra.fr/simbad/sim-id?Ident=");
+  WriteText("<p><a href=\"https://simbad.cds.unistra.fr/simbad/sim-id?Ident=");
   for (const char* c = identifier; *c != '\0'; ++c) {
     unsigned char byte = static_cast<unsigned char>(*c);
     bool plain = (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
@@ -107,8 +106,9 @@ void WriteSimbadLink(const StarEntry& entry) {
   }
   WriteText("\">");
   WriteEscapedText(identifier);
-  WriteText(" in SIMBAD</a>, the astronomers' database of stars, with "
-            "its measurements and the papers about it.</p>\n");
+  WriteText(
+      " in SIMBAD</a>, the astronomers' database of stars, with "
+      "its measurements and the papers about it.</p>\n");
 }
 
 void WriteNames(const StarEntry& entry) {
@@ -475,9 +475,10 @@ void WriteNeighbourLinks(const StarEntry& entry) {
   WriteText("\n<button type=\"submit\">Search</button></p>\n</form>\n");
   WriteNeighbourhoodMap(entry);
   if (entry.hasPoint) {
-    std::printf("<p><a href=\"entry_page.exe?ID=%ld&amp;view=sky\">The sky "
-                "as seen from ",
-                static_cast<long>(entry.id));
+    std::printf(
+        "<p><a href=\"entry_page.exe?ID=%ld&amp;view=sky\">The sky "
+        "as seen from ",
+        static_cast<long>(entry.id));
     WriteStarName(entry);
     std::printf(
         "</a>: every star brighter than magnitude %.1f from there, and how "
@@ -745,8 +746,9 @@ int AnswerEntryRequest(const char* queryString) {
   if (sky && reading == EntryReading::kFound && entry.hasPoint &&
       !ReadSkyFrom(handles.statement, entry.point, &skyView)) {
     reading = EntryReading::kFailed;
-    entry.failure = "the magnitudes or positions of the stars could not be "
-                    "read";
+    entry.failure =
+        "the magnitudes or positions of the stars could not be "
+        "read";
   }
   handles.Release();
   int status = kExitAnswered;

@@ -178,10 +178,9 @@ int SkyStarNameLength(const SkyView& view, int i) {
     return SvgTextLength(view.names[at]);
   }
   char text[32];
-  return view.stars[i].sun
-             ? 7
-             : std::snprintf(text, sizeof(text), "Star %ld",
-                             static_cast<long>(view.stars[i].id));
+  return view.stars[i].sun ? 7
+                           : std::snprintf(text, sizeof(text), "Star %ld",
+                                           static_cast<long>(view.stars[i].id));
 }
 
 // A polyline through the directions from (ra, dec) in "steps" steps of
@@ -224,22 +223,22 @@ void WriteGrid(Box* boxes, int* boxCount) {
   for (int dec = -60; dec <= 60; dec += 30) {
     if (dec == 0) continue;
     Point p = PlaceOf(0, dec);
-    std::printf("<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s%d&deg;</text>\n",
-                p.x + 3, p.y - 3, dec > 0 ? "+" : "&minus;", std::abs(dec));
+    std::printf(
+        "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s%d&deg;</text>\n",
+        p.x + 3, p.y - 3, dec > 0 ? "+" : "&minus;", std::abs(dec));
     boxes[(*boxCount)++] = {p.x + 2, p.y - 14, p.x + 32, p.y};
   }
 }
 
 // The name of the star at "i" beside its dot where it overlaps no other
 // name, with its magnitude from there; false when there is no room.
-bool PlaceName(const SkyView& view, int i, Box* boxes, int* boxCount,
-               double* x, double* y, bool* start) {
+bool PlaceName(const SkyView& view, int i, Box* boxes, int* boxCount, double* x,
+               double* y, bool* start) {
   const SkyStar& star = view.stars[i];
   Point p = PlaceOf(star.raHours, star.decDegrees);
   double r = DotRadius(star.magnitude);
   // The name, a blank and a magnitude of up to five characters.
-  double width =
-      (SkyStarNameLength(view, i) + 6) * kNameSize * kCharacterWidth;
+  double width = (SkyStarNameLength(view, i) + 6) * kNameSize * kCharacterWidth;
   const struct {
     double dx, dy;
     bool start;
@@ -393,8 +392,8 @@ bool ReadSkyFrom(SQLHSTMT statement, const CartesianPoint& from,
   Collector collector{statement, &magnitudes, from, view};
   ScanOutcome outcome = ScanOutcome::kRead;
   if (magnitudes.hasTable) {
-    outcome =
-        VisitStarPositions(statement, EverywhereRegion(), VisitStar, &collector);
+    outcome = VisitStarPositions(statement, EverywhereRegion(), VisitStar,
+                                 &collector);
   }
   FreeVisualMagnitudes(&magnitudes);
   if (outcome != ScanOutcome::kRead || collector.failed) return false;

@@ -28,12 +28,12 @@ constexpr int kSkyNamedStars = 20;
 
 struct SkyStar {
   int32_t id;
-  double raHours;     // the direction seen from the star, equatorial
+  double raHours;  // the direction seen from the star, equatorial
   double decDegrees;
-  double magnitude;   // as seen from the star
-  double vMag;        // as seen from the Earth
-  double distance;    // light-years from the star
-  bool sun;           // the Sun (the star at distance 0)
+  double magnitude;  // as seen from the star
+  double vMag;       // as seen from the Earth
+  double distance;   // light-years from the star
+  bool sun;          // the Sun (the star at distance 0)
 };
 
 struct SkyView {
@@ -41,7 +41,7 @@ struct SkyView {
   int total;           // stars brighter than the limit from there
   int count;           // the brightest of them, brightest first
   SkyStar stars[kMaxSkyStars];
-  int sunAt;           // the Sun's place in "stars", or -1
+  int sunAt;  // the Sun's place in "stars", or -1
   // The Sun's magnitude from there, drawn or too faint.
   bool hasSunMagnitude;
   double sunMagnitude;
@@ -54,8 +54,7 @@ struct SkyView {
 // catalogue table loaded (LoadCatalogueNames); a star at that very point
 // (the star itself) has no direction and is left out.  False when a read
 // failed (kept as the read fault, read_fault.h) or memory ran out.
-bool ReadSkyFrom(SQLHSTMT statement, const CartesianPoint& from,
-                 SkyView* view);
+bool ReadSkyFrom(SQLHSTMT statement, const CartesianPoint& from, SkyView* view);
 
 // The place of direction (raHours, decDegrees) on the chart's Hammer-Aitoff
 // projection of the whole sky, right ascension 0h at the centre and

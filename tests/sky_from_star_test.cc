@@ -41,10 +41,10 @@ std::vector<Star> ReadStars(const std::string& path) {
             SQLITE_OK);
   std::vector<Star> stars;
   while (sqlite3_step(rows) == SQLITE_ROW) {
-    double ra = (sqlite3_column_double(rows, 1) +
-                 sqlite3_column_double(rows, 2) / 60 +
-                 sqlite3_column_double(rows, 3) / 3600) *
-                15 * std::numbers::pi / 180;
+    double ra =
+        (sqlite3_column_double(rows, 1) + sqlite3_column_double(rows, 2) / 60 +
+         sqlite3_column_double(rows, 3) / 3600) *
+        15 * std::numbers::pi / 180;
     double degrees = sqlite3_column_double(rows, 4);
     double minutes = sqlite3_column_double(rows, 5);
     double seconds = sqlite3_column_double(rows, 6);
@@ -78,14 +78,15 @@ std::vector<Seen> SkyFrom(const std::vector<Star>& stars, const Star& from) {
     double r = std::sqrt(dx * dx + dy * dy + dz * dz);
     if (r == 0) continue;
     // Distance 0 is the Sun, seen from one astronomical unit.
-    double parsecs = star.distance == 0 ? 1 / 206264.806 : star.distance / 3.26156;
+    double parsecs =
+        star.distance == 0 ? 1 / 206264.806 : star.distance / 3.26156;
     double absolute = star.vMag - 5 * std::log10(parsecs / 10);
     double magnitude = absolute + 5 * std::log10(r / 3.26156 / 10);
     if (magnitude >= 6.5) continue;
     double ra = std::atan2(dy, dx) * 12 / std::numbers::pi;
     if (ra < 0) ra += 24;
-    sky.push_back({star.id, magnitude, ra,
-                   std::asin(dz / r) * 180 / std::numbers::pi});
+    sky.push_back(
+        {star.id, magnitude, ra, std::asin(dz / r) * 180 / std::numbers::pi});
   }
   std::sort(sky.begin(), sky.end(), [](const Seen& a, const Seen& b) {
     return a.magnitude < b.magnitude;
@@ -147,11 +148,10 @@ TEST(SkyFromStarTest, StarsMagnitudesAndPlacesAsComputedHere) {
     ASSERT_GE(listed.size(), brightest) << query;
     for (size_t i = 0; i < brightest; ++i) {
       // Equal magnitudes may come in either order.
-      EXPECT_NEAR(
-          std::find_if(sky.begin(), sky.end(),
-                       [&](const Seen& s) { return s.id == listed[i]; })
-              ->magnitude,
-          sky[i].magnitude, 1e-6)
+      EXPECT_NEAR(std::find_if(sky.begin(), sky.end(),
+                               [&](const Seen& s) { return s.id == listed[i]; })
+                      ->magnitude,
+                  sky[i].magnitude, 1e-6)
           << query << ": place " << i;
     }
 
@@ -213,10 +213,9 @@ TEST(SkyFromStarTest, PagesWithoutAChart) {
     ProgramResult result =
         RunProgram(EntryPagePath(), c.query, c.database->odbcDir);
     EXPECT_EQ(result.status, c.status) << c.query;
-    EXPECT_NE(result.output.find(c.says), std::string::npos)
-        << c.query << "\n" << result.output;
-    EXPECT_EQ(result.output.find("<svg class=\"sky-chart\""),
-              std::string::npos)
+    EXPECT_NE(result.output.find(c.says), std::string::npos) << c.query << "\n"
+                                                             << result.output;
+    EXPECT_EQ(result.output.find("<svg class=\"sky-chart\""), std::string::npos)
         << c.query;
   }
 }
