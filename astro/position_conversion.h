@@ -63,6 +63,16 @@ inline double DecimalDegrees(int32_t degrees, int32_t arcminutes,
 bool PositionToCartesian(const PositionRecord& record, bool galactic,
                          CartesianPoint* point);
 
+// The direction of the galactic vector "galactic" (the galactic point of a
+// star less that of the place it is seen from) in the equatorial frame of
+// the catalogue: *raHours from 0 up to 24, *decDegrees from -90 to +90.  It
+// applies the inverse of the matrix that PositionToCartesian applies, so
+// that a star seen from the Sun has its own right ascension and declination
+// again, to rounding.  False, with nothing written, for the zero vector or
+// one that is not finite.
+bool EquatorialDirection(const CartesianPoint& galactic, double* raHours,
+                         double* decDegrees);
+
 // The distance of "point" from the Sun, summed as the scan sums distances.
 inline double DistanceFromSun(const CartesianPoint& point) {
   return std::sqrt((point.z * point.z + point.y * point.y) + point.x * point.x);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -218,6 +219,114 @@ TEST(DistanceRangeTest, NeverExcludesAStarInRange) {
     ++checked;
   }
   EXPECT_EQ(checked, 300000);
+}
+
+// The angle between two directions given in right ascension (hours) and
+// declination (degrees), in degrees.
+double Separation(double ra1, double dec1, double ra2, double dec2) {
+  const double h = std::numbers::pi / 12, d = std::numbers::pi / 180;
+  double a[3] = {std::cos(dec1 * d) * std::cos(ra1 * h),
+                 std::cos(dec1 * d) * std::sin(ra1 * h), std::sin(dec1 * d)};
+  double b[3] = {std::cos(dec2 * d) * std::cos(ra2 * h),
+                 std::cos(dec2 * d) * std::sin(ra2 * h), std::sin(dec2 * d)};
+  double cross = std::hypot(a[1] * b[2] - a[2] * b[1],
+                            a[2] * b[0] - a[0] * b[2],
+                            a[0] * b[1] - a[1] * b[0]);
+  double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+  return std::atan2(cross, dot) / d;
+}
+
+// The direction of one star seen from another, against the same direction
+// worked out without the galactic frame: the difference of their
+// equatorial points.  Seen from the Sun, a star keeps its own right
+// ascension and declination; seen from a star, the Sun lies opposite the
+// star in the Sun's sky.
+TEST(EquatorialDirectionTest, SeenFromAnotherStar) {
+  const PositionRecord sun = Position(0, 0, 0, 0, 0, 0, 0);
+  const PositionRecord tauCeti = Position(1, 44, 4.08f, -15, 56, 14.9f, 11.9);
+  const PositionRecord sirius = Position(6, 45, 8.92f, -16, 42, 58.0f, 8.6);
+  const PositionRecord polaris = Position(2, 31, 49.1f, 89, 15, 51.0f, 433);
+  const PositionRecord nearZero = Position(23, 59, 59.99f, 0, 0, 1.0f, 5);
+  const struct {
+    PositionRecord star;
+    PositionRecord from;
+    double raHours, decDegrees;  // expected, where known beforehand
+  } cases[] = {
+      {tauCeti, sun, DecimalHours(1, 44, 4.08f),
+       DecimalDegrees(-15, 56, 14.9f)},
+      {sun, tauCeti, DecimalHours(13, 44, 4.08f),
+       DecimalDegrees(15, 56, 14.9f)},
+      {sun, sirius, DecimalHours(18, 45, 8.92f), DecimalDegrees(16, 42, 58.0f)},
+      {polaris, sun, DecimalHours(2, 31, 49.1f), DecimalDegrees(89, 15, 51.0f)},
+      {nearZero, sun, DecimalHours(23, 59, 59.99f), DecimalDegrees(0, 0, 1)},
+      {sirius, tauCeti, NAN, NAN},
+      {tauCeti, sirius, NAN, NAN},
+      {polaris, tauCeti, NAN, NAN},
+      {tauCeti, polaris, NAN, NAN},
+  };
+  for (const auto& c : cases) {
+    CartesianPoint star, from, starEq, fromEq;
+    ASSERT_TRUE(PositionToCartesian(c.star, true, &star));
+    ASSERT_TRUE(PositionToCartesian(c.from, true, &from));
+    ASSERT_TRUE(PositionToCartesian(c.star, false, &starEq));
+    ASSERT_TRUE(PositionToCartesian(c.from, false, &fromEq));
+    double ra = -1, dec = -1;
+    ASSERT_TRUE(EquatorialDirection(
+        {star.x - from.x, star.y - from.y, star.z - from.z}, &ra, &dec));
+    EXPECT_GE(ra, 0);
+    EXPECT_LT(ra, 24);
+    double dx = starEq.x - fromEq.x, dy = starEq.y - fromEq.y;
+    double dz = starEq.z - fromEq.z;
+    double independentRA = std::atan2(dy, dx) * 12 / std::numbers::pi;
+    double independentDec =
+        std::atan2(dz, std::hypot(dx, dy)) * 180 / std::numbers::pi;
+    EXPECT_LT(Separation(ra, dec, independentRA, independentDec), 1e-9)
+        << ra << " " << dec << " against " << independentRA << " "
+        << independentDec;
+    if (!std::isnan(c.raHours)) {
+      EXPECT_LT(Separation(ra, dec, c.raHours, c.decDegrees), 1e-9)
+          << ra << " " << dec << " against " << c.raHours << " "
+          << c.decDegrees;
+    }
+  }
+}
+
+// Seen from the Sun, every star has its own right ascension and
+// declination again, all over the sky and at every distance.
+TEST(EquatorialDirectionTest, FromTheSunTheStarsOwnDirection) {
+  std::mt19937_64 random(20261209);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int i = 0; i < 100000; ++i) {
+    PositionRecord record =
+        Position(static_cast<uint8_t>(unit(random) * 24),
+                 static_cast<uint8_t>(unit(random) * 60),
+                 static_cast<float>(unit(random) * 60),
+                 static_cast<int16_t>(unit(random) * 181 - 90),
+                 static_cast<uint8_t>(unit(random) * 60),
+                 static_cast<float>(unit(random) * 60),
+                 std::pow(10.0, unit(random) * 8 - 2));
+    CartesianPoint point;
+    ASSERT_TRUE(PositionToCartesian(record, true, &point));
+    double ra = 0, dec = 0;
+    ASSERT_TRUE(EquatorialDirection(point, &ra, &dec));
+    double ownRA = DecimalHours(record.RA_hr, record.RA_min, record.RA_sec);
+    double ownDec =
+        DecimalDegrees(record.Dec_deg, record.Dec_arcmin, record.Dec_arcsec);
+    ASSERT_LT(Separation(ra, dec, ownRA, ownDec), 1e-9)
+        << ownRA << " " << ownDec << " " << record.Distance;
+  }
+}
+
+TEST(EquatorialDirectionTest, NoDirection) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const CartesianPoint cases[] = {
+      {0, 0, 0}, {inf, 0, 0}, {0, -inf, 1}, {NAN, 1, 1}, {1, 1, NAN}};
+  for (const CartesianPoint& c : cases) {
+    double ra = 7, dec = 7;
+    EXPECT_FALSE(EquatorialDirection(c, &ra, &dec)) << c.x << " " << c.z;
+    EXPECT_EQ(ra, 7);
+    EXPECT_EQ(dec, 7);
+  }
 }
 
 }  // namespace
