@@ -10,7 +10,8 @@ bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
                     ListedStar* star) {
   star->match = match;
   star->name[0] = '\0';
-  star->hasName = GetStarDisplayName(statement, match.starId, star->name);
+  star->hasName = GetStarDisplayName(statement, match.starId, star->name,
+                                     &star->hasProperName);
   if (ReadFailed()) return false;
   star->hasSpectrum =
       FetchStarSpectrum(statement, match.starId, &star->spectrum);

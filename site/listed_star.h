@@ -19,6 +19,7 @@ struct ListedStar {
   NeighbourMatch match;  // the ID, distance, galactic point, RA and Dec
   bool hasName;
   char name[kDisplayNameSize];  // the display name, an HTML fragment
+  bool hasProperName;  // the name is from ProperNames, no catalogue number
   bool hasSpectrum;             // a Spectra row
   SpectrumRecord spectrum;
   bool hasFacts;  // a StarFacts row
