@@ -44,17 +44,34 @@ struct MapFrame {
   double maxDecDegrees = 90.0;
 };
 
+// A map draws at most this many stars: the first of those given.
+constexpr int kMaxMapStars = 1000;
+
 // Writes the <svg> element of the map of "stars" (count of them) around
 // the frame's centre, and the <script> element that turns it: one dot per
-// star, linked to its entry page, sized by brightness and coloured by
-// spectral class, the centre marked, the radius drawn, the nearest few
-// named and a scale in light-years.  On the sky chart a star at the Sun,
-// which has no direction, is left out.  When every star lies within half
-// the radius (or the radius is not a finite number), the map shows the
-// space up to the farthest star instead and says that the radius lies
-// beyond it.  The stars may come in any order.
+// star, linked to its entry page, sized by its brightness as seen from the
+// centre (on the sky chart, from the Earth) and coloured by spectral
+// class, ringed when its distance is doubtful; the centre marked, the
+// radius and the rings drawn with their lengths, and a scale in
+// light-years.  Up to ten stars are named beside their dots where there is
+// room: the Sun, then the stars with proper names that the eye would see
+// from the centre, the other stars with proper names, the other stars the
+// eye would see, and the rest, nearest first; a system whose dots touch
+// is named once.  Every other star's name shows while its dot is focused
+// or pointed at.  The dots' links come nearest first, the order in which
+// the keyboard visits them.  On the sky chart a star at the Sun, which has
+// no direction, is left out.  When every star lies within half the radius
+// (or the radius is not a finite number), the map shows the space up to
+// the farthest star instead and says that the radius lies beyond it.  The
+// stars may come in any order.
 void WriteNeighbourMap(const ListedStar* stars, int count,
                        const MapFrame& frame);
+
+// The apparent visual magnitude of "star" as seen from the centre of its
+// search, from its V and its distances from the Sun and from the centre (a
+// star at distance 0 from the Sun is the Sun, of absolute magnitude
+// +4.83).  False when its V is not known, or when it lies at the centre.
+bool MagnitudeFromCentre(const ListedStar& star, double* magnitude);
 
 // The colour of the dot of a star of spectral class "spectralClass" (as
 // the database spells it, "M3.5", "DA2", "sdK7"; nullptr when not known),

@@ -1,8 +1,11 @@
 #include "site/neighbour_map.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <numbers>
+#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -52,6 +55,12 @@ struct Dot {
   double x, y, r;
   std::string fill;
   std::string label;  // the name beside it, empty when none
+  std::string tip;    // the name shown only while focused, empty when none
+  double textX, textY;
+  bool textEnd;     // anchored at its end
+  bool doubtful;    // a dashed ring round it
+  int rank;         // data-rank, 0 when none
+  int order;        // the link's place in the picture, from 0
 };
 
 // The dots of a written map, by star ID.
@@ -59,16 +68,40 @@ std::map<int32_t, Dot> ReadDots(const std::string& svg) {
   static const std::regex dot(
       "<a href=\"entry_page\\.exe\\?ID=(\\d+)\"[^>]*><title>([^<]*)</title>"
       "<circle cx=\"([-\\d.]+)\" cy=\"([-\\d.]+)\" r=\"([\\d.]+)\" "
-      "fill=\"(#[0-9a-f]{6})\"/>(?:<text[^>]*>([^<]*)</text>)?</a>");
+      "fill=\"(#[0-9a-f]{6})\"/>"
+      "(<circle class=\"doubt\"[^>]*/>)?"
+      "<text class=\"name( tip)?\"(?: data-rank=\"(\\d+)\")? "
+      "x=\"([-\\d.]+)\" y=\"([-\\d.]+)\"( text-anchor=\"end\")?>([^<]*)"
+      "</text></a>");
   std::map<int32_t, Dot> dots;
+  int order = 0;
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), dot);
        it != std::sregex_iterator(); ++it) {
     const std::smatch& m = *it;
     int32_t id = std::stoi(m[1]);
     EXPECT_EQ(dots.count(id), 0u) << "two dots of star " << id;
-    dots[id] = {m[2], std::stod(m[3]), std::stod(m[4]), std::stod(m[5]), m[6],
-                m[7]};
+    bool tip = m[8].matched;
+    dots[id] = {m[2],
+                std::stod(m[3]),
+                std::stod(m[4]),
+                std::stod(m[5]),
+                m[6],
+                tip ? "" : m[13].str(),
+                tip ? m[13].str() : "",
+                std::stod(m[10]),
+                std::stod(m[11]),
+                m[12].matched,
+                m[7].matched,
+                m[9].matched ? std::stoi(m[9]) : 0,
+                order++};
   }
+  // Every link of the picture is a dot read.
+  size_t links = 0;
+  for (size_t at = svg.find("<a href="); at != std::string::npos;
+       at = svg.find("<a href=", at + 1)) {
+    ++links;
+  }
+  EXPECT_EQ(links, dots.size()) << svg;
   return dots;
 }
 
@@ -180,9 +213,9 @@ TEST(NeighbourMapTest, StarsAtNoFiniteDistanceAreLeftOff) {
 }
 
 // The sky chart: right ascension from 24h on the left to 0h on the right,
-// declination +90 at the top, a box 324 units across from x = 30 and
-// y = 14 for the whole sky (0.9 units a degree), and a window with a margin
-// of a twentieth, equal angles drawn equally long at its middle
+// declination +90 at the top, a box 306 units across from x = 42 and
+// y = 14 for the whole sky (0.85 units a degree), and a window with a
+// margin of a twentieth, equal angles drawn equally long at its middle
 // declination.
 TEST(NeighbourMapTest, SkyChartPositions) {
   const struct {
@@ -190,17 +223,17 @@ TEST(NeighbourMapTest, SkyChartPositions) {
     double ra, dec;
     double x, y;
   } cases[] = {
-      {0, 24, -90, 90, 6, 30, 273, 68},
-      {0, 24, -90, 90, 0, -90, 354, 176},
-      {0, 24, -90, 90, 23.5, 0, 36.8, 95},
-      {0, 24, -90, 90, 12, 90, 192, 14},
+      {0, 24, -90, 90, 6, 30, 271.5, 65},
+      {0, 24, -90, 90, 0, -90, 348, 167},
+      {0, 24, -90, 90, 23.5, 0, 48.4, 90.5},
+      {0, 24, -90, 90, 12, 90, 195, 14},
       // The search's own window of the whole sky, as it is given.
-      {0, 23.9999997, -89.9999997, 89.9999997, 6, 30, 273, 68},
+      {0, 23.9999997, -89.9999997, 89.9999997, 6, 30, 271.5, 65},
       // 5h-6h and -10..+10 with the margin: 4.95h-6.05h, -11..+11, fitted
       // to the height, 324 / 22 units a degree, centred across.
-      {5, 6, -10, 10, 5.5, 0, 192, 176},
-      {5, 6, -10, 10, 6.05, 11, 192 - 0.55 * 15 * 324 / 22, 14},
-      {5, 6, -10, 10, 5, -10, 192 + 0.5 * 15 * 324 / 22, 176 + 10 * 324 / 22.0},
+      {5, 6, -10, 10, 5.5, 0, 195, 176},
+      {5, 6, -10, 10, 6.05, 11, 195 - 0.55 * 15 * 324 / 22, 14},
+      {5, 6, -10, 10, 5, -10, 195 + 0.5 * 15 * 324 / 22, 176 + 10 * 324 / 22.0},
   };
   for (const auto& c : cases) {
     ListedStar star = MakeStar(100, {1, 1, 1}, 2);
@@ -236,7 +269,7 @@ TEST(NeighbourMapTest, SkyChartCentreAndTheSun) {
   EXPECT_EQ(dots.count(100), 0u);
   EXPECT_EQ(dots.count(200), 1u);
   // The cross of the centre at 6h, +30.
-  EXPECT_NE(svg.find("d=\"M266.0 68.0h14M273.0 61.0v14\""), std::string::npos)
+  EXPECT_NE(svg.find("d=\"M264.5 65.0h14M271.5 58.0v14\""), std::string::npos)
       << svg;
   frame.plane = MapPlane::kGalacticXY;
   dots = ReadDots(DrawMap(stars, frame));
@@ -323,39 +356,393 @@ TEST(NeighbourMapTest, DotSizeByMagnitude) {
   EXPECT_DOUBLE_EQ(dots[300].r, 2.5);
 }
 
-// The nearest six are named beside their dots, whatever the order of the
-// stars; two stars at one place do not get names on top of each other; a
-// star without a name is "Star N".
-TEST(NeighbourMapTest, NearestNamed) {
+// A star with a proper name (not a catalogue designation).
+ListedStar Proper(ListedStar star) {
+  star.hasProperName = true;
+  return star;
+}
+
+// A star at "point" seen from "centre", its distance from there computed.
+ListedStar Seen(int32_t id, const CartesianPoint& centre,
+                const CartesianPoint& point, const char* name,
+                bool hasMagnitude = false, double vMag = 0) {
+  double d = std::hypot(point.x - centre.x, point.y - centre.y,
+                        point.z - centre.z);
+  return MakeStar(id, point, d, name, nullptr, hasMagnitude, vMag);
+}
+
+// The magnitude from the centre: the Sun's absolute magnitude (+4.83) at
+// the centre's distance, a star's V moved by five times the logarithm of
+// the ratio of its distances; none for a star at the centre or without V.
+TEST(NeighbourMapTest, MagnitudesFromTheCentre) {
+  const CartesianPoint tauCeti{-3.493, 0.372, -11.376};  // 11.906 ly away
+  const CartesianPoint sirius{-5.745, -6.275, -1.262};   // 8.601 ly away
+  const struct {
+    CartesianPoint point;
+    double distance;  // from the centre
+    bool hasMagnitude;
+    double vMag;
+    bool known;
+    double magnitude;
+  } cases[] = {
+      // The Sun seen from tau Ceti, 11.906 light-years away.
+      {{0, 0, 0}, 11.906, true, -26.74, true, 2.6436},
+      // From 10 parsecs, the absolute magnitude.
+      {{0, 0, 0}, 32.6156, true, -26.74, true, 4.8321},
+      // Sirius seen from tau Ceti: 16.555 light-years, farther.
+      {sirius, 16.555, true, -1.45, true, -0.0272},
+      // A star seen from as far as from the Sun keeps its V.
+      {tauCeti, 11.906, true, 3.45, true, 3.45},
+      // From a tenth of its distance, five magnitudes brighter.
+      {tauCeti, 1.1906, true, 3.45, true, -1.55},
+      {tauCeti, 0, true, 3.45, false, 0},
+      {tauCeti, 5, false, 0, false, 0},
+  };
+  for (const auto& c : cases) {
+    ListedStar star =
+        MakeStar(100, c.point, c.distance, "Star", nullptr, c.hasMagnitude,
+                 c.vMag);
+    double magnitude = 99;
+    ASSERT_EQ(MagnitudeFromCentre(star, &magnitude), c.known)
+        << c.vMag << " " << c.distance;
+    if (c.known) {
+      EXPECT_NEAR(magnitude, c.magnitude, 0.002) << c.vMag << " " << c.distance;
+    }
+    // The dot is sized by it.
+    std::map<int32_t, Dot> dots = ReadDots(
+        DrawMap({star}, {tauCeti, 20, MapPlane::kGalacticXY, "&tau; Cet"}));
+    ASSERT_EQ(dots.count(100), 1u);
+    EXPECT_NEAR(dots[100].r, MagnitudeDotRadius(c.known, c.magnitude), 0.051)
+        << c.vMag << " " << c.distance;
+  }
+}
+
+// The legend says where the dots' brightness is seen from: the centre on
+// a plane, by its name or its point (no place when the name is too long
+// for the line), and the Earth on the sky chart.
+TEST(NeighbourMapTest, LegendSaysWhereBrightnessIsSeenFrom) {
+  const struct {
+    MapPlane plane;
+    const char* centreName;
+    const char* said;
+  } cases[] = {
+      {MapPlane::kGalacticXY, "&tau; Cet", ">Brightness, as seen from &tau; Cet:<"},
+      {MapPlane::kGalacticXZ, "<b>Sol</b>", ">Brightness, as seen from Sol:<"},
+      {MapPlane::kGalacticYZ, nullptr,
+       ">Brightness, as seen from (1.5, -2, 0):<"},
+      {MapPlane::kGalacticXY, "A name of thirty-one characters",
+       ">Brightness, as seen from the centre:<"},
+      {MapPlane::kGalacticXY, "A name of exactly thirty chars",
+       ">Brightness, as seen from A name of exactly thirty chars:<"},
+      {MapPlane::kSky, "&tau; Cet", ">Brightness, as seen from the Earth:<"},
+  };
+  for (const auto& c : cases) {
+    const CartesianPoint centre{1.5, -2, 0};
+    std::string svg = DrawMap({MakeStar(100, {3, -2, 0}, 1.5, "Near")},
+                              {centre, 20, c.plane, c.centreName});
+    EXPECT_NE(svg.find(c.said), std::string::npos)
+        << (c.centreName ? c.centreName : "a point") << "\n"
+        << svg;
+  }
+}
+
+// The legend's texts beside their dots: each dot of the brightness scale
+// and of the doubtful distance begins after the text before it ends.
+TEST(NeighbourMapTest, LegendTextsClearOfTheirDots) {
+  ListedStar doubtful = MakeStar(100, {3, 0, 0}, 3, "Doubted");
+  doubtful.doubtfulDistance = true;
+  std::string svg =
+      DrawMap({doubtful}, {{0, 0, 0}, 20, MapPlane::kGalacticXY, "X"});
+  static const std::regex legendDot(
+      "<circle cx=\"([\\d.]+)\" cy=\"[\\d.]+\" r=\"([\\d.]+)\" "
+      "fill=\"#d8deea\"/>(?:<circle class=\"doubt\"[^>]*r=\"([\\d.]+)\"/>)?"
+      "<text class=\"small\" x=\"([\\d.]+)\" y=\"[\\d.]+\">([^<]*)</text>");
+  double textEnd = 0;
+  int dots = 0;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), legendDot);
+       it != std::sregex_iterator(); ++it) {
+    const std::smatch& m = *it;
+    double r = m[3].matched ? std::stod(m[3]) : std::stod(m[2]);
+    double left = std::stod(m[1]) - r;
+    EXPECT_GT(left, textEnd + 2) << m[5];
+    EXPECT_GT(std::stod(m[4]), std::stod(m[1]) + r) << m[5];
+    // DejaVu Sans, the widest of the sans-serif fonts a phone or Debian
+    // uses, at 11.5 units: about 0.62 of that a character.
+    textEnd = std::stod(m[4]) + m[5].length() * 11.5 * 0.62;
+    ++dots;
+  }
+  EXPECT_EQ(dots, 4) << svg;
+  EXPECT_NE(svg.find(">distance doubtful</text>"), std::string::npos);
+}
+
+// Which stars are named: the Sun first, then the stars with proper names
+// that the eye would see from the centre (brighter than 6.5), the other
+// stars with proper names, the other stars the eye would see, the rest;
+// at most ten, and a system whose dots touch once.  The stars come in
+// every order.
+TEST(NeighbourMapTest, WhichStarsAreNamed) {
+  const CartesianPoint tauCeti{-3.493, 0.372, -11.376};
+  // Thirteen stars round tau Ceti, far apart, star i at 8 + i / 5
+  // light-years, so that every name finds room; "magnitude" is what the
+  // centre sees.
+  auto around = [&](int i, double distance) {
+    double angle = i * 2 * std::numbers::pi / 13;
+    return CartesianPoint{tauCeti.x + distance * std::cos(angle),
+                          tauCeti.y + distance * std::sin(angle), tauCeti.z};
+  };
+  auto atNine = [&](int32_t id, int i, const char* name, bool proper,
+                    bool hasMagnitude, double magnitude) {
+    // V from the Sun for "magnitude" seen from the centre.
+    double distance = 8 + i / 5.0;
+    CartesianPoint p = around(i, distance);
+    double vMag =
+        magnitude + 5 * std::log10(DistanceFromSun(p) / distance);
+    ListedStar star = Seen(id, tauCeti, p, name, hasMagnitude, vMag);
+    star.hasProperName = proper;
+    return star;
+  };
+  const std::vector<ListedStar> crowd = {
+      Proper(Seen(100, tauCeti, {0, 0, 0}, "Sol", true, -26.74)),
+      atNine(200, 1, "Bright named", true, true, 1),
+      atNine(300, 2, "Brighter named", true, true, -1),
+      atNine(400, 3, "Seen named", true, true, 6.4),
+      atNine(500, 4, "Faint named", true, true, 9),
+      atNine(600, 5, "Named unknown", true, false, 0),
+      atNine(700, 6, "Faint named 2", true, true, 12),
+      atNine(800, 7, "HIP 8", false, true, 2),
+      atNine(900, 8, "HIP 9", false, true, 6.6),
+      atNine(1000, 9, "HIP 10", false, true, 5),
+      atNine(1100, 10, "HIP 11", false, true, 0),
+      atNine(1200, 11, "HIP 12", false, true, 9),
+      atNine(1300, 12, "HIP 13", false, false, 0),
+  };
+  // Two systems round the Sun: alpha Centauri's three stars, whose dots
+  // touch, and Barnard's Star, fainter and alone.
+  const CartesianPoint alphaCen{3.165, -3.048, -0.082};
+  const std::vector<ListedStar> neighbours = {
+      Proper(Seen(100, {0, 0, 0}, alphaCen, "Rigil Kentaurus", true, 0.1)),
+      Proper(Seen(200, {0, 0, 0}, alphaCen, "Toliman", true, 1.2)),
+      Proper(Seen(300, {0, 0, 0}, {2.961, -3.036, -0.171}, "Proxima", true,
+                  11.0)),
+      Proper(Seen(400, {0, 0, 0}, {4.950, 3.009, 1.392}, "Barnard's Star",
+                  true, 9.5)),
+      Seen(500, {0, 0, 0}, {-9, 6, 0}, "HIP 5", true, 10),
+  };
+  const struct {
+    const char* label;
+    const std::vector<ListedStar>* stars;
+    CartesianPoint centre;
+    std::vector<int32_t> named;  // in the order of their ranks
+  } cases[] = {
+      {"crowd", &crowd, tauCeti,
+       {100, 300, 200, 400, 500, 600, 700, 1100, 800, 1000}},
+      {"neighbours", &neighbours, {0, 0, 0}, {100, 400, 500}},
+  };
+  for (const auto& c : cases) {
+    std::vector<ListedStar> stars = *c.stars;
+    for (int turn = 0; turn < 3; ++turn) {
+      if (turn == 1) std::reverse(stars.begin(), stars.end());
+      if (turn == 2) std::rotate(stars.begin(), stars.begin() + 3, stars.end());
+      std::map<int32_t, Dot> dots = ReadDots(
+          DrawMap(stars, {c.centre, 20, MapPlane::kGalacticXY, "Centre"}));
+      std::vector<std::pair<int, int32_t>> named;
+      for (const auto& [id, dot] : dots) {
+        if (!dot.label.empty()) named.push_back({dot.rank, id});
+      }
+      std::sort(named.begin(), named.end());
+      std::vector<int32_t> ids;
+      for (const auto& [rank, id] : named) ids.push_back(id);
+      EXPECT_EQ(ids, c.named) << c.label << " " << turn;
+    }
+  }
+}
+
+// The links come nearest first, the order in which the keyboard visits
+// them; and every star's name is in its link, shown beside its dot or
+// else while it is focused or pointed at ("Star N" without a name).
+TEST(NeighbourMapTest, NearestFirstEachWithItsName) {
   std::vector<ListedStar> stars;
   char name[32];
   // Given farthest first, spread round the centre.
-  for (int i = 12; i >= 1; --i) {
+  for (int i = 30; i >= 1; --i) {
     double angle = i * 2.4;
     std::snprintf(name, sizeof(name), "Star at %d", i);
     stars.push_back(MakeStar(
         i * 100, {i * std::cos(angle), i * std::sin(angle), 0}, i, name));
   }
   stars.push_back(MakeStar(5000, {0.5, 0.5, 0}, 0.70710678));
-  std::map<int32_t, Dot> dots =
-      ReadDots(DrawMap(stars, {{0, 0, 0}, 15, MapPlane::kGalacticXY, "X"}));
-  ASSERT_EQ(dots.size(), 13u);
-  EXPECT_EQ(dots[5000].label, "Star 5000");
+  std::string svg = DrawMap(stars, {{0, 0, 0}, 30, MapPlane::kGalacticXY, "X"});
+  std::map<int32_t, Dot> dots = ReadDots(svg);
+  ASSERT_EQ(dots.size(), 31u);
+  EXPECT_EQ(dots[5000].order, 0);
+  EXPECT_EQ(dots[5000].label + dots[5000].tip, "Star 5000");
   EXPECT_EQ(dots[5000].title, "Star 5000, 0.707107 light-years");
-  for (int i = 1; i <= 12; ++i) {
-    std::snprintf(name, sizeof(name), "Star at %d", i);
-    EXPECT_EQ(dots[i * 100].label, i <= 5 ? name : "") << i;
-  }
-
-  // A system: two dots at one place, one name.
-  stars = {MakeStar(100, {3, 0, 0}, 3, "Toliman"),
-           MakeStar(200, {3, 0, 0}, 3, "Rigil Kentaurus"),
-           MakeStar(300, {3.02, 0.01, 0}, 3.02, "Proxima")};
-  dots =
-      ReadDots(DrawMap(stars, {{0, 0, 0}, 20, MapPlane::kGalacticXY, "Sol"}));
   int named = 0;
-  for (const auto& [id, dot] : dots) named += dot.label.empty() ? 0 : 1;
-  EXPECT_GE(named, 2);
+  for (int i = 1; i <= 30; ++i) {
+    std::snprintf(name, sizeof(name), "Star at %d", i);
+    EXPECT_EQ(dots[i * 100].order, i) << i;
+    EXPECT_EQ(dots[i * 100].label + dots[i * 100].tip, name) << i;
+    EXPECT_TRUE(dots[i * 100].label.empty() || dots[i * 100].tip.empty());
+    named += dots[i * 100].label.empty() ? 0 : 1;
+  }
+  EXPECT_EQ(named + (dots[5000].label.empty() ? 0 : 1), 10);
+  EXPECT_NE(svg.find(".neighbour-map .tip{visibility:hidden}"),
+            std::string::npos);
+  EXPECT_NE(svg.find(".neighbour-map a:hover .tip,.neighbour-map a:focus "
+                     ".tip{visibility:visible}"),
+            std::string::npos);
+}
+
+// A text of the picture, with the box it takes by an estimate of its
+// characters' width (a share of the font's size).
+struct TextBox {
+  std::string text;
+  double left, top, right, bottom;
+};
+
+// The texts shown on a plane (not the tips, nor the legend below it).
+std::vector<TextBox> ShownTexts(const std::string& svg, double planeHeight,
+                                double characterWidth = 0.56) {
+  static const std::regex text(
+      "<text class=\"(name|small)\"(?: data-[a-z]+=\"[^\"]*\")* x=\"([-\\d.]+)\" "
+      "y=\"([-\\d.]+)\"( text-anchor=\"(?:end|middle)\")?>([^<]*)</text>");
+  std::vector<TextBox> boxes;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text);
+       it != std::sregex_iterator(); ++it) {
+    const std::smatch& m = *it;
+    double size = m[1] == "name" ? 13 : 11.5;
+    double x = std::stod(m[2]), y = std::stod(m[3]);
+    if (y > planeHeight) continue;
+    std::string shown = std::regex_replace(m[5].str(), std::regex("&[^;]+;"), "x");
+    double width = shown.size() * size * characterWidth;
+    double left = !m[4].matched ? x : m[4].str().find("end") != std::string::npos
+                                          ? x - width
+                                          : x - width / 2;
+    boxes.push_back({shown, left, y - size * 0.75, left + width, y + size * 0.2});
+  }
+  return boxes;
+}
+
+// No two texts of a plane overlap, no name covers a dot, and every text
+// lies within the picture: on maps of many stars at random, at every
+// radius, on each plane.
+TEST(NeighbourMapTest, NamesNeverOverlap) {
+  std::mt19937 random(20261209);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (int map = 0; map < 60; ++map) {
+    double radius = map % 3 == 0 ? 5 : map % 3 == 1 ? 20 : 50;
+    int count = 5 + map * 3 % 100;
+    std::vector<ListedStar> stars;
+    for (int i = 0; i < count; ++i) {
+      CartesianPoint p{unit(random) * radius * 0.7, unit(random) * radius * 0.7,
+                       unit(random) * radius * 0.7};
+      char name[48];
+      std::snprintf(name, sizeof(name), i % 3 ? "HIP %d" : "Proper Name %d",
+                    i * 7919);
+      ListedStar star = MakeStar((i + 1) * 100, p, DistanceFromSun(p), name,
+                                 "G2", true, unit(random) * 8 + 4);
+      star.hasProperName = i % 3 == 0;
+      stars.push_back(star);
+    }
+    MapPlane plane = map % 2 ? MapPlane::kGalacticXZ : MapPlane::kGalacticXY;
+    std::string svg = DrawMap(stars, {{0, 0, 0}, radius, plane, "Sol"});
+    std::vector<TextBox> texts = ShownTexts(svg, 360);
+    std::map<int32_t, Dot> dots = ReadDots(svg);
+    ASSERT_GE(texts.size(), 5u) << svg;
+    for (size_t a = 0; a < texts.size(); ++a) {
+      const TextBox& t = texts[a];
+      EXPECT_TRUE(t.left >= 0 && t.right <= 360 && t.top >= 0)
+          << map << ": " << t.text << " at " << t.left << ", " << t.top;
+      for (size_t b = a + 1; b < texts.size(); ++b) {
+        const TextBox& u = texts[b];
+        bool overlap = t.left < u.right && u.left < t.right &&
+                       t.top < u.bottom && u.top < t.bottom;
+        EXPECT_FALSE(overlap) << map << ": " << t.text << " over " << u.text;
+      }
+      for (const auto& [id, dot] : dots) {
+        if (dot.label.empty() || t.text == dot.label) continue;
+        bool covers = t.left < dot.x + dot.r && dot.x - dot.r < t.right &&
+                      t.top < dot.y + dot.r && dot.y - dot.r < t.bottom;
+        // The axes' letters and the scale are drawn where no star goes
+        // only by chance; a star's name never covers a dot.
+        if (t.text.rfind("HIP", 0) == 0 || t.text.rfind("Proper", 0) == 0) {
+          EXPECT_FALSE(covers) << map << ": " << t.text << " over star " << id;
+        }
+      }
+    }
+  }
+}
+
+// The rings carry their lengths, as the radius does.
+TEST(NeighbourMapTest, RingsCarryTheirLengths) {
+  const struct {
+    double radius;
+    double farthest;
+    std::vector<std::string> lengths;
+  } cases[] = {
+      {20, 19, {"10 ly", "20 ly"}},
+      {50, 45, {"20 ly", "40 ly", "50 ly"}},
+      {3, 2, {"1 ly", "2 ly", "3 ly"}},
+      // The space of the stars, not the radius: its rings alone.
+      {100, 10, {"5 ly", "10 ly"}},
+  };
+  for (const auto& c : cases) {
+    std::string svg = DrawMap({MakeStar(100, {c.farthest, 0, 0}, c.farthest)},
+                              {{0, 0, 0}, c.radius, MapPlane::kGalacticXY,
+                               nullptr});
+    std::vector<std::string> lengths;
+    static const std::regex ring(
+        "<text class=\"small\" data-ly=\"[^\"]+\" x=\"[\\d.]+\" "
+        "y=\"[\\d.]+\">([^<]*)</text>");
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), ring);
+         it != std::sregex_iterator(); ++it) {
+      lengths.push_back((*it)[1]);
+    }
+    EXPECT_EQ(lengths, c.lengths) << c.radius;
+  }
+}
+
+// A star of doubtful distance has a dashed ring round its dot, and the
+// legend says what it means; without one, neither.
+TEST(NeighbourMapTest, DoubtfulDistancesRinged) {
+  ListedStar sure = MakeStar(100, {3, 0, 0}, 3, "Sure");
+  ListedStar doubted = MakeStar(200, {-5, 2, 0}, 5.4, "Doubted");
+  doubted.doubtfulDistance = true;
+  for (MapPlane plane : {MapPlane::kGalacticXY, MapPlane::kSky}) {
+    doubted.match.raHours = 3;
+    std::string svg = DrawMap({sure, doubted}, {{0, 0, 0}, 20, plane, "X"});
+    std::map<int32_t, Dot> dots = ReadDots(svg);
+    EXPECT_FALSE(dots[100].doubtful);
+    EXPECT_TRUE(dots[200].doubtful) << svg;
+    EXPECT_NE(svg.find(">distance doubtful<"), std::string::npos);
+    svg = DrawMap({sure}, {{0, 0, 0}, 20, plane, "X"});
+    // Only the style sheet's rule.
+    EXPECT_EQ(svg.find("doubt"), svg.find(".neighbour-map .doubt{") + 16);
+    EXPECT_EQ(svg.rfind("doubt"), svg.find("doubt"));
+    EXPECT_EQ(svg.find("doubtful"), std::string::npos);
+  }
+}
+
+// The sky chart's labels lie whole within the picture, at its edges too.
+TEST(NeighbourMapTest, SkyChartLabelsWithinThePicture) {
+  const struct {
+    double minRA, maxRA, minDec, maxDec;
+  } cases[] = {
+      {0, 24, -90, 90}, {5, 6, -10, 10}, {0, 0.5, -11, -10}, {23, 24, 60, 90},
+  };
+  for (const auto& c : cases) {
+    MapFrame frame{{0, 0, 0}, 20, MapPlane::kSky, "Sol",
+                   c.minRA,   c.maxRA, c.minDec, c.maxDec};
+    std::string svg = DrawMap({MakeStar(100, {1, 1, 1}, 2)}, frame);
+    // DejaVu Sans, the widest of the usual sans-serif fonts: about 0.62
+    // of the size a character, and more for the signs and degrees.
+    std::vector<TextBox> texts = ShownTexts(svg, 1000, 0.66);
+    ASSERT_GE(texts.size(), 4u);
+    for (const TextBox& t : texts) {
+      EXPECT_GE(t.left, 0) << t.text << " " << c.minRA << " " << c.minDec;
+      EXPECT_LE(t.right, 360) << t.text << " " << c.minRA << " " << c.minDec;
+    }
+  }
 }
 
 // Names are HTML fragments: in the picture only their text and their

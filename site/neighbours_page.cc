@@ -517,6 +517,9 @@ void WriteTable(const NeighbourRequest& request,
   WriteText("</tbody>\n</table>\n</div>\n");
 }
 
+// Every star of a page has its dot.
+static_assert(kMaxPageSize <= kMaxMapStars);
+
 void WriteMap(const NeighbourRequest& request,
               const NeighbourListing& listing) {
   WriteText(
