@@ -40,6 +40,28 @@ bool GetSystemProperName(SQLHSTMT statement, int32_t starId, char* name) {
   return ReadSystemProperName(statement, starId, name) == ProperName::kFound;
 }
 
+bool GetSystemProperNames(SQLHSTMT statement, int32_t starId,
+                          char (*names)[kNameValueSize], int capacity,
+                          int* count) {
+  *count = 0;
+  SQLHSTMT rows = ExecuteLookup(statement,
+                                "SELECT Name FROM ProperNames WHERE "
+                                "INT(OwnerID/100) = %ld ORDER BY OwnerID, "
+                                "ProperNameID",
+                                starId / 100);
+  if (rows == SQL_NULL_HSTMT) return false;
+  char name[kNameValueSize];
+  SQLLEN indicator;
+  SQLBindCol(rows, 1, SQL_C_CHAR, name, sizeof(name), &indicator);
+  while (*count < capacity && FetchRow(rows)) {
+    if (indicator == SQL_NULL_DATA) continue;
+    TerminateFetchedText(name, indicator);
+    std::snprintf(names[(*count)++], kNameValueSize, "%s", name);
+  }
+  UnbindColumns(rows);
+  return !ReadFailed();
+}
+
 bool GetSystemDesignation(SQLHSTMT statement, int32_t starId, char* name) {
   int32_t block = starId / 100;  // truncates toward zero
   SQLHSTMT rows = ExecuteLookup(statement,

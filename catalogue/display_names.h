@@ -47,6 +47,15 @@ bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name,
 bool GetSystemProperName(SQLHSTMT statement, int32_t starId, char* name);
 bool GetSystemDesignation(SQLHSTMT statement, int32_t starId, char* name);
 
+// Reads every proper name and Bayer or Flamsteed designation of the system
+// of "starId" (its ProperNames rows, in OwnerID order, NULL names left out)
+// into "names", at most "capacity" of them, their number in *count.
+// Returns false when the read failed (read_fault.h); *count then holds
+// those read before.
+bool GetSystemProperNames(SQLHSTMT statement, int32_t starId,
+                          char (*names)[kNameValueSize], int capacity,
+                          int* count);
+
 }  // namespace veloran
 
 #endif  // VELORAN_CATALOGUE_DISPLAY_NAMES_H_

@@ -31,6 +31,7 @@ struct KeptConnection {
 
 KeptConnection kept;
 uint64_t lastGeneration = 0;
+int64_t keptRowLimit = kDefaultKeptRows;
 
 Version ReadVersion(char* text) {
   SQLHSTMT statement = kept.versionStatement;
@@ -168,5 +169,9 @@ void DropKeptConnection() {
     CloseKept();
   }
 }
+
+void SetKeptRowLimit(int64_t rows) { keptRowLimit = rows; }
+
+int64_t KeptRowLimit() { return keptRowLimit; }
 
 }  // namespace veloran

@@ -44,6 +44,15 @@ void ReturnKeptConnection(DatabaseHandles* handles);
 // without a version).
 uint64_t KeptDatabaseGeneration();
 
+// The most rows of one table that a worker keeps in memory: the star rows
+// (search/kept_positions.h), and each table of look-ups
+// (kept_lookups.h).  A larger table is not kept; its rows are read from
+// the database for each request, through the position index where it has
+// one, as a program serving one request reads them.
+inline constexpr int64_t kDefaultKeptRows = 25000000;
+void SetKeptRowLimit(int64_t rows);
+int64_t KeptRowLimit();
+
 // Closes the kept connection, so that the next request connects anew: after
 // a failed read, which may be a lost connection.
 void DropKeptConnection();

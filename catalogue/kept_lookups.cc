@@ -78,7 +78,8 @@ bool Reserve(T** array, Size* capacity, size_t needed) {
 }
 
 bool AddEntry(Table* table, int32_t key, uint32_t value) {
-  if (!Reserve(&table->entries, &table->capacity, table->count + 1)) {
+  if (static_cast<int64_t>(table->count) >= KeptRowLimit() ||
+      !Reserve(&table->entries, &table->capacity, table->count + 1)) {
     return false;
   }
   table->entries[table->count++] = {key, value};

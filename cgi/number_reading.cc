@@ -14,6 +14,12 @@ bool IsSpace(char c) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Past the digits at "p"; *count says how many.
+const char* SkipDigits(const char* p, size_t* count) {
+  while (IsDigit(*p)) ++p, ++*count;
+  return p;
+}
+
 // Significant digits kept for the conversion.  Any double is decided by its
 // first 768 significant digits plus whether anything non-zero follows them,
 // which a final sticky digit records.
@@ -100,6 +106,35 @@ double ReadReal(const char* text) {
   std::snprintf(canonical + length, sizeof(canonical) - length, "e%ld",
                 exponent + pointPosition);
   return std::strtod(canonical, nullptr);
+}
+
+bool IsDecimalNumber(const char* text) {
+  const char* p = text;
+  while (IsSpace(*p)) ++p;
+  if (*p == '+' || *p == '-') ++p;
+  size_t digits = 0;
+  p = SkipDigits(p, &digits);
+  if (*p == '.') p = SkipDigits(p + 1, &digits);
+  if (digits == 0) return false;
+  if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+    ++p;
+    if (*p == '+' || *p == '-') ++p;
+    size_t exponent = 0;
+    p = SkipDigits(p, &exponent);
+    if (exponent == 0) return false;
+  }
+  while (IsSpace(*p)) ++p;
+  return *p == '\0';
+}
+
+bool IsCount(const char* text) {
+  const char* p = text;
+  while (IsSpace(*p)) ++p;
+  if (*p == '+') ++p;
+  size_t digits = 0;
+  p = SkipDigits(p, &digits);
+  while (IsSpace(*p)) ++p;
+  return digits > 0 && *p == '\0';
 }
 
 }  // namespace veloran

@@ -22,6 +22,12 @@ int32_t ReadInteger(const char* text);
 // value; a value too large reads as infinity and one too small as 0.
 double ReadReal(const char* text);
 
+// Whether all of a text is one such number, with blanks around it at most:
+// a whole one as ReadReal reads it ("inf", "nan", "0x1p3", "12abc" and ""
+// are no numbers); a count, digits with an optional "+".
+bool IsDecimalNumber(const char* text);
+bool IsCount(const char* text);
+
 }  // namespace veloran
 
 #endif  // VELORAN_CGI_NUMBER_READING_H_

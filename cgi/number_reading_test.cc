@@ -110,5 +110,27 @@ TEST(NumberReadingTest, RealsAreCorrectlyRounded) {
   EXPECT_EQ(ReadReal(manyDigits.c_str()), 1.0);
 }
 
+// Whole texts that are one number, as a page that refuses anything else
+// reads them.
+TEST(NumberReadingTest, WholeNumbers) {
+  const struct {
+    const char* text;
+    bool decimal;
+    bool count;
+  } cases[] = {
+      {"20", true, true},     {" +7 ", true, true},   {"-3", true, false},
+      {"2.5", true, false},   {".5", true, false},    {"5.", true, false},
+      {"1e3", true, false},   {"1D-2", true, false},  {"1e", false, false},
+      {"abc", false, false},  {"", false, false},     {" ", false, false},
+      {"12abc", false, false}, {"inf", false, false}, {"nan", false, false},
+      {"0x10", false, false}, {".", false, false},    {"+", false, false},
+      {"1 2", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsDecimalNumber(c.text), c.decimal) << "'" << c.text << "'";
+    EXPECT_EQ(IsCount(c.text), c.count) << "'" << c.text << "'";
+  }
+}
+
 }  // namespace
 }  // namespace veloran

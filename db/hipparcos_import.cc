@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "index/position_index_builder.h"
+#include "names/designation_catalogues.h"
 
 namespace veloran {
 
@@ -403,6 +404,129 @@ void JoinSystems(const HipparcosTables& tables, std::vector<StarRow>* stars) {
 
 namespace {
 
+// The star of "listed" among "stars", by its ID; nullptr when the catalogue
+// has none.
+StarRow* FindListedStar(const HipparcosTables& tables,
+                        const ListedStar& listed,
+                        std::unordered_map<int32_t, StarRow*>& byId) {
+  if (listed.hip > kLargestImportedHip) return nullptr;
+  for (size_t index = 0; index < tables.componentLetters.size(); ++index) {
+    if (tables.componentLetters[index] != listed.component) continue;
+    auto found = byId.find(static_cast<int32_t>(listed.hip * 10000 +
+                                                index * 100));
+    if (found != byId.end()) return found->second;
+  }
+  return nullptr;
+}
+
+std::string ListedHip(const ListedStar& listed) {
+  return "HIP " + std::to_string(listed.hip) +
+         (listed.component.empty() ? "" : " " + listed.component);
+}
+
+}  // namespace
+
+void AddListedNames(const HipparcosTables& tables, const NearbyList& list,
+                    std::vector<StarRow>* stars,
+                    std::vector<AbsentStarRow>* absent,
+                    std::vector<std::string>* refusals, uint64_t* added) {
+  std::unordered_map<int32_t, StarRow*> byId;
+  for (StarRow& star : *stars) byId[star.id] = &star;
+  // Each designation is one star's: the stars that hold the list's names
+  // already, and then those that the list gives them to.
+  std::map<std::pair<std::string, std::string>, int32_t> holders;
+  auto asStored = [](const std::string& text) {
+    StarName name{"", text, false, NameRank::kOther};
+    const char* number = nullptr;
+    const DesignationCatalogue* catalogue =
+        text[0] == '&' ? nullptr : FindDesignationCatalogue(text.c_str(), &number);
+    if (catalogue != nullptr) {
+      name.catalogue = catalogue->abbreviation;
+      name.text = number;
+    }
+    return name;
+  };
+  for (const ListedStar& listed : list.stars) {
+    for (const std::string& text : listed.names) {
+      StarName name = asStored(text);
+      holders.emplace(std::make_pair(name.catalogue, name.text), 0);
+    }
+  }
+  for (const StarRow& star : *stars) {
+    for (const StarName& name : star.names) {
+      auto holder = holders.find(std::make_pair(name.catalogue, name.text));
+      if (holder != holders.end() && holder->second == 0) {
+        holder->second = star.id;
+      }
+    }
+  }
+  auto refuse = [&](int line, const std::string& what) {
+    refusals->push_back(std::to_string(line) + ": " + what);
+  };
+  for (const ListedStar& listed : list.stars) {
+    StarRow* star = FindListedStar(tables, listed, byId);
+    std::string why;
+    if (star == nullptr) {
+      refuse(listed.line, listed.names[0] + ": no star " + ListedHip(listed) +
+                              " in the catalogue");
+      continue;
+    }
+    if (!FitListedPosition(listed.position, star->raRadians, star->decRadians,
+                           star->parallax, &why)) {
+      refuse(listed.line, listed.names[0] + " does not fit " +
+                              ListedHip(listed) + ": " + why);
+      continue;
+    }
+    for (const std::string& text : listed.names) {
+      StarName name = asStored(text);
+      if (name.catalogue.empty() && text[0] != '&') {
+        refuse(listed.line, text + " is of no catalogue that the list knows");
+        continue;
+      }
+      int32_t& holder = holders[std::make_pair(name.catalogue, name.text)];
+      if (holder == star->id) continue;  // the star holds it already
+      if (holder != 0) {
+        refuse(listed.line,
+               text + " is already star " + std::to_string(holder) + "'s");
+        continue;
+      }
+      holder = star->id;
+      // After the names were ranked: never the system name.
+      star->names.push_back(name);
+      ++*added;
+    }
+  }
+  for (const ListedAbsentStar& listed : list.absent) {
+    const StarRow* fitting = nullptr;
+    std::string why;
+    for (const StarRow& star : *stars) {
+      if (FitListedPosition(listed.position, star.raRadians, star.decRadians,
+                            star.parallax, &why)) {
+        fitting = &star;
+        break;
+      }
+    }
+    if (fitting != nullptr) {
+      refuse(listed.line, listed.names[0] +
+                              " is listed as absent, but the catalogue's "
+                              "star " +
+                              std::to_string(fitting->id) + " fits it");
+      continue;
+    }
+    std::set<std::string> keys;
+    for (const std::string& name : listed.names) {
+      std::string key;
+      if (!TypedNameKey(name, &key)) {
+        refuse(listed.line, name + ": nothing to search it by");
+      } else if (keys.insert(key).second) {
+        absent->push_back({key, listed.names[0], listed.why});
+      }
+    }
+  }
+}
+
+namespace {
+
 // The open output database with its prepared statements; closes them all.
 struct Output {
   sqlite3* db = nullptr;
@@ -412,13 +536,15 @@ struct Output {
   sqlite3_stmt* catalogNumber = nullptr;
   sqlite3_stmt* catalogName = nullptr;
   sqlite3_stmt* facts = nullptr;
+  sqlite3_stmt* absentStar = nullptr;
 
   Output() = default;
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
   ~Output() {
     for (sqlite3_stmt* statement :
-         {position, spectrum, properName, catalogNumber, catalogName, facts}) {
+         {position, spectrum, properName, catalogNumber, catalogName, facts,
+          absentStar}) {
       sqlite3_finalize(statement);
     }
     sqlite3_close(db);
@@ -530,7 +656,10 @@ bool OpenOutput(const ImportOptions& options, const std::string& path,
                  "INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, "
                  "ParallaxError, Constellation, SystemID) "
                  "VALUES (?, ?, ?, ?, ?, ?, ?)",
-                 &out->facts, error);
+                 &out->facts, error) &&
+         Prepare(out,
+                 "INSERT INTO AbsentStars (Key, Name, Reason) VALUES (?, ?, ?)",
+                 &out->absentStar, error);
 }
 
 // The StarFacts row of "star"; the Sun's has no parallax.
@@ -636,15 +765,40 @@ bool WritePosition(Output* out, const StarRow& star, bool hasAngles,
 // Fills the open database "out" in one transaction: the catalogues, the
 // Sun, then "stars" in their order.
 bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
-               Output* out, ImportCounts* counts, std::string* error) {
+               const std::vector<AbsentStarRow>& absent, Output* out,
+               ImportCounts* counts, std::string* error) {
   if (sqlite3_exec(out->db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
     return Fail(out->db, "cannot begin the transaction", error);
   }
-  for (const auto& catalogue : kCatalogues) {
+  auto writeCatalogue = [&](const char* abbreviation, const char* longName,
+                            const char* description) {
     sqlite3_stmt* s = out->catalogName;
-    sqlite3_bind_text(s, 1, catalogue.abbreviation, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s, 2, catalogue.abbreviation, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s, 3, catalogue.description, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s, 1, abbreviation, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s, 2, longName, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s, 3, description, -1, SQLITE_STATIC);
+    return Step(out, s, error);
+  };
+  for (const auto& catalogue : kCatalogues) {
+    if (!writeCatalogue(catalogue.abbreviation, catalogue.abbreviation,
+                        catalogue.description)) {
+      return false;
+    }
+  }
+  // The catalogues of the designations file, when one is read.
+  size_t listed =
+      options.designationsPath.empty() ? 0 : kDesignationCatalogueCount;
+  for (size_t i = 0; i < listed; ++i) {
+    const DesignationCatalogue& catalogue = kDesignationCatalogues[i];
+    if (!writeCatalogue(catalogue.abbreviation, catalogue.longName,
+                        catalogue.description)) {
+      return false;
+    }
+  }
+  for (const AbsentStarRow& row : absent) {
+    sqlite3_stmt* s = out->absentStar;
+    BindText(s, 1, row.key);
+    BindText(s, 2, row.name);
+    BindText(s, 3, row.why);
     if (!Step(out, s, error)) return false;
   }
 
@@ -711,8 +865,9 @@ bool SyncToDisk(const std::string& path, std::string* error) {
 // directory: after a crash or a power loss, options.outputPath is the
 // earlier file or the whole new one.
 bool WriteDatabase(const ImportOptions& options,
-                   const std::vector<StarRow>& stars, ImportCounts* counts,
-                   std::string* error) {
+                   const std::vector<StarRow>& stars,
+                   const std::vector<AbsentStarRow>& absent,
+                   ImportCounts* counts, std::string* error) {
   std::string temporary = options.outputPath + ".tmp";
   std::string directory =
       std::filesystem::path(options.outputPath).parent_path().string();
@@ -723,7 +878,7 @@ bool WriteDatabase(const ImportOptions& options,
   {
     Output out;
     written = OpenOutput(options, temporary, &out, error) &&
-              WriteRows(options, stars, &out, counts, error);
+              WriteRows(options, stars, absent, &out, counts, error);
   }
   if (written && SyncToDisk(temporary, error)) {
     std::error_code renameError;
@@ -825,6 +980,32 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
   NameCompanionsAfterPrimaries(tables.componentLetters, &stars);
   MakeSystemNamesUnique(tables.componentLetters, &stars);
   JoinSystems(tables, &stars);
+  std::vector<AbsentStarRow> absent;
+  if (!options.designationsPath.empty()) {
+    std::string text;
+    NearbyList list;
+    std::string fault;
+    if (!ReadWholeFile(options.designationsPath, &text, error)) return false;
+    if (!ParseNearbyList(text, &list, &fault)) {
+      *error = options.designationsPath + ": " + fault;
+      return false;
+    }
+    std::vector<std::string> refusals;
+    AddListedNames(tables, list, &stars, &absent, &refusals,
+                   &counts->listedNames);
+    for (const std::string& refusal : refusals) {
+      counts->refusals.push_back(options.designationsPath + ":" + refusal);
+    }
+    counts->absentStars = absent.size();
+    if (options.progress != nullptr) {
+      std::fprintf(options.progress,
+                   "%s: %llu names added, %zu names of absent stars, %zu "
+                   "lines or names refused\n",
+                   options.designationsPath.c_str(),
+                   static_cast<unsigned long long>(counts->listedNames),
+                   absent.size(), refusals.size());
+    }
+  }
   // By distance; at equal distances the primary of a system first.
   std::sort(stars.begin(), stars.end(), [](const StarRow& a, const StarRow& b) {
     if (a.distance != b.distance) return a.distance < b.distance;
@@ -850,7 +1031,7 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
     std::fprintf(options.progress, "writing %zu stars and the Sun to %s\n",
                  stars.size(), options.outputPath.c_str());
   }
-  return WriteDatabase(options, stars, counts, error);
+  return WriteDatabase(options, stars, absent, counts, error);
 }
 
 }  // namespace veloran

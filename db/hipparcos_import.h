@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/hipparcos_tables.h"
+#include "db/nearby_designations.h"
 #include "db/star_file.h"
 #include "db/star_text.h"
 
@@ -122,12 +123,39 @@ void MakeSystemNamesUnique(const std::vector<std::string>& componentLetters,
 // member, the lowest ID between equals.
 void JoinSystems(const HipparcosTables& tables, std::vector<StarRow>* stars);
 
+// A row of AbsentStars: a name of a nearby star that the catalogue lacks,
+// under its search key, with the name that the finder shows and why.
+struct AbsentStarRow {
+  std::string key;
+  std::string name;
+  std::string why;
+};
+
+// Adds to the stars the names of the lines of "list" whose position and
+// parallax fit their star's (FitListedPosition), as further names, never
+// the system name: a Bayer designation ("&alpha; Cen A") as a proper name,
+// a catalogue designation as a catalogue number of its catalogue
+// (names/designation_catalogues.h).  Adds to *absent a row for each name of
+// each absent star that no star of "stars" fits.  Everything else is
+// refused: a line whose star is not in the catalogue or does not fit it,
+// an absent star that the catalogue holds, a designation of no known
+// catalogue or one already given to another star; each refusal is one
+// line in *refusals, "LINE: what and why", and *added counts the names
+// added.
+void AddListedNames(const HipparcosTables& tables, const NearbyList& list,
+                    std::vector<StarRow>* stars,
+                    std::vector<AbsentStarRow>* absent,
+                    std::vector<std::string>* refusals, uint64_t* added);
+
 struct ImportOptions {
   std::string dataDir;        // the package's usr/share/stellarium
   std::string outputPath;     // the database to write; replaced on success
   std::string extensionPath;  // the dialect extension (INT)
   std::string date;           // LastUpdated, YYYY-MM-DD
   FILE* progress;             // where progress lines go; nullptr for none
+  // The names of the nearby stars (db/nearby_designations.psv); "" for
+  // none.
+  std::string designationsPath;
 };
 
 struct ImportCounts {
@@ -136,6 +164,11 @@ struct ImportCounts {
   uint64_t spectra;  // the Sun not counted
   uint64_t properNames;  // ProperNames rows
   uint64_t catalogNumbers;
+  uint64_t listedNames;  // added from the designations file
+  uint64_t absentStars;  // its absent stars that were written
+  // The lines of the designations file that were refused, each
+  // "FILE:LINE: what and why" (AddListedNames).
+  std::vector<std::string> refusals;
 };
 
 // Reads the star files and tables of options.dataDir and writes the
@@ -143,7 +176,8 @@ struct ImportCounts {
 // transaction, the Sun first and then the stars by increasing distance.
 // The file appears only when the import succeeds.  Returns false, with a
 // message naming the file and the fault in *error, when a file is missing
-// or does not follow its format, or the database cannot be written.
+// or does not follow its format, or the database cannot be written.  The
+// refusals of the designations file fail nothing: they are reported.
 bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
                      std::string* error);
 

@@ -1,10 +1,12 @@
 // Imports the Hipparcos stars of an unpacked stellarium-data package into a
 // new Veloran database.
 // Usage: import_hipparcos --data DIR --out FILE [--extension SO]
-//                         [--date YYYY-MM-DD] [--quiet]
-// DIR is the package's usr/share/stellarium.  Progress goes to standard
-// error; the exit status is 0 on success and 1 on any failure, which leaves
-// FILE as it was.
+//                         [--designations PSV] [--date YYYY-MM-DD] [--quiet]
+// DIR is the package's usr/share/stellarium; PSV the names of the nearby
+// stars (db/nearby_designations.psv, the default), "" for none.  Progress
+// goes to standard error, and so does each line of PSV refused, even with
+// --quiet; the exit status is 0 on success and 1 on any failure, which
+// leaves FILE as it was.
 
 #include <chrono>
 #include <cstdio>
@@ -18,7 +20,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: import_hipparcos --data DIR --out FILE [--extension SO] "
-    "[--date YYYY-MM-DD] [--quiet]\n"
+    "[--designations PSV] [--date YYYY-MM-DD] [--quiet]\n"
     "  DIR: the usr/share/stellarium directory of the stellarium-data "
     "package\n";
 
@@ -44,6 +46,7 @@ std::string Today() {
 int main(int argc, char** argv) {
   veloran::ImportOptions options;
   options.extensionPath = VELORAN_DIALECT_PATH;
+  options.designationsPath = VELORAN_DESIGNATIONS_PATH;
   options.progress = stderr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -56,6 +59,8 @@ int main(int argc, char** argv) {
       options.outputPath = argv[++i];
     } else if (arg == "--extension" && hasValue) {
       options.extensionPath = argv[++i];
+    } else if (arg == "--designations" && hasValue) {
+      options.designationsPath = argv[++i];
     } else if (arg == "--date" && hasValue) {
       options.date = argv[++i];
     } else {
@@ -77,7 +82,11 @@ int main(int argc, char** argv) {
   auto start = std::chrono::steady_clock::now();
   veloran::ImportCounts counts;
   std::string error;
-  if (!veloran::ImportHipparcos(options, &counts, &error)) {
+  bool imported = veloran::ImportHipparcos(options, &counts, &error);
+  for (const std::string& refusal : counts.refusals) {
+    std::fprintf(stderr, "import_hipparcos: refused: %s\n", refusal.c_str());
+  }
+  if (!imported) {
     std::fprintf(stderr, "import_hipparcos: %s\n", error.c_str());
     return 1;
   }

@@ -2,7 +2,9 @@
 -- ProperNames and CatalogNumbers are written, with the dialect extension
 -- (NAME_KEY) loaded.  A Bayer designation with a number after its letter
 -- ("&alpha;1 Cen") is also found without the number, so that "alpha Cen"
--- finds both stars of the pair.
+-- finds both stars of the pair.  A catalogue number is keyed by its
+-- abbreviation ("Grb 34 A") and named as the pages write it, with the
+-- catalogue's long name ("Groombridge 34 A").
 
 INSERT INTO NameLookup (Key, OwnerID, Name, IsProperName)
 SELECT Key, OwnerID, Name, IsProperName FROM (
@@ -16,8 +18,9 @@ SELECT Key, OwnerID, Name, IsProperName FROM (
   FROM ProperNames WHERE Name GLOB '&[a-zA-Z]*;[0-9]*'
   UNION
   SELECT NAME_KEY(CatAbbrev || ' ' || Value), OwnerID / 100 * 100,
-         CatAbbrev || ' ' || Value, 0
-  FROM CatalogNumbers WHERE CatAbbrev IS NOT NULL AND Value IS NOT NULL)
+         COALESCE(NULLIF(LongName, ''), CatAbbrev) || ' ' || Value, 0
+  FROM CatalogNumbers LEFT JOIN CatalogNames ON Abbreviation = CatAbbrev
+  WHERE CatAbbrev IS NOT NULL AND Value IS NOT NULL)
 WHERE Key IS NOT NULL AND OwnerID >= 100
 ORDER BY Key, OwnerID;
 

@@ -136,3 +136,17 @@ CREATE TABLE NameLookup (
   IsProperName INTEGER NOT NULL CHECK (IsProperName IN (0, 1))
 );
 CREATE INDEX NameLookupByKey ON NameLookup(Key);
+
+-- The nearby stars that visitors look for and the database lacks, by the
+-- search keys of their names (names/name_keys.h, as NameLookup's): Name is
+-- the star's name that the finder shows, Reason why the database lacks it
+-- ("too faint for the Hipparcos catalogue"), both HTML fragments.  Filled
+-- by the importer from db/nearby_designations.psv.
+CREATE TABLE AbsentStars (
+  Key TEXT NOT NULL CHECK (typeof(Key) = 'text' AND
+                           length(Key) BETWEEN 1 AND 255 AND
+                           Key NOT GLOB '*[^a-z0-9]*'),
+  Name TEXT NOT NULL CHECK (typeof(Name) = 'text'),
+  Reason TEXT NOT NULL CHECK (typeof(Reason) = 'text')
+);
+CREATE INDEX AbsentStarsByKey ON AbsentStars(Key);

@@ -177,6 +177,7 @@ int ServeRequests(const char* program, int (*answer)(const char*),
   IgnoreBrokenPipes();
   Handle(SIGALRM, OnIdle);
   KeepConnection();
+  SetKeptRowLimit(limits.keptRows);
   long served = 0;
   int status = 0;
   while (!stopRequested) {
@@ -291,8 +292,8 @@ int Supervise(const char* program, int (*answer)(const char*),
 }  // namespace
 
 bool ReadServiceLimits(const char* workers, const char* maxRequests,
-                       const char* idleSeconds, ServiceLimits* limits,
-                       const char** rejection) {
+                       const char* idleSeconds, const char* keptRows,
+                       ServiceLimits* limits, const char** rejection) {
   *limits = ServiceLimits{};
   long workerCount = limits->workers;
   if (!ReadLimit(workers, 1, kMaxWorkers, &workerCount)) {
@@ -310,6 +311,12 @@ bool ReadServiceLimits(const char* workers, const char* maxRequests,
     *rejection =
         "VELORAN_FASTCGI_IDLE_SECONDS takes a number of seconds up to a year "
         "(0: no limit)";
+    return false;
+  }
+  if (!ReadLimit(keptRows, 0, 2000000000L, &limits->keptRows)) {
+    *rejection =
+        "VELORAN_FASTCGI_KEPT_ROWS takes a number of rows up to 2000000000 "
+        "(0: keep none)";
     return false;
   }
   return true;
@@ -330,7 +337,8 @@ int ServeFastCgi(const char* program, int (*answer)(const char* queryString)) {
   const char* rejection = nullptr;
   if (!ReadServiceLimits(std::getenv("VELORAN_FASTCGI_WORKERS"),
                          std::getenv("VELORAN_FASTCGI_MAX_REQUESTS"),
-                         std::getenv("VELORAN_FASTCGI_IDLE_SECONDS"), &limits,
+                         std::getenv("VELORAN_FASTCGI_IDLE_SECONDS"),
+                         std::getenv("VELORAN_FASTCGI_KEPT_ROWS"), &limits,
                          &rejection)) {
     std::fprintf(stderr, "%s: %s; the FastCGI service does not start\n",
                  program, rejection);

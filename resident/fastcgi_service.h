@@ -16,6 +16,10 @@
 //                                 ends (default 1000000; 0: no limit)
 //   VELORAN_FASTCGI_IDLE_SECONDS  the seconds a worker waits for a request
 //                                 before it ends (default 600; 0: no limit)
+//   VELORAN_FASTCGI_KEPT_ROWS     the most rows of one table a worker keeps
+//                                 in memory (kept_connection.h; default
+//                                 25000000, about 2.5 GB of a catalogue of
+//                                 that many stars; 0: none)
 // The process started answers nothing itself: it starts the workers and a
 // new one for each that ends, so that a worker's limits free its memory
 // without leaving the socket unserved.  SIGTERM, SIGINT or SIGUSR1 end the
@@ -27,14 +31,15 @@ struct ServiceLimits {
   int workers = 1;
   long maxRequests = 1000000;  // 0: none
   long idleSeconds = 600;    // 0: none
+  long keptRows = 25000000;  // 0: none
 };
 
-// Reads the limits from the three texts (nullptr: absent, the default).
+// Reads the limits from the four texts (nullptr: absent, the default).
 // False with *rejection, a sentence that names the variable and what it
 // takes, when one is not a number in its range.
 bool ReadServiceLimits(const char* workers, const char* maxRequests,
-                       const char* idleSeconds, ServiceLimits* limits,
-                       const char** rejection);
+                       const char* idleSeconds, const char* keptRows,
+                       ServiceLimits* limits, const char** rejection);
 
 // Whether standard input is a listening socket: the program was started as
 // a FastCGI responder.

@@ -69,6 +69,10 @@ bool Grow(T** array, size_t capacity) {
 void Keep(void* context, const StarPosition& position) {
   auto* kept = static_cast<Kept*>(context);
   if (kept->lost) return;
+  if (static_cast<int64_t>(kept->count) >= KeptRowLimit()) {
+    kept->lost = true;  // more than a worker may keep
+    return;
+  }
   if (kept->count == kept->capacity) {
     size_t capacity = kept->capacity == 0 ? 4096 : kept->capacity * 2;
     if (capacity > UINT32_MAX || !Grow(&kept->rows, capacity) ||
@@ -177,7 +181,7 @@ size_t FirstAtLeast(const int64_t* keys, size_t count, int64_t key) {
 
 KeptState KeepStarPositions(SQLHSTMT statement, ScanOutcome* outcome) {
   uint64_t generation = KeptDatabaseGeneration();
-  if (generation == 0) return KeptState::kNotKept;
+  if (generation == 0 || KeptRowLimit() == 0) return KeptState::kNotKept;
   if (generation == kept.generation) {
     return kept.lost ? KeptState::kNotKept : KeptState::kKept;
   }

@@ -144,8 +144,10 @@ bool MatchNeighbourRow(const NeighbourQuery& query,
 
   // A row at distance 0 may lack RA and Dec; they then read as 0 (the
   // window was tested by MatchNeighbour).
-  *match = {position.starId,    d, point, position.raHours,
-            position.decDegrees, position.order};
+  *match = {position.starId,    d,
+            point,               position.raHours,
+            position.decDegrees, position.order,
+            position.hasDistance, position.distance};
   return true;
 }
 

@@ -48,6 +48,9 @@ struct NeighbourMatch {
   double raHours;        // 0 for a row without RA (at distance 0)
   double decDegrees;     // 0 for a row without Dec
   int64_t order;         // the row's StarPosition::order
+  // The distance from the Sun as Positions holds it, when it holds one.
+  bool hasSunDistance = false;
+  double sunDistance = 0.0;
 };
 
 // The largest distance times this bounds a match's distance from the

@@ -89,54 +89,6 @@ const char* FindParameter(const char* name) {
   return nullptr;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Past the digits at "p"; *count says how many.
-const char* SkipDigits(const char* p, size_t* count) {
-  while (IsDigit(*p)) ++p, ++*count;
-  return p;
-}
-
-// Whether all of "text" is one decimal number, with blanks around it at
-// most: an optional sign, digits with an optional fraction (".5", "5."),
-// and an optional exponent (e, E, d or D, an optional sign and digits), as
-// ReadReal reads it.  "inf", "nan", "0x1p3" and "12abc" are no numbers.
-bool IsDecimalNumber(const char* text) {
-  const char* p = text;
-  while (IsBlank(*p)) ++p;
-  if (*p == '+' || *p == '-') ++p;
-  size_t digits = 0;
-  p = SkipDigits(p, &digits);
-  if (*p == '.') p = SkipDigits(p + 1, &digits);
-  if (digits == 0) return false;
-  if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
-    ++p;
-    if (*p == '+' || *p == '-') ++p;
-    size_t exponent = 0;
-    p = SkipDigits(p, &exponent);
-    if (exponent == 0) return false;
-  }
-  while (IsBlank(*p)) ++p;
-  return *p == '\0';
-}
-
-// Whether all of "text" is a whole number of at least 0: digits, with an
-// optional "+" and blanks around them.
-bool IsCount(const char* text) {
-  const char* p = text;
-  while (IsBlank(*p)) ++p;
-  if (*p == '+') ++p;
-  size_t digits = 0;
-  p = SkipDigits(p, &digits);
-  while (IsBlank(*p)) ++p;
-  return digits > 0 && *p == '\0';
-}
-
 // How a value is shown in a message: the text as it was sent (the query
 // decoder doubles each single quote), in quotes, at most kShownLength
 // bytes, every byte that is no printable ASCII and every "%" as %XX, so
@@ -403,8 +355,10 @@ bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
   bool read = true;
   for (int i = 0; read && i < count; ++i) {
     const ConeMatch& match = matches[i];
-    NeighbourMatch neighbour{match.starId,    match.distance, {0, 0, 0},
-                             match.ra / 15.0, match.dec,      match.order};
+    NeighbourMatch neighbour{match.starId,      match.distance,
+                             {0, 0, 0},         match.ra / 15.0,
+                             match.dec,         match.order,
+                             match.hasDistance, match.distance};
     read = ReadListedStar(statement, neighbour, &stars[i]);
   }
   FreeCatalogueNames();

@@ -12,6 +12,8 @@
 #include "cgi/output.h"
 #include "cgi/query_params.h"
 #include "names/constellations.h"
+#include "names/known_names.h"
+#include "site/doubtful_distance.h"
 #include "site/html_page.h"
 #include "site/neighbour_map.h"
 #include "site/position_text.h"
@@ -33,9 +35,6 @@ const int kPointSearchRadius = 20;
 const int kFormMinRadius = 0;
 const int kFormMaxRadius = 20;
 
-// A distance whose relative error is larger is marked doubtful.
-const double kDoubtfulRelativeError = 0.2;
-
 // How many places further than the distance's the coordinates in the
 // point search's address are given, so that the search is centred on the
 // star itself.
@@ -49,6 +48,66 @@ void WriteStarName(const StarEntry& entry) {
   } else {
     std::printf("Star %ld", static_cast<long>(entry.id));
   }
+}
+
+// The name that heads the page: the display name as visitors know it
+// (names/known_names.h), or "Star N" when it has none.
+void FormatHeadingName(const StarEntry& entry, char* text, size_t size) {
+  if (!entry.hasName) {
+    std::snprintf(text, size, "Star %ld", static_cast<long>(entry.id));
+    return;
+  }
+  const char* names[kMaxEntryNames];
+  for (int i = 0; i < entry.properNameCount; ++i) {
+    names[i] = entry.properNames[i];
+  }
+  FormatKnownName(entry.name, names, entry.properNameCount, text, size);
+}
+
+// The designation by which SIMBAD, the astronomers' database of stars,
+// knows the star: its HIP number, or its HD number when the HIP number is
+// a component's ("71683 A"), which SIMBAD does not tell apart; nullptr
+// when it has neither.
+const Designation* SimbadDesignation(const StarEntry& entry) {
+  const Designation* hd = nullptr;
+  for (int i = 0; i < entry.designationCount; ++i) {
+    const Designation& designation = entry.designations[i];
+    if (std::strcmp(designation.abbreviation, "HIP") == 0 &&
+        designation.value[std::strspn(designation.value, "0123456789")] ==
+            '\0') {
+      return &designation;
+    }
+    if (hd == nullptr && std::strcmp(designation.abbreviation, "HD") == 0) {
+      hd = &designation;
+    }
+  }
+  return hd;
+}
+
+// The link to the star's page at SIMBAD: its identifier percent-encoded,
+// every byte but letters and digits.
+void WriteSimbadLink(const StarEntry& entry) {
+  const Designation* designation = SimbadDesignation(entry);
+  if (designation == nullptr) return;
+  char identifier[kAbbreviationSize + kNameValueSize];
+  std::snprintf(identifier, sizeof(identifier), "%s %s",
+                designation->abbreviation, designation->value);
+  WriteText(
+      "<p><a href=\"https://simbad.cds.unistra.fr/simbad/sim-id?Ident=");
+  for (const char* c = identifier; *c != '\0'; ++c) {
+    unsigned char byte = static_cast<unsigned char>(*c);
+    bool plain = (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
+                 (byte >= 'a' && byte <= 'z');
+    if (plain) {
+      std::putchar(byte);
+    } else {
+      std::printf("%%%02X", byte);
+    }
+  }
+  WriteText("\">");
+  WriteEscapedText(identifier);
+  WriteText(" in SIMBAD</a>, the astronomers' database of stars, with "
+            "its measurements and the papers about it.</p>\n");
 }
 
 void WriteNames(const StarEntry& entry) {
@@ -96,6 +155,7 @@ void WriteNames(const StarEntry& entry) {
     }
     WriteText("</tbody>\n</table>\n");
   }
+  WriteSimbadLink(entry);
   WriteText("</section>\n");
 }
 
@@ -134,69 +194,47 @@ bool AbsoluteMagnitudeOf(const StarEntry& entry, double* absolute) {
          std::isfinite(*absolute);
 }
 
-// The faintest absolute visual magnitude of a main-sequence star of each
-// temperature class (the late subclasses: B9 V, A9 V, ...); a giant or
-// subgiant of the class is brighter still.  M dwarfs reach below +19, so
-// their class bounds nothing.
-struct FaintestOfClass {
-  char temperatureClass;
-  double absoluteMagnitude;
-};
-const FaintestOfClass kFaintestOfClass[] = {
-    {'O', -3.0}, {'B', 1.5}, {'A', 2.5}, {'F', 4.5}, {'G', 6.0}, {'K', 8.5},
-};
-// How much fainter than that a star's magnitude from its distance may be
-// before the distance is doubted: room for dust, a wrong subclass and the
-// errors of the magnitude.
-const double kDoubtfulFaintness = 3.0;
-
-// How many magnitudes fainter, by its apparent magnitude and distance, the
-// star is than any star of its temperature class could be; false when its
-// class bounds nothing or a number is missing.
-bool FainterThanItsClass(const StarEntry& entry, double* excess) {
-  double absolute = 0;
-  if (!entry.hasSpectrum || !entry.spectrum.HasSpectralClass ||
-      !AbsoluteMagnitudeOf(entry, &absolute)) {
-    return false;
+// What the entry says of the star's distance.
+DistanceEvidence EvidenceOf(const StarEntry& entry) {
+  DistanceEvidence evidence;
+  evidence.hasRelativeError = RelativeDistanceError(
+      entry, &evidence.relativeError, &evidence.fromParallax);
+  evidence.hasAbsoluteMagnitude =
+      AbsoluteMagnitudeOf(entry, &evidence.absoluteMagnitude);
+  if (entry.hasSpectrum && entry.spectrum.HasSpectralClass) {
+    evidence.temperatureClass = entry.spectrum.SpectralClass[0];
   }
-  for (const FaintestOfClass& bound : kFaintestOfClass) {
-    if (entry.spectrum.SpectralClass[0] == bound.temperatureClass) {
-      *excess = absolute - bound.absoluteMagnitude;
-      return *excess > kDoubtfulFaintness;
-    }
-  }
-  return false;
+  return evidence;
 }
 
 // A distance is doubtful when its relative error is large, or when it
 // would make the star far fainter than its spectrum allows (a companion
 // given another star's parallax, say).
 bool IsDoubtfulDistance(const StarEntry& entry) {
-  double relative = 0;
-  bool fromParallax = false;
-  double excess = 0;
-  return (RelativeDistanceError(entry, &relative, &fromParallax) &&
-          relative > kDoubtfulRelativeError) ||
-         FainterThanItsClass(entry, &excess);
+  return DoubtAbout(EvidenceOf(entry)) != DistanceDoubt::kNone;
 }
 
 void WriteDoubtfulNote(const StarEntry& entry) {
-  double relative = 0;
-  bool fromParallax = false;
+  DistanceEvidence evidence = EvidenceOf(entry);
   double excess = 0;
-  if (RelativeDistanceError(entry, &relative, &fromParallax) &&
-      relative > kDoubtfulRelativeError) {
-    std::printf(
-        "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of the "
-        "%s, so the star may be much nearer or farther.",
-        fromParallax ? "parallax" : "distance", relative * 100,
-        fromParallax ? "parallax" : "distance");
-  } else if (FainterThanItsClass(entry, &excess)) {
-    std::printf(
-        "<br><strong>Doubtful:</strong> at this distance the star would be "
-        "%.0f magnitudes fainter than any star of class %c, so the distance "
-        "may belong to another star.",
-        excess, entry.spectrum.SpectralClass[0]);
+  switch (DoubtAbout(evidence, &excess)) {
+    case DistanceDoubt::kNone:
+      break;
+    case DistanceDoubt::kLargeError:
+      std::printf(
+          "<br><strong>Doubtful:</strong> the %s error is %.0f&nbsp;%% of "
+          "the %s, so the star may be much nearer or farther.",
+          evidence.fromParallax ? "parallax" : "distance",
+          evidence.relativeError * 100,
+          evidence.fromParallax ? "parallax" : "distance");
+      break;
+    case DistanceDoubt::kTooFaint:
+      std::printf(
+          "<br><strong>Doubtful:</strong> at this distance the star would "
+          "be %.0f magnitudes fainter than any star of class %c, so the "
+          "distance may belong to another star.",
+          excess, evidence.temperatureClass);
+      break;
   }
 }
 
@@ -540,16 +578,11 @@ void WriteUnknownStarPage(int32_t id) {
 
 void WriteEntryPage(const StarEntry& entry) {
   WriteHtmlHeader(HttpStatus::kOk);
-  char title[kDisplayNameSize + 32];
-  if (entry.hasName) {
-    std::snprintf(title, sizeof(title), "%s", entry.name);
-  } else {
-    std::snprintf(title, sizeof(title), "Star %ld",
-                  static_cast<long>(entry.id));
-  }
+  char title[kKnownNameSize];
+  FormatHeadingName(entry, title, sizeof(title));
   WritePageStart(title);
   WriteText("<h1>");
-  WriteStarName(entry);
+  WriteFragment(title);
   std::printf("</h1>\n<p>Star ID %ld</p>\n", static_cast<long>(entry.id));
   WriteNames(entry);
   WritePositionAndSpectrum(entry);

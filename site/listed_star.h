@@ -9,6 +9,7 @@
 #include "catalogue/display_names.h"
 #include "catalogue/star_records.h"
 #include "search/neighbour_scan.h"
+#include "site/doubtful_distance.h"
 
 // One star as the site's lists of a search show it: the match with its
 // distance and position, and what the database says of the star.
@@ -34,6 +35,25 @@ struct ListedStar {
 // is left out of a star that is still read.
 bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
                     ListedStar* star);
+
+// What the star's record says of its distance, for DoubtAbout: the
+// relative error of its parallax (the entry page also takes a stored
+// distance's error where the facts give no parallax; a list reads no
+// distance error), and its absolute magnitude from V and its stored
+// distance.
+DistanceEvidence DistanceEvidenceOf(const ListedStar& star);
+
+// The star's apparent visual magnitude as seen from the search's centre,
+// from its absolute magnitude (V and its stored distance from the Sun; at
+// distance 0 the Sun, seen from the Earth) and its distance from the
+// centre.  False without V or a stored distance, and for a star at the
+// centre's very place.
+bool MagnitudeFromCentre(const ListedStar& star, double* magnitude);
+
+// Whether the star's distance is doubtful, as its entry page says.
+inline bool HasDoubtfulDistance(const ListedStar& star) {
+  return DoubtAbout(DistanceEvidenceOf(star)) != DistanceDoubt::kNone;
+}
 
 // The star's class as the classic listing writes it: "G2 V", or the
 // spectral class followed by a blank when there is no luminosity class;

@@ -19,6 +19,7 @@
 #include "cgi/query_params.h"
 #include "cgi/search_window.h"
 #include "names/constellations.h"
+#include "names/designation_catalogues.h"
 #include "names/name_keys.h"
 #include "site/html_page.h"
 #include "site/position_text.h"
@@ -64,6 +65,14 @@ struct Findings {
   FoundStar stars[kMaxFoundStars];
   int count;
   int exactCount;  // the first exactCount stars have the key exactly
+};
+
+// A star that visitors look for and the database lacks (AbsentStars), with
+// why, both HTML fragments.
+struct AbsentStar {
+  bool found;
+  char name[kFoundNameSize];
+  char reason[512];
 };
 
 constexpr const char* kExactSearch =
@@ -302,16 +311,56 @@ void WriteSearchedText(const char* name) {
   WriteText("&rdquo;");
 }
 
+// The fields of the neighbour search that the form "around a star" sends
+// with the star are the window's parameters (kWindowParameters); the finder
+// passes on these and no others.
+// A field's value is a number: far shorter than this.
+constexpr size_t kMaxSearchFieldLength = 32;
+constexpr size_t kSearchFieldsSize =
+    kWindowParameterCount * (12 + 3 * kMaxSearchFieldLength) + 1;
+
+// In a search around a star: the search fields as they are passed on
+// ("&minLY=5&ly=20"), or nullptr when the finder is asked for a name alone.
+const char* searchFields = nullptr;
+
+// The window's parameters of a search around a star as the request sent
+// them, each as a hidden field of the form, so that the search made again
+// keeps its distances and window; nothing when the finder was asked for a
+// name alone.
+void WriteSearchFieldsAsInputs() {
+  for (const char* field : kWindowParameters) {
+    const char* value = FindQueryParam(field);
+    if (value == nullptr) continue;
+    std::printf("<input type=\"hidden\" name=\"%s\" value=\"", field);
+    // The query decoder doubles every single quote of a value.
+    char sent[kMaxSearchFieldLength + 1];
+    size_t length = 0;
+    for (const char* c = value; *c != '\0' && length < kMaxSearchFieldLength;
+         ++c) {
+      if (c[0] == '\'' && c[1] == '\'') ++c;
+      sent[length++] = *c;
+    }
+    sent[length] = '\0';
+    WriteEscapedText(sent);
+    WriteText("\">\n");
+  }
+}
+
 // The finder's own form, on its pages, so that a visitor can search again
 // without going back; with the searched text in its field when "name" is
-// not nullptr and the text is short enough to be shown.
+// not nullptr and the text is short enough to be shown.  In a search
+// around a star, the form searches again around the star typed, with the
+// search's distances and window.
 void WriteFindForm(const char* name = nullptr) {
-  WriteText(
-      "<form action=\"find_star\" method=\"get\" role=\"search\">\n"
+  bool search = searchFields != nullptr;
+  WriteText("<form action=\"find_star\" method=\"get\" role=\"search\">\n");
+  if (search) WriteSearchFieldsAsInputs();
+  std::printf(
       "<p><label for=\"find-name\">Name or designation</label>\n"
-      "<input id=\"find-name\" name=\"name\" type=\"text\" required "
+      "<input id=\"find-name\" name=\"%s\" type=\"text\" required "
       "maxlength=\"100\" placeholder=\"Sirius\" autocomplete=\"off\" "
-      "spellcheck=\"false\"");
+      "spellcheck=\"false\"",
+      search ? "star" : "name");
   char typed[kMaxShownNameLength + 1];
   if (name != nullptr && ReadTypedText(name, typed)) {
     WriteText(" value=\"");
@@ -328,18 +377,6 @@ constexpr const char* kNameExamples =
     "<p>Type a proper name (Sirius), a Bayer or Flamsteed designation "
     "(alpha CMa, 61 Cyg) or a catalogue number (HD 48915, HIP 32349); the "
     "beginning of a name finds every star whose name begins so.</p>\n";
-
-// The fields of the neighbour search that the form "around a star" sends
-// with the star are the window's parameters (kWindowParameters); the finder
-// passes on these and no others.
-// A field's value is a number: far shorter than this.
-constexpr size_t kMaxSearchFieldLength = 32;
-constexpr size_t kSearchFieldsSize =
-    kWindowParameterCount * (12 + 3 * kMaxSearchFieldLength) + 1;
-
-// In a search around a star: the search fields as they are passed on
-// ("&minLY=5&ly=20"), or nullptr when the finder is asked for a name alone.
-const char* searchFields = nullptr;
 
 // Writes into "out" the window's parameters that the request has,
 // "&name=value" each, the value percent-encoded but for letters, digits and
@@ -451,28 +488,6 @@ void WriteListPage(const char* name, const Findings& findings) {
   WritePageEnd();
 }
 
-// None found: the closest names in "suggestions", if any, and the form with
-// the typed text, to mend it.
-void WriteNotFoundPage(const char* name, const Findings& suggestions) {
-  WriteHtmlHeader(HttpStatus::kNotFound);
-  WritePageStart("No star found");
-  WriteText(
-      "<h1>No star found</h1>\n<p>No star's name or designation is or "
-      "begins with ");
-  WriteSearchedText(name);
-  WriteText(".</p>\n");
-  if (suggestions.count > 0) {
-    WriteText("<h2>Did you mean</h2>\n<ul>\n");
-    for (int i = 0; i < suggestions.count; ++i) {
-      WriteStar(suggestions.stars[i]);
-    }
-    WriteText("</ul>\n");
-  }
-  WriteText(kNameExamples);
-  WriteFindForm(name);
-  WritePageEnd();
-}
-
 // The stars whose names have the key "key" exactly, then those whose
 // names begin with it.  Returns false when the database could not be read.
 bool FindByKey(SQLHSTMT statement, const char* key, Findings* findings) {
@@ -495,15 +510,91 @@ bool SearchKey(const char* text, char (&key)[kNameKeySize],
   return true;
 }
 
-// The text after a leading word "the" ("the Sun"), or nullptr when the
-// text does not start with it.
-const char* AfterThe(const char* text) {
-  while (*text == ' ') ++text;
-  if ((text[0] | 0x20) != 't' || (text[1] | 0x20) != 'h' ||
-      (text[2] | 0x20) != 'e' || text[3] != ' ') {
-    return nullptr;
+// The words that visitors put around a star's name ("the Sun", "Polaris
+// star"), which a name not found with them is looked up without.
+constexpr struct {
+  const char* word;
+  bool leading;
+  bool trailing;
+} kWordsAroundNames[] = {
+    {"the", true, false},
+    {"star", true, true},
+};
+
+// Whether the "length" bytes at "text" are "word", in any letter case.
+bool IsWord(const char* text, size_t length, const char* word) {
+  if (std::strlen(word) != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if ((text[i] | 0x20) != word[i]) return false;
   }
-  return text + 4;
+  return true;
+}
+
+// Writes into "bare" (of "size" bytes) the name "text" without the words
+// around it (kWordsAroundNames), and returns true when it dropped one and
+// something is left that fits.
+bool BareName(const char* text, char* bare, size_t size) {
+  const char* start = text;
+  const char* end = text + std::strlen(text);
+  bool dropped = false;
+  for (bool again = true; again;) {
+    again = false;
+    while (start < end && *start == ' ') ++start;
+    while (end > start && end[-1] == ' ') --end;
+    for (const auto& around : kWordsAroundNames) {
+      const char* blank = static_cast<const char*>(
+          std::memchr(start, ' ', static_cast<size_t>(end - start)));
+      if (around.leading && blank != nullptr &&
+          IsWord(start, static_cast<size_t>(blank - start), around.word)) {
+        start = blank + 1;
+        again = dropped = true;
+        break;
+      }
+      const char* last = end;
+      while (last > start && last[-1] != ' ') --last;
+      if (around.trailing && last > start &&
+          IsWord(last, static_cast<size_t>(end - last), around.word)) {
+        end = last;
+        again = dropped = true;
+        break;
+      }
+    }
+  }
+  size_t length = static_cast<size_t>(end - start);
+  if (!dropped || length == 0 || length + 1 > size) return false;
+  std::memcpy(bare, start, length);
+  bare[length] = '\0';
+  return true;
+}
+
+// None found: why, for a star that the database lacks, the closest names
+// in "suggestions", if any, and the form with the typed text, to mend it.
+void WriteNotFoundPage(const char* name, const AbsentStar& absent,
+                       const Findings& suggestions) {
+  WriteHtmlHeader(HttpStatus::kNotFound);
+  WritePageStart("No star found");
+  WriteText(
+      "<h1>No star found</h1>\n<p>No star's name or designation is or "
+      "begins with ");
+  WriteSearchedText(name);
+  WriteText(".</p>\n");
+  if (absent.found) {
+    WriteText("<p><strong>");
+    WriteFragment(absent.name);
+    WriteText("</strong> is not in this star database: ");
+    WriteFragment(absent.reason);
+    WriteText("</p>\n");
+  }
+  if (suggestions.count > 0) {
+    WriteText("<h2>Did you mean</h2>\n<ul>\n");
+    for (int i = 0; i < suggestions.count; ++i) {
+      WriteStar(suggestions.stars[i]);
+    }
+    WriteText("</ul>\n");
+  }
+  WriteText(kNameExamples);
+  WriteFindForm(name);
+  WritePageEnd();
 }
 
 // The optimal string alignment distance between the keys "a" and "b": the
@@ -697,17 +788,106 @@ void WriteBadRequestPage(NameKeyFault fault) {
   WritePageEnd();
 }
 
-// The stars of "name" (whose key is in "key") into "findings", as
-// FindByKey finds them; a name that starts with the word "the" ("the Sun")
-// and is not found with it is looked up without it, its key then in "key".
-// Returns false when the database could not be read.
-bool FindByName(SQLHSTMT statement, const char* name,
-                char (&key)[kNameKeySize], Findings* findings) {
-  if (!FindByKey(statement, key, findings)) return false;
-  const char* rest = AfterThe(name);
-  NameKeyFault fault = NameKeyFault::kNone;
-  if (findings->count == 0 && rest != nullptr && SearchKey(rest, key, &fault)) {
-    return FindByKey(statement, key, findings);
+// The keys under which a typed name is looked up in turn, until one finds
+// a star: the name's own, then with a catalogue typed by another of its
+// names as the stored keys abbreviate it ("Gliese 699" as GJ 699), then the
+// same two of the name without the words around it (BareName).
+constexpr int kMaxReadings = 4;
+struct Readings {
+  char keys[kMaxReadings][kNameKeySize];
+  int count;
+  int plain;  // the reading that suggestions start from: the bare name's
+              // own key where there is one
+
+  // Adds "key" unless it is among the readings already.
+  void Add(const char* key) {
+    for (int i = 0; i < count; ++i) {
+      if (std::strcmp(keys[i], key) == 0) return;
+    }
+    std::snprintf(keys[count++], kNameKeySize, "%s", key);
+  }
+  // Adds "key" and the key with its catalogue abbreviated.
+  void AddWithCatalogue(const char* key) {
+    Add(key);
+    char abbreviated[kNameKeySize];
+    std::snprintf(abbreviated, sizeof(abbreviated), "%s", key);
+    if (AbbreviateCatalogue(abbreviated)) Add(abbreviated);
+  }
+};
+
+// The readings of "name", whose own key is "key".
+void ReadName(const char* name, const char* key, Readings* readings) {
+  readings->count = 0;
+  readings->plain = 0;
+  readings->AddWithCatalogue(key);
+  // Longer than the decoder passes on: never bare.
+  char bare[512];
+  char bareKey[kNameKeySize];
+  if (BareName(name, bare, sizeof(bare)) && SearchKey(bare, bareKey, nullptr)) {
+    int before = readings->count;
+    readings->AddWithCatalogue(bareKey);
+    if (readings->count > before) readings->plain = before;
+  }
+}
+
+// The stars of the first reading of "readings" that finds any into
+// "findings", as FindByKey finds them.  Returns false when the database
+// could not be read.
+bool FindByName(SQLHSTMT statement, const Readings& readings,
+                Findings* findings) {
+  findings->count = 0;
+  findings->exactCount = 0;
+  for (int i = 0; i < readings.count && findings->count == 0; ++i) {
+    if (!FindByKey(statement, readings.keys[i], findings)) return false;
+  }
+  return true;
+}
+
+constexpr const char* kAbsentSearch =
+    "SELECT Name, Reason FROM AbsentStars WHERE Key = ?";
+
+// Looks each of "readings" up among the stars that the database lacks, into
+// *absent.  A database without the table (a statement refused) lacks none.
+// Returns false when the table could not be read.
+bool FindAbsentStar(SQLHSTMT statement, const Readings& readings,
+                    AbsentStar* absent) {
+  absent->found = false;
+  for (int i = 0; i < readings.count && !absent->found; ++i) {
+    CloseCursor(statement);
+    UnbindColumns(statement);
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
+    SQLLEN length = SQL_NTS;
+    if (!SQL_SUCCEEDED(SQLPrepare(
+            statement,
+            reinterpret_cast<SQLCHAR*>(const_cast<char*>(kAbsentSearch)),
+            SQL_NTS)) ||
+        !SQL_SUCCEEDED(SQLBindParameter(
+            statement, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+            kNameKeySize - 1, 0, const_cast<char*>(readings.keys[i]), 0,
+            &length)) ||
+        !SQL_SUCCEEDED(SQLExecute(statement))) {
+      SQLFreeStmt(statement, SQL_RESET_PARAMS);
+      return true;
+    }
+    SQLLEN indicators[2];
+    SQLBindCol(statement, 1, SQL_C_CHAR, absent->name, sizeof(absent->name),
+               &indicators[0]);
+    SQLBindCol(statement, 2, SQL_C_CHAR, absent->reason,
+               sizeof(absent->reason), &indicators[1]);
+    SQLRETURN fetched = SQLFetch(statement);
+    if (fetched != SQL_NO_DATA && !SQL_SUCCEEDED(fetched)) {
+      NoteReadFault(statement);
+      return false;
+    }
+    if (fetched != SQL_NO_DATA && indicators[0] != SQL_NULL_DATA &&
+        indicators[1] != SQL_NULL_DATA) {
+      TerminateFetchedText(absent->name, indicators[0]);
+      TerminateFetchedText(absent->reason, indicators[1]);
+      absent->found = true;
+    }
+    CloseCursor(statement);
+    UnbindColumns(statement);
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
   }
   return true;
 }
@@ -753,7 +933,9 @@ bool LookUpStarName(SQLHSTMT statement, const char* name, NameMatch* match,
   assert(searchable);
   (void)searchable;
   static Findings findings;
-  if (!FindByName(statement, name, key, &findings)) return false;
+  static Readings readings;
+  ReadName(name, key, &readings);
+  if (!FindByName(statement, readings, &findings)) return false;
   if (IsOneStar(findings)) {
     *match = NameMatch::kOne;
     *id = findings.stars[0].id;
@@ -772,6 +954,8 @@ bool WriteTypedValue(const char* value) {
 
 int AnswerFindRequest(const char* queryString) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
+  // A resident worker answers many requests: nothing of the last one stays.
+  searchFields = nullptr;
   // The form "around a star" sends the star, by ID or by name, with the
   // fields of the search; the finder's own form sends a name.
   const char* star = FindQueryParam("star");
@@ -781,7 +965,6 @@ int AnswerFindRequest(const char* queryString) {
     return kExitAnswered;
   }
   static char fields[kSearchFieldsSize];
-  searchFields = nullptr;
   if (star != nullptr) {
     if (!ReadSearchFields(fields)) {
       WriteMessagePage(HttpStatus::kBadRequest, "A search field is too long",
@@ -810,10 +993,16 @@ int AnswerFindRequest(const char* queryString) {
 
   static Findings findings;
   static Findings suggestions;
+  static Readings readings;
+  static AbsentStar absent;
   suggestions.count = 0;
-  bool found = FindByName(handles.statement, name, key, &findings);
+  absent.found = false;
+  ReadName(name, key, &readings);
+  bool found = FindByName(handles.statement, readings, &findings);
   if (found && findings.count == 0) {
-    found = Suggest(handles.statement, key, &suggestions);
+    found = FindAbsentStar(handles.statement, readings, &absent) &&
+            Suggest(handles.statement, readings.keys[readings.plain],
+                    &suggestions);
   }
   bool redirect = IsOneStar(findings);
   bool named =
@@ -845,7 +1034,7 @@ int AnswerFindRequest(const char* queryString) {
     return kExitAnswered;
   }
   if (findings.count == 0) {
-    WriteNotFoundPage(name, suggestions);
+    WriteNotFoundPage(name, absent, suggestions);
   } else {
     WriteListPage(name, findings);
   }

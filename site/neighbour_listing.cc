@@ -20,6 +20,10 @@ namespace veloran {
 
 namespace {
 
+// At most this many proper names and designations of the centre star are
+// read for its known name (the most that its block of IDs holds).
+constexpr int kMaxCentreNames = 98;
+
 struct ColumnName {
   SortColumn column;
   const char* name;
@@ -168,6 +172,45 @@ const char* SortColumnName(SortColumn column) {
   return "distance";
 }
 
+namespace {
+
+// What the site's page says of a window parameter that is no number (the
+// classic page reads it as 0 and answers with the rule it then breaks).
+// In the order of kWindowParameters.
+constexpr const char* kNotANumber[kWindowParameterCount] = {
+    "The largest distance (ly) is not a number.",
+    "The smallest distance (minLY) is not a number.",
+    "The hours of the smallest right ascension (minRAHour) are not a number.",
+    "The minutes of the smallest right ascension (minRAMin) are not a "
+    "number.",
+    "The seconds of the smallest right ascension (minRASec) are not a "
+    "number.",
+    "The hours of the largest right ascension (maxRAHour) are not a number.",
+    "The minutes of the largest right ascension (maxRAMin) are not a number.",
+    "The seconds of the largest right ascension (maxRASec) are not a number.",
+    "The degrees of the smallest declination (minDecDeg) are not a number.",
+    "The minutes of the smallest declination (minDecMin) are not a number.",
+    "The seconds of the smallest declination (minDecSec) are not a number.",
+    "The degrees of the largest declination (maxDecDeg) are not a number.",
+    "The minutes of the largest declination (maxDecMin) are not a number.",
+    "The seconds of the largest declination (maxDecSec) are not a number.",
+};
+
+// False, with its sentence, at the first window parameter whose value is
+// neither empty (read as 0, as the classic page reads it) nor a number.
+bool WindowValuesAreNumbers(const char** rejection) {
+  for (int i = 0; i < kWindowParameterCount; ++i) {
+    const char* value = FindQueryParam(kWindowParameters[i]);
+    if (value != nullptr && value[0] != '\0' && !IsDecimalNumber(value)) {
+      *rejection = kNotANumber[i];
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
   *request = NeighbourRequest{};
   SearchWindow& window = request->window;
@@ -210,7 +253,10 @@ bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
     }
   }
 
-  if (!ReadSearchWindow(&window, rejection)) return false;
+  if (!WindowValuesAreNumbers(rejection) ||
+      !ReadSearchWindow(&window, rejection)) {
+    return false;
+  }
 
   if (const char* page = FindNonEmptyParam("page")) {
     if (!ReadCount(page, 1, kMaxPageNumber, &request->page)) {
@@ -267,6 +313,7 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
   listing->centreId = centreId;
   listing->centreHasName = false;
   listing->centreName[0] = '\0';
+  listing->centreKnownName[0] = '\0';
   listing->matchCount = 0;
   listing->pageCount = 1;
   listing->firstRank = 1;
@@ -289,7 +336,20 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
   if (outcome == ListingOutcome::kListed && centreId != 0) {
     listing->centreHasName =
         GetStarDisplayName(statement, centreId, listing->centreName);
-    if (ReadFailed()) outcome = ListingOutcome::kReadFailed;
+    static char names[kMaxCentreNames][kNameValueSize];
+    const char* pointers[kMaxCentreNames];
+    int count = 0;
+    if (ReadFailed() || (listing->centreHasName &&
+                         !GetSystemProperNames(statement, centreId, names,
+                                               kMaxCentreNames, &count))) {
+      outcome = ListingOutcome::kReadFailed;
+    }
+    for (int i = 0; i < count; ++i) pointers[i] = names[i];
+    if (listing->centreHasName) {
+      FormatKnownName(listing->centreName, pointers, count,
+                      listing->centreKnownName,
+                      sizeof(listing->centreKnownName));
+    }
   }
   if (outcome == ListingOutcome::kListed) {
     NeighbourQuery query =
@@ -330,13 +390,13 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
 void FormatSearchHeading(const NeighbourRequest& request,
                          const NeighbourListing& listing, char* text,
                          size_t size) {
-  char centre[kDisplayNameSize + 32];
+  char centre[kKnownNameSize + 32];
   if (listing.centreId == 0) {
     const CartesianPoint& c = listing.centre;
     std::snprintf(centre, sizeof(centre), "(%s, %s, %s)", GNumber(c.x).text,
                   GNumber(c.y).text, GNumber(c.z).text);
   } else if (listing.centreHasName) {
-    std::snprintf(centre, sizeof(centre), "%s", listing.centreName);
+    std::snprintf(centre, sizeof(centre), "%s", listing.centreKnownName);
   } else {
     std::snprintf(centre, sizeof(centre), "star %ld",
                   static_cast<long>(listing.centreId));

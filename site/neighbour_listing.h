@@ -10,6 +10,7 @@
 #include "astro/position_conversion.h"
 #include "catalogue/display_names.h"
 #include "cgi/search_window.h"
+#include "names/known_names.h"
 #include "site/listed_star.h"
 #include "site/neighbour_downloads.h"
 #include "site/neighbour_map.h"
@@ -67,6 +68,8 @@ struct NeighbourListing {
   int32_t centreId;       // 0 for a point
   bool centreHasName;
   char centreName[kDisplayNameSize];  // an HTML fragment
+  // The centre's name as visitors know it (names/known_names.h).
+  char centreKnownName[kKnownNameSize];
   int matchCount;                     // of the whole ranking
   int pageCount;                      // at least 1, even without a match
   int firstRank;                      // of stars[0], counting from 1
@@ -92,11 +95,11 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
                                     NeighbourListing* listing);
 
 // Room for the heading of any search and its window.
-constexpr size_t kDescriptionSize = kDisplayNameSize + 512;
+constexpr size_t kDescriptionSize = kKnownNameSize + 512;
 
 // The heading of the search, an HTML fragment: "Stars within 20 light-years
 // of Sol", "Stars between 5 and 20 light-years from (10, 10, 10)"; the
-// centre star's name as the database holds it, "star N" without one.
+// centre star's name as visitors know it, "star N" without one.
 void FormatSearchHeading(const NeighbourRequest& request,
                          const NeighbourListing& listing, char* text,
                          size_t size);

@@ -9,7 +9,6 @@
 #include <iterator>
 #include <numbers>
 
-#include "astro/magnitudes.h"
 #include "catalogue/star_records.h"
 #include "cgi/output.h"
 
@@ -938,14 +937,6 @@ double MagnitudeDotRadius(bool known, double magnitude) {
   if (!known || !std::isfinite(magnitude)) return kUnknownMagnitudeDot;
   double radius = kDotRadiusAtZero - kDotRadiusPerMagnitude * magnitude;
   return std::clamp(radius, kSmallestDot, kLargestDot);
-}
-
-bool MagnitudeFromCentre(const ListedStar& star, double* magnitude) {
-  if (!star.hasFacts || !star.facts.hasVMag) return false;
-  double absolute = 0;
-  return AbsoluteMagnitude(star.facts.vMag, DistanceFromSun(star.match.point),
-                           &absolute) &&
-         MagnitudeFrom(absolute, star.match.distance, magnitude);
 }
 
 void WriteNeighbourMap(const ListedStar* stars, int count,

@@ -67,12 +67,6 @@ constexpr int kMaxMapStars = 1000;
 void WriteNeighbourMap(const ListedStar* stars, int count,
                        const MapFrame& frame);
 
-// The apparent visual magnitude of "star" as seen from the centre of its
-// search, from its V and its distances from the Sun and from the centre (a
-// star at distance 0 from the Sun is the Sun, of absolute magnitude
-// +4.83).  False when its V is not known, or when it lies at the centre.
-bool MagnitudeFromCentre(const ListedStar& star, double* magnitude);
-
 // The colour of the dot of a star of spectral class "spectralClass" (as
 // the database spells it, "M3.5", "DA2", "sdK7"; nullptr when not known),
 // as "#rrggbb": by its temperature class letter, after any lower-case

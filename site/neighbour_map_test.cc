@@ -27,7 +27,7 @@ ListedStar MakeStar(int32_t id, const CartesianPoint& point, double distance,
                     const char* spectralClass = nullptr,
                     bool hasMagnitude = false, double magnitude = 0) {
   ListedStar star{};
-  star.match = {id, distance, point, 0.0, 0.0, 0};
+  star.match = {id, distance, point, 0.0, 0.0, 0, true, DistanceFromSun(point)};
   if (name != nullptr) {
     star.hasName = true;
     std::snprintf(star.name, sizeof(star.name), "%s", name);

@@ -347,6 +347,8 @@ void WriteSearchHref(const NeighbourRequest& request, int32_t centreId,
   WriteText(query);
 }
 
+// A link to page "page" of the search: its text "text", or, for a link
+// named by its number, "Page N" as its name for a reader.
 void WritePageLink(const NeighbourRequest& request, int32_t centreId,
                    int page, const char* rel, const char* text) {
   SearchLink link = SameSearch(request);
@@ -355,40 +357,63 @@ void WritePageLink(const NeighbourRequest& request, int32_t centreId,
   WriteSearchHref(request, centreId, link);
   WriteText("\"");
   if (rel != nullptr) std::printf(" rel=\"%s\"", rel);
-  std::printf(">%s</a>", text);
+  if (text == nullptr) {
+    std::printf(" aria-label=\"Page %d\">%d</a>", page, page);
+  } else {
+    std::printf(">%s</a>", text);
+  }
 }
 
-// First, previous, the page's number, next and last; where a link would
+// The pages a paging line names: the first and the last, and those up to
+// kNearbyPages either side of the current one; a gap between two of them
+// is written as an ellipsis.
+constexpr int kNearbyPages = 2;
+
+bool IsNamedPage(int page, int current, int last) {
+  // A gap of a single page shows its number rather than an ellipsis.
+  int low = current - kNearbyPages == 3 ? 2 : current - kNearbyPages;
+  int high = current + kNearbyPages == last - 2 ? last - 1
+                                                : current + kNearbyPages;
+  return page == 1 || page == last || (page >= low && page <= high);
+}
+
+// Previous, the pages' numbers (1 2 3 ... 6), next; where a link would
 // lead to this page, its text alone.
 void WritePageLinks(const NeighbourRequest& request,
                     const NeighbourListing& listing, const char* label) {
   if (listing.pageCount == 1) return;
   int page = request.page;
+  int last = listing.pageCount;
   std::printf("<nav class=\"pages\" aria-label=\"%s\">\n", label);
-  struct Step {
-    int page;
-    const char* rel;
-    const char* text;
-  };
-  const Step steps[] = {
-      {1, nullptr, "First"},
-      {page - 1, "prev", "Previous"},
-      {page + 1, "next", "Next"},
-      {listing.pageCount, nullptr, "Last"},
-  };
-  for (int i = 0; i < 4; ++i) {
-    if (i == 2) {
-      std::printf("<span>Page %d of %d</span>\n", page, listing.pageCount);
+  if (page > 1) {
+    WritePageLink(request, listing.centreId, page - 1, "prev", "Previous");
+  } else {
+    WriteText("<span>Previous</span>");
+  }
+  WriteText("\n");
+  bool gap = false;
+  for (int n = 1; n <= last; ++n) {
+    if (!IsNamedPage(n, page, last)) {
+      // On to the last page before the next named one.
+      n = n < page ? page - kNearbyPages - 1 : last - 1;
+      gap = true;
+      continue;
     }
-    const Step& step = steps[i];
-    if (step.page < 1 || step.page > listing.pageCount || step.page == page) {
-      std::printf("<span>%s</span>\n", step.text);
+    if (gap) WriteText("<span>&hellip;</span>\n");
+    gap = false;
+    if (n == page) {
+      std::printf("<strong>Page %d of %d</strong>\n", n, last);
     } else {
-      WritePageLink(request, listing.centreId, step.page, step.rel, step.text);
+      WritePageLink(request, listing.centreId, n, nullptr, nullptr);
       WriteText("\n");
     }
   }
-  WriteText("</nav>\n");
+  if (page < last) {
+    WritePageLink(request, listing.centreId, page + 1, "next", "Next");
+  } else {
+    WriteText("<span>Next</span>");
+  }
+  WriteText("\n</nav>\n");
 }
 
 // --- The page -------------------------------------------------------------

@@ -31,24 +31,9 @@ bool FindPositionRow(SQLHSTMT statement, int32_t id, bool* exists) {
 }
 
 void ReadProperNames(SQLHSTMT statement, StarEntry* entry) {
-  SQLHSTMT rows = ExecuteLookup(statement,
-                                "SELECT Name FROM ProperNames WHERE "
-                                "INT(OwnerID/100) = %ld ORDER BY OwnerID, "
-                                "ProperNameID",
-                                entry->id / 100);
-  if (rows == SQL_NULL_HSTMT) {
-    return;
-  }
-  char name[kNameValueSize];
-  SQLLEN indicator;
-  SQLBindCol(rows, 1, SQL_C_CHAR, name, sizeof(name), &indicator);
-  while (entry->properNameCount < kMaxEntryNames && FetchRow(rows)) {
-    if (indicator == SQL_NULL_DATA) continue;
-    TerminateFetchedText(name, indicator);
-    std::snprintf(entry->properNames[entry->properNameCount++], kNameValueSize,
-                  "%s", name);
-  }
-  UnbindColumns(rows);
+  // A failure is kept as the read fault, which fails the whole entry.
+  GetSystemProperNames(statement, entry->id, entry->properNames,
+                       kMaxEntryNames, &entry->properNameCount);
 }
 
 void ReadDesignations(SQLHSTMT statement, StarEntry* entry) {

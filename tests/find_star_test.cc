@@ -171,6 +171,121 @@ TEST(FindStarTest, SampleQueries) {
   }
 }
 
+// A search around a star whose name is not found offers the finder's form
+// again, which searches around the name typed there with the same
+// distances and window, and says nothing of fields it was not sent.
+TEST(FindStarTest, AMissedSearchKeepsItsFields) {
+  const TestDatabase& database = SampleDatabase();
+  const struct {
+    const char* query;
+    std::vector<std::string> kept;  // hidden fields, as written
+  } cases[] = {
+      {"star=Xyzzy&ly=30&minRAHour=5",
+       {"<input type=\"hidden\" name=\"ly\" value=\"30\">",
+        "<input type=\"hidden\" name=\"minRAHour\" value=\"5\">"}},
+      {"star=Sirus&minLY=&ly=12&maxDecSec=%22%3E1",
+       {"<input type=\"hidden\" name=\"ly\" value=\"12\">",
+        "<input type=\"hidden\" name=\"minLY\" value=\"\">",
+        "<input type=\"hidden\" name=\"maxDecSec\" value=\"&quot;&gt;1\">"}},
+      {"name=Xyzzy&ly=30", {}},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result = RunProgram(FindStarPath(), c.query, database.odbcDir);
+    std::string form = result.output.substr(result.output.find("<form"));
+    form = form.substr(0, form.find("</form>"));
+    for (const std::string& field : c.kept) {
+      EXPECT_NE(form.find(field), std::string::npos) << c.query << ": " << field;
+    }
+    size_t hidden = 0;
+    for (size_t at = form.find("type=\"hidden\""); at != std::string::npos;
+         at = form.find("type=\"hidden\"", at + 1)) {
+      ++hidden;
+    }
+    EXPECT_EQ(hidden, c.kept.size()) << c.query;
+    EXPECT_NE(form.find(c.kept.empty() ? "name=\"name\" type=\"text\""
+                                       : "name=\"star\" type=\"text\""),
+              std::string::npos)
+        << c.query;
+  }
+}
+
+// Words around a name, the catalogues of the nearby stars typed by any of
+// their names, and the stars that the database lacks, on a sample with a
+// few designations of the nearby-stars list.
+TEST(FindStarTest, NearbyDesignationsAndAbsentStars) {
+  TestDatabase copy = SampleCopy("find_star_nearby", R"sql(
+    INSERT INTO CatalogNames VALUES ('GJ', 'GJ', 'Gliese', 0),
+                                    ('Grb', 'Groombridge', 'Groombridge', 0);
+    INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, IsSystemName)
+        VALUES (879370090, 'GJ', '699', 0), (14750090, 'Grb', '34 A', 0),
+               (14750091, 'GJ', '15 A', 0);
+    INSERT INTO NameLookup VALUES ('gj699', 879370000, 'GJ 699', 0),
+                                  ('grb34a', 14750000, 'Groombridge 34 A', 0),
+                                  ('gj15a', 14750000, 'GJ 15 A', 0);
+    INSERT INTO AbsentStars VALUES ('wolf359', 'Wolf 359', 'too faint.'),
+                                   ('gj406', 'Wolf 359', 'too faint.');
+  )sql");
+  static const struct {
+    const char* query;
+    const char* status;
+    const char* location;
+    std::vector<std::string> ids;
+    const char* absent;  // the star that the page says the database lacks
+  } cases[] = {
+      {"name=GJ+699", "302", "entry_page.exe?ID=879370000", {}, nullptr},
+      {"name=Gliese+699", "302", "entry_page.exe?ID=879370000", {}, nullptr},
+      {"name=Gl+699", "302", "entry_page.exe?ID=879370000", {}, nullptr},
+      {"name=gl699", "302", "entry_page.exe?ID=879370000", {}, nullptr},
+      {"name=Groombridge+34", "302", "entry_page.exe?ID=14750000", {},
+       nullptr},
+      {"name=Gliese+15", "302", "entry_page.exe?ID=14750000", {}, nullptr},
+      {"name=Gliese", "404", "", {}, nullptr},
+      {"name=Sirius+star", "302", "entry_page.exe?ID=323490000", {}, nullptr},
+      {"name=star+Sirius", "302", "entry_page.exe?ID=323490000", {}, nullptr},
+      {"name=The+Sirius+Star", "302", "entry_page.exe?ID=323490000", {},
+       nullptr},
+      {"name=Barnard%27s+Star", "302", "entry_page.exe?ID=879370000", {},
+       nullptr},
+      {"name=Barnard+star", "302", "entry_page.exe?ID=879370000", {},
+       nullptr},
+      {"name=Kapteyn%27s+Star", "302", "entry_page.exe?ID=241860000", {},
+       nullptr},
+      {"name=Siriusstar", "404", "", {}, nullptr},  // no word to drop
+      {"name=Sirus+star", "404", "", {"323490000"}, nullptr},
+      {"name=star", "404", "", {}, nullptr},
+      {"name=Wolf+359", "404", "", {}, "Wolf 359"},
+      {"name=Gliese+406", "404", "", {}, "Wolf 359"},
+      {"name=Wolf+359+star", "404", "", {}, "Wolf 359"},
+      {"name=Wolf+35", "404", "", {}, nullptr},
+      {"star=Wolf+359&ly=20", "404", "", {}, "Wolf 359"},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result = RunProgram(FindStarPath(), c.query, copy.odbcDir);
+    Answer answer = ReadAnswer(result.output);
+    EXPECT_EQ(answer.status, c.status) << c.query;
+    EXPECT_EQ(answer.location, c.location) << c.query;
+    EXPECT_EQ(answer.ids, c.ids) << c.query;
+    std::string note = c.absent == nullptr
+                           ? ""
+                           : std::string("<p><strong>") + c.absent +
+                                 "</strong> is not in this star database: "
+                                 "too faint.</p>";
+    EXPECT_EQ(result.output.find("is not in this star database") !=
+                  std::string::npos,
+              c.absent != nullptr)
+        << c.query;
+    if (c.absent != nullptr) {
+      EXPECT_NE(result.output.find(note), std::string::npos) << c.query;
+    }
+    std::string why;
+    EXPECT_TRUE(IsCompleteSitePage(result.output, "200 302 404", &why))
+        << c.query << ": " << why;
+  }
+  // The page of an absent star, whole.
+  const PageCase pages[] = {{"name=Wolf+359", "find_wolf_359.html", 0}};
+  ExpectPages(FindStarPath(), copy, pages, std::size(pages));
+}
+
 // More stars with one name than a list shows: the first 50, exact matches
 // (HD 1000) before those that only begin so (HD 1000x).
 TEST(FindStarTest, ManyMatchesAreCapped) {

@@ -487,6 +487,14 @@ TEST(NeighboursTest, RejectedRequests) {
        false},
       {"ly=1", "Search radius must be at least 2 light-years.", true},
       {"ID=100&ly=", "Search radius must be at least 2 light-years.", true},
+      // Where the classic page reads a value that is no number as 0, the
+      // site's page says what is wrong.
+      {"ID=100&ly=abc", "The largest distance (ly) is not a number.", false},
+      {"ly=20&minLY=1x", "The smallest distance (minLY) is not a number.",
+       false},
+      {"maxDecSec=nan",
+       "The seconds of the largest declination (maxDecSec) are not a number.",
+       false},
       {"ly=10&minLY=11",
        "Minimum search radius cannot be greater than maximum search radius.",
        true},
@@ -728,6 +736,52 @@ TEST(NeighboursTest, HostileQueries) {
     EXPECT_EQ(header.find('\r'), std::string::npos) << query.substr(0, 80);
   }
   EXPECT_EQ(ReadFile(database.path), before);
+}
+
+// The paging line names the first and last pages and two either side of
+// the current one, a gap of one page by its number, a longer one by an
+// ellipsis; Previous and Next where there are such pages.
+TEST(NeighboursTest, PagingLine) {
+  const TestDatabase& database = SampleDatabase();
+  const struct {
+    int page;
+    const char* line;  // "[n]" the current page, "..." a gap
+  } cases[] = {
+      {1, "(Previous) [1] 2 3 ... 10 Next"},
+      {2, "Previous 1 [2] 3 4 ... 10 Next"},
+      {4, "Previous 1 2 3 [4] 5 6 ... 10 Next"},
+      {5, "Previous 1 2 3 4 [5] 6 7 ... 10 Next"},
+      {6, "Previous 1 ... 4 5 [6] 7 8 9 10 Next"},
+      {10, "Previous 1 ... 8 9 [10] (Next)"},
+  };
+  for (const auto& c : cases) {
+    std::string query = "ly=30&size=3&page=" + std::to_string(c.page);
+    ProgramResult result =
+        RunProgram(NeighboursPath(), query.c_str(), database.odbcDir);
+    size_t start = result.output.find("<nav class=\"pages\"");
+    ASSERT_NE(start, std::string::npos) << query;
+    std::string nav = result.output.substr(
+        start, result.output.find("</nav>", start) - start);
+    std::string line;
+    for (size_t at = nav.find('\n'); at != std::string::npos;
+         at = nav.find('\n', at + 1)) {
+      std::string item = nav.substr(at + 1, nav.find('\n', at + 1) - at - 1);
+      if (item.empty()) continue;
+      std::string word;
+      if (item.rfind("<strong>", 0) == 0) {
+        word = "[" + std::to_string(c.page) + "]";
+      } else if (item.find("&hellip;") != std::string::npos) {
+        word = "...";
+      } else {
+        size_t close = item.rfind("</");
+        size_t open = item.rfind('>', close) + 1;
+        word = item.substr(open, close - open);
+        if (item.rfind("<span>", 0) == 0) word = "(" + word + ")";
+      }
+      line += (line.empty() ? "" : " ") + word;
+    }
+    EXPECT_EQ(line, c.line) << query;
+  }
 }
 
 // Faults that a real driver cannot be made to produce: each gives one whole

@@ -48,7 +48,10 @@ ORDINARY = {
     "neighbor_search": ["ID=100&ly=20", "ly=10", "X=3&Y=4&Z=5&ly=12&minLY=2",
                         "minRAHour=5&maxRAHour=6&ly=1000"],
     "entry_page.exe": ["ID=100", "ID=700", "ID=99900", "ID=abc"],
-    "find_star": ["name=Sirius", "name=Sun", "name=Tau+Ceti", "name=zzzz"],
+    # A search around a star it cannot name, then the bare form: nothing of
+    # the one stays in the other.
+    "find_star": ["name=Sirius", "name=Sun", "name=Tau+Ceti", "name=zzzz",
+                  "star=Zzyzx&ly=20&minLY=5", ""],
     "neighbours": ["ID=100&ly=20&size=5&page=2", "star=Sirius&ly=15",
                    "X=1&Y=1&Z=1&ly=30&sort=name&order=desc&plane=xz",
                    "ly=20&format=csv", "ly=20&format=json",

@@ -57,7 +57,10 @@ def main():
                         ("VELORAN_FASTCGI_MAX_REQUESTS", "-1"),
                         ("VELORAN_FASTCGI_MAX_REQUESTS", "10x"),
                         ("VELORAN_FASTCGI_IDLE_SECONDS", " 5"),
-                        ("VELORAN_FASTCGI_IDLE_SECONDS", "")):
+                        ("VELORAN_FASTCGI_IDLE_SECONDS", ""),
+                        ("VELORAN_FASTCGI_KEPT_ROWS", "-1"),
+                        ("VELORAN_FASTCGI_KEPT_ROWS", "3000000000"),
+                        ("VELORAN_FASTCGI_KEPT_ROWS", "lots")):
         env = dict(base)
         env[name] = value
         worker = fastcgi.Worker(program, env)
@@ -65,6 +68,27 @@ def main():
         _, log = worker.stop()
         check(status == 1 and name.encode() in log,
               "%s=%r: status %d, log %r" % (name, value, status, log))
+
+    # A worker that may keep fewer rows than the catalogue has reads them
+    # for each request (the ODBC double logs every statement), after one
+    # reading that finds them too many, and answers the same; one that may
+    # keep them reads them once.
+    double = os.path.join(build, "tests", "neighbor_search_double")
+    log = os.path.join(build, "test-data", "service-kept-rows.log")
+    os.makedirs(os.path.dirname(log), exist_ok=True)
+    for kept, scans in (("10", 4), ("0", 3), ("1000", 1)):
+        if os.path.exists(log):
+            os.remove(log)
+        worker = fastcgi.Worker(double, dict(base, VELORAN_FASTCGI_KEPT_ROWS=kept))
+        for i in range(3):
+            reply = worker.request(dict(query, VELORAN_ODBC_LOG=log))
+            check(reply.stdout == expected and reply.status == 0,
+                  "request %d keeping at most %s rows" % (i, kept))
+        worker.stop()
+        with open(log) as f:
+            read = sum("OwnerID FROM Positions" in line for line in f)
+        check(read == scans, "keeping at most %s rows: %d scans of Positions "
+              "in 3 requests, not %d" % (kept, read, scans))
 
     # Two workers answer; one that reaches its request limit is replaced,
     # and every request is answered.

@@ -97,19 +97,31 @@ struct Imported {
 
 // Writes "package" for test "name" and imports it.  Returns false, with
 // the importer's message in *error, when the import fails.
+// With "designations", a designations file of that content is read too,
+// and its refusals are left in *refusals.
 bool Import(
     const std::string& name, const SyntheticPackage& package,
     Imported* imported, std::string* error,
-    const std::function<void(const std::string& dataDir)>& change = nullptr) {
+    const std::function<void(const std::string& dataDir)>& change = nullptr,
+    const char* designations = nullptr,
+    std::vector<std::string>* refusals = nullptr) {
   std::string dir = testing::FreshDirectory(name);
   imported->dataDir = dir + "/usr/share/stellarium";
   imported->database = dir + "/hipparcos.db";
   testing::WritePackage(imported->dataDir, package);
   if (change) change(imported->dataDir);
+  std::string designationsPath;
+  if (designations != nullptr) {
+    designationsPath = dir + "/designations.psv";
+    std::ofstream(designationsPath) << designations;
+  }
   ImportOptions options{imported->dataDir, imported->database,
-                        VELORAN_DIALECT_PATH, "2026-12-07", nullptr};
+                        VELORAN_DIALECT_PATH, "2026-12-07", nullptr,
+                        designationsPath};
   ImportCounts counts;
-  return ImportHipparcos(options, &counts, error);
+  bool done = ImportHipparcos(options, &counts, error);
+  if (refusals != nullptr) *refusals = counts.refusals;
+  return done;
 }
 
 // The rows of "sql" on "database", columns separated by "|", NULL as "NULL".
@@ -701,6 +713,115 @@ TEST(ImportNamesTest, SystemsAcrossHipparcosNumbers) {
                  "(71681, 71683, 10176) ORDER BY PositionID"),
             (std::vector<std::string>{"716830100", "716810200", "101760200",
                                       "101760100"}));
+}
+
+// The designations file: each line's names go to its star only where its
+// position and parallax fit the star's; everything else is refused, line
+// by line, and the import goes on.
+TEST(ImportDesignationsTest, NamesOnlyWhereTheListFitsTheStar) {
+  const struct {
+    const char* line;
+    const char* refusal;  // "" for none; else what the refusal says
+  } kLines[] = {
+      // tau Cet at 1h42m, -16 deg, 270 mas: within 5" + 10 years of 1.9"/yr.
+      {"star|8102|01 42 00.0|-16 00 20.0|1900|270.0|GJ 71,BD-16 295|T", ""},
+      {"star|8102|01 42 00.0|-16 01 00.0|1900|270.0|GJ 9999|T",
+       "GJ 9999 does not fit HIP 8102: 60.0 arcsec from its position, 24.0 "
+       "allowed"},
+      {"star|71683 A|14 39 36.0|-60 48 00.0|3700|742.0|&alpha; Cen A,GJ 559 "
+       "A|T",
+       ""},
+      {"star|71681 B|14 39 36.0|-60 48 36.0|3700|820.0|GJ 559 B|T",
+       "GJ 559 B does not fit HIP 71681 B: parallax 820.00 mas against its "
+       "742.12, 9.5 % off, 5 % allowed"},
+      {"star|71683|14 39 36.0|-60 48 00.0|3700|742.0|GJ 559|T",
+       "GJ 559: no star HIP 71683 in the catalogue"},
+      {"star|70890|14 30 00.0|-62 42 00.0|3850|768.5|GJ 551,XYZ 12,GJ 71|T",
+       "XYZ 12 is of no catalogue that the list knows"},
+      {"", "GJ 71 is already star 81020000's"},  // the line before
+      {"absent|14 30 00.0|-62 42 00.0|3850|768.5|Proxima Twin|a twin.|T",
+       "Proxima Twin is listed as absent, but the catalogue's star 708900000 "
+       "fits it"},
+      {"absent|05 00 00.0|+10 00 00.0|100|400|Wolf 359,GJ 406,Gliese "
+       "406|too faint.|T",
+       ""},
+  };
+  std::string file = "# a test list\n";
+  std::vector<std::string> expected;
+  int line = 1;
+  for (const auto& l : kLines) {
+    if (l.line[0] != '\0') {
+      file += std::string(l.line) + "\n";
+      ++line;
+    }
+    if (l.refusal[0] != '\0') {
+      expected.push_back(std::to_string(line) + ": " + l.refusal);
+    }
+  }
+  Imported imported;
+  std::string error;
+  std::vector<std::string> refusals;
+  ASSERT_TRUE(Import("Designations", NamedStars(), &imported, &error, nullptr,
+                     file.c_str(), &refusals))
+      << error;
+  ASSERT_EQ(refusals.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_NE(refusals[i].find(expected[i]), std::string::npos)
+        << refusals[i] << "\n  expected the end " << expected[i];
+  }
+  // The names added, none of them a system name, the nearest star's first.
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT OwnerID / 100 * 100, CatAbbrev || ' ' || Value, "
+                 "IsSystemName FROM CatalogNumbers WHERE CatAbbrev IN ('GJ', "
+                 "'BD') ORDER BY CatalogNumberID"),
+            (std::vector<std::string>{"708900000|GJ 551|0",
+                                      "716830100|GJ 559 A|0",
+                                      "81020000|GJ 71|0",
+                                      "81020000|BD -16 295|0"}));
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT Name, IsSystemName FROM ProperNames WHERE OwnerID / "
+                 "100 = 7168301 ORDER BY ProperNameID"),
+            (std::vector<std::string>{"Rigil Kentaurus|1", "&alpha;1 Cen|0",
+                                      "&alpha; Cen A|0"}));
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT Key, OwnerID, Name FROM NameLookup WHERE Key IN "
+                 "('gj71', 'alphacena', 'gj559a') ORDER BY Key"),
+            (std::vector<std::string>{"alphacena|716830100|&alpha; Cen A",
+                                      "gj559a|716830100|GJ 559 A",
+                                      "gj71|81020000|GJ 71"}));
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT Key, Name, Reason FROM AbsentStars ORDER BY Key"),
+            (std::vector<std::string>{"gj406|Wolf 359|too faint.",
+                                      "gliese406|Wolf 359|too faint.",
+                                      "wolf359|Wolf 359|too faint."}));
+  EXPECT_EQ(Rows(imported.database,
+                 "SELECT LongName FROM CatalogNames WHERE Abbreviation = "
+                 "'Grb'"),
+            std::vector<std::string>{"Groombridge"});
+}
+
+// A file that does not follow its format stops the import, as the
+// package's files do.
+TEST(ImportDesignationsTest, StopsOnALineThatDoesNotRead) {
+  const char* kFiles[] = {
+      "star|8102|01 42 00.0|-16 00 00.0|1900|270.0|GJ 71\n",  // no source
+      "star|8102|01 42 00.0|16 00 00.0|1900|270.0|GJ 71|T\n",  // no sign
+      "star|8102|01 42 00.0|-16 00 00.0|1900|0|GJ 71|T\n",
+      "star|8102 AB|01 42 00.0|-16 00 00.0|1900|270.0|GJ 71|T\n",
+      "star|8102|01 42 00.0|-16 00 00.0|1900|270.0|GJ 71,|T\n",
+      "planet|8102|01 42 00.0|-16 00 00.0|1900|270.0|GJ 71|T\n",
+      "star|8102|01 42 00.0|-16 00 00.0|1900|270.0|\xce\xb1 Cen|T\n",
+      "absent|01 42 00.0|-16 00 00.0|1900|270.0|X||T\n",
+  };
+  for (const char* file : kFiles) {
+    Imported imported;
+    std::string error;
+    EXPECT_FALSE(Import("DesignationsFormat", NamedStars(), &imported, &error,
+                        nullptr, file))
+        << file;
+    EXPECT_NE(error.find("designations.psv: line 1 "), std::string::npos)
+        << error;
+  }
 }
 
 TEST(ImportFactsTest, MagnitudeColourParallaxAndConstellation) {

@@ -685,10 +685,10 @@ async function neighboursPages(page) {
   checkEqual(seen, Array.from({ length: total }, (_, i) => i + 1), "neighbours: Next to the last page, every rank once");
   check(/Page 3 of 3/.test(await page.locator("nav.pages").first().innerText()), "neighbours: the last page is page 3");
   await shot(page, "neighbours-last-page.png");
-  await follow(page, page.getByRole("link", { name: "First" }).first());
-  checkEqual(await shownRanks(page), [1, 2, 3, 4, 5, 6, 7, 8, 9, 10], "neighbours: First leads back");
-  await follow(page, page.getByRole("link", { name: "Last" }).first());
-  check(/Page 3 of 3/.test(await page.locator("nav.pages").first().innerText()), "neighbours: Last leads to page 3");
+  await follow(page, page.getByRole("link", { name: "Page 1", exact: true }).first());
+  checkEqual(await shownRanks(page), [1, 2, 3, 4, 5, 6, 7, 8, 9, 10], "neighbours: page 1 leads back");
+  await follow(page, page.getByRole("link", { name: "Page 3", exact: true }).first());
+  check(/Page 3 of 3/.test(await page.locator("nav.pages").first().innerText()), "neighbours: page 3's number leads to it");
   response = await page.goto(`${baseUrl}cgi-bin/neighbours?ID=100&ly=20&size=10&page=4`);
   checkEqual(response.status(), 404, "neighbours: a page past the last");
   await follow(page, page.getByRole("link", { name: "The last page" }));
