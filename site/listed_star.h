@@ -25,8 +25,6 @@ struct ListedStar {
   SpectrumRecord spectrum;
   bool hasFacts;  // a StarFacts row
   StarFacts facts;
-  // Its distance is doubtful, by the entry page's rule: the maps mark it.
-  bool doubtfulDistance = false;
 };
 
 // Reads the name, spectrum and facts of the star of "match" into *star,

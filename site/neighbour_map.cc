@@ -789,7 +789,7 @@ void WriteSkyGrid(const Projection& p) {
 // marks it.
 bool AnyDoubtful(const ListedStar* stars, const MapStars& map) {
   for (int i = 0; i < map.count; ++i) {
-    if (map.stars[i].placed && stars[i].doubtfulDistance) return true;
+    if (map.stars[i].placed && HasDoubtfulDistance(stars[i])) return true;
   }
   return false;
 }
@@ -899,7 +899,7 @@ void WriteStar(const ListedStar& star, const MapStar& drawn, int rank,
       "r=\"%.1f\" fill=\"%s\"/>",
       GNumber(match.distance).text, drawn.x, drawn.y, drawn.radius,
       SpectralClassColour(StarClass(star)));
-  if (star.doubtfulDistance) {
+  if (HasDoubtfulDistance(star)) {
     std::printf("<circle class=\"doubt\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>",
                 drawn.x, drawn.y, drawn.radius + 2.5);
   }

@@ -44,6 +44,16 @@ ListedStar MakeStar(int32_t id, const CartesianPoint& point, double distance,
   return star;
 }
 
+// "star" with a parallax of 100 +- 30 milliarcseconds: a distance that is
+// doubtful.
+ListedStar Doubted(ListedStar star) {
+  star.hasFacts = true;
+  star.facts.hasParallax = star.facts.hasParallaxError = true;
+  star.facts.parallax = 100;
+  star.facts.parallaxError = 30;
+  return star;
+}
+
 CartesianPoint Offset(const CartesianPoint& centre, double dx, double dy,
                       double dz) {
   return {centre.x + dx, centre.y + dy, centre.z + dz};
@@ -449,8 +459,7 @@ TEST(NeighbourMapTest, LegendSaysWhereBrightnessIsSeenFrom) {
 // The legend's texts beside their dots: each dot of the brightness scale
 // and of the doubtful distance begins after the text before it ends.
 TEST(NeighbourMapTest, LegendTextsClearOfTheirDots) {
-  ListedStar doubtful = MakeStar(100, {3, 0, 0}, 3, "Doubted");
-  doubtful.doubtfulDistance = true;
+  ListedStar doubtful = Doubted(MakeStar(100, {3, 0, 0}, 3, "Doubted"));
   std::string svg =
       DrawMap({doubtful}, {{0, 0, 0}, 20, MapPlane::kGalacticXY, "X"});
   static const std::regex legendDot(
@@ -702,24 +711,52 @@ TEST(NeighbourMapTest, RingsCarryTheirLengths) {
   }
 }
 
-// A star of doubtful distance has a dashed ring round its dot, and the
-// legend says what it means; without one, neither.
+// A star whose distance is doubtful by the entry page's rule (its
+// parallax's error above a fifth, or a magnitude from its distance too
+// faint for its class) has a dashed ring round its dot, and the legend
+// says what the ring means; a map without one has neither.
 TEST(NeighbourMapTest, DoubtfulDistancesRinged) {
-  ListedStar sure = MakeStar(100, {3, 0, 0}, 3, "Sure");
-  ListedStar doubted = MakeStar(200, {-5, 2, 0}, 5.4, "Doubted");
-  doubted.doubtfulDistance = true;
-  for (MapPlane plane : {MapPlane::kGalacticXY, MapPlane::kSky}) {
-    doubted.match.raHours = 3;
-    std::string svg = DrawMap({sure, doubted}, {{0, 0, 0}, 20, plane, "X"});
-    std::map<int32_t, Dot> dots = ReadDots(svg);
-    EXPECT_FALSE(dots[100].doubtful);
-    EXPECT_TRUE(dots[200].doubtful) << svg;
-    EXPECT_NE(svg.find(">distance doubtful<"), std::string::npos);
-    svg = DrawMap({sure}, {{0, 0, 0}, 20, plane, "X"});
-    // Only the style sheet's rule.
-    EXPECT_EQ(svg.find("doubt"), svg.find(".neighbour-map .doubt{") + 16);
-    EXPECT_EQ(svg.rfind("doubt"), svg.find("doubt"));
-    EXPECT_EQ(svg.find("doubtful"), std::string::npos);
+  const struct {
+    const char* label;
+    double parallaxError;  // of a parallax of 100, 0 for none
+    const char* spectralClass;
+    double vMag;  // at 10 light-years, 99 for none
+    bool doubtful;
+  } cases[] = {
+      {"a tenth", 10, "G2", 99, false},
+      {"a fifth", 20, "G2", 99, false},
+      {"above a fifth", 20.5, "G2", 99, true},
+      {"no parallax, V of a G dwarf", 0, "G2", 5, false},
+      {"too faint for a G star", 0, "G2", 12, true},
+      {"as faint, an M dwarf", 0, "M5", 12, false},
+  };
+  const CartesianPoint point{-6, 8, 0};  // 10 light-years from the Sun
+  for (const auto& c : cases) {
+    ListedStar sure = MakeStar(100, {3, 0, 0}, 3, "Sure");
+    ListedStar star =
+        MakeStar(200, point, 10, "Star", c.spectralClass, c.vMag != 99, c.vMag);
+    star.match.raHours = 3;
+    if (c.parallaxError > 0) {
+      star.hasFacts = true;
+      star.facts.hasParallax = star.facts.hasParallaxError = true;
+      star.facts.parallax = 100;
+      star.facts.parallaxError = c.parallaxError;
+    }
+    ASSERT_EQ(HasDoubtfulDistance(star), c.doubtful) << c.label;
+    for (MapPlane plane : {MapPlane::kGalacticXY, MapPlane::kSky}) {
+      std::string svg = DrawMap({sure, star}, {{0, 0, 0}, 20, plane, "X"});
+      std::map<int32_t, Dot> dots = ReadDots(svg);
+      EXPECT_FALSE(dots[100].doubtful) << c.label;
+      EXPECT_EQ(dots[200].doubtful, c.doubtful) << c.label << "\n" << svg;
+      EXPECT_EQ(svg.find(">distance doubtful<") != std::string::npos,
+                c.doubtful)
+          << c.label;
+      if (!c.doubtful) {
+        // Only the style sheet's rule.
+        EXPECT_EQ(svg.find("doubt"), svg.find(".neighbour-map .doubt{") + 16);
+        EXPECT_EQ(svg.rfind("doubt"), svg.find("doubt"));
+      }
+    }
   }
 }
 
