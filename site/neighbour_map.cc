@@ -47,10 +47,12 @@ constexpr int kRankedStars = 40;
 constexpr double kNakedEyeLimit = 6.5;
 
 // The texts' sizes, and an estimate of a character's width in a sans-serif
-// font, to keep the names apart.
+// font, to keep the names apart: DejaVu Sans, the widest of the usual ones
+// (Debian's and many phones'), takes 0.57 to 0.64 of the size for a
+// character of a name.
 constexpr double kNameSize = 13.0;
 constexpr double kSmallSize = 11.5;
-constexpr double kCharacterWidth = 0.56;
+constexpr double kCharacterWidth = 0.62;
 
 // Dot radii: 6 for magnitude 0, 0.3 smaller for each magnitude fainter.
 constexpr double kDotRadiusAtZero = 6.0;
@@ -634,19 +636,23 @@ void WriteTitle(int count, const MapFrame& frame, const PlaneEntry& plane) {
   std::printf(": %s</title>\n", plane.view);
 }
 
-// The centre's cross, with its name below it.
+// The centre's cross with its name beside it, in a group of their own
+// that the script moves with the map.
 void WriteCentre(double x, double y, const MapFrame& frame,
                  Obstacles* obstacles) {
-  std::printf("<path class=\"mark\" d=\"M%.1f %.1fh14M%.1f %.1fv14\"/>\n",
-              x - 7, y, x, y - 7);
+  std::printf(
+      "<g class=\"centre\"><path class=\"mark\" "
+      "d=\"M%.1f %.1fh14M%.1f %.1fv14\"/>\n",
+      x - 7, y, x, y - 7);
   Label label;
   AddBox(obstacles, {x - 7, y - 7, x + 7, y + 7});
   if (PlaceLabel(x, y, 6, CentreNameLength(frame), obstacles, &label)) {
     std::printf("<text class=\"name\" x=\"%.1f\" y=\"%.1f\"%s>", label.x,
                 label.y, label.start ? "" : " text-anchor=\"end\"");
     WriteCentreName(frame);
-    WriteText("</text>\n");
+    WriteText("</text>");
   }
+  WriteText("</g>\n");
 }
 
 // A ring's length beside it, at its lower right, where the search's radius
@@ -964,10 +970,11 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
   if (!sky) {
     std::printf(
         " data-centre=\"%.3f %.3f %.3f\" data-scale=\"%.6g\" "
-        "data-origin=\"%.1f %.1f\" data-right=\"%c\" data-up=\"%c\" "
-        "data-names=\"%d\"",
+        "data-origin=\"%.1f %.1f\" data-circle=\"%.0f\" data-height=\"%.0f\" "
+        "data-right=\"%c\" data-up=\"%c\" data-names=\"%d\"",
         frame.centre.x, frame.centre.y, frame.centre.z, projection.scale,
-        kPlaneCentreX, kPlaneCentreY, kAxisNames[projection.plane->right],
+        kPlaneCentreX, kPlaneCentreY, kPlaneRadius, projection.height,
+        kAxisNames[projection.plane->right],
         kAxisNames[projection.plane->up], kMaxNames);
   }
   WriteText(">\n");

@@ -611,7 +611,7 @@ struct TextBox {
 
 // The texts shown on a plane (not the tips, nor the legend below it).
 std::vector<TextBox> ShownTexts(const std::string& svg, double planeHeight,
-                                double characterWidth = 0.56) {
+                                double characterWidth = 0.62) {
   static const std::regex text(
       "<text class=\"(name|small)\"(?: data-[a-z]+=\"[^\"]*\")* x=\"([-\\d.]+)\" "
       "y=\"([-\\d.]+)\"( text-anchor=\"(?:end|middle)\")?>([^<]*)</text>");
@@ -825,7 +825,8 @@ TEST(NeighbourMapTest, HostileNamesEscaped) {
               std::string::npos)
         << c.name;
     EXPECT_NE(
-        svg.find(std::string(">") + c.shown + "</text>\n<g class=\"stars\">"),
+        svg.find(std::string(">") + c.shown +
+                 "</text></g>\n<g class=\"stars\">"),
         std::string::npos)
         << c.name << "\n"
         << svg;
