@@ -37,14 +37,10 @@ constexpr double kSkyMaxHeight = 324.0;
 constexpr double kSkyLabelsHeight = 20.0;
 
 // At most this many stars are named beside their dots, tried in the order
-// of NameRank among the best this many.  The script that turns the map
+// of RankStars among the first this many.  The script that turns the map
 // names them again in the same order.
 constexpr int kMaxNames = 10;
 constexpr int kRankedStars = 40;
-
-// Stars brighter than this, as seen from the map's place, are named before
-// fainter ones of their kind: the stars one would see there with the eye.
-constexpr double kNakedEyeLimit = 6.5;
 
 // The texts' sizes, and an estimate of a character's width in a sans-serif
 // font, to keep the names apart: DejaVu Sans, the widest of the usual ones
@@ -57,6 +53,12 @@ constexpr double kCharacterWidth = 0.62;
 // Dot radii: 6 for magnitude 0, 0.3 smaller for each magnitude fainter.
 constexpr double kDotRadiusAtZero = 6.0;
 constexpr double kDotRadiusPerMagnitude = 0.3;
+// A name may cover the dots of stars that the eye would not see from the
+// map's place (fainter than magnitude 6.5: smaller dots than this) where
+// no place beside its own dot is clear of dots, the fewest such dots.
+constexpr double kNakedEyeLimit = 6.5;
+constexpr double kFaintDot =
+    kDotRadiusAtZero - kDotRadiusPerMagnitude * kNakedEyeLimit;
 constexpr double kSmallestDot = 2.0;
 constexpr double kLargestDot = 7.5;
 constexpr double kUnknownMagnitudeDot = 2.5;
@@ -403,7 +405,7 @@ struct MapStar {
 
 // The stars of one map, in the order given, with the places in that order
 // of the stars by distance (the order of their links, nearest first) and
-// by NameRank.
+// by RankStars.
 struct MapStars {
   MapStar stars[kMaxMapStars];
   int count;
@@ -422,33 +424,85 @@ bool ViewMagnitude(const ListedStar& star, MapPlane plane, double* magnitude) {
   return std::isfinite(*magnitude);
 }
 
-// Which stars are named first: the Sun; then the stars with a proper name
-// that the eye would see from the map's place, brightest first; the other
-// stars with a proper name, nearest first; the other stars the eye would
-// see, brightest first; and last the rest, nearest first.
-int NameTier(const ListedStar& star, const MapStar& drawn) {
-  if (DistanceFromSun(star.match.point) == 0) return 0;
-  bool seen = drawn.hasMagnitude && drawn.magnitude < kNakedEyeLimit;
-  bool named = star.hasName && star.hasProperName;
-  if (named) return seen ? 1 : 2;
-  return seen ? 3 : 4;
+// Whether two dots touch (the stars of a system, say).
+bool Touch(const MapStar& a, const MapStar& b) {
+  return std::hypot(a.x - b.x, a.y - b.y) <= a.radius + b.radius + 1;
 }
 
-bool NamedBefore(const ListedStar* stars, const MapStars& map, int a, int b) {
-  int tierA = NameTier(stars[a], map.stars[a]);
-  int tierB = NameTier(stars[b], map.stars[b]);
-  if (tierA != tierB) return tierA < tierB;
-  bool byBrightness = tierA == 1 || tierA == 3;
-  double keyA = byBrightness ? map.stars[a].magnitude : stars[a].match.distance;
-  double keyB = byBrightness ? map.stars[b].magnitude : stars[b].match.distance;
-  if (keyA != keyB) return keyA < keyB;
-  return a < b;
+// The groups of stars in the order in which they are named: the Sun, the
+// stars with a proper name (or a Bayer or Flamsteed designation, which
+// ProperNames also holds), the rest.
+int NameGroup(const ListedStar& star) {
+  if (DistanceFromSun(star.match.point) == 0) return 0;
+  return star.hasName && star.hasProperName ? 1 : 2;
+}
+
+// A star's magnitude as the order of brightness takes it: one not known
+// (or no number) last.
+double BrightnessKey(const MapStar& star) {
+  return star.hasMagnitude && !std::isnan(star.magnitude) ? star.magnitude
+                                                          : INFINITY;
+}
+
+// Ranks the first kRankedStars of the placed stars in the order in which
+// they are named: group by group (NameGroup), the brightest as seen from
+// the map's place and the nearest of the group not yet ranked in turn, so
+// that the stars that catch the eye there and the nearest ones are both
+// named; and for a star whose dot touches those of others of its group
+// not yet ranked (a system), the brightest of them first, which names
+// the system.  Wants map->byDistance.
+void RankStars(const ListedStar* stars, MapStars* map) {
+  static int byBrightness[kMaxMapStars];
+  static bool ranked[kMaxMapStars];
+  int placed = 0;
+  for (int i = 0; i < map->count; ++i) {
+    ranked[i] = false;
+    map->rankOf[i] = 0;
+    map->byRank[i] = -1;
+    if (map->stars[i].placed) byBrightness[placed++] = i;
+  }
+  std::stable_sort(byBrightness, byBrightness + placed, [&](int a, int b) {
+    return BrightnessKey(map->stars[a]) < BrightnessKey(map->stars[b]);
+  });
+  int rank = 0;
+  for (int group = 0; group <= 2; ++group) {
+    // The next candidate in each order, and whose turn it is.
+    const int* orders[2] = {byBrightness, map->byDistance};
+    const int counts[2] = {placed, map->count};
+    int next[2] = {0, 0};
+    bool left[2] = {true, true};
+    for (int turn = 0; rank < kRankedStars && (left[0] || left[1]);
+         turn = 1 - turn) {
+      int& k = next[turn];
+      while (k < counts[turn]) {
+        int i = orders[turn][k];
+        if (map->stars[i].placed && !ranked[i] &&
+            NameGroup(stars[i]) == group) {
+          break;
+        }
+        ++k;
+      }
+      left[turn] = k < counts[turn];
+      if (!left[turn]) continue;
+      int chosen = orders[turn][k];
+      for (int j = 0; j < map->count; ++j) {
+        const MapStar& other = map->stars[j];
+        if (other.placed && !ranked[j] && NameGroup(stars[j]) == group &&
+            Touch(other, map->stars[chosen]) &&
+            BrightnessKey(other) < BrightnessKey(map->stars[chosen])) {
+          chosen = j;
+        }
+      }
+      ranked[chosen] = true;
+      map->byRank[rank] = chosen;
+      map->rankOf[chosen] = ++rank;
+    }
+  }
 }
 
 void MeasureStars(const ListedStar* stars, int count,
                   const Projection& projection, MapStars* map) {
   map->count = std::min(count, kMaxMapStars);
-  int placed = 0;
   for (int i = 0; i < map->count; ++i) {
     MapStar& drawn = map->stars[i];
     drawn.placed = PlaceStar(projection, stars[i].match, &drawn.x, &drawn.y);
@@ -456,8 +510,6 @@ void MeasureStars(const ListedStar* stars, int count,
         ViewMagnitude(stars[i], projection.plane->plane, &drawn.magnitude);
     drawn.radius = MagnitudeDotRadius(drawn.hasMagnitude, drawn.magnitude);
     map->byDistance[i] = i;
-    map->rankOf[i] = 0;
-    if (drawn.placed) map->byRank[placed++] = i;
   }
   // A distance that is no number goes last, as it would in no order.
   auto distanceKey = [stars](int i) {
@@ -466,17 +518,11 @@ void MeasureStars(const ListedStar* stars, int count,
   };
   std::stable_sort(map->byDistance, map->byDistance + map->count,
                    [&](int a, int b) { return distanceKey(a) < distanceKey(b); });
-  std::sort(map->byRank, map->byRank + placed, [&](int a, int b) {
-    return NamedBefore(stars, *map, a, b);
-  });
-  for (int k = 0; k < std::min(placed, kRankedStars); ++k) {
-    map->rankOf[map->byRank[k]] = k + 1;
-  }
-  for (int k = placed; k < map->count; ++k) map->byRank[k] = -1;
+  RankStars(stars, map);
 }
 
 // The boxes of the texts placed so far, which no name may overlap, and the
-// stars, whose dots no name may cover.
+// stars, whose dots a name covers only where they are faint.
 struct Box {
   double left, top, right, bottom;
 };
@@ -485,9 +531,13 @@ struct Box {
 constexpr int kMaxBoxes = kMaxNames + 16;
 struct Obstacles {
   const MapStars* map;
-  double bottom;  // of the space for names
+  Box space;  // for names
   Box boxes[kMaxBoxes] = {};
   int boxCount = 0;
+  // The stars named, whose dots no name covers, and the faint stars whose
+  // dots a name covers, which are not named.
+  bool named[kMaxMapStars] = {};
+  bool covered[kMaxMapStars] = {};
 };
 
 bool Overlaps(const Box& a, const Box& b) {
@@ -502,33 +552,37 @@ void AddBox(Obstacles* obstacles, const Box& box) {
   }
 }
 
-bool IsFree(const Obstacles& obstacles, const Box& box) {
-  if (box.left < 2 || box.right > kWidth - 2 || box.top < 2 ||
-      box.bottom > obstacles.bottom) {
-    return false;
-  }
-  for (int i = 0; i < obstacles.boxCount; ++i) {
-    if (Overlaps(box, obstacles.boxes[i])) return false;
-  }
-  const MapStars& map = *obstacles.map;
-  for (int i = 0; i < map.count; ++i) {
-    const MapStar& star = map.stars[i];
-    if (!star.placed) continue;
-    double r = star.radius;
-    if (Overlaps(box, {star.x - r, star.y - r, star.x + r, star.y + r})) {
-      return false;
-    }
-  }
-  return true;
+Box DotBox(const MapStar& star) {
+  double r = star.radius;
+  return {star.x - r, star.y - r, star.x + r, star.y + r};
 }
 
-// Whether two dots touch (the stars of a system, say).
-bool Touch(const MapStar& a, const MapStar& b) {
-  return std::hypot(a.x - b.x, a.y - b.y) <= a.radius + b.radius + 1;
+// How many dots a name in "box" would cover; -1 where it may not go:
+// beyond the space for names, over another text, over a dot that is not
+// faint or whose star is named.
+int CoveredDots(const Obstacles& obstacles, const Box& box) {
+  const Box& space = obstacles.space;
+  if (box.left < space.left || box.right > space.right ||
+      box.top < space.top || box.bottom > space.bottom) {
+    return -1;
+  }
+  for (int i = 0; i < obstacles.boxCount; ++i) {
+    if (Overlaps(box, obstacles.boxes[i])) return -1;
+  }
+  const MapStars& map = *obstacles.map;
+  int covered = 0;
+  for (int i = 0; i < map.count; ++i) {
+    const MapStar& star = map.stars[i];
+    if (!star.placed || !Overlaps(box, DotBox(star))) continue;
+    if (star.radius >= kFaintDot || obstacles.named[i]) return -1;
+    ++covered;
+  }
+  return covered;
 }
 
 // Where a name goes beside its dot: the first of the places around it that
-// lies within the picture and overlaps no other text and no dot.
+// lies within the picture and overlaps no other text and no dot, else the
+// one that covers the fewest faint dots (CoveredDots).
 struct Label {
   double x, y;
   bool start;  // text-anchor start, else end
@@ -567,15 +621,31 @@ bool PlaceLabel(double x, double y, double radius, int length,
   places[count++] = {x - width / 2, y - gap - 3, true};
   places[count++] = {x - width / 2, y + gap + 12, true};
   beside(!rightFirst);
-  for (const Label& place : places) {
-    Box box{place.start ? place.x : place.x - width, place.y - kNameSize * 0.75,
-            place.start ? place.x + width : place.x, place.y + kNameSize * 0.2};
-    if (!IsFree(*obstacles, box)) continue;
-    AddBox(obstacles, box);
-    *label = place;
-    return true;
+  int best = -1;
+  int fewest = 0;
+  Box boxes[8];
+  for (int k = 0; k < count; ++k) {
+    const Label& place = places[k];
+    boxes[k] = {place.start ? place.x : place.x - width,
+                place.y - kNameSize * 0.75,
+                place.start ? place.x + width : place.x,
+                place.y + kNameSize * 0.2};
+    int covered = CoveredDots(*obstacles, boxes[k]);
+    if (covered >= 0 && (best < 0 || covered < fewest)) {
+      best = k;
+      fewest = covered;
+    }
+    if (covered == 0) break;
   }
-  return false;
+  if (best < 0) return false;
+  AddBox(obstacles, boxes[best]);
+  for (int i = 0; i < map.count; ++i) {
+    if (map.stars[i].placed && Overlaps(boxes[best], DotBox(map.stars[i]))) {
+      obstacles->covered[i] = true;
+    }
+  }
+  *label = places[best];
+  return true;
 }
 
 // Where a star's name shows when its dot is focused or pointed at, for a
@@ -587,27 +657,27 @@ Label TipPlace(const MapStar& star) {
   return {right ? star.x + gap : star.x - gap, star.y + 4, right};
 }
 
-// Names the stars in the order of NameRank, as many as find room, and no
-// star whose dot touches that of one named already: a system is named
-// once.  *named[i] says whether star i is named, at *labels[i].
-int NameStars(const ListedStar* stars, const MapStars& map,
-              Obstacles* obstacles, bool (&named)[kMaxMapStars],
-              Label (&labels)[kMaxMapStars]) {
+// Names the stars in the order of RankStars, as many as find room; no
+// star whose dot a name covers, nor one whose dot touches that of one
+// named already: a system is named once.  obstacles->named[i] says whether
+// star i is named, at labels[i].
+void NameStars(const ListedStar* stars, const MapStars& map,
+               Obstacles* obstacles, Label (&labels)[kMaxMapStars]) {
+  bool* named = obstacles->named;
   int namedCount = 0;
-  for (int k = 0; k < map.count && namedCount < kMaxNames; ++k) {
+  for (int k = 0; k < kRankedStars && namedCount < kMaxNames; ++k) {
     int i = map.byRank[k];
-    if (i < 0 || map.rankOf[i] == 0) break;
+    if (i < 0) break;
     bool touches = false;
     for (int j = 0; j < map.count && !touches; ++j) {
       touches = named[j] && Touch(map.stars[i], map.stars[j]);
     }
-    if (touches) continue;
+    if (touches || obstacles->covered[i]) continue;
     const MapStar& star = map.stars[i];
     named[i] = PlaceLabel(star.x, star.y, star.radius,
                           StarNameLength(stars[i]), obstacles, &labels[i]);
     if (named[i]) ++namedCount;
   }
-  return namedCount;
 }
 
 void WriteCentreName(const MapFrame& frame) {
@@ -763,12 +833,13 @@ void WriteSkyGrid(const Projection& p) {
                      ? std::snprintf(label, sizeof(label), "%dh%dm", m / 60,
                                      m % 60)
                      : std::snprintf(label, sizeof(label), "%dh", m / 60);
-    // Centred under its line, but whole within the picture.
+    // Centred under its line, below the label of the lowest declination,
+    // but whole within the picture.
     double half = length * kSmallSize * kCharacterWidth * 0.5 + 3;
     std::printf(
         "<text class=\"small\" x=\"%.1f\" y=\"%.1f\" "
         "text-anchor=\"middle\">%s</text>\n",
-        std::clamp(x, half, kWidth - half), bottom + 13, label);
+        std::clamp(x, half, kWidth - half), bottom + 15, label);
   }
   int decStep =
       GridStep(kDecSteps, std::size(kDecSteps), (p.topDec - p.lowDec) * 60,
@@ -889,7 +960,7 @@ double Legend(const Projection& projection, const MapFrame& frame,
 // One star: its dot, linked to its entry page, with its name and distance
 // as the link's title, a dashed ring when its distance is doubtful, and its
 // name beside it: shown when "named", else only while the dot is focused or
-// pointed at.  A star among the first kRankedStars by NameRank carries its
+// pointed at.  A star among the first kRankedStars by RankStars carries its
 // rank, for the script that names the stars again.
 void WriteStar(const ListedStar& star, const MapStar& drawn, int rank,
                bool named, const Label& label) {
@@ -971,11 +1042,12 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
     std::printf(
         " data-centre=\"%.3f %.3f %.3f\" data-scale=\"%.6g\" "
         "data-origin=\"%.1f %.1f\" data-circle=\"%.0f\" data-height=\"%.0f\" "
-        "data-right=\"%c\" data-up=\"%c\" data-names=\"%d\"",
+        "data-right=\"%c\" data-up=\"%c\" data-names=\"%d\" "
+        "data-faint=\"%.2f\"",
         frame.centre.x, frame.centre.y, frame.centre.z, projection.scale,
         kPlaneCentreX, kPlaneCentreY, kPlaneRadius, projection.height,
         kAxisNames[projection.plane->right],
-        kAxisNames[projection.plane->up], kMaxNames);
+        kAxisNames[projection.plane->up], kMaxNames, kFaintDot);
   }
   WriteText(">\n");
   WriteTitle(count, frame, *projection.plane);
@@ -983,10 +1055,14 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
   std::printf("<rect width=\"100%%\" height=\"100%%\" fill=\"%s\"/>\n",
               kBackground);
 
-  Obstacles obstacles{&map, projection.height};
+  // Names within the picture above the legend, on the sky chart within its
+  // box, clear of the grid's labels.
+  Obstacles obstacles{&map, {2, 2, kWidth - 2, projection.height}};
   if (sky) {
     WriteSkyGrid(projection);
-    obstacles.bottom = projection.top + projection.boxHeight;
+    obstacles.space = {projection.left, projection.top,
+                       projection.left + projection.width,
+                       projection.top + projection.boxHeight};
     double ra = 0, dec = 0;
     if (EquatorialDirection(frame.centre, &ra, &dec)) {
       NeighbourMatch centre{0, 0, frame.centre, ra, dec, 0};
@@ -1001,10 +1077,9 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
     WriteCentre(kPlaneCentreX, kPlaneCentreY, frame, &obstacles);
   }
 
-  static bool named[kMaxMapStars];
   static Label labels[kMaxMapStars];
-  std::fill(named, named + map.count, false);
-  NameStars(stars, map, &obstacles, named, labels);
+  NameStars(stars, map, &obstacles, labels);
+  const bool* named = obstacles.named;
   // Nearest first, the order in which the keyboard visits the dots.
   WriteText("<g class=\"stars\">\n");
   for (int k = 0; k < map.count; ++k) {

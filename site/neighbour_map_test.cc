@@ -484,84 +484,154 @@ TEST(NeighbourMapTest, LegendTextsClearOfTheirDots) {
   EXPECT_NE(svg.find(">distance doubtful</text>"), std::string::npos);
 }
 
-// Which stars are named: the Sun first, then the stars with proper names
-// that the eye would see from the centre (brighter than 6.5), the other
-// stars with proper names, the other stars the eye would see, the rest;
-// at most ten, and a system whose dots touch once.  The stars come in
-// every order.
-TEST(NeighbourMapTest, WhichStarsAreNamed) {
-  const CartesianPoint tauCeti{-3.493, 0.372, -11.376};
-  // Thirteen stars round tau Ceti, far apart, star i at 8 + i / 5
-  // light-years, so that every name finds room; "magnitude" is what the
-  // centre sees.
-  auto around = [&](int i, double distance) {
-    double angle = i * 2 * std::numbers::pi / 13;
-    return CartesianPoint{tauCeti.x + distance * std::cos(angle),
-                          tauCeti.y + distance * std::sin(angle), tauCeti.z};
-  };
-  auto atNine = [&](int32_t id, int i, const char* name, bool proper,
-                    bool hasMagnitude, double magnitude) {
-    // V from the Sun for "magnitude" seen from the centre.
-    double distance = 8 + i / 5.0;
-    CartesianPoint p = around(i, distance);
+// A star of a map's test of names: its ID, its name, whether that is a
+// proper name, its magnitude as seen from the centre (99 for none) and its
+// distance from the centre.
+struct Named {
+  int32_t id;
+  const char* name;
+  bool proper;
+  double magnitude;
+  double distance;
+};
+
+// The stars "named" around "centre", each at its distance in its own
+// direction on the galactic plane, far enough apart that every name finds
+// room; V from the Sun is what gives the magnitude from the centre.
+std::vector<ListedStar> Around(const CartesianPoint& centre,
+                               const std::vector<Named>& named) {
+  std::vector<ListedStar> stars;
+  for (size_t i = 0; i < named.size(); ++i) {
+    const Named& n = named[i];
+    double angle = i * 2 * std::numbers::pi / named.size();
+    CartesianPoint p{centre.x + n.distance * std::cos(angle),
+                     centre.y + n.distance * std::sin(angle), centre.z};
+    bool known = n.magnitude != 99;
     double vMag =
-        magnitude + 5 * std::log10(DistanceFromSun(p) / distance);
-    ListedStar star = Seen(id, tauCeti, p, name, hasMagnitude, vMag);
-    star.hasProperName = proper;
-    return star;
+        n.magnitude - 5 * std::log10(n.distance / DistanceFromSun(p));
+    ListedStar star = Seen(n.id, centre, p, n.name, known, vMag);
+    star.hasProperName = n.proper;
+    stars.push_back(star);
+  }
+  return stars;
+}
+
+// "stars" and the Sun, seen from "centre".
+std::vector<ListedStar> WithTheSun(const CartesianPoint& centre,
+                                   std::vector<ListedStar> stars) {
+  stars.push_back(Proper(Seen(100, centre, {0, 0, 0}, "Sol", true, -26.74)));
+  return stars;
+}
+
+// The stars named on a map, in the order of their ranks.
+std::vector<int32_t> NamedInRankOrder(const std::map<int32_t, Dot>& dots) {
+  std::vector<std::pair<int, int32_t>> named;
+  for (const auto& [id, dot] : dots) {
+    if (!dot.label.empty()) named.push_back({dot.rank, id});
+  }
+  std::sort(named.begin(), named.end());
+  std::vector<int32_t> ids;
+  for (const auto& [rank, id] : named) ids.push_back(id);
+  return ids;
+}
+
+// Which stars are named, and in which order they are ranked: the Sun
+// first; then the stars with proper names, in turn the brightest as seen
+// from the centre and the nearest of those not yet ranked; then the other
+// stars in the same way; a system whose dots touch by its brightest star,
+// once; at most ten.  The stars come in every order.
+TEST(NeighbourMapTest, WhichStarsAreNamed) {
+  const CartesianPoint tauCeti{-3.493, 0.372, -11.376};  // 11.906 ly away
+  const CartesianPoint sun{0, 0, 0};
+  // Sirius, 12.31 light-years from tau Ceti, and alpha Centauri's three
+  // stars and Barnard's Star around the Sun, where they are.
+  std::vector<ListedStar> taus = {
+      Proper(Seen(100, tauCeti, sun, "Sol", true, -26.74)),
+      Proper(Seen(200, tauCeti, {-5.745, -6.275, -1.262}, "Sirius", true,
+                  -1.46)),
   };
-  const std::vector<ListedStar> crowd = {
-      Proper(Seen(100, tauCeti, {0, 0, 0}, "Sol", true, -26.74)),
-      atNine(200, 1, "Bright named", true, true, 1),
-      atNine(300, 2, "Brighter named", true, true, -1),
-      atNine(400, 3, "Seen named", true, true, 6.4),
-      atNine(500, 4, "Faint named", true, true, 9),
-      atNine(600, 5, "Named unknown", true, false, 0),
-      atNine(700, 6, "Faint named 2", true, true, 12),
-      atNine(800, 7, "HIP 8", false, true, 2),
-      atNine(900, 8, "HIP 9", false, true, 6.6),
-      atNine(1000, 9, "HIP 10", false, true, 5),
-      atNine(1100, 10, "HIP 11", false, true, 0),
-      atNine(1200, 11, "HIP 12", false, true, 9),
-      atNine(1300, 12, "HIP 13", false, false, 0),
-  };
-  // Two systems round the Sun: alpha Centauri's three stars, whose dots
-  // touch, and Barnard's Star, fainter and alone.
-  const CartesianPoint alphaCen{3.165, -3.048, -0.082};
-  const std::vector<ListedStar> neighbours = {
-      Proper(Seen(100, {0, 0, 0}, alphaCen, "Rigil Kentaurus", true, 0.1)),
-      Proper(Seen(200, {0, 0, 0}, alphaCen, "Toliman", true, 1.2)),
-      Proper(Seen(300, {0, 0, 0}, {2.961, -3.036, -0.171}, "Proxima", true,
-                  11.0)),
-      Proper(Seen(400, {0, 0, 0}, {4.950, 3.009, 1.392}, "Barnard's Star",
-                  true, 9.5)),
-      Seen(500, {0, 0, 0}, {-9, 6, 0}, "HIP 5", true, 10),
+  for (int i = 0; i < 12; ++i) {
+    // Faint stars without proper names, nearer than both, the fainter
+    // the farther.
+    double angle = i * 2 * std::numbers::pi / 12 + 0.3;
+    double distance = 9 + i * 0.1;
+    char name[16];
+    std::snprintf(name, sizeof(name), "HIP %d", 1000 + i);
+    taus.push_back(MakeStar(1000 + i * 100,
+                            Offset(tauCeti, distance * std::cos(angle),
+                                   distance * std::sin(angle), 0),
+                            distance, name, nullptr, true, 11 + i * 0.1));
+  }
+  const std::vector<ListedStar> alphaCen = {
+      Proper(Seen(100, sun, {3.165, -3.048, -0.082}, "Rigil Kentaurus", true,
+                  -0.01)),
+      Proper(Seen(200, sun, {3.165, -3.048, -0.082}, "Toliman", true, 1.33)),
+      Proper(Seen(300, sun, {2.961, -3.036, -0.171}, "Proxima", true, 11.1)),
+      Proper(Seen(400, sun, {4.950, 3.009, 1.392}, "Barnard's Star", true,
+                  9.5)),
+      Seen(500, sun, {-9, 6, 0}, "HIP 5", true, 10),
   };
   const struct {
     const char* label;
-    const std::vector<ListedStar>* stars;
+    std::vector<ListedStar> stars;
     CartesianPoint centre;
-    std::vector<int32_t> named;  // in the order of their ranks
+    std::vector<int32_t> ranked;  // the first ranks, in order
+    std::vector<int32_t> named;   // the first named, by their ranks
+    size_t namedCount;
   } cases[] = {
-      {"crowd", &crowd, tauCeti,
-       {100, 300, 200, 400, 500, 600, 700, 1100, 800, 1000}},
-      {"neighbours", &neighbours, {0, 0, 0}, {100, 400, 500}},
+      {"the brightest and the nearest in turn",
+       WithTheSun(tauCeti,
+                  Around(tauCeti, {{201, "N1", true, 1, 16},
+                        {202, "N2", true, -1, 17},
+                        {203, "N3", true, 9, 9},
+                        {204, "N4", true, 6, 11},
+                        {205, "N5", true, 99, 10},
+                        {301, "U1", false, 0, 12},
+                        {302, "U2", false, 12, 8},
+                                   {303, "U3", false, 5, 14}})),
+       tauCeti,
+       {100, 202, 203, 201, 205, 204, 301, 302, 303},
+       {100, 202, 203, 201, 205, 204, 301, 302, 303},
+       9},
+      {"at most ten",
+       Around(sun, {{1, "A", false, 1, 10},  {2, "B", false, 2, 11},
+                    {3, "C", false, 3, 12},  {4, "D", false, 4, 13},
+                    {5, "E", false, 5, 14},  {6, "F", false, 6, 15},
+                    {7, "G", false, 7, 16},  {8, "H", false, 8, 17},
+                    {9, "I", false, 9, 18},  {10, "J", false, 10, 19},
+                    {11, "K", false, 11, 9}, {12, "L", false, 12, 8}}),
+       sun,
+       {1, 12, 2, 11, 3, 4, 5, 6, 7, 8, 9, 10},
+       {1, 12, 2, 11, 3, 4, 5, 6, 7, 8},
+       10},
+      {"the Sun and Sirius around tau Ceti, before nearer faint stars",
+       taus,
+       tauCeti,
+       {100, 200},
+       {100, 200},
+       10},
+      {"alpha Centauri by its brightest star, and Barnard's Star",
+       alphaCen,
+       sun,
+       {100, 200, 400, 300, 500},
+       {100, 400, 500},
+       3},
   };
   for (const auto& c : cases) {
-    std::vector<ListedStar> stars = *c.stars;
+    std::vector<ListedStar> stars = c.stars;
     for (int turn = 0; turn < 3; ++turn) {
       if (turn == 1) std::reverse(stars.begin(), stars.end());
       if (turn == 2) std::rotate(stars.begin(), stars.begin() + 3, stars.end());
       std::map<int32_t, Dot> dots = ReadDots(
           DrawMap(stars, {c.centre, 20, MapPlane::kGalacticXY, "Centre"}));
-      std::vector<std::pair<int, int32_t>> named;
-      for (const auto& [id, dot] : dots) {
-        if (!dot.label.empty()) named.push_back({dot.rank, id});
+      for (size_t k = 0; k < c.ranked.size(); ++k) {
+        EXPECT_EQ(dots[c.ranked[k]].rank, static_cast<int>(k + 1))
+            << c.label << " " << turn << ": star " << c.ranked[k];
       }
-      std::sort(named.begin(), named.end());
-      std::vector<int32_t> ids;
-      for (const auto& [rank, id] : named) ids.push_back(id);
-      EXPECT_EQ(ids, c.named) << c.label << " " << turn;
+      std::vector<int32_t> named = NamedInRankOrder(dots);
+      EXPECT_EQ(named.size(), c.namedCount) << c.label << " " << turn;
+      named.resize(std::min(named.size(), c.named.size()));
+      EXPECT_EQ(named, c.named) << c.label << " " << turn;
     }
   }
 }
@@ -632,52 +702,179 @@ std::vector<TextBox> ShownTexts(const std::string& svg, double planeHeight,
   return boxes;
 }
 
-// No two texts of a plane overlap, no name covers a dot, and every text
-// lies within the picture: on maps of many stars at random, at every
-// radius, on each plane.
+// The height of the picture above its legend, whose first dot is the
+// first class's.
+double PlaneHeight(const std::string& svg) {
+  size_t at = svg.find("\" r=\"4\" fill=\"#7c98ff\"/>");
+  size_t cy = svg.rfind("cy=\"", at);
+  EXPECT_NE(at, std::string::npos);
+  return at == std::string::npos ? 0 : std::stod(svg.substr(cy + 4)) - 12;
+}
+
+// Whether a text's box covers a dot.
+bool Covers(const TextBox& t, const Dot& dot) {
+  return t.left < dot.x + dot.r && dot.x - dot.r < t.right &&
+         t.top < dot.y + dot.r && dot.y - dot.r < t.bottom;
+}
+
+// The dot of a star that the eye would see from the centre (magnitude 6.5
+// and brighter), which no name covers.
+constexpr double kSeenDot = 6 - 0.3 * 6.5;
+
+// On maps of many stars at random: no two texts overlap, every text lies
+// within the picture above the legend, and no name covers the dot of a
+// named star or of one that the eye would see from the centre.
 TEST(NeighbourMapTest, NamesNeverOverlap) {
+  const struct {
+    MapPlane plane;
+    double radius;
+    int count;
+  } cases[] = {
+      {MapPlane::kGalacticXY, 5, 8},    {MapPlane::kGalacticXY, 20, 30},
+      {MapPlane::kGalacticXZ, 20, 74},  {MapPlane::kGalacticYZ, 50, 100},
+      {MapPlane::kGalacticXY, 20, 300}, {MapPlane::kGalacticXZ, 50, 1000},
+      {MapPlane::kSky, 20, 100},        {MapPlane::kSky, 50, 300},
+  };
   std::mt19937 random(20261209);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  for (int map = 0; map < 60; ++map) {
-    double radius = map % 3 == 0 ? 5 : map % 3 == 1 ? 20 : 50;
-    int count = 5 + map * 3 % 100;
-    std::vector<ListedStar> stars;
-    for (int i = 0; i < count; ++i) {
-      CartesianPoint p{unit(random) * radius * 0.7, unit(random) * radius * 0.7,
-                       unit(random) * radius * 0.7};
-      char name[48];
-      std::snprintf(name, sizeof(name), i % 3 ? "HIP %d" : "Proper Name %d",
-                    i * 7919);
-      ListedStar star = MakeStar((i + 1) * 100, p, DistanceFromSun(p), name,
-                                 "G2", true, unit(random) * 8 + 4);
-      star.hasProperName = i % 3 == 0;
-      stars.push_back(star);
-    }
-    MapPlane plane = map % 2 ? MapPlane::kGalacticXZ : MapPlane::kGalacticXY;
-    std::string svg = DrawMap(stars, {{0, 0, 0}, radius, plane, "Sol"});
-    std::vector<TextBox> texts = ShownTexts(svg, 360);
-    std::map<int32_t, Dot> dots = ReadDots(svg);
-    ASSERT_GE(texts.size(), 5u) << svg;
-    for (size_t a = 0; a < texts.size(); ++a) {
-      const TextBox& t = texts[a];
-      EXPECT_TRUE(t.left >= 0 && t.right <= 360 && t.top >= 0)
-          << map << ": " << t.text << " at " << t.left << ", " << t.top;
-      for (size_t b = a + 1; b < texts.size(); ++b) {
-        const TextBox& u = texts[b];
-        bool overlap = t.left < u.right && u.left < t.right &&
-                       t.top < u.bottom && u.top < t.bottom;
-        EXPECT_FALSE(overlap) << map << ": " << t.text << " over " << u.text;
+  for (const auto& c : cases) {
+    int named = 0;
+    for (int map = 0; map < 5; ++map) {
+      std::vector<ListedStar> stars;
+      for (int i = 0; i < c.count; ++i) {
+        CartesianPoint p{unit(random) * c.radius * 0.7,
+                         unit(random) * c.radius * 0.7,
+                         unit(random) * c.radius * 0.7};
+        char name[48];
+        std::snprintf(name, sizeof(name), i % 3 ? "HIP %d" : "Proper Name %d",
+                      i * 7919);
+        // A tenth bright, the others as faint as most of the stars near
+        // the Sun.
+        double vMag = i % 10 == 0 ? 2 + unit(random) * 3 : 9 + unit(random) * 3;
+        ListedStar star = MakeStar((i + 1) * 100, p, DistanceFromSun(p), name,
+                                   "G2", true, vMag);
+        star.hasProperName = i % 3 == 0;
+        EquatorialDirection(p, &star.match.raHours, &star.match.decDegrees);
+        stars.push_back(star);
       }
-      for (const auto& [id, dot] : dots) {
-        if (dot.label.empty() || t.text == dot.label) continue;
-        bool covers = t.left < dot.x + dot.r && dot.x - dot.r < t.right &&
-                      t.top < dot.y + dot.r && dot.y - dot.r < t.bottom;
-        // The axes' letters and the scale are drawn where no star goes
-        // only by chance; a star's name never covers a dot.
-        if (t.text.rfind("HIP", 0) == 0 || t.text.rfind("Proper", 0) == 0) {
-          EXPECT_FALSE(covers) << map << ": " << t.text << " over star " << id;
+      std::string svg =
+          DrawMap(stars, {{0, 0, 0}, c.radius, c.plane, "Sol"});
+      std::string label = std::string(MapPlaneName(c.plane)) + " " +
+                          std::to_string(c.count) + " " + std::to_string(map);
+      std::vector<TextBox> texts = ShownTexts(svg, PlaneHeight(svg));
+      std::map<int32_t, Dot> dots = ReadDots(svg);
+      for (const auto& [id, dot] : dots) named += dot.label.empty() ? 0 : 1;
+      for (size_t a = 0; a < texts.size(); ++a) {
+        const TextBox& t = texts[a];
+        EXPECT_TRUE(t.left >= 0 && t.right <= 360 && t.top >= 0 &&
+                    t.bottom <= PlaneHeight(svg) + 12)
+            << label << ": " << t.text << " at " << t.left << ", " << t.top;
+        for (size_t b = a + 1; b < texts.size(); ++b) {
+          const TextBox& u = texts[b];
+          bool overlap = t.left < u.right && u.left < t.right &&
+                         t.top < u.bottom && u.top < t.bottom;
+          EXPECT_FALSE(overlap) << label << ": " << t.text << " over "
+                                << u.text;
+        }
+        if (t.text.rfind("HIP", 0) != 0 && t.text.rfind("Proper", 0) != 0) {
+          continue;  // the axes, the scale, the grid: only names are placed
+        }
+        for (const auto& [id, dot] : dots) {
+          if (t.text == dot.label || !Covers(t, dot)) continue;
+          EXPECT_TRUE(dot.label.empty() && dot.r < kSeenDot)
+              << label << ": " << t.text << " over star " << id;
         }
       }
+    }
+    // Not vacuous: names were placed.
+    EXPECT_GE(named, 5) << MapPlaneName(c.plane) << " " << c.count;
+  }
+}
+
+// Where a name goes: beside its dot, on the side with more room, level
+// with it; elsewhere around it when a dot is in the way; over faint dots
+// (the fewest) when no place is clear of them, but never over a dot that
+// the eye would see; and nowhere when every place is taken.
+TEST(NeighbourMapTest, WhereNamesGo) {
+  const CartesianPoint sun{0, 0, 0};
+  // A star at "x", "y" light-years from the centre, seen at "magnitude"
+  // (99: not known).
+  auto star = [&](int32_t id, double x, double y, double magnitude,
+                  const char* name = "") {
+    ListedStar s = Seen(id, sun, {x, y, 0}, name, magnitude != 99,
+                        magnitude);
+    return s;
+  };
+  // Dots on a grid "step" light-years apart over the square of "half"
+  // around (x, y), but for the middle, of stars of "magnitude".
+  auto grid = [&](double x, double y, double half, double step,
+                  double magnitude) {
+    std::vector<ListedStar> stars;
+    int32_t id = 1000;
+    for (double dx = -half; dx <= half + 1e-9; dx += step) {
+      for (double dy = -half; dy <= half + 1e-9; dy += step) {
+        if (std::hypot(dx, dy) < step * 0.9) continue;
+        stars.push_back(star(id += 100, x + dx, y + dy, magnitude));
+      }
+    }
+    return stars;
+  };
+  auto with = [](std::vector<ListedStar> stars, const ListedStar& s) {
+    stars.push_back(s);
+    return stars;
+  };
+  const struct {
+    const char* label;
+    std::vector<ListedStar> stars;
+    bool named;    // star 100, "Vega"
+    bool end;      // its name ends beside the dot, on its left
+    int level;     // level with the dot: 1, else 0; -1: either
+    int covering;  // how many dots its name covers at least
+  } cases[] = {
+      {"alone on the left", {Proper(star(100, -10, 0, 0.03, "Vega"))}, true,
+       false, true, 0},
+      {"alone on the right", {Proper(star(100, 12, 0, 0.03, "Vega"))}, true,
+       true, true, 0},
+      {"a bright dot on its right",
+       {Proper(star(100, -10, 0, 0.03, "Vega")), star(200, -7.5, 0, 1)},
+       true, false, false, 0},
+      {"faint dots all around",
+       with(grid(-10, 0, 6, 1.25, 12), Proper(star(100, -10, 0, 0.03, "Vega"))),
+       true, false, -1, 1},
+      {"bright dots all around",
+       with(grid(-10, 0, 6, 1.25, 3), Proper(star(100, -10, 0, 0.03, "Vega"))),
+       false, false, -1, 0},
+  };
+  for (const auto& c : cases) {
+    std::string svg =
+        DrawMap(c.stars, {sun, 20, MapPlane::kGalacticXY, "Sol"});
+    std::map<int32_t, Dot> dots = ReadDots(svg);
+    const Dot& vega = dots[100];
+    ASSERT_EQ(vega.label.empty(), !c.named) << c.label;
+    if (!c.named) {
+      EXPECT_EQ(vega.tip, "Vega") << c.label;
+      continue;
+    }
+    EXPECT_EQ(vega.textEnd, c.end) << c.label;
+    if (c.level >= 0) {
+      EXPECT_EQ(std::abs(vega.textY - (vega.y + 4)) < 0.01, c.level == 1)
+          << c.label;
+    }
+    // Its box, as the program estimates it.
+    double width = 4 * 13 * 0.62;
+    double left = vega.textEnd ? vega.textX - width : vega.textX;
+    TextBox box{"Vega", left, vega.textY - 13 * 0.75, left + width,
+                vega.textY + 13 * 0.2};
+    int covered = 0;
+    for (const auto& [id, dot] : dots) {
+      if (id == 100 || !Covers(box, dot)) continue;
+      ++covered;
+      EXPECT_LT(dot.r, kSeenDot) << c.label << ": star " << id;
+      EXPECT_TRUE(dot.label.empty()) << c.label << ": star " << id;
+    }
+    EXPECT_GE(covered, c.covering) << c.label;
+    if (c.covering == 0) {
+      EXPECT_EQ(covered, 0) << c.label;
     }
   }
 }
