@@ -6,7 +6,8 @@
 // it or the buttons that it adds below it, and then names the stars again
 // as the program does: in the order of their ranks (data-rank), up to
 // data-names of them, each where its name overlaps no other text and no
-// dot, the others' names shown while their dots are focused or pointed at.
+// dot (or, where no place is clear, the fewest faint dots), the others'
+// names shown while their dots are focused or pointed at.
 // Each dot's <a> carries the star's galactic point (data-x, data-y,
 // data-z, light-years); the <svg> carries the centre, the scale (units per
 // light-year), the picture's point of the centre, the height of the plane
@@ -35,7 +36,6 @@
   // Boxes: {left, top, right, bottom} in the picture's units.
   const overlaps = (a, b) => a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
   const boxOf = (r) => ({ left: r.x, top: r.y, right: r.x + r.width, bottom: r.y + r.height });
-  const moved = (box, dx, dy) => ({ left: box.left + dx, top: box.top + dy, right: box.right + dx, bottom: box.bottom + dy });
 
   // 1, 2 or 5 times a power of ten, at most "limit": the program's step
   // between the rings, which the scale bar shows.
@@ -66,6 +66,7 @@
     // rest, within which the rings are drawn.
     const circleUnits = Number(svg.dataset.circle);
     const maxNames = Number(svg.dataset.names);
+    const faintDot = Number(svg.dataset.faint);
     const group = svg.querySelector("g.stars");
 
     // Nothing of the plane is drawn over the legend below it once the map
@@ -79,23 +80,23 @@
     const clipped = (element) => element.setAttribute("clip-path", `url(#${clip.id})`);
     clipped(group);
 
+    // A name's extent, measured once: its length, and how far it reaches
+    // above and below its baseline.
+    const measure = (label) => {
+      const box = label.getBBox();
+      const y = Number(label.getAttribute("y"));
+      return { length: label.getComputedTextLength(), ascent: y - box.y, descent: box.y + box.height - y };
+    };
     const stars = Array.from(group.querySelectorAll("a[data-x]"), (a) => {
       const circle = a.querySelector("circle:not(.doubt)");
       const label = a.querySelector("text");
-      const box = label.getBBox();
-      const labelY = Number(label.getAttribute("y"));
       return {
-        a, circle, label,
+        a, circle, label, ...measure(label),
         doubt: a.querySelector("circle.doubt"),
         rank: Number(label.dataset.rank || 0),
         point: ["x", "y", "z"].map((k, i) => Number(a.dataset[k]) - centre[i]),
         r: Number(circle.getAttribute("r")),
         x: 0, y: 0, depth: 0, shown: true,
-        // The name's extent, measured once: its length, and how far it
-        // reaches above and below its baseline.
-        length: label.getComputedTextLength(),
-        ascent: labelY - box.y,
-        descent: box.y + box.height - labelY,
         place: -1,  // the place of its name last time, tried first
       };
     });
@@ -117,8 +118,14 @@
     const scaleBar = svg.querySelector("g.scale");
     const scalePath = scaleBar.querySelector("path");
     const scaleText = scaleBar.querySelector("text");
+    // The centre's cross and its name (when the program found room for
+    // it), which is placed as a star's is, before theirs.
     const centreMark = svg.querySelector("g.centre");
-    const centreBox = boxOf(centreMark.getBBox());
+    const centrePath = centreMark.querySelector("path");
+    const centreLabel = centreMark.querySelector("text");
+    const middle = {
+      label: centreLabel, ...(centreLabel ? measure(centreLabel) : {}), r: 6, x: 0, y: 0, shown: true, place: -1,
+    };
 
     const axes = svg.querySelector("g.axes");
     const axisOrigin = axes.dataset.origin.split(" ").map(Number);
@@ -197,11 +204,18 @@
       }
     }
 
-    // The rings, the radius and the scale bar at the zoom, around the
-    // centre where it is drawn; returns the boxes of the lengths shown.
-    function drawRings(cx, cy, fixed) {
+    // The scale bar, "step" light-years long.
+    function drawScale(step) {
+      const [, x, y] = /^M([\d.]+) ([\d.]+)/.exec(scalePath.getAttribute("d")).map(Number);
+      scalePath.setAttribute("d", `M${x.toFixed(1)} ${y.toFixed(1)}v-6v3h${(step * scale * zoom).toFixed(1)}v3v-6`);
+      scaleText.textContent = `${step} light-year${step === 1 ? "" : "s"}`;
+    }
+
+    // The rings "step" light-years apart and the radius at the zoom, around
+    // the centre where it is drawn, each with its length where that is
+    // clear of the texts "fixed"; returns the boxes of the lengths shown.
+    function drawRings(cx, cy, step, fixed) {
       const units = scale * zoom;
-      const step = niceLength((circleUnits / units) * 0.6);
       const shown = [];
       const lengthAt = (text, ly, r) => {
         text.textContent = `${Number(ly.toPrecision(12))} ly`;
@@ -243,9 +257,6 @@
         radiusCircle.setAttribute("r", (radiusLy * units).toFixed(1));
         lengthAt(radiusText, radiusLy, radiusLy * units);
       }
-      const [, x, y] = /^M([\d.]+) ([\d.]+)/.exec(scalePath.getAttribute("d")).map(Number);
-      scalePath.setAttribute("d", `M${x.toFixed(1)} ${y.toFixed(1)}v-6v3h${(step * units).toFixed(1)}v3v-6`);
-      scaleText.textContent = `${step} light-year${step === 1 ? "" : "s"}`;
       return shown;
     }
     // Where a star's name may go beside its dot, as the program tries them:
@@ -274,12 +285,15 @@
       right: (start ? x + star.length : x) + outline,
       bottom: y + star.descent + outline,
     });
-    function setLabel(star, [x, y, start], tip) {
+    function moveLabel(label, [x, y, start]) {
+      label.setAttribute("x", x.toFixed(1));
+      label.setAttribute("y", y.toFixed(1));
+      if (start) label.removeAttribute("text-anchor");
+      else label.setAttribute("text-anchor", "end");
+    }
+    function setLabel(star, place, tip) {
       star.label.setAttribute("class", tip ? "name tip" : "name");
-      star.label.setAttribute("x", x.toFixed(1));
-      star.label.setAttribute("y", y.toFixed(1));
-      if (start) star.label.removeAttribute("text-anchor");
-      else star.label.setAttribute("text-anchor", "end");
+      moveLabel(star.label, place);
     }
     // Beside its dot on the side with more room, over whatever lies there:
     // the place of a name shown only while its dot is focused.
@@ -289,34 +303,66 @@
       return [right ? star.x + gap : star.x - gap, star.y + 4, right];
     }
 
-    // Names the ranked stars, as the program does, among the texts that
-    // stay where they are ("fixed").
+    // Names the centre and the ranked stars, as the program does, among
+    // the texts that stay where they are ("fixed"): each in the first place
+    // that lies within the plane, overlaps no text and covers no dot, else
+    // in the one that covers the fewest faint dots (smaller than
+    // data-faint) and no other; a star whose dot a name covers, or whose
+    // dot touches that of a star named, is not named.
     function placeNames(fixed) {
       const taken = [...fixed];
-      const dots = stars.filter((s) => s.shown).map((s) => ({
-        left: s.x - s.r, top: s.y - s.r, right: s.x + s.r, bottom: s.y + s.r,
-      }));
-      const named = [];
-      for (const star of ranked) {
+      const named = new Set();
+      const covered = new Set();
+      const dotBox = (s) => ({ left: s.x - s.r, top: s.y - s.r, right: s.x + s.r, bottom: s.y + s.r });
+      const shown = stars.filter((s) => s.shown);
+      // How many dots a name in "box" covers; -1 where it may not go.
+      const covering = (box) => {
+        if (!inPlane(box) || taken.some((other) => overlaps(box, other))) return -1;
+        let count = 0;
+        for (const other of shown) {
+          if (!overlaps(box, dotBox(other))) continue;
+          if (other.r >= faintDot || named.has(other)) return -1;
+          count++;
+        }
+        return count;
+      };
+      // Places the name of "star" (or of the centre) where it may go, the
+      // place of the last time first, so that names do not jump; false
+      // when there is none.
+      const place = (star) => {
+        const tries = places(star);
         let chosen = -1;
-        const touches = named.some((other) => Math.hypot(other.x - star.x, other.y - star.y) <= other.r + star.r + 1);
-        if (star.shown && named.length < maxNames && !touches) {
-          const tries = places(star);
-          const order = star.place >= 0 ? [star.place, ...tries.keys()] : [...tries.keys()];
-          for (const i of order) {
-            const box = labelBox(star, tries[i]);
-            if (inPlane(box) && !taken.some((other) => overlaps(box, other)) &&
-                !dots.some((other) => overlaps(box, other))) {
-              chosen = i;
-              taken.push(box);
-              setLabel(star, tries[i], false);
-              named.push(star);
-              break;
-            }
+        let fewest = Infinity;
+        const order = star.place >= 0 ? [star.place, ...tries.keys()] : [...tries.keys()];
+        for (const i of order) {
+          const count = covering(labelBox(star, tries[i]));
+          if (count >= 0 && count < fewest) {
+            chosen = i;
+            fewest = count;
           }
+          if (count === 0) break;
         }
         star.place = chosen;
-        if (chosen < 0) setLabel(star, tipPlace(star), true);
+        if (chosen < 0) return false;
+        const box = labelBox(star, tries[chosen]);
+        taken.push(box);
+        for (const other of shown) if (overlaps(box, dotBox(other))) covered.add(other);
+        moveLabel(star.label, tries[chosen]);
+        return true;
+      };
+      if (middle.shown) {
+        taken.push({ left: middle.x - 7, top: middle.y - 7, right: middle.x + 7, bottom: middle.y + 7 });
+        if (middle.label) middle.label.style.visibility = place(middle) ? "" : "hidden";
+      }
+      for (const star of ranked) {
+        const touches = [...named].some((other) => Math.hypot(other.x - star.x, other.y - star.y) <= other.r + star.r + 1);
+        if (star.shown && named.size < maxNames && !touches && !covered.has(star) && place(star)) {
+          star.label.setAttribute("class", "name");
+          named.add(star);
+        } else {
+          star.place = -1;
+          setLabel(star, tipPlace(star), true);
+        }
       }
       for (const star of stars) if (star.rank === 0) setLabel(star, tipPlace(star), true);
     }
@@ -344,12 +390,15 @@
           : "";
       }
       drawAxes();
-      centreMark.setAttribute("transform", `translate(${shiftX.toFixed(1)} ${shiftY.toFixed(1)})`);
-      const centre = moved(centreBox, shiftX, shiftY);
-      centreMark.style.visibility = inPlane(centre) ? "" : "hidden";
+      const step = niceLength((circleUnits / units) * 0.6);
+      drawScale(step);
       const fixed = [boxOf(axes.getBBox()), boxOf(scaleBar.getBBox())];
-      if (inPlane(centre)) fixed.push(centre);
-      fixed.push(...drawRings(cx, cy, fixed));
+      fixed.push(...drawRings(cx, cy, step, fixed));
+      middle.x = cx;
+      middle.y = cy;
+      middle.shown = cx >= 0 && cx <= width && cy >= 0 && cy <= height;
+      centrePath.setAttribute("d", `M${(cx - 7).toFixed(1)} ${cy.toFixed(1)}h14M${cx.toFixed(1)} ${(cy - 7).toFixed(1)}v14`);
+      centreMark.style.visibility = middle.shown ? "" : "hidden";
       placeNames(fixed);
       reset.hidden = !turned && zoom === 1 && shiftX === 0 && shiftY === 0;
     }
