@@ -34,7 +34,7 @@ constexpr double kSkyLeft = 42.0;
 constexpr double kSkyTop = 14.0;
 constexpr double kSkyWidth = 306.0;
 constexpr double kSkyMaxHeight = 324.0;
-constexpr double kSkyLabelsHeight = 20.0;
+constexpr double kSkyLabelsHeight = 22.0;
 
 // At most this many stars are named beside their dots, tried in the order
 // of RankStars among the first this many.  The script that turns the map
@@ -49,6 +49,12 @@ constexpr int kRankedStars = 40;
 constexpr double kNameSize = 13.0;
 constexpr double kSmallSize = 11.5;
 constexpr double kCharacterWidth = 0.62;
+// How far a text's box reaches above and below its baseline, a share of
+// its size: the ascent and descent of DejaVu Sans (0.93 and 0.24), which a
+// browser's box of the text spans, and more for its rounding to whole
+// pixels on a phone's screen.
+constexpr double kAscent = 0.97;
+constexpr double kDescent = 0.27;
 
 // Dot radii: 6 for magnitude 0, 0.3 smaller for each magnitude fainter.
 constexpr double kDotRadiusAtZero = 6.0;
@@ -625,11 +631,15 @@ bool PlaceLabel(double x, double y, double radius, int length,
   int fewest = 0;
   Box boxes[8];
   for (int k = 0; k < count; ++k) {
-    const Label& place = places[k];
+    // At the tenths the picture writes, so that the boxes kept are the
+    // texts' own.
+    Label& place = places[k];
+    place.x = std::round(place.x * 10) / 10;
+    place.y = std::round(place.y * 10) / 10;
     boxes[k] = {place.start ? place.x : place.x - width,
-                place.y - kNameSize * 0.75,
+                place.y - kNameSize * kAscent,
                 place.start ? place.x + width : place.x,
-                place.y + kNameSize * 0.2};
+                place.y + kNameSize * kDescent};
     int covered = CoveredDots(*obstacles, boxes[k]);
     if (covered >= 0 && (best < 0 || covered < fewest)) {
       best = k;
@@ -737,7 +747,9 @@ void WriteRingLength(double lightYears, double units, Obstacles* obstacles) {
       "<text class=\"small\" data-ly=\"%s\" x=\"%.1f\" y=\"%.1f\">%s</text>\n",
       GNumber(lightYears).text, x, y, text);
   AddBox(obstacles,
-         {x, y - 10, x + length * kSmallSize * kCharacterWidth + 2, y + 3});
+         {x, y - kSmallSize * kAscent,
+          x + length * kSmallSize * kCharacterWidth + 2,
+          y + kSmallSize * kDescent});
 }
 
 // The circle of the radius, the rings within it at each scale length, each
@@ -839,7 +851,7 @@ void WriteSkyGrid(const Projection& p) {
     std::printf(
         "<text class=\"small\" x=\"%.1f\" y=\"%.1f\" "
         "text-anchor=\"middle\">%s</text>\n",
-        std::clamp(x, half, kWidth - half), bottom + 15, label);
+        std::clamp(x, half, kWidth - half), bottom + 18.5, label);
   }
   int decStep =
       GridStep(kDecSteps, std::size(kDecSteps), (p.topDec - p.lowDec) * 60,

@@ -697,7 +697,7 @@ std::vector<TextBox> ShownTexts(const std::string& svg, double planeHeight,
     double left = !m[4].matched ? x : m[4].str().find("end") != std::string::npos
                                           ? x - width
                                           : x - width / 2;
-    boxes.push_back({shown, left, y - size * 0.75, left + width, y + size * 0.2});
+    boxes.push_back({shown, left, y - size * 0.97, left + width, y + size * 0.27});
   }
   return boxes;
 }
@@ -863,8 +863,8 @@ TEST(NeighbourMapTest, WhereNamesGo) {
     // Its box, as the program estimates it.
     double width = 4 * 13 * 0.62;
     double left = vega.textEnd ? vega.textX - width : vega.textX;
-    TextBox box{"Vega", left, vega.textY - 13 * 0.75, left + width,
-                vega.textY + 13 * 0.2};
+    TextBox box{"Vega", left, vega.textY - 13 * 0.97, left + width,
+                vega.textY + 13 * 0.27};
     int covered = 0;
     for (const auto& [id, dot] : dots) {
       if (id == 100 || !Covers(box, dot)) continue;
