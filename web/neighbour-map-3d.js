@@ -185,10 +185,15 @@
           // Beside the ring, where the program puts it.
           tries = [[axisOrigin[0] - 14, axisOrigin[1] + 14], [axisOrigin[0] - 14, axisOrigin[1] + 26]];
         } else {
-          const ux = dx / (seen * axisLength);
-          const uy = dy / (seen * axisLength);
-          tries = [1.25, 1.75, 2.25].map((f) => [axisOrigin[0] + dx * f - 3 + (f - 1.25) * 10 * ux,
-                                                  axisOrigin[1] + dy * f + 4 + (f - 1.25) * 10 * uy]);
+          // Centred beyond the line's end, farther out while it would
+          // overlap a letter placed before it, and within the picture.
+          tries = [7, 16, 25].map((beyond) => {
+            const reach = seen * axisLength + beyond;
+            const cx = axisOrigin[0] + (dx / (seen * axisLength)) * reach;
+            const cy = axisOrigin[1] + (dy / (seen * axisLength)) * reach;
+            return [Math.min(width - 1 - part.width, Math.max(1, cx - part.width / 2)),
+                    Math.max(1 + part.ascent, cy + part.ascent - part.height / 2)];
+          });
         }
         let [x, y] = tries[0];
         for (const [tx, ty] of tries) {

@@ -605,10 +605,10 @@ async function entryMap(context, scripts) {
   checkEqual(errors, [], `entry map${scripts ? "" : "-noscript"}: no errors in the page`);
 }
 
-// The boxes of the texts shown in the map "svg" that intersect, as pairs
-// of their texts; a text counts when it and every element around it are
-// shown and not transparent.
-async function overlappingTexts(map) {
+// The texts shown in the map (a text counts when it and every element
+// around it are shown and not transparent), each with its box, and the
+// picture's box.
+async function shownTexts(map) {
   return map.evaluate((svg) => {
     const shown = (t) => {
       if (getComputedStyle(t).visibility !== "visible" || t.textContent.trim() === "") return false;
@@ -618,30 +618,35 @@ async function overlappingTexts(map) {
       }
       return true;
     };
-    const boxes = Array.from(svg.querySelectorAll("text")).filter(shown)
-      .map((t) => [t.textContent, t.getBoundingClientRect()]);
-    const pairs = [];
-    for (let i = 0; i < boxes.length; i++) {
-      for (let j = i + 1; j < boxes.length; j++) {
-        const [a, p] = boxes[i];
-        const [b, q] = boxes[j];
-        if (p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom) pairs.push(`${a} / ${b}`);
-      }
-    }
-    return pairs;
+    const box = (r) => ({ left: r.left, top: r.top, right: r.right, bottom: r.bottom });
+    return {
+      picture: box(svg.getBoundingClientRect()),
+      texts: Array.from(svg.querySelectorAll("text")).filter(shown)
+        .map((t) => ({ text: t.textContent, ...box(t.getBoundingClientRect()) })),
+    };
   });
 }
 
-// The texts of the map "svg" that reach beyond its box.
+// The texts shown in the map whose boxes intersect, as pairs.
+async function overlappingTexts(map) {
+  const { texts } = await shownTexts(map);
+  const pairs = [];
+  for (let i = 0; i < texts.length; i++) {
+    for (let j = i + 1; j < texts.length; j++) {
+      const [p, q] = [texts[i], texts[j]];
+      if (p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom) {
+        pairs.push(`${p.text} / ${q.text}`);
+      }
+    }
+  }
+  return pairs;
+}
+
+// The texts shown in the map that reach beyond its picture.
 async function textsOutside(map) {
-  return map.evaluate((svg) => {
-    const box = svg.getBoundingClientRect();
-    return Array.from(svg.querySelectorAll("text")).filter((t) => {
-      const r = t.getBoundingClientRect();
-      return r.width > 0 && (r.left < box.left - 0.5 || r.right > box.right + 0.5 ||
-                             r.top < box.top - 0.5 || r.bottom > box.bottom + 0.5);
-    }).map((t) => t.textContent);
-  });
+  const { picture, texts } = await shownTexts(map);
+  return texts.filter((t) => t.left < picture.left - 0.5 || t.right > picture.right + 0.5 ||
+                             t.top < picture.top - 0.5 || t.bottom > picture.bottom + 0.5).map((t) => t.text);
 }
 
 // The star links of the map in the order the keyboard visits them, each
@@ -764,6 +769,7 @@ async function mapLabels(context, scripts) {
       await page.mouse.move(0, 0);
       await page.evaluate(() => document.activeElement.blur());
       checkEqual(await overlappingTexts(map), [], `${what}, ${how}: no texts intersect`);
+      checkEqual(await textsOutside(map), [], `${what}, ${how}: every text within the picture`);
       const names = await map.locator("g.stars text.name:not(.tip)").count();
       check(names >= 5, `${what}, ${how}: stars are named`, `${names} named`);
       await map.screenshot({ path: path.join(screenshotDir, `map-${how.replace(/ /g, "-")}-${width}.png`) });
