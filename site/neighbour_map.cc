@@ -177,7 +177,6 @@ const char* StarClass(const ListedStar& star) {
              : nullptr;
 }
 
-
 // The length of a complete character reference at "p" ("&alpha;",
 // "&#945;", "&#x3B1;"), or 0 when none starts there.
 int ReferenceLength(const char* p) {
@@ -522,8 +521,9 @@ void MeasureStars(const ListedStar* stars, int count,
     double d = stars[i].match.distance;
     return std::isnan(d) ? INFINITY : d;
   };
-  std::stable_sort(map->byDistance, map->byDistance + map->count,
-                   [&](int a, int b) { return distanceKey(a) < distanceKey(b); });
+  std::stable_sort(
+      map->byDistance, map->byDistance + map->count,
+      [&](int a, int b) { return distanceKey(a) < distanceKey(b); });
   RankStars(stars, map);
 }
 
@@ -568,8 +568,8 @@ Box DotBox(const MapStar& star) {
 // faint or whose star is named.
 int CoveredDots(const Obstacles& obstacles, const Box& box) {
   const Box& space = obstacles.space;
-  if (box.left < space.left || box.right > space.right ||
-      box.top < space.top || box.bottom > space.bottom) {
+  if (box.left < space.left || box.right > space.right || box.top < space.top ||
+      box.bottom > space.bottom) {
     return -1;
   }
   for (int i = 0; i < obstacles.boxCount; ++i) {
@@ -684,8 +684,8 @@ void NameStars(const ListedStar* stars, const MapStars& map,
     }
     if (touches || obstacles->covered[i]) continue;
     const MapStar& star = map.stars[i];
-    named[i] = PlaceLabel(star.x, star.y, star.radius,
-                          StarNameLength(stars[i]), obstacles, &labels[i]);
+    named[i] = PlaceLabel(star.x, star.y, star.radius, StarNameLength(stars[i]),
+                          obstacles, &labels[i]);
     if (named[i]) ++namedCount;
   }
 }
@@ -741,15 +741,14 @@ void WriteRingLength(double lightYears, double units, Obstacles* obstacles) {
   double x = kPlaneCentreX + units * 0.7071 + 4;
   double y = kPlaneCentreY + units * 0.7071 + 10;
   char text[48];
-  int length = std::snprintf(text, sizeof(text), "%s ly",
-                             GNumber(lightYears).text);
+  int length =
+      std::snprintf(text, sizeof(text), "%s ly", GNumber(lightYears).text);
   std::printf(
       "<text class=\"small\" data-ly=\"%s\" x=\"%.1f\" y=\"%.1f\">%s</text>\n",
       GNumber(lightYears).text, x, y, text);
-  AddBox(obstacles,
-         {x, y - kSmallSize * kAscent,
-          x + length * kSmallSize * kCharacterWidth + 2,
-          y + kSmallSize * kDescent});
+  AddBox(obstacles, {x, y - kSmallSize * kAscent,
+                     x + length * kSmallSize * kCharacterWidth + 2,
+                     y + kSmallSize * kDescent});
 }
 
 // The circle of the radius, the rings within it at each scale length, each
@@ -770,8 +769,7 @@ void WritePlaneFrame(const Projection& projection, const MapFrame& frame,
     std::printf(
         "<circle class=\"radius\" data-ly=\"%s\" cx=\"%.1f\" cy=\"%.1f\" "
         "r=\"%.1f\"/>\n",
-        GNumber(frame.radius).text, kPlaneCentreX, kPlaneCentreY,
-        kPlaneRadius);
+        GNumber(frame.radius).text, kPlaneCentreX, kPlaneCentreY, kPlaneRadius);
     WriteRingLength(frame.radius, kPlaneRadius, obstacles);
   }
   // The axes, from a corner: the right and upward ones drawn, the third
@@ -841,10 +839,10 @@ void WriteSkyGrid(const Projection& p) {
     std::printf("<path class=\"line\" d=\"M%.1f %.1fV%.1f\"/>", x, p.top,
                 bottom);
     char label[16];
-    int length = m % 60 != 0
-                     ? std::snprintf(label, sizeof(label), "%dh%dm", m / 60,
-                                     m % 60)
-                     : std::snprintf(label, sizeof(label), "%dh", m / 60);
+    int length =
+        m % 60 != 0
+            ? std::snprintf(label, sizeof(label), "%dh%dm", m / 60, m % 60)
+            : std::snprintf(label, sizeof(label), "%dh", m / 60);
     // Centred under its line, below the label of the lowest declination,
     // but whole within the picture.
     double half = length * kSmallSize * kCharacterWidth * 0.5 + 3;
@@ -1058,8 +1056,8 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
         "data-faint=\"%.2f\"",
         frame.centre.x, frame.centre.y, frame.centre.z, projection.scale,
         kPlaneCentreX, kPlaneCentreY, kPlaneRadius, projection.height,
-        kAxisNames[projection.plane->right],
-        kAxisNames[projection.plane->up], kMaxNames, kFaintDot);
+        kAxisNames[projection.plane->right], kAxisNames[projection.plane->up],
+        kMaxNames, kFaintDot);
   }
   WriteText(">\n");
   WriteTitle(count, frame, *projection.plane);

@@ -67,10 +67,10 @@ struct Dot {
   std::string label;  // the name beside it, empty when none
   std::string tip;    // the name shown only while focused, empty when none
   double textX, textY;
-  bool textEnd;     // anchored at its end
-  bool doubtful;    // a dashed ring round it
-  int rank;         // data-rank, 0 when none
-  int order;        // the link's place in the picture, from 0
+  bool textEnd;   // anchored at its end
+  bool doubtful;  // a dashed ring round it
+  int rank;       // data-rank, 0 when none
+  int order;      // the link's place in the picture, from 0
 };
 
 // The dots of a written map, by star ID.
@@ -376,8 +376,8 @@ ListedStar Proper(ListedStar star) {
 ListedStar Seen(int32_t id, const CartesianPoint& centre,
                 const CartesianPoint& point, const char* name,
                 bool hasMagnitude = false, double vMag = 0) {
-  double d = std::hypot(point.x - centre.x, point.y - centre.y,
-                        point.z - centre.z);
+  double d =
+      std::hypot(point.x - centre.x, point.y - centre.y, point.z - centre.z);
   return MakeStar(id, point, d, name, nullptr, hasMagnitude, vMag);
 }
 
@@ -409,9 +409,8 @@ TEST(NeighbourMapTest, MagnitudesFromTheCentre) {
       {tauCeti, 5, false, 0, false, 0},
   };
   for (const auto& c : cases) {
-    ListedStar star =
-        MakeStar(100, c.point, c.distance, "Star", nullptr, c.hasMagnitude,
-                 c.vMag);
+    ListedStar star = MakeStar(100, c.point, c.distance, "Star", nullptr,
+                               c.hasMagnitude, c.vMag);
     double magnitude = 99;
     ASSERT_EQ(MagnitudeFromCentre(star, &magnitude), c.known)
         << c.vMag << " " << c.distance;
@@ -436,7 +435,8 @@ TEST(NeighbourMapTest, LegendSaysWhereBrightnessIsSeenFrom) {
     const char* centreName;
     const char* said;
   } cases[] = {
-      {MapPlane::kGalacticXY, "&tau; Cet", ">Brightness, as seen from &tau; Cet:<"},
+      {MapPlane::kGalacticXY, "&tau; Cet",
+       ">Brightness, as seen from &tau; Cet:<"},
       {MapPlane::kGalacticXZ, "<b>Sol</b>", ">Brightness, as seen from Sol:<"},
       {MapPlane::kGalacticYZ, nullptr,
        ">Brightness, as seen from (1.5, -2, 0):<"},
@@ -507,8 +507,7 @@ std::vector<ListedStar> Around(const CartesianPoint& centre,
     CartesianPoint p{centre.x + n.distance * std::cos(angle),
                      centre.y + n.distance * std::sin(angle), centre.z};
     bool known = n.magnitude != 99;
-    double vMag =
-        n.magnitude - 5 * std::log10(n.distance / DistanceFromSun(p));
+    double vMag = n.magnitude - 5 * std::log10(n.distance / DistanceFromSun(p));
     ListedStar star = Seen(n.id, centre, p, n.name, known, vMag);
     star.hasProperName = n.proper;
     stars.push_back(star);
@@ -547,8 +546,8 @@ TEST(NeighbourMapTest, WhichStarsAreNamed) {
   // stars and Barnard's Star around the Sun, where they are.
   std::vector<ListedStar> taus = {
       Proper(Seen(100, tauCeti, sun, "Sol", true, -26.74)),
-      Proper(Seen(200, tauCeti, {-5.745, -6.275, -1.262}, "Sirius", true,
-                  -1.46)),
+      Proper(
+          Seen(200, tauCeti, {-5.745, -6.275, -1.262}, "Sirius", true, -1.46)),
   };
   for (int i = 0; i < 12; ++i) {
     // Faint stars without proper names, nearer than both, the fainter
@@ -567,8 +566,8 @@ TEST(NeighbourMapTest, WhichStarsAreNamed) {
                   -0.01)),
       Proper(Seen(200, sun, {3.165, -3.048, -0.082}, "Toliman", true, 1.33)),
       Proper(Seen(300, sun, {2.961, -3.036, -0.171}, "Proxima", true, 11.1)),
-      Proper(Seen(400, sun, {4.950, 3.009, 1.392}, "Barnard's Star", true,
-                  9.5)),
+      Proper(
+          Seen(400, sun, {4.950, 3.009, 1.392}, "Barnard's Star", true, 9.5)),
       Seen(500, sun, {-9, 6, 0}, "HIP 5", true, 10),
   };
   const struct {
@@ -580,26 +579,31 @@ TEST(NeighbourMapTest, WhichStarsAreNamed) {
     size_t namedCount;
   } cases[] = {
       {"the brightest and the nearest in turn",
-       WithTheSun(tauCeti,
-                  Around(tauCeti, {{201, "N1", true, 1, 16},
-                        {202, "N2", true, -1, 17},
-                        {203, "N3", true, 9, 9},
-                        {204, "N4", true, 6, 11},
-                        {205, "N5", true, 99, 10},
-                        {301, "U1", false, 0, 12},
-                        {302, "U2", false, 12, 8},
-                                   {303, "U3", false, 5, 14}})),
+       WithTheSun(tauCeti, Around(tauCeti, {{201, "N1", true, 1, 16},
+                                            {202, "N2", true, -1, 17},
+                                            {203, "N3", true, 9, 9},
+                                            {204, "N4", true, 6, 11},
+                                            {205, "N5", true, 99, 10},
+                                            {301, "U1", false, 0, 12},
+                                            {302, "U2", false, 12, 8},
+                                            {303, "U3", false, 5, 14}})),
        tauCeti,
        {100, 202, 203, 201, 205, 204, 301, 302, 303},
        {100, 202, 203, 201, 205, 204, 301, 302, 303},
        9},
       {"at most ten",
-       Around(sun, {{1, "A", false, 1, 10},  {2, "B", false, 2, 11},
-                    {3, "C", false, 3, 12},  {4, "D", false, 4, 13},
-                    {5, "E", false, 5, 14},  {6, "F", false, 6, 15},
-                    {7, "G", false, 7, 16},  {8, "H", false, 8, 17},
-                    {9, "I", false, 9, 18},  {10, "J", false, 10, 19},
-                    {11, "K", false, 11, 9}, {12, "L", false, 12, 8}}),
+       Around(sun, {{1, "A", false, 1, 10},
+                    {2, "B", false, 2, 11},
+                    {3, "C", false, 3, 12},
+                    {4, "D", false, 4, 13},
+                    {5, "E", false, 5, 14},
+                    {6, "F", false, 6, 15},
+                    {7, "G", false, 7, 16},
+                    {8, "H", false, 8, 17},
+                    {9, "I", false, 9, 18},
+                    {10, "J", false, 10, 19},
+                    {11, "K", false, 11, 9},
+                    {12, "L", false, 12, 8}}),
        sun,
        {1, 12, 2, 11, 3, 4, 5, 6, 7, 8, 9, 10},
        {1, 12, 2, 11, 3, 4, 5, 6, 7, 8},
@@ -683,7 +687,8 @@ struct TextBox {
 std::vector<TextBox> ShownTexts(const std::string& svg, double planeHeight,
                                 double characterWidth = 0.62) {
   static const std::regex text(
-      "<text class=\"(name|small)\"(?: data-[a-z]+=\"[^\"]*\")* x=\"([-\\d.]+)\" "
+      "<text class=\"(name|small)\"(?: data-[a-z]+=\"[^\"]*\")* "
+      "x=\"([-\\d.]+)\" "
       "y=\"([-\\d.]+)\"( text-anchor=\"(?:end|middle)\")?>([^<]*)</text>");
   std::vector<TextBox> boxes;
   for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text);
@@ -692,12 +697,14 @@ std::vector<TextBox> ShownTexts(const std::string& svg, double planeHeight,
     double size = m[1] == "name" ? 13 : 11.5;
     double x = std::stod(m[2]), y = std::stod(m[3]);
     if (y > planeHeight) continue;
-    std::string shown = std::regex_replace(m[5].str(), std::regex("&[^;]+;"), "x");
+    std::string shown =
+        std::regex_replace(m[5].str(), std::regex("&[^;]+;"), "x");
     double width = shown.size() * size * characterWidth;
-    double left = !m[4].matched ? x : m[4].str().find("end") != std::string::npos
-                                          ? x - width
-                                          : x - width / 2;
-    boxes.push_back({shown, left, y - size * 0.97, left + width, y + size * 0.27});
+    double left = !m[4].matched                                 ? x
+                  : m[4].str().find("end") != std::string::npos ? x - width
+                                                                : x - width / 2;
+    boxes.push_back(
+        {shown, left, y - size * 0.97, left + width, y + size * 0.27});
   }
   return boxes;
 }
@@ -757,8 +764,7 @@ TEST(NeighbourMapTest, NamesNeverOverlap) {
         EquatorialDirection(p, &star.match.raHours, &star.match.decDegrees);
         stars.push_back(star);
       }
-      std::string svg =
-          DrawMap(stars, {{0, 0, 0}, c.radius, c.plane, "Sol"});
+      std::string svg = DrawMap(stars, {{0, 0, 0}, c.radius, c.plane, "Sol"});
       std::string label = std::string(MapPlaneName(c.plane)) + " " +
                           std::to_string(c.count) + " " + std::to_string(map);
       std::vector<TextBox> texts = ShownTexts(svg, PlaneHeight(svg));
@@ -773,8 +779,8 @@ TEST(NeighbourMapTest, NamesNeverOverlap) {
           const TextBox& u = texts[b];
           bool overlap = t.left < u.right && u.left < t.right &&
                          t.top < u.bottom && u.top < t.bottom;
-          EXPECT_FALSE(overlap) << label << ": " << t.text << " over "
-                                << u.text;
+          EXPECT_FALSE(overlap)
+              << label << ": " << t.text << " over " << u.text;
         }
         if (t.text.rfind("HIP", 0) != 0 && t.text.rfind("Proper", 0) != 0) {
           continue;  // the axes, the scale, the grid: only names are placed
@@ -801,8 +807,7 @@ TEST(NeighbourMapTest, WhereNamesGo) {
   // (99: not known).
   auto star = [&](int32_t id, double x, double y, double magnitude,
                   const char* name = "") {
-    ListedStar s = Seen(id, sun, {x, y, 0}, name, magnitude != 99,
-                        magnitude);
+    ListedStar s = Seen(id, sun, {x, y, 0}, name, magnitude != 99, magnitude);
     return s;
   };
   // Dots on a grid "step" light-years apart over the square of "half"
@@ -831,13 +836,24 @@ TEST(NeighbourMapTest, WhereNamesGo) {
     int level;     // level with the dot: 1, else 0; -1: either
     int covering;  // how many dots its name covers at least
   } cases[] = {
-      {"alone on the left", {Proper(star(100, -10, 0, 0.03, "Vega"))}, true,
-       false, true, 0},
-      {"alone on the right", {Proper(star(100, 12, 0, 0.03, "Vega"))}, true,
-       true, true, 0},
+      {"alone on the left",
+       {Proper(star(100, -10, 0, 0.03, "Vega"))},
+       true,
+       false,
+       true,
+       0},
+      {"alone on the right",
+       {Proper(star(100, 12, 0, 0.03, "Vega"))},
+       true,
+       true,
+       true,
+       0},
       {"a bright dot on its right",
        {Proper(star(100, -10, 0, 0.03, "Vega")), star(200, -7.5, 0, 1)},
-       true, false, false, 0},
+       true,
+       false,
+       false,
+       0},
       {"faint dots all around",
        with(grid(-10, 0, 6, 1.25, 12), Proper(star(100, -10, 0, 0.03, "Vega"))),
        true, false, -1, 1},
@@ -846,8 +862,7 @@ TEST(NeighbourMapTest, WhereNamesGo) {
        false, false, -1, 0},
   };
   for (const auto& c : cases) {
-    std::string svg =
-        DrawMap(c.stars, {sun, 20, MapPlane::kGalacticXY, "Sol"});
+    std::string svg = DrawMap(c.stars, {sun, 20, MapPlane::kGalacticXY, "Sol"});
     std::map<int32_t, Dot> dots = ReadDots(svg);
     const Dot& vega = dots[100];
     ASSERT_EQ(vega.label.empty(), !c.named) << c.label;
@@ -893,9 +908,9 @@ TEST(NeighbourMapTest, RingsCarryTheirLengths) {
       {100, 10, {"5 ly", "10 ly"}},
   };
   for (const auto& c : cases) {
-    std::string svg = DrawMap({MakeStar(100, {c.farthest, 0, 0}, c.farthest)},
-                              {{0, 0, 0}, c.radius, MapPlane::kGalacticXY,
-                               nullptr});
+    std::string svg =
+        DrawMap({MakeStar(100, {c.farthest, 0, 0}, c.farthest)},
+                {{0, 0, 0}, c.radius, MapPlane::kGalacticXY, nullptr});
     std::vector<std::string> lengths;
     static const std::regex ring(
         "<text class=\"small\" data-ly=\"[^\"]+\" x=\"[\\d.]+\" "
@@ -962,11 +977,14 @@ TEST(NeighbourMapTest, SkyChartLabelsWithinThePicture) {
   const struct {
     double minRA, maxRA, minDec, maxDec;
   } cases[] = {
-      {0, 24, -90, 90}, {5, 6, -10, 10}, {0, 0.5, -11, -10}, {23, 24, 60, 90},
+      {0, 24, -90, 90},
+      {5, 6, -10, 10},
+      {0, 0.5, -11, -10},
+      {23, 24, 60, 90},
   };
   for (const auto& c : cases) {
-    MapFrame frame{{0, 0, 0}, 20, MapPlane::kSky, "Sol",
-                   c.minRA,   c.maxRA, c.minDec, c.maxDec};
+    MapFrame frame{{0, 0, 0}, 20,      MapPlane::kSky, "Sol",
+                   c.minRA,   c.maxRA, c.minDec,       c.maxDec};
     std::string svg = DrawMap({MakeStar(100, {1, 1, 1}, 2)}, frame);
     // DejaVu Sans, the widest of the usual sans-serif fonts: about 0.62
     // of the size a character, and more for the signs and degrees.
@@ -1021,10 +1039,9 @@ TEST(NeighbourMapTest, HostileNamesEscaped) {
     EXPECT_NE(svg.find(std::string("around ") + c.shown + ": "),
               std::string::npos)
         << c.name;
-    EXPECT_NE(
-        svg.find(std::string(">") + c.shown +
-                 "</text></g>\n<g class=\"stars\">"),
-        std::string::npos)
+    EXPECT_NE(svg.find(std::string(">") + c.shown +
+                       "</text></g>\n<g class=\"stars\">"),
+              std::string::npos)
         << c.name << "\n"
         << svg;
     for (const char* markup : {"<script", "<b", "<p>", "</svg><", "<y"}) {
