@@ -18,6 +18,7 @@
 #include "site/neighbour_map.h"
 #include "site/position_text.h"
 #include "site/site_request.h"
+#include "site/sky_from_star.h"
 #include "site/star_id.h"
 
 namespace veloran {
@@ -92,8 +93,7 @@ void WriteSimbadLink(const StarEntry& entry) {
   char identifier[kAbbreviationSize + kNameValueSize];
   std::snprintf(identifier, sizeof(identifier), "%s %s",
                 designation->abbreviation, designation->value);
-  WriteText(
-      "<p><a href=\"https://simbad.cds.unistra.fr/simbad/sim-id?Ident=");
+  WriteText("<p><a href=\"https://simbad.cds.unistra.fr/simbad/sim-id?Ident=");
   for (const char* c = identifier; *c != '\0'; ++c) {
     unsigned char byte = static_cast<unsigned char>(*c);
     bool plain = (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
@@ -106,8 +106,9 @@ void WriteSimbadLink(const StarEntry& entry) {
   }
   WriteText("\">");
   WriteEscapedText(identifier);
-  WriteText(" in SIMBAD</a>, the astronomers' database of stars, with "
-            "its measurements and the papers about it.</p>\n");
+  WriteText(
+      " in SIMBAD</a>, the astronomers' database of stars, with "
+      "its measurements and the papers about it.</p>\n");
 }
 
 void WriteNames(const StarEntry& entry) {
@@ -473,6 +474,17 @@ void WriteNeighbourLinks(const StarEntry& entry) {
   WriteStarName(entry);
   WriteText("\n<button type=\"submit\">Search</button></p>\n</form>\n");
   WriteNeighbourhoodMap(entry);
+  if (entry.hasPoint) {
+    std::printf(
+        "<p><a href=\"entry_page.exe?ID=%ld&amp;view=sky\">The sky "
+        "as seen from ",
+        static_cast<long>(entry.id));
+    WriteStarName(entry);
+    std::printf(
+        "</a>: every star brighter than magnitude %.1f from there, and how "
+        "bright the Sun is.</p>\n",
+        kSkyMagnitudeLimit);
+  }
   WriteText("</section>\n");
 }
 
@@ -556,6 +568,119 @@ void WriteSystem(const StarEntry& entry) {
       "errors may be larger.</p>\n</section>\n");
 }
 
+// The page of the sky seen from the star, whose point is known.
+void WriteSkyPage(const StarEntry& entry, const SkyView& view) {
+  WriteHtmlHeader(HttpStatus::kOk);
+  char name[kKnownNameSize];
+  FormatHeadingName(entry, name, sizeof(name));
+  char title[kKnownNameSize + 32];
+  std::snprintf(title, sizeof(title), "The sky from %s", name);
+  WritePageStart(title);
+  WriteText("<h1>");
+  WriteFragment(title);
+  std::printf("</h1>\n<p>Back to <a href=\"entry_page.exe?ID=%ld\">",
+              static_cast<long>(entry.id));
+  WriteFragment(name);
+  WriteText("</a>.</p>\n");
+  if (!view.hasMagnitudes) {
+    WriteText(
+        "<p>The database holds no magnitudes of its stars, so the sky "
+        "seen from another star cannot be drawn.</p>\n");
+    WritePageEnd();
+    return;
+  }
+  std::printf(
+      "<p>Every star of the database brighter than magnitude %.1f seen "
+      "from ",
+      kSkyMagnitudeLimit);
+  WriteStarName(entry);
+  std::printf(
+      " (about what an eye sees on a dark night): %d star%s. A star's "
+      "magnitude from there follows from its magnitude from the Earth and "
+      "its distances from the Sun and from ",
+      view.total, view.total == 1 ? "" : "s");
+  WriteStarName(entry);
+  WriteText(", so a doubtful distance makes a doubtful magnitude.</p>\n");
+  WriteText("<figure style=\"margin: 1em 0\">\n");
+  WriteSkyChart(view, name);
+  WriteText(
+      "<figcaption>The whole sky on a Hammer-Aitoff projection, which "
+      "keeps areas, in right ascension and declination on the axes of the "
+      "catalogue's equatorial frame: 0h at the centre, right ascension "
+      "increasing to the left, north up. ");
+  if (view.sunAt >= 0) {
+    WriteText("The Sun is the yellow dot in a ring, at magnitude ");
+    WriteSkyMagnitude(view.sunMagnitude);
+    WriteText(". ");
+  } else if (view.hasSunMagnitude) {
+    WriteText("The Sun, at magnitude ");
+    WriteSkyMagnitude(view.sunMagnitude);
+    WriteText(", is too faint to see from here. ");
+  }
+  if (view.count < view.total) {
+    std::printf("The brightest %d of them are drawn. ", view.count);
+  }
+  WriteText(
+      "Each named dot leads to its star's entry page.</figcaption>\n"
+      "</figure>\n");
+  int listed = view.count < kSkyNamedStars ? view.count : kSkyNamedStars;
+  if (listed > 0) {
+    WriteText("<div style=\"overflow-x: auto\">\n<table>\n<caption>The ");
+    if (listed > 1) std::printf("%d ", listed);
+    std::printf("brightest from here%s</caption>\n",
+                view.sunAt >= listed ? ", and the Sun" : "");
+    WriteText(
+        "<thead><tr><th scope=\"col\">Star</th><th scope=\"col\">Magnitude "
+        "from here</th><th scope=\"col\">From the Earth</th><th "
+        "scope=\"col\">Distance from here</th></tr></thead>\n<tbody>\n");
+    for (int i = 0; i < view.count; ++i) {
+      if (i >= listed && i != view.sunAt) continue;
+      const SkyStar& star = view.stars[i];
+      std::printf("<tr><td><a href=\"entry_page.exe?ID=%ld\">",
+                  static_cast<long>(star.id));
+      WriteSkyStarName(view, i, false);
+      WriteText("</a></td><td>");
+      WriteSkyMagnitude(star.magnitude);
+      WriteText("</td><td>");
+      WriteSkyMagnitude(star.vMag);
+      WriteText("</td><td>");
+      char distance[kMeasurementTextSize];
+      FormatSeparation(star.distance, distance, sizeof(distance));
+      WriteText(distance);
+      WriteText("</td></tr>\n");
+      if (i >= listed) break;
+    }
+    WriteText("</tbody>\n</table>\n</div>\n");
+  }
+  WritePageEnd();
+}
+
+void WriteNoPlacePage(const StarEntry& entry) {
+  WriteHtmlHeader(HttpStatus::kOk);
+  char name[kKnownNameSize];
+  FormatHeadingName(entry, name, sizeof(name));
+  char title[kKnownNameSize + 32];
+  std::snprintf(title, sizeof(title), "The sky from %s", name);
+  WritePageStart(title);
+  WriteText("<h1>");
+  WriteFragment(title);
+  WriteText("</h1>\n<p>The database gives no place for ");
+  WriteStarName(entry);
+  std::printf(
+      " in space, so the sky seen from it cannot be drawn. Back to <a "
+      "href=\"entry_page.exe?ID=%ld\">its entry page</a>.</p>\n",
+      static_cast<long>(entry.id));
+  WritePageEnd();
+}
+
+void WriteUnknownViewPage() {
+  WriteMessagePage(
+      HttpStatus::kBadRequest, "No such view of a star",
+      "<p>An entry page shows a star, <code>entry_page.exe?ID=N</code>, or "
+      "the sky seen from it, <code>entry_page.exe?ID=N&amp;view=sky</code>; "
+      "this address asks for another view.</p>\n");
+}
+
 void WriteBadRequestPage() {
   WriteMessagePage(
       HttpStatus::kBadRequest, "No star ID in this address",
@@ -602,19 +727,40 @@ int AnswerEntryRequest(const char* queryString) {
     return kExitFailed;
   }
 
+  const char* view = FindQueryParam("view");
+  bool sky = view != nullptr && std::strcmp(view, "sky") == 0;
+  if (view != nullptr && !sky) {
+    WriteUnknownViewPage();
+    return kExitFailed;
+  }
+
   DatabaseHandles handles;
   if (!OpenSiteDataSource(kProgram, &handles)) return kExitFailed;
 
   // Read whole before any of it is written, so that the status is known.
   static StarEntry entry;
+  static SkyView skyView;
   EntryReading reading = LoadCatalogueNames(handles.statement)
                              ? ReadStarEntry(handles.statement, id, &entry)
                              : EntryReading::kFailed;
+  if (sky && reading == EntryReading::kFound && entry.hasPoint &&
+      !ReadSkyFrom(handles.statement, entry.point, &skyView)) {
+    reading = EntryReading::kFailed;
+    entry.failure =
+        "the magnitudes or positions of the stars could not be "
+        "read";
+  }
   handles.Release();
   int status = kExitAnswered;
   switch (reading) {
     case EntryReading::kFound:
-      WriteEntryPage(entry);
+      if (!sky) {
+        WriteEntryPage(entry);
+      } else if (entry.hasPoint) {
+        WriteSkyPage(entry, skyView);
+      } else {
+        WriteNoPlacePage(entry);
+      }
       break;
     case EntryReading::kUnknown:
       WriteUnknownStarPage(id);

@@ -46,13 +46,19 @@ constexpr StarColumn kDownloadColumns[] = {
     StarColumn::kSpectralClass,
     StarColumn::kLuminosityClass,
     StarColumn::kVMag,
+    StarColumn::kCentreVMag,
     StarColumn::kColourIndex,
     StarColumn::kParallax,
     StarColumn::kParallaxError,
+    StarColumn::kDoubtfulDistance,
     StarColumn::kConstellation,
     StarColumn::kEntryPage,
 };
 constexpr size_t kColumnCount = std::size(kDownloadColumns);
+
+int RankOf(const DownloadList& list, int star) {
+  return list.ranks != nullptr ? list.ranks[star] : list.firstRank + star;
+}
 
 // The plain text of the description as UTF-8: a few dozen windows-1252
 // characters, cut where it would not fit.
@@ -93,7 +99,7 @@ void WriteCsv(const DownloadList& list) {
   WriteText("\r\n");
   char value[kStarValueSize];
   for (int star = 0; star < list.count; ++star) {
-    StarRow row = NeighbourRow(list.stars[star], list.firstRank + star);
+    StarRow row = NeighbourRow(list.stars[star], RankOf(list, star));
     for (size_t i = 0; i < kColumnCount; ++i) {
       if (i > 0) WriteText(",");
       if (!FormatStarValue(kDownloadColumns[i], row, value)) continue;
@@ -119,7 +125,7 @@ void WriteJson(const DownloadList& list) {
       list.firstRank, LastRank(list), list.matchCount);
   char value[kStarValueSize];
   for (int star = 0; star < list.count; ++star) {
-    StarRow row = NeighbourRow(list.stars[star], list.firstRank + star);
+    StarRow row = NeighbourRow(list.stars[star], RankOf(list, star));
     WriteText(star > 0 ? ",\n{" : "\n{");
     for (size_t i = 0; i < kColumnCount; ++i) {
       std::printf("%s\"%s\": ", i > 0 ? ", " : "",
@@ -168,7 +174,7 @@ void WriteVoTable(const DownloadList& list) {
   WriteText("<DATA><TABLEDATA>\n");
   for (int star = 0; star < list.count; ++star) {
     WriteVoTableRow(kDownloadColumns, kColumnCount,
-                    NeighbourRow(list.stars[star], list.firstRank + star));
+                    NeighbourRow(list.stars[star], RankOf(list, star)));
   }
   WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
 }

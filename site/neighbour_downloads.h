@@ -33,6 +33,9 @@ struct DownloadList {
   int firstRank;     // of stars[0], counting from 1
   int matchCount;    // of the whole ranking
   const char* description;
+  // Each star's rank by distance in the whole ranking, or nullptr for
+  // firstRank onwards (a list in the ranking's order).
+  const int* ranks = nullptr;
 };
 
 // Writes the whole reply: its header (the content type, and a file name

@@ -189,7 +189,8 @@ TEST(NeighbourDownloadsTest, AnEmptyList) {
        "Content-type: text/csv; charset=utf-8; header=present\n"
        "Content-Disposition: attachment; filename=\"neighbours.csv\"\n\n"
        "rank,id,name,centre_distance_ly,ra_deg,dec_deg,spectral_class,"
-       "luminosity_class,v_mag,b_v,parallax_mas,parallax_error_mas,"
+       "luminosity_class,v_mag,centre_v_mag,b_v,parallax_mas,"
+       "parallax_error_mas,doubtful_distance,"
        "constellation,entry_page\r\n"},
       {DownloadFormat::kJson,
        "Content-type: application/json\n"
@@ -308,7 +309,8 @@ TEST(NeighbourDownloadsTest, ToolsReadEveryFile) {
     for (StarColumn column :
          {StarColumn::kId, StarColumn::kCentreDistance, StarColumn::kRa,
           StarColumn::kDec, StarColumn::kVMag, StarColumn::kColourIndex,
-          StarColumn::kParallax, StarColumn::kParallaxError}) {
+          StarColumn::kParallax, StarColumn::kParallaxError,
+          StarColumn::kCentreVMag, StarColumn::kDoubtfulDistance}) {
       char value[kStarValueSize];
       expected += FormatStarValue(column, row, value) ? value : "-";
       expected += " ";

@@ -1,5 +1,6 @@
 #include "site/neighbour_listing.h"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include "search/neighbour_ranking.h"
 #include "search/search_pages.h"
 #include "site/name_finder.h"
+#include "site/star_order.h"
 
 namespace veloran {
 
@@ -34,6 +36,7 @@ constexpr ColumnName kColumnNames[] = {
     {SortColumn::kName, "name"},
     {SortColumn::kClass, "class"},
     {SortColumn::kMagnitude, "mag"},
+    {SortColumn::kEarthMagnitude, "vmag"},
     {SortColumn::kConstellation, "constellation"},
 };
 
@@ -275,8 +278,8 @@ bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
   if (const char* sort = FindNonEmptyParam("sort")) {
     if (!ReadSortColumn(sort, &request->sort)) {
       *rejection =
-          "The column to sort by must be distance, name, class, mag or "
-          "constellation.";
+          "The column to sort by must be distance, name, class, mag, vmag "
+          "or constellation.";
       return false;
     }
   }
@@ -296,6 +299,41 @@ bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
       return false;
     }
   }
+  if (const char* classes = FindNonEmptyParam("class")) {
+    size_t length = std::strlen(classes);
+    bool letters = length < sizeof(request->classes);
+    for (size_t i = 0; letters && i < length; ++i) {
+      char c = classes[i];
+      letters = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+      request->classes[i] = static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c);
+    }
+    if (!letters) {
+      request->classes[0] = '\0';
+      *rejection =
+          "The classes to keep (class) must be spectral letters, such as GK.";
+      return false;
+    }
+    request->classes[length] = '\0';
+  }
+  if (const char* magnitude = FindNonEmptyParam("maxMag")) {
+    if (!IsDecimalNumber(magnitude) ||
+        !std::isfinite(std::strtod(magnitude, nullptr))) {
+      *rejection =
+          "The faintest magnitude to keep (maxMag) must be a number, such as "
+          "6.5.";
+      return false;
+    }
+    request->hasMaxMagnitude = true;
+    request->maxMagnitude = std::strtod(magnitude, nullptr);
+  }
+  if (const char* doubtful = FindNonEmptyParam("doubtful")) {
+    if (std::strcmp(doubtful, "hide") == 0) {
+      request->hideDoubtful = true;
+    } else if (std::strcmp(doubtful, "show") != 0) {
+      *rejection = "Doubtful distances (doubtful) are hide or show.";
+      return false;
+    }
+  }
   if (const char* format = FindNonEmptyParam("format")) {
     if (!ReadDownloadFormat(format, &request->format)) {
       *rejection = "The download format must be csv, json or votable.";
@@ -306,6 +344,91 @@ bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
   return true;
 }
 
+bool FiltersOrSorts(const NeighbourRequest& request) {
+  return request.sort != SortColumn::kDistance || request.classes[0] != '\0' ||
+         request.hasMaxMagnitude || request.hideDoubtful;
+}
+
+bool KeptByFilters(const NeighbourRequest& request, const ListedStar& star) {
+  if (request.classes[0] != '\0') {
+    // The class's letter follows any prefix in small letters: "sdM4" is an
+    // M star, "DA2" a white dwarf, D.
+    if (!star.hasSpectrum || !star.spectrum.HasSpectralClass) return false;
+    const char* letter = star.spectrum.SpectralClass;
+    while (*letter >= 'a' && *letter <= 'z') ++letter;
+    if (*letter == '\0' || std::strchr(request.classes, *letter) == nullptr) {
+      return false;
+    }
+  }
+  if (request.hasMaxMagnitude) {
+    // To the hundredth that the page shows.
+    double magnitude = 0;
+    if (!MagnitudeFromCentre(star, &magnitude) ||
+        std::round(magnitude * 100) / 100 > request.maxMagnitude) {
+      return false;
+    }
+  }
+  return !(request.hideDoubtful && HasDoubtfulDistance(star));
+}
+
+namespace {
+
+// A star of the whole result that the filters keep: its place in the
+// ranking and what it is sorted by.
+struct OrderedStar {
+  int index;
+  SortValues values;
+};
+
+struct OrderedResult {
+  OrderedStar* stars = nullptr;
+  size_t count = 0;
+  size_t capacity = 0;
+};
+
+// Reads the values of every match, keeps those that the filters pass, and
+// sorts them as asked: those without a value of the column last either
+// way, equal values in the ranking's order.
+ListingOutcome OrderWholeResult(SQLHSTMT statement,
+                                const NeighbourRequest& request,
+                                NeighbourMatches* matches,
+                                OrderedResult* result) {
+  result->count = 0;
+  int count = matches->count();
+  matches->RankRange(0, count);
+  static ListedStar star;
+  for (int i = 0; i < count; ++i) {
+    if (!ReadListedStar(statement, (*matches)[i], &star)) {
+      return ListingOutcome::kReadFailed;
+    }
+    if (!KeptByFilters(request, star)) continue;
+    if (result->count == result->capacity) {
+      size_t grown = result->capacity == 0 ? 1024 : result->capacity * 2;
+      void* moved = std::realloc(result->stars, grown * sizeof(OrderedStar));
+      if (moved == nullptr) return ListingOutcome::kOutOfMemory;
+      result->stars = static_cast<OrderedStar*>(moved);
+      result->capacity = grown;
+    }
+    OrderedStar& kept = result->stars[result->count++];
+    kept.index = i;
+    ReadSortValues(star, &kept.values);
+  }
+  SortColumn column = request.sort;
+  bool descending = request.order == SortOrder::kDescending;
+  std::stable_sort(
+      result->stars, result->stars + result->count,
+      [column, descending](const OrderedStar& a, const OrderedStar& b) {
+        bool hasA = HasValue(column, a.values);
+        if (hasA != HasValue(column, b.values)) return hasA;
+        if (!hasA) return false;
+        int order = CompareValues(column, a.values, a.index, b.values, b.index);
+        return descending ? order > 0 : order < 0;
+      });
+  return ListingOutcome::kListed;
+}
+
+}  // namespace
+
 ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
                                     const NeighbourRequest& request,
                                     int32_t centreId,
@@ -314,6 +437,7 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
   listing->centreHasName = false;
   listing->centreName[0] = '\0';
   listing->centreKnownName[0] = '\0';
+  listing->allCount = 0;
   listing->matchCount = 0;
   listing->pageCount = 1;
   listing->firstRank = 1;
@@ -360,8 +484,18 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
       outcome = ListingOutcome::kOutOfMemory;
     }
   }
+  // The whole result filtered and sorted, kept for the process as the
+  // ranking is.
+  static OrderedResult ordered;
+  bool reordered = FiltersOrSorts(request);
   if (outcome == ListingOutcome::kListed) {
-    int count = matches.count();
+    listing->allCount = matches.count();
+    if (reordered) {
+      outcome = OrderWholeResult(statement, request, &matches, &ordered);
+    }
+  }
+  if (outcome == ListingOutcome::kListed) {
+    int count = reordered ? static_cast<int>(ordered.count) : matches.count();
     listing->matchCount = count;
     listing->pageCount = count == 0 ? 1 : (count - 1) / request.size + 1;
     if (request.page > listing->pageCount) {
@@ -370,16 +504,18 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
   }
   if (outcome == ListingOutcome::kListed) {
     int first = (request.page - 1) * request.size;
-    matches.RankRange(first, request.size);
+    if (!reordered) matches.RankRange(first, request.size);
     listing->firstRank = first + 1;
     int count = listing->matchCount - first;
     if (count > request.size) count = request.size;
     assert(count <= kMaxPageSize);
     for (int i = 0; i < count; ++i) {
-      if (!ReadListedStar(statement, matches[first + i], &listing->stars[i])) {
+      int index = reordered ? ordered.stars[first + i].index : first + i;
+      if (!ReadListedStar(statement, matches[index], &listing->stars[i])) {
         outcome = ListingOutcome::kReadFailed;
         break;
       }
+      listing->ranks[i] = index + 1;
       listing->count = i + 1;
     }
   }
@@ -429,8 +565,8 @@ void FormatWindowLimits(const SearchWindow& window, char* text, size_t size) {
                   "%s declinations between %+d%s%d'%s\" and %+d%s%d'%s\"",
                   ra ? ", and" : "with", window.minDec.degrees, kDegreeSign,
                   window.minDec.arcminutes,
-                  GNumber(window.minDec.arcseconds).text,
-                  window.maxDec.degrees, kDegreeSign, window.maxDec.arcminutes,
+                  GNumber(window.minDec.arcseconds).text, window.maxDec.degrees,
+                  kDegreeSign, window.maxDec.arcminutes,
                   GNumber(window.maxDec.arcseconds).text);
   }
 }
@@ -444,9 +580,9 @@ size_t FormatQueryValue(const char* value, char* text, size_t size) {
   for (const char* c = value; *c != '\0'; ++c) {
     if (c[0] == '\'' && c[1] == '\'') ++c;
     unsigned char byte = static_cast<unsigned char>(*c);
-    bool plain =
-        (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-        (byte >= '0' && byte <= '9') || std::strchr("-._~", byte) != nullptr;
+    bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                 (byte >= '0' && byte <= '9') ||
+                 std::strchr("-._~", byte) != nullptr;
     assert(length + 4 <= size);
     if (plain) {
       text[length++] = static_cast<char>(byte);
@@ -490,15 +626,14 @@ size_t FormatSearchQuery(const NeighbourRequest& request, int32_t centreId,
     query.Number(names[1], window.minRadius);
   }
   WriteBound(&query, names + 2, window.minRA.hours, window.minRA.minutes,
-             window.minRA.seconds, defaults.minRA.hours,
-             defaults.minRA.minutes, defaults.minRA.seconds);
+             window.minRA.seconds, defaults.minRA.hours, defaults.minRA.minutes,
+             defaults.minRA.seconds);
   WriteBound(&query, names + 5, window.maxRA.hours, window.maxRA.minutes,
-             window.maxRA.seconds, defaults.maxRA.hours,
-             defaults.maxRA.minutes, defaults.maxRA.seconds);
-  WriteBound(&query, names + 8, window.minDec.degrees,
-             window.minDec.arcminutes, window.minDec.arcseconds,
-             defaults.minDec.degrees, defaults.minDec.arcminutes,
-             defaults.minDec.arcseconds);
+             window.maxRA.seconds, defaults.maxRA.hours, defaults.maxRA.minutes,
+             defaults.maxRA.seconds);
+  WriteBound(&query, names + 8, window.minDec.degrees, window.minDec.arcminutes,
+             window.minDec.arcseconds, defaults.minDec.degrees,
+             defaults.minDec.arcminutes, defaults.minDec.arcseconds);
   WriteBound(&query, names + 11, window.maxDec.degrees,
              window.maxDec.arcminutes, window.maxDec.arcseconds,
              defaults.maxDec.degrees, defaults.maxDec.arcminutes,
@@ -513,6 +648,9 @@ size_t FormatSearchQuery(const NeighbourRequest& request, int32_t centreId,
   if (link.plane != MapPlane::kGalacticXY) {
     query.Text("plane", MapPlaneName(link.plane));
   }
+  if (request.classes[0] != '\0') query.Text("class", request.classes);
+  if (request.hasMaxMagnitude) query.Number("maxMag", request.maxMagnitude);
+  if (request.hideDoubtful) query.Text("doubtful", "hide");
   if (link.format != nullptr) query.Text("format", link.format);
   return query.length();
 }

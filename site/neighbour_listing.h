@@ -26,10 +26,18 @@ inline constexpr int kMaxPageSize = 1000;
 // So that the first rank of any page, (page - 1) * size, is an int.
 inline constexpr int kMaxPageNumber = 2000000;
 
-// The columns a page can be sorted by, within the page: "sort=distance"
-// (the ranking's own order, the default), "name", "class", "mag" and
+// The columns a search's stars can be sorted by: "sort=distance" (the
+// ranking's own order, the default), "name", "class", "mag" (the magnitude
+// as seen from the search's centre), "vmag" (as seen from the Earth) and
 // "constellation"; "order=asc" (the default) or "desc".
-enum class SortColumn { kDistance, kName, kClass, kMagnitude, kConstellation };
+enum class SortColumn {
+  kDistance,
+  kName,
+  kClass,
+  kMagnitude,
+  kEarthMagnitude,
+  kConstellation
+};
 enum class SortOrder { kAscending, kDescending };
 
 // The column named by a "sort" parameter; false for any other text.
@@ -49,6 +57,15 @@ struct NeighbourRequest {
   SortColumn sort = SortColumn::kDistance;
   SortOrder order = SortOrder::kAscending;
   MapPlane plane = MapPlane::kGalacticXY;
+  // Filters: the spectral class letters kept ("class=GK"; empty: every
+  // star, with a class or not), the faintest magnitude kept as seen from
+  // the centre ("maxMag"), and the doubtful distances left out
+  // ("doubtful=hide").  A star without the value a filter reads is left
+  // out by it.
+  char classes[16] = "";
+  bool hasMaxMagnitude = false;
+  double maxMagnitude = 0.0;
+  bool hideDoubtful = false;
   bool download = false;
   DownloadFormat format = DownloadFormat::kCsv;
 };
@@ -57,9 +74,9 @@ struct NeighbourRequest {
 // "X", "Y", "Z" and the window's with the classic page's defaults, reading
 // and checks (an empty ID, X, Y or Z counts as missing, as does an empty
 // "star"); "star" a name, or digits alone, which are read as an ID;
-// "page", "size", "sort", "order", "plane" and "format", empty ones
-// counting as missing.  Returns false at the first rejected parameter, with
-// its message, a text without markup, in *rejection.
+// "page", "size", "sort", "order", "plane", "class", "maxMag", "doubtful"
+// and "format", empty ones counting as missing.  Returns false at the first
+// rejected parameter, with its message, a text without markup, in *rejection.
 bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection);
 
 // One page of a search's ranking, with what the page shows of each star.
@@ -70,12 +87,24 @@ struct NeighbourListing {
   char centreName[kDisplayNameSize];  // an HTML fragment
   // The centre's name as visitors know it (names/known_names.h).
   char centreKnownName[kKnownNameSize];
-  int matchCount;                     // of the whole ranking
-  int pageCount;                      // at least 1, even without a match
-  int firstRank;                      // of stars[0], counting from 1
+  int allCount;    // the stars within the search
+  int matchCount;  // of them, those the filters keep
+  int pageCount;   // at least 1, even without a match
+  int firstRank;   // of stars[0] in the list asked for
   int count;
-  ListedStar stars[kMaxPageSize];  // in the order of the ranking
+  // In the order asked for, each with its rank by distance among all the
+  // search's stars, counting from 1.
+  ListedStar stars[kMaxPageSize];
+  int ranks[kMaxPageSize];
 };
+
+// Whether the request filters the search's stars or sorts them by another
+// column than their distance: its list is then the whole result filtered
+// and sorted, before it is cut into pages.
+bool FiltersOrSorts(const NeighbourRequest& request);
+
+// Whether "star" passes the request's filters.
+bool KeptByFilters(const NeighbourRequest& request, const ListedStar& star);
 
 enum class ListingOutcome {
   kListed,
@@ -88,7 +117,9 @@ enum class ListingOutcome {
 // Reads page request.page of the search around star "centreId" (0: the
 // window's centre) into *listing: the centre's name, every match ranked
 // (CollectNeighbours), and the name, spectrum and facts of each star of the
-// page.  The catalogue table is loaded and freed here.
+// page.  With filters or another order (FiltersOrSorts), the values of
+// every match are read to filter and sort the whole result first.  The
+// catalogue table is loaded and freed here.
 ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
                                     const NeighbourRequest& request,
                                     int32_t centreId,

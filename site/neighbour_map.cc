@@ -1026,6 +1026,10 @@ double MagnitudeDotRadius(bool known, double magnitude) {
   return std::clamp(radius, kSmallestDot, kLargestDot);
 }
 
+void WriteSvgText(const char* fragment) { WriteFragmentAsText(fragment); }
+
+int SvgTextLength(const char* fragment) { return ShownLength(fragment); }
+
 void WriteNeighbourMap(const ListedStar* stars, int count,
                        const MapFrame& frame) {
   assert(count >= 0);

@@ -67,6 +67,14 @@ constexpr int kMaxMapStars = 1000;
 void WriteNeighbourMap(const ListedStar* stars, int count,
                        const MapFrame& frame);
 
+// Writes the HTML fragment "fragment" (a name from the database) as the
+// text of an SVG element: its tags left out, since most HTML tags inside
+// an SVG element would end the picture, its complete character references
+// kept, and every other markup character escaped.  SvgTextLength gives how
+// many characters it shows.
+void WriteSvgText(const char* fragment);
+int SvgTextLength(const char* fragment);
+
 // The colour of the dot of a star of spectral class "spectralClass" (as
 // the database spells it, "M3.5", "DA2", "sdK7"; nullptr when not known),
 // as "#rrggbb": by its temperature class letter, after any lower-case

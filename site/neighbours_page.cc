@@ -1,12 +1,13 @@
 #include "site/neighbours_page.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cassert>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "catalogue/data_source.h"
 #include "catalogue/read_fault.h"
@@ -23,6 +24,7 @@
 #include "site/neighbour_map.h"
 #include "site/position_text.h"
 #include "site/site_request.h"
+#include "site/star_order.h"
 
 namespace veloran {
 
@@ -96,8 +98,10 @@ constexpr Column kColumns[] = {
      "farthest first"},
     {SortColumn::kClass, "Class", false, "by class, hottest first",
      "by class, coolest first"},
-    {SortColumn::kMagnitude, "Magnitude", true, "brightest first",
-     "faintest first"},
+    {SortColumn::kMagnitude, "Mag. from centre", true,
+     "brightest from the centre first", "faintest from the centre first"},
+    {SortColumn::kEarthMagnitude, "Mag. from Earth", true,
+     "brightest from the Earth first", "faintest from the Earth first"},
     {SortColumn::kConstellation, "Constellation", false,
      "by constellation, A to Z", "by constellation, Z to A"},
 };
@@ -130,154 +134,6 @@ constexpr PlaneLink kPlaneLinks[] = {
 };
 
 // --- The order within the page ------------------------------------------
-
-// The temperature sequence of the spectral classes, hottest first: the
-// Wolf-Rayet stars, O to M, the carbon and S stars beside M, the brown
-// dwarfs, then the white dwarfs.  Any other letter goes after these.
-constexpr char kClassSequence[] = "WOBAFGKMSCLTYD";
-
-// A spectral class in the order of the sequence: its letter, after any
-// prefix in small letters ("sdM4"), then its subclass (10 when it has
-// none, after M9.5), then the text.
-struct ClassOrder {
-  int letter;
-  double subclass;
-  const char* text;
-};
-
-ClassOrder ReadClassOrder(const char* spectralClass) {
-  const char* p = spectralClass;
-  while (*p >= 'a' && *p <= 'z') ++p;
-  const char* place = *p != '\0' ? std::strchr(kClassSequence, *p) : nullptr;
-  ClassOrder order{place != nullptr
-                       ? static_cast<int>(place - kClassSequence)
-                       : static_cast<int>(sizeof(kClassSequence)),
-                   10.0, spectralClass};
-  if (*p != '\0') ++p;
-  if (*p >= '0' && *p <= '9') {
-    double subclass = 0.0;
-    for (; *p >= '0' && *p <= '9'; ++p) subclass = subclass * 10 + (*p - '0');
-    if (p[0] == '.' && p[1] >= '0' && p[1] <= '9') {
-      double scale = 0.1;
-      for (++p; *p >= '0' && *p <= '9'; ++p, scale /= 10) {
-        subclass += (*p - '0') * scale;
-      }
-    }
-    order.subclass = subclass;
-  }
-  return order;
-}
-
-// Compares name keys as a reader orders names: runs of digits by their
-// value, so that HIP 5643 goes before HIP 30920.
-int CompareNaturally(const char* a, const char* b) {
-  while (*a != '\0' && *b != '\0') {
-    bool aDigit = *a >= '0' && *a <= '9';
-    bool bDigit = *b >= '0' && *b <= '9';
-    if (aDigit && bDigit) {
-      while (*a == '0') ++a;
-      while (*b == '0') ++b;
-      size_t aLength = std::strspn(a, "0123456789");
-      size_t bLength = std::strspn(b, "0123456789");
-      if (aLength != bLength) return aLength < bLength ? -1 : 1;
-      int digits = std::strncmp(a, b, aLength);
-      if (digits != 0) return digits;
-      a += aLength;
-      b += bLength;
-    } else {
-      if (*a != *b) return static_cast<unsigned char>(*a) <
-                                   static_cast<unsigned char>(*b)
-                               ? -1
-                               : 1;
-      ++a;
-      ++b;
-    }
-  }
-  return (*a != '\0') - (*b != '\0');
-}
-
-// What a star of the page is sorted by.
-struct SortValues {
-  bool hasName;
-  char nameKey[kNameKeySize];
-  bool hasClass;
-  ClassOrder classOrder;
-  const char* luminosityClass;
-  bool hasMagnitude;
-  double magnitude;
-  const char* constellation;  // the name shown, or nullptr
-};
-
-// The constellation's name from its IAU abbreviation, or the abbreviation
-// itself when the table does not know it; nullptr without one.
-const char* ConstellationName(const ListedStar& star) {
-  if (!star.hasFacts || !star.facts.hasConstellation ||
-      star.facts.constellation[0] == '\0') {
-    return nullptr;
-  }
-  const Constellation* known = FindConstellation(star.facts.constellation);
-  return known != nullptr ? known->nominative : star.facts.constellation;
-}
-
-void ReadSortValues(const ListedStar& star, SortValues* values) {
-  values->hasName =
-      star.hasName && NameKey(star.name, std::strlen(star.name),
-                              values->nameKey, sizeof(values->nameKey));
-  values->hasClass = star.hasSpectrum && star.spectrum.HasSpectralClass &&
-                     star.spectrum.SpectralClass[0] != '\0';
-  if (values->hasClass) {
-    values->classOrder = ReadClassOrder(star.spectrum.SpectralClass);
-    values->luminosityClass =
-        star.spectrum.HasLuminosityClass ? star.spectrum.LuminosityClass : "";
-  }
-  values->hasMagnitude = star.hasFacts && star.facts.hasVMag;
-  values->magnitude = values->hasMagnitude ? star.facts.vMag : 0.0;
-  values->constellation = ConstellationName(star);
-}
-
-bool HasValue(SortColumn column, const SortValues& v) {
-  switch (column) {
-    case SortColumn::kDistance:
-      return true;
-    case SortColumn::kName:
-      return v.hasName;
-    case SortColumn::kClass:
-      return v.hasClass;
-    case SortColumn::kMagnitude:
-      return v.hasMagnitude;
-    case SortColumn::kConstellation:
-      return v.constellation != nullptr;
-  }
-  return false;
-}
-
-// The order of two present values of a column (the ranks for the
-// distance, which the ranking has ordered already): below 0 when "a" goes
-// first.
-int CompareValues(SortColumn column, const SortValues& a, int aRank,
-                  const SortValues& b, int bRank) {
-  switch (column) {
-    case SortColumn::kDistance:
-      return aRank - bRank;
-    case SortColumn::kName:
-      return CompareNaturally(a.nameKey, b.nameKey);
-    case SortColumn::kClass: {
-      const ClassOrder& x = a.classOrder;
-      const ClassOrder& y = b.classOrder;
-      if (x.letter != y.letter) return x.letter < y.letter ? -1 : 1;
-      if (x.subclass != y.subclass) return x.subclass < y.subclass ? -1 : 1;
-      int text = std::strcmp(x.text, y.text);
-      return text != 0 ? text
-                       : std::strcmp(a.luminosityClass, b.luminosityClass);
-    }
-    case SortColumn::kMagnitude:
-      if (a.magnitude == b.magnitude) return 0;
-      return a.magnitude < b.magnitude ? -1 : 1;
-    case SortColumn::kConstellation:
-      return std::strcmp(a.constellation, b.constellation);
-  }
-  return 0;
-}
 
 // The order of the page: for each column, each star's place among the
 // page's values of the column (equal values share one, counting from 0;
@@ -313,14 +169,17 @@ void OrderPage(const NeighbourListing& listing, SortColumn sort,
         page->places[c][i] = -1;
       }
     }
+    const int* ranks = listing.ranks;
     std::stable_sort(byValue, byValue + present, [&](int a, int b) {
-      return CompareValues(column, values[a], a, values[b], b) < 0;
+      return CompareValues(column, values[a], ranks[a], values[b], ranks[b]) <
+             0;
     });
     int place = -1;
     for (int j = 0; j < present; ++j) {
-      if (j == 0 || CompareValues(column, values[byValue[j - 1]],
-                                  byValue[j - 1], values[byValue[j]],
-                                  byValue[j]) != 0) {
+      int a = byValue[j - (j > 0 ? 1 : 0)];
+      int b = byValue[j];
+      if (j == 0 || CompareValues(column, values[a], ranks[a], values[b],
+                                  ranks[b]) != 0) {
         ++place;
       }
       page->places[c][byValue[j]] = place;
@@ -350,8 +209,8 @@ void WriteSearchHref(const NeighbourRequest& request, int32_t centreId,
 
 // A link to page "page" of the search: its text "text", or, for a link
 // named by its number, "Page N" as its name for a reader.
-void WritePageLink(const NeighbourRequest& request, int32_t centreId,
-                   int page, const char* rel, const char* text) {
+void WritePageLink(const NeighbourRequest& request, int32_t centreId, int page,
+                   const char* rel, const char* text) {
   SearchLink link = SameSearch(request);
   link.page = page;
   WriteText("<a class=\"same-order\" href=\"");
@@ -373,8 +232,8 @@ constexpr int kNearbyPages = 2;
 bool IsNamedPage(int page, int current, int last) {
   // A gap of a single page shows its number rather than an ellipsis.
   int low = current - kNearbyPages == 3 ? 2 : current - kNearbyPages;
-  int high = current + kNearbyPages == last - 2 ? last - 1
-                                                : current + kNearbyPages;
+  int high =
+      current + kNearbyPages == last - 2 ? last - 1 : current + kNearbyPages;
   return page == 1 || page == last || (page >= low && page <= high);
 }
 
@@ -438,7 +297,10 @@ void WriteHeading(const NeighbourRequest& request,
   }
 }
 
-void WriteRanks(const NeighbourListing& listing) {
+// "Stars 1-23 of 23", with what the filters keep: "of 23 G or K stars up
+// to magnitude 6 from the centre, without doubtful distances".
+void WriteRanks(const NeighbourRequest& request,
+                const NeighbourListing& listing) {
   int last = listing.firstRank + listing.count - 1;
   if (listing.count == 1) {
     std::printf("Star %d of %d", listing.firstRank, listing.matchCount);
@@ -446,11 +308,27 @@ void WriteRanks(const NeighbourListing& listing) {
     std::printf("Stars %d&ndash;%d of %d", listing.firstRank, last,
                 listing.matchCount);
   }
+  bool filtered = request.classes[0] != '\0' || request.hasMaxMagnitude ||
+                  request.hideDoubtful;
+  if (!filtered) return;
+  for (const char* c = request.classes; *c != '\0'; ++c) {
+    std::printf("%s%c",
+                c == request.classes ? " "
+                : c[1] == '\0'       ? " or "
+                                     : ", ",
+                *c);
+  }
+  std::printf(" star%s", listing.matchCount == 1 ? "" : "s");
+  if (request.hasMaxMagnitude) {
+    std::printf(" up to magnitude %s from the centre",
+                GNumber(request.maxMagnitude).text);
+  }
+  if (request.hideDoubtful) WriteText(" without doubtful distances");
+  std::printf(" (of %d within the search)", listing.allCount);
 }
 
 void WriteColumnHeading(const NeighbourRequest& request,
-                        const NeighbourListing& listing,
-                        const Column& column) {
+                        const NeighbourListing& listing, const Column& column) {
   bool current = column.column == request.sort;
   WriteText("<th scope=\"col\"");
   if (column.numeric) WriteText(" class=\"n\"");
@@ -466,15 +344,16 @@ void WriteColumnHeading(const NeighbourRequest& request,
                    ? SortOrder::kDescending
                    : SortOrder::kAscending;
   WriteSearchHref(request, listing.centreId, link);
-  std::printf("\" data-sort=\"%s\" data-asc=\"%s\" data-desc=\"%s\">%s</a></th>",
-              SortColumnName(column.column), column.ascending,
-              column.descending, column.heading);
+  std::printf(
+      "\" data-sort=\"%s\" data-asc=\"%s\" data-desc=\"%s\">%s</a></th>",
+      SortColumnName(column.column), column.ascending, column.descending,
+      column.heading);
 }
 
 void WriteRow(const NeighbourListing& listing, const PageOrder& order,
               int index) {
   const ListedStar& star = listing.stars[index];
-  int rank = listing.firstRank + index;
+  int rank = listing.ranks[index];
   std::printf("<tr data-rank=\"%d\"><td class=\"n\">%d</td>", rank, rank);
   for (int c = 0; c < kColumnCount; ++c) {
     const Column& column = kColumns[c];
@@ -494,8 +373,12 @@ void WriteRow(const NeighbourListing& listing, const PageOrder& order,
         WriteText("</a>");
         break;
       case SortColumn::kDistance:
-        // As the classic listing writes it.
+        // As the classic listing writes it, marked where the star's entry
+        // page calls its distance doubtful.
         WriteText(GNumber(star.match.distance).text);
+        if (HasDoubtfulDistance(star)) {
+          WriteText(" <small class=\"doubtful\">doubtful</small>");
+        }
         break;
       case SortColumn::kClass: {
         char text[kClassTextSize];
@@ -503,7 +386,16 @@ void WriteRow(const NeighbourListing& listing, const PageOrder& order,
         WriteEscapedText(text);
         break;
       }
-      case SortColumn::kMagnitude:
+      case SortColumn::kMagnitude: {
+        double magnitude = 0;
+        if (MagnitudeFromCentre(star, &magnitude)) {
+          char text[kMeasurementTextSize];
+          FormatFixed(magnitude, 2, "&minus;", text, sizeof(text));
+          WriteText(text);
+        }
+        break;
+      }
+      case SortColumn::kEarthMagnitude:
         if (star.hasFacts && star.facts.hasVMag) {
           char text[kMeasurementTextSize];
           FormatFixed(star.facts.vMag, 2, "&minus;", text, sizeof(text));
@@ -528,8 +420,9 @@ void WriteTable(const NeighbourRequest& request,
   WriteText(
       "<div class=\"table-scroll\" role=\"region\" "
       "aria-labelledby=\"stars-caption\" tabindex=\"0\">\n"
-      "<table class=\"stars\" id=\"stars\">\n<caption id=\"stars-caption\">");
-  WriteRanks(listing);
+      "<table class=\"stars\" id=\"stars\" data-pages=\"");
+  std::printf("%d\">\n<caption id=\"stars-caption\">", listing.pageCount);
+  WriteRanks(request, listing);
   std::printf(", <span id=\"stars-order\">%s</span></caption>\n",
               OrderText(request.sort, request.order));
   WriteText("<thead><tr><th scope=\"col\" class=\"n\">#</th>");
@@ -621,10 +514,9 @@ void WriteMap(const NeighbourRequest& request,
     centreName = listing.centreHasName ? listing.centreName : unnamed;
   }
   const SearchWindow& window = request.window;
-  MapFrame frame{listing.centre,        window.maxRadius,
-                 request.plane,         centreName,
-                 window.minRAHours,     window.maxRAHours,
-                 window.minDecDegrees,  window.maxDecDegrees};
+  MapFrame frame{listing.centre,       window.maxRadius,    request.plane,
+                 centreName,           window.minRAHours,   window.maxRAHours,
+                 window.minDecDegrees, window.maxDecDegrees};
   WriteNeighbourMap(listing.stars, listing.count, frame);
   WriteText("</div>\n</section>\n");
 }
@@ -643,9 +535,8 @@ void WriteDownloadLinks(const NeighbourRequest& request,
     if (!first) WriteText(" &middot; ");
     first = false;
     // The list in the order of the ranking: the download has no sort.
-    SearchLink link{request.page, SortColumn::kDistance,
-                    SortOrder::kAscending, MapPlane::kGalacticXY,
-                    download.format};
+    SearchLink link{request.page, SortColumn::kDistance, SortOrder::kAscending,
+                    MapPlane::kGalacticXY, download.format};
     WriteText("<a href=\"");
     WriteSearchHref(request, listing.centreId, link);
     std::printf("\">%s</a>", download.label);
@@ -664,6 +555,77 @@ void WriteClassicLink(const NeighbourRequest& request,
       query, kMaxListedStars);
 }
 
+// Writes the value "text" of an address, "%XX" and "+" decoded, as the
+// text of an attribute.
+void WriteQueryValueAsText(const char* text, size_t length) {
+  char decoded[kMaxQueryValueSize];
+  size_t out = 0;
+  for (size_t i = 0; i < length && out + 1 < sizeof(decoded); ++i) {
+    if (text[i] == '%' && i + 2 < length &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      char hex[3] = {text[i + 1], text[i + 2], '\0'};
+      decoded[out++] = static_cast<char>(std::strtol(hex, nullptr, 16));
+      i += 2;
+    } else {
+      decoded[out++] = text[i] == '+' ? ' ' : text[i];
+    }
+  }
+  decoded[out] = '\0';
+  WriteEscapedText(decoded);
+}
+
+// The filters, a form of their own that asks for the search again with the
+// filters chosen, from its first page: the search's other parameters go as
+// hidden fields.
+void WriteFilterForm(const NeighbourRequest& request,
+                     const NeighbourListing& listing) {
+  NeighbourRequest unfiltered = request;
+  unfiltered.classes[0] = '\0';
+  unfiltered.hasMaxMagnitude = false;
+  unfiltered.hideDoubtful = false;
+  SearchLink link = SameSearch(unfiltered);
+  link.page = 1;
+  char query[kSearchQuerySize];
+  FormatSearchQuery(unfiltered, listing.centreId, link, "&", query,
+                    sizeof(query));
+  WriteText(
+      "<form class=\"search filters\" action=\"neighbours\" method=\"get\">"
+      "\n");
+  for (const char* field = query; *field != '\0';) {
+    const char* end = std::strchr(field, '&');
+    size_t length =
+        end != nullptr ? static_cast<size_t>(end - field) : std::strlen(field);
+    const char* equals =
+        static_cast<const char*>(std::memchr(field, '=', length));
+    if (equals != nullptr) {
+      WriteText("<input type=\"hidden\" name=\"");
+      std::fwrite(field, 1, static_cast<size_t>(equals - field), stdout);
+      WriteText("\" value=\"");
+      WriteQueryValueAsText(equals + 1,
+                            length - static_cast<size_t>(equals + 1 - field));
+      WriteText("\">\n");
+    }
+    field += length + (end != nullptr ? 1 : 0);
+  }
+  WriteText(
+      "<div class=\"row\"><div><label for=\"f-class\">Classes</label> "
+      "<input id=\"f-class\" name=\"class\" type=\"text\" maxlength=\"15\" "
+      "placeholder=\"GK\" value=\"");
+  WriteText(request.classes);
+  WriteText(
+      "\"></div><div><label for=\"f-maxMag\">Faintest magnitude from the "
+      "centre</label> <input id=\"f-maxMag\" name=\"maxMag\" "
+      "type=\"number\" step=\"any\" value=\"");
+  if (request.hasMaxMagnitude) WriteText(GNumber(request.maxMagnitude).text);
+  std::printf(
+      "\"></div><div><input id=\"f-doubtful\" name=\"doubtful\" "
+      "type=\"checkbox\" value=\"hide\"%s> <label for=\"f-doubtful\">Leave "
+      "out doubtful distances</label></div></div>\n"
+      "<button type=\"submit\">Filter</button>\n</form>\n",
+      request.hideDoubtful ? " checked" : "");
+}
+
 void WriteListPage(const NeighbourRequest& request,
                    const NeighbourListing& listing) {
   WriteHtmlHeader(HttpStatus::kOk);
@@ -671,8 +633,12 @@ void WriteListPage(const NeighbourRequest& request,
   FormatSearchHeading(request, listing, title, sizeof(title));
   WritePageStart(title, kHead);
   WriteHeading(request, listing);
+  WriteFilterForm(request, listing);
   if (listing.matchCount == 0) {
-    WriteText("<p>No stars were found in this search.</p>\n");
+    WriteText(
+        listing.allCount == 0
+            ? "<p>No stars were found in this search.</p>\n"
+            : "<p>The filters leave out every star of this search.</p>\n");
     WriteClassicLink(request, listing);
     WritePageEnd();
     return;
@@ -728,9 +694,10 @@ void WriteUnknownCentrePage(int32_t id) {
 // (shown only when short), else "fallback".
 void WriteField(const char* id, const char* name, const char* label,
                 const char* value, const char* fallback) {
-  std::printf("<label for=\"%s\">%s</label> <input id=\"%s\" name=\"%s\" "
-              "type=\"text\" value=\"",
-              id, label, id, name);
+  std::printf(
+      "<label for=\"%s\">%s</label> <input id=\"%s\" name=\"%s\" "
+      "type=\"text\" value=\"",
+      id, label, id, name);
   if (value == nullptr || !WriteTypedValue(value)) WriteText(fallback);
   WriteText("\">");
 }
@@ -765,11 +732,10 @@ void WriteWindowFields() {
     }
   }
   static const char* const kRows[4] = {
-      "Lowest right ascension", "Highest right ascension",
-      "Lowest declination", "Highest declination"};
+      "Lowest right ascension", "Highest right ascension", "Lowest declination",
+      "Highest declination"};
   static const char* const kParts[2][3] = {
-      {"hours", "minutes", "seconds"},
-      {"degrees", "arcminutes", "arcseconds"}};
+      {"hours", "minutes", "seconds"}, {"degrees", "arcminutes", "arcseconds"}};
   WriteText(
       "<fieldset>\n<legend>Sky window</legend>\n"
       "<p>The whole sky is 0h 0m 0s to 23h 59m 59.999s and &minus;89&deg; "
@@ -825,8 +791,7 @@ void WriteSearchForm() {
   WriteField("f-ly", kWindowParameters[0], "Largest distance (ly)",
              FindQueryParam(kWindowParameters[0]), "15");
   WriteText("</div><div>");
-  WriteField("f-size", "size", "Stars per page", FindQueryParam("size"),
-             "100");
+  WriteField("f-size", "size", "Stars per page", FindQueryParam("size"), "100");
   WriteText("</div></div>\n");
   WriteWindowFields();
   // The order and the map's plane, when they were not what was rejected.
@@ -841,8 +806,7 @@ void WriteSearchForm() {
   }
   if (order != nullptr &&
       (std::strcmp(order, "asc") == 0 || std::strcmp(order, "desc") == 0)) {
-    std::printf("<input type=\"hidden\" name=\"order\" value=\"%s\">\n",
-                order);
+    std::printf("<input type=\"hidden\" name=\"order\" value=\"%s\">\n", order);
   }
   if (planeName != nullptr && ReadMapPlane(planeName, &plane)) {
     std::printf("<input type=\"hidden\" name=\"plane\" value=\"%s\">\n",
@@ -952,8 +916,8 @@ int AnswerNeighboursRequest(const char* queryString) {
     FormatWindowLimits(request.window, limits, sizeof(limits));
     std::snprintf(description, sizeof(description), "%s%s%s", heading,
                   limits[0] != '\0' ? ", " : "", limits);
-    DownloadList list{listing.stars, listing.count, listing.firstRank,
-                      listing.matchCount, description};
+    DownloadList list{listing.stars,      listing.count, listing.firstRank,
+                      listing.matchCount, description,   listing.ranks};
     WriteNeighbourDownload(request.format, list);
     return kExitAnswered;
   }

@@ -52,6 +52,14 @@ constexpr StarColumnInfo kColumns[] = {
     {StarColumn::kConstellation, "constellation", "unicodeChar", nullptr,
      "meta.code;pos.eq", nullptr,
      "IAU abbreviation of the constellation that holds the star"},
+    {StarColumn::kCentreVMag, "centre_v_mag", "double", "mag",
+     "phot.mag;em.opt.V", nullptr,
+     "Apparent visual magnitude V as seen from the centre of the search, "
+     "from V and the distances from the Sun and from the centre"},
+    {StarColumn::kDoubtfulDistance, "doubtful_distance", "boolean", nullptr,
+     "meta.code.qual;pos.distance", nullptr,
+     "Whether the distance is doubtful, as the star's entry page says: a "
+     "large parallax error, or a brightness its class cannot have"},
     {StarColumn::kEntryPage, "entry_page", "char", nullptr, "meta.ref.url",
      nullptr, "Address of the star's entry page on this site"},
 };
@@ -227,6 +235,15 @@ bool FormatStarValue(StarColumn column, const StarRow& row,
     case StarColumn::kConstellation:
       return Text1252(star.hasFacts && facts.hasConstellation,
                       facts.constellation, text);
+    case StarColumn::kCentreVMag: {
+      double magnitude = 0;
+      bool known = MagnitudeFromCentre(star, &magnitude);
+      return Real(known, magnitude, text);
+    }
+    case StarColumn::kDoubtfulDistance:
+      std::snprintf(text, sizeof(text), "%s",
+                    HasDoubtfulDistance(star) ? "true" : "false");
+      return true;
     case StarColumn::kEntryPage:
       FormatEntryPage(star.match.starId, text);
       return true;

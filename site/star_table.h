@@ -29,6 +29,8 @@ enum class StarColumn {
   kParallax,         // milliarcseconds
   kParallaxError,    // milliarcseconds
   kConstellation,    // the IAU abbreviation
+  kCentreVMag,       // apparent visual magnitude seen from a search's centre
+  kDoubtfulDistance,  // whether the entry page calls the distance doubtful
   kEntryPage,        // the address of the star's entry page
 };
 
@@ -36,7 +38,8 @@ enum class StarColumn {
 struct StarColumnInfo {
   StarColumn column;
   const char* name;      // in every format; it carries the unit where needed
-  const char* datatype;  // "char", "unicodeChar", "int" or "double"
+  const char* datatype;  // "char", "unicodeChar", "int", "double" or
+                         // "boolean"
   const char* unit;      // a VOUnit; nullptr for none
   const char* ucd;       // UCD1+
   const char* scsUcd;    // the UCD1 word that Simple Cone Search 1.03

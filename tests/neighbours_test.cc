@@ -3,8 +3,12 @@
 // and against a ranking computed here, its pages, its order, its messages,
 // and its faults through the ODBC double.
 
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -24,7 +28,9 @@ namespace {
 struct Row {
   int rank;
   std::string id;
-  std::vector<std::string> cells;  // name, distance, class, mag, constellation
+  // name, distance, class, magnitude from the centre and from the Earth,
+  // constellation
+  std::vector<std::string> cells;
 };
 
 struct Page {
@@ -121,8 +127,8 @@ Page ReadPage(const std::string& output) {
   for (const std::string& row : Between(output, "<tr data-rank=\"", "</tr>")) {
     Row r;
     r.rank = LeadingNumber(row);
-    std::string rankCell = "\"><td class=\"n\">" + std::to_string(r.rank) +
-                           "</td>";
+    std::string rankCell =
+        "\"><td class=\"n\">" + std::to_string(r.rank) + "</td>";
     EXPECT_EQ(row.find(rankCell), std::to_string(r.rank).size()) << row;
     std::string cells = row.substr(row.find("</td>") + 5);
     std::vector<std::string> ids = Between(cells, "entry_page.exe?ID=", "\"");
@@ -145,8 +151,8 @@ struct ClassicList {
 
 ClassicList RunClassic(const char* query, const TestDatabase& database) {
   ProgramResult result = RunProgram(ProgramPath(), query, database.odbcDir);
-  ClassicList list{result.output.rfind("Content-type: text/html", 0) == 0, {},
-                   0};
+  ClassicList list{
+      result.output.rfind("Content-type: text/html", 0) == 0, {}, 0};
   list.ids = Between(result.output, "<A HREF=\"entry_page.exe?ID=", "\">");
   std::vector<std::string> found =
       Between(result.output, "<BR>", " stars were found");
@@ -215,10 +221,9 @@ std::vector<std::string> RankedAroundTheSun(double ly) {
       stars.push_back({distance, i, std::to_string(i * 1000 + 100000)});
     }
   }
-  std::stable_sort(stars.begin(), stars.end(),
-                   [](const Star& a, const Star& b) {
-                     return a.distance < b.distance;
-                   });
+  std::stable_sort(
+      stars.begin(), stars.end(),
+      [](const Star& a, const Star& b) { return a.distance < b.distance; });
   std::vector<std::string> ids;
   for (const Star& star : stars) ids.push_back(star.id);
   return ids;
@@ -249,9 +254,9 @@ TEST(NeighboursTest, FirstPageIsTheClassicList) {
       {&SampleDatabase(), "ID=100&ly=2000&minDecDeg=0&minDecMin=30"},
       {&SampleDatabase(), "ID=100&ly=2000&minRASec=59.999999999"},
       {&SampleDatabase(), "ID=100&ly=2000&maxRAHour=&maxDecDeg="},
-      {&SampleDatabase(), "ID=999900&ly=20"},   // no such star
-      {&SampleDatabase(), "X=1e6&ly=2"},        // no match
-      {&SampleDatabase(), "ID=150"},            // rejected, from here on
+      {&SampleDatabase(), "ID=999900&ly=20"},  // no such star
+      {&SampleDatabase(), "X=1e6&ly=2"},       // no match
+      {&SampleDatabase(), "ID=150"},           // rejected, from here on
       {&SampleDatabase(), "ID=-100"},
       {&SampleDatabase(), "ly="},
       {&SampleDatabase(), "ly=1.999"},
@@ -282,10 +287,9 @@ TEST(NeighboursTest, FirstPageIsTheClassicList) {
     if (!classic.ids.empty()) {
       EXPECT_EQ(page.matchCount, classic.matchCount) << c.query;
     }
-    EXPECT_EQ(page.status, std::string(c.query).find("999900") !=
-                                   std::string::npos
-                               ? "404"
-                               : "200")
+    EXPECT_EQ(page.status,
+              std::string(c.query).find("999900") != std::string::npos ? "404"
+                                                                       : "200")
         << c.query;
   }
 }
@@ -347,10 +351,114 @@ TEST(NeighboursTest, PagesListEveryMatchOnce) {
   EXPECT_EQ(listed, near);
 }
 
-// Sorting reorders the stars of the page, and only those: by each column,
-// either way, a star without a value last, equal values in the ranking's
-// order.
-TEST(NeighboursTest, SortsWithinThePage) {
+// Filters keep the stars of the whole result whose values pass, checked
+// here against the unfiltered list: the class's letter, the magnitude from
+// the centre computed here from V and the two distances, and the entry
+// page's word on a doubtful distance.  The caption counts what is kept.
+TEST(NeighboursTest, FiltersTheWholeResult) {
+  TestDatabase database = SampleCopy(
+      "neighbours_filters",
+      // Procyon's parallax, 285.93 mas, known to within 200 mas: doubtful.
+      "UPDATE StarFacts SET ParallaxError = 200 WHERE OwnerID = 372790000;");
+  const std::string base = "ID=323490000&ly=30&size=1000";
+  std::vector<Row> all = RunPage(base, database).rows;
+  ASSERT_GT(all.size(), 15u);
+  // The list marks the doubtful distance, and only that one.
+  for (const Row& row : all) {
+    EXPECT_EQ(row.cells[1].find("doubtful") != std::string::npos,
+              row.id == "372790000")
+        << row.id << ": " << row.cells[1];
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(database.path.c_str(), &db, SQLITE_OPEN_READONLY,
+                            nullptr),
+            SQLITE_OK);
+  auto sunDistance = [db](const std::string& id) {
+    sqlite3_stmt* row = nullptr;
+    std::string sql =
+        "SELECT Distance FROM Positions WHERE OwnerID = " + id + " LIMIT 1";
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &row, nullptr),
+              SQLITE_OK);
+    double distance =
+        sqlite3_step(row) == SQLITE_ROW ? sqlite3_column_double(row, 0) : -1;
+    sqlite3_finalize(row);
+    return distance;
+  };
+  auto number = [](std::string text) {
+    bool minus = text.rfind("&minus;", 0) == 0;
+    if (minus) text = text.substr(7);
+    return text.empty() ? std::nan("")
+                        : (minus ? -1 : 1) * std::strtod(text.c_str(), nullptr);
+  };
+  struct Kept {
+    const char* filter;
+    std::function<bool(const Row&)> keeps;
+  };
+  auto magnitude = [&](const Row& row) {
+    double v = number(row.cells[4]);
+    double fromSun = sunDistance(row.id);
+    double fromCentre = std::strtod(row.cells[1].c_str(), nullptr);
+    if (std::isnan(v) || fromSun < 0 || fromCentre <= 0) return std::nan("");
+    // The Sun, at distance 0, has its V from the Earth, one au away.
+    double parsecs = fromSun == 0 ? 1 / 206264.806 : fromSun / 3.26156;
+    return v - 5 * std::log10(parsecs / 10) +
+           5 * std::log10(fromCentre / 32.6156);
+  };
+  auto letter = [](const Row& row) {
+    size_t at = row.cells[2].find_first_not_of("abcdefghijklmnopqrstuvwxyz");
+    return at == std::string::npos ? '\0' : row.cells[2][at];
+  };
+  auto doubtful = [&](const Row& row) {
+    std::string query = "ID=" + row.id;
+    return RunProgram(EntryPagePath(), query.c_str(), database.odbcDir)
+               .output.find("<strong>Doubtful:</strong>") != std::string::npos;
+  };
+  const Kept cases[] = {
+      {"class=M", [&](const Row& r) { return letter(r) == 'M'; }},
+      {"class=gk",
+       [&](const Row& r) { return letter(r) == 'G' || letter(r) == 'K'; }},
+      {"maxMag=6.5", [&](const Row& r) { return magnitude(r) <= 6.5 + 0.005; }},
+      {"doubtful=hide", [&](const Row& r) { return !doubtful(r); }},
+      {"class=KM&maxMag=9&doubtful=hide",
+       [&](const Row& r) {
+         return (letter(r) == 'K' || letter(r) == 'M') &&
+                magnitude(r) <= 9.005 && !doubtful(r);
+       }},
+  };
+  for (const Kept& c : cases) {
+    std::vector<std::string> expected;
+    for (const Row& row : all) {
+      if (c.keeps(row)) expected.push_back(row.id);
+    }
+    Page page = RunPage(base + "&" + c.filter, database);
+    EXPECT_EQ(page.Ids(), expected) << c.filter;
+    EXPECT_EQ(page.matchCount, static_cast<int>(expected.size())) << c.filter;
+    EXPECT_LT(expected.size(), all.size()) << c.filter << " keeps every star";
+    // Sorted by magnitude from the centre, brightest first, as computed
+    // here.
+    Page bright = RunPage(base + "&" + c.filter + "&sort=mag", database);
+    ASSERT_EQ(bright.rows.size(), expected.size()) << c.filter;
+    for (size_t i = 1; i < bright.rows.size(); ++i) {
+      EXPECT_LE(magnitude(bright.rows[i - 1]), magnitude(bright.rows[i]) + 0.01)
+          << c.filter << " " << i;
+    }
+  }
+  sqlite3_close(db);
+  // Filters stay in the pages' links.
+  std::string output = RunProgram(NeighboursPath(),
+                                  "ID=323490000&ly=30&size=2&class=M&maxMag=14",
+                                  database.odbcDir)
+                           .output;
+  EXPECT_NE(output.find("page=2&amp;class=M&amp;maxMag=14\""),
+            std::string::npos);
+  EXPECT_NE(output.find(" M stars up to magnitude 14 from the centre (of "),
+            std::string::npos);
+}
+
+// Sorting orders the whole result, which the pages then cut: by each
+// column, either way, a star without a value last, equal values in the
+// ranking's order.
+TEST(NeighboursTest, SortsTheWholeResult) {
   const TestDatabase& database = SampleDatabase();
   const std::string base = "ID=100&ly=20";
   Page plain = RunPage(base, database);
@@ -395,12 +503,12 @@ TEST(NeighboursTest, SortsWithinThePage) {
   std::vector<std::string> names;
   for (const Row& row : rowsOf("&sort=name")) names.push_back(row.cells[0]);
   const std::vector<std::string> expectedNames = {
-      "61 Cyg A",      "Al Naymat II", "Altair",          "Barnard's Star",
-      "Bessel's Star", "&epsilon; Ind", "HD 1326",        "HD 173739",
-      "HD 173740",     "HD 202560",    "HD 217987",       "HIP 5643",
-      "HIP 30920",     "HIP 57548",    "HIP 92403",       "Kapteyn's Star",
-      "Kruger 60 A",   "Kruger 60 B",  "Lalande 21185",   "Luyten's Star",
-      "Procyon",       "Proxima",      "Ran",             "Rigil Kentaurus",
+      "61 Cyg A",      "Al Naymat II",  "Altair",        "Barnard's Star",
+      "Bessel's Star", "&epsilon; Ind", "HD 1326",       "HD 173739",
+      "HD 173740",     "HD 202560",     "HD 217987",     "HIP 5643",
+      "HIP 30920",     "HIP 57548",     "HIP 92403",     "Kapteyn's Star",
+      "Kruger 60 A",   "Kruger 60 B",   "Lalande 21185", "Luyten's Star",
+      "Procyon",       "Proxima",       "Ran",           "Rigil Kentaurus",
       "Sirius",        "Toliman"};
   EXPECT_EQ(names, expectedNames);
   std::vector<std::string> backwards;
@@ -415,8 +523,8 @@ TEST(NeighboursTest, SortsWithinThePage) {
   for (const Row& row : rowsOf("&sort=class")) classes.push_back(row.cells[2]);
   ASSERT_EQ(classes.size(), 26u);
   EXPECT_EQ(std::vector<std::string>(classes.begin(), classes.begin() + 6),
-            (std::vector<std::string>{"A1 V+DA", "A7 V", "F5 IV-V+DQZ",
-                                      "G2 V", "G8 V", "K1 V"}));
+            (std::vector<std::string>{"A1 V+DA", "A7 V", "F5 IV-V+DQZ", "G2 V",
+                                      "G8 V", "K1 V"}));
   EXPECT_EQ(classes.back(), "");
   std::vector<Row> coolest = rowsOf("&sort=class&order=desc");
   EXPECT_EQ(coolest.front().cells[2], "M5.5 Ve");
@@ -427,28 +535,36 @@ TEST(NeighboursTest, SortsWithinThePage) {
     std::vector<std::string> centaurus;
     for (const Row& row :
          rowsOf(std::string("&sort=constellation&order=") + order)) {
-      if (row.cells[4] == "Centaurus") centaurus.push_back(row.id);
+      if (row.cells[5] == "Centaurus") centaurus.push_back(row.id);
     }
-    EXPECT_EQ(centaurus, (std::vector<std::string>{"708900000", "716810200",
-                                                   "716830100"}))
+    EXPECT_EQ(centaurus,
+              (std::vector<std::string>{"708900000", "716810200", "716830100"}))
         << order;
   }
-  // Within the page only: page 2 of 10 sorted holds page 2's stars.
-  Page second = RunPage(base + "&size=10&page=2", database);
-  Page secondByName = RunPage(base + "&size=10&page=2&sort=name", database);
-  EXPECT_EQ(sorted(secondByName.Ids()), sorted(second.Ids()));
-  EXPECT_NE(secondByName.Ids(), second.Ids());
-  // ManyStars, with many equal values: ties keep the ranking's order.
-  for (const char* sort : {"name", "class", "mag", "constellation"}) {
+  // The whole result: page 2 of 10 sorted holds the 11th to the 20th of
+  // the whole list sorted, for each column and order.
+  for (const char* sort : {"name", "class", "mag", "vmag", "constellation"}) {
     for (const char* order : {"asc", "desc"}) {
-      std::string query = std::string("ID=100&ly=1000&size=1000&sort=") +
-                          sort + "&order=" + order;
+      std::string sorting = std::string("&sort=") + sort + "&order=" + order;
+      std::vector<std::string> whole = ids(rowsOf(sorting));
+      Page second = RunPage(base + "&size=10&page=2" + sorting, database);
+      EXPECT_EQ(second.Ids(), std::vector<std::string>(whole.begin() + 10,
+                                                       whole.begin() + 20))
+          << sorting;
+    }
+  }
+  // ManyStars, with many equal values: ties keep the ranking's order.
+  for (const char* sort : {"name", "class", "mag", "vmag", "constellation"}) {
+    for (const char* order : {"asc", "desc"}) {
+      std::string query = std::string("ID=100&ly=1000&size=1000&sort=") + sort +
+                          "&order=" + order;
       Page page = RunPage(query, ManyStars());
       ASSERT_EQ(page.rows.size(), 600u) << query;
       int column = std::string(sort) == "name"    ? 0
                    : std::string(sort) == "class" ? 2
                    : std::string(sort) == "mag"   ? 3
-                                                  : 4;
+                   : std::string(sort) == "vmag"  ? 4
+                                                  : 5;
       bool empties = false;
       for (size_t i = 0; i < page.rows.size(); ++i) {
         const std::string& value = page.rows[i].cells[column];
@@ -486,8 +602,8 @@ TEST(NeighboursTest, RejectedRequests) {
       {"ID=2147483700", kId, false},
       {"star=150", kId, false},
       {"star=0", kId, false},
-      {"star=%25%25", "The star&#39;s name has no letter or digit to search by.",
-       false},
+      {"star=%25%25",
+       "The star&#39;s name has no letter or digit to search by.", false},
       {longName, "The star&#39;s name is too long.", false},
       // Short, but too long once written into the finder's address.
       {"star=a" + std::string(200, '*'), "The star&#39;s name is too long.",
@@ -508,8 +624,9 @@ TEST(NeighboursTest, RejectedRequests) {
       {"minRAHour=-1",
        "Minimum right ascension hours must be between 0 and 23 inclusive.",
        true},
-      {"maxRASec=60", "Maximum right ascension seconds must be &gt;= 0 and "
-                      "&lt; 60.",
+      {"maxRASec=60",
+       "Maximum right ascension seconds must be &gt;= 0 and "
+       "&lt; 60.",
        true},
       {"minDecDeg=-90",
        "Minimum declination degrees must be between -89 and +89 inclusive.",
@@ -539,14 +656,30 @@ TEST(NeighboursTest, RejectedRequests) {
        "to 1000.",
        false},
       {"ID=100&sort=Name",
-       "The column to sort by must be distance, name, class, mag or "
-       "constellation.",
+       "The column to sort by must be distance, name, class, mag, vmag "
+       "or constellation.",
+       false},
+      {"ID=100&class=G2",
+       "The classes to keep (class) must be spectral letters, such as GK.",
+       false},
+      {"ID=100&class=ABCDEFGHIJKLMNOP",
+       "The classes to keep (class) must be spectral letters, such as GK.",
+       false},
+      {"ID=100&maxMag=bright",
+       "The faintest magnitude to keep (maxMag) must be a number, such as "
+       "6.5.",
+       false},
+      {"ID=100&maxMag=1e999",
+       "The faintest magnitude to keep (maxMag) must be a number, such as "
+       "6.5.",
+       false},
+      {"ID=100&doubtful=no", "Doubtful distances (doubtful) are hide or show.",
        false},
       {"ID=100&order=up", "The order must be asc or desc.", false},
       {"ID=100&plane=zx", "The map&#39;s plane must be xy, xz, yz or sky.",
        false},
-      {"ID=100&format=pdf",
-       "The download format must be csv, json or votable.", false},
+      {"ID=100&format=pdf", "The download format must be csv, json or votable.",
+       false},
   };
   for (const auto& c : cases) {
     ProgramResult result =
@@ -556,8 +689,9 @@ TEST(NeighboursTest, RejectedRequests) {
     EXPECT_NE(result.output.find("<p class=\"error\">" + c.message + "</p>"),
               std::string::npos)
         << c.query;
-    EXPECT_NE(result.output.find("<form class=\"search\" action=\"neighbours\""),
-              std::string::npos)
+    EXPECT_NE(
+        result.output.find("<form class=\"search\" action=\"neighbours\""),
+        std::string::npos)
         << c.query;
     std::string why;
     EXPECT_TRUE(IsCompleteSitePage(result.output, "400", &why))
@@ -565,9 +699,9 @@ TEST(NeighboursTest, RejectedRequests) {
     if (c.classic) {
       std::string plain =
           ReplaceAll(ReplaceAll(c.message, "&gt;", ">"), "&lt;", "<");
-      EXPECT_EQ(RunProgram(ProgramPath(), c.query.c_str(), database.odbcDir)
-                    .output,
-                "Content-type: text/plain\n\n" + plain + "\n")
+      EXPECT_EQ(
+          RunProgram(ProgramPath(), c.query.c_str(), database.odbcDir).output,
+          "Content-type: text/plain\n\n" + plain + "\n")
           << c.query;
     }
   }
@@ -612,12 +746,12 @@ TEST(NeighboursTest, StarByName) {
     }
   }
   // The finder's list then leads back here, to each star's search.
-  ProgramResult list =
-      RunProgram(FindStarPath(), "ly=10&maxDecDeg=-10&star=alpha+Cen",
-                 database.odbcDir);
-  EXPECT_NE(list.output.find(
-                "<a href=\"neighbours?ID=708900000&amp;ly=10&amp;maxDecDeg=-10\">"),
-            std::string::npos);
+  ProgramResult list = RunProgram(
+      FindStarPath(), "ly=10&maxDecDeg=-10&star=alpha+Cen", database.odbcDir);
+  EXPECT_NE(
+      list.output.find(
+          "<a href=\"neighbours?ID=708900000&amp;ly=10&amp;maxDecDeg=-10\">"),
+      std::string::npos);
 }
 
 // The page's links ask for the same search: the classic page's link gives
@@ -645,8 +779,7 @@ TEST(NeighboursTest, LinksAskForTheSameSearch) {
        "X=1234567.25",
        "X=1234567.25&Y=0&Z=0&ly=2000&minRAHour=0&minRASec=12.345678901234567&"
        "minDecDeg=0&minDecMin=30"},
-      {"X=1e300&Y=1e-300&ly=1e22",
-       "X=1e%2B300&Y=1e-300&Z=0&ly=1e%2B22"},
+      {"X=1e300&Y=1e-300&ly=1e22", "X=1e%2B300&Y=1e-300&Z=0&ly=1e%2B22"},
       {"star=Sirius&ly=25&minDecMin=1&maxDecMin=",
        "ID=323490000&ly=25&minDecDeg=-89&minDecMin=1&maxDecDeg=89"},
   };
@@ -663,9 +796,9 @@ TEST(NeighboursTest, LinksAskForTheSameSearch) {
     if (original.rfind("star=Sirius", 0) == 0) {
       original.replace(0, 11, "ID=323490000");
     }
-    EXPECT_EQ(RunProgram(ProgramPath(), linked.c_str(), database.odbcDir).output,
-              RunProgram(ProgramPath(), original.c_str(), database.odbcDir)
-                  .output)
+    EXPECT_EQ(
+        RunProgram(ProgramPath(), linked.c_str(), database.odbcDir).output,
+        RunProgram(ProgramPath(), original.c_str(), database.odbcDir).output)
         << query << " -> " << linked;
     int links = 0;
     Page first = ReadPage(page.output);
@@ -773,9 +906,11 @@ TEST(NeighboursTest, Downloads) {
   for (const char* query :
        {"ID=100&ly=20&format=csv", "ID=100&ly=20&format=json&size=10&page=3",
         "X=1e6&ly=2&format=votable", "star=Sirius&format=csv"}) {
-    ProgramResult result = RunProgram(NeighboursPath(), query, database.odbcDir);
+    ProgramResult result =
+        RunProgram(NeighboursPath(), query, database.odbcDir);
     EXPECT_EQ(result.status, 0) << query;
-    EXPECT_EQ(result.output.find("<!DOCTYPE html>"), std::string::npos) << query;
+    EXPECT_EQ(result.output.find("<!DOCTYPE html>"), std::string::npos)
+        << query;
     EXPECT_NE(result.output.find("\n\n"), std::string::npos) << query;
   }
   ProgramResult past = RunProgram(
@@ -893,8 +1028,7 @@ TEST(NeighboursTest, InjectedFaults) {
       {"AllocEnv", "ID=100&ly=20", "entry_database_fault.html",
        "neighbours: no ODBC handle could be allocated\n", indexed},
       {"Connect", "ID=100&ly=20", "entry_unavailable.html",
-       "neighbours: the data source Veloran refused the connection\n",
-       indexed},
+       "neighbours: the data source Veloran refused the connection\n", indexed},
       // The centre star's position, the scan, mid-scan.
       {"ExecFail:Positions WHERE OwnerID", "ID=100&ly=20",
        "entry_database_fault.html", unread("ExecFail:Positions WHERE OwnerID"),

@@ -8,11 +8,14 @@
 // order of the ranking ("data-rank" of each row).  The links of the page
 // that keep its order (its pages and the map's planes), and the address
 // itself, are made to ask for the new order, so that it stays when the
-// visitor goes on or comes back.
+// visitor goes on or comes back.  A list of more than one page is sorted
+// whole by the program ("data-pages" of the table), so there the headings
+// stay links.
 (function () {
   "use strict";
   var table = document.getElementById("stars");
   if (!table || !window.URL || !window.history) return;
+  if (table.getAttribute("data-pages") !== "1") return;
   var body = table.tBodies[0];
   var headings = table.tHead.rows[0].cells;
   var orderText = document.getElementById("stars-order");

@@ -47,7 +47,9 @@ HOSTILE = [
 ORDINARY = {
     "neighbor_search": ["ID=100&ly=20", "ly=10", "X=3&Y=4&Z=5&ly=12&minLY=2",
                         "minRAHour=5&maxRAHour=6&ly=1000"],
-    "entry_page.exe": ["ID=100", "ID=700", "ID=99900", "ID=abc"],
+    "entry_page.exe": ["ID=100", "ID=700", "ID=99900", "ID=abc",
+                       "ID=323490000&view=sky", "ID=100&view=sky",
+                       "ID=100&view=map"],
     # A search around a star it cannot name, then the bare form: nothing of
     # the one stays in the other.
     "find_star": ["name=Sirius", "name=Sun", "name=Tau+Ceti", "name=zzzz",
@@ -109,6 +111,7 @@ FAULTS = {
         ("ID=100", "Connect"),
         ("ID=100", "NoTerminator"),
         ("ID=323490000", "NoTerminator"),
+        ("ID=323490000&view=sky", "FetchFail:FROM Positions:7"),
     ],
     "find_star": [
         ("name=Sirius", "ExecFail:WHERE n.Key = ?"),

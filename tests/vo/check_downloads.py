@@ -25,9 +25,9 @@ except ImportError:
     sys.exit(1)
 
 COLUMNS = ["rank", "id", "name", "centre_distance_ly", "ra_deg", "dec_deg",
-           "spectral_class", "luminosity_class", "v_mag", "b_v",
-           "parallax_mas", "parallax_error_mas", "constellation",
-           "entry_page"]
+           "spectral_class", "luminosity_class", "v_mag", "centre_v_mag",
+           "b_v", "parallax_mas", "parallax_error_mas", "doubtful_distance",
+           "constellation", "entry_page"]
 
 # The plain text of HostileStars()'s names and classes, written out by hand
 # from the rules of text/html_text.h: references decoded once, tags left
@@ -47,7 +47,7 @@ TEXTS = {  # (spectral class, luminosity class, constellation) by star
 }
 FIRST_RANK = 101
 NUMBERS = ["id", "centre_distance_ly", "ra_deg", "dec_deg", "v_mag", "b_v",
-           "parallax_mas", "parallax_error_mas"]
+           "parallax_mas", "parallax_error_mas", "centre_v_mag"]
 
 failures = []
 
@@ -70,7 +70,8 @@ def expected_rows(directory):
     rows = []
     with open(os.path.join(directory, "expected.txt"), encoding="ascii") as f:
         for i, line in enumerate(f):
-            numbers = dict(zip(NUMBERS, line.split()))
+            words = line.split()
+            numbers = dict(zip(NUMBERS, words))
             spectral, luminosity, constellation = TEXTS.get(i, (None,) * 3)
             rows.append({
                 "rank": FIRST_RANK + i,
@@ -79,6 +80,7 @@ def expected_rows(directory):
                 "luminosity_class": luminosity,
                 "constellation": constellation,
                 "entry_page": "entry_page.exe?ID=" + numbers["id"],
+                "doubtful_distance": words[len(NUMBERS)] == "true",
                 **{k: None if v == "-" else float(v)
                    for k, v in numbers.items()},
             })
@@ -86,7 +88,13 @@ def expected_rows(directory):
 
 
 def same(value, expected, what):
-    if expected is None:
+    if isinstance(expected, bool):
+        # CSV writes true or false; JSON and VOTable have booleans.
+        if isinstance(value, str):
+            value = {"true": True, "false": False}.get(value, value)
+        check(value is not None and not isinstance(value, str) and
+              bool(value) == expected, f"{what}: {value!r}, expected {expected!r}")
+    elif expected is None:
         check(value is None, f"{what}: {value!r}, expected no value")
     elif isinstance(expected, (int, float)):
         check(value is not None and float(value) == float(expected),
@@ -129,7 +137,8 @@ def check_json(directory, rows):
         for column in COLUMNS:
             value = star.get(column)
             # Numbers are JSON numbers, texts JSON strings.
-            kind = str if column in TEXT_COLUMNS else (int, float)
+            kind = (str if column in TEXT_COLUMNS else
+                    bool if column == "doubtful_distance" else (int, float))
             check(value is None or isinstance(value, kind),
                   f"json {row['rank']} {column}: {value!r} is no {kind}")
             same(value, row[column], f"json {row['rank']} {column}")
@@ -162,6 +171,8 @@ def check_votable(directory, rows):
             masked = data.mask[column][i]
             if column in ("rank", "id"):
                 value = float(value)
+            elif column == "doubtful_distance":
+                value = None if masked else bool(value)
             elif column in TEXT_COLUMNS:
                 value = None if masked or value == "" else str(value)
             else:
