@@ -32,6 +32,8 @@ CASES = [
     ("search-sirius-window", "neighbor_search",
      "ID=323490000&ly=200&minRAHour=4&maxRAHour=9&minDecDeg=-40&maxDecDeg=10"),
     ("site-search-sun", "neighbours", "ID=100&ly=20"),
+    # The whole result read to sort it: some 550 stars.
+    ("site-sun-50ly-by-mag", "neighbours", "ID=100&ly=50&sort=mag"),
     ("entry-sirius", "entry_page.exe", "ID=323490000"),
     ("entry-sun", "entry_page.exe", "ID=100"),
     ("cone-orion-1deg", "cone_search", "RA=83.8&DEC=-5.4&SR=1"),

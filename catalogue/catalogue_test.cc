@@ -1,11 +1,14 @@
 // The catalogue statements against real databases, through the real driver
 // manager and driver.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "catalogue/batched_lookups.h"
 #include "catalogue/catalogue_names.h"
 #include "catalogue/display_names.h"
 #include "catalogue/read_fault.h"
@@ -270,6 +273,264 @@ TEST_F(DisplayNamesTest, Names) {
   char name[kDisplayNameSize];
   ASSERT_TRUE(GetStarDisplayName(session.statement(), 200, name));
   EXPECT_STREQ(name, "HD 217987");
+}
+
+// What the look-ups gave of one star.
+struct LookedUp {
+  bool hasName = false;
+  std::string name;
+  bool properName = false;
+  bool hasSpectrum = false;
+  SpectrumRecord spectrum{};
+  bool hasFacts = false;
+  StarFacts facts{};
+};
+
+void TakeName(void* context, int index, const char* name) {
+  LookedUp& star = (*static_cast<std::vector<LookedUp>*>(context))[index];
+  EXPECT_FALSE(star.hasName) << index;
+  star.hasName = true;
+  star.name = name;
+}
+
+void TakeNameAndKind(void* context, int index, const char* name,
+                     bool properName) {
+  TakeName(context, index, name);
+  (*static_cast<std::vector<LookedUp>*>(context))[index].properName =
+      properName;
+}
+
+void TakeSpectrum(void* context, int index, const SpectrumRecord& spectrum) {
+  LookedUp& star = (*static_cast<std::vector<LookedUp>*>(context))[index];
+  EXPECT_FALSE(star.hasSpectrum) << index;
+  star.hasSpectrum = true;
+  star.spectrum = spectrum;
+}
+
+void TakeFacts(void* context, int index, const StarFacts& facts) {
+  LookedUp& star = (*static_cast<std::vector<LookedUp>*>(context))[index];
+  EXPECT_FALSE(star.hasFacts) << index;
+  star.hasFacts = true;
+  star.facts = facts;
+}
+
+// Each star's look-ups of a whole set at once.
+std::vector<LookedUp> LookUpTogether(SQLHSTMT statement,
+                                     const std::vector<int32_t>& ids) {
+  std::vector<LookedUp> stars(ids.size());
+  int count = static_cast<int>(ids.size());
+  EXPECT_TRUE(ReadNamesOfStars(statement, ids.data(), count, TakeNameAndKind,
+                               &stars));
+  EXPECT_TRUE(
+      ReadSpectraOfStars(statement, ids.data(), count, TakeSpectrum, &stars));
+  EXPECT_TRUE(
+      ReadFactsOfStars(statement, ids.data(), count, TakeFacts, &stars));
+  EXPECT_FALSE(ReadFailed());
+  return stars;
+}
+
+// The facts and spectra of a whole set, as an ordering of it reads them.
+std::vector<LookedUp> FactsAndSpectraTogether(SQLHSTMT statement,
+                                              const std::vector<int32_t>& ids) {
+  std::vector<FactsAndSpectrum> read(ids.size());
+  // Set, so that a field left as it was shows.
+  std::memset(read.data(), 0x55, read.size() * sizeof(FactsAndSpectrum));
+  EXPECT_TRUE(ReadFactsAndSpectra(statement, ids.data(),
+                                  static_cast<int>(ids.size()), read.data()));
+  EXPECT_FALSE(ReadFailed());
+  std::vector<LookedUp> stars(ids.size());
+  for (size_t i = 0; i < ids.size(); ++i) {
+    stars[i].hasSpectrum = read[i].hasSpectrum;
+    stars[i].spectrum = read[i].spectrum;
+    stars[i].hasFacts = read[i].hasFacts;
+    stars[i].facts = read[i].facts;
+  }
+  return stars;
+}
+
+// The same star by star, as the classic listing looks each up.
+LookedUp LookUpAlone(SQLHSTMT statement, int32_t id) {
+  LookedUp star;
+  char name[kDisplayNameSize] = "";
+  star.hasName = GetStarDisplayName(statement, id, name, &star.properName);
+  if (star.hasName) star.name = name;
+  star.hasSpectrum = FetchStarSpectrum(statement, id, &star.spectrum);
+  if (!star.hasSpectrum) star.spectrum = SpectrumRecord{};
+  EXPECT_TRUE(FetchListedFacts(statement, id, &star.facts, &star.hasFacts));
+  return star;
+}
+
+void ExpectSameSpectrum(const SpectrumRecord& a, const SpectrumRecord& b,
+                        int32_t id) {
+  EXPECT_EQ(a.HasSpectralClass, b.HasSpectralClass) << id;
+  EXPECT_STREQ(a.SpectralClass, b.SpectralClass) << id;
+  EXPECT_EQ(a.HasLuminosityClass, b.HasLuminosityClass) << id;
+  EXPECT_STREQ(a.LuminosityClass, b.LuminosityClass) << id;
+  EXPECT_EQ(a.HasSpectrumSource, b.HasSpectrumSource) << id;
+  EXPECT_STREQ(a.SpectrumSource, b.SpectrumSource) << id;
+  EXPECT_EQ(std::memcmp(&a.LastUpdated, &b.LastUpdated, sizeof(DATE_STRUCT)), 0)
+      << id;
+}
+
+void ExpectSameFacts(const StarFacts& a, const StarFacts& b, int32_t id) {
+  EXPECT_EQ(a.hasVMag, b.hasVMag) << id;
+  EXPECT_EQ(a.vMag, b.vMag) << id;
+  EXPECT_EQ(a.hasColourIndex, b.hasColourIndex) << id;
+  EXPECT_EQ(a.colourIndex, b.colourIndex) << id;
+  EXPECT_EQ(a.hasParallax, b.hasParallax) << id;
+  EXPECT_EQ(a.parallax, b.parallax) << id;
+  EXPECT_EQ(a.hasParallaxError, b.hasParallaxError) << id;
+  EXPECT_EQ(a.parallaxError, b.parallaxError) << id;
+  EXPECT_EQ(a.hasConstellation, b.hasConstellation) << id;
+  EXPECT_STREQ(a.constellation, b.constellation) << id;
+  EXPECT_EQ(a.hasSystem, b.hasSystem) << id;
+  EXPECT_EQ(a.systemId, b.systemId) << id;
+}
+
+class BatchedLookupsTest : public CatalogueNamesTest {};
+
+// Every star of a set is given what its own look-ups give it: the first
+// row where a key has several, NULLs and texts cut to their buffers as
+// they read, in sets larger than one batch and with a star twice.
+TEST_F(BatchedLookupsTest, EachStarAsItsOwnLookUps) {
+  auto database = CreateTestDatabase("batched_lookups", R"sql(
+    INSERT INTO CatalogNames (Abbreviation, LongName)
+    VALUES ('HD', 'Henry Draper'), ('HIP', ''), ('ABCDEFGHIJKL', 'Twelve');
+    INSERT INTO ProperNames (OwnerID, Name, IsSystemName)
+    VALUES (102, 'Sirius', 1), (103, 'Not the system name', 0),
+           -- Several system names: differing, equal, NULL before a name,
+           -- equal only as far as the buffer holds them.
+           (610, 'First', 1), (620, 'Second', 1),
+           (1310, 'Twin', 1), (1320, 'Twin', 1),
+           (1400, NULL, 1), (1401, 'After a NULL', 1),
+           (1500, printf('%.50cx', 'N'), 1), (1501, printf('%.50cy', 'N'), 1),
+           (799, 'Block', 1), (900, NULL, 1), (-100, 'Below zero', 1),
+           (1200, CAST(X'416C6E69E96D' AS TEXT), 1),
+           (44900, 'In the third batch', 1);
+    INSERT INTO CatalogNumbers (OwnerID, CatAbbrev, Value, IsSystemName)
+    VALUES (104, 'HD', '48915', 1), (201, 'HD', '1326', 0),
+           (299, 'HD', '217987', 1), (300, 'HIP', '92403', 1),
+           (400, 'SAO', '151881', 1), (800, 'HD', printf('%.60c', 'V'), 1),
+           (1000, 'ABCDEFGHIJKL', '7', 1), (1100, NULL, NULL, 1),
+           (1600, 'HD', '1', 1), (1601, 'HD', '2', 1),
+           (1700, 'HD', '9', 1), (1701, 'HD', '9', 1),
+           (1800, 'HD', '5', 1), (1801, NULL, '5', 1);
+    INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass,
+                         SpectrumSource, LastUpdated)
+    VALUES (101, 'M5.5', 'Ve', 'HIP', '2020-01-02'),
+           (201, 'K0', NULL, NULL, NULL),
+           (301, NULL, 'V', 'x', NULL),
+           (401, printf('%.60c', 'A'), printf('%.55c', 'B'), 'Source1234567',
+            NULL),
+           (501, 'G2', 'V', NULL, NULL), (501, 'K1', 'III', NULL, NULL),
+           (601, 'A0', 'V', 'HIP', '2001-02-03'),
+           (601, 'A0', 'V', 'HIP', '2001-02-03'),
+           (701, 'F5', 'IV', NULL, '2001-02-03'),
+           (701, 'F5', 'IV', NULL, '2001-02-04'),
+           (1301, 'B1', NULL, 'Source1234567', NULL),
+           (1301, 'B1', NULL, 'Source1234568', NULL),
+           (1401, NULL, NULL, NULL, NULL), (1401, '', NULL, NULL, NULL),
+           (30001, 'M0', 'V', NULL, NULL);
+    INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax,
+                           ParallaxError, Constellation, SystemID)
+    VALUES (100, -1.46, 0.009, 379.21, 1.58, 'CMa', 100),
+           (200, NULL, NULL, NULL, NULL, NULL, NULL),
+           (300, 0.0, -0.0, 1e-300, 1e300, 'Ori', 300),
+           (400, 5.5, NULL, 12.5, NULL, 'UMa', 100),
+           (44800, 9.0, 1.0, 2.0, 3.0, 'Cen', NULL);
+  )sql");
+  OdbcSession session(database);
+  LoadCatalogueNames(session.statement());
+
+  std::vector<int32_t> ids = {100,  200,  300,  400,  500,  600,  700,  745,
+                              800,  900,  1000, 1100, 1200, 1300, 1400, 1500,
+                              1600, 1700, 1800, 1900, -100, 100};
+  for (int32_t id = 100; id <= 45000; id += 100) ids.push_back(id);
+  std::vector<LookedUp> together = LookUpTogether(session.statement(), ids);
+  std::vector<LookedUp> ordering =
+      FactsAndSpectraTogether(session.statement(), ids);
+  for (size_t i = 0; i < ids.size(); ++i) {
+    LookedUp alone = LookUpAlone(session.statement(), ids[i]);
+    const LookedUp& star = together[i];
+    EXPECT_EQ(star.hasName, alone.hasName) << ids[i];
+    EXPECT_EQ(star.name, alone.name) << ids[i];
+    EXPECT_EQ(star.properName, alone.properName) << ids[i];
+    const LookedUp* reads[] = {&star, &ordering[i]};
+    for (const LookedUp* read : reads) {
+      EXPECT_EQ(read->hasSpectrum, alone.hasSpectrum) << ids[i];
+      ExpectSameSpectrum(read->spectrum, alone.spectrum, ids[i]);
+      EXPECT_EQ(read->hasFacts, alone.hasFacts) << ids[i];
+      ExpectSameFacts(read->facts, alone.facts, ids[i]);
+    }
+  }
+
+  // What the look-ups give, so that a fault shared by both shows.
+  const struct {
+    int32_t id;
+    const char* name;           // nullptr: none
+    bool proper;                // a proper name, not a designation
+    const char* spectralClass;  // nullptr: no spectrum
+  } cases[] = {
+      {100, "Sirius", true, "M5.5"},
+      {200, "Henry Draper 217987", false, "K0"},
+      {600, "First", true, "A0"},
+      {700, "Block", true, "F5"},
+      {1300, "Twin", true, "B1"},
+      {1400, "", true, ""},
+      {1500, "NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN", true,
+       nullptr},
+      {1600, "Henry Draper 1", false, nullptr},
+      {1700, "Henry Draper 9", false, nullptr},
+      {1800, "Henry Draper 5", false, nullptr},
+      {1900, nullptr, false, nullptr},
+      {500, nullptr, false, "G2"},
+      {30000, nullptr, false, "M0"},
+      {44900, "In the third batch", true, nullptr},
+  };
+  for (const auto& c : cases) {
+    size_t at = std::find(ids.begin(), ids.end(), c.id) - ids.begin();
+    ASSERT_LT(at, ids.size()) << c.id;
+    const LookedUp& star = together[at];
+    EXPECT_EQ(star.hasName, c.name != nullptr) << c.id;
+    if (c.name != nullptr) {
+      EXPECT_EQ(star.name, c.name) << c.id;
+    }
+    EXPECT_EQ(star.properName, c.proper) << c.id;
+    EXPECT_EQ(star.hasSpectrum, c.spectralClass != nullptr) << c.id;
+    if (c.spectralClass != nullptr) {
+      EXPECT_STREQ(star.spectrum.SpectralClass, c.spectralClass) << c.id;
+    }
+  }
+}
+
+// A database without StarFacts has no facts, and that is no fault; a
+// missing table of names is.
+TEST_F(BatchedLookupsTest, MissingTables) {
+  auto database = CreateTestDatabase("batched_lookups_tables", R"sql(
+    DROP TABLE StarFacts;
+    INSERT INTO Spectra (OwnerID, SpectralClass) VALUES (101, 'G2');
+  )sql");
+  OdbcSession session(database);
+  LoadCatalogueNames(session.statement());
+  const int32_t ids[] = {100, 200};
+  std::vector<LookedUp> stars(2);
+  EXPECT_TRUE(ReadFactsOfStars(session.statement(), ids, 2, TakeFacts, &stars));
+  EXPECT_FALSE(ReadFailed());
+  EXPECT_TRUE(
+      ReadSpectraOfStars(session.statement(), ids, 2, TakeSpectrum, &stars));
+  EXPECT_TRUE(stars[0].hasSpectrum);
+  EXPECT_FALSE(stars[0].hasFacts || stars[1].hasFacts);
+  FactsAndSpectrum read[2];
+  EXPECT_TRUE(ReadFactsAndSpectra(session.statement(), ids, 2, read));
+  EXPECT_FALSE(ReadFailed());
+  EXPECT_TRUE(read[0].hasSpectrum && !read[1].hasSpectrum);
+  EXPECT_FALSE(read[0].hasFacts || read[1].hasFacts);
+
+  auto without =
+      CreateTestDatabase("batched_lookups_no_names", "DROP TABLE ProperNames;");
+  OdbcSession other(without);
+  EXPECT_FALSE(ReadNamesOfStars(other.statement(), ids, 2, TakeName, &stars));
+  EXPECT_TRUE(ReadFailed());
 }
 
 }  // namespace

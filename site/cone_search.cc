@@ -352,15 +352,13 @@ bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
                ListedStar* stars) {
   if (count == 0) return true;
   if (!LoadCatalogueNames(statement)) return false;
-  bool read = true;
-  for (int i = 0; read && i < count; ++i) {
+  for (int i = 0; i < count; ++i) {
     const ConeMatch& match = matches[i];
-    NeighbourMatch neighbour{match.starId,      match.distance,
-                             {0, 0, 0},         match.ra / 15.0,
-                             match.dec,         match.order,
-                             match.hasDistance, match.distance};
-    read = ReadListedStar(statement, neighbour, &stars[i]);
+    stars[i].match = {match.starId,      match.distance, {0, 0, 0},
+                      match.ra / 15.0,   match.dec,      match.order,
+                      match.hasDistance, match.distance};
   }
+  bool read = ReadListedStars(statement, stars, count);
   FreeCatalogueNames();
   return read;
 }

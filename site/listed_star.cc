@@ -1,26 +1,61 @@
 #include "site/listed_star.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "astro/magnitudes.h"
-#include "catalogue/read_fault.h"
+#include "catalogue/batched_lookups.h"
 
 namespace veloran {
 
-bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
-                    ListedStar* star) {
-  star->match = match;
-  star->name[0] = '\0';
-  star->hasName = GetStarDisplayName(statement, match.starId, star->name,
-                                     &star->hasProperName);
-  if (ReadFailed()) return false;
-  star->hasSpectrum =
-      FetchStarSpectrum(statement, match.starId, &star->spectrum);
-  if (ReadFailed()) return false;
-  if (!star->hasSpectrum) star->spectrum = SpectrumRecord{};
-  return FetchListedFacts(statement, match.starId, &star->facts,
-                          &star->hasFacts);
+namespace {
+
+// The visitors of the look-ups, "context" the batch's first star.
+void TakeName(void* context, int index, const char* name, bool properName) {
+  ListedStar& star = static_cast<ListedStar*>(context)[index];
+  star.hasName = true;
+  star.hasProperName = properName;
+  std::snprintf(star.name, sizeof(star.name), "%s", name);
+}
+
+void TakeSpectrum(void* context, int index, const SpectrumRecord& spectrum) {
+  ListedStar& star = static_cast<ListedStar*>(context)[index];
+  star.hasSpectrum = true;
+  star.spectrum = spectrum;
+}
+
+void TakeFacts(void* context, int index, const StarFacts& facts) {
+  ListedStar& star = static_cast<ListedStar*>(context)[index];
+  star.hasFacts = true;
+  star.facts = facts;
+}
+
+}  // namespace
+
+bool ReadListedStars(SQLHSTMT statement, ListedStar* stars, int count) {
+  for (int first = 0; first < count; first += kLookupBatchSize) {
+    int size = std::min(count - first, kLookupBatchSize);
+    ListedStar* batch = stars + first;
+    int32_t ids[kLookupBatchSize];
+    for (int i = 0; i < size; ++i) {
+      ListedStar& star = batch[i];
+      ids[i] = star.match.starId;
+      star.hasName = false;
+      star.hasProperName = false;
+      star.name[0] = '\0';
+      star.hasSpectrum = false;
+      star.spectrum = SpectrumRecord{};
+      star.hasFacts = false;
+      star.facts = StarFacts{};
+    }
+    if (!ReadNamesOfStars(statement, ids, size, TakeName, batch) ||
+        !ReadSpectraOfStars(statement, ids, size, TakeSpectrum, batch) ||
+        !ReadFactsOfStars(statement, ids, size, TakeFacts, batch)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 DistanceEvidence DistanceEvidenceOf(const ListedStar& star) {

@@ -27,12 +27,13 @@ struct ListedStar {
   StarFacts facts;
 };
 
-// Reads the name, spectrum and facts of the star of "match" into *star,
-// with the catalogue table loaded (LoadCatalogueNames).  Returns false when
-// a read failed (kept as the read fault); what the database does not hold
-// is left out of a star that is still read.
-bool ReadListedStar(SQLHSTMT statement, const NeighbourMatch& match,
-                    ListedStar* star);
+// Reads the name, spectrum and facts of each of the "count" stars of
+// "stars", whose matches are set, with the catalogue table loaded
+// (LoadCatalogueNames) and no read fault kept: a statement of each kind
+// for many stars at once (batched_lookups.h).  Returns false when a read
+// failed (kept as the read fault); the stars are then not to be shown.
+// What the database does not hold is left out of a star that is read.
+bool ReadListedStars(SQLHSTMT statement, ListedStar* stars, int count);
 
 // What the star's record says of its distance, for DoubtAbout: the
 // relative error of its parallax (the entry page also takes a stored

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/batched_lookups.h"
 #include "catalogue/catalogue_names.h"
 #include "catalogue/data_source.h"
 #include "catalogue/display_names.h"
@@ -219,19 +220,25 @@ bool Search(SQLHSTMT statement, const char* sql, const char* first,
   return true;
 }
 
+void TakeDisplayName(void* context, int index, const char* name) {
+  FoundStar& star = static_cast<Findings*>(context)->stars[index];
+  std::snprintf(star.displayName, sizeof(star.displayName), "%s", name);
+}
+
 // Reads the display name of every star found, so that a list tells apart
 // stars found by a name they share (the components of a system, say).  A
 // star without a display name is listed by the name found.  Returns false
 // when a read failed (read_fault.h).
 bool ReadDisplayNames(SQLHSTMT statement, Findings* findings) {
-  bool read = LoadCatalogueNames(statement);
-  for (int i = 0; read && i < findings->count; ++i) {
-    FoundStar& star = findings->stars[i];
-    if (!GetStarDisplayName(statement, star.id, star.displayName)) {
-      star.displayName[0] = '\0';
-    }
-    read = !ReadFailed();
+  int32_t ids[kMaxFoundStars];
+  assert(findings->count <= kMaxFoundStars);
+  for (int i = 0; i < findings->count; ++i) {
+    ids[i] = findings->stars[i].id;
+    findings->stars[i].displayName[0] = '\0';
   }
+  bool read = LoadCatalogueNames(statement) &&
+              ReadNamesOfStars(statement, ids, findings->count, TakeDisplayName,
+                               findings);
   FreeCatalogueNames();
   return read;
 }

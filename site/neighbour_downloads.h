@@ -47,7 +47,7 @@ struct DownloadList {
 //   VOTable  one RESOURCE of type "results" and one TABLE with the
 //            columns' units and UCD1+, the ranks as PARAMs, positions
 //            in ICRS (COOSYS)
-// "list.stars" holds "list.count" stars (read with ReadListedStar).
+// "list.stars" holds "list.count" stars (read with ReadListedStars).
 void WriteNeighbourDownload(DownloadFormat format, const DownloadList& list);
 
 }  // namespace veloran

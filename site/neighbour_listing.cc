@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "catalogue/batched_lookups.h"
 #include "catalogue/catalogue_names.h"
 #include "catalogue/read_fault.h"
 #include "cgi/number_reading.h"
@@ -396,22 +397,29 @@ ListingOutcome OrderWholeResult(SQLHSTMT statement,
   result->count = 0;
   int count = matches->count();
   matches->RankRange(0, count);
-  static ListedStar star;
-  for (int i = 0; i < count; ++i) {
-    if (!ReadListedStar(statement, (*matches)[i], &star)) {
+  // Read a batch at a time (batched_lookups.h): a few statements for
+  // every kLookupBatchSize stars rather than a few a star.
+  static ListedStar batch[kLookupBatchSize];
+  for (int first = 0; first < count; first += kLookupBatchSize) {
+    int size = std::min(count - first, kLookupBatchSize);
+    for (int i = 0; i < size; ++i) batch[i].match = (*matches)[first + i];
+    if (!ReadListedStars(statement, batch, size)) {
       return ListingOutcome::kReadFailed;
     }
-    if (!KeptByFilters(request, star)) continue;
-    if (result->count == result->capacity) {
-      size_t grown = result->capacity == 0 ? 1024 : result->capacity * 2;
-      void* moved = std::realloc(result->stars, grown * sizeof(OrderedStar));
-      if (moved == nullptr) return ListingOutcome::kOutOfMemory;
-      result->stars = static_cast<OrderedStar*>(moved);
-      result->capacity = grown;
+    for (int i = 0; i < size; ++i) {
+      const ListedStar& star = batch[i];
+      if (!KeptByFilters(request, star)) continue;
+      if (result->count == result->capacity) {
+        size_t grown = result->capacity == 0 ? 1024 : result->capacity * 2;
+        void* moved = std::realloc(result->stars, grown * sizeof(OrderedStar));
+        if (moved == nullptr) return ListingOutcome::kOutOfMemory;
+        result->stars = static_cast<OrderedStar*>(moved);
+        result->capacity = grown;
+      }
+      OrderedStar& kept = result->stars[result->count++];
+      kept.index = first + i;
+      ReadSortValues(star, &kept.values);
     }
-    OrderedStar& kept = result->stars[result->count++];
-    kept.index = i;
-    ReadSortValues(star, &kept.values);
   }
   SortColumn column = request.sort;
   bool descending = request.order == SortOrder::kDescending;
@@ -511,12 +519,13 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
     assert(count <= kMaxPageSize);
     for (int i = 0; i < count; ++i) {
       int index = reordered ? ordered.stars[first + i].index : first + i;
-      if (!ReadListedStar(statement, matches[index], &listing->stars[i])) {
-        outcome = ListingOutcome::kReadFailed;
-        break;
-      }
+      listing->stars[i].match = matches[index];
       listing->ranks[i] = index + 1;
-      listing->count = i + 1;
+    }
+    if (ReadListedStars(statement, listing->stars, count)) {
+      listing->count = count;
+    } else {
+      outcome = ListingOutcome::kReadFailed;
     }
   }
   FreeCatalogueNames();

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "astro/magnitudes.h"
+#include "catalogue/batched_lookups.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/visual_magnitudes.h"
 #include "cgi/output.h"
@@ -123,18 +124,28 @@ void VisitStar(void* context, const StarPosition& position) {
   view.stars[view.count++] = star;
 }
 
+void TakeName(void* context, int index, const char* name) {
+  SkyView& view = *static_cast<SkyView*>(context);
+  view.hasName[index] = true;
+  std::snprintf(view.names[index], sizeof(view.names[index]), "%s", name);
+}
+
+// The display names of the brightest stars and of the Sun after them, by
+// their places in view->names, all at once (batched_lookups.h).
 bool ReadNames(SQLHSTMT statement, SkyView* view) {
-  int named = std::min(view->count, kSkyNamedStars);
-  for (int i = 0; i < view->count; ++i) {
-    int at = SkyNameIndex(*view, i);
-    if (at < 0) continue;
+  for (int at = 0; at <= kSkyNamedStars; ++at) {
+    view->hasName[at] = false;
     view->names[at][0] = '\0';
-    view->hasName[at] =
-        GetStarDisplayName(statement, view->stars[i].id, view->names[at]);
-    if (ReadFailed()) return false;
-    if (i >= named) break;  // the Sun, after the brightest
   }
-  return true;
+  int32_t ids[kSkyNamedStars + 1];
+  int count = std::min(view->count, kSkyNamedStars);
+  for (int i = 0; i < count; ++i) ids[i] = view->stars[i].id;
+  if (view->sunAt >= kSkyNamedStars) {
+    // The Sun fainter than the brightest: all of them are named before it.
+    assert(count == kSkyNamedStars);
+    ids[count++] = view->stars[view->sunAt].id;
+  }
+  return ReadNamesOfStars(statement, ids, count, TakeName, view);
 }
 
 struct Box {

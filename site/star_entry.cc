@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/batched_lookups.h"
 #include "catalogue/fetched_text.h"
 #include "catalogue/read_fault.h"
 #include "catalogue/statements.h"
@@ -64,6 +65,13 @@ void ReadDesignations(SQLHSTMT statement, StarEntry* entry) {
   UnbindColumns(rows);
 }
 
+void TakeComponentName(void* context, int index, const char* name) {
+  Component& component = static_cast<Component*>(context)[index];
+  component.hasName = true;
+  std::snprintf(component.name, sizeof(component.name), "%s", name);
+}
+
+// A failed read is kept as the read fault, which fails the entry.
 void ReadComponents(SQLHSTMT statement, StarEntry* entry) {
   int32_t system = entry->id / kSystemSize;
   if (system == 0) return;
@@ -90,11 +98,14 @@ void ReadComponents(SQLHSTMT statement, StarEntry* entry) {
     entry->components[entry->componentCount++].id = ownerId;
   }
   UnbindColumns(statement);
+  int32_t ids[kMaxComponents];
   for (int i = 0; i < entry->componentCount; ++i) {
     Component& component = entry->components[i];
-    component.hasName =
-        GetStarDisplayName(statement, component.id, component.name);
+    ids[i] = component.id;
+    component.hasName = false;
   }
+  ReadNamesOfStars(statement, ids, entry->componentCount, TakeComponentName,
+                   entry->components);
 }
 
 const char kFactsFailure[] = "the StarFacts table could not be read";
@@ -118,6 +129,12 @@ bool ComesBefore(const SystemMember& a, const SystemMember& b) {
     return a.separation < b.separation;
   }
   return a.id < b.id;
+}
+
+void TakeMemberName(void* context, int index, const char* name) {
+  SystemMember& member = static_cast<SystemMember*>(context)[index];
+  member.hasName = true;
+  std::snprintf(member.name, sizeof(member.name), "%s", name);
 }
 
 // Reads the other members of the entry's system, with their names and
@@ -152,9 +169,16 @@ bool ReadSystemMembers(SQLHSTMT statement, StarEntry* entry) {
     entry->members[entry->memberCount++].id = ownerId;
   }
   UnbindColumns(rows);
+  int32_t ids[kMaxSystemMembers];
+  for (int i = 0; i < entry->memberCount; ++i) {
+    ids[i] = entry->members[i].id;
+    entry->members[i].hasName = false;
+  }
+  // A failed read is kept as the read fault, which fails the entry.
+  ReadNamesOfStars(statement, ids, entry->memberCount, TakeMemberName,
+                   entry->members);
   for (int i = 0; i < entry->memberCount; ++i) {
     SystemMember& member = entry->members[i];
-    member.hasName = GetStarDisplayName(statement, member.id, member.name);
     PositionRecord position;
     CartesianPoint point;
     member.hasSeparation =
@@ -213,11 +237,8 @@ bool ReadNeighbourhood(SQLHSTMT statement, StarEntry* entry) {
   }
   int count = std::min(matches.count(), kMaxListedStars);
   matches.RankRange(0, count);
-  for (int i = 0; i < count; ++i) {
-    if (!ReadListedStar(statement, matches[i], &entry->neighbours[i])) {
-      return false;
-    }
-  }
+  for (int i = 0; i < count; ++i) entry->neighbours[i].match = matches[i];
+  if (!ReadListedStars(statement, entry->neighbours, count)) return false;
   entry->neighbourTotal = matches.count();
   entry->neighbourCount = count;
   return true;

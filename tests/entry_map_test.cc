@@ -142,10 +142,10 @@ TEST(EntryMapTest, NearestHundredAsListed) {
   }
 }
 
-// A failed read of the stars around the star, of their positions or of
-// what is shown of one of them (Procyon, around Sirius), is the page of a
-// database fault with one line in the server's error log; a read that
-// succeeds with information leaves the spectrum out.
+// A failed read of the stars around the star (around Sirius), of their
+// positions or of what is shown of them, is the page of a database fault
+// with one line in the server's error log; a look-up of them all that
+// succeeds with information is asked again star by star.
 TEST(EntryMapTest, FailedReadsOfTheNeighbours) {
   // The stars around it come from the sample's position index, or, without
   // it, from the scan of Positions.
@@ -169,14 +169,26 @@ TEST(EntryMapTest, FailedReadsOfTheNeighbours) {
        255, indexed},
       {std::string("FetchFail:") + kIndex + ":2", "entry_database_fault.html",
        255, indexed},
-      {"ExecFail:FROM Spectra WHERE OwnerID = 372790001",
+      // The look-ups of the stars around it, all of them at once: the
+      // statement of each kind, and a fetch after some of its rows.
+      {"ExecFail:FROM Spectra WHERE OwnerID IN (", "entry_database_fault.html",
+       255, indexed},
+      {"FetchFail:FROM Spectra WHERE OwnerID IN (:3",
        "entry_database_fault.html", 255, indexed},
-      {"ExecFail:FROM ProperNames WHERE INT(OwnerID/100) = 3727900",
+      {"ExecFail:FROM ProperNames WHERE INT(OwnerID/100) IN (",
        "entry_database_fault.html", 255, indexed},
-      {"FetchFail:FROM StarFacts WHERE OwnerID = 372790000:0",
+      {"FetchFail:FROM ProperNames WHERE INT(OwnerID/100) IN (:1",
        "entry_database_fault.html", 255, indexed},
-      {"ExecFail:FROM StarFacts WHERE OwnerID = 372790000;Error",
+      {"ExecFail:FROM CatalogNumbers WHERE INT(OwnerID/100) IN (",
        "entry_database_fault.html", 255, indexed},
+      {"FetchFail:FROM StarFacts WHERE OwnerID IN (:0",
+       "entry_database_fault.html", 255, indexed},
+      {"ExecFail:FROM StarFacts WHERE OwnerID IN (;Error",
+       "entry_database_fault.html", 255, indexed},
+      {"ExecInfo:FROM Spectra WHERE OwnerID IN (", "entry_sirius.html", 0,
+       indexed},
+      {"ExecInfo:FROM ProperNames WHERE INT(OwnerID/100) IN (",
+       "entry_sirius.html", 0, indexed},
       {"", "entry_sirius.html", 0, indexed},
       {"", "entry_sirius.html", 0, scanned},
   };

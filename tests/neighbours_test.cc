@@ -1065,6 +1065,19 @@ TEST(NeighboursTest, InjectedFaults) {
        unread("ExecFail:FROM Spectra"), indexed},
       {"ExecFail:FROM StarFacts", "ID=100&ly=20", "entry_database_fault.html",
        unread("ExecFail:FROM StarFacts"), indexed},
+      // The same of every star of a result that is filtered or sorted
+      // whole, read a batch at a time before the page's: a filter that
+      // keeps none of them (class Q) leaves no star on the page to fail.
+      {"ExecFail:FROM Spectra WHERE OwnerID IN (", "ID=100&ly=20&class=Q",
+       "entry_database_fault.html",
+       unread("ExecFail:FROM Spectra WHERE OwnerID IN ("), indexed},
+      {"ExecFail:FROM ProperNames WHERE INT(OwnerID/100) IN (",
+       "X=1&ly=20&class=Q", "entry_database_fault.html",
+       unread("ExecFail:FROM ProperNames WHERE INT(OwnerID/100) IN ("),
+       indexed},
+      {"FetchFail:FROM StarFacts WHERE OwnerID IN (:3",
+       "ID=100&ly=20&maxMag=-30", "entry_database_fault.html",
+       unread("FetchFail after 3 rows"), indexed},
       // A star by its name.
       {"ExecFail:WHERE n.Key = ?", "star=Sirius&ly=20",
        "entry_database_fault.html",
