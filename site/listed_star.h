@@ -21,7 +21,7 @@ struct ListedStar {
   bool hasName;
   char name[kDisplayNameSize];  // the display name, an HTML fragment
   bool hasProperName;  // the name is from ProperNames, no catalogue number
-  bool hasSpectrum;             // a Spectra row
+  bool hasSpectrum;    // a Spectra row
   SpectrumRecord spectrum;
   bool hasFacts;  // a StarFacts row
   StarFacts facts;

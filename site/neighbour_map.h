@@ -54,11 +54,13 @@ constexpr int kMaxMapStars = 1000;
 // class, ringed when its distance is doubtful; the centre marked, the
 // radius and the rings drawn with their lengths, and a scale in
 // light-years.  Up to ten stars are named beside their dots where there is
-// room: the Sun, then the stars with proper names that the eye would see
-// from the centre, the other stars with proper names, the other stars the
-// eye would see, and the rest, nearest first; a system whose dots touch
-// is named once.  Every other star's name shows while its dot is focused
-// or pointed at.  The dots' links come nearest first, the order in which
+// room: the Sun, then the stars with proper names, then the rest, within
+// each group the brightest as seen from the centre and the nearest in
+// turn; a system whose dots touch is named once, its brightest star
+// first.  A name covers no other text, and dots only where no place is
+// clear of them: the fewest, of stars too faint for the eye from the
+// centre.  Every other star's name shows while its dot is focused or
+// pointed at.  The dots' links come nearest first, the order in which
 // the keyboard visits them.  On the sky chart a star at the Sun, which has
 // no direction, is left out.  When every star lies within half the radius
 // (or the radius is not a finite number), the map shows the space up to
