@@ -241,6 +241,7 @@
         const ly = i * step;
         if (Math.abs(ly - radiusLy) < step * 1e-6) continue;
         if (k === rings.length) {
+          if (!ringTemplate) break;  // the program drew none to copy
           const circle = ringTemplate.circle.cloneNode(true);
           const text = ringTemplate.text.cloneNode(true);
           ringTemplate.circle.before(circle);
