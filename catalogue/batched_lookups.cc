@@ -240,7 +240,7 @@ enum class NameNeed : uint8_t { kNothing, kProperName, kDesignation };
 // The proper names of the stars that need one, from what is kept and from
 // the batch; the stars without one then need their designation.
 bool ReadProperNames(SQLHSTMT statement, const int32_t* ids, int count,
-                     NameNeed* needs, int offset, NameVisitor visit,
+                     NameNeed* needs, int offset, NameKindVisitor visit,
                      void* context) {
   int32_t keys[kLookupBatchSize];
   int keyCount = 0;
@@ -250,7 +250,7 @@ bool ReadProperNames(SQLHSTMT statement, const int32_t* ids, int count,
     switch (KeptProperName(ids[i] / 100, value)) {
       case KeptAnswer::kFound:
         std::snprintf(name, sizeof(name), "%s", value);
-        visit(context, offset + i, name);
+        visit(context, offset + i, name, true);
         needs[i] = NameNeed::kNothing;
         break;
       case KeptAnswer::kNone:
@@ -273,7 +273,7 @@ bool ReadProperNames(SQLHSTMT statement, const int32_t* ids, int count,
     switch (RowsOf(batch, sent, ids[i] / 100, &found)) {
       case KeyRows::kFirst:
         std::snprintf(name, sizeof(name), "%s", found->name);
-        visit(context, offset + i, name);
+        visit(context, offset + i, name, true);
         needs[i] = NameNeed::kNothing;
         break;
       case KeyRows::kNone:
@@ -281,8 +281,9 @@ bool ReadProperNames(SQLHSTMT statement, const int32_t* ids, int count,
         break;
       case KeyRows::kDiffer:
         // The star's own look-ups, as one star is named.
-        if (GetStarDisplayName(statement, ids[i], name)) {
-          visit(context, offset + i, name);
+        if (bool proper = false;
+            GetStarDisplayName(statement, ids[i], name, &proper)) {
+          visit(context, offset + i, name, proper);
         }
         if (ReadFailed()) return false;
         needs[i] = NameNeed::kNothing;
@@ -294,7 +295,7 @@ bool ReadProperNames(SQLHSTMT statement, const int32_t* ids, int count,
 
 // The designations of the stars that need one.
 bool ReadDesignations(SQLHSTMT statement, const int32_t* ids, int count,
-                      const NameNeed* needs, int offset, NameVisitor visit,
+                      const NameNeed* needs, int offset, NameKindVisitor visit,
                       void* context) {
   int32_t keys[kLookupBatchSize];
   bool asked[kLookupBatchSize];
@@ -308,7 +309,7 @@ bool ReadDesignations(SQLHSTMT statement, const int32_t* ids, int count,
     switch (KeptDesignation(ids[i] / 100, abbreviation, value)) {
       case KeptAnswer::kFound:
         WriteDesignation(name, abbreviation, value);
-        visit(context, offset + i, name);
+        visit(context, offset + i, name, false);
         break;
       case KeptAnswer::kNone:
         break;
@@ -329,13 +330,13 @@ bool ReadDesignations(SQLHSTMT statement, const int32_t* ids, int count,
     switch (RowsOf(batch, sent, ids[i] / 100, &found)) {
       case KeyRows::kFirst:
         WriteDesignation(name, found->abbreviation, found->value);
-        visit(context, offset + i, name);
+        visit(context, offset + i, name, false);
         break;
       case KeyRows::kNone:
         break;
       case KeyRows::kDiffer:
         if (GetSystemDesignation(statement, ids[i], name)) {
-          visit(context, offset + i, name);
+          visit(context, offset + i, name, false);
         }
         if (ReadFailed()) return false;
         break;
@@ -345,7 +346,7 @@ bool ReadDesignations(SQLHSTMT statement, const int32_t* ids, int count,
 }
 
 bool ReadNameBatch(SQLHSTMT statement, const int32_t* ids, int count,
-                   int offset, NameVisitor visit, void* context) {
+                   int offset, NameKindVisitor visit, void* context) {
   NameNeed needs[kLookupBatchSize];
   return ReadProperNames(statement, ids, count, needs, offset, visit,
                          context) &&
@@ -551,12 +552,29 @@ void TakeSpectrum(void* context, int index, const SpectrumRecord& spectrum) {
   star.spectrum = spectrum;
 }
 
+// A visitor of names that is not told their kind, and its context.
+struct NameOnly {
+  NameVisitor visit;
+  void* context;
+};
+
+void VisitNameOnly(void* context, int index, const char* name, bool) {
+  const NameOnly& only = *static_cast<NameOnly*>(context);
+  only.visit(only.context, index, name);
+}
+
 }  // namespace
 
 bool ReadNamesOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
-                      NameVisitor visit, void* context) {
+                      NameKindVisitor visit, void* context) {
   return ReadInBatches(statement, starIds, count, visit, context,
                        ReadNameBatch);
+}
+
+bool ReadNamesOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
+                      NameVisitor visit, void* context) {
+  NameOnly only{visit, context};
+  return ReadNamesOfStars(statement, starIds, count, VisitNameOnly, &only);
 }
 
 bool ReadSpectraOfStars(SQLHSTMT statement, const int32_t* starIds, int count,

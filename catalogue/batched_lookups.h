@@ -54,6 +54,8 @@ namespace veloran {
 constexpr int kLookupBatchSize = 200;
 
 using NameVisitor = void (*)(void* context, int index, const char* name);
+using NameKindVisitor = void (*)(void* context, int index, const char* name,
+                                 bool properName);
 using SpectrumVisitor = void (*)(void* context, int index,
                                  const SpectrumRecord& spectrum);
 using FactsVisitor = void (*)(void* context, int index, const StarFacts& facts);
@@ -63,6 +65,12 @@ using FactsVisitor = void (*)(void* context, int index, const StarFacts& facts);
 // CatalogNumbers for the systems without a proper name.
 bool ReadNamesOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
                       NameVisitor visit, void* context);
+
+// The same, telling "visit" whether each name is the system's proper name
+// (ProperNames) rather than its designation, as GetStarDisplayName's
+// *properName does.
+bool ReadNamesOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
+                      NameKindVisitor visit, void* context);
 
 // The Spectra row of each star (OwnerID its ID plus 1), as
 // FetchStarSpectrum reads it.

@@ -279,6 +279,7 @@ TEST_F(DisplayNamesTest, Names) {
 struct LookedUp {
   bool hasName = false;
   std::string name;
+  bool properName = false;
   bool hasSpectrum = false;
   SpectrumRecord spectrum{};
   bool hasFacts = false;
@@ -290,6 +291,13 @@ void TakeName(void* context, int index, const char* name) {
   EXPECT_FALSE(star.hasName) << index;
   star.hasName = true;
   star.name = name;
+}
+
+void TakeNameAndKind(void* context, int index, const char* name,
+                     bool properName) {
+  TakeName(context, index, name);
+  (*static_cast<std::vector<LookedUp>*>(context))[index].properName =
+      properName;
 }
 
 void TakeSpectrum(void* context, int index, const SpectrumRecord& spectrum) {
@@ -311,7 +319,8 @@ std::vector<LookedUp> LookUpTogether(SQLHSTMT statement,
                                      const std::vector<int32_t>& ids) {
   std::vector<LookedUp> stars(ids.size());
   int count = static_cast<int>(ids.size());
-  EXPECT_TRUE(ReadNamesOfStars(statement, ids.data(), count, TakeName, &stars));
+  EXPECT_TRUE(ReadNamesOfStars(statement, ids.data(), count, TakeNameAndKind,
+                               &stars));
   EXPECT_TRUE(
       ReadSpectraOfStars(statement, ids.data(), count, TakeSpectrum, &stars));
   EXPECT_TRUE(
@@ -343,7 +352,7 @@ std::vector<LookedUp> FactsAndSpectraTogether(SQLHSTMT statement,
 LookedUp LookUpAlone(SQLHSTMT statement, int32_t id) {
   LookedUp star;
   char name[kDisplayNameSize] = "";
-  star.hasName = GetStarDisplayName(statement, id, name);
+  star.hasName = GetStarDisplayName(statement, id, name, &star.properName);
   if (star.hasName) star.name = name;
   star.hasSpectrum = FetchStarSpectrum(statement, id, &star.spectrum);
   if (!star.hasSpectrum) star.spectrum = SpectrumRecord{};
@@ -445,6 +454,7 @@ TEST_F(BatchedLookupsTest, EachStarAsItsOwnLookUps) {
     const LookedUp& star = together[i];
     EXPECT_EQ(star.hasName, alone.hasName) << ids[i];
     EXPECT_EQ(star.name, alone.name) << ids[i];
+    EXPECT_EQ(star.properName, alone.properName) << ids[i];
     const LookedUp* reads[] = {&star, &ordering[i]};
     for (const LookedUp* read : reads) {
       EXPECT_EQ(read->hasSpectrum, alone.hasSpectrum) << ids[i];
@@ -458,22 +468,24 @@ TEST_F(BatchedLookupsTest, EachStarAsItsOwnLookUps) {
   const struct {
     int32_t id;
     const char* name;           // nullptr: none
+    bool proper;                // a proper name, not a designation
     const char* spectralClass;  // nullptr: no spectrum
   } cases[] = {
-      {100, "Sirius", "M5.5"},
-      {200, "Henry Draper 217987", "K0"},
-      {600, "First", "A0"},
-      {700, "Block", "F5"},
-      {1300, "Twin", "B1"},
-      {1400, "", ""},
-      {1500, "NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN", nullptr},
-      {1600, "Henry Draper 1", nullptr},
-      {1700, "Henry Draper 9", nullptr},
-      {1800, "Henry Draper 5", nullptr},
-      {1900, nullptr, nullptr},
-      {500, nullptr, "G2"},
-      {30000, nullptr, "M0"},
-      {44900, "In the third batch", nullptr},
+      {100, "Sirius", true, "M5.5"},
+      {200, "Henry Draper 217987", false, "K0"},
+      {600, "First", true, "A0"},
+      {700, "Block", true, "F5"},
+      {1300, "Twin", true, "B1"},
+      {1400, "", true, ""},
+      {1500, "NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN", true,
+       nullptr},
+      {1600, "Henry Draper 1", false, nullptr},
+      {1700, "Henry Draper 9", false, nullptr},
+      {1800, "Henry Draper 5", false, nullptr},
+      {1900, nullptr, false, nullptr},
+      {500, nullptr, false, "G2"},
+      {30000, nullptr, false, "M0"},
+      {44900, "In the third batch", true, nullptr},
   };
   for (const auto& c : cases) {
     size_t at = std::find(ids.begin(), ids.end(), c.id) - ids.begin();
@@ -483,6 +495,7 @@ TEST_F(BatchedLookupsTest, EachStarAsItsOwnLookUps) {
     if (c.name != nullptr) {
       EXPECT_EQ(star.name, c.name) << c.id;
     }
+    EXPECT_EQ(star.properName, c.proper) << c.id;
     EXPECT_EQ(star.hasSpectrum, c.spectralClass != nullptr) << c.id;
     if (c.spectralClass != nullptr) {
       EXPECT_STREQ(star.spectrum.SpectralClass, c.spectralClass) << c.id;

@@ -128,8 +128,16 @@ bool FindSystemDesignation(SQLHSTMT statement, int32_t starId, char* name) {
 }  // namespace
 
 bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name) {
+  bool properName = false;
+  return GetStarDisplayName(statement, starId, name, &properName);
+}
+
+bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name,
+                        bool* properName) {
+  *properName = false;
   switch (FindSystemProperName(statement, starId, name)) {
     case ProperName::kFound:
+      *properName = true;
       return true;
     case ProperName::kNotExecuted:
       return false;

@@ -34,6 +34,11 @@ constexpr int kHeadingNameSize = 512;
 // names it keeps (kept_lookups.h) where it keeps them.
 bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name);
 
+// The same, saying in *properName whether the name found is the system's
+// proper name rather than its catalogue designation.
+bool GetStarDisplayName(SQLHSTMT statement, int32_t starId, char* name,
+                        bool* properName);
+
 // The two halves of GetStarDisplayName, for a caller that needs each: the
 // proper name of the system of "starId" (ProperNames), and its catalogue
 // designation (CatalogNumbers), each always from the database.  Each

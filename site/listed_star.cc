@@ -12,9 +12,10 @@ namespace veloran {
 namespace {
 
 // The visitors of the look-ups, "context" the batch's first star.
-void TakeName(void* context, int index, const char* name) {
+void TakeName(void* context, int index, const char* name, bool properName) {
   ListedStar& star = static_cast<ListedStar*>(context)[index];
   star.hasName = true;
+  star.hasProperName = properName;
   std::snprintf(star.name, sizeof(star.name), "%s", name);
 }
 
@@ -41,6 +42,7 @@ bool ReadListedStars(SQLHSTMT statement, ListedStar* stars, int count) {
       ListedStar& star = batch[i];
       ids[i] = star.match.starId;
       star.hasName = false;
+      star.hasProperName = false;
       star.name[0] = '\0';
       star.hasSpectrum = false;
       star.spectrum = SpectrumRecord{};

@@ -20,7 +20,8 @@ struct ListedStar {
   NeighbourMatch match;  // the ID, distance, galactic point, RA and Dec
   bool hasName;
   char name[kDisplayNameSize];  // the display name, an HTML fragment
-  bool hasSpectrum;             // a Spectra row
+  bool hasProperName;  // the name is from ProperNames, no catalogue number
+  bool hasSpectrum;    // a Spectra row
   SpectrumRecord spectrum;
   bool hasFacts;  // a StarFacts row
   StarFacts facts;

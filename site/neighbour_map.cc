@@ -28,26 +28,43 @@ constexpr double kPlaneRadius = 160.0;
 constexpr double kPlaneHeight = 360.0;
 
 // The sky chart: the window fits a box this wide and at most this high,
-// with room for the declinations on its left and the right ascensions
-// below.
-constexpr double kSkyLeft = 30.0;
+// with room for the declinations on its left (the widest, such as -10
+// degrees 30 arcminutes, whole) and the right ascensions below.
+constexpr double kSkyLeft = 42.0;
 constexpr double kSkyTop = 14.0;
-constexpr double kSkyWidth = 324.0;
+constexpr double kSkyWidth = 306.0;
 constexpr double kSkyMaxHeight = 324.0;
-constexpr double kSkyLabelsHeight = 20.0;
+constexpr double kSkyLabelsHeight = 22.0;
 
-// The nearest this many stars are named beside their dots.
-constexpr int kNamedStars = 6;
+// At most this many stars are named beside their dots, tried in the order
+// of RankStars among the first this many.  The script that turns the map
+// names them again in the same order.
+constexpr int kMaxNames = 10;
+constexpr int kRankedStars = 40;
 
 // The texts' sizes, and an estimate of a character's width in a sans-serif
-// font, to keep the names apart.
+// font, to keep the names apart: DejaVu Sans, the widest of the usual ones
+// (Debian's and many phones'), takes 0.57 to 0.64 of the size for a
+// character of a name.
 constexpr double kNameSize = 13.0;
 constexpr double kSmallSize = 11.5;
-constexpr double kCharacterWidth = 0.56;
+constexpr double kCharacterWidth = 0.62;
+// How far a text's box reaches above and below its baseline, a share of
+// its size: the ascent and descent of DejaVu Sans (0.93 and 0.24), which a
+// browser's box of the text spans, and more for its rounding to whole
+// pixels on a phone's screen.
+constexpr double kAscent = 0.97;
+constexpr double kDescent = 0.27;
 
 // Dot radii: 6 for magnitude 0, 0.3 smaller for each magnitude fainter.
 constexpr double kDotRadiusAtZero = 6.0;
 constexpr double kDotRadiusPerMagnitude = 0.3;
+// A name may cover the dots of stars that the eye would not see from the
+// map's place (fainter than magnitude 6.5: smaller dots than this) where
+// no place beside its own dot is clear of dots, the fewest such dots.
+constexpr double kNakedEyeLimit = 6.5;
+constexpr double kFaintDot =
+    kDotRadiusAtZero - kDotRadiusPerMagnitude * kNakedEyeLimit;
 constexpr double kSmallestDot = 2.0;
 constexpr double kLargestDot = 7.5;
 constexpr double kUnknownMagnitudeDot = 2.5;
@@ -69,6 +86,11 @@ const char kStyle[] =
     "{stroke:#fff;stroke-width:1.5px}\n"
     ".neighbour-map a:hover .name,.neighbour-map a:focus .name"
     "{text-decoration:underline}\n"
+    ".neighbour-map .tip{visibility:hidden}\n"
+    ".neighbour-map a:hover .tip,.neighbour-map a:focus .tip"
+    "{visibility:visible}\n"
+    ".neighbour-map .doubt{fill:none;stroke:#e9edf5;stroke-width:1px;"
+    "stroke-dasharray:2 2}\n"
     ".neighbour-map .line{fill:none;stroke:#34446b;stroke-width:1px}\n"
     ".neighbour-map .radius{fill:none;stroke:#8a9bc4;stroke-width:1.2px;"
     "stroke-dasharray:5 4}\n"
@@ -153,11 +175,6 @@ const char* StarClass(const ListedStar& star) {
   return star.hasSpectrum && star.spectrum.HasSpectralClass
              ? star.spectrum.SpectralClass
              : nullptr;
-}
-
-double StarDotRadius(const ListedStar& star) {
-  return MagnitudeDotRadius(star.hasFacts && star.facts.hasVMag,
-                            star.facts.vMag);
 }
 
 // The length of a complete character reference at "p" ("&alpha;",
@@ -266,33 +283,6 @@ int StarNameLength(const ListedStar& star) {
 
 double Coordinate(const CartesianPoint& point, int axis) {
   return axis == 0 ? point.x : axis == 1 ? point.y : point.z;
-}
-
-// The direction of a galactic point from the Sun, in right ascension
-// (hours) and declination (degrees).  The conversion's own matrix is
-// applied backwards: its columns are the galactic points of the three
-// equatorial axes.
-void SkyDirection(const CartesianPoint& point, double* raHours,
-                  double* decDegrees) {
-  PositionRecord axes[3] = {};
-  const int raHoursOfAxis[3] = {0, 6, 0};
-  const int decOfAxis[3] = {0, 0, 90};
-  double equatorial[3];
-  for (int i = 0; i < 3; ++i) {
-    axes[i].HasRA = axes[i].HasDec = axes[i].HasDistance = true;
-    axes[i].RA_hr = raHoursOfAxis[i];
-    axes[i].Dec_deg = decOfAxis[i];
-    axes[i].Distance = 1.0;
-    CartesianPoint column{};
-    PositionToCartesian(axes[i], true, &column);
-    equatorial[i] =
-        column.x * point.x + column.y * point.y + column.z * point.z;
-  }
-  double hours =
-      std::atan2(equatorial[1], equatorial[0]) * 12.0 / std::numbers::pi;
-  *raHours = hours < 0 ? hours + 24.0 : hours;
-  double across = std::hypot(equatorial[0], equatorial[1]);
-  *decDegrees = std::atan2(equatorial[2], across) * 180.0 / std::numbers::pi;
 }
 
 // Where the map puts things, in the picture's units.
@@ -408,21 +398,152 @@ bool PlaceStar(const Projection& projection, const NeighbourMatch& match,
   return std::isfinite(*x) && std::isfinite(*y);
 }
 
+// What the map works out once for each star: where its dot goes, how
+// large it is, and how bright the star looks from the map's place.
+struct MapStar {
+  bool placed;
+  double x, y;
+  double radius;
+  bool hasMagnitude;
+  double magnitude;
+};
+
+// The stars of one map, in the order given, with the places in that order
+// of the stars by distance (the order of their links, nearest first) and
+// by RankStars.
+struct MapStars {
+  MapStar stars[kMaxMapStars];
+  int count;
+  int byDistance[kMaxMapStars];
+  int byRank[kMaxMapStars];
+  int rankOf[kMaxMapStars];  // from 1 among the first kRankedStars, else 0
+};
+
+// The magnitude that sizes a star's dot: as seen from the centre on a
+// plane, and from the Earth on the sky chart, which shows the sky from
+// there.
+bool ViewMagnitude(const ListedStar& star, MapPlane plane, double* magnitude) {
+  if (plane != MapPlane::kSky) return MagnitudeFromCentre(star, magnitude);
+  if (!star.hasFacts || !star.facts.hasVMag) return false;
+  *magnitude = star.facts.vMag;
+  return std::isfinite(*magnitude);
+}
+
+// Whether two dots touch (the stars of a system, say).
+bool Touch(const MapStar& a, const MapStar& b) {
+  return std::hypot(a.x - b.x, a.y - b.y) <= a.radius + b.radius + 1;
+}
+
+// The groups of stars in the order in which they are named: the Sun, the
+// stars with a proper name (or a Bayer or Flamsteed designation, which
+// ProperNames also holds), the rest.
+int NameGroup(const ListedStar& star) {
+  if (DistanceFromSun(star.match.point) == 0) return 0;
+  return star.hasName && star.hasProperName ? 1 : 2;
+}
+
+// A star's magnitude as the order of brightness takes it: one not known
+// (or no number) last.
+double BrightnessKey(const MapStar& star) {
+  return star.hasMagnitude && !std::isnan(star.magnitude) ? star.magnitude
+                                                          : INFINITY;
+}
+
+// Ranks the first kRankedStars of the placed stars in the order in which
+// they are named: group by group (NameGroup), the brightest as seen from
+// the map's place and the nearest of the group not yet ranked in turn, so
+// that the stars that catch the eye there and the nearest ones are both
+// named; and for a star whose dot touches those of others of its group
+// not yet ranked (a system), the brightest of them first, which names
+// the system.  Wants map->byDistance.
+void RankStars(const ListedStar* stars, MapStars* map) {
+  static int byBrightness[kMaxMapStars];
+  static bool ranked[kMaxMapStars];
+  int placed = 0;
+  for (int i = 0; i < map->count; ++i) {
+    ranked[i] = false;
+    map->rankOf[i] = 0;
+    map->byRank[i] = -1;
+    if (map->stars[i].placed) byBrightness[placed++] = i;
+  }
+  std::stable_sort(byBrightness, byBrightness + placed, [&](int a, int b) {
+    return BrightnessKey(map->stars[a]) < BrightnessKey(map->stars[b]);
+  });
+  int rank = 0;
+  for (int group = 0; group <= 2; ++group) {
+    // The next candidate in each order, and whose turn it is.
+    const int* orders[2] = {byBrightness, map->byDistance};
+    const int counts[2] = {placed, map->count};
+    int next[2] = {0, 0};
+    bool left[2] = {true, true};
+    for (int turn = 0; rank < kRankedStars && (left[0] || left[1]);
+         turn = 1 - turn) {
+      int& k = next[turn];
+      while (k < counts[turn]) {
+        int i = orders[turn][k];
+        if (map->stars[i].placed && !ranked[i] &&
+            NameGroup(stars[i]) == group) {
+          break;
+        }
+        ++k;
+      }
+      left[turn] = k < counts[turn];
+      if (!left[turn]) continue;
+      int chosen = orders[turn][k];
+      for (int j = 0; j < map->count; ++j) {
+        const MapStar& other = map->stars[j];
+        if (other.placed && !ranked[j] && NameGroup(stars[j]) == group &&
+            Touch(other, map->stars[chosen]) &&
+            BrightnessKey(other) < BrightnessKey(map->stars[chosen])) {
+          chosen = j;
+        }
+      }
+      ranked[chosen] = true;
+      map->byRank[rank] = chosen;
+      map->rankOf[chosen] = ++rank;
+    }
+  }
+}
+
+void MeasureStars(const ListedStar* stars, int count,
+                  const Projection& projection, MapStars* map) {
+  map->count = std::min(count, kMaxMapStars);
+  for (int i = 0; i < map->count; ++i) {
+    MapStar& drawn = map->stars[i];
+    drawn.placed = PlaceStar(projection, stars[i].match, &drawn.x, &drawn.y);
+    drawn.hasMagnitude =
+        ViewMagnitude(stars[i], projection.plane->plane, &drawn.magnitude);
+    drawn.radius = MagnitudeDotRadius(drawn.hasMagnitude, drawn.magnitude);
+    map->byDistance[i] = i;
+  }
+  // A distance that is no number goes last, as it would in no order.
+  auto distanceKey = [stars](int i) {
+    double d = stars[i].match.distance;
+    return std::isnan(d) ? INFINITY : d;
+  };
+  std::stable_sort(
+      map->byDistance, map->byDistance + map->count,
+      [&](int a, int b) { return distanceKey(a) < distanceKey(b); });
+  RankStars(stars, map);
+}
+
 // The boxes of the texts placed so far, which no name may overlap, and the
-// stars, whose dots no name may cover.
+// stars, whose dots a name covers only where they are faint.
 struct Box {
   double left, top, right, bottom;
 };
-// The names, and the centre's cross and name, the radius's length, the axes
+// The names, and the centre's cross and name, the rings' lengths, the axes
 // and the scale bar.
-constexpr int kMaxBoxes = kNamedStars + 5;
+constexpr int kMaxBoxes = kMaxNames + 16;
 struct Obstacles {
-  const Projection* projection;
-  const ListedStar* stars;
-  int count;
-  double bottom;  // of the space for names
+  const MapStars* map;
+  Box space;  // for names
   Box boxes[kMaxBoxes] = {};
   int boxCount = 0;
+  // The stars named, whose dots no name covers, and the faint stars whose
+  // dots a name covers, which are not named.
+  bool named[kMaxMapStars] = {};
+  bool covered[kMaxMapStars] = {};
 };
 
 bool Overlaps(const Box& a, const Box& b) {
@@ -437,44 +558,58 @@ void AddBox(Obstacles* obstacles, const Box& box) {
   }
 }
 
-bool IsFree(const Obstacles& obstacles, const Box& box) {
-  if (box.left < 2 || box.right > kWidth - 2 || box.top < 2 ||
-      box.bottom > obstacles.bottom) {
-    return false;
+Box DotBox(const MapStar& star) {
+  double r = star.radius;
+  return {star.x - r, star.y - r, star.x + r, star.y + r};
+}
+
+// How many dots a name in "box" would cover; -1 where it may not go:
+// beyond the space for names, over another text, over a dot that is not
+// faint or whose star is named.
+int CoveredDots(const Obstacles& obstacles, const Box& box) {
+  const Box& space = obstacles.space;
+  if (box.left < space.left || box.right > space.right || box.top < space.top ||
+      box.bottom > space.bottom) {
+    return -1;
   }
   for (int i = 0; i < obstacles.boxCount; ++i) {
-    if (Overlaps(box, obstacles.boxes[i])) return false;
+    if (Overlaps(box, obstacles.boxes[i])) return -1;
   }
-  for (int i = 0; i < obstacles.count; ++i) {
-    const ListedStar& star = obstacles.stars[i];
-    double x = 0, y = 0;
-    if (!PlaceStar(*obstacles.projection, star.match, &x, &y)) continue;
-    double r = StarDotRadius(star);
-    if (Overlaps(box, {x - r, y - r, x + r, y + r})) return false;
+  const MapStars& map = *obstacles.map;
+  int covered = 0;
+  for (int i = 0; i < map.count; ++i) {
+    const MapStar& star = map.stars[i];
+    if (!star.placed || !Overlaps(box, DotBox(star))) continue;
+    if (star.radius >= kFaintDot || obstacles.named[i]) return -1;
+    ++covered;
   }
-  return true;
+  return covered;
 }
 
 // Where a name goes beside its dot: the first of the places around it that
-// lies within the picture and overlaps no other text and no dot.
+// lies within the picture and overlaps no other text and no dot, else the
+// one that covers the fewest faint dots (CoveredDots).
 struct Label {
   double x, y;
   bool start;  // text-anchor start, else end
 };
 
+double NameWidth(int length) { return length * kNameSize * kCharacterWidth; }
+
 bool PlaceLabel(double x, double y, double radius, int length,
                 Obstacles* obstacles, Label* label) {
-  double width = length * kNameSize * kCharacterWidth;
-  // The dots that touch this one (the stars of a system, say) are passed
-  // as one: the name goes beside them all.
+  double width = NameWidth(length);
+  // The dots that touch this one are passed as one: the name goes beside
+  // them all.
   double reach = radius;
-  for (int i = 0; i < obstacles->count; ++i) {
-    const ListedStar& star = obstacles->stars[i];
-    double ox = 0, oy = 0;
-    if (!PlaceStar(*obstacles->projection, star.match, &ox, &oy)) continue;
-    double r = StarDotRadius(star);
-    double apart = std::hypot(ox - x, oy - y);
-    if (apart <= radius + r + 1) reach = std::max(reach, apart + r);
+  const MapStars& map = *obstacles->map;
+  for (int i = 0; i < map.count; ++i) {
+    const MapStar& star = map.stars[i];
+    if (!star.placed) continue;
+    double apart = std::hypot(star.x - x, star.y - y);
+    if (apart <= radius + star.radius + 1) {
+      reach = std::max(reach, apart + star.radius);
+    }
   }
   double gap = reach + 2.5;
   // Beside the dot, level with it, above or below, on the side with more
@@ -492,33 +627,67 @@ bool PlaceLabel(double x, double y, double radius, int length,
   places[count++] = {x - width / 2, y - gap - 3, true};
   places[count++] = {x - width / 2, y + gap + 12, true};
   beside(!rightFirst);
-  for (const Label& place : places) {
-    Box box{place.start ? place.x : place.x - width, place.y - kNameSize * 0.75,
-            place.start ? place.x + width : place.x, place.y + kNameSize * 0.2};
-    if (!IsFree(*obstacles, box)) continue;
-    AddBox(obstacles, box);
-    *label = place;
-    return true;
+  int best = -1;
+  int fewest = 0;
+  Box boxes[8];
+  for (int k = 0; k < count; ++k) {
+    // At the tenths the picture writes, so that the boxes kept are the
+    // texts' own.
+    Label& place = places[k];
+    place.x = std::round(place.x * 10) / 10;
+    place.y = std::round(place.y * 10) / 10;
+    boxes[k] = {place.start ? place.x : place.x - width,
+                place.y - kNameSize * kAscent,
+                place.start ? place.x + width : place.x,
+                place.y + kNameSize * kDescent};
+    int covered = CoveredDots(*obstacles, boxes[k]);
+    if (covered >= 0 && (best < 0 || covered < fewest)) {
+      best = k;
+      fewest = covered;
+    }
+    if (covered == 0) break;
   }
-  return false;
+  if (best < 0) return false;
+  AddBox(obstacles, boxes[best]);
+  for (int i = 0; i < map.count; ++i) {
+    if (map.stars[i].placed && Overlaps(boxes[best], DotBox(map.stars[i]))) {
+      obstacles->covered[i] = true;
+    }
+  }
+  *label = places[best];
+  return true;
 }
 
-// The places in "stars" of the nearest kNamedStars, nearest first; equal
-// distances in the order given.
-int FindNearest(const ListedStar* stars, int count,
-                int (&nearest)[kNamedStars]) {
-  int found = 0;
-  for (int i = 0; i < count; ++i) {
-    double distance = stars[i].match.distance;
-    int at = found;
-    while (at > 0 && stars[nearest[at - 1]].match.distance > distance) --at;
-    if (at == kNamedStars) continue;
-    int last = std::min(found, kNamedStars - 1);
-    for (int j = last; j > at; --j) nearest[j] = nearest[j - 1];
-    nearest[at] = i;
-    if (found < kNamedStars) ++found;
+// Where a star's name shows when its dot is focused or pointed at, for a
+// star that is not named: beside it, on the side with more room, over
+// whatever lies there.
+Label TipPlace(const MapStar& star) {
+  bool right = star.x < kWidth * 0.6;
+  double gap = star.radius + 3;
+  return {right ? star.x + gap : star.x - gap, star.y + 4, right};
+}
+
+// Names the stars in the order of RankStars, as many as find room; no
+// star whose dot a name covers, nor one whose dot touches that of one
+// named already: a system is named once.  obstacles->named[i] says whether
+// star i is named, at labels[i].
+void NameStars(const ListedStar* stars, const MapStars& map,
+               Obstacles* obstacles, Label (&labels)[kMaxMapStars]) {
+  bool* named = obstacles->named;
+  int namedCount = 0;
+  for (int k = 0; k < kRankedStars && namedCount < kMaxNames; ++k) {
+    int i = map.byRank[k];
+    if (i < 0) break;
+    bool touches = false;
+    for (int j = 0; j < map.count && !touches; ++j) {
+      touches = named[j] && Touch(map.stars[i], map.stars[j]);
+    }
+    if (touches || obstacles->covered[i]) continue;
+    const MapStar& star = map.stars[i];
+    named[i] = PlaceLabel(star.x, star.y, star.radius, StarNameLength(stars[i]),
+                          obstacles, &labels[i]);
+    if (named[i]) ++namedCount;
   }
-  return found;
 }
 
 void WriteCentreName(const MapFrame& frame) {
@@ -547,40 +716,61 @@ void WriteTitle(int count, const MapFrame& frame, const PlaneEntry& plane) {
   std::printf(": %s</title>\n", plane.view);
 }
 
-// The centre's cross, with its name below it.
+// The centre's cross with its name beside it, in a group of their own
+// that the script moves with the map.
 void WriteCentre(double x, double y, const MapFrame& frame,
                  Obstacles* obstacles) {
-  std::printf("<path class=\"mark\" d=\"M%.1f %.1fh14M%.1f %.1fv14\"/>\n",
-              x - 7, y, x, y - 7);
+  std::printf(
+      "<g class=\"centre\"><path class=\"mark\" "
+      "d=\"M%.1f %.1fh14M%.1f %.1fv14\"/>\n",
+      x - 7, y, x, y - 7);
   Label label;
   AddBox(obstacles, {x - 7, y - 7, x + 7, y + 7});
   if (PlaceLabel(x, y, 6, CentreNameLength(frame), obstacles, &label)) {
     std::printf("<text class=\"name\" x=\"%.1f\" y=\"%.1f\"%s>", label.x,
                 label.y, label.start ? "" : " text-anchor=\"end\"");
     WriteCentreName(frame);
-    WriteText("</text>\n");
+    WriteText("</text>");
   }
+  WriteText("</g>\n");
 }
 
-// The circle of the radius, the rings within it at each scale length, and
-// the small axes that say which way the map looks (which the script turns).
+// A ring's length beside it, at its lower right, where the search's radius
+// has always had its own.
+void WriteRingLength(double lightYears, double units, Obstacles* obstacles) {
+  double x = kPlaneCentreX + units * 0.7071 + 4;
+  double y = kPlaneCentreY + units * 0.7071 + 10;
+  char text[48];
+  int length =
+      std::snprintf(text, sizeof(text), "%s ly", GNumber(lightYears).text);
+  std::printf(
+      "<text class=\"small\" data-ly=\"%s\" x=\"%.1f\" y=\"%.1f\">%s</text>\n",
+      GNumber(lightYears).text, x, y, text);
+  AddBox(obstacles, {x, y - kSmallSize * kAscent,
+                     x + length * kSmallSize * kCharacterWidth + 2,
+                     y + kSmallSize * kDescent});
+}
+
+// The circle of the radius, the rings within it at each scale length, each
+// with its length, and the small axes that say which way the map looks
+// (which the script turns).
 void WritePlaneFrame(const Projection& projection, const MapFrame& frame,
                      double scaleLength, Obstacles* obstacles) {
   for (double ring = scaleLength; ring < projection.extent * 0.999;
        ring += scaleLength) {
-    std::printf("<circle class=\"line\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
-                kPlaneCentreX, kPlaneCentreY, ring * projection.scale);
+    std::printf(
+        "<circle class=\"line\" data-ly=\"%s\" cx=\"%.1f\" cy=\"%.1f\" "
+        "r=\"%.1f\"/>\n",
+        GNumber(ring).text, kPlaneCentreX, kPlaneCentreY,
+        ring * projection.scale);
+    WriteRingLength(ring, ring * projection.scale, obstacles);
   }
   if (projection.radiusDrawn) {
     std::printf(
-        "<circle class=\"radius\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n",
-        kPlaneCentreX, kPlaneCentreY, kPlaneRadius);
-    // Its length beside it, at the lower right.
-    double x = kPlaneCentreX + kPlaneRadius * 0.7071 + 4;
-    double y = kPlaneCentreY + kPlaneRadius * 0.7071 + 10;
-    std::printf("<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s ly</text>\n", x,
-                y, GNumber(frame.radius).text);
-    AddBox(obstacles, {x, y - 10, x + 50, y + 3});
+        "<circle class=\"radius\" data-ly=\"%s\" cx=\"%.1f\" cy=\"%.1f\" "
+        "r=\"%.1f\"/>\n",
+        GNumber(frame.radius).text, kPlaneCentreX, kPlaneCentreY, kPlaneRadius);
+    WriteRingLength(frame.radius, kPlaneRadius, obstacles);
   }
   // The axes, from a corner: the right and upward ones drawn, the third
   // pointing at the viewer (a dot in a ring).
@@ -611,8 +801,10 @@ void WriteScaleBar(const Projection& projection, double scaleLength,
   const double x = 10, y = kPlaneHeight - 10;
   double length = scaleLength * projection.scale;
   std::printf(
+      "<g class=\"scale\">"
       "<path class=\"mark\" d=\"M%.1f %.1fv-6v3h%.1fv3v-6\"/>\n"
-      "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s light-year%s</text>\n",
+      "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s light-year%s</text>"
+      "</g>\n",
       x, y, length, x, y - 9, GNumber(scaleLength).text,
       scaleLength == 1 ? "" : "s");
   AddBox(obstacles, {0, y - 22, std::max(length, 90.0) + x, kPlaneHeight});
@@ -646,12 +838,18 @@ void WriteSkyGrid(const Projection& p) {
     double x = p.left + (p.leftRA - m / 60.0) * p.unitsPerHour;
     std::printf("<path class=\"line\" d=\"M%.1f %.1fV%.1f\"/>", x, p.top,
                 bottom);
+    char label[16];
+    int length =
+        m % 60 != 0
+            ? std::snprintf(label, sizeof(label), "%dh%dm", m / 60, m % 60)
+            : std::snprintf(label, sizeof(label), "%dh", m / 60);
+    // Centred under its line, below the label of the lowest declination,
+    // but whole within the picture.
+    double half = length * kSmallSize * kCharacterWidth * 0.5 + 3;
     std::printf(
         "<text class=\"small\" x=\"%.1f\" y=\"%.1f\" "
-        "text-anchor=\"middle\">%dh",
-        x, bottom + 13, m / 60);
-    if (m % 60 != 0) std::printf("%dm", m % 60);
-    WriteText("</text>\n");
+        "text-anchor=\"middle\">%s</text>\n",
+        std::clamp(x, half, kWidth - half), bottom + 18.5, label);
   }
   int decStep =
       GridStep(kDecSteps, std::size(kDecSteps), (p.topDec - p.lowDec) * 60,
@@ -674,11 +872,37 @@ void WriteSkyGrid(const Projection& p) {
   }
 }
 
+// Whether any star drawn has a doubtful distance: the legend says what
+// marks it.
+bool AnyDoubtful(const ListedStar* stars, const MapStars& map) {
+  for (int i = 0; i < map.count; ++i) {
+    if (map.stars[i].placed && HasDoubtfulDistance(stars[i])) return true;
+  }
+  return false;
+}
+
+// The place that the dots' sizes are seen from, as the legend names it:
+// false when its name is too long for the line, which then names no place.
+constexpr int kMaxSeenFromLength = 30;
+
+void WriteSeenFrom(const MapFrame& frame) {
+  if (frame.plane == MapPlane::kSky) {
+    WriteText(", as seen from the Earth");
+  } else if (CentreNameLength(frame) <= kMaxSeenFromLength) {
+    WriteText(", as seen from ");
+    WriteCentreName(frame);
+  } else {
+    WriteText(", as seen from the centre");
+  }
+}
+
 // The legend below the picture: the colours of the classes, the dots'
-// sizes, and the radius when the map does not reach it.  Returns the
-// picture's whole height; writes the legend only when "draw" is set, so
-// that the height can be known before the picture is begun.
-double Legend(const Projection& projection, const MapFrame& frame, bool draw) {
+// sizes and the place they are seen from, the mark of a doubtful distance
+// when a star has one, and the radius when the map does not reach it.
+// Returns the picture's whole height; writes the legend only when "draw"
+// is set, so that the height can be known before the picture is begun.
+double Legend(const Projection& projection, const MapFrame& frame,
+              bool doubtful, bool draw) {
   const double lineHeight = 17;
   double y = projection.height + 16;
   double x = 10;
@@ -699,17 +923,32 @@ double Legend(const Projection& projection, const MapFrame& frame, bool draw) {
   }
   y += lineHeight + 2;
   if (draw) {
-    std::printf(
-        "<text class=\"small\" x=\"10\" y=\"%.1f\">Brightness:</text>\n", y);
-    x = 80;
+    std::printf("<text class=\"small\" x=\"10\" y=\"%.1f\">Brightness", y);
+    WriteSeenFrom(frame);
+    WriteText(":</text>\n");
+  }
+  y += lineHeight + 2;
+  if (draw) {
+    x = 10;
     for (int magnitude : {0, 5, 10}) {
       double radius = MagnitudeDotRadius(true, magnitude);
+      char text[16];
+      int length = std::snprintf(text, sizeof(text), "%s%d",
+                                 magnitude == 0 ? "magnitude " : "", magnitude);
       std::printf(
           "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#d8deea\"/>"
-          "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s%d</text>\n",
-          x + radius, y - 3.5, radius, x + 2 * radius + 4, y,
-          magnitude == 0 ? "magnitude " : "", magnitude);
-      x += 2 * radius + (magnitude == 0 ? 72 : 26);
+          "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">%s</text>\n",
+          x + radius, y - 3.5, radius, x + 2 * radius + 4, y, text);
+      x += 2 * radius + 4 + length * kSmallSize * kCharacterWidth + 14;
+    }
+    if (doubtful) {
+      const double radius = 3;
+      std::printf(
+          "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#d8deea\"/>"
+          "<circle class=\"doubt\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>"
+          "<text class=\"small\" x=\"%.1f\" y=\"%.1f\">distance "
+          "doubtful</text>\n",
+          x + 6, y - 3.5, radius, x + 6, y - 3.5, radius + 2.5, x + 16, y);
     }
   }
   if (projection.plane->plane != MapPlane::kSky && !projection.radiusDrawn) {
@@ -729,8 +968,12 @@ double Legend(const Projection& projection, const MapFrame& frame, bool draw) {
 }
 
 // One star: its dot, linked to its entry page, with its name and distance
-// as the link's title, and its name beside it when "label" is given.
-void WriteStar(const ListedStar& star, double x, double y, const Label* label) {
+// as the link's title, a dashed ring when its distance is doubtful, and its
+// name beside it: shown when "named", else only while the dot is focused or
+// pointed at.  A star among the first kRankedStars by RankStars carries its
+// rank, for the script that names the stars again.
+void WriteStar(const ListedStar& star, const MapStar& drawn, int rank,
+               bool named, const Label& label) {
   const NeighbourMatch& match = star.match;
   std::printf(
       "<a href=\"entry_page.exe?ID=%ld\" data-x=\"%.3f\" data-y=\"%.3f\" "
@@ -741,16 +984,21 @@ void WriteStar(const ListedStar& star, double x, double y, const Label* label) {
   std::printf(
       ", %s light-years</title><circle cx=\"%.1f\" cy=\"%.1f\" "
       "r=\"%.1f\" fill=\"%s\"/>",
-      GNumber(match.distance).text, x, y, StarDotRadius(star),
+      GNumber(match.distance).text, drawn.x, drawn.y, drawn.radius,
       SpectralClassColour(StarClass(star)));
-  if (label != nullptr) {
-    std::printf("<text class=\"name\" x=\"%.1f\" y=\"%.1f\"%s>", label->x,
-                label->y, label->start ? "" : " text-anchor=\"end\"");
-    WriteStarName(star);
-    WriteText("</text>");
+  if (HasDoubtfulDistance(star)) {
+    std::printf("<circle class=\"doubt\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>",
+                drawn.x, drawn.y, drawn.radius + 2.5);
   }
-  WriteText("</a>\n");
+  std::printf("<text class=\"name%s\"", named ? "" : " tip");
+  if (rank > 0) std::printf(" data-rank=\"%d\"", rank);
+  std::printf(" x=\"%.1f\" y=\"%.1f\"%s>", label.x, label.y,
+              label.start ? "" : " text-anchor=\"end\"");
+  WriteStarName(star);
+  WriteText("</text></a>\n");
 }
+
+MapStars mapStars;
 
 }  // namespace
 
@@ -793,8 +1041,11 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
   } else {
     ProjectPlane(stars, count, frame, &projection);
   }
+  MapStars& map = mapStars;
+  MeasureStars(stars, count, projection, &map);
+  bool doubtful = AnyDoubtful(stars, map);
 
-  double height = Legend(projection, frame, false);
+  double height = Legend(projection, frame, doubtful, false);
   std::printf(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"neighbour-map\" "
       "role=\"group\" viewBox=\"0 0 %.0f %.0f\" width=\"100%%\" "
@@ -804,10 +1055,13 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
   if (!sky) {
     std::printf(
         " data-centre=\"%.3f %.3f %.3f\" data-scale=\"%.6g\" "
-        "data-origin=\"%.1f %.1f\" data-right=\"%c\" data-up=\"%c\"",
+        "data-origin=\"%.1f %.1f\" data-circle=\"%.0f\" data-height=\"%.0f\" "
+        "data-right=\"%c\" data-up=\"%c\" data-names=\"%d\" "
+        "data-faint=\"%.2f\"",
         frame.centre.x, frame.centre.y, frame.centre.z, projection.scale,
-        kPlaneCentreX, kPlaneCentreY, kAxisNames[projection.plane->right],
-        kAxisNames[projection.plane->up]);
+        kPlaneCentreX, kPlaneCentreY, kPlaneRadius, projection.height,
+        kAxisNames[projection.plane->right], kAxisNames[projection.plane->up],
+        kMaxNames, kFaintDot);
   }
   WriteText(">\n");
   WriteTitle(count, frame, *projection.plane);
@@ -815,13 +1069,16 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
   std::printf("<rect width=\"100%%\" height=\"100%%\" fill=\"%s\"/>\n",
               kBackground);
 
-  Obstacles obstacles{&projection, stars, count, projection.height};
+  // Names within the picture above the legend, on the sky chart within its
+  // box, clear of the grid's labels.
+  Obstacles obstacles{&map, {2, 2, kWidth - 2, projection.height}};
   if (sky) {
     WriteSkyGrid(projection);
-    obstacles.bottom = projection.top + projection.boxHeight;
-    if (DistanceFromSun(frame.centre) > 0) {
-      double ra = 0, dec = 0;
-      SkyDirection(frame.centre, &ra, &dec);
+    obstacles.space = {projection.left, projection.top,
+                       projection.left + projection.width,
+                       projection.top + projection.boxHeight};
+    double ra = 0, dec = 0;
+    if (EquatorialDirection(frame.centre, &ra, &dec)) {
       NeighbourMatch centre{0, 0, frame.centre, ra, dec, 0};
       double x = 0, y = 0;
       PlaceStar(projection, centre, &x, &y);
@@ -834,38 +1091,20 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
     WriteCentre(kPlaneCentreX, kPlaneCentreY, frame, &obstacles);
   }
 
-  // The nearest are named, the nearest first; every other star is drawn
-  // before them.
-  int nearest[kNamedStars];
-  int named = FindNearest(stars, count, nearest);
-  bool isNamed[kNamedStars] = {};
-  Label labels[kNamedStars];
-  for (int k = 0; k < named; ++k) {
-    const ListedStar& star = stars[nearest[k]];
-    double x = 0, y = 0;
-    if (!PlaceStar(projection, star.match, &x, &y)) continue;
-    isNamed[k] = PlaceLabel(x, y, StarDotRadius(star), StarNameLength(star),
-                            &obstacles, &labels[k]);
-  }
+  static Label labels[kMaxMapStars];
+  NameStars(stars, map, &obstacles, labels);
+  const bool* named = obstacles.named;
+  // Nearest first, the order in which the keyboard visits the dots.
   WriteText("<g class=\"stars\">\n");
-  for (int i = 0; i < count; ++i) {
-    bool among = false;
-    for (int k = 0; k < named; ++k) among = among || nearest[k] == i;
-    if (among) continue;
-    double x = 0, y = 0;
-    if (PlaceStar(projection, stars[i].match, &x, &y)) {
-      WriteStar(stars[i], x, y, nullptr);
-    }
-  }
-  for (int k = named - 1; k >= 0; --k) {
-    const ListedStar& star = stars[nearest[k]];
-    double x = 0, y = 0;
-    if (PlaceStar(projection, star.match, &x, &y)) {
-      WriteStar(star, x, y, isNamed[k] ? &labels[k] : nullptr);
-    }
+  for (int k = 0; k < map.count; ++k) {
+    int i = map.byDistance[k];
+    const MapStar& drawn = map.stars[i];
+    if (!drawn.placed) continue;
+    WriteStar(stars[i], drawn, map.rankOf[i], named[i],
+              named[i] ? labels[i] : TipPlace(drawn));
   }
   WriteText("</g>\n");
-  Legend(projection, frame, true);
+  Legend(projection, frame, doubtful, true);
   WriteText(
       "</svg>\n"
       "<script src=\"../neighbour-map-3d.js\" defer></script>\n");

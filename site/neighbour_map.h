@@ -44,15 +44,28 @@ struct MapFrame {
   double maxDecDegrees = 90.0;
 };
 
+// A map draws at most this many stars: the first of those given.
+constexpr int kMaxMapStars = 1000;
+
 // Writes the <svg> element of the map of "stars" (count of them) around
 // the frame's centre, and the <script> element that turns it: one dot per
-// star, linked to its entry page, sized by brightness and coloured by
-// spectral class, the centre marked, the radius drawn, the nearest few
-// named and a scale in light-years.  On the sky chart a star at the Sun,
-// which has no direction, is left out.  When every star lies within half
-// the radius (or the radius is not a finite number), the map shows the
-// space up to the farthest star instead and says that the radius lies
-// beyond it.  The stars may come in any order.
+// star, linked to its entry page, sized by its brightness as seen from the
+// centre (on the sky chart, from the Earth) and coloured by spectral
+// class, ringed when its distance is doubtful; the centre marked, the
+// radius and the rings drawn with their lengths, and a scale in
+// light-years.  Up to ten stars are named beside their dots where there is
+// room: the Sun, then the stars with proper names, then the rest, within
+// each group the brightest as seen from the centre and the nearest in
+// turn; a system whose dots touch is named once, its brightest star
+// first.  A name covers no other text, and dots only where no place is
+// clear of them: the fewest, of stars too faint for the eye from the
+// centre.  Every other star's name shows while its dot is focused or
+// pointed at.  The dots' links come nearest first, the order in which
+// the keyboard visits them.  On the sky chart a star at the Sun, which has
+// no direction, is left out.  When every star lies within half the radius
+// (or the radius is not a finite number), the map shows the space up to
+// the farthest star instead and says that the radius lies beyond it.  The
+// stars may come in any order.
 void WriteNeighbourMap(const ListedStar* stars, int count,
                        const MapFrame& frame);
 

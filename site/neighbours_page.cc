@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -435,6 +436,53 @@ void WriteTable(const NeighbourRequest& request,
   WriteText("</tbody>\n</table>\n</div>\n");
 }
 
+// Every star of a page has its dot.
+static_assert(kMaxPageSize <= kMaxMapStars);
+
+// The radii that the map's links offer, which zoom it without a script:
+// 1, 2 and 5 times the powers of ten, from 2 light-years (the least
+// radius) on.  Radius k of the sequence, from 0 for 2 light-years.
+double LinkedRadius(int k) {
+  constexpr double kFactors[] = {2, 5, 10};
+  return kFactors[k % 3] * std::pow(10.0, k / 3);
+}
+
+// A link to the same search within "radius" light-years, at its map.
+void WriteRadiusLink(const NeighbourRequest& request,
+                     const NeighbourListing& listing, double radius) {
+  NeighbourRequest within = request;
+  within.window.maxRadius = radius;
+  SearchLink link = SameSearch(request);
+  link.page = 1;
+  WriteText("<a class=\"same-order\" href=\"");
+  WriteSearchHref(within, listing.centreId, link);
+  std::printf("#map\">%s</a>", GNumber(radius).text);
+}
+
+// The search's radius among links to the two radii of the sequence below
+// it (above its smallest distance) and the two above it; nothing for a
+// radius that is no finite number.
+void WriteRadiusLinks(const NeighbourRequest& request,
+                      const NeighbourListing& listing) {
+  const SearchWindow& window = request.window;
+  if (!std::isfinite(window.maxRadius)) return;
+  int below = 0;  // the first radius of the sequence not below the search's
+  while (LinkedRadius(below) < window.maxRadius) ++below;
+  int above = LinkedRadius(below) == window.maxRadius ? below + 1 : below;
+  WriteText("<p>Within ");
+  for (int k = std::max(0, below - 2); k < below; ++k) {
+    if (LinkedRadius(k) <= window.minRadius) continue;
+    WriteRadiusLink(request, listing, LinkedRadius(k));
+    WriteText(" &middot; ");
+  }
+  std::printf("<strong>%s</strong>", GNumber(window.maxRadius).text);
+  for (int k = above; k < above + 2; ++k) {
+    WriteText(" &middot; ");
+    WriteRadiusLink(request, listing, LinkedRadius(k));
+  }
+  WriteText(" light-years</p>\n");
+}
+
 void WriteMap(const NeighbourRequest& request,
               const NeighbourListing& listing) {
   WriteText(
@@ -455,7 +503,9 @@ void WriteMap(const NeighbourRequest& request,
     WriteSearchHref(request, listing.centreId, link);
     std::printf("#map\">%s</a>", plane.label);
   }
-  WriteText("</p>\n<div class=\"map\">\n");
+  WriteText("</p>\n");
+  WriteRadiusLinks(request, listing);
+  WriteText("<div class=\"map\">\n");
   char unnamed[32];
   const char* centreName = nullptr;
   if (listing.centreId != 0) {

@@ -105,6 +105,13 @@ int LeadingNumber(const std::string& text) {
   return digits == 0 ? -1 : std::stoi(text.substr(0, digits));
 }
 
+// The paragraph of the map's links to other radii, "" without one.
+std::string RadiusLinks(const std::string& output) {
+  std::vector<std::string> found = Between(output, "<p>Within ", "</p>");
+  EXPECT_LE(found.size(), 1u);
+  return found.empty() ? "" : "<p>Within " + found[0] + "</p>";
+}
+
 Page ReadPage(const std::string& output) {
   Page page;
   page.status = Header(output, "Status").substr(0, 3);
@@ -795,7 +802,11 @@ TEST(NeighboursTest, LinksAskForTheSameSearch) {
         << query << " -> " << linked;
     int links = 0;
     Page first = ReadPage(page.output);
-    for (std::string href : Between(page.output, "href=\"neighbours?", "\"")) {
+    // All but the links to other radii (RadiusLinksZoomTheMap).
+    std::string radii = RadiusLinks(page.output);
+    std::string output = page.output;
+    if (!radii.empty()) output.erase(output.find(radii), radii.size());
+    for (std::string href : Between(output, "href=\"neighbours?", "\"")) {
       if (href.size() > 4 && href.compare(href.size() - 4, 4, "#map") == 0) {
         href.resize(href.size() - 4);
       }
@@ -811,6 +822,80 @@ TEST(NeighboursTest, LinksAskForTheSameSearch) {
       EXPECT_EQ(a, b) << next;
     }
     EXPECT_GE(links, first.rows.empty() ? 0 : 8) << query;
+  }
+}
+
+// The map's links to the same search within other radii, which zoom it
+// without a script: the two radii of 2, 5, 10, 20, 50 ... below the
+// search's (above its smallest distance) and the two above, the search's
+// own between them, each link the search's own address with its radius
+// and at its map; each lists the stars of the search within its radius.
+TEST(NeighboursTest, RadiusLinksZoomTheMap) {
+  const TestDatabase& database = SampleDatabase();
+  const struct {
+    const char* query;
+    const char* links;  // with "{R}" for each radius
+    std::vector<std::string> radii;
+    const char* shown;  // the search's own, "" for no links
+  } cases[] = {
+      {"ID=100&ly=20", "ID=100&ly={R}", {"5", "10", "50", "100"}, "20"},
+      {"ID=100&ly=15&minLY=5&sort=name&order=desc&plane=xz",
+       "ID=100&ly={R}&minLY=5&sort=name&order=desc&plane=xz",
+       {"10", "20", "50"},
+       "15"},
+      {"ID=100&ly=4.4&size=2&page=2", "ID=100&ly={R}&size=2", {"2", "5", "10"},
+       "4.4"},
+      {"ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10",
+       "ly={R}&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10",
+       {"200", "500", "2000", "5000"},
+       "1000"},
+      {"ID=100&ly=1e999", "", {}, ""},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result =
+        RunProgram(NeighboursPath(), c.query, database.odbcDir);
+    std::string radii = RadiusLinks(result.output);
+    if (c.shown[0] == '\0') {
+      EXPECT_EQ(radii, "") << c.query;
+      continue;
+    }
+    EXPECT_NE(radii.find(std::string("<strong>") + c.shown + "</strong>"),
+              std::string::npos)
+        << c.query << "\n" << radii;
+    std::vector<std::string> expected;
+    for (const std::string& radius : c.radii) {
+      expected.push_back(ReplaceAll(ReplaceAll(c.links, "{R}", radius), "&",
+                                    "&amp;") +
+                         "#map\">" + radius + "</a>");
+    }
+    std::vector<std::string> links =
+        Between(radii, "<a class=\"same-order\" href=\"neighbours?", " ");
+    EXPECT_EQ(links, expected) << c.query;
+    // Within a smaller radius, the search's stars up to it; within a
+    // larger one, every star of the search's first page and more.
+    Page whole = RunPage(ReplaceAll(c.query, "page=2", "page=1"), database);
+    double radius = std::stod(c.shown);
+    for (const std::string& within : c.radii) {
+      std::string query = ReplaceAll(c.links, "{R}", within);
+      Page linked = RunPage(query, database);
+      std::vector<std::string> ids = linked.Ids();
+      std::sort(ids.begin(), ids.end());
+      std::vector<std::string> nearer;
+      for (const Row& row : whole.rows) {
+        if (std::stod(row.cells[1]) <= std::stod(within)) {
+          nearer.push_back(row.id);
+        }
+      }
+      std::sort(nearer.begin(), nearer.end());
+      if (std::stod(within) < radius) {
+        EXPECT_EQ(ids, nearer) << query;
+      } else {
+        EXPECT_TRUE(std::includes(ids.begin(), ids.end(), nearer.begin(),
+                                  nearer.end()))
+            << query;
+        EXPECT_GE(linked.matchCount, whole.matchCount) << query;
+      }
+    }
   }
 }
 

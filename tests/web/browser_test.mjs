@@ -603,6 +603,187 @@ async function entryMap(context, scripts) {
   checkEqual(errors, [], `entry map${scripts ? "" : "-noscript"}: no errors in the page`);
 }
 
+// The texts shown in the map (a text counts when it and every element
+// around it are shown and not transparent), each with its box, and the
+// picture's box.
+async function shownTexts(map) {
+  return map.evaluate((svg) => {
+    const shown = (t) => {
+      if (getComputedStyle(t).visibility !== "visible" || t.textContent.trim() === "") return false;
+      for (let e = t; e && e !== svg; e = e.parentElement) {
+        const style = getComputedStyle(e);
+        if (style.display === "none" || Number(style.opacity) === 0) return false;
+      }
+      return true;
+    };
+    const box = (r) => ({ left: r.left, top: r.top, right: r.right, bottom: r.bottom });
+    return {
+      picture: box(svg.getBoundingClientRect()),
+      texts: Array.from(svg.querySelectorAll("text")).filter(shown)
+        .map((t) => ({ text: t.textContent, ...box(t.getBoundingClientRect()) })),
+    };
+  });
+}
+
+// The texts shown in the map whose boxes intersect, as pairs.
+async function overlappingTexts(map) {
+  const { texts } = await shownTexts(map);
+  const pairs = [];
+  for (let i = 0; i < texts.length; i++) {
+    for (let j = i + 1; j < texts.length; j++) {
+      const [p, q] = [texts[i], texts[j]];
+      if (p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom) {
+        pairs.push(`${p.text} / ${q.text}`);
+      }
+    }
+  }
+  return pairs;
+}
+
+// The texts shown in the map that reach beyond its picture.
+async function textsOutside(map) {
+  const { picture, texts } = await shownTexts(map);
+  return texts.filter((t) => t.left < picture.left - 0.5 || t.right > picture.right + 0.5 ||
+                             t.top < picture.top - 0.5 || t.bottom > picture.bottom + 0.5).map((t) => t.text);
+}
+
+// The star links of the map in the order the keyboard visits them, each
+// as its title ("Sol, 8.60069 light-years"), from the element before the
+// map on; it stops where the focus leaves the map.
+async function tabOrder(page, map) {
+  await map.evaluate((svg) => {
+    const before = document.createElement("button");
+    before.id = "before-map";
+    before.textContent = "before the map";
+    svg.before(before);
+    before.focus();
+  });
+  const visited = [];
+  for (let i = 0; i < 1100; i++) {
+    await page.keyboard.press("Tab");
+    const where = await page.evaluate(() => {
+      const e = document.activeElement;
+      if (!e.closest("svg.neighbour-map")) return null;
+      return e.matches("a") ? e.querySelector("title").textContent : "";
+    });
+    if (where === null) break;
+    if (where !== "") visited.push(where);
+  }
+  await page.locator("#before-map").evaluate((b) => b.remove());
+  return visited;
+}
+
+// The distance of a star link's title.
+const titleDistance = (title) => Number(/, ([\d.e+-]+) light-years$/.exec(title)[1]);
+
+// The maps' names and labels as a visitor sees them, at the width of a
+// phone and of a desktop: no two texts shown intersect, at rest and (with
+// the script) after turns, zooms and moves; every text of a map and of the
+// sky chart, its legend's too, lies within the picture; the keyboard
+// visits the dots nearest first, and a dot focused shows its star's name.
+async function mapLabels(context, scripts) {
+  const suffix = scripts ? "" : "-noscript";
+  const errors = [];
+  for (const width of [375, 1280]) {
+    const page = await context.newPage();
+    page.on("pageerror", (e) => errors.push(e.message));
+    await page.setViewportSize({ width, height: 900 });
+    for (const [query, name] of [["neighbours?ID=100&ly=20", "neighbours"],
+                                 ["entry_page.exe?ID=323490000", "entry"],
+                                 ["neighbours?ID=100&ly=20&plane=sky", "sky"],
+                                 ["neighbours?ly=1000&minRAHour=5&maxRAHour=6&minDecDeg=-10&maxDecDeg=10&plane=sky",
+                                  "sky-window"],
+                                 ["neighbours?ID=100&ly=20&plane=sky&minDecDeg=40", "sky-north"]]) {
+      await page.goto(`${baseUrl}cgi-bin/${query}`);
+      const map = page.locator("svg.neighbour-map");
+      await map.scrollIntoViewIfNeeded();
+      const what = `${name} map${suffix} at ${width}`;
+      checkEqual(await overlappingTexts(map), [], `${what}: no texts intersect`);
+      checkEqual(await textsOutside(map), [], `${what}: every text within the picture`);
+      await map.screenshot({ path: path.join(screenshotDir, `map-${name}${suffix}-${width}.png`) });
+    }
+
+    await page.goto(`${baseUrl}cgi-bin/neighbours?ID=100&ly=20`);
+    const map = page.locator("svg.neighbour-map");
+    await map.scrollIntoViewIfNeeded();
+    const what = `neighbours map${suffix} at ${width}`;
+    // The keyboard: the dots nearest first, each focused one named.
+    const order = await tabOrder(page, map);
+    checkEqual(order.length, 26, `${what}: the keyboard visits every dot`);
+    const distances = order.map(titleDistance);
+    checkEqual(distances, [...distances].sort((a, b) => a - b), `${what}: the keyboard visits the nearest first`);
+    const tip = map.locator("a:has(text.tip)").first();
+    await tip.focus();
+    const named = await tip.evaluate((a) => {
+      const text = a.querySelector("text");
+      const box = text.getBoundingClientRect();
+      const svg = a.closest("svg").getBoundingClientRect();
+      return {
+        shown: getComputedStyle(text).visibility === "visible",
+        inside: box.left >= svg.left && box.right <= svg.right && box.top >= svg.top && box.bottom <= svg.bottom,
+        name: text.textContent === a.querySelector("title").textContent.replace(/, [^,]* light-years$/, ""),
+      };
+    });
+    checkEqual(named, { shown: true, inside: true, name: true }, `${what}: a dot focused shows its star's name`);
+    await map.screenshot({ path: path.join(screenshotDir, `map-focused${suffix}-${width}.png`) });
+    await page.evaluate(() => document.activeElement.blur());
+    if (!scripts) {
+      await page.close();
+      continue;
+    }
+    // Turned, zoomed and moved, the names are placed again.
+    const moves = [
+      ["turned right and down", async () => {
+        await page.getByRole("button", { name: "Turn right" }).click();
+        await page.getByRole("button", { name: "Tilt down" }).click();
+      }],
+      ["turned by a drag", async () => {
+        const box = await map.boundingBox();
+        await page.mouse.move(box.x + box.width * 0.9, box.y + box.width * 0.1);
+        await page.mouse.down();
+        await page.mouse.move(box.x + box.width * 0.5, box.y + box.width * 0.45, { steps: 10 });
+        await page.mouse.up();
+      }],
+      ["turned by the keys", async () => {
+        await map.focus();
+        for (const key of ["ArrowLeft", "ArrowLeft", "ArrowUp", "ArrowUp", "ArrowUp"]) await page.keyboard.press(key);
+      }],
+      ["zoomed in", async () => {
+        await page.getByRole("button", { name: "Zoom in" }).click();
+        await page.getByRole("button", { name: "Zoom in" }).click();
+      }],
+      ["moved", async () => {
+        await map.focus();
+        for (const key of ["Shift+ArrowLeft", "Shift+ArrowUp", "Shift+ArrowLeft"]) await page.keyboard.press(key);
+      }],
+      ["zoomed out", async () => {
+        for (let i = 0; i < 4; i++) await page.getByRole("button", { name: "Zoom out" }).click();
+      }],
+    ];
+    const before = await dotPlaces(page);
+    for (const [how, move] of moves) {
+      await move();
+      // Nothing pointed at or focused: only the names placed are shown.
+      await page.mouse.move(0, 0);
+      await page.evaluate(() => document.activeElement.blur());
+      checkEqual(await overlappingTexts(map), [], `${what}, ${how}: no texts intersect`);
+      checkEqual(await textsOutside(map), [], `${what}, ${how}: every text within the picture`);
+      const names = await map.locator("g.stars text.name:not(.tip)").count();
+      check(names >= 5, `${what}, ${how}: stars are named`, `${names} named`);
+      await map.screenshot({ path: path.join(screenshotDir, `map-${how.replace(/ /g, "-")}-${width}.png`) });
+    }
+    check(JSON.stringify(await dotPlaces(page)) !== JSON.stringify(before), `${what}: the moves moved the dots`);
+    const turnedOrder = await tabOrder(page, map);
+    const turnedDistances = turnedOrder.map(titleDistance);
+    check(turnedOrder.length > 0 && turnedDistances.every((d, i) => i === 0 || turnedDistances[i - 1] <= d),
+          `${what}, turned and zoomed: the keyboard still visits the nearest first`, turnedOrder.join("; "));
+    await page.getByRole("button", { name: "Back to the plane" }).click();
+    checkEqual(await dotPlaces(page), before, `${what}: back on the plane, every dot in its place`);
+    await page.close();
+  }
+  checkEqual(errors, [], `map labels${suffix}: no errors in the page`);
+}
+
 async function withoutScripts(context) {
   const page = context.pages()[0] || (await context.newPage());
   await page.goto(baseUrl);
@@ -769,11 +950,13 @@ try {
   }
   await withScripts(contexts[0]);
   await entryMap(contexts[0], true);
+  await mapLabels(contexts[0], true);
   contexts.push(await launch(false));
   await fitsPhone(contexts[1], baseUrl, "form-noscript");
   await fitsPhone(contexts[1], `${baseUrl}cgi-bin/neighbours?ID=100&ly=20`, "neighbours-noscript");
   await withoutScripts(contexts[1]);
   await entryMap(contexts[1], false);
+  await mapLabels(contexts[1], false);
 } catch (e) {
   failures++;
   console.log(`FAIL ${e.stack || e}`);
