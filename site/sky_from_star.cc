@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "astro/magnitudes.h"
 #include "catalogue/batched_lookups.h"
