@@ -17,9 +17,15 @@ enum class HttpStatus {
   kFound,               // 302
   kBadRequest,          // 400
   kNotFound,            // 404
+  kMethodNotAllowed,    // 405
+  kPayloadTooLarge,     // 413
+  kUnsupportedMediaType,  // 415
   kInternalError,       // 500
   kServiceUnavailable,  // 503
 };
+
+// Writes the Status line of "status" (none for kOk).
+void WriteStatusLine(HttpStatus status);
 
 // Writes the Status line (none for kOk), "Location: " and "location" when it
 // is not nullptr, the text/html content type with its charset, and the
