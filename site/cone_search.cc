@@ -517,6 +517,11 @@ ConeLimits ReadConeLimits(const char* maxRadius, const char* maxRecords) {
   return limits;
 }
 
+ConeLimits ReadConeLimitsFromEnvironment() {
+  return ReadConeLimits(std::getenv("VELORAN_CONE_MAX_SR"),
+                        std::getenv("VELORAN_CONE_MAX_RECORDS"));
+}
+
 bool ReadConeRequest(const ConeLimits& limits, ConeRequest* request,
                      char (&message)[kConeMessageSize]) {
   message[0] = '\0';
@@ -644,8 +649,7 @@ bool DecodeParameters(const char* queryString, RequestMethod method) {
 }
 
 int AnswerSearch(const char* queryString, RequestMethod method) {
-  ConeLimits limits = ReadConeLimits(std::getenv("VELORAN_CONE_MAX_SR"),
-                                     std::getenv("VELORAN_CONE_MAX_RECORDS"));
+  ConeLimits limits = ReadConeLimitsFromEnvironment();
   if (!DecodeParameters(queryString, method)) return kExitFailed;
   ConeRequest request;
   char message[kConeMessageSize];
@@ -693,9 +697,7 @@ int AnswerConeRequest(const char* queryString) {
         return kExitFailed;
       }
       return resource == ConeResource::kCapabilities
-                 ? AnswerCapabilitiesRequest(
-                       ReadConeLimits(std::getenv("VELORAN_CONE_MAX_SR"),
-                                      std::getenv("VELORAN_CONE_MAX_RECORDS")))
+                 ? AnswerCapabilitiesRequest(ReadConeLimitsFromEnvironment())
                  : AnswerAvailabilityRequest();
     case ConeResource::kNone:
       WriteVoTableError(HttpStatus::kNotFound,

@@ -60,6 +60,9 @@ inline constexpr int kMostConeRecords = 1000000;
 // with one line on standard error that says so.
 ConeLimits ReadConeLimits(const char* maxRadius, const char* maxRecords);
 
+// The limits of the process's environment, as above.
+ConeLimits ReadConeLimitsFromEnvironment();
+
 enum class ConeFormat { kVoTable, kCsv };
 
 // A request as read from the query's parameters, whose names are read in

@@ -120,7 +120,9 @@ int main(int argc, char** argv) {
   for (const char* text :
        {identity.publisher, identity.contactName, identity.contactEmail,
         identity.title, identity.shortName}) {
-    if (!IsPlainText(text)) return Refuse("an option's text is empty or holds a control character");
+    if (!IsPlainText(text)) {
+      return Refuse("an option's text is empty or holds a control character");
+    }
   }
   // The site's front page, above its programs, unless another is given.
   char front[veloran::kProgramAddressSize];
@@ -134,9 +136,7 @@ int main(int argc, char** argv) {
   }
   char service[veloran::kProgramAddressSize];
   std::snprintf(service, sizeof(service), "%scone_search", url);
-  veloran::ConeLimits limits =
-      veloran::ReadConeLimits(std::getenv("VELORAN_CONE_MAX_SR"),
-                              std::getenv("VELORAN_CONE_MAX_RECORDS"));
-  veloran::WriteRegistryRecord(identity, service, limits);
+  veloran::WriteRegistryRecord(identity, service,
+                               veloran::ReadConeLimitsFromEnvironment());
   return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }

@@ -528,6 +528,21 @@ def check_vosi(site, build, directory):
           "record: the publisher")
     check(root.find("capability/interface/accessURL").text == site.url,
           "record: the service's address")
+    # What the command refuses, with its reason.
+    command = [os.path.join(build, "veloran-registry-record"), "--publisher", "P",
+               "--contact-name", "N", "--contact-email", "vo@example.org"]
+    for extra, words in [([], "--identifier"),
+                         (["--identifier", "example.org/x", "--url",
+                           "https://stars.example/"], "IVOA identifier"),
+                         (["--identifier", "ivo://example.org/x", "--url",
+                           "https://stars.example/cgi-bin"], "--url"),
+                         (["--identifier", "ivo://example.org/x", "--url",
+                           "https://stars.example/", "--created", "2025-01-31"],
+                          "UTC times")]:
+        run = subprocess.run(command + extra, capture_output=True, text=True,
+                             env=dict(os.environ, VELORAN_PUBLIC_URL=""), timeout=60)
+        check(run.returncode == 2 and words in run.stderr and run.stdout == "",
+              f"veloran-registry-record {extra}: {run.returncode} {run.stderr}")
 
 
 def check_dali_rules(site, directory):
