@@ -31,7 +31,7 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"RA=1&DEC=2&SR=3&VERB=+2&MAXREC=7", nullptr, 1, 2, 3, 2, 7},
       {"RA=1&DEC=2&SR=3&MAXREC=0", nullptr, 1, 2, 3, 2, 0},
       {"RA=1&DEC=2&SR=3&MAXREC=99999999999", nullptr, 1, 2, 3, 2, 500},
-      {"RA=+1+&DEC=2&SR=3", nullptr, 1, 2, 3, 2, 500},        // blanks around
+      {"RA=+1+&DEC=2&SR=3", nullptr, 1, 2, 3, 2, 500},  // blanks around
       {"RA=1&DEC=2&SR=3&FOO=bar&foo=baz", nullptr, 1, 2, 3, 2, 500},
       // Errors.
       {"", "The parameter RA is missing", 0, 0, 0, 0, 0},
@@ -53,16 +53,16 @@ TEST(ConeRequestTest, ReadsTheRequest) {
        0},
       {"RA=720.5&DEC=0&SR=1", "RA '720.5' is out of range", 0, 0, 0, 0, 0},
       // Each parameter once, whatever the letter case.
-      {"RA=1&DEC=2&SR=3&RA=as3f", "The parameter RA is given 2 times", 0, 0,
-       0, 0, 0},
-      {"RA=1&DEC=2&SR=3&ra=1", "The parameter RA is given 2 times", 0, 0, 0,
+      {"RA=1&DEC=2&SR=3&RA=as3f", "The parameter RA is given 2 times", 0, 0, 0,
        0, 0},
+      {"RA=1&DEC=2&SR=3&ra=1", "The parameter RA is given 2 times", 0, 0, 0, 0,
+       0},
       {"RA=1&DEC=2&SR=3&Sr=3&sr=3", "The parameter SR is given 3 times", 0, 0,
        0, 0, 0},
       {"RA=1&DEC=2&SR=3&VERB=1&verb=1", "The parameter VERB is given 2 times",
        0, 0, 0, 0, 0},
-      {"RA=1&DEC=2&SR=3&MAXREC=1&MaxRec=", "The parameter MAXREC is given 2",
-       0, 0, 0, 0, 0},
+      {"RA=1&DEC=2&SR=3&MAXREC=1&MaxRec=", "The parameter MAXREC is given 2", 0,
+       0, 0, 0, 0},
       {"RA=1&DEC=-90.0001&SR=1", "DEC '-90.0001' is out of range", 0, 0, 0, 0,
        0},
       {"RA=1&DEC=1&SR=-1", "SR '-1' is out of range", 0, 0, 0, 0, 0},
@@ -136,8 +136,7 @@ TEST(ConeRequestTest, ResponseFormats) {
        kXml},
       {"&RESPONSEFORMAT=tsv", false, ConeFormat::kVoTable, kXml},
       // A later error is written in the format asked for.
-      {"&RESPONSEFORMAT=csv&RESPONSEFORMAT=csv", false, ConeFormat::kCsv,
-       kCsv},
+      {"&RESPONSEFORMAT=csv&RESPONSEFORMAT=csv", false, ConeFormat::kCsv, kCsv},
       {"&RESPONSEFORMAT=csv&SR=1", false, ConeFormat::kCsv, kCsv},
   };
   for (const auto& c : cases) {

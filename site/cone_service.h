@@ -34,9 +34,9 @@ int AnswerAvailabilityRequest();
 // Who publishes the service, as the registry record names it.  Every text
 // is plain (it is escaped where written), UTF-8.
 struct RegistryIdentity {
-  const char* identifier;    // "ivo://authority/veloran/cone"
+  const char* identifier;  // "ivo://authority/veloran/cone"
   const char* title;
-  const char* shortName;     // at most 16 characters
+  const char* shortName;  // at most 16 characters
   const char* publisher;
   const char* contactName;
   const char* contactEmail;

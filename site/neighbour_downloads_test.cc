@@ -179,7 +179,7 @@ TEST(NeighbourDownloadsTest, HostileNamesInEachFormat) {
   }
 }
 
-#define CORS_HEADERS                \
+#define CORS_HEADERS                 \
   "Access-Control-Allow-Origin: *\n" \
   "Access-Control-Expose-Headers: Content-Disposition, Veloran-Query-Status\n"
 
@@ -199,8 +199,8 @@ TEST(NeighbourDownloadsTest, SaysWhenTheListIsCut) {
   };
   for (const auto& c : cases) {
     DownloadList list{stars.data(), c.count, 1, c.matchCount, "Stars"};
-    std::string label = std::to_string(c.count) + " of " +
-                        std::to_string(c.matchCount);
+    std::string label =
+        std::to_string(c.count) + " of " + std::to_string(c.matchCount);
     std::string header = std::string("Veloran-Query-Status: ") + c.status;
     for (DownloadFormat format : {DownloadFormat::kCsv, DownloadFormat::kJson,
                                   DownloadFormat::kVoTable}) {
@@ -210,8 +210,8 @@ TEST(NeighbourDownloadsTest, SaysWhenTheListIsCut) {
       EXPECT_NE(head.find(header + "\n"), std::string::npos) << label;
       EXPECT_NE(head.find(CORS_HEADERS), std::string::npos) << label;
       if (format == DownloadFormat::kJson) {
-        EXPECT_NE(output.find(std::string("\n\"query_status\": \"") +
-                              c.status + "\",\n"),
+        EXPECT_NE(output.find(std::string("\n\"query_status\": \"") + c.status +
+                              "\",\n"),
                   std::string::npos)
             << label;
       }
@@ -337,13 +337,12 @@ TEST(NeighbourDownloadsTest, ToolsReadEveryFile) {
   ASSERT_EQ(
       std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()),
       0);
-  for (auto [format, name] :
-       {std::pair{DownloadFormat::kCsv, "list"},
-        std::pair{DownloadFormat::kJson, "list"},
-        std::pair{DownloadFormat::kVoTable, "list"},
-        std::pair{DownloadFormat::kCsv, "error"},
-        std::pair{DownloadFormat::kJson, "error"},
-        std::pair{DownloadFormat::kVoTable, "error"}}) {
+  for (auto [format, name] : {std::pair{DownloadFormat::kCsv, "list"},
+                              std::pair{DownloadFormat::kJson, "list"},
+                              std::pair{DownloadFormat::kVoTable, "list"},
+                              std::pair{DownloadFormat::kCsv, "error"},
+                              std::pair{DownloadFormat::kJson, "error"},
+                              std::pair{DownloadFormat::kVoTable, "error"}}) {
     const char* extension = format == DownloadFormat::kCsv    ? ".csv"
                             : format == DownloadFormat::kJson ? ".json"
                                                               : ".vot";

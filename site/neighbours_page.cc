@@ -886,11 +886,13 @@ int AnswerNeighboursRequest(const char* queryString) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
   // A download answers every failure in its own format, from the first.
   const char* format = FindQueryParam("format");
-  downloading = format != nullptr && ReadDownloadFormat(format, &downloadFormat);
+  downloading =
+      format != nullptr && ReadDownloadFormat(format, &downloadFormat);
   static NeighbourRequest request;
   const char* rejection = nullptr;
   if (!ReadNeighbourRequest(&request, &rejection)) {
-    if (downloading) return AnswerDownloadRefusal(HttpStatus::kBadRequest, rejection);
+    if (downloading)
+      return AnswerDownloadRefusal(HttpStatus::kBadRequest, rejection);
     WriteRejectionPage(rejection);
     return kExitFailed;
   }

@@ -76,18 +76,41 @@ int main(int argc, char** argv) {
   int option;
   while ((option = getopt_long(argc, argv, "", kOptions, nullptr)) != -1) {
     switch (option) {
-      case 'i': identity.identifier = optarg; break;
-      case 'p': identity.publisher = optarg; break;
-      case 'n': identity.contactName = optarg; break;
-      case 'e': identity.contactEmail = optarg; break;
-      case 'u': url = optarg; break;
-      case 't': identity.title = optarg; break;
-      case 's': identity.shortName = optarg; break;
-      case 'r': identity.referenceUrl = optarg; break;
-      case 'c': identity.created = optarg; break;
-      case 'd': identity.updated = optarg; break;
-      case 'h': std::fputs(kUsage, stdout); return 0;
-      default: return Refuse("unknown option");
+      case 'i':
+        identity.identifier = optarg;
+        break;
+      case 'p':
+        identity.publisher = optarg;
+        break;
+      case 'n':
+        identity.contactName = optarg;
+        break;
+      case 'e':
+        identity.contactEmail = optarg;
+        break;
+      case 'u':
+        url = optarg;
+        break;
+      case 't':
+        identity.title = optarg;
+        break;
+      case 's':
+        identity.shortName = optarg;
+        break;
+      case 'r':
+        identity.referenceUrl = optarg;
+        break;
+      case 'c':
+        identity.created = optarg;
+        break;
+      case 'd':
+        identity.updated = optarg;
+        break;
+      case 'h':
+        std::fputs(kUsage, stdout);
+        return 0;
+      default:
+        return Refuse("unknown option");
     }
   }
   if (optind != argc) return Refuse("no arguments are taken, only options");
@@ -115,7 +138,8 @@ int main(int argc, char** argv) {
     return Refuse("--short-name has at most 16 characters");
   }
   if (!IsUtcTime(identity.created) || !IsUtcTime(identity.updated)) {
-    return Refuse("--created and --updated are UTC times: 2025-01-31T12:00:00Z");
+    return Refuse(
+        "--created and --updated are UTC times: 2025-01-31T12:00:00Z");
   }
   for (const char* text :
        {identity.publisher, identity.contactName, identity.contactEmail,

@@ -55,10 +55,9 @@ bool FormatRequestDirectory(char* text, size_t size) {
   bool showPort = port != nullptr && IsPort(port) &&
                   std::strcmp(port, secure ? "443" : "80") != 0;
   int directory = static_cast<int>(std::strrchr(script, '/') - script + 1);
-  int written = std::snprintf(text, size, "%s://%s%s%s%.*s",
-                              secure ? "https" : "http", host,
-                              showPort ? ":" : "", showPort ? port : "",
-                              directory, script);
+  int written = std::snprintf(
+      text, size, "%s://%s%s%s%.*s", secure ? "https" : "http", host,
+      showPort ? ":" : "", showPort ? port : "", directory, script);
   return written > 0 && static_cast<size_t>(written) < size;
 }
 

@@ -1,9 +1,9 @@
 #include "site/web_request.h"
 
+#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "cgi/output.h"
 
@@ -38,8 +38,9 @@ void WritePreflightReply(const char* methods) {
   WriteLine("Status: 204 No Content");
   WriteLine("Access-Control-Allow-Origin: *");
   std::printf("Access-Control-Allow-Methods: %s\n", methods);
-  WriteLine("Access-Control-Allow-Headers: Accept, Content-Type, "
-            "X-Requested-With");
+  WriteLine(
+      "Access-Control-Allow-Headers: Accept, Content-Type, "
+      "X-Requested-With");
   // A day; browsers keep it at most as long as they allow.
   WriteLine("Access-Control-Max-Age: 86400");
   WriteLine("");

@@ -32,9 +32,9 @@ constexpr size_t kMaxFormBodyLength = 4096;
 
 enum class FormBody {
   kRead,
-  kNotAForm,   // another CONTENT_TYPE than a form, or a NUL byte in it
-  kTooLong,    // over kMaxFormBodyLength (not read)
-  kCut,        // fewer bytes than CONTENT_LENGTH said, or no number there
+  kNotAForm,  // another CONTENT_TYPE than a form, or a NUL byte in it
+  kTooLong,   // over kMaxFormBodyLength (not read)
+  kCut,       // fewer bytes than CONTENT_LENGTH said, or no number there
 };
 
 // Reads the body of a POST request from standard input into "body", a

@@ -31,8 +31,8 @@ TEST(WebRequestTest, ReadsTheFormOfAPost) {
     FormBody result;
     std::string body;
   } cases[] = {
-      {"application/x-www-form-urlencoded", "11", "RA=1&DEC=20", FormBody::kRead,
-       "RA=1&DEC=20"},
+      {"application/x-www-form-urlencoded", "11", "RA=1&DEC=20",
+       FormBody::kRead, "RA=1&DEC=20"},
       {"application/x-www-form-urlencoded; charset=UTF-8", "4", "SR=1",
        FormBody::kRead, "SR=1"},
       {"Application/X-WWW-Form-Urlencoded", "4", "SR=1", FormBody::kRead,
@@ -84,10 +84,10 @@ TEST(WebRequestTest, ReadsTheMethod) {
     const char* method;
     RequestMethod expected;
   } cases[] = {
-      {nullptr, RequestMethod::kGet},        {"GET", RequestMethod::kGet},
-      {"HEAD", RequestMethod::kGet},         {"POST", RequestMethod::kPost},
-      {"OPTIONS", RequestMethod::kOptions},  {"options", RequestMethod::kOther},
-      {"DELETE", RequestMethod::kOther},     {"", RequestMethod::kOther},
+      {nullptr, RequestMethod::kGet},       {"GET", RequestMethod::kGet},
+      {"HEAD", RequestMethod::kGet},        {"POST", RequestMethod::kPost},
+      {"OPTIONS", RequestMethod::kOptions}, {"options", RequestMethod::kOther},
+      {"DELETE", RequestMethod::kOther},    {"", RequestMethod::kOther},
   };
   for (const auto& c : cases) {
     SetOrUnset("REQUEST_METHOD", c.method);
@@ -108,8 +108,8 @@ TEST(SiteAddressTest, TheConfiguredAddressComesFirst) {
     bool absolute;
   } cases[] = {
       {"https://stars.example/veloran/cgi-bin/", "10.0.0.5",
-       "/cgi-bin/cone_search", "https://stars.example/veloran/cgi-bin/cone_search",
-       true},
+       "/cgi-bin/cone_search",
+       "https://stars.example/veloran/cgi-bin/cone_search", true},
       {"http://[2001:db8::1]:8080/cgi-bin/", nullptr, nullptr,
        "http://[2001:db8::1]:8080/cgi-bin/cone_search", true},
       {"http://stars.example/~vo/%7Ex/", nullptr, nullptr,
@@ -118,12 +118,12 @@ TEST(SiteAddressTest, TheConfiguredAddressComesFirst) {
        "http://10.0.0.5:8080/veloran/cgi-bin/cone_search", true},
       // Not an address to give: the request's, or none.
       {"https://stars.example/veloran/cgi-bin", "10.0.0.5",
-       "/cgi-bin/cone_search", "http://10.0.0.5:8080/cgi-bin/cone_search", true},
+       "/cgi-bin/cone_search", "http://10.0.0.5:8080/cgi-bin/cone_search",
+       true},
       {"ftp://stars.example/", "10.0.0.5", "/cgi-bin/cone_search",
        "http://10.0.0.5:8080/cgi-bin/cone_search", true},
       {"https:///cgi-bin/", nullptr, nullptr, "cone_search", false},
-      {"https://stars.example/\"><x>/", nullptr, nullptr, "cone_search",
-       false},
+      {"https://stars.example/\"><x>/", nullptr, nullptr, "cone_search", false},
       {"https://stars.example/a b/", nullptr, nullptr, "cone_search", false},
       {"https://stars.example/?q=1/", nullptr, nullptr, "cone_search", false},
       {"", nullptr, nullptr, "cone_search", false},

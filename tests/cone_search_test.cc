@@ -77,9 +77,13 @@ TEST(ConeSearchTest, OtherResourcesAndFormats) {
     int status;
   } cases[] = {
       {{}, "RA=217&DEC=-62&SR=3&RESPONSEFORMAT=csv", "cone_alpha_cen.csv", 0},
-      {{}, "RA=217&DEC=-62&SR=3&MAXREC=1&RESPONSEFORMAT=text/csv",
-       "cone_overflow.csv", 0},
-      {{}, "RA=217&DEC=-62&SR=30&RESPONSEFORMAT=csv", "cone_sr_too_large.txt",
+      {{},
+       "RA=217&DEC=-62&SR=3&MAXREC=1&RESPONSEFORMAT=text/csv",
+       "cone_overflow.csv",
+       0},
+      {{},
+       "RA=217&DEC=-62&SR=30&RESPONSEFORMAT=csv",
+       "cone_sr_too_large.txt",
        255},
       {with({"PATH_INFO=/capabilities"}), "", "cone_capabilities.xml", 0},
       {with({"PATH_INFO=/capabilities", "VELORAN_CONE_MAX_SR=0.05",
@@ -119,11 +123,11 @@ TEST(ConeSearchTest, Availability) {
       {"ExecFail:FROM Spectra", "cone_unavailable_spectra.xml", 255},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> env = {"PATH_INFO=/availability",
-                                    std::string("VELORAN_ODBC_FAULTS=") +
-                                        c.faults};
-    ProgramResult result = RunProgram(ConeSearchDoublePath(), "",
-                                      SampleDatabase().odbcDir, env);
+    std::vector<std::string> env = {
+        "PATH_INFO=/availability",
+        std::string("VELORAN_ODBC_FAULTS=") + c.faults};
+    ProgramResult result =
+        RunProgram(ConeSearchDoublePath(), "", SampleDatabase().odbcDir, env);
     EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
     EXPECT_EQ(result.status, c.status) << c.faults;
   }
