@@ -87,10 +87,25 @@ ssize_t WriteToStream(void* cookie, const char* data, size_t size) {
   return static_cast<ssize_t>(size);
 }
 
+ssize_t ReadFromStream(void* cookie, char* data, size_t size) {
+  auto* stream = static_cast<FCGX_Stream*>(cookie);
+  int chunk = size > (1u << 20) ? (1 << 20) : static_cast<int>(size);
+  int read = FCGX_GetStr(data, chunk, stream);
+  return read < 0 ? -1 : read;
+}
+
 FILE* OpenStream(FCGX_Stream* stream) {
   cookie_io_functions_t functions{};
   functions.write = WriteToStream;
   return fopencookie(stream, "w", functions);
+}
+
+// The request's body, which a program run once per request reads from
+// standard input (a form sent with POST).
+FILE* OpenBody(FCGX_Stream* stream) {
+  cookie_io_functions_t functions{};
+  functions.read = ReadFromStream;
+  return fopencookie(stream, "r", functions);
 }
 
 size_t CountOf(char** variables) {
@@ -120,15 +135,17 @@ void ReportLostReply(const char* program, int error) {
                error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "");
 }
 
-// Answers one accepted request: standard output and standard error are
-// the request's streams and the environment is the request's while
-// "answer" runs.  Returns its exit status.
+// Answers one accepted request: standard input, output and error are the
+// request's streams and the environment is the request's while "answer"
+// runs.  Returns its exit status.
 int AnswerOne(const char* program, int (*answer)(const char*),
               FCGX_Request* request) {
+  FILE* in = OpenBody(request->in);
   FILE* out = OpenStream(request->out);
   FILE* err = OpenStream(request->err);
   char** merged = MergeEnvironment(request->envp, environ);
-  if (out == nullptr || err == nullptr || merged == nullptr) {
+  if (in == nullptr || out == nullptr || err == nullptr || merged == nullptr) {
+    if (in != nullptr) std::fclose(in);
     if (out != nullptr) std::fclose(out);
     if (err != nullptr) std::fclose(err);
     std::free(merged);
@@ -140,9 +157,11 @@ int AnswerOne(const char* program, int (*answer)(const char*),
     return -1;
   }
   setvbuf(err, nullptr, _IOLBF, 0);
+  FILE* processIn = stdin;
   FILE* processOut = stdout;
   FILE* processErr = stderr;
   char** processEnvironment = environ;
+  stdin = in;
   stdout = out;
   stderr = err;
   environ = merged;
@@ -158,6 +177,8 @@ int AnswerOne(const char* program, int (*answer)(const char*),
   environ = processEnvironment;
   stdout = processOut;
   stderr = processErr;
+  stdin = processIn;
+  std::fclose(in);
   std::fclose(out);
   std::fclose(err);
   std::free(merged);

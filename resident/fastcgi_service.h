@@ -46,8 +46,10 @@ bool ReadServiceLimits(const char* workers, const char* maxRequests,
 bool StartedAsFastCgi();
 
 // Answers FastCGI requests on standard input with "answer", which is given
-// the request's QUERY_STRING (nullptr when the server sent none) and writes
-// the reply to standard output, as the program run once per request does.
+// the request's QUERY_STRING (nullptr when the server sent none), finds
+// the request's other variables with getenv and its body on standard input,
+// and writes the reply to standard output, as the program run once per
+// request does.
 // Returns the exit status: 0 after the limits or a signal ended the
 // service, 1 when its settings were rejected or the socket failed.
 // "program" heads the lines on standard error.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <numbers>
@@ -23,9 +24,12 @@
 #include "cgi/query_params.h"
 #include "search/position_source.h"
 #include "site/export_text.h"
+#include "site/cone_service.h"
+#include "site/html_page.h"
 #include "site/listed_star.h"
 #include "site/site_request.h"
 #include "site/star_table.h"
+#include "site/web_request.h"
 
 namespace veloran {
 
@@ -55,19 +59,7 @@ constexpr LevelledColumn kConeColumns[] = {
     {StarColumn::kEntryPage, 3},
 };
 
-struct ConeColumns {
-  StarColumn columns[std::size(kConeColumns)];
-  size_t count;
-};
-
-ConeColumns ColumnsOf(int verbosity) {
-  ConeColumns chosen{};
-  for (const LevelledColumn& entry : kConeColumns) {
-    if (entry.verbosity <= verbosity)
-      chosen.columns[chosen.count++] = entry.column;
-  }
-  return chosen;
-}
+static_assert(std::size(kConeColumns) == kMostConeColumns);
 
 // --- The request -----------------------------------------------------
 
@@ -88,6 +80,46 @@ const char* FindParameter(const char* name) {
   }
   return nullptr;
 }
+
+// The parameters that the service reads, each of which takes one value.
+constexpr const char* kSingleValued[] = {"RA",   "DEC",    "SR",
+                                         "VERB", "MAXREC", "RESPONSEFORMAT"};
+
+// False, with the message, when a parameter of kSingleValued is given more
+// than once.
+bool EachGivenOnce(char (&message)[kConeMessageSize]) {
+  for (const char* name : kSingleValued) {
+    int count = 0;
+    for (const QueryParam* p = queryParams.first; p != nullptr; p = p->next) {
+      if (SameNameIgnoringCase(p->name, name)) ++count;
+    }
+    if (count > 1) {
+      std::snprintf(message, sizeof(message),
+                    "The parameter %s is given %d times: it takes one value",
+                    name, count);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The values of RESPONSEFORMAT, as DALI names the formats, and the type of
+// the reply to each: a media type asked for is the reply's.
+struct ResponseFormat {
+  const char* value;
+  ConeFormat format;
+  const char* contentType;
+};
+constexpr char kVoTableType[] = "text/xml; charset=UTF-8";
+constexpr char kCsvType[] = "text/csv; charset=utf-8; header=present";
+constexpr ResponseFormat kResponseFormats[] = {
+    {"votable", ConeFormat::kVoTable, kVoTableType},
+    {"text/xml", ConeFormat::kVoTable, kVoTableType},
+    {"application/x-votable+xml", ConeFormat::kVoTable,
+     "application/x-votable+xml; charset=UTF-8"},
+    {"csv", ConeFormat::kCsv, kCsvType},
+    {"text/csv", ConeFormat::kCsv, kCsvType},
+};
 
 // How a value is shown in a message: the text as it was sent (the query
 // decoder doubles each single quote), in quotes, at most kShownLength
@@ -239,21 +271,14 @@ void RankNearest(ConeMatches* matches, int limit) {
 
 // --- The replies -------------------------------------------------------
 
-enum class ReplyStatus { kOk, kInternalError, kServiceUnavailable };
-
-void WriteHeader(ReplyStatus status) {
-  switch (status) {
-    case ReplyStatus::kOk:
-      break;
-    case ReplyStatus::kInternalError:
-      WriteLine("Status: 500 Internal Server Error");
-      break;
-    case ReplyStatus::kServiceUnavailable:
-      WriteLine("Status: 503 Service Unavailable");
-      break;
-  }
-  WriteLine("Content-type: text/xml; charset=UTF-8");
-  WriteLine("");
+// The header of a reply of "status" and "contentType", readable by a page
+// of any origin.
+void WriteHeader(HttpStatus status, const char* contentType,
+                 const char* allow = nullptr) {
+  WriteStatusLine(status);
+  if (allow != nullptr) std::printf("Allow: %s\n", allow);
+  std::printf("Content-type: %s\n", contentType);
+  WriteCorsHeaders();
 }
 
 void WriteDocumentStart() {
@@ -267,10 +292,21 @@ void WriteDocumentStart() {
       "stars within SR degrees of (RA, DEC), nearest first</DESCRIPTION>\n");
 }
 
-// The reply to a request that is an error, or that met a fault: the
-// message in an Error INFO and in the results RESOURCE's QUERY_STATUS.
-void WriteErrorDocument(ReplyStatus status, const char* message) {
-  WriteHeader(status);
+// The reply to a request that is an error, or that met a fault, in the
+// format of "request": a VOTable with the message in an Error INFO and in
+// the results RESOURCE's QUERY_STATUS, or, for CSV, the message as plain
+// text, a request's error with status 400 (the VOTable's is 200).  A
+// method not allowed names those that are ("allow").
+void WriteErrorDocument(HttpStatus status, const ConeRequest& request,
+                        const char* message, const char* allow = nullptr) {
+  if (request.format == ConeFormat::kCsv) {
+    WriteHeader(status == HttpStatus::kOk ? HttpStatus::kBadRequest : status,
+                "text/plain; charset=us-ascii", allow);
+    std::printf("\nError: %s\n", message);
+    return;
+  }
+  WriteHeader(status, request.contentType, allow);
+  WriteLine("");
   WriteDocumentStart();
   WriteText("<INFO name=\"Error\" value=\"");
   WriteXmlText(message);
@@ -279,6 +315,15 @@ void WriteErrorDocument(ReplyStatus status, const char* message) {
       "<INFO name=\"QUERY_STATUS\" value=\"ERROR\">");
   WriteXmlText(message);
   WriteText("</INFO>\n</RESOURCE>\n</VOTABLE>\n");
+}
+
+// The error of a request whose format is not known: a VOTable.
+void WriteVoTableError(HttpStatus status, const char* message,
+                       const char* allow = nullptr) {
+  ConeRequest request{};
+  request.format = ConeFormat::kVoTable;
+  request.contentType = kVoTableType;
+  WriteErrorDocument(status, request, message, allow);
 }
 
 // What a table's reply says of the search besides its rows.
@@ -324,24 +369,37 @@ void WriteResourceStart(const ConeAnswer& answer) {
       RealText(answer.limits->maxRadius).text, answer.limits->maxRecords);
 }
 
+// The row of the "i"th match.
+StarRow MatchRow(const ConeMatch* matches, const ListedStar* stars, int i) {
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  const ConeMatch& match = matches[i];
+  return {&stars[i],  0,           true,  match.ra,          match.dec,
+          match.separation, kNone, match.hasDistance, match.distance};
+}
+
 void WriteTable(const ConeAnswer& answer, const ConeMatch* matches,
                 const ListedStar* stars) {
-  WriteHeader(ReplyStatus::kOk);
+  const ConeRequest& request = *answer.request;
+  StarColumn columns[kMostConeColumns];
+  size_t count = ConeColumns(request.verbosity, columns);
+  WriteHeader(HttpStatus::kOk, request.contentType);
+  if (request.format == ConeFormat::kCsv) {
+    // CSV has no place for the status: the header says it.
+    std::printf("Veloran-Query-Status: %s\n\n",
+                answer.overflow ? "OVERFLOW" : "OK");
+    WriteCsvHeader(columns, count);
+    for (int i = 0; i < answer.listed; ++i) {
+      WriteCsvRow(columns, count, MatchRow(matches, stars, i));
+    }
+    return;
+  }
+  WriteLine("");
   WriteDocumentStart();
   WriteResourceStart(answer);
-  ConeColumns columns = ColumnsOf(answer.request->verbosity);
-  WriteVoTableFields(columns.columns, columns.count, UcdSet::kConeSearch103,
-                     "system");
+  WriteVoTableFields(columns, count, UcdSet::kConeSearch103, "system");
   WriteText("<DATA><TABLEDATA>\n");
-  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
   for (int i = 0; i < answer.listed; ++i) {
-    const ConeMatch& match = matches[i];
-    StarRow row{&stars[i],     0,
-                true,          match.ra,
-                match.dec,     match.separation,
-                kNone,         match.hasDistance,
-                match.distance};
-    WriteVoTableRow(columns.columns, columns.count, row);
+    WriteVoTableRow(columns, count, MatchRow(matches, stars, i));
   }
   WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
 }
@@ -371,12 +429,12 @@ int AnswerFromDatabase(const ConeRequest& request, const ConeLimits& limits) {
       break;
     case Connection::kNoHandle:
       ReportDatabaseFault(kProgram, "no ODBC handle could be allocated");
-      WriteErrorDocument(ReplyStatus::kInternalError,
+      WriteErrorDocument(HttpStatus::kInternalError, request,
                          "The star database could not be read");
       return kExitFailed;
     case Connection::kRefused:
       ReportRefusedConnection(kProgram, handles);
-      WriteErrorDocument(ReplyStatus::kServiceUnavailable,
+      WriteErrorDocument(HttpStatus::kServiceUnavailable, request,
                          "The star database cannot be reached just now");
       return kExitFailed;
   }
@@ -404,7 +462,7 @@ int AnswerFromDatabase(const ConeRequest& request, const ConeLimits& limits) {
       ReportDatabaseFault(kProgram, "the stars of the cone found no memory");
     }
     std::free(stars);
-    WriteErrorDocument(ReplyStatus::kInternalError,
+    WriteErrorDocument(HttpStatus::kInternalError, request,
                        "The star database could not be read");
     return kExitFailed;
   }
@@ -459,10 +517,36 @@ ConeLimits ReadConeLimits(const char* maxRadius, const char* maxRecords) {
   return limits;
 }
 
+ConeLimits ReadConeLimitsFromEnvironment() {
+  return ReadConeLimits(std::getenv("VELORAN_CONE_MAX_SR"),
+                        std::getenv("VELORAN_CONE_MAX_RECORDS"));
+}
+
 bool ReadConeRequest(const ConeLimits& limits, ConeRequest* request,
                      char (&message)[kConeMessageSize]) {
   message[0] = '\0';
-  ConeRequest read{0.0, 0.0, 0.0, 2, limits.maxRecords};
+  ConeRequest read{0.0,          0.0,          0.0, 2, limits.maxRecords,
+                   ConeFormat::kVoTable, kVoTableType};
+  // The format first, so that every later error is written in it.
+  const char* format = FindParameter("RESPONSEFORMAT");
+  if (format != nullptr && format[0] != '\0') {
+    const ResponseFormat* chosen = nullptr;
+    for (const ResponseFormat& entry : kResponseFormats) {
+      if (std::strcmp(format, entry.value) == 0) chosen = &entry;
+    }
+    if (chosen == nullptr) {
+      *request = read;
+      std::snprintf(message, sizeof(message),
+                    "RESPONSEFORMAT %s is not offered: votable (text/xml, "
+                    "application/x-votable+xml) or csv (text/csv)",
+                    ShownValue(format).text);
+      return false;
+    }
+    read.format = chosen->format;
+    read.contentType = chosen->contentType;
+  }
+  *request = read;
+  if (!EachGivenOnce(message)) return false;
   if (!ReadDegrees("RA", "the right ascension of the cone's centre", &read.ra,
                    message) ||
       !ReadDegrees("DEC", "the declination of the cone's centre", &read.dec,
@@ -470,8 +554,18 @@ bool ReadConeRequest(const ConeLimits& limits, ConeRequest* request,
       !ReadDegrees("SR", "the radius of the cone", &read.radius, message)) {
     return false;
   }
+  const char* ra = FindParameter("RA");
   const char* dec = FindParameter("DEC");
   const char* sr = FindParameter("SR");
+  // An RA beyond a turn is an error, not taken round: it is more likely a
+  // mistake (hours for degrees, a sign) than a cone meant there.
+  if (read.ra < 0.0 || read.ra > 360.0) {
+    std::snprintf(message, sizeof(message),
+                  "RA %s is out of range: a right ascension lies between 0 "
+                  "and 360 degrees",
+                  ShownValue(ra).text);
+    return false;
+  }
   if (read.dec < -90.0 || read.dec > 90.0) {
     std::snprintf(message, sizeof(message),
                   "DEC %s is out of range: a declination lies between -90 "
@@ -516,14 +610,51 @@ bool ReadConeRequest(const ConeLimits& limits, ConeRequest* request,
   return true;
 }
 
-int AnswerConeRequest(const char* queryString) {
-  ConeLimits limits = ReadConeLimits(std::getenv("VELORAN_CONE_MAX_SR"),
-                                     std::getenv("VELORAN_CONE_MAX_RECORDS"));
+size_t ConeColumns(int verbosity, StarColumn (&columns)[kMostConeColumns]) {
+  size_t count = 0;
+  for (const LevelledColumn& entry : kConeColumns) {
+    if (entry.verbosity <= verbosity) columns[count++] = entry.column;
+  }
+  return count;
+}
+
+namespace {
+
+// The parameters of the request: the query string's, and a form's sent
+// with POST.  False when the body could not be read, with the reply
+// written.
+bool DecodeParameters(const char* queryString, RequestMethod method) {
   DecodeQueryString(queryString != nullptr ? queryString : "");
+  if (method != RequestMethod::kPost) return true;
+  static char body[kMaxFormBodyLength + 1];
+  switch (ReadFormBody(body)) {
+    case FormBody::kRead:
+      DecodeQueryString(body);
+      return true;
+    case FormBody::kNotAForm:
+      WriteVoTableError(HttpStatus::kUnsupportedMediaType,
+                        "A request sent with POST is a form "
+                        "(application/x-www-form-urlencoded)");
+      return false;
+    case FormBody::kTooLong:
+      WriteVoTableError(HttpStatus::kPayloadTooLarge,
+                        "The form sent with POST is too long");
+      return false;
+    case FormBody::kCut:
+      WriteVoTableError(HttpStatus::kBadRequest,
+                        "The form sent with POST did not arrive whole");
+      return false;
+  }
+  return false;
+}
+
+int AnswerSearch(const char* queryString, RequestMethod method) {
+  ConeLimits limits = ReadConeLimitsFromEnvironment();
+  if (!DecodeParameters(queryString, method)) return kExitFailed;
   ConeRequest request;
   char message[kConeMessageSize];
   if (!ReadConeRequest(limits, &request, message)) {
-    WriteErrorDocument(ReplyStatus::kOk, message);
+    WriteErrorDocument(HttpStatus::kOk, request, message);
     return kExitFailed;
   }
   // SR=0 and MAXREC=0 ask for the columns: no database is read.
@@ -533,6 +664,49 @@ int AnswerConeRequest(const char* queryString) {
     return kExitAnswered;
   }
   return AnswerFromDatabase(request, limits);
+}
+
+void WriteMethodNotAllowed(const char* allowed) {
+  WriteVoTableError(HttpStatus::kMethodNotAllowed,
+                    "This address answers GET (and POST for a search)",
+                    allowed);
+}
+
+}  // namespace
+
+int AnswerConeRequest(const char* queryString) {
+  RequestMethod method = ReadRequestMethod();
+  const char* path = std::getenv("PATH_INFO");
+  ConeResource resource = ReadConeResource(path);
+  if (method == RequestMethod::kOptions && resource != ConeResource::kNone) {
+    WritePreflightReply(resource == ConeResource::kSearch ? "GET, POST, OPTIONS"
+                                                          : "GET, OPTIONS");
+    return kExitAnswered;
+  }
+  switch (resource) {
+    case ConeResource::kSearch:
+      if (method == RequestMethod::kGet || method == RequestMethod::kPost) {
+        return AnswerSearch(queryString, method);
+      }
+      WriteMethodNotAllowed("GET, POST, OPTIONS");
+      return kExitFailed;
+    case ConeResource::kCapabilities:
+    case ConeResource::kAvailability:
+      if (method != RequestMethod::kGet) {
+        WriteMethodNotAllowed("GET, OPTIONS");
+        return kExitFailed;
+      }
+      return resource == ConeResource::kCapabilities
+                 ? AnswerCapabilitiesRequest(ReadConeLimitsFromEnvironment())
+                 : AnswerAvailabilityRequest();
+    case ConeResource::kNone:
+      WriteVoTableError(HttpStatus::kNotFound,
+                        "No such resource: the service answers at its own "
+                        "address, and at /capabilities and /availability "
+                        "below it");
+      return kExitFailed;
+  }
+  return kExitFailed;
 }
 
 }  // namespace veloran

@@ -26,14 +26,13 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"Ra=10&dEc=20&sR=1&verb=3", nullptr, 10, 20, 1, 3, 500},
       {"SR=1e-05&DEC=+90&RA=0", nullptr, 0, 90, 1e-5, 2, 500},
       {"RA=%2B359.5&DEC=-90&SR=10", nullptr, 359.5, -90, 10, 2, 500},
-      {"RA=-10&DEC=0&SR=0", nullptr, -10, 0, 0, 2, 500},  // RA taken as given
+      {"RA=360&DEC=0&SR=0", nullptr, 360, 0, 0, 2, 500},
       {"RA=+1.5d1&DEC=.5&SR=5.&VERB=1", nullptr, 15, 0.5, 5, 1, 500},
       {"RA=1&DEC=2&SR=3&VERB=+2&MAXREC=7", nullptr, 1, 2, 3, 2, 7},
       {"RA=1&DEC=2&SR=3&MAXREC=0", nullptr, 1, 2, 3, 2, 0},
       {"RA=1&DEC=2&SR=3&MAXREC=99999999999", nullptr, 1, 2, 3, 2, 500},
-      {"RA=+1+&DEC=2&SR=3", nullptr, 1, 2, 3, 2, 500},        // blanks around
-      {"RA=1&DEC=2&SR=3&RA=as3f", nullptr, 1, 2, 3, 2, 500},  // the first
-      {"RA=1&DEC=2&SR=3&FOO=bar&RESPONSEFORMAT=x", nullptr, 1, 2, 3, 2, 500},
+      {"RA=+1+&DEC=2&SR=3", nullptr, 1, 2, 3, 2, 500},  // blanks around
+      {"RA=1&DEC=2&SR=3&FOO=bar&foo=baz", nullptr, 1, 2, 3, 2, 500},
       // Errors.
       {"", "The parameter RA is missing", 0, 0, 0, 0, 0},
       {"RA=1&SR=1", "The parameter DEC is missing", 0, 0, 0, 0, 0},
@@ -48,6 +47,22 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"RA=1&DEC=1&SR=.", "SR '.' is no number", 0, 0, 0, 0, 0},
       {"RA=1e999&DEC=1&SR=1", "RA '1e999' is too large", 0, 0, 0, 0, 0},
       {"RA=1&DEC=91.0&SR=1", "DEC '91.0' is out of range", 0, 0, 0, 0, 0},
+      // A right ascension is not taken round.
+      {"RA=-10&DEC=0&SR=1", "RA '-10' is out of range", 0, 0, 0, 0, 0},
+      {"RA=360.0001&DEC=0&SR=1", "RA '360.0001' is out of range", 0, 0, 0, 0,
+       0},
+      {"RA=720.5&DEC=0&SR=1", "RA '720.5' is out of range", 0, 0, 0, 0, 0},
+      // Each parameter once, whatever the letter case.
+      {"RA=1&DEC=2&SR=3&RA=as3f", "The parameter RA is given 2 times", 0, 0, 0,
+       0, 0},
+      {"RA=1&DEC=2&SR=3&ra=1", "The parameter RA is given 2 times", 0, 0, 0, 0,
+       0},
+      {"RA=1&DEC=2&SR=3&Sr=3&sr=3", "The parameter SR is given 3 times", 0, 0,
+       0, 0, 0},
+      {"RA=1&DEC=2&SR=3&VERB=1&verb=1", "The parameter VERB is given 2 times",
+       0, 0, 0, 0, 0},
+      {"RA=1&DEC=2&SR=3&MAXREC=1&MaxRec=", "The parameter MAXREC is given 2", 0,
+       0, 0, 0, 0},
       {"RA=1&DEC=-90.0001&SR=1", "DEC '-90.0001' is out of range", 0, 0, 0, 0,
        0},
       {"RA=1&DEC=1&SR=-1", "SR '-1' is out of range", 0, 0, 0, 0, 0},
@@ -90,6 +105,50 @@ TEST(ConeRequestTest, ReadsTheRequest) {
     EXPECT_EQ(request.radius, c.radius) << c.query;
     EXPECT_EQ(request.verbosity, c.verbosity) << c.query;
     EXPECT_EQ(request.maxRecords, c.maxRecords) << c.query;
+  }
+  ClearQueryParams();
+}
+
+// Each case: a RESPONSEFORMAT and the format and content type of the reply,
+// or the error (whose reply is a VOTable).
+TEST(ConeRequestTest, ResponseFormats) {
+  const ConeLimits limits{10.0, 500};
+  constexpr char kXml[] = "text/xml; charset=UTF-8";
+  constexpr char kCsv[] = "text/csv; charset=utf-8; header=present";
+  static const struct {
+    const char* format;
+    bool read;
+    ConeFormat expected;
+    const char* contentType;
+  } cases[] = {
+      {"", true, ConeFormat::kVoTable, kXml},
+      {"&RESPONSEFORMAT=", true, ConeFormat::kVoTable, kXml},
+      {"&RESPONSEFORMAT=votable", true, ConeFormat::kVoTable, kXml},
+      {"&responseformat=text/xml", true, ConeFormat::kVoTable, kXml},
+      {"&RESPONSEFORMAT=application/x-votable%2Bxml", true,
+       ConeFormat::kVoTable, "application/x-votable+xml; charset=UTF-8"},
+      {"&RESPONSEFORMAT=csv", true, ConeFormat::kCsv, kCsv},
+      {"&ResponseFormat=text/csv", true, ConeFormat::kCsv, kCsv},
+      // Not offered: the error is a VOTable.
+      {"&RESPONSEFORMAT=CSV", false, ConeFormat::kVoTable, kXml},
+      {"&RESPONSEFORMAT=application/fits", false, ConeFormat::kVoTable, kXml},
+      {"&RESPONSEFORMAT=text/csv;header=absent", false, ConeFormat::kVoTable,
+       kXml},
+      {"&RESPONSEFORMAT=tsv", false, ConeFormat::kVoTable, kXml},
+      // A later error is written in the format asked for.
+      {"&RESPONSEFORMAT=csv&RESPONSEFORMAT=csv", false, ConeFormat::kCsv, kCsv},
+      {"&RESPONSEFORMAT=csv&SR=1", false, ConeFormat::kCsv, kCsv},
+  };
+  for (const auto& c : cases) {
+    ClearQueryParams();
+    std::string query = std::string("RA=1&DEC=2&SR=3") + c.format;
+    DecodeQueryString(query.c_str());
+    ConeRequest request{};
+    char message[kConeMessageSize];
+    EXPECT_EQ(ReadConeRequest(limits, &request, message), c.read)
+        << query << ": " << message;
+    EXPECT_EQ(request.format, c.expected) << query;
+    EXPECT_STREQ(request.contentType, c.contentType) << query;
   }
   ClearQueryParams();
 }

@@ -19,8 +19,6 @@ namespace veloran {
 
 namespace {
 
-constexpr char kProgram[] = "health";
-
 // The catalogue table, which the pages load whole: it must have rows.
 bool ReadCatalogueNames(SQLHSTMT statement, int32_t) {
   bool loaded = LoadCatalogueNames(statement);
@@ -150,16 +148,17 @@ constexpr TableCheck kTableChecks[] = {
      ReadDesignation},
 };
 
-// Writes the failure of "table" on standard error: what the driver said
-// when it said something, else that the row was not there.
-void ReportTableFailure(const char* table, bool failed) {
-  char what[96];
-  std::snprintf(what, sizeof(what), "the table %s %s", table,
+// Writes the failure of "table" into "reason" and on standard error: what
+// the driver said when it said something, else that the row was not there.
+void ReportTableFailure(const char* program, const char* table, bool failed,
+                        char (&reason)[96]) {
+  std::snprintf(reason, sizeof(reason), "the table %s %s", table,
                 failed ? "could not be read" : "has no row to read");
-  ReportReadFault(kProgram, what);
+  ReportReadFault(program, reason);
 }
 
-bool CheckTables(SQLHSTMT statement) {
+bool CheckTables(const char* program, SQLHSTMT statement,
+                 char (&reason)[96]) {
   for (const TableCheck& check : kTableChecks) {
     int32_t ownerId = 0;
     if (check.firstOwner != nullptr) {
@@ -172,12 +171,13 @@ bool CheckTables(SQLHSTMT statement) {
         continue;
       }
       if (first != FirstRow::kRead) {
-        ReportTableFailure(check.table, first == FirstRow::kFailed);
+        ReportTableFailure(program, check.table, first == FirstRow::kFailed,
+                           reason);
         return false;
       }
     }
     if (!check.read(statement, ownerId)) {
-      ReportTableFailure(check.table, ReadFailed());
+      ReportTableFailure(program, check.table, ReadFailed(), reason);
       return false;
     }
   }
@@ -185,8 +185,8 @@ bool CheckTables(SQLHSTMT statement) {
   FirstRow first =
       ReadFirstRow(statement, kFirstKey, SQL_C_CHAR, key, sizeof(key));
   if (first != FirstRow::kRead || !ReadNameByKey(statement, key)) {
-    ReportTableFailure("NameLookup",
-                       first == FirstRow::kFailed || ReadFailed());
+    ReportTableFailure(program, "NameLookup",
+                       first == FirstRow::kFailed || ReadFailed(), reason);
     return false;
   }
   return true;
@@ -209,29 +209,37 @@ void WriteHealthReply(bool healthy, StoredIndexState index) {
 
 }  // namespace
 
-int AnswerHealthRequest(const char*) {
+DatabaseHealth CheckSiteDatabase(const char* program) {
   DatabaseHandles handles;
-  bool healthy = false;
-  StoredIndexState index = StoredIndexState::kMissing;
+  DatabaseHealth health{false, "", StoredIndexState::kMissing};
   switch (OpenDataSource(&handles, Reading::kOneSnapshot)) {
     case Connection::kOpened:
-      healthy = CheckTables(handles.statement);
-      if (healthy) {
-        index = CheckStoredIndex(handles.connection, handles.statement);
+      health.healthy = CheckTables(program, handles.statement, health.reason);
+      if (health.healthy) {
+        health.index = CheckStoredIndex(handles.connection, handles.statement);
         // The pages read Positions whole then, and meet any fault of it.
         ForgetReadFault();
       }
       break;
     case Connection::kNoHandle:
-      ReportDatabaseFault(kProgram, "no ODBC handle could be allocated");
+      std::snprintf(health.reason, sizeof(health.reason),
+                    "no ODBC handle could be allocated");
+      ReportDatabaseFault(program, health.reason);
       break;
     case Connection::kRefused:
-      ReportRefusedConnection(kProgram, handles);
+      std::snprintf(health.reason, sizeof(health.reason),
+                    "the data source cannot be reached");
+      ReportRefusedConnection(program, handles);
       break;
   }
   handles.Release();
-  WriteHealthReply(healthy, index);
-  return healthy ? kExitAnswered : kExitFailed;
+  return health;
+}
+
+int AnswerHealthRequest(const char*) {
+  DatabaseHealth health = CheckSiteDatabase("health");
+  WriteHealthReply(health.healthy, health.index);
+  return health.healthy ? kExitAnswered : kExitFailed;
 }
 
 }  // namespace veloran

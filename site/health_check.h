@@ -21,7 +21,22 @@
 // the index is not in use, in a second line of the body that says why and
 // what to do.  A node is no less healthy for it.
 
+#include "search/stored_index.h"
+
 namespace veloran {
+
+// What the check found: whether the pages can be served, why not (a short
+// sentence without a path or a driver's words, for a reply), and the state
+// of the position index.
+struct DatabaseHealth {
+  bool healthy;
+  char reason[96];
+  StoredIndexState index;
+};
+
+// Checks the data source as above.  A failure is also told in one line on
+// standard error, headed by "program", with the driver's diagnostic.
+DatabaseHealth CheckSiteDatabase(const char* program);
 
 // Answers 200 with the body "ok" (and the index's line), or 503 with a
 // short body and one line on standard error that says why (the table, and the SQLSTATE and message of

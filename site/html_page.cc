@@ -19,6 +19,12 @@ const char* StatusLine(HttpStatus status) {
       return "Status: 400 Bad Request";
     case HttpStatus::kNotFound:
       return "Status: 404 Not Found";
+    case HttpStatus::kMethodNotAllowed:
+      return "Status: 405 Method Not Allowed";
+    case HttpStatus::kPayloadTooLarge:
+      return "Status: 413 Content Too Large";
+    case HttpStatus::kUnsupportedMediaType:
+      return "Status: 415 Unsupported Media Type";
     case HttpStatus::kInternalError:
       return "Status: 500 Internal Server Error";
     case HttpStatus::kServiceUnavailable:
@@ -61,8 +67,12 @@ const char kIcon[] =
 
 }  // namespace
 
-void WriteHtmlHeader(HttpStatus status, const char* location) {
+void WriteStatusLine(HttpStatus status) {
   if (const char* line = StatusLine(status)) WriteLine(line);
+}
+
+void WriteHtmlHeader(HttpStatus status, const char* location) {
+  WriteStatusLine(status);
   if (location != nullptr) {
     WriteText("Location: ");
     WriteLine(location);

@@ -13,13 +13,19 @@ namespace veloran {
 
 // The replies of the site's programs.
 enum class HttpStatus {
-  kOk,                  // 200, written without a Status line
-  kFound,               // 302
-  kBadRequest,          // 400
-  kNotFound,            // 404
-  kInternalError,       // 500
-  kServiceUnavailable,  // 503
+  kOk,                    // 200, written without a Status line
+  kFound,                 // 302
+  kBadRequest,            // 400
+  kNotFound,              // 404
+  kMethodNotAllowed,      // 405
+  kPayloadTooLarge,       // 413
+  kUnsupportedMediaType,  // 415
+  kInternalError,         // 500
+  kServiceUnavailable,    // 503
 };
+
+// Writes the Status line of "status" (none for kOk).
+void WriteStatusLine(HttpStatus status);
 
 // Writes the Status line (none for kOk), "Location: " and "location" when it
 // is not nullptr, the text/html content type with its charset, and the

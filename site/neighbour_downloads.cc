@@ -7,6 +7,7 @@
 #include "cgi/output.h"
 #include "site/export_text.h"
 #include "site/star_table.h"
+#include "site/web_request.h"
 #include "text/html_text.h"
 
 namespace veloran {
@@ -75,9 +76,18 @@ int LastRank(const DownloadList& list) {
   return list.count > 0 ? list.firstRank + list.count - 1 : 0;
 }
 
+// Whether the list is less than the whole result.
+bool IsCut(const DownloadList& list) { return list.count < list.matchCount; }
+
+const char* QueryStatus(const DownloadList& list) {
+  return IsCut(list) ? "OVERFLOW" : "OK";
+}
+
 void WriteHeader(DownloadFormat format, const DownloadList& list) {
   const FormatName& name = NameOf(format);
   std::printf("Content-type: %s\n", name.contentType);
+  WriteCorsHeaders();
+  std::printf("Veloran-Query-Status: %s\n", QueryStatus(list));
   if (list.count > 0) {
     std::printf(
         "Content-Disposition: attachment; "
@@ -90,26 +100,12 @@ void WriteHeader(DownloadFormat format, const DownloadList& list) {
   }
 }
 
-// RFC 4180: a header row, then one record a star, each line ended by CR LF;
-// texts quoted, numbers bare, a null value empty.
+// RFC 4180: a header row, then one record a star.
 void WriteCsv(const DownloadList& list) {
-  for (size_t i = 0; i < kColumnCount; ++i) {
-    std::printf("%s%s", i > 0 ? "," : "", ColumnInfo(kDownloadColumns[i]).name);
-  }
-  WriteText("\r\n");
-  char value[kStarValueSize];
+  WriteCsvHeader(kDownloadColumns, kColumnCount);
   for (int star = 0; star < list.count; ++star) {
-    StarRow row = NeighbourRow(list.stars[star], RankOf(list, star));
-    for (size_t i = 0; i < kColumnCount; ++i) {
-      if (i > 0) WriteText(",");
-      if (!FormatStarValue(kDownloadColumns[i], row, value)) continue;
-      if (IsTextColumn(kDownloadColumns[i])) {
-        WriteCsvText(value);
-      } else {
-        WriteText(value);
-      }
-    }
-    WriteText("\r\n");
+    WriteCsvRow(kDownloadColumns, kColumnCount,
+                NeighbourRow(list.stars[star], RankOf(list, star)));
   }
 }
 
@@ -121,8 +117,8 @@ void WriteJson(const DownloadList& list) {
   WriteJsonString(description.utf8);
   std::printf(
       ",\n\"first_rank\": %d,\n\"last_rank\": %d,\n\"match_count\": %d,\n"
-      "\"stars\": [",
-      list.firstRank, LastRank(list), list.matchCount);
+      "\"query_status\": \"%s\",\n\"stars\": [",
+      list.firstRank, LastRank(list), list.matchCount, QueryStatus(list));
   char value[kStarValueSize];
   for (int star = 0; star < list.count; ++star) {
     StarRow row = NeighbourRow(list.stars[star], RankOf(list, star));
@@ -144,20 +140,30 @@ void WriteJson(const DownloadList& list) {
 }
 
 // A VOTable 1.4 with one table, its columns described by UCD1+ and units.
-void WriteVoTable(const DownloadList& list) {
-  Description description(list.description);
+void WriteVoTableStart() {
   WriteText(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<VOTABLE version=\"1.4\" xmlns=\"http://www.ivoa.net/xml/VOTable/v1.3\" "
       "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
       "xsi:schemaLocation=\"http://www.ivoa.net/xml/VOTable/v1.3 "
-      "http://www.ivoa.net/xml/VOTable/VOTable-1.4.xsd\">\n"
-      "<DESCRIPTION>");
+      "http://www.ivoa.net/xml/VOTable/VOTable-1.4.xsd\">\n");
+}
+
+void WriteVoTable(const DownloadList& list) {
+  Description description(list.description);
+  WriteVoTableStart();
+  WriteText("<DESCRIPTION>");
   WriteXmlText(description.utf8);
+  WriteText("</DESCRIPTION>\n<RESOURCE type=\"results\">\n");
+  if (IsCut(list)) {
+    std::printf(
+        "<INFO name=\"QUERY_STATUS\" value=\"OVERFLOW\">Stars %d to %d of "
+        "the %d that the search found</INFO>\n",
+        list.count > 0 ? list.firstRank : 0, LastRank(list), list.matchCount);
+  } else {
+    WriteText("<INFO name=\"QUERY_STATUS\" value=\"OK\"/>\n");
+  }
   WriteText(
-      "</DESCRIPTION>\n"
-      "<RESOURCE type=\"results\">\n"
-      "<INFO name=\"QUERY_STATUS\" value=\"OK\"/>\n"
       "<COOSYS ID=\"system\" system=\"ICRS\" epoch=\"J2000\"/>\n"
       "<TABLE name=\"neighbours\">\n");
   std::printf(
@@ -202,6 +208,36 @@ void WriteNeighbourDownload(DownloadFormat format, const DownloadList& list) {
       return;
     case DownloadFormat::kVoTable:
       WriteVoTable(list);
+      return;
+  }
+}
+
+void WriteDownloadError(DownloadFormat format, HttpStatus status,
+                        const char* message) {
+  Description text(message);
+  WriteStatusLine(status);
+  std::printf("Content-type: %s\n", NameOf(format).contentType);
+  WriteCorsHeaders();
+  WriteLine("Veloran-Query-Status: ERROR");
+  WriteLine("");
+  switch (format) {
+    case DownloadFormat::kCsv:
+      WriteText("error\r\n");
+      WriteCsvText(text.utf8);
+      WriteText("\r\n");
+      return;
+    case DownloadFormat::kJson:
+      WriteText("{\"query_status\": \"ERROR\", \"error\": ");
+      WriteJsonString(text.utf8);
+      WriteText("}\n");
+      return;
+    case DownloadFormat::kVoTable:
+      WriteVoTableStart();
+      WriteText(
+          "<RESOURCE type=\"results\">\n"
+          "<INFO name=\"QUERY_STATUS\" value=\"ERROR\">");
+      WriteXmlText(text.utf8);
+      WriteText("</INFO>\n</RESOURCE>\n</VOTABLE>\n");
       return;
   }
 }

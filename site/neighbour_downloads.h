@@ -1,6 +1,7 @@
 #ifndef VELORAN_SITE_NEIGHBOUR_DOWNLOADS_H_
 #define VELORAN_SITE_NEIGHBOUR_DOWNLOADS_H_
 
+#include "site/html_page.h"
 #include "site/listed_star.h"
 
 // The list of a neighbour search as a file to download: CSV (RFC 4180) or
@@ -38,8 +39,13 @@ struct DownloadList {
   const int* ranks = nullptr;
 };
 
-// Writes the whole reply: its header (the content type, and a file name
-// to save it under: "neighbours-101-200.csv") and the list in "format":
+// Writes the whole reply: its header (the content type, a file name to
+// save it under: "neighbours-101-200.csv", the headers that let a page of
+// any origin read it, and Veloran-Query-Status) and the list in "format".
+// A list that is not the whole result (a page of it) says so: the status
+// is OVERFLOW (else OK) in the header, in JSON's "query_status" and in the
+// VOTable's QUERY_STATUS; CSV has no place for it but the header, since
+// its readers take any other line for a row.
 //   CSV      a header row with the columns' names, then a record a star,
 //            every line ended by CR LF; texts quoted, numbers bare
 //   JSON     {"description": ..., "first_rank": ..., "last_rank": ...,
@@ -49,6 +55,13 @@ struct DownloadList {
 //            in ICRS (COOSYS)
 // "list.stars" holds "list.count" stars (read with ReadListedStars).
 void WriteNeighbourDownload(DownloadFormat format, const DownloadList& list);
+
+// Writes the whole reply to a download that cannot be made, with the HTTP
+// status "status" and "message" (plain text in windows-1252) in "format":
+// CSV of one column "error" and one record, {"query_status": "ERROR",
+// "error": ...} in JSON, a VOTable whose QUERY_STATUS is ERROR.
+void WriteDownloadError(DownloadFormat format, HttpStatus status,
+                        const char* message);
 
 }  // namespace veloran
 

@@ -179,6 +179,53 @@ TEST(NeighbourDownloadsTest, HostileNamesInEachFormat) {
   }
 }
 
+#define CORS_HEADERS                 \
+  "Access-Control-Allow-Origin: *\n" \
+  "Access-Control-Expose-Headers: Content-Disposition, Veloran-Query-Status\n"
+
+// Each case: how many stars a list holds of how many the search found, and
+// the status each format gives it.
+TEST(NeighbourDownloadsTest, SaysWhenTheListIsCut) {
+  std::vector<ListedStar> stars = HostileStars();
+  static const struct {
+    int count;
+    int matchCount;
+    const char* status;
+  } cases[] = {
+      {6, 6, "OK"},
+      {0, 0, "OK"},
+      {6, 552, "OVERFLOW"},
+      {1, 2, "OVERFLOW"},
+  };
+  for (const auto& c : cases) {
+    DownloadList list{stars.data(), c.count, 1, c.matchCount, "Stars"};
+    std::string label =
+        std::to_string(c.count) + " of " + std::to_string(c.matchCount);
+    std::string header = std::string("Veloran-Query-Status: ") + c.status;
+    for (DownloadFormat format : {DownloadFormat::kCsv, DownloadFormat::kJson,
+                                  DownloadFormat::kVoTable}) {
+      std::string output =
+          CaptureOutput([&] { WriteNeighbourDownload(format, list); });
+      std::string head = output.substr(0, output.find("\n\n") + 1);
+      EXPECT_NE(head.find(header + "\n"), std::string::npos) << label;
+      EXPECT_NE(head.find(CORS_HEADERS), std::string::npos) << label;
+      if (format == DownloadFormat::kJson) {
+        EXPECT_NE(output.find(std::string("\n\"query_status\": \"") + c.status +
+                              "\",\n"),
+                  std::string::npos)
+            << label;
+      }
+      if (format == DownloadFormat::kVoTable) {
+        EXPECT_NE(output.find(std::string("<INFO name=\"QUERY_STATUS\" "
+                                          "value=\"") +
+                              c.status + "\""),
+                  std::string::npos)
+            << label;
+      }
+    }
+  }
+}
+
 TEST(NeighbourDownloadsTest, AnEmptyList) {
   DownloadList list{nullptr, 0, 1, 0, "Stars within 2 light-years of Sol"};
   static const struct {
@@ -186,18 +233,20 @@ TEST(NeighbourDownloadsTest, AnEmptyList) {
     const char* expected;
   } cases[] = {
       {DownloadFormat::kCsv,
-       "Content-type: text/csv; charset=utf-8; header=present\n"
+       "Content-type: text/csv; charset=utf-8; header=present\n" CORS_HEADERS
+       "Veloran-Query-Status: OK\n"
        "Content-Disposition: attachment; filename=\"neighbours.csv\"\n\n"
        "rank,id,name,centre_distance_ly,ra_deg,dec_deg,spectral_class,"
        "luminosity_class,v_mag,centre_v_mag,b_v,parallax_mas,"
        "parallax_error_mas,doubtful_distance,"
        "constellation,entry_page\r\n"},
       {DownloadFormat::kJson,
-       "Content-type: application/json\n"
+       "Content-type: application/json\n" CORS_HEADERS
+       "Veloran-Query-Status: OK\n"
        "Content-Disposition: attachment; filename=\"neighbours.json\"\n\n"
        "{\"description\": \"Stars within 2 light-years of Sol\",\n"
        "\"first_rank\": 1,\n\"last_rank\": 0,\n\"match_count\": 0,\n"
-       "\"stars\": [\n]}\n"},
+       "\"query_status\": \"OK\",\n\"stars\": [\n]}\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CaptureOutput([&] { WriteNeighbourDownload(c.format, list); }),
@@ -288,15 +337,28 @@ TEST(NeighbourDownloadsTest, ToolsReadEveryFile) {
   ASSERT_EQ(
       std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()),
       0);
-  for (auto [format, name] :
-       {std::pair{DownloadFormat::kCsv, "list.csv"},
-        std::pair{DownloadFormat::kJson, "list.json"},
-        std::pair{DownloadFormat::kVoTable, "list.vot"}}) {
-    std::string output =
-        CaptureOutput([&] { WriteNeighbourDownload(format, list); });
+  for (auto [format, name] : {std::pair{DownloadFormat::kCsv, "list"},
+                              std::pair{DownloadFormat::kJson, "list"},
+                              std::pair{DownloadFormat::kVoTable, "list"},
+                              std::pair{DownloadFormat::kCsv, "error"},
+                              std::pair{DownloadFormat::kJson, "error"},
+                              std::pair{DownloadFormat::kVoTable, "error"}}) {
+    const char* extension = format == DownloadFormat::kCsv    ? ".csv"
+                            : format == DownloadFormat::kJson ? ".json"
+                                                              : ".vot";
+    std::string output = CaptureOutput([&] {
+      if (std::string(name) == "list") {
+        WriteNeighbourDownload(format, list);
+      } else {
+        // The message as check_downloads.py expects it, in windows-1252.
+        WriteDownloadError(format, HttpStatus::kBadRequest,
+                           "The largest distance (ly) is \"not\" a "
+                           "&lt;number&gt;, \xB0.");
+      }
+    });
     // The body, without the reply's header.
     std::string body = output.substr(output.find("\n\n") + 2);
-    FILE* file = std::fopen((dir + "/" + name).c_str(), "wb");
+    FILE* file = std::fopen((dir + "/" + name + extension).c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fwrite(body.data(), 1, body.size(), file);
     std::fclose(file);

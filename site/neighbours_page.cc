@@ -25,6 +25,7 @@
 #include "site/position_text.h"
 #include "site/site_request.h"
 #include "site/star_order.h"
+#include "site/web_request.h"
 
 namespace veloran {
 
@@ -846,26 +847,61 @@ void WriteFinderRedirect(const NeighbourRequest& request) {
   WritePageEnd();
 }
 
-// The one line on standard error, and the page, of a failed read.
+// The format of the download asked for, whose failures are answered in
+// it: set for each request before anything can fail.
+bool downloading = false;
+DownloadFormat downloadFormat = DownloadFormat::kCsv;
+
+void WriteDownloadFailure(HttpStatus status, const char* message) {
+  WriteDownloadError(downloadFormat, status, message);
+}
+
+// The one line on standard error, and the page (or the download's error),
+// of a failed read.
 int AnswerReadFault(const char* what) {
   ReportReadFault(kProgram, what);
-  WriteDatabaseFaultPage();
+  if (downloading) {
+    WriteDownloadFailure(HttpStatus::kInternalError,
+                         "The star database could not be read.");
+  } else {
+    WriteDatabaseFaultPage();
+  }
   return kExitFailed;
+}
+
+// A download that cannot be made for what the request asks: the message
+// in the download's format, with "status".
+int AnswerDownloadRefusal(HttpStatus status, const char* message) {
+  WriteDownloadFailure(status, message);
+  return status == HttpStatus::kBadRequest ? kExitFailed : kExitAnswered;
 }
 
 }  // namespace
 
 int AnswerNeighboursRequest(const char* queryString) {
+  if (ReadRequestMethod() == RequestMethod::kOptions) {
+    WritePreflightReply("GET, OPTIONS");
+    return kExitAnswered;
+  }
   DecodeQueryString(queryString != nullptr ? queryString : "");
+  // A download answers every failure in its own format, from the first.
+  const char* format = FindQueryParam("format");
+  downloading =
+      format != nullptr && ReadDownloadFormat(format, &downloadFormat);
   static NeighbourRequest request;
   const char* rejection = nullptr;
   if (!ReadNeighbourRequest(&request, &rejection)) {
+    if (downloading)
+      return AnswerDownloadRefusal(HttpStatus::kBadRequest, rejection);
     WriteRejectionPage(rejection);
     return kExitFailed;
   }
 
   DatabaseHandles handles;
-  if (!OpenSiteDataSource(kProgram, &handles)) return kExitFailed;
+  if (!OpenSiteDataSource(kProgram, &handles,
+                          downloading ? WriteDownloadFailure : nullptr)) {
+    return kExitFailed;
+  }
 
   int32_t centreId = request.starId;
   if (request.starName != nullptr) {
@@ -880,6 +916,15 @@ int AnswerNeighboursRequest(const char* queryString) {
     }
     if (match != NameMatch::kOne) {
       handles.Release();
+      // A file is of one star's neighbours: the finder's list is a page.
+      if (downloading) {
+        return AnswerDownloadRefusal(
+            HttpStatus::kNotFound,
+            match == NameMatch::kNone
+                ? "No star of the database has this name."
+                : "Several stars have this name: give the star's ID (find_star "
+                  "lists them).");
+      }
       WriteFinderRedirect(request);
       return kExitAnswered;
     }
@@ -894,9 +939,22 @@ int AnswerNeighboursRequest(const char* queryString) {
     case ListingOutcome::kListed:
       break;
     case ListingOutcome::kUnknownCentre:
+      if (downloading) {
+        return AnswerDownloadRefusal(
+            HttpStatus::kNotFound,
+            "The star database has no star with this ID, or no distance for "
+            "it, so there is nothing to search around.");
+      }
       WriteUnknownCentrePage(centreId);
       return kExitAnswered;
     case ListingOutcome::kPastLastPage:
+      if (downloading) {
+        char message[96];
+        std::snprintf(message, sizeof(message),
+                      "There is no page %d of this search: it has %d.",
+                      request.page, listing.pageCount);
+        return AnswerDownloadRefusal(HttpStatus::kNotFound, message);
+      }
       WritePastLastPage(request, listing);
       return kExitAnswered;
     case ListingOutcome::kReadFailed:
@@ -904,7 +962,12 @@ int AnswerNeighboursRequest(const char* queryString) {
     case ListingOutcome::kOutOfMemory:
       ReportDatabaseFault(kProgram,
                           "the search's matches did not fit in memory");
-      WriteDatabaseFaultPage();
+      if (downloading) {
+        WriteDownloadFailure(HttpStatus::kInternalError,
+                             "The star database could not be read.");
+      } else {
+        WriteDatabaseFaultPage();
+      }
       return kExitFailed;
   }
 

@@ -54,21 +54,32 @@ void ReportDatabaseFault(const char* program, const char* what) {
   std::fprintf(stderr, "%s: %s\n", program, what);
 }
 
-bool OpenSiteDataSource(const char* program, DatabaseHandles* handles) {
+bool OpenSiteDataSource(const char* program, DatabaseHandles* handles,
+                        FailureWriter writeFailure) {
   switch (OpenDataSource(handles, Reading::kOneSnapshot)) {
     case Connection::kOpened:
       return true;
     case Connection::kNoHandle:
       ReportDatabaseFault(program, "no ODBC handle could be allocated");
-      WriteDatabaseFaultPage();
+      if (writeFailure != nullptr) {
+        writeFailure(HttpStatus::kInternalError,
+                     "The star database could not be read.");
+      } else {
+        WriteDatabaseFaultPage();
+      }
       return false;
     case Connection::kRefused:
       ReportRefusedConnection(program, *handles);
       handles->Release();
-      WriteMessagePage(HttpStatus::kServiceUnavailable,
-                       "The star database cannot be reached",
-                       "<p>The star database cannot be reached just now. "
-                       "Please try again later.</p>\n");
+      if (writeFailure != nullptr) {
+        writeFailure(HttpStatus::kServiceUnavailable,
+                     "The star database cannot be reached just now.");
+      } else {
+        WriteMessagePage(HttpStatus::kServiceUnavailable,
+                         "The star database cannot be reached",
+                         "<p>The star database cannot be reached just now. "
+                         "Please try again later.</p>\n");
+      }
       return false;
   }
   return false;

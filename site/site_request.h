@@ -2,6 +2,7 @@
 #define VELORAN_SITE_SITE_REQUEST_H_
 
 #include "catalogue/data_source.h"
+#include "site/html_page.h"
 
 // What the site's programs share around one request: the check that the
 // reply reached standard output, and the messages for the server's error
@@ -31,11 +32,17 @@ void ReportRefusedConnection(const char* program,
 // Writes one line on standard error, headed by "program": "what" failed.
 void ReportDatabaseFault(const char* program, const char* what);
 
+// How a program answers a failure in a format of its own (a download, say)
+// rather than the HTML page: given the status and a plain sentence.
+using FailureWriter = void (*)(HttpStatus status, const char* message);
+
 // Opens the data source Veloran into "handles".  When it cannot, answers
 // for "program": one line on standard error and the page of the failure (503
 // when the data source refused the connection, 500 when no ODBC handle could
-// be allocated), and returns false.
-bool OpenSiteDataSource(const char* program, DatabaseHandles* handles);
+// be allocated), or the reply of "writeFailure" when it is given, and
+// returns false.
+bool OpenSiteDataSource(const char* program, DatabaseHandles* handles,
+                        FailureWriter writeFailure = nullptr);
 
 // Writes the page of a database that could not be read (500).
 void WriteDatabaseFaultPage();

@@ -11,6 +11,7 @@
 #include "astro/position_conversion.h"
 #include "cgi/output.h"
 #include "site/export_text.h"
+#include "site/site_address.h"
 
 namespace veloran {
 
@@ -74,62 +75,17 @@ static_assert(ColumnsInOrder() &&
               std::size(kColumns) ==
                   static_cast<size_t>(StarColumn::kEntryPage) + 1);
 
-// Whether "text" is 1 to "longest" bytes of letters, digits and the
-// characters of "others".
-bool MadeOf(const char* text, const char* others, size_t longest) {
-  size_t length = std::strlen(text);
-  if (length == 0 || length > longest) return false;
-  for (const char* c = text; *c != '\0'; ++c) {
-    bool alphanumeric = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
-                        (*c >= '0' && *c <= '9');
-    if (!alphanumeric && std::strchr(others, *c) == nullptr) return false;
-  }
-  return true;
-}
-
-// A host name, an IPv4 address or an IPv6 address in brackets.
-bool IsHost(const char* host) {
-  if (host[0] == '[') {
-    size_t length = std::strlen(host);
-    return length > 2 && host[length - 1] == ']' && MadeOf(host + 1, ":.]", 60);
-  }
-  return MadeOf(host, ".-", 100);
-}
-
-bool IsPort(const char* port) {
-  return std::strspn(port, "0123456789") == std::strlen(port) &&
-         MadeOf(port, "", 5);
-}
-
-// The address of the entry page of star "id": absolute where the web
-// server's CGI variables give the site's address ("http://host:8080/
-// cgi-bin/entry_page.exe?ID=100"), so that a file saved, or a table in a VO
-// tool, still leads there; else relative to the program, as the site's
-// pages link.  The host name comes from the request: only a plain name or
-// address, port and path make an absolute address.
+// The address of the entry page of star "id": absolute where the site's
+// address is known (site_address.h: "http://host:8080/cgi-bin/
+// entry_page.exe?ID=100"), so that a file saved, or a table in a VO tool,
+// still leads there; else relative to the program, as the site's pages
+// link.
 void FormatEntryPage(int32_t id, char (&text)[kStarValueSize]) {
-  const char* host = std::getenv("SERVER_NAME");
-  const char* port = std::getenv("SERVER_PORT");
-  const char* script = std::getenv("SCRIPT_NAME");
-  const char* https = std::getenv("HTTPS");
-  if (host == nullptr || !IsHost(host) || script == nullptr ||
-      script[0] != '/' || !MadeOf(script, "/._~-", 200)) {
-    std::snprintf(text, sizeof(text), "entry_page.exe?ID=%ld",
-                  static_cast<long>(id));
-    return;
-  }
-  bool secure = https != nullptr &&
-                (std::strcmp(https, "on") == 0 || std::strcmp(https, "1") == 0);
-  bool showPort = port != nullptr && IsPort(port) &&
-                  std::strcmp(port, secure ? "443" : "80") != 0;
-  // The directory of the program, with its "/".
-  int directory = static_cast<int>(std::strrchr(script, '/') - script + 1);
-  int written = std::snprintf(
-      text, sizeof(text), "%s://%s%s%s%.*sentry_page.exe?ID=%ld",
-      secure ? "https" : "http", host, showPort ? ":" : "",
-      showPort ? port : "", directory, script, static_cast<long>(id));
-  assert(written > 0 && static_cast<size_t>(written) < sizeof(text));
-  (void)written;
+  static_assert(kProgramAddressSize + 16 <= kStarValueSize);
+  char address[kProgramAddressSize];
+  FormatProgramAddress("entry_page.exe", address);
+  std::snprintf(text, sizeof(text), "%s?ID=%ld", address,
+                static_cast<long>(id));
 }
 
 bool Real(bool present, double value, char (&text)[kStarValueSize]) {
@@ -281,6 +237,27 @@ void WriteVoTableRow(const StarColumn* columns, size_t count,
     WriteText("</TD>");
   }
   WriteText("</TR>\n");
+}
+
+void WriteCsvHeader(const StarColumn* columns, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    std::printf("%s%s", i > 0 ? "," : "", ColumnInfo(columns[i]).name);
+  }
+  WriteText("\r\n");
+}
+
+void WriteCsvRow(const StarColumn* columns, size_t count, const StarRow& row) {
+  char value[kStarValueSize];
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) WriteText(",");
+    if (!FormatStarValue(columns[i], row, value)) continue;
+    if (IsTextColumn(columns[i])) {
+      WriteCsvText(value);
+    } else {
+      WriteText(value);
+    }
+  }
+  WriteText("\r\n");
 }
 
 }  // namespace veloran

@@ -97,6 +97,14 @@ void WriteVoTableFields(const StarColumn* columns, size_t count, UcdSet ucds,
 void WriteVoTableRow(const StarColumn* columns, size_t count,
                      const StarRow& row);
 
+// Writes the CSV header row (RFC 4180) of "columns": their names, ended
+// by CR LF.
+void WriteCsvHeader(const StarColumn* columns, size_t count);
+
+// Writes one CSV record of "columns" for "row", ended by CR LF: texts
+// quoted, numbers bare, a null value empty.
+void WriteCsvRow(const StarColumn* columns, size_t count, const StarRow& row);
+
 }  // namespace veloran
 
 #endif  // VELORAN_SITE_STAR_TABLE_H_

@@ -40,6 +40,12 @@ TEST(ConeSearchTest, SampleReplies) {
       {"RA=1&DEC=1&SR=10.5", "cone_sr_too_large.xml", 255},
       {"RA=%3Cscript%3Ealert(1)%3C/script%3E%22%27%26%FF&DEC=1&SR=1",
        "cone_hostile_ra.xml", 255},
+      // The rules of DALI.
+      {"RA=-0.5&DEC=1&SR=1", "cone_ra_out_of_range.xml", 255},
+      {"RA=217&DEC=-62&SR=3&ra=217", "cone_repeated.xml", 255},
+      {"RA=217&DEC=-62&SR=3&RESPONSEFORMAT=fits", "cone_format_fits.xml", 255},
+      {"RA=217&DEC=-62&SR=3&RESPONSEFORMAT=application/x-votable%2Bxml",
+       "cone_format_votable.xml", 0},
   };
   for (const auto& c : cases) {
     const char* label = c.query != nullptr ? c.query : "(absent)";
@@ -50,6 +56,80 @@ TEST(ConeSearchTest, SampleReplies) {
     std::string why;
     EXPECT_TRUE(IsCompleteVoTable(result.output, "200", &why))
         << label << ": " << why;
+  }
+}
+
+// The replies besides a VOTable table: CSV and its errors, the VOSI
+// resources below the service's address, a browser's preflight, and the
+// methods and addresses that the service does not answer.
+TEST(ConeSearchTest, OtherResourcesAndFormats) {
+  const std::vector<std::string> server = {
+      "SERVER_NAME=stars.example", "SERVER_PORT=8080",
+      "SCRIPT_NAME=/veloran/cgi-bin/cone_search"};
+  auto with = [&](std::vector<std::string> more) {
+    more.insert(more.end(), server.begin(), server.end());
+    return more;
+  };
+  const struct {
+    std::vector<std::string> env;
+    const char* query;
+    const char* golden;
+    int status;
+  } cases[] = {
+      {{}, "RA=217&DEC=-62&SR=3&RESPONSEFORMAT=csv", "cone_alpha_cen.csv", 0},
+      {{},
+       "RA=217&DEC=-62&SR=3&MAXREC=1&RESPONSEFORMAT=text/csv",
+       "cone_overflow.csv",
+       0},
+      {{},
+       "RA=217&DEC=-62&SR=30&RESPONSEFORMAT=csv",
+       "cone_sr_too_large.txt",
+       255},
+      {with({"PATH_INFO=/capabilities"}), "", "cone_capabilities.xml", 0},
+      {with({"PATH_INFO=/capabilities", "VELORAN_CONE_MAX_SR=0.05",
+             "VELORAN_CONE_MAX_RECORDS=20",
+             "VELORAN_PUBLIC_URL=https://vo.example/stars/"}),
+       nullptr, "cone_capabilities_configured.xml", 0},
+      {with({"PATH_INFO=/availability"}), "", "cone_available.xml", 0},
+      {with({"REQUEST_METHOD=OPTIONS"}), "", "cone_preflight.txt", 0},
+      {with({"REQUEST_METHOD=OPTIONS", "PATH_INFO=/capabilities"}), "",
+       "cone_preflight_vosi.txt", 0},
+      {with({"REQUEST_METHOD=PUT"}), "RA=217&DEC=-62&SR=3",
+       "cone_method_not_allowed.xml", 255},
+      {with({"REQUEST_METHOD=POST", "PATH_INFO=/availability"}), "",
+       "cone_vosi_post.xml", 255},
+      {with({"PATH_INFO=/tables"}), "", "cone_no_such_resource.xml", 255},
+      {with({"REQUEST_METHOD=POST", "CONTENT_TYPE=text/plain"}), "",
+       "cone_post_not_a_form.xml", 255},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result =
+        RunProgram(ConeSearchPath(), c.query, SampleDatabase().odbcDir, c.env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.golden;
+    EXPECT_EQ(result.status, c.status) << c.golden;
+  }
+}
+
+// The availability as the health check finds the database: false, with
+// why, when it cannot be read; status 200 either way.
+TEST(ConeSearchTest, Availability) {
+  const struct {
+    const char* faults;
+    const char* golden;
+    int status;
+  } cases[] = {
+      {"", "cone_available.xml", 0},
+      {"Connect", "cone_unavailable_refused.xml", 255},
+      {"ExecFail:FROM Spectra", "cone_unavailable_spectra.xml", 255},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> env = {
+        "PATH_INFO=/availability",
+        std::string("VELORAN_ODBC_FAULTS=") + c.faults};
+    ProgramResult result =
+        RunProgram(ConeSearchDoublePath(), "", SampleDatabase().odbcDir, env);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.faults;
+    EXPECT_EQ(result.status, c.status) << c.faults;
   }
 }
 

@@ -913,11 +913,41 @@ TEST(NeighboursTest, Downloads) {
         << query;
     EXPECT_NE(result.output.find("\n\n"), std::string::npos) << query;
   }
-  ProgramResult past = RunProgram(
-      NeighboursPath(), "ID=100&ly=20&format=csv&page=2", database.odbcDir);
-  EXPECT_EQ(ReadPage(past.output).status, "404");
-  std::string why;
-  EXPECT_TRUE(IsCompleteSitePage(past.output, "404", &why)) << why;
+}
+
+// A download that cannot be made is answered in the format asked for, never
+// by an HTML page, with the page's status; a database fault too.
+TEST(NeighboursTest, DownloadErrorsInTheirFormat) {
+  const TestDatabase& database = SampleDatabase();
+  const struct {
+    const char* query;
+    const char* faults;  // nullptr: the real program
+    const char* golden;
+    int status;
+  } cases[] = {
+      {"ID=100&ly=20&format=csv&page=2", nullptr, "download_past_last.csv", 0},
+      {"ID=100&ly=abc&format=json", nullptr, "download_rejected.json", 255},
+      {"star=nosuchstarxyz&format=votable", nullptr, "download_no_star.vot", 0},
+      {"star=alpha+Cen&ly=10&format=csv", nullptr, "download_which_star.csv",
+       0},
+      {"ID=999900&format=json", nullptr, "download_unknown_star.json", 0},
+      {"ID=100&ly=20&format=json", "Connect", "download_unavailable.json",
+       255},
+      {"ID=100&ly=20&format=votable", "ExecFail:FROM Spectra",
+       "download_database_fault.vot", 255},
+      // No format chosen: the page.
+      {"ID=100&ly=abc&format=xls", nullptr, "download_unknown_format.html",
+       255},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result =
+        c.faults == nullptr
+            ? RunProgram(NeighboursPath(), c.query, database.odbcDir)
+            : RunProgram(NeighboursDoublePath(), c.query, database.odbcDir,
+                         {std::string("VELORAN_ODBC_FAULTS=") + c.faults});
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.query;
+    EXPECT_EQ(result.status, c.status) << c.query;
+  }
 }
 
 TEST(NeighboursTest, SamplePages) {

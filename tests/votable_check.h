@@ -12,7 +12,9 @@ namespace veloran::testing {
 
 // True when "reply" is one whole VOTable reply: an optional Status line
 // with one of "statuses" (such as "200 500 503", where 200 stands for
-// none), the XML content type, then one document from its declaration to
+// none), an XML content type (text/xml or VOTable's) and any other header
+// lines, then one
+// document from its declaration to
 // its only "</VOTABLE>", all of it UTF-8 with no control character but the
 // line feed (XML 1.0 allows no other, and the program writes tab and
 // carriage return as references).  Otherwise false, with *why saying what
@@ -29,11 +31,20 @@ inline bool IsCompleteVoTable(const std::string& reply,
     *why = "status " + status + ", not one of " + statuses;
     return false;
   }
+  const std::string type = "Content-type: text/xml; charset=UTF-8\n";
+  const std::string voType =
+      "Content-type: application/x-votable+xml; charset=UTF-8\n";
   const std::string head =
-      "Content-type: text/xml; charset=UTF-8\n\n"
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VOTABLE ";
+      "\n\n<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VOTABLE ";
   const std::string tail = "</VOTABLE>\n";
-  if (reply.compare(at, head.size(), head) != 0) {
+  if (reply.compare(at, type.size(), type) != 0 &&
+      reply.compare(at, voType.size(), voType) != 0) {
+    *why = "no XML content type";
+    return false;
+  }
+  // The other header lines (the browsers' CORS) up to the empty line.
+  size_t end = reply.find("\n\n", at);
+  if (end == std::string::npos || reply.compare(end, head.size(), head) != 0) {
     *why = "no VOTable after the header";
     return false;
   }

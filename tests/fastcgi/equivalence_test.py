@@ -364,6 +364,63 @@ def random_query(program, chance):
     return "&".join(parts)
 
 
+# Requests beyond a GET of a program's address: (program, method, PATH_INFO,
+# query, form body).  A form after a request without one shows a body left
+# behind; the cone search's resources read the database and the address.
+SERVICE_REQUESTS = [
+    ("cone_search", "POST", None, None, b"RA=217&DEC=-62&SR=3&VERB=3"),
+    ("cone_search", "POST", None, "VERB=1", b"RA=217&DEC=-62&SR=3"),
+    ("cone_search", "POST", None, "RA=1", b"RA=217&DEC=-62&SR=3"),
+    ("cone_search", "POST", None, None, b"RA=217&DEC=-62&SR=3&RA=" + b"9" * 5000),
+    ("cone_search", "POST", None, None, b""),
+    ("cone_search", "GET", "/capabilities", None, None),
+    ("cone_search", "GET", "/availability", None, None),
+    ("cone_search", "GET", "/tables", None, None),
+    ("cone_search", "DELETE", None, "RA=1&DEC=1&SR=1", None),
+    ("cone_search", "OPTIONS", None, None, None),
+    ("cone_search", "GET", None, "RA=217&DEC=-62&SR=3&RESPONSEFORMAT=csv", None),
+    ("neighbours", "OPTIONS", None, "ly=20&format=csv", None),
+    ("neighbours", "GET", None, "ly=abc&format=json", None),
+]
+
+
+def compare_service_requests(build, env, failures):
+    """Each of SERVICE_REQUESTS, twice over, from one worker and from the
+    program run once per request."""
+    compared = 0
+    for program in sorted({request[0] for request in SERVICE_REQUESTS}):
+        path = os.path.join(build, program)
+        worker = fastcgi.Worker(path, env)
+        try:
+            for _, method, path_info, query, body in [
+                    r for r in SERVICE_REQUESTS if r[0] == program] * 2:
+                params = cgi_params(program, query)
+                params["REQUEST_METHOD"] = method
+                if path_info is not None:
+                    params["PATH_INFO"] = path_info
+                if body is not None:
+                    params["CONTENT_TYPE"] = "application/x-www-form-urlencoded"
+                    params["CONTENT_LENGTH"] = str(len(body))
+                cgi_env = dict(env)
+                cgi_env.update(params)
+                cgi_env.pop("QUERY_STRING", None)
+                out, status, _, _ = fastcgi.run_cgi(path, cgi_env, query,
+                                                    body or b"")
+                reply = worker.request(params, body=body or b"")
+                compared += 1
+                if reply.stdout != out or reply.status != status:
+                    failures.append("FAIL %s %s %s %r: status %d (CGI %d): "
+                                    "%r / %r" % (program, method, path_info,
+                                                 query, reply.status, status,
+                                                 reply.stdout[:300], out[:300]))
+        finally:
+            stopped, log = worker.stop()
+        if stopped != 0:
+            failures.append("FAIL %s: the worker ended with %d: %s" % (
+                program, stopped, log[-2000:]))
+    return compared
+
+
 def cgi_params(program, query):
     params = {"GATEWAY_INTERFACE": "CGI/1.1", "REQUEST_METHOD": "GET",
               "SCRIPT_NAME": "/cgi-bin/" + program,
@@ -433,6 +490,7 @@ def main():
             print("FAIL %s: the worker ended with %d: %s" % (program, stopped,
                                                             log[-2000:]))
     faulty = []
+    compared += compare_service_requests(build, env, faulty)
     compared += compare_faults(build, faulty)
     compared += compare_health_across_renames(build, faulty)
     compared += compare_kept_variant(build, faulty)

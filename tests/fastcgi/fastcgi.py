@@ -53,9 +53,9 @@ class Reply:
         self.status = status
 
 
-def request(path, params, timeout=30.0):
-    """Sends one request to the worker listening on the Unix socket "path"
-    and returns its Reply."""
+def request(path, params, timeout=30.0, body=b""):
+    """Sends one request (with "body" as its standard input) to the worker
+    listening on the Unix socket "path" and returns its Reply."""
     connection = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     connection.settimeout(timeout)
     connection.connect(path)
@@ -63,7 +63,10 @@ def request(path, params, timeout=30.0):
         data = _record(BEGIN_REQUEST, 1, struct.pack("!HB5x", RESPONDER, 0))
         for piece in _records(_pairs(params)):
             data += _record(PARAMS, 1, piece)
-        data += _record(PARAMS, 1, b"") + _record(STDIN, 1, b"")
+        data += _record(PARAMS, 1, b"")
+        for piece in _records(body):
+            data += _record(STDIN, 1, piece)
+        data += _record(STDIN, 1, b"")
         connection.sendall(data)
         received = b""
         stdout, stderr = [], []
@@ -115,8 +118,8 @@ class Worker:
                                         stderr=self.log, env=env)
         listener.close()
 
-    def request(self, params, timeout=30.0):
-        return request(self.path, params, timeout)
+    def request(self, params, timeout=30.0, body=b""):
+        return request(self.path, params, timeout, body)
 
     def stop(self):
         self.process.terminate()
@@ -133,12 +136,13 @@ class Worker:
         return status, log
 
 
-def run_cgi(program, env, query):
-    """Runs the program once as a web server runs a CGI program."""
+def run_cgi(program, env, query, body=b""):
+    """Runs the program once as a web server runs a CGI program, with
+    "body" as its standard input."""
     own = dict(env)
     if query is not None:
         own["QUERY_STRING"] = query
     started = time.time()
-    result = subprocess.run([program], env=own, capture_output=True,
-                            timeout=60)
+    result = subprocess.run([program], env=own, input=body,
+                            capture_output=True, timeout=60)
     return result.stdout, result.returncode, result.stderr, time.time() - started

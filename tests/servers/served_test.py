@@ -105,8 +105,21 @@ REFUSABLE = [
     ("cone_search", "RA=%0D%0A1&DEC=2&SR=3"),
 ]
 
+# Requests of the services beyond a GET of a program's address, which the
+# server must pass on whole: (method, program, PATH_INFO, query, form body).
+SERVICE_REQUESTS = [
+    ("GET", "cone_search", "/capabilities", None, None),
+    ("GET", "cone_search", "/availability", None, None),
+    ("POST", "cone_search", "", "VERB=1", b"RA=217&DEC=-62&SR=3"),
+    ("OPTIONS", "cone_search", "", None, None),
+    ("OPTIONS", "cone_search", "/capabilities", None, None),
+    ("OPTIONS", "neighbours", "", "ly=20&format=csv", None),
+]
+
 # What a reply must agree in besides its body and its status.
-HEADERS = ["content-type", "location", "content-disposition"]
+HEADERS = ["content-type", "location", "content-disposition",
+           "access-control-allow-origin", "access-control-allow-methods",
+           "veloran-query-status"]
 
 
 class Failures:
@@ -127,12 +140,18 @@ def free_port():
         return s.getsockname()[1]
 
 
-def get(port, target, timeout=30.0):
-    """One HTTP/1.0 GET of target (bytes, as it goes into the request
-    line): (status, {lower-case header: value}, body)."""
+def get(port, target, timeout=30.0, method=b"GET", body=None):
+    """One HTTP/1.0 request of target (bytes, as it goes into the request
+    line), a GET unless "method" and "body" (a form) say otherwise:
+    (status, {lower-case header: value}, body)."""
+    form = b""
+    if body is not None:
+        form = (b"Content-Type: application/x-www-form-urlencoded\r\n"
+                b"Content-Length: " + str(len(body)).encode() + b"\r\n")
     with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
-        s.sendall(b"GET " + target + b" HTTP/1.0\r\nHost: 127.0.0.1:" +
-                  str(port).encode() + b"\r\n\r\n")
+        s.sendall(method + b" " + target + b" HTTP/1.0\r\nHost: 127.0.0.1:" +
+                  str(port).encode() + b"\r\n" + form + b"\r\n" +
+                  (body or b""))
         received = b""
         while True:
             chunk = s.recv(65536)
@@ -153,10 +172,10 @@ def read_headers(lines):
     return headers
 
 
-def cgi_reply(program, env, query):
+def cgi_reply(program, env, query, body=b""):
     """The program run directly as a CGI program, as the server would run
     it for this query: (status, headers, body)."""
-    out, _, _, _ = fastcgi.run_cgi(program, env, query or "")
+    out, _, _, _ = fastcgi.run_cgi(program, env, query or "", body)
     head, _, body = out.partition(b"\n\n")
     headers = read_headers(head.split(b"\n"))
     if "status" in headers:
@@ -619,6 +638,36 @@ def check_programs(site, port, prefix):
           flush=True)
 
 
+def check_services(site, port, prefix):
+    """Each of SERVICE_REQUESTS against the program run directly with the
+    method, PATH_INFO and body that the server should pass on."""
+    same = 0
+    for method, program, path_info, query, body in SERVICE_REQUESTS:
+        env = {"PATH": "/usr/bin:/bin", "GATEWAY_INTERFACE": "CGI/1.1",
+               "REQUEST_METHOD": method, "SERVER_NAME": "127.0.0.1",
+               "SERVER_PORT": str(port), "SERVER_PROTOCOL": "HTTP/1.0",
+               "SCRIPT_NAME": prefix + program}
+        if path_info:
+            env["PATH_INFO"] = path_info
+        if body is not None:
+            env["CONTENT_TYPE"] = "application/x-www-form-urlencoded"
+            env["CONTENT_LENGTH"] = str(len(body))
+        env.update(site.odbc)
+        want = cgi_reply(os.path.join(site.programs, program), env, query,
+                         body or b"")
+        target = (prefix + program + path_info +
+                  ("" if query is None else "?" + query)).encode()
+        what = "%s %s" % (method, target.decode())
+        try:
+            got = get(port, target, method=method.encode(), body=body)
+        except (OSError, ValueError, IndexError) as error:
+            fail("%s: no reply: %s" % (what, error))
+            continue
+        same += compare(what, got, want)
+    print("ok: %d of %d requests of the services (VOSI, POST, OPTIONS) "
+          "passed on whole" % (same, len(SERVICE_REQUESTS)), flush=True)
+
+
 def check_form(site, port, name):
     """The form and its scripts; the programs' addresses run nothing else."""
     if name != "serve-fastcgi":
@@ -710,6 +759,7 @@ def main():
         else:
             for prefix in prefixes:
                 check_programs(site, port, prefix)
+                check_services(site, port, prefix)
             check_form(site, port, name)
             check_processes(site, resident)
     finally:

@@ -4,8 +4,11 @@ with, and checks each value against the list's stars.
 
 Usage: check_downloads.py DIR, where DIR holds list.csv, list.json and
 list.vot, written from HostileStars() of site/neighbour_downloads_test.cc,
-and expected.txt, the numbers of each star as the program formats them.
-Exit status 0 when every file reads back to the same stars."""
+and expected.txt, the numbers of each star as the program formats them;
+and error.csv, error.json and error.vot, the replies of a download that
+cannot be made, with ERROR_MESSAGE.  Exit status 0 when every file reads
+back to the same stars (a page of the whole list: OVERFLOW), and every
+error to its message."""
 
 import csv
 import json
@@ -46,6 +49,7 @@ TEXTS = {  # (spectral class, luminosity class, constellation) by star
     2: ("K0\"III,", "<V>&", "C\"e,n"),
 }
 FIRST_RANK = 101
+ERROR_MESSAGE = "The largest distance (ly) is \"not\" a <number>, \u00b0."
 NUMBERS = ["id", "centre_distance_ly", "ra_deg", "dec_deg", "v_mag", "b_v",
            "parallax_mas", "parallax_error_mas", "centre_v_mag"]
 
@@ -128,6 +132,7 @@ def check_json(directory, rows):
     check(document["first_rank"] == FIRST_RANK, "json: first_rank")
     check(document["last_rank"] == FIRST_RANK + len(rows) - 1, "json: last_rank")
     check(document["match_count"] == 552, "json: match_count")
+    check(document["query_status"] == "OVERFLOW", "json: query_status")
     check(document["description"] ==
           "Stars within 20 light-years of \u03b1 CMa & \"\u00c9ta\"",
           f"json: description {document['description']!r}")
@@ -150,7 +155,11 @@ def check_votable(directory, rows):
     # warnings, and any other one becomes an error here.
     with warnings.catch_warnings():
         warnings.simplefilter("error")
-        table = parse(path, verify="exception").get_first_table()
+        votable = parse(path, verify="exception")
+    table = votable.get_first_table()
+    statuses = [info.value for info in votable.resources[0].infos
+                if info.name == "QUERY_STATUS"]
+    check(statuses == ["OVERFLOW"], f"votable: QUERY_STATUS {statuses}")
     schema = os.path.join(os.path.dirname(astropy.__file__), "io", "votable",
                           "data", "VOTable.v1.4.xsd")
     lint = subprocess.run(["xmllint", "--noout", "--schema", schema, path],
@@ -192,6 +201,31 @@ def check_votable(directory, rows):
              f"votable {row['rank']} name as XML")
 
 
+def check_errors(directory):
+    """The error of each format, read as its readers read it."""
+    with open(os.path.join(directory, "error.csv"), newline="",
+              encoding="utf-8") as f:
+        records = list(csv.reader(f))
+    check(records == [["error"], [ERROR_MESSAGE]], f"csv error: {records}")
+    with open(os.path.join(directory, "error.json"), encoding="utf-8") as f:
+        document = json.load(f)
+    check(document == {"query_status": "ERROR", "error": ERROR_MESSAGE},
+          f"json error: {document}")
+    path = os.path.join(directory, "error.vot")
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        votable = parse(path, verify="exception")
+    infos = [(info.name, info.value, info.content)
+             for info in votable.resources[0].infos]
+    check(infos == [("QUERY_STATUS", "ERROR", ERROR_MESSAGE)],
+          f"votable error: {infos}")
+    schema = os.path.join(os.path.dirname(astropy.__file__), "io", "votable",
+                          "data", "VOTable.v1.4.xsd")
+    lint = subprocess.run(["xmllint", "--noout", "--schema", schema, path],
+                          capture_output=True, text=True)
+    check(lint.returncode == 0, f"votable error: xmllint: {lint.stderr.strip()}")
+
+
 TEXT_COLUMNS = {"name", "spectral_class", "luminosity_class", "constellation",
                 "entry_page"}
 
@@ -203,6 +237,7 @@ def main():
     check_csv(directory, rows)
     check_json(directory, rows)
     check_votable(directory, rows)
+    check_errors(directory)
     for failure in failures:
         print("check_downloads:", failure)
     return 1 if failures else 0

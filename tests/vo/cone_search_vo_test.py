@@ -10,9 +10,18 @@ Two sites: the sample database as scripts/serve serves it, and a copy of it
 with 3,000 random stars, stars on and next to both poles and on both sides
 of 0h, twins, rows that are no star's and names meant to break the XML.
 
+The service's other faces, on the sample site: its VOSI resources and the
+registry record, checked by xmllint against the VO schemas (those of
+Debian's python3-gavo, read from disk, never the network) and read by
+pyvo's VOSI parsers; DALI's rules (POST, RESPONSEFORMAT, a parameter given
+twice, RA out of range); STILTS's votlint on tables and errors; a
+browser's CORS preflight, sent by curl; and the downloads of the search
+page, cut to a page (OVERFLOW) or refused, in their own formats.
+
 Usage: cone_search_vo_test.py SOURCE_DIR BUILD_DIR.  Installs nothing:
-scripts/test installs lighttpd, python3-pyvo, python3-astropy, stilts and
-libxml2-utils; without them it fails saying what is missing."""
+scripts/test installs lighttpd, python3-pyvo, python3-astropy, stilts,
+libxml2-utils, curl and python3-gavo; without them it fails saying what is
+missing."""
 
 import math
 import os
@@ -54,9 +63,11 @@ def need_tools():
     except ImportError:
         missing.append("python3-pyvo")
     for tool, package in (("stilts", "stilts"), ("java", "default-jre-headless"),
-                          ("xmllint", "libxml2-utils")):
+                          ("xmllint", "libxml2-utils"), ("curl", "curl")):
         if shutil.which(tool) is None:
             missing.append(package)
+    if not os.path.isdir(VO_SCHEMAS):
+        missing.append("python3-gavo")
     if shutil.which("lighttpd", path=os.environ.get("PATH", "") +
                     ":/usr/sbin:/sbin") is None:
         missing.append("lighttpd")
@@ -65,6 +76,10 @@ def need_tools():
               "; scripts/test installs them (or: apt-get install " +
               " ".join(missing) + ")")
         sys.exit(1)
+
+
+# The VO's XML schemas as Debian's DaCHS library ships them.
+VO_SCHEMAS = "/usr/lib/python3/dist-packages/gavo/resources/schemata"
 
 
 # --- The databases --------------------------------------------------------
@@ -393,6 +408,256 @@ def check_errors(site, directory):
         check("larger than the largest radius" in str(error), f"pyvo: {error}")
 
 
+def fetch_full(url, method="GET", data=None, headers=None):
+    """(status, headers, body) of one request, whatever its status."""
+    request = urllib.request.Request(url, data=data, method=method,
+                                     headers=headers or {})
+    try:
+        with urllib.request.urlopen(request, timeout=60) as reply:
+            return reply.status, reply.headers, reply.read()
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, error.read()
+
+
+vo_lint = None
+
+
+def vo_schema_lint(body, directory, name):
+    """xmllint with the VO's schemas (VOSI, VOResource, VODataService,
+    SimpleDALRegExt, RegistryInterface), their imports read from disk."""
+    global vo_lint
+    if vo_lint is None:
+        catalog = os.path.join(directory, "vo-catalog.xml")
+        rewrites = "".join(
+            f'<{kind} {attribute}="{prefix}" rewritePrefix="file://{VO_SCHEMAS}/"/>'
+            for prefix in ("http://docs.g-vo.org/schemata/",
+                           "http://vo.ari.uni-heidelberg.de/docs/schemata/")
+            for kind, attribute in (("rewriteURI", "uriStartString"),
+                                    ("rewriteSystem", "systemIdStartString")))
+        with open(catalog, "w") as f:
+            f.write('<?xml version="1.0"?>\n<catalog xmlns="urn:oasis:names:'
+                    f'tc:entity:xmlns:xml:catalog">{rewrites}</catalog>\n')
+        wrapper = os.path.join(directory, "vo-schemas.xsd")
+        imports = "".join(
+            f'<xs:import namespace="http://www.ivoa.net/xml/{ns}" '
+            f'schemaLocation="file://{VO_SCHEMAS}/{file}"/>'
+            for ns, file in (("VOResource/v1.0", "VOResource.xsd"),
+                             ("VODataService/v1.1", "VODataService.xsd"),
+                             ("ConeSearch/v1.0", "ConeSearch.xsd"),
+                             ("VOSICapabilities/v1.0", "VOSICapabilities.xsd"),
+                             ("VOSIAvailability/v1.0", "VOSIAvailability.xsd"),
+                             ("RegistryInterface/v1.0", "RegistryInterface.xsd")))
+        with open(wrapper, "w") as f:
+            f.write('<?xml version="1.0"?>\n<xs:schema xmlns:xs="http://www.w3.org'
+                    '/2001/XMLSchema" targetNamespace="urn:veloran:vo-test">'
+                    f'{imports}</xs:schema>\n')
+        vo_lint = (catalog, wrapper)
+    path = os.path.join(directory, name)
+    with open(path, "wb") as f:
+        f.write(body)
+    lint = subprocess.run(["xmllint", "--nonet", "--noout", "--schema", vo_lint[1], path],
+                          capture_output=True, text=True,
+                          env=dict(os.environ, XML_CATALOG_FILES=vo_lint[0]))
+    errors = [line for line in lint.stderr.splitlines()
+              if "parser warning" not in line and not line.endswith(" validates")]
+    check(lint.returncode == 0 and not errors, f"{name}: xmllint: {errors}")
+    return path
+
+
+def votlint(location, label):
+    run = subprocess.run(["stilts", "votlint", f"votable={location}"],
+                         capture_output=True, text=True, timeout=120)
+    check(run.returncode == 0 and run.stdout.strip() == "" and
+          run.stderr.strip() == "",
+          f"votlint {label}: {run.stdout.strip()} {run.stderr.strip()}")
+
+
+def check_vosi(site, build, directory):
+    """capabilities and availability below the service's address, and the
+    registry record, as the VO's schemas and pyvo read them."""
+    from pyvo.io import vosi
+    base = site.url.rstrip("?")
+    status, headers, body = fetch_full(base + "/capabilities")
+    check(status == 200 and headers["Content-Type"] == "text/xml; charset=UTF-8",
+          f"capabilities: {status} {headers['Content-Type']}")
+    path = vo_schema_lint(body, directory, "capabilities.xml")
+    # pyvo 1.2.1 reads the capabilities but not the cone search's own
+    # elements (it warns of them): those are read as XML.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        capabilities = vosi.parse_capabilities(path)
+    from xml.etree import ElementTree
+    cone = ElementTree.parse(path).getroot().find("capability")
+    check(cone.findtext("maxSR") == "10" and cone.findtext("maxRecords") == "10000" and
+          cone.findtext("interface/accessURL") == site.url,
+          f"capabilities: the cone search {ElementTree.tostring(cone)[:300]}")
+    standards = sorted(c.standardid for c in capabilities)
+    check(standards == ["ivo://ivoa.net/std/ConeSearch",
+                        "ivo://ivoa.net/std/VOSI#availability",
+                        "ivo://ivoa.net/std/VOSI#capabilities"],
+          f"capabilities: {standards}")
+    # Every address it gives answers.
+    for capability in capabilities:
+        url = capability.interfaces[0].accessurls[0].content
+        if capability.standardid == "ivo://ivoa.net/std/ConeSearch":
+            url += "RA=217.4&DEC=-62.7&SR=0.1"
+        check(fetch(url)[0] == 200, f"capabilities: {url} does not answer")
+    status, headers, body = fetch_full(base + "/availability")
+    path = vo_schema_lint(body, directory, "availability.xml")
+    availability = vosi.parse_availability(path)
+    check(status == 200 and availability.available is True and
+          headers["Cache-Control"] == "no-store",
+          f"availability: {status}, {availability.available}")
+    check(fetch(base + "/tables")[0] == 404, "an unknown resource is not 404")
+    # The registry record of the same service, from the command.
+    run = subprocess.run(
+        [os.path.join(build, "veloran-registry-record"),
+         "--identifier", "ivo://example.org/veloran/cone",
+         "--publisher", "Example & <Observatory>", "--contact-name", "Site operator",
+         "--contact-email", "vo@example.org", "--url", base.rsplit("/", 1)[0] + "/"],
+        capture_output=True, timeout=60)
+    check(run.returncode == 0, f"veloran-registry-record: {run.stderr}")
+    path = vo_schema_lint(run.stdout, directory, "record.xml")
+    root = ElementTree.parse(path).getroot()
+    columns = [c.findtext("name") for c in root.iter("column")]
+    check(columns == ["id", "name", "ra_deg", "dec_deg", "separation_deg",
+                      "distance_ly", "spectral_class", "luminosity_class", "v_mag",
+                      "b_v", "parallax_mas", "parallax_error_mas", "constellation",
+                      "entry_page"], f"record: columns {columns}")
+    check(root.find("curation/publisher").text == "Example & <Observatory>",
+          "record: the publisher")
+    check(root.find("capability/interface/accessURL").text == site.url,
+          "record: the service's address")
+    # What the command refuses, with its reason.
+    command = [os.path.join(build, "veloran-registry-record"), "--publisher", "P",
+               "--contact-name", "N", "--contact-email", "vo@example.org"]
+    for extra, words in [([], "--identifier"),
+                         (["--identifier", "example.org/x", "--url",
+                           "https://stars.example/"], "IVOA identifier"),
+                         (["--identifier", "ivo://example.org/x", "--url",
+                           "https://stars.example/cgi-bin"], "--url"),
+                         (["--identifier", "ivo://example.org/x", "--url",
+                           "https://stars.example/", "--created", "2025-01-31"],
+                          "UTC times")]:
+        run = subprocess.run(command + extra, capture_output=True, text=True,
+                             env=dict(os.environ, VELORAN_PUBLIC_URL=""), timeout=60)
+        check(run.returncode == 2 and words in run.stderr and run.stdout == "",
+              f"veloran-registry-record {extra}: {run.returncode} {run.stderr}")
+
+
+def check_dali_rules(site, directory):
+    """POST, RESPONSEFORMAT, the parameters' letter case and repetition, RA
+    out of range; each error strictly parsed and linted."""
+    get_body = fetch(site.url + "RA=217&DEC=-62&SR=3&VERB=3")[2]
+    status, _, post_body = fetch_full(site.url.rstrip("?"), "POST",
+                                      b"ra=217&Dec=-62&SR=3&verb=3")
+    check(status == 200 and post_body == get_body, "POST: not the GET's table")
+    votlint(site.url + "RA=217&DEC=-62&SR=3&VERB=3", "a table")
+    status, headers, body = fetch_full(site.url + "RA=217&DEC=-62&SR=3&RESPONSEFORMAT=csv")
+    import csv
+    import io
+    rows = list(csv.reader(io.StringIO(body.decode())))
+    check(status == 200 and headers["Content-Type"].startswith("text/csv") and
+          rows[0][:4] == ["id", "name", "ra_deg", "dec_deg"] and len(rows) == 4 and
+          headers["Veloran-Query-Status"] == "OK", f"csv: {status} {rows[:1]}")
+    status, headers, body = fetch_full(
+        site.url + "RA=217&DEC=-62&SR=3&RESPONSEFORMAT=application/x-votable%2Bxml")
+    check(headers["Content-Type"] == "application/x-votable+xml; charset=UTF-8" and
+          status_of(strict_parse(body, directory)) == "OK",
+          f"RESPONSEFORMAT=application/x-votable+xml: {headers['Content-Type']}")
+    for query, words in [
+            ("RA=217&DEC=-62&SR=3&RA=217", "The parameter RA is given 2 times"),
+            ("RA=217&DEC=-62&SR=3&sr=3", "The parameter SR is given 2 times"),
+            ("RA=370&DEC=-62&SR=3", "RA '370' is out of range"),
+            ("RA=-1&DEC=-62&SR=3", "RA '-1' is out of range"),
+            ("RA=217&DEC=-62&SR=3&RESPONSEFORMAT=fits", "RESPONSEFORMAT 'fits' is not offered")]:
+        status, _, body = fetch_full(site.url + query)
+        votable = strict_parse(body, directory)
+        errors = [info.value for info in votable.infos if info.name == "Error"]
+        check(status == 200 and len(errors) == 1 and words in errors[0] and
+              status_of(votable) == "ERROR", f"{query}: {status} {errors}")
+    votlint(site.url + "RA=217&DEC=-62&SR=3&RA=217", "an error")
+    status, _, body = fetch_full(site.url + "RA=370&DEC=-62&SR=3&RESPONSEFORMAT=csv")
+    check(status == 400 and body.startswith(b"Error: RA '370' is out of range"),
+          f"a CSV request's error: {status} {body[:80]}")
+
+
+def check_cors(site):
+    """A browser's preflight, as curl sends it, and the header of a reply."""
+    for url, methods in [(site.url.rstrip("?"), "GET, POST, OPTIONS"),
+                         (site.url.rstrip("?") + "/capabilities", "GET, OPTIONS"),
+                         (site.url.replace("cone_search?", "neighbours?ly=20&format=json"),
+                          "GET, OPTIONS")]:
+        run = subprocess.run(
+            ["curl", "-s", "-i", "-X", "OPTIONS", "-H", "Origin: https://aladin.example",
+             "-H", "Access-Control-Request-Method: GET",
+             "-H", "Access-Control-Request-Headers: content-type", url],
+            capture_output=True, text=True, timeout=60)
+        lines = run.stdout.replace("\r", "").split("\n")
+        head = {line.split(":", 1)[0].lower(): line.split(":", 1)[1].strip()
+                for line in lines[1:] if ":" in line}
+        check(lines[0].split()[1:2] == ["204"] and
+              head.get("access-control-allow-origin") == "*" and
+              head.get("access-control-allow-methods") == methods and
+              "content-type" in head.get("access-control-allow-headers", "").lower() and
+              head.get("access-control-max-age") == "86400",
+              f"preflight of {url}: {lines[:8]}")
+    for url in (site.url + "RA=217&DEC=-62&SR=3", site.url + "RA=as3f&DEC=1&SR=1",
+                site.url.replace("cone_search?", "neighbours?ly=20&format=csv")):
+        _, headers, _ = fetch_full(url, headers={"Origin": "https://aladin.example"})
+        check(headers["Access-Control-Allow-Origin"] == "*", f"{url}: no CORS header")
+
+
+def check_downloads(site, directory):
+    """A page of a longer list says OVERFLOW in each format; a download
+    that cannot be made answers in its format."""
+    import csv
+    import io
+    import json
+    from astropy.table import Table
+    page = site.url.replace("cone_search?", "neighbours?ID=100&ly=20&size=5&")
+    status, headers, body = fetch_full(page + "format=json")
+    document = json.loads(body)
+    check(status == 200 and document["query_status"] == "OVERFLOW" and
+          len(document["stars"]) == 5 and headers["Veloran-Query-Status"] == "OVERFLOW",
+          f"json page: {document.get('query_status')}")
+    status, headers, body = fetch_full(page + "format=csv")
+    path = os.path.join(directory, "page.csv")
+    with open(path, "wb") as f:
+        f.write(body)
+    table = Table.read(path, format="ascii.csv")
+    check(len(table) == 5 and headers["Veloran-Query-Status"] == "OVERFLOW",
+          f"csv page: {len(table)} rows, {headers['Veloran-Query-Status']}")
+    body = fetch(page + "format=votable")[2]
+    path = os.path.join(directory, "page.vot")
+    with open(path, "wb") as f:
+        f.write(body)
+    from astropy.io.votable import parse
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        votable = parse(path, verify="exception")
+    check(status_of(votable) == "OVERFLOW", f"votable page: {status_of(votable)}")
+    votlint(page + "format=votable", "a download")
+    whole = site.url.replace("cone_search?", "neighbours?ID=100&ly=5&format=json")
+    check(json.loads(fetch(whole)[2])["query_status"] == "OK", "the whole list: not OK")
+    bad = site.url.replace("cone_search?", "neighbours?ID=100&ly=abc&")
+    status, headers, body = fetch_full(bad + "format=json")
+    check(status == 400 and json.loads(body)["query_status"] == "ERROR",
+          f"json error: {status} {body[:80]}")
+    status, headers, body = fetch_full(bad + "format=csv")
+    rows = list(csv.reader(io.StringIO(body.decode())))
+    check(status == 400 and rows[0] == ["error"] and "not a number" in rows[1][0],
+          f"csv error: {status} {rows}")
+    status, headers, body = fetch_full(bad + "format=votable")
+    path = os.path.join(directory, "error.vot")
+    with open(path, "wb") as f:
+        f.write(body)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        votable = parse(path, verify="exception")
+    check(status == 400 and status_of(votable) == "ERROR", f"votable error: {status}")
+
+
 def stilts_cone(site, ra, dec, radius):
     run = subprocess.run(["stilts", "cone", f"serviceurl={site.url}", f"lon={ra}",
                           f"lat={dec}", f"radius={radius}", "verb=3", "ofmt=csv"],
@@ -461,6 +726,10 @@ def main():
                 check_stilts(sample, ra, dec, radius, got, "sample")
         check_verbosity(sample, replies_dir)
         check_errors(sample, replies_dir)
+        check_vosi(sample, build, replies_dir)
+        check_dali_rules(sample, replies_dir)
+        check_cors(sample)
+        check_downloads(sample, replies_dir)
 
         stars = catalogue(synthetic_db)
         check(len(stars) == synthetic_stars, f"{len(stars)} synthetic stars")
