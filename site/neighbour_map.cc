@@ -460,10 +460,12 @@ void RankStars(const ListedStar* stars, MapStars* map) {
   static int byBrightness[kMaxMapStars];
   static bool ranked[kMaxMapStars];
   int placed = 0;
+  // Every place of byRank, not only the first count: the map is reused
+  // from one request to the next, and NameStars stops at the first -1.
+  std::fill(std::begin(map->byRank), std::end(map->byRank), -1);
   for (int i = 0; i < map->count; ++i) {
     ranked[i] = false;
     map->rankOf[i] = 0;
-    map->byRank[i] = -1;
     if (map->stars[i].placed) byBrightness[placed++] = i;
   }
   std::stable_sort(byBrightness, byBrightness + placed, [&](int a, int b) {
@@ -675,9 +677,11 @@ void NameStars(const ListedStar* stars, const MapStars& map,
                Obstacles* obstacles, Label (&labels)[kMaxMapStars]) {
   bool* named = obstacles->named;
   int namedCount = 0;
-  for (int k = 0; k < kRankedStars && namedCount < kMaxNames; ++k) {
+  for (int k = 0; k < kRankedStars && k < map.count && namedCount < kMaxNames;
+       ++k) {
     int i = map.byRank[k];
     if (i < 0) break;
+    assert(i < map.count);
     bool touches = false;
     for (int j = 0; j < map.count && !touches; ++j) {
       touches = named[j] && Touch(map.stars[i], map.stars[j]);
