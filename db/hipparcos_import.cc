@@ -710,10 +710,9 @@ bool WriteProvenance(Output* out, const std::string& package,
                      std::string* error) {
   std::string text =
       "The Hipparcos Catalogue's stars (ESA 1997) as Debian's " + package +
-      " package holds them, with parallaxes from Gaia DR2 or Hipparcos (each "
-      "star's distance source says which) and proper motions from "
-      "Hipparcos; positions ICRS, moved to epoch J2000 where the package "
-      "gives an earlier epoch";
+      " package holds them, with parallaxes from Gaia DR2 or Hipparcos and "
+      "proper motions from Hipparcos, and the package's positions, moved to "
+      "J2000 where it gives an earlier epoch";
   sqlite3_stmt* s = nullptr;
   if (sqlite3_prepare_v2(out->db,
                          "INSERT INTO DatabaseInfo (Name, Value) VALUES "

@@ -49,7 +49,7 @@ INSERT INTO DatabaseInfo (Name, Value)
 VALUES ('Provenance', 'A sample of 32 stars and the Sun, for trying the site: '
         || 'Hipparcos stars (ESA 1997) as Debian''s stellarium-data package '
         || 'holds them, with parallaxes from Gaia DR2 or Hipparcos and '
-        || 'proper motions from Hipparcos; positions ICRS, some at an '
-        || 'epoch before J2000 (each star''s epoch says which)');
+        || 'proper motions from Hipparcos, and the package''s positions, '
+        || 'some at an epoch before J2000');
 
 DROP TABLE SampleStars;

@@ -55,7 +55,9 @@ CREATE TABLE ProperNames (
 );
 CREATE INDEX ProperNamesByBlock ON ProperNames(INT(OwnerID/100));
 
--- Rows are scanned in PositionID order.
+-- Rows are scanned in PositionID order.  Epoch is the epoch of the
+-- stored position, a Julian year (2000.0 for J2000); NULL where it is not
+-- known.
 CREATE TABLE Positions (
   PositionID INTEGER PRIMARY KEY,
   OwnerID INTEGER CHECK (typeof(OwnerID) IN ('integer', 'null') AND
@@ -81,8 +83,6 @@ CREATE TABLE Positions (
   LastUpdated DATE CHECK (LastUpdated IS NULL OR
                           (typeof(LastUpdated) = 'text' AND
                            date(LastUpdated, '+0 days') IS LastUpdated)),
-  -- The epoch of the stored position, a Julian year (2000.0 for J2000);
-  -- NULL where it is not known.
   Epoch REAL CHECK (typeof(Epoch) IN ('real', 'null'))
 );
 CREATE INDEX PositionsByOwner ON Positions(OwnerID);
