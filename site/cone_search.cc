@@ -352,7 +352,8 @@ void WriteTable(const ConeAnswer& answer, const ConeMatch* matches) {
                 kNone,     false,
                 kNone,     match.hasDistance,
                 match.distance, false};
-    WriteVoTableRow(columns.columns, columns.count, row);
+    WriteVoTableRow(columns.columns, columns.count, UcdSet::kConeSearch103,
+                    row);
   }
   WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
 }

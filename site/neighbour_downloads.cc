@@ -217,7 +217,8 @@ void WriteVoTable(const DownloadList& list) {
                      "system");
   WriteText("<DATA><TABLEDATA>\n");
   for (int star = 0; star < list.count; ++star) {
-    WriteVoTableRow(kDownloadColumns, kColumnCount, RowOf(list, star));
+    WriteVoTableRow(kDownloadColumns, kColumnCount, UcdSet::kUcd1Plus,
+                    RowOf(list, star));
   }
   WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
 }

@@ -400,17 +400,30 @@ void WriteVoTableFields(const StarColumn* columns, size_t count, UcdSet ucds,
     if (info.column == StarColumn::kRa || info.column == StarColumn::kDec) {
       std::printf(" ref=\"%s\"", coordinateSystem);
     }
-    std::printf("><DESCRIPTION>%s</DESCRIPTION></FIELD>\n", info.description);
+    std::printf("><DESCRIPTION>%s</DESCRIPTION>", info.description);
+    // VOTable 1.1 has no empty integer: a null one is its VALUES's null.
+    if (ucds == UcdSet::kConeSearch103 && !textId &&
+        std::strcmp(info.datatype, "int") == 0) {
+      WriteText("<VALUES null=\"0\"/>");
+    }
+    WriteText("</FIELD>\n");
   }
 }
 
-void WriteVoTableRow(const StarColumn* columns, size_t count,
+void WriteVoTableRow(const StarColumn* columns, size_t count, UcdSet ucds,
                      const StarRow& row) {
   char value[kStarValueSize];
   WriteText("<TR>");
   for (size_t i = 0; i < count; ++i) {
+    const StarColumnInfo& info = ColumnInfo(columns[i]);
     WriteText("<TD>");
-    if (FormatStarValue(columns[i], row, value)) WriteXmlText(value);
+    if (FormatStarValue(columns[i], row, value)) {
+      WriteXmlText(value);
+    } else if (ucds == UcdSet::kConeSearch103 &&
+               info.column != StarColumn::kId &&
+               std::strcmp(info.datatype, "int") == 0) {
+      WriteText("0");
+    }
     WriteText("</TD>");
   }
   WriteText("</TR>\n");

@@ -124,13 +124,15 @@ enum class UcdSet { kUcd1Plus, kConeSearch103 };
 // Writes the FIELD elements of "columns" (one a line), the right ascension
 // and declination referring to the COOSYS whose ID is "coordinateSystem".
 // The ID is an integer, but a text in a document of Simple Cone Search
-// 1.03, whose ID_MAIN is one.
+// 1.03, whose ID_MAIN is one; there the other integers declare 0 as their
+// null value.
 void WriteVoTableFields(const StarColumn* columns, size_t count, UcdSet ucds,
                         const char* coordinateSystem);
 
 // Writes one TR of "columns" for "row", every value escaped; a null value
-// is an empty TD.
-void WriteVoTableRow(const StarColumn* columns, size_t count,
+// is an empty TD, but for an integer in a document of Simple Cone Search
+// 1.03 (VOTable 1.1, which has no empty integer) its FIELD's null, 0.
+void WriteVoTableRow(const StarColumn* columns, size_t count, UcdSet ucds,
                      const StarRow& row);
 
 // Writes "value" with "decimals" decimals into "text" ("-1.45", "2000.00"),
