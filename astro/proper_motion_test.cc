@@ -56,8 +56,8 @@ TEST(ProperMotionTest, MovedPlace) {
        0,
        100,
        {std::atan(std::tan(theta) / std::cos(near)),
-        std::asin(std::sin(near) / std::sqrt(1 + std::tan(theta) *
-                                                     std::tan(theta)))},
+        std::asin(std::sin(near) /
+                  std::sqrt(1 + std::tan(theta) * std::tan(theta)))},
        1e-4},
       {"across the north pole",
        {0.0, 90 * kDegree - 2 * kArcsecond},

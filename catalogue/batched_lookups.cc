@@ -543,8 +543,8 @@ struct PlaceValue {
 
 void BindPlace(SQLHSTMT rows, PlaceValue* v, SQLLEN* indicators) {
   SQLBindCol(rows, 2, SQL_C_DOUBLE, &v->epoch, 0, &indicators[0]);
-  SQLBindCol(rows, 3, SQL_C_CHAR, v->distanceSource,
-             sizeof(v->distanceSource), &indicators[1]);
+  SQLBindCol(rows, 3, SQL_C_CHAR, v->distanceSource, sizeof(v->distanceSource),
+             &indicators[1]);
   SQLBindCol(rows, 4, SQL_C_DOUBLE, &v->distanceError, 0, &indicators[2]);
 }
 
@@ -575,8 +575,7 @@ bool SamePlace(const PlaceValue& a, const PlaceValue& b) {
          a.hasDistanceError == b.hasDistanceError &&
          SameNumber(a.distanceError, b.distanceError) &&
          a.hasProperMotion == b.hasProperMotion &&
-         SameNumber(a.pmRaCosDec, b.pmRaCosDec) &&
-         SameNumber(a.pmDec, b.pmDec);
+         SameNumber(a.pmRaCosDec, b.pmRaCosDec) && SameNumber(a.pmDec, b.pmDec);
 }
 
 constexpr Kind<PlaceValue> kPlacesAndMotions = {
@@ -740,8 +739,7 @@ bool ReadAstrometryOfStars(SQLHSTMT statement, const int32_t* starIds,
   for (int first = 0; first < count; first += kLookupBatchSize) {
     int size = std::min(count - first, kLookupBatchSize);
     for (int i = 0; i < size; ++i) stars[first + i] = StarAstrometry{};
-    if (!ReadAstrometryBatch(statement, starIds + first, size,
-                             stars + first)) {
+    if (!ReadAstrometryBatch(statement, starIds + first, size, stars + first)) {
       return false;
     }
   }

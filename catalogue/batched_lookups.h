@@ -86,9 +86,9 @@ bool ReadFactsOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
 
 // What the site's tables of stars (the cone search, the downloads) tell of
 // each star beyond its list: its position's epoch, distance error and
-// distance source (Positions), its proper motion (StarFacts), its Hipparcos number (the
-// number of its HIP row of CatalogNumbers: 71683 for "71683 A").  Each
-// field has its flag; a NULL or a row that is not there leaves it false.
+// distance source (Positions), its proper motion (StarFacts), its Hipparcos
+// number (the number of its HIP row of CatalogNumbers: 71683 for "71683 A").
+// Each field has its flag; a NULL or a row that is not there leaves it false.
 struct StarAstrometry {
   bool hasEpoch;
   double epoch;  // Julian year of the stored position

@@ -81,7 +81,8 @@ void PlaceAtJ2000(const HipparcosTables& tables, uint32_t hip,
   row->pmDec = row->hasProperMotion ? motion->second.dec : 0.0;
   row->moved = false;
   auto checked = tables.checkedEpochs.find(
-      letter.empty() ? std::to_string(hip) : std::to_string(hip) + " " + letter);
+      letter.empty() ? std::to_string(hip)
+                     : std::to_string(hip) + " " + letter);
   if (checked == tables.checkedEpochs.end()) {
     row->hasEpoch = row->hasProperMotion &&
                     std::hypot(row->pmRaCosDec, row->pmDec) < kSlowMotion;

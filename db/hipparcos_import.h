@@ -97,15 +97,15 @@ struct HipComponents {
 
 // The row of "record" of "file", which has a Hipparcos number and a
 // parallax.  Its position is taken at the epoch that tables.checkedEpochs
-// gives the record and moved to J2000 along its proper motion; one whose
-// epoch was not checked stays at its epoch J2000 when it moves slower than
-// kSlowMotion, and is otherwise left without an epoch (it may lie up to
-// 11 years of its motion away from its J2000 place).  The primary of its HIP takes the names of the whole HIP (its
-// proper names, Bayer and Flamsteed designations, its cross-identification
-// row, variable-star and double-star names); every record takes what names
-// its own component ("61 Cyg A", a cross-id row of its letter) and its HIP
-// number ("71683 A" for a component).  The system name follows
-// PickSystemName.  Returns false, with the fault in *error, when the
+// gives the record and moved to J2000 along its proper motion.  A record
+// whose epoch was not checked keeps its place: at J2000 when it moves
+// slower than kSlowMotion, without an epoch otherwise (it may lie up to 11
+// years of its motion before its J2000 place).  The primary of its HIP
+// takes the names of the whole HIP (its proper names, Bayer and Flamsteed
+// designations, its cross-identification row, variable-star and
+// double-star names); every record takes what names its own component
+// ("61 Cyg A", a cross-id row of its letter) and its HIP number ("71683 A"
+// for a component).  The system name follows PickSystemName.  Returns false, with the fault in *error, when the
 // record's Hipparcos number is above kLargestImportedHip or its spectral or
 // component index lies outside the tables.
 bool BuildStarRow(const StarFile& file, const StarRecord& record,

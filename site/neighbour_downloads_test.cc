@@ -127,8 +127,8 @@ std::vector<ListedStar> HostileStars() {
   stars.back().match.hasSunDistance = true;
   stars.back().match.sunDistance = 8.6011002845520843;
   stars.back().hasAstrometry = true;
-  stars.back().astrometry = {true, 2000.0, true, "HIP", true, 0.035836,
-                             true, -546.01, -1223.07, true, 32349};
+  stars.back().astrometry = {true, 2000.0,  true,     "HIP", true, 0.035836,
+                             true, -546.01, -1223.07, true,  32349};
   // Quotes, separators, markup (references decoded once), line ends.
   stars.push_back(star(716830100, 4.395, {1, 1, 1}, 14.6601, -60.8340,
                        "\"Q\", <b>R&amp;D</b> &amp;alpha; 'x'\n\tline,2\r"));
@@ -140,7 +140,7 @@ std::vector<ListedStar> HostileStars() {
   // A distance source meant to break each format; no epoch, no motion.
   stars.back().hasAstrometry = true;
   stars.back().astrometry = {false, 0.0, true, "<\"a,b\">&", false, 0.0,
-                             false, 0.0, 0.0, true, 71683};
+                             false, 0.0, 0.0,  true,         71683};
   // Controls, windows-1252 bytes (an undefined one among them), characters
   // beyond it, a lone "&" and a tag cut short.
   stars.push_back(
@@ -148,8 +148,8 @@ std::vector<ListedStar> HostileStars() {
            "&#1;&#x1F;\x81\x92\x80 &euro;&#x2028;&#x1F600; & x <i"));
   // At an earlier epoch; a motion that rounds to a negative zero.
   stars.back().hasAstrometry = true;
-  stars.back().astrometry = {true, 1991.54, false, "", true, 0.001,
-                             true, -0.004, 768.16, false, 0};
+  stars.back().astrometry = {true, 1991.54, false,  "",    true, 0.001,
+                             true, -0.004,  768.16, false, 0};
   // Nothing but the match: no name, spectrum or facts.
   stars.push_back(
       star(1042170000, 11.398, {3, 3, 3}, 21.1153, 38.7420, nullptr));
@@ -230,8 +230,8 @@ TEST(StarTableTest, RealsWithTheirDecimals) {
     const char* text;  // nullptr: no number
   } cases[] = {
       {-1.45, 2, "-1.45"},
-      {16 * 4 / 127.0 - 0.5, 3, "0.004"},   // Sirius's B-V
-      {-0.0004, 3, "0.000"},                 // no "-0.000"
+      {16 * 4 / 127.0 - 0.5, 3, "0.004"},  // Sirius's B-V
+      {-0.0004, 3, "0.000"},               // no "-0.000"
       {-0.0, 2, "0.00"},
       {2000.0, 2, "2000.00"},
       {101.28715416666667, 6, "101.287154"},
@@ -256,22 +256,43 @@ TEST(StarTableTest, CentreDistanceErrors) {
     CartesianPoint star;
     double starError;  // < 0: not known
     SearchCentre centre;
-    double expected;   // < 0: not known
+    double expected;  // < 0: not known
   } cases[] = {
-      {"from the Sun: the star's own", {3, 4, 0}, 0.2, {{0, 0, 0}, true, 0},
+      {"from the Sun: the star's own",
+       {3, 4, 0},
+       0.2,
+       {{0, 0, 0}, true, 0},
        0.2},
-      {"from a point across the line of sight: none", {10, 0, 0}, 0.5,
-       {{10, 5, 0}, true, 0}, 0},
-      {"from a point behind the star on its line of sight", {10, 0, 0}, 0.5,
-       {{20, 0, 0}, true, 0}, 0.5},
-      {"from a star beyond, both on one line", {10, 0, 0}, 0.3,
-       {{14, 0, 0}, true, 0.4}, 0.5},
-      {"from a star whose error is not known", {10, 0, 0}, 0.3,
-       {{14, 0, 0}, false, 0}, -1},
-      {"of a star whose error is not known", {10, 0, 0}, -1,
-       {{0, 0, 0}, true, 0}, -1},
-      {"of a star at the centre's place", {10, 0, 0}, 0.3,
-       {{10, 0, 0}, true, 0.1}, -1},
+      {"from a point across the line of sight: none",
+       {10, 0, 0},
+       0.5,
+       {{10, 5, 0}, true, 0},
+       0},
+      {"from a point behind the star on its line of sight",
+       {10, 0, 0},
+       0.5,
+       {{20, 0, 0}, true, 0},
+       0.5},
+      {"from a star beyond, both on one line",
+       {10, 0, 0},
+       0.3,
+       {{14, 0, 0}, true, 0.4},
+       0.5},
+      {"from a star whose error is not known",
+       {10, 0, 0},
+       0.3,
+       {{14, 0, 0}, false, 0},
+       -1},
+      {"of a star whose error is not known",
+       {10, 0, 0},
+       -1,
+       {{0, 0, 0}, true, 0},
+       -1},
+      {"of a star at the centre's place",
+       {10, 0, 0},
+       0.3,
+       {{10, 0, 0}, true, 0.1},
+       -1},
   };
   for (const auto& c : cases) {
     ListedStar star{};
@@ -393,15 +414,26 @@ TEST(NeighbourDownloadsTest, ToolsReadEveryFile) {
   for (size_t i = 0; i < stars.size(); ++i) {
     StarRow row = NeighbourRow(stars[i], list.firstRank + static_cast<int>(i),
                                list.centre);
-    for (StarColumn column :
-         {StarColumn::kId, StarColumn::kHip, StarColumn::kCentreDistance,
-          StarColumn::kCentreDistanceError, StarColumn::kDistance,
-          StarColumn::kDistanceError, StarColumn::kRa, StarColumn::kDec,
-          StarColumn::kEpoch, StarColumn::kPmRa, StarColumn::kPmDec,
-          StarColumn::kGalacticX, StarColumn::kGalacticY,
-          StarColumn::kGalacticZ, StarColumn::kVMag, StarColumn::kColourIndex,
-          StarColumn::kParallax, StarColumn::kParallaxError,
-          StarColumn::kCentreVMag, StarColumn::kDoubtfulDistance}) {
+    for (StarColumn column : {StarColumn::kId,
+                              StarColumn::kHip,
+                              StarColumn::kCentreDistance,
+                              StarColumn::kCentreDistanceError,
+                              StarColumn::kDistance,
+                              StarColumn::kDistanceError,
+                              StarColumn::kRa,
+                              StarColumn::kDec,
+                              StarColumn::kEpoch,
+                              StarColumn::kPmRa,
+                              StarColumn::kPmDec,
+                              StarColumn::kGalacticX,
+                              StarColumn::kGalacticY,
+                              StarColumn::kGalacticZ,
+                              StarColumn::kVMag,
+                              StarColumn::kColourIndex,
+                              StarColumn::kParallax,
+                              StarColumn::kParallaxError,
+                              StarColumn::kCentreVMag,
+                              StarColumn::kDoubtfulDistance}) {
       char value[kStarValueSize];
       expected += FormatStarValue(column, row, value) ? value : "-";
       expected += " ";

@@ -123,8 +123,8 @@ enum class ListingOutcome {
 // window's centre) into *listing: the centre's name, every match ranked
 // (CollectNeighbours), and the name, spectrum and facts of each star of the
 // page; for a download also their astrometry, the centre star's, and the
-// database's provenance.  With filters or another order (FiltersOrSorts), the values of
-// every match are read to filter and sort the whole result first.  The
+// database's provenance.  With filters or another order (FiltersOrSorts), the
+// values of every match are read to filter and sort the whole result first. The
 // catalogue table is loaded and freed here.
 ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
                                     const NeighbourRequest& request,

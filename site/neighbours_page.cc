@@ -920,7 +920,8 @@ int AnswerNeighboursRequest(const char* queryString) {
                       listing.matchCount, description,   listing.ranks};
     // A point has no error; a star's is its distance's.
     const StarAstrometry& centre = listing.centreAstrometry;
-    list.centre = {listing.centre, listing.centreId == 0 || centre.hasDistanceError,
+    list.centre = {listing.centre,
+                   listing.centreId == 0 || centre.hasDistanceError,
                    listing.centreId == 0 ? 0.0 : centre.distanceError};
     list.provenance =
         listing.hasProvenance ? listing.provenance : kNoProvenance;

@@ -238,7 +238,8 @@ double Length(const CartesianPoint& p) {
 // The part of a unit step along the line of sight of "point" that lies
 // along "direction" (a unit vector); 0 at the Sun, which has no line of
 // sight.
-double AlongSight(const CartesianPoint& point, const CartesianPoint& direction) {
+double AlongSight(const CartesianPoint& point,
+                  const CartesianPoint& direction) {
   double length = Length(point);
   if (!(length > 0)) return 0;
   return (point.x * direction.x + point.y * direction.y +
@@ -317,12 +318,10 @@ bool FormatStarValue(StarColumn column, const StarRow& row,
       return Real(column, star.hasAstrometry && star.astrometry.hasEpoch,
                   star.astrometry.epoch, text);
     case StarColumn::kPmRa:
-      return Real(column,
-                  star.hasAstrometry && star.astrometry.hasProperMotion,
+      return Real(column, star.hasAstrometry && star.astrometry.hasProperMotion,
                   star.astrometry.pmRaCosDec, text);
     case StarColumn::kPmDec:
-      return Real(column,
-                  star.hasAstrometry && star.astrometry.hasProperMotion,
+      return Real(column, star.hasAstrometry && star.astrometry.hasProperMotion,
                   star.astrometry.pmDec, text);
     case StarColumn::kSeparation:
       return Real(column, true, row.separation, text);

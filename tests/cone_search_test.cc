@@ -202,7 +202,8 @@ TEST(ConeSearchTest, OlderDatabasesAndEpochs) {
        "ALTER TABLE StarFacts DROP COLUMN PmRA; "
        "ALTER TABLE StarFacts DROP COLUMN PmDec; DROP TABLE DatabaseInfo;",
        "cone_older_database.xml"},
-      {"cone_without_star_facts", "DROP TABLE StarFacts; DROP TABLE DatabaseInfo;",
+      {"cone_without_star_facts",
+       "DROP TABLE StarFacts; DROP TABLE DatabaseInfo;",
        "cone_without_star_facts.xml"},
       {"cone_at_j2000", "UPDATE Positions SET Epoch = 2000.0;",
        "cone_at_j2000.xml"},
