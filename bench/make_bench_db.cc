@@ -205,6 +205,12 @@ int main(int argc, char** argv) {
       "('HD', 'HD', 'Henry Draper Catalogue', 0),"
       "('GJ', 'Gliese', 'Catalogue of Nearby Stars', 0),"
       "('NAME', '', 'Proper names', 1)");
+  // No StarFacts rows, so no motions; the provenance says what the stars
+  // are, for the descriptions of the site's tables.
+  Exec(
+      "INSERT INTO DatabaseInfo (Name, Value) VALUES ('Provenance', "
+      "'Synthetic stars made up for the benchmarks, not a catalogue of real "
+      "ones')");
 
   sqlite3_stmt* position = Prepare(
       "INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, "

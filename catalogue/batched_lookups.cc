@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -525,6 +526,150 @@ bool ReadFactsBatch(SQLHSTMT statement, const int32_t* ids, int count,
   return true;
 }
 
+// --- Astrometry ---------------------------------------------------------
+
+// The columns of Positions, and of StarFacts where the database has them.
+struct PlaceValue {
+  double epoch;
+  char distanceSource[11];
+  double distanceError;
+  double pmRaCosDec;
+  double pmDec;
+  bool hasEpoch;
+  bool hasDistanceSource;
+  bool hasDistanceError;
+  bool hasProperMotion;
+};
+
+void BindPlace(SQLHSTMT rows, PlaceValue* v, SQLLEN* indicators) {
+  SQLBindCol(rows, 2, SQL_C_DOUBLE, &v->epoch, 0, &indicators[0]);
+  SQLBindCol(rows, 3, SQL_C_CHAR, v->distanceSource, sizeof(v->distanceSource),
+             &indicators[1]);
+  SQLBindCol(rows, 4, SQL_C_DOUBLE, &v->distanceError, 0, &indicators[2]);
+}
+
+void BindPlaceAndMotion(SQLHSTMT rows, PlaceValue* v, SQLLEN* indicators) {
+  BindPlace(rows, v, indicators);
+  SQLBindCol(rows, 5, SQL_C_DOUBLE, &v->pmRaCosDec, 0, &indicators[3]);
+  SQLBindCol(rows, 6, SQL_C_DOUBLE, &v->pmDec, 0, &indicators[4]);
+}
+
+void FinishPlace(PlaceValue* v, const SQLLEN* indicators) {
+  TerminateFetchedText(v->distanceSource, indicators[1]);
+  v->hasEpoch = indicators[0] != SQL_NULL_DATA;
+  v->hasDistanceSource = indicators[1] != SQL_NULL_DATA;
+  v->hasDistanceError = indicators[2] != SQL_NULL_DATA;
+  v->hasProperMotion = false;
+}
+
+void FinishPlaceAndMotion(PlaceValue* v, const SQLLEN* indicators) {
+  FinishPlace(v, indicators);
+  v->hasProperMotion =
+      indicators[3] != SQL_NULL_DATA && indicators[4] != SQL_NULL_DATA;
+}
+
+bool SamePlace(const PlaceValue& a, const PlaceValue& b) {
+  return a.hasEpoch == b.hasEpoch && SameNumber(a.epoch, b.epoch) &&
+         a.hasDistanceSource == b.hasDistanceSource &&
+         SameText(a.distanceSource, b.distanceSource) &&
+         a.hasDistanceError == b.hasDistanceError &&
+         SameNumber(a.distanceError, b.distanceError) &&
+         a.hasProperMotion == b.hasProperMotion &&
+         SameNumber(a.pmRaCosDec, b.pmRaCosDec) && SameNumber(a.pmDec, b.pmDec);
+}
+
+constexpr Kind<PlaceValue> kPlacesAndMotions = {
+    "SELECT p.OwnerID, p.Epoch, p.DistanceSource, p.DistanceError, f.PmRA, "
+    "f.PmDec FROM Positions p LEFT JOIN StarFacts f ON f.OwnerID = "
+    "p.OwnerID WHERE p.OwnerID IN (",
+    ")", BindPlaceAndMotion, FinishPlaceAndMotion, SamePlace};
+
+// For a database without the motions' columns.
+constexpr Kind<PlaceValue> kPlaces = {
+    "SELECT OwnerID, Epoch, DistanceSource, DistanceError FROM Positions "
+    "WHERE OwnerID IN (",
+    ")", BindPlace, FinishPlace, SamePlace};
+
+struct HipValue {
+  char value[kNameValueSize];
+};
+
+void BindHip(SQLHSTMT rows, HipValue* v, SQLLEN* indicators) {
+  SQLBindCol(rows, 2, SQL_C_CHAR, v->value, sizeof(v->value), &indicators[0]);
+}
+
+void FinishHip(HipValue* v, const SQLLEN* indicators) {
+  TerminateFetchedText(v->value, indicators[0]);
+}
+
+bool SameHip(const HipValue& a, const HipValue& b) {
+  return SameText(a.value, b.value);
+}
+
+constexpr Kind<HipValue> kHipNumbers = {
+    "SELECT INT(OwnerID/100), Value FROM CatalogNumbers WHERE CatAbbrev = "
+    "'HIP' AND INT(OwnerID/100) IN (",
+    ")", BindHip, FinishHip, SameHip};
+
+// The number that "value" begins with ("71683 A"), when it is one from 1
+// to 2^31 - 1.
+bool ReadHipNumber(const char* value, int32_t* hip) {
+  int64_t number = 0;
+  const char* c = value;
+  for (; *c >= '0' && *c <= '9' && number <= INT32_MAX; ++c) {
+    number = number * 10 + (*c - '0');
+  }
+  if (c == value || number < 1 || number > INT32_MAX ||
+      (*c != '\0' && *c != ' ')) {
+    return false;
+  }
+  *hip = static_cast<int32_t>(number);
+  return true;
+}
+
+bool ReadAstrometryBatch(SQLHSTMT statement, const int32_t* ids, int count,
+                         StarAstrometry* stars) {
+  Batch<PlaceValue> places;
+  SetKeys(&places, ids, count);
+  Sent sent = SendBatch(statement, kPlacesAndMotions, &places);
+  if (sent == Sent::kNotExecuted && ReadFaultIsMissingTableOrColumn()) {
+    // An older database, without the motions: the places alone.
+    ForgetReadFault();
+    SetKeys(&places, ids, count);
+    sent = SendBatch(statement, kPlaces, &places);
+  }
+  if (Failed(sent)) return false;
+  int32_t blocks[kLookupBatchSize];
+  for (int i = 0; i < count; ++i) blocks[i] = ids[i] / 100;
+  Batch<HipValue> hips;
+  SetKeys(&hips, blocks, count);
+  Sent hipsSent = SendBatch(statement, kHipNumbers, &hips);
+  if (Failed(hipsSent)) return false;
+  for (int i = 0; i < count; ++i) {
+    StarAstrometry& star = stars[i];
+    const PlaceValue* place = nullptr;
+    if (sent == Sent::kRead &&
+        RowsOf(places, sent, ids[i], &place) != KeyRows::kNone) {
+      star.hasEpoch = place->hasEpoch;
+      star.epoch = place->epoch;
+      star.hasDistanceSource = place->hasDistanceSource;
+      std::memcpy(star.distanceSource, place->distanceSource,
+                  sizeof(star.distanceSource));
+      star.hasDistanceError = place->hasDistanceError;
+      star.distanceError = place->distanceError;
+      star.hasProperMotion = place->hasProperMotion;
+      star.pmRaCosDec = place->pmRaCosDec;
+      star.pmDec = place->pmDec;
+    }
+    const HipValue* hip = nullptr;
+    if (hipsSent == Sent::kRead &&
+        RowsOf(hips, hipsSent, blocks[i], &hip) != KeyRows::kNone) {
+      star.hasHip = ReadHipNumber(hip->value, &star.hip);
+    }
+  }
+  return true;
+}
+
 // Calls "read" for each batch of the stars.
 template <typename Visitor>
 bool ReadInBatches(SQLHSTMT statement, const int32_t* starIds, int count,
@@ -587,6 +732,18 @@ bool ReadFactsOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
                       FactsVisitor visit, void* context) {
   return ReadInBatches(statement, starIds, count, visit, context,
                        ReadFactsBatch);
+}
+
+bool ReadAstrometryOfStars(SQLHSTMT statement, const int32_t* starIds,
+                           int count, StarAstrometry* stars) {
+  for (int first = 0; first < count; first += kLookupBatchSize) {
+    int size = std::min(count - first, kLookupBatchSize);
+    for (int i = 0; i < size; ++i) stars[first + i] = StarAstrometry{};
+    if (!ReadAstrometryBatch(statement, starIds + first, size, stars + first)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool ReadFactsAndSpectra(SQLHSTMT statement, const int32_t* starIds, int count,

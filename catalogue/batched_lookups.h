@@ -84,6 +84,38 @@ bool ReadSpectraOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
 bool ReadFactsOfStars(SQLHSTMT statement, const int32_t* starIds, int count,
                       FactsVisitor visit, void* context);
 
+// What the site's tables of stars (the cone search, the downloads) tell of
+// each star beyond its list: its position's epoch, distance error and
+// distance source (Positions), its proper motion (StarFacts), its Hipparcos
+// number (the number of its HIP row of CatalogNumbers: 71683 for "71683 A").
+// Each field has its flag; a NULL or a row that is not there leaves it false.
+struct StarAstrometry {
+  bool hasEpoch;
+  double epoch;  // Julian year of the stored position
+  bool hasDistanceSource;
+  char distanceSource[11];
+  bool hasDistanceError;
+  double distanceError;  // light-years
+  bool hasProperMotion;  // both components
+  double pmRaCosDec;     // milliarcseconds a year
+  double pmDec;
+  bool hasHip;
+  int32_t hip;
+};
+
+// Reads the astrometry of each of the "count" stars of "starIds" into
+// "stars" (as many, cleared first): two statements for every
+// kLookupBatchSize stars, one joining Positions and StarFacts and one of
+// CatalogNumbers, never kept by a resident worker.  A database written
+// before StarFacts had PmRA and PmDec (or without StarFacts) gives no
+// motions, and that is no read fault.  Where a star has several rows that
+// differ, the first that the database returns counts; a statement that
+// executes with information gives nothing for its stars.  False when a
+// read failed (kept as the read fault); "stars" is then not to be read.
+// With no read fault kept, as above.
+bool ReadAstrometryOfStars(SQLHSTMT statement, const int32_t* starIds,
+                           int count, StarAstrometry* stars);
+
 // What ordering stars by their magnitude, distance or class reads of each.
 struct FactsAndSpectrum {
   bool hasFacts;            // as FetchListedFacts finds a row

@@ -47,6 +47,14 @@ bool ReadFaultIsMissingTable() {
           std::strstr(readFault.message, "no such table") != nullptr);
 }
 
+bool ReadFaultIsMissingTableOrColumn() {
+  return ReadFaultIsMissingTable() ||
+         (readFault.hasDiagnostic &&
+          (std::strcmp(readFault.state, "42S22") == 0 ||
+           std::strcmp(readFault.state, "42703") == 0 ||
+           std::strstr(readFault.message, "no such column") != nullptr));
+}
+
 void ForgetReadFault() { readFault = ReadFault{}; }
 
 }  // namespace veloran

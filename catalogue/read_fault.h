@@ -35,6 +35,12 @@ void ReportReadFault(const char* program, const char* what);
 // without.
 bool ReadFaultIsMissingTable();
 
+// Whether the kept read fault is a table or a column that the database
+// lacks: a missing table as above, or SQLSTATE 42S22, PostgreSQL's 42703
+// or SQLite's "no such column" (a column added after the database was
+// written).
+bool ReadFaultIsMissingTableOrColumn();
+
 // Forgets the read fault, for a process that serves more than one request,
 // or after a fault that a caller can do without.
 void ForgetReadFault();

@@ -149,4 +149,29 @@ bool FetchListedFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
   return FetchStarFacts(statement, ownerId, facts, found);
 }
 
+bool FetchProvenance(SQLHSTMT statement, char (&text)[kProvenanceSize],
+                     bool* found) {
+  *found = false;
+  text[0] = '\0';
+  CloseCursor(statement);
+  if (!ExecuteStatement(statement,
+                        "SELECT Value FROM DatabaseInfo WHERE Name = "
+                        "'Provenance'")) {
+    // Executed with information: no row read, no fault.  An older
+    // database, without the table: no provenance.
+    if (!ReadFailed()) return true;
+    if (!ReadFaultIsMissingTable()) return false;
+    ForgetReadFault();
+    return true;
+  }
+  SQLLEN indicator = 0;
+  SQLBindCol(statement, 1, SQL_C_CHAR, text, sizeof(text), &indicator);
+  bool fetched = FetchRow(statement);
+  UnbindColumns(statement);
+  if (!fetched) return !ReadFailed();
+  TerminateFetchedText(text, indicator);
+  *found = indicator != SQL_NULL_DATA && text[0] != '\0';
+  return true;
+}
+
 }  // namespace veloran

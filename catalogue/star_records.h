@@ -90,6 +90,18 @@ bool FetchStarFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
 bool FetchListedFacts(SQLHSTMT statement, int32_t ownerId, StarFacts* facts,
                       bool* found);
 
+// The longest provenance that is read, and its terminator.
+constexpr int kProvenanceSize = 512;
+
+// Reads DatabaseInfo's provenance (what the stars' data are and where they
+// come from, windows-1252 text) into "text", cut to its buffer; *found says
+// whether the database has one.  A database without the table has none:
+// the missing table is then forgotten as a read fault (so no other fault
+// may be kept when it is called).  Returns false when the table is there
+// but its row could not be read, which is kept as the read fault.
+bool FetchProvenance(SQLHSTMT statement, char (&text)[kProvenanceSize],
+                     bool* found);
+
 }  // namespace veloran
 
 #endif  // VELORAN_CATALOGUE_STAR_RECORDS_H_

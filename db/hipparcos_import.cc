@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "astro/proper_motion.h"
 #include "index/position_index_builder.h"
 #include "names/designation_catalogues.h"
 
@@ -66,6 +67,37 @@ const std::vector<std::string>& NamesOf(
   static const std::vector<std::string> kNone;
   auto found = table.find(hip);
   return found == table.end() ? kNone : found->second;
+}
+
+// Sets the proper motion and the epoch of the record of "hip" (with
+// "letter" where its HIP has several records), and moves *ra, *dec to J2000
+// from a checked earlier epoch.
+void PlaceAtJ2000(const HipparcosTables& tables, uint32_t hip,
+                  const std::string& letter, double* ra, double* dec,
+                  StarRow* row) {
+  auto motion = tables.properMotions.find(hip);
+  row->hasProperMotion = motion != tables.properMotions.end();
+  row->pmRaCosDec = row->hasProperMotion ? motion->second.raCosDec : 0.0;
+  row->pmDec = row->hasProperMotion ? motion->second.dec : 0.0;
+  row->moved = false;
+  auto checked = tables.checkedEpochs.find(
+      letter.empty() ? std::to_string(hip)
+                     : std::to_string(hip) + " " + letter);
+  if (checked == tables.checkedEpochs.end()) {
+    row->hasEpoch = row->hasProperMotion &&
+                    std::hypot(row->pmRaCosDec, row->pmDec) < kSlowMotion;
+    row->epoch = 2000.0;
+    return;
+  }
+  row->hasEpoch = true;
+  row->epoch = checked->second;
+  if (row->epoch == 2000.0 || !row->hasProperMotion) return;
+  SkyPlace moved = MovedPlace({*ra, *dec}, row->pmRaCosDec, row->pmDec,
+                              2000.0 - row->epoch);
+  *ra = moved.ra;
+  *dec = moved.dec;
+  row->epoch = 2000.0;
+  row->moved = true;
 }
 
 }  // namespace
@@ -138,6 +170,10 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
   double ra;
   double dec;
   DirectionToRaDec(StarDirection(file, record), &ra, &dec);
+  const std::string& letter = tables.componentLetters[record.component];
+  PlaceAtJ2000(tables, record.hip,
+               components.letters.size() > 1 ? letter : std::string(), &ra,
+               &dec, row);
   row->ra = RightAscensionFromRadians(ra);
   row->dec = DeclinationFromRadians(dec);
   row->constellation = ConstellationAt(tables.boundaries, ra, dec);
@@ -167,7 +203,6 @@ bool BuildStarRow(const StarFile& file, const StarRecord& record,
   row->parallax = record.parallax / 100.0;
   if (row->hasDistanceError) row->parallaxError = sigma->second.mas;
 
-  const std::string& letter = tables.componentLetters[record.component];
   bool primary = components.isPrimary;
   // A designation lettered for one of the HIP's components is that
   // component's; every other one is the primary's.
@@ -577,6 +612,15 @@ void BindOptionalText(sqlite3_stmt* statement, int column, const char* text) {
   }
 }
 
+void BindOptionalDouble(sqlite3_stmt* statement, int column, bool present,
+                        double value) {
+  if (present) {
+    sqlite3_bind_double(statement, column, value);
+  } else {
+    sqlite3_bind_null(statement, column);
+  }
+}
+
 bool Step(Output* out, sqlite3_stmt* statement, std::string* error) {
   int status = sqlite3_step(statement);
   sqlite3_reset(statement);
@@ -631,8 +675,7 @@ bool OpenOutput(const ImportOptions& options, const std::string& path,
              out,
              "INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, "
              "Dec_arcmin, Dec_arcsec, Distance, DistanceError, DistanceSource, "
-             "LastUpdated, Epoch) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-             "2000.0)",
+             "LastUpdated, Epoch) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
              &out->position, error) &&
          Prepare(
              out,
@@ -654,12 +697,35 @@ bool OpenOutput(const ImportOptions& options, const std::string& path,
              &out->catalogName, error) &&
          Prepare(out,
                  "INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, "
-                 "ParallaxError, Constellation, SystemID) "
-                 "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                 "ParallaxError, Constellation, SystemID, PmRA, PmDec) "
+                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
                  &out->facts, error) &&
          Prepare(out,
                  "INSERT INTO AbsentStars (Key, Name, Reason) VALUES (?, ?, ?)",
                  &out->absentStar, error);
+}
+
+// DatabaseInfo's provenance: what the stars' data come from, for the
+// descriptions of the site's tables.
+bool WriteProvenance(Output* out, const std::string& package,
+                     std::string* error) {
+  std::string text =
+      "The Hipparcos Catalogue's stars (ESA 1997) as Debian's " + package +
+      " package holds them, with parallaxes from Gaia DR2 or Hipparcos and "
+      "proper motions from Hipparcos, and the package's positions, moved to "
+      "J2000 where it gives an earlier epoch";
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(out->db,
+                         "INSERT INTO DatabaseInfo (Name, Value) VALUES "
+                         "('Provenance', ?)",
+                         -1, &s, nullptr) != SQLITE_OK) {
+    return Fail(out->db, "cannot prepare the provenance", error);
+  }
+  BindText(s, 1, text);
+  bool written = sqlite3_step(s) == SQLITE_DONE;
+  sqlite3_finalize(s);
+  if (!written) return Fail(out->db, "cannot write the provenance", error);
+  return true;
 }
 
 // The StarFacts row of "star"; the Sun's has no parallax.
@@ -686,6 +752,8 @@ bool WriteFacts(Output* out, const StarRow& star, bool hasParallax,
   } else {
     sqlite3_bind_null(s, 7);
   }
+  BindOptionalDouble(s, 8, star.hasProperMotion, star.pmRaCosDec);
+  BindOptionalDouble(s, 9, star.hasProperMotion, star.pmDec);
   return Step(out, s, error);
 }
 
@@ -759,6 +827,7 @@ bool WritePosition(Output* out, const StarRow& star, bool hasAngles,
   }
   BindOptionalText(s, 10, star.distanceSource);
   BindText(s, 11, date);
+  BindOptionalDouble(s, 12, star.hasEpoch, star.epoch);
   return Step(out, s, error);
 }
 
@@ -794,6 +863,7 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
       return false;
     }
   }
+  if (!WriteProvenance(out, options.package, error)) return false;
   for (const AbsentStarRow& row : absent) {
     sqlite3_stmt* s = out->absentStar;
     BindText(s, 1, row.key);
@@ -810,6 +880,8 @@ bool WriteRows(const ImportOptions& options, const std::vector<StarRow>& stars,
   sun.names = {{"", "Sol", true}};
   sun.magnitude = -26.74;
   sun.colourIndex = 0.65;
+  sun.hasEpoch = true;
+  sun.epoch = 2000.0;
   if (!WritePosition(out, sun, false, options.date, error) ||
       !WriteFacts(out, sun, false, error) ||
       !WriteSpectrum(out, kSunId + 1, kSunType, nullptr, options.date, error) ||
@@ -902,6 +974,15 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
                  options.dataDir.c_str());
   }
   if (!ReadHipparcosTables(options.dataDir, &tables, error)) return false;
+  if (!options.epochsPath.empty()) {
+    std::string text;
+    std::string fault;
+    if (!ReadWholeFile(options.epochsPath, &text, error)) return false;
+    if (!ParseCheckedEpochs(text, &tables, &fault)) {
+      *error = options.epochsPath + ": " + fault;
+      return false;
+    }
+  }
 
   // The star files first, then the rows: the names of a HIP go to its
   // primary, so every record of a HIP must be known before any is built.
@@ -968,6 +1049,9 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
         *error = path + ": " + fault;
         return false;
       }
+      if (row.moved) ++counts->moved;
+      if (!row.hasEpoch) ++counts->unknownEpoch;
+      if (row.hasEpoch && row.epoch != 2000.0) ++counts->earlierEpoch;
       stars.push_back(std::move(row));
     }
     if (options.progress != nullptr) {
@@ -1028,6 +1112,13 @@ bool ImportHipparcos(const ImportOptions& options, ImportCounts* counts,
   counts->stars = stars.size();
 
   if (options.progress != nullptr) {
+    std::fprintf(options.progress,
+                 "epochs: %llu stars moved to J2000 from an earlier epoch, "
+                 "%llu left at an earlier one, %llu fast ones unchecked "
+                 "(no epoch)\n",
+                 static_cast<unsigned long long>(counts->moved),
+                 static_cast<unsigned long long>(counts->earlierEpoch),
+                 static_cast<unsigned long long>(counts->unknownEpoch));
     std::fprintf(options.progress, "writing %zu stars and the Sun to %s\n",
                  stars.size(), options.outputPath.c_str());
   }

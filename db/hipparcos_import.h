@@ -20,6 +20,11 @@ namespace veloran {
 
 inline constexpr uint32_t kLargestImportedHip = 214747;  // keeps IDs in 32 bits
 
+// The stored positions are at J2000 or up to 11 years earlier: one whose
+// proper motion is below this, in milliarcseconds a year, lies within 1
+// arcsecond of its J2000 place whatever its epoch.
+inline constexpr double kSlowMotion = 90.0;
+
 // How a name ranks for the display name, best first: the IAU-approved
 // proper name, the Bayer designation ("&tau; Cet"), the Flamsteed one ("61
 // Cyg"), a companion named after its primary ("Kruger 60 B"), the other
@@ -74,6 +79,12 @@ struct StarRow {
   int32_t systemId = 0;           // the primary of its system; 0 when single
   double raRadians = 0.0;         // J2000
   double decRadians = 0.0;
+  bool hasProperMotion = false;   // a row of hip_pm.dat
+  double pmRaCosDec = 0.0;        // milliarcseconds a year
+  double pmDec = 0.0;
+  bool hasEpoch = false;          // the epoch of the position is known
+  double epoch = 0.0;             // Julian year
+  bool moved = false;             // moved from an earlier epoch to J2000
 };
 
 // The records of one Hipparcos number: the letters of their components,
@@ -85,12 +96,16 @@ struct HipComponents {
 };
 
 // The row of "record" of "file", which has a Hipparcos number and a
-// parallax.  The primary of its HIP takes the names of the whole HIP (its
-// proper names, Bayer and Flamsteed designations, its cross-identification
-// row, variable-star and double-star names); every record takes what names
-// its own component ("61 Cyg A", a cross-id row of its letter) and its HIP
-// number ("71683 A" for a component).  The system name follows
-// PickSystemName.  Returns false, with the fault in *error, when the
+// parallax.  Its position is taken at the epoch that tables.checkedEpochs
+// gives the record and moved to J2000 along its proper motion.  A record
+// whose epoch was not checked keeps its place: at J2000 when it moves
+// slower than kSlowMotion, without an epoch otherwise (it may lie up to 11
+// years of its motion before its J2000 place).  The primary of its HIP
+// takes the names of the whole HIP (its proper names, Bayer and Flamsteed
+// designations, its cross-identification row, variable-star and
+// double-star names); every record takes what names its own component
+// ("61 Cyg A", a cross-id row of its letter) and its HIP number ("71683 A"
+// for a component).  The system name follows PickSystemName.  Returns false, with the fault in *error, when the
 // record's Hipparcos number is above kLargestImportedHip or its spectral or
 // component index lies outside the tables.
 bool BuildStarRow(const StarFile& file, const StarRecord& record,
@@ -156,6 +171,12 @@ struct ImportOptions {
   // The names of the nearby stars (db/nearby_designations.psv); "" for
   // none.
   std::string designationsPath;
+  // The checked epochs of the positions (db/position_epochs.psv); "" for
+  // none, which leaves every fast star without an epoch.
+  std::string epochsPath;
+  // The package read, as DatabaseInfo's provenance names it
+  // ("stellarium-data 0.22.2-1").
+  std::string package = "stellarium-data";
 };
 
 struct ImportCounts {
@@ -166,6 +187,9 @@ struct ImportCounts {
   uint64_t catalogNumbers;
   uint64_t listedNames;  // added from the designations file
   uint64_t absentStars;  // its absent stars that were written
+  uint64_t moved;         // stars moved from an earlier epoch to J2000
+  uint64_t earlierEpoch;  // stars left at an earlier epoch, without motion
+  uint64_t unknownEpoch;  // fast stars whose epoch was not checked
   // The lines of the designations file that were refused, each
   // "FILE:LINE: what and why" (AddListedNames).
   std::vector<std::string> refusals;

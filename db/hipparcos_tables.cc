@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -205,6 +206,61 @@ bool ParseParallaxErrors(std::string_view text, HipparcosTables* tables,
   });
 }
 
+namespace {
+
+// Reads the whole of "text" as a finite number into *value.
+bool ReadNumber(std::string_view text, double* value) {
+  auto [end, status] =
+      std::from_chars(text.data(), text.data() + text.size(), *value);
+  return !text.empty() && status == std::errc() &&
+         end == text.data() + text.size() && std::isfinite(*value);
+}
+
+}  // namespace
+
+bool ParseProperMotions(std::string_view text, HipparcosTables* tables,
+                        std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    std::vector<std::string_view> fields = SplitTabs(line);
+    uint32_t hip;
+    ProperMotion motion;
+    if (fields.size() != 3 || !ParseHip(fields[0], &hip) ||
+        !ReadNumber(Trim(fields[1]), &motion.raCosDec) ||
+        !ReadNumber(Trim(fields[2]), &motion.dec)) {
+      return LineError(number, "not HIP and two proper motions", error);
+    }
+    tables->properMotions[hip] = motion;
+    return true;
+  });
+}
+
+bool ParseCheckedEpochs(std::string_view text, HipparcosTables* tables,
+                        std::string* error) {
+  return ForEachLine(text, [&](std::string_view line, int number) {
+    if (IsCommentOrBlank(line)) return true;
+    size_t bar = line.find('|');
+    double epoch;
+    if (bar == std::string_view::npos ||
+        !ReadNumber(line.substr(bar + 1), &epoch) || epoch < 1900 ||
+        epoch > 2100) {
+      return LineError(number, "not HIP|epoch", error);
+    }
+    std::string_view record = line.substr(0, bar);
+    std::string_view hip = record.substr(0, record.find(' '));
+    uint32_t parsed;
+    std::string_view letter =
+        hip.size() < record.size() ? record.substr(hip.size() + 1) : "";
+    if (!ParseHip(hip, &parsed) || letter.find(' ') != std::string_view::npos) {
+      return LineError(number, "not HIP or HIP and a component letter", error);
+    }
+    if (!tables->checkedEpochs.emplace(std::string(record), epoch).second) {
+      return LineError(number, "a record listed twice", error);
+    }
+    return true;
+  });
+}
+
 bool ParseDesignations(std::string_view text, HipparcosTables* tables,
                        std::string* error) {
   return ForEachLine(text, [&](std::string_view line, int number) {
@@ -360,6 +416,7 @@ bool ReadHipparcosTables(const std::string& dataDir, HipparcosTables* tables,
       {kComponentsFile, ParseComponentLetters},
       {kCrossIdFile, ParseCrossIds},
       {kParallaxErrorFile, ParseParallaxErrors},
+      {kProperMotionFile, ParseProperMotions},
       {kDesignationFile, ParseDesignations},
       {kVariableStarFile, ParseVariableNames},
       {kDoubleStarFile, ParseDoubleStarNames},

@@ -41,6 +41,14 @@ struct ParallaxError {
   bool fromGaia;
 };
 
+// A proper motion of hip_pm.dat, in milliarcseconds a year: in right
+// ascension times the cosine of the declination (as Hipparcos gives it),
+// and in declination.
+struct ProperMotion {
+  double raCosDec;
+  double dec;
+};
+
 struct HipparcosTables {
   // By record spectral index, split and as HTML; an empty type (index 0,
   // and blank lines further on) has an empty spectral class.
@@ -48,6 +56,7 @@ struct HipparcosTables {
   std::vector<std::string> componentLetters;  // by record component index
   std::unordered_map<uint32_t, std::vector<CrossIdentification>> crossIds;
   std::unordered_map<uint32_t, ParallaxError> parallaxErrors;
+  std::unordered_map<uint32_t, ProperMotion> properMotions;
   // The numbers of the name references published by the IAU (those at
   // iau.org: its Working Group on Star Names' list, its exoplanet-host
   // names).
@@ -63,6 +72,10 @@ struct HipparcosTables {
   std::unordered_map<uint32_t, std::vector<std::string>> doubleStarNames;
   // Spelt as the designations spell the constellations ("CMa").
   ConstellationBoundaries boundaries;
+  // Not of the package: the epochs of the stored positions that were
+  // checked (db/position_epochs.psv), by record, "HIP" or, where the HIP
+  // has several records, "HIP A".
+  std::unordered_map<std::string, double> checkedEpochs;
 };
 
 // The files read, relative to the data directory (usr/share/stellarium):
@@ -77,6 +90,7 @@ inline constexpr const char* kComponentsFile =
 inline constexpr const char* kCrossIdFile = "stars/default/cross-id.dat";
 inline constexpr const char* kParallaxErrorFile =
     "stars/default/hip_plx_err.dat";
+inline constexpr const char* kProperMotionFile = "stars/default/hip_pm.dat";
 inline constexpr const char* kDesignationFile = "stars/default/name.fab";
 inline constexpr const char* kVariableStarFile =
     "stars/default/gcvs_hip_part.dat";
@@ -99,8 +113,13 @@ bool ParseCrossIds(std::string_view text, HipparcosTables* tables,
                    std::string* error);
 bool ParseParallaxErrors(std::string_view text, HipparcosTables* tables,
                          std::string* error);
+bool ParseProperMotions(std::string_view text, HipparcosTables* tables,
+                        std::string* error);
 bool ParseDesignations(std::string_view text, HipparcosTables* tables,
                        std::string* error);
+// db/position_epochs.psv: "HIP|epoch" or "HIP L|epoch", into checkedEpochs.
+bool ParseCheckedEpochs(std::string_view text, HipparcosTables* tables,
+                        std::string* error);
 bool ParseVariableNames(std::string_view text, HipparcosTables* tables,
                         std::string* error);
 bool ParseDoubleStarNames(std::string_view text, HipparcosTables* tables,

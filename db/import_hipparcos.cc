@@ -1,9 +1,13 @@
 // Imports the Hipparcos stars of an unpacked stellarium-data package into a
 // new Veloran database.
 // Usage: import_hipparcos --data DIR --out FILE [--extension SO]
-//                         [--designations PSV] [--date YYYY-MM-DD] [--quiet]
-// DIR is the package's usr/share/stellarium; PSV the names of the nearby
-// stars (db/nearby_designations.psv, the default), "" for none.  Progress
+//                         [--designations PSV] [--epochs PSV]
+//                         [--package NAME] [--date YYYY-MM-DD] [--quiet]
+// DIR is the package's usr/share/stellarium; --designations the names of
+// the nearby stars (db/nearby_designations.psv, the default), --epochs the
+// checked epochs of the positions (db/position_epochs.psv, the default),
+// each "" for none; NAME the package as the provenance names it
+// ("stellarium-data 0.22.2-1"; "stellarium-data" by default).  Progress
 // goes to standard error, and so does each line of PSV refused, even with
 // --quiet; the exit status is 0 on success and 1 on any failure, which
 // leaves FILE as it was.
@@ -20,7 +24,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: import_hipparcos --data DIR --out FILE [--extension SO] "
-    "[--designations PSV] [--date YYYY-MM-DD] [--quiet]\n"
+    "[--designations PSV] [--epochs PSV] [--package NAME] "
+    "[--date YYYY-MM-DD] [--quiet]\n"
     "  DIR: the usr/share/stellarium directory of the stellarium-data "
     "package\n";
 
@@ -47,6 +52,7 @@ int main(int argc, char** argv) {
   veloran::ImportOptions options;
   options.extensionPath = VELORAN_DIALECT_PATH;
   options.designationsPath = VELORAN_DESIGNATIONS_PATH;
+  options.epochsPath = VELORAN_EPOCHS_PATH;
   options.progress = stderr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -61,6 +67,10 @@ int main(int argc, char** argv) {
       options.extensionPath = argv[++i];
     } else if (arg == "--designations" && hasValue) {
       options.designationsPath = argv[++i];
+    } else if (arg == "--epochs" && hasValue) {
+      options.epochsPath = argv[++i];
+    } else if (arg == "--package" && hasValue) {
+      options.package = argv[++i];
     } else if (arg == "--date" && hasValue) {
       options.date = argv[++i];
     } else {

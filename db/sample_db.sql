@@ -11,7 +11,7 @@ INSERT INTO Positions (OwnerID, RA_hr, RA_min, RA_sec, Dec_deg, Dec_arcmin,
                        LastUpdated, Epoch)
 SELECT ID, NULLIF(RaH, ''), NULLIF(RaM, ''), NULLIF(RaS, ''), NULLIF(DecD, ''),
        NULLIF(DecM, ''), NULLIF(DecS, ''), NULLIF(Ly, ''), NULLIF(LyError, ''),
-       'Sample', '2026-12-07', 2000.0
+       'Sample', '2026-12-07', CAST(NULLIF(Epoch, '') AS REAL)
 FROM SampleStars ORDER BY CAST(Ly AS REAL), ID;
 
 INSERT INTO Spectra (OwnerID, SpectralClass, LuminosityClass, SpectrumSource,
@@ -38,10 +38,18 @@ SELECT ID + 5, 'HIP',
 FROM SampleStars WHERE HIP <> '';
 
 INSERT INTO StarFacts (OwnerID, VMag, ColourIndex, Parallax, ParallaxError,
-                       Constellation, SystemID)
+                       Constellation, SystemID, PmRA, PmDec)
 SELECT ID, CAST(NULLIF(VMag, '') AS REAL), CAST(NULLIF(ColourIndex, '') AS REAL),
        CAST(NULLIF(Parallax, '') AS REAL), CAST(NULLIF(ParallaxError, '') AS REAL),
-       NULLIF(Constellation, ''), CAST(NULLIF(SystemID, '') AS INTEGER)
+       NULLIF(Constellation, ''), CAST(NULLIF(SystemID, '') AS INTEGER),
+       CAST(NULLIF(PmRA, '') AS REAL), CAST(NULLIF(PmDec, '') AS REAL)
 FROM SampleStars;
+
+INSERT INTO DatabaseInfo (Name, Value)
+VALUES ('Provenance', 'A sample of 32 stars and the Sun, for trying the site: '
+        || 'Hipparcos stars (ESA 1997) as Debian''s stellarium-data package '
+        || 'holds them, with parallaxes from Gaia DR2 or Hipparcos and '
+        || 'proper motions from Hipparcos, and the package''s positions, '
+        || 'some at an epoch before J2000');
 
 DROP TABLE SampleStars;

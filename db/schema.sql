@@ -55,7 +55,9 @@ CREATE TABLE ProperNames (
 );
 CREATE INDEX ProperNamesByBlock ON ProperNames(INT(OwnerID/100));
 
--- Rows are scanned in PositionID order.
+-- Rows are scanned in PositionID order.  Epoch is the epoch of the
+-- stored position, a Julian year (2000.0 for J2000); NULL where it is not
+-- known.
 CREATE TABLE Positions (
   PositionID INTEGER PRIMARY KEY,
   OwnerID INTEGER CHECK (typeof(OwnerID) IN ('integer', 'null') AND
@@ -103,7 +105,10 @@ CREATE INDEX SpectraByOwner ON Spectra(OwnerID);
 -- milliarcseconds, Constellation the IAU abbreviation of the constellation
 -- the star lies in ("CMa"), SystemID the ID of the primary (brightest
 -- member) of the star's multiple system, the same for every member and the
--- primary's own ID for itself; NULL for a single star.
+-- primary's own ID for itself; NULL for a single star.  PmRA and PmDec
+-- the proper motion in milliarcseconds a year, in right ascension times the
+-- cosine of the declination and in declination (databases written before
+-- they were added lack the two columns).
 CREATE TABLE StarFacts (
   OwnerID INTEGER PRIMARY KEY CHECK (OwnerID BETWEEN 100 AND 2147483647 AND
                                      OwnerID % 100 = 0),
@@ -115,7 +120,9 @@ CREATE TABLE StarFacts (
                             length(Constellation) BETWEEN 1 AND 3),
   SystemID INTEGER CHECK (typeof(SystemID) IN ('integer', 'null') AND
                           SystemID BETWEEN 100 AND 2147483647 AND
-                          SystemID % 100 = 0)
+                          SystemID % 100 = 0),
+  PmRA REAL CHECK (typeof(PmRA) IN ('real', 'null')),
+  PmDec REAL CHECK (typeof(PmDec) IN ('real', 'null'))
 );
 CREATE INDEX StarFactsBySystem ON StarFacts(SystemID);
 
@@ -150,3 +157,12 @@ CREATE TABLE AbsentStars (
   Reason TEXT NOT NULL CHECK (typeof(Reason) = 'text')
 );
 CREATE INDEX AbsentStarsByKey ON AbsentStars(Key);
+
+-- What the database says of itself, a row a subject: Name 'Provenance'
+-- whose Value tells, in plain windows-1252 text, what the stars' data are
+-- and where they come from, for the descriptions of the site's tables.
+-- Written by whatever writes the database; older databases lack it.
+CREATE TABLE DatabaseInfo (
+  Name TEXT PRIMARY KEY CHECK (typeof(Name) = 'text'),
+  Value TEXT NOT NULL CHECK (typeof(Value) = 'text')
+);

@@ -44,9 +44,13 @@ struct LevelledColumn {
 };
 constexpr LevelledColumn kConeColumns[] = {
     {StarColumn::kId, 1},
+    {StarColumn::kHip, 2},
     {StarColumn::kName, 2},
     {StarColumn::kRa, 1},
     {StarColumn::kDec, 1},
+    {StarColumn::kEpoch, 2},
+    {StarColumn::kPmRa, 2},
+    {StarColumn::kPmDec, 2},
     {StarColumn::kSeparation, 2},
     {StarColumn::kDistance, 2},
     {StarColumn::kSpectralClass, 2},
@@ -55,6 +59,7 @@ constexpr LevelledColumn kConeColumns[] = {
     {StarColumn::kColourIndex, 3},
     {StarColumn::kParallax, 3},
     {StarColumn::kParallaxError, 3},
+    {StarColumn::kDistanceSource, 3},
     {StarColumn::kConstellation, 3},
     {StarColumn::kEntryPage, 3},
 };
@@ -333,15 +338,18 @@ struct ConeAnswer {
   bool overflow;  // more stars in the cone than are listed
   int found;      // the stars in the cone (0 when not searched)
   int listed;
+  const ListedStar* stars;  // the listed, with their astrometry
+  const char* provenance;   // as FormatDataDescription takes it
 };
 
 void WriteResourceStart(const ConeAnswer& answer) {
   const ConeRequest& request = *answer.request;
+  char data[kDataDescriptionSize];
+  FormatDataDescription(answer.provenance, data);
+  WriteText("<RESOURCE type=\"results\">\n<DESCRIPTION>");
+  WriteXmlText(data);
   WriteText(
-      "<RESOURCE type=\"results\">\n"
-      "<DESCRIPTION>Positions are ICRS, at epoch J2000 for most stars; a few "
-      "with large proper motions are at J1991.25, their Hipparcos epoch. A "
-      "star without right ascension or declination is in no "
+      " A star without right ascension or declination is in no "
       "cone.</DESCRIPTION>\n");
   if (!answer.overflow) {
     WriteText("<INFO name=\"QUERY_STATUS\" value=\"OK\"/>\n");
@@ -361,25 +369,31 @@ void WriteResourceStart(const ConeAnswer& answer) {
       "<INFO name=\"SR\" value=\"%s\"/>\n<INFO name=\"VERB\" value=\"%d\"/>\n"
       "<INFO name=\"MaxSR\" value=\"%s\">The largest radius, degrees</INFO>\n"
       "<INFO name=\"MaxRecords\" value=\"%d\">The most rows of a "
-      "reply</INFO>\n"
-      "<COOSYS ID=\"system\" system=\"ICRS\" epoch=\"J2000\"/>\n"
-      "<TABLE name=\"cone\">\n",
+      "reply</INFO>\n",
       RealText(request.ra).text, RealText(request.dec).text,
       RealText(request.radius).text, request.verbosity,
       RealText(answer.limits->maxRadius).text, answer.limits->maxRecords);
+  WriteText(AllAtJ2000(answer.stars, answer.listed)
+                ? "<COOSYS ID=\"system\" system=\"ICRS\" epoch=\"J2000\"/>\n"
+                : "<COOSYS ID=\"system\" system=\"ICRS\"/>\n");
+  WriteText("<TABLE name=\"cone\">\n");
 }
 
 // The row of the "i"th match.
 StarRow MatchRow(const ConeMatch* matches, const ListedStar* stars, int i) {
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
   const ConeMatch& match = matches[i];
-  return {&stars[i],  0,           true,  match.ra,          match.dec,
-          match.separation, kNone, match.hasDistance, match.distance};
+  return {&stars[i], 0,
+          true,      match.ra,
+          match.dec, match.separation,
+          kNone,     false,
+          kNone,     match.hasDistance,
+          match.distance, false};
 }
 
-void WriteTable(const ConeAnswer& answer, const ConeMatch* matches,
-                const ListedStar* stars) {
+void WriteTable(const ConeAnswer& answer, const ConeMatch* matches) {
   const ConeRequest& request = *answer.request;
+  const ListedStar* stars = answer.stars;
   StarColumn columns[kMostConeColumns];
   size_t count = ConeColumns(request.verbosity, columns);
   WriteHeader(HttpStatus::kOk, request.contentType);
@@ -399,15 +413,20 @@ void WriteTable(const ConeAnswer& answer, const ConeMatch* matches,
   WriteVoTableFields(columns, count, UcdSet::kConeSearch103, "system");
   WriteText("<DATA><TABLEDATA>\n");
   for (int i = 0; i < answer.listed; ++i) {
-    WriteVoTableRow(columns, count, MatchRow(matches, stars, i));
+    WriteVoTableRow(columns, count, UcdSet::kConeSearch103,
+                    MatchRow(matches, stars, i));
   }
   WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
 }
 
 // Reads what the table shows of each of the first "count" matches into
-// "stars".  False when a read failed (kept as the read fault).
+// "stars", and the database's provenance into "provenance" (*hasProvenance
+// says whether it has one).  False when a read failed (kept as the read
+// fault).
 bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
-               ListedStar* stars) {
+               ListedStar* stars, char (&provenance)[kProvenanceSize],
+               bool* hasProvenance) {
+  if (!FetchProvenance(statement, provenance, hasProvenance)) return false;
   if (count == 0) return true;
   if (!LoadCatalogueNames(statement)) return false;
   for (int i = 0; i < count; ++i) {
@@ -416,7 +435,8 @@ bool ReadStars(SQLHSTMT statement, const ConeMatch* matches, int count,
                       match.ra / 15.0,   match.dec,      match.order,
                       match.hasDistance, match.distance};
   }
-  bool read = ReadListedStars(statement, stars, count);
+  bool read = ReadListedStars(statement, stars, count) &&
+              ReadListedAstrometry(statement, stars, count);
   FreeCatalogueNames();
   return read;
 }
@@ -445,14 +465,16 @@ int AnswerFromDatabase(const ConeRequest& request, const ConeLimits& limits) {
                               VisitPosition, &scan) == ScanOutcome::kRead;
   int listed = std::min(matches.count, request.maxRecords);
   ListedStar* stars = nullptr;
+  static char provenance[kProvenanceSize];
+  bool hasProvenance = false;
   bool stored = !matches.lost;
   if (read && stored) {
     RankNearest(&matches, listed);
     stars = static_cast<ListedStar*>(std::malloc(
         sizeof(ListedStar) * static_cast<size_t>(std::max(listed, 1))));
     stored = stars != nullptr;
-    read =
-        !stored || ReadStars(handles.statement, matches.items, listed, stars);
+    read = !stored || ReadStars(handles.statement, matches.items, listed,
+                                stars, provenance, &hasProvenance);
   }
   handles.Release();
   if (!read || !stored) {
@@ -466,9 +488,11 @@ int AnswerFromDatabase(const ConeRequest& request, const ConeLimits& limits) {
                        "The star database could not be read");
     return kExitFailed;
   }
-  ConeAnswer answer{&request, &limits, matches.count > listed, matches.count,
-                    listed};
-  WriteTable(answer, matches.items, stars);
+  ConeAnswer answer{&request,      &limits,
+                    matches.count > listed,
+                    matches.count, listed,
+                    stars,         hasProvenance ? provenance : kNoProvenance};
+  WriteTable(answer, matches.items);
   std::free(stars);
   return kExitAnswered;
 }
@@ -659,8 +683,9 @@ int AnswerSearch(const char* queryString, RequestMethod method) {
   }
   // SR=0 and MAXREC=0 ask for the columns: no database is read.
   if (request.radius == 0.0 || request.maxRecords == 0) {
-    ConeAnswer answer{&request, &limits, request.maxRecords == 0, 0, 0};
-    WriteTable(answer, nullptr, nullptr);
+    ConeAnswer answer{&request, &limits, request.maxRecords == 0, 0, 0,
+                      nullptr,  nullptr};
+    WriteTable(answer, nullptr);
     return kExitAnswered;
   }
   return AnswerFromDatabase(request, limits);

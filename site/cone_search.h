@@ -95,7 +95,7 @@ bool ReadConeRequest(const ConeLimits& limits, ConeRequest* request,
 double AngularSeparation(double ra1, double dec1, double ra2, double dec2);
 
 // The most columns of a table, those of VERB=3.
-constexpr size_t kMostConeColumns = 14;
+constexpr size_t kMostConeColumns = 19;
 
 // The columns of a table of verbosity "verbosity" (1 to 3), in their
 // order, into "columns"; returns their number.

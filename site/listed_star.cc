@@ -48,11 +48,28 @@ bool ReadListedStars(SQLHSTMT statement, ListedStar* stars, int count) {
       star.spectrum = SpectrumRecord{};
       star.hasFacts = false;
       star.facts = StarFacts{};
+      star.hasAstrometry = false;
+      star.astrometry = StarAstrometry{};
     }
     if (!ReadNamesOfStars(statement, ids, size, TakeName, batch) ||
         !ReadSpectraOfStars(statement, ids, size, TakeSpectrum, batch) ||
         !ReadFactsOfStars(statement, ids, size, TakeFacts, batch)) {
       return false;
+    }
+  }
+  return true;
+}
+
+bool ReadListedAstrometry(SQLHSTMT statement, ListedStar* stars, int count) {
+  for (int first = 0; first < count; first += kLookupBatchSize) {
+    int size = std::min(count - first, kLookupBatchSize);
+    int32_t ids[kLookupBatchSize];
+    StarAstrometry read[kLookupBatchSize];
+    for (int i = 0; i < size; ++i) ids[i] = stars[first + i].match.starId;
+    if (!ReadAstrometryOfStars(statement, ids, size, read)) return false;
+    for (int i = 0; i < size; ++i) {
+      stars[first + i].hasAstrometry = true;
+      stars[first + i].astrometry = read[i];
     }
   }
   return true;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "catalogue/batched_lookups.h"
 #include "catalogue/display_names.h"
 #include "catalogue/star_records.h"
 #include "search/neighbour_scan.h"
@@ -25,6 +26,8 @@ struct ListedStar {
   SpectrumRecord spectrum;
   bool hasFacts;  // a StarFacts row
   StarFacts facts;
+  bool hasAstrometry;  // read by ReadListedAstrometry, for the site's tables
+  StarAstrometry astrometry;
 };
 
 // Reads the name, spectrum and facts of each of the "count" stars of
@@ -34,6 +37,11 @@ struct ListedStar {
 // failed (kept as the read fault); the stars are then not to be shown.
 // What the database does not hold is left out of a star that is read.
 bool ReadListedStars(SQLHSTMT statement, ListedStar* stars, int count);
+
+// Reads the astrometry (batched_lookups.h) of each of the "count" stars of
+// "stars", whose matches are set, for the site's tables of stars.  Returns
+// false when a read failed (kept as the read fault).
+bool ReadListedAstrometry(SQLHSTMT statement, ListedStar* stars, int count);
 
 // What the star's record says of its distance, for DoubtAbout: the
 // relative error of its parallax (the entry page also takes a stored

@@ -40,10 +40,20 @@ const FormatName& NameOf(DownloadFormat format) {
 constexpr StarColumn kDownloadColumns[] = {
     StarColumn::kRank,
     StarColumn::kId,
+    StarColumn::kHip,
     StarColumn::kName,
     StarColumn::kCentreDistance,
+    StarColumn::kCentreDistanceError,
+    StarColumn::kDistance,
+    StarColumn::kDistanceError,
     StarColumn::kRa,
     StarColumn::kDec,
+    StarColumn::kEpoch,
+    StarColumn::kPmRa,
+    StarColumn::kPmDec,
+    StarColumn::kGalacticX,
+    StarColumn::kGalacticY,
+    StarColumn::kGalacticZ,
     StarColumn::kSpectralClass,
     StarColumn::kLuminosityClass,
     StarColumn::kVMag,
@@ -51,6 +61,7 @@ constexpr StarColumn kDownloadColumns[] = {
     StarColumn::kColourIndex,
     StarColumn::kParallax,
     StarColumn::kParallaxError,
+    StarColumn::kDistanceSource,
     StarColumn::kDoubtfulDistance,
     StarColumn::kConstellation,
     StarColumn::kEntryPage,
@@ -59,6 +70,10 @@ constexpr size_t kColumnCount = std::size(kDownloadColumns);
 
 int RankOf(const DownloadList& list, int star) {
   return list.ranks != nullptr ? list.ranks[star] : list.firstRank + star;
+}
+
+StarRow RowOf(const DownloadList& list, int star) {
+  return NeighbourRow(list.stars[star], RankOf(list, star), list.centre);
 }
 
 // The plain text of the description as UTF-8: a few dozen windows-1252
@@ -104,8 +119,7 @@ void WriteHeader(DownloadFormat format, const DownloadList& list) {
 void WriteCsv(const DownloadList& list) {
   WriteCsvHeader(kDownloadColumns, kColumnCount);
   for (int star = 0; star < list.count; ++star) {
-    WriteCsvRow(kDownloadColumns, kColumnCount,
-                NeighbourRow(list.stars[star], RankOf(list, star)));
+    WriteCsvRow(kDownloadColumns, kColumnCount, RowOf(list, star));
   }
 }
 
@@ -115,13 +129,35 @@ void WriteJson(const DownloadList& list) {
   Description description(list.description);
   WriteText("{\"description\": ");
   WriteJsonString(description.utf8);
+  char data[kDataDescriptionSize];
+  FormatDataDescription(list.provenance, data);
+  WriteText(",\n\"data\": ");
+  WriteJsonString(data);
+  WriteText(",\n\"columns\": [");
+  for (size_t i = 0; i < kColumnCount; ++i) {
+    const StarColumnInfo& info = ColumnInfo(kDownloadColumns[i]);
+    WriteText(i > 0 ? ",\n{\"name\": " : "\n{\"name\": ");
+    WriteJsonString(info.name);
+    WriteText(", \"unit\": ");
+    if (info.unit != nullptr) {
+      WriteJsonString(info.unit);
+    } else {
+      WriteText("null");
+    }
+    WriteText(", \"ucd\": ");
+    WriteJsonString(info.ucd);
+    WriteText(", \"description\": ");
+    WriteJsonString(info.description);
+    WriteText("}");
+  }
+  WriteText("\n]");
   std::printf(
       ",\n\"first_rank\": %d,\n\"last_rank\": %d,\n\"match_count\": %d,\n"
       "\"query_status\": \"%s\",\n\"stars\": [",
       list.firstRank, LastRank(list), list.matchCount, QueryStatus(list));
   char value[kStarValueSize];
   for (int star = 0; star < list.count; ++star) {
-    StarRow row = NeighbourRow(list.stars[star], RankOf(list, star));
+    StarRow row = RowOf(list, star);
     WriteText(star > 0 ? ",\n{" : "\n{");
     for (size_t i = 0; i < kColumnCount; ++i) {
       std::printf("%s\"%s\": ", i > 0 ? ", " : "",
@@ -154,7 +190,13 @@ void WriteVoTable(const DownloadList& list) {
   WriteVoTableStart();
   WriteText("<DESCRIPTION>");
   WriteXmlText(description.utf8);
-  WriteText("</DESCRIPTION>\n<RESOURCE type=\"results\">\n");
+  char data[kDataDescriptionSize];
+  FormatDataDescription(list.provenance, data);
+  WriteText(
+      "</DESCRIPTION>\n"
+      "<RESOURCE type=\"results\">\n<DESCRIPTION>");
+  WriteXmlText(data);
+  WriteText("</DESCRIPTION>\n");
   if (IsCut(list)) {
     std::printf(
         "<INFO name=\"QUERY_STATUS\" value=\"OVERFLOW\">Stars %d to %d of "
@@ -163,9 +205,10 @@ void WriteVoTable(const DownloadList& list) {
   } else {
     WriteText("<INFO name=\"QUERY_STATUS\" value=\"OK\"/>\n");
   }
-  WriteText(
-      "<COOSYS ID=\"system\" system=\"ICRS\" epoch=\"J2000\"/>\n"
-      "<TABLE name=\"neighbours\">\n");
+  WriteText(AllAtJ2000(list.stars, list.count)
+                ? "<COOSYS ID=\"system\" system=\"ICRS\" epoch=\"J2000\"/>\n"
+                : "<COOSYS ID=\"system\" system=\"ICRS\"/>\n");
+  WriteText("<TABLE name=\"neighbours\">\n");
   std::printf(
       "<DESCRIPTION>Stars %d to %d of the %d that the search found, nearest "
       "first</DESCRIPTION>\n"
@@ -179,8 +222,8 @@ void WriteVoTable(const DownloadList& list) {
                      "system");
   WriteText("<DATA><TABLEDATA>\n");
   for (int star = 0; star < list.count; ++star) {
-    WriteVoTableRow(kDownloadColumns, kColumnCount,
-                    NeighbourRow(list.stars[star], RankOf(list, star)));
+    WriteVoTableRow(kDownloadColumns, kColumnCount, UcdSet::kUcd1Plus,
+                    RowOf(list, star));
   }
   WriteText("</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
 }

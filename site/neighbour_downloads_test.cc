@@ -124,6 +124,11 @@ std::vector<ListedStar> HostileStars() {
   stars.back().hasFacts = true;
   stars.back().facts = {true, -1.45, true, 0.004, true,  379.21,
                         true, 1.58,  true, "CMa", false, 0};
+  stars.back().match.hasSunDistance = true;
+  stars.back().match.sunDistance = 8.6011002845520843;
+  stars.back().hasAstrometry = true;
+  stars.back().astrometry = {true, 2000.0,  true,     "HIP", true, 0.035836,
+                             true, -546.01, -1223.07, true,  32349};
   // Quotes, separators, markup (references decoded once), line ends.
   stars.push_back(star(716830100, 4.395, {1, 1, 1}, 14.6601, -60.8340,
                        "\"Q\", <b>R&amp;D</b> &amp;alpha; 'x'\n\tline,2\r"));
@@ -132,11 +137,19 @@ std::vector<ListedStar> HostileStars() {
   stars.back().facts.hasConstellation = true;
   std::snprintf(stars.back().facts.constellation,
                 sizeof(stars.back().facts.constellation), "C\"e,n");
+  // A distance source meant to break each format; no epoch, no motion.
+  stars.back().hasAstrometry = true;
+  stars.back().astrometry = {false, 0.0, true, "<\"a,b\">&", false, 0.0,
+                             false, 0.0, 0.0,  true,         71683};
   // Controls, windows-1252 bytes (an undefined one among them), characters
   // beyond it, a lone "&" and a tag cut short.
   stars.push_back(
       star(708900000, 4.2441, {2, 2, 2}, 14.4965, -62.6813,
            "&#1;&#x1F;\x81\x92\x80 &euro;&#x2028;&#x1F600; & x <i"));
+  // At an earlier epoch; a motion that rounds to a negative zero.
+  stars.back().hasAstrometry = true;
+  stars.back().astrometry = {true, 1991.54, false,  "",    true, 0.001,
+                             true, -0.004,  768.16, false, 0};
   // Nothing but the match: no name, spectrum or facts.
   stars.push_back(
       star(1042170000, 11.398, {3, 3, 3}, 21.1153, 38.7420, nullptr));
@@ -147,8 +160,13 @@ std::vector<ListedStar> HostileStars() {
 }
 
 DownloadList HostileList(const std::vector<ListedStar>& stars) {
-  return {stars.data(), static_cast<int>(stars.size()), 101, 552,
-          "Stars within 20 light-years of <b>&alpha; CMa</b> & \"\xC9ta\""};
+  DownloadList list{
+      stars.data(), static_cast<int>(stars.size()), 101, 552,
+      "Stars within 20 light-years of <b>&alpha; CMa</b> & \"\xC9ta\""};
+  // Around Sirius; a provenance with markup and windows-1252 bytes.
+  list.centre = {{-4.5, -6.1, -1.0}, true, 0.036};
+  list.provenance = "Stars <&> \"Ch\xE9reau\"\x92s";
+  return list;
 }
 
 // No address of the site from a web server: entry pages are relative.
@@ -226,31 +244,119 @@ TEST(NeighbourDownloadsTest, SaysWhenTheListIsCut) {
   }
 }
 
+// An empty list: the CSV's header row alone, the JSON's columns and an
+// empty array of stars.
 TEST(NeighbourDownloadsTest, AnEmptyList) {
   DownloadList list{nullptr, 0, 1, 0, "Stars within 2 light-years of Sol"};
+  std::string csv = CaptureOutput(
+      [&] { WriteNeighbourDownload(DownloadFormat::kCsv, list); });
+  EXPECT_EQ(csv.substr(csv.find("\n\n") + 2),
+            "rank,id,hip,name,centre_distance_ly,centre_distance_error_ly,"
+            "distance_ly,distance_error_ly,ra_deg,dec_deg,epoch,"
+            "pm_ra_cosdec_mas_yr,pm_dec_mas_yr,galactic_x_ly,galactic_y_ly,"
+            "galactic_z_ly,spectral_class,luminosity_class,v_mag,"
+            "centre_v_mag,b_v,parallax_mas,parallax_error_mas,"
+            "distance_source,doubtful_distance,constellation,entry_page\r\n");
+  std::string json = CaptureOutput(
+      [&] { WriteNeighbourDownload(DownloadFormat::kJson, list); });
+  EXPECT_NE(json.find("\n{\"name\": \"pm_dec_mas_yr\", \"unit\": \"mas/yr\", "
+                      "\"ucd\": \"pos.pm;pos.eq.dec\", \"description\": "),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"match_count\": 0,\n\"query_status\": \"OK\",\n"
+                      "\"stars\": [\n]}\n"),
+            std::string::npos)
+      << json;
+}
+
+// Each real column's values with the decimals of its source, never a
+// negative zero, and no number for infinity or NaN.
+TEST(StarTableTest, RealsWithTheirDecimals) {
   static const struct {
-    DownloadFormat format;
-    const char* expected;
+    double value;
+    int decimals;
+    const char* text;  // nullptr: no number
   } cases[] = {
-      {DownloadFormat::kCsv,
-       "Content-type: text/csv; charset=utf-8; header=present\n" CORS_HEADERS
-       "Veloran-Query-Status: OK\n"
-       "Content-Disposition: attachment; filename=\"neighbours.csv\"\n\n"
-       "rank,id,name,centre_distance_ly,ra_deg,dec_deg,spectral_class,"
-       "luminosity_class,v_mag,centre_v_mag,b_v,parallax_mas,"
-       "parallax_error_mas,doubtful_distance,"
-       "constellation,entry_page\r\n"},
-      {DownloadFormat::kJson,
-       "Content-type: application/json\n" CORS_HEADERS
-       "Veloran-Query-Status: OK\n"
-       "Content-Disposition: attachment; filename=\"neighbours.json\"\n\n"
-       "{\"description\": \"Stars within 2 light-years of Sol\",\n"
-       "\"first_rank\": 1,\n\"last_rank\": 0,\n\"match_count\": 0,\n"
-       "\"query_status\": \"OK\",\n\"stars\": [\n]}\n"},
+      {-1.45, 2, "-1.45"},
+      {16 * 4 / 127.0 - 0.5, 3, "0.004"},  // Sirius's B-V
+      {-0.0004, 3, "0.000"},               // no "-0.000"
+      {-0.0, 2, "0.00"},
+      {2000.0, 2, "2000.00"},
+      {101.28715416666667, 6, "101.287154"},
+      {-16.716116666666668, 6, "-16.716117"},
+      {8.6011002845520843, 4, "8.6011"},
+      {std::numeric_limits<double>::infinity(), 4, nullptr},
+      {std::numeric_limits<double>::quiet_NaN(), 2, nullptr},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CaptureOutput([&] { WriteNeighbourDownload(c.format, list); }),
-              c.expected);
+    char text[kStarValueSize];
+    EXPECT_EQ(FixedReal(c.value, c.decimals, text), c.text != nullptr)
+        << c.value;
+    EXPECT_STREQ(text, c.text != nullptr ? c.text : "") << c.value;
+  }
+}
+
+// The error of a distance from the centre: from the star's and the
+// centre's errors along their own lines of sight.
+TEST(StarTableTest, CentreDistanceErrors) {
+  static const struct {
+    const char* what;
+    CartesianPoint star;
+    double starError;  // < 0: not known
+    SearchCentre centre;
+    double expected;  // < 0: not known
+  } cases[] = {
+      {"from the Sun: the star's own",
+       {3, 4, 0},
+       0.2,
+       {{0, 0, 0}, true, 0},
+       0.2},
+      {"from a point across the line of sight: none",
+       {10, 0, 0},
+       0.5,
+       {{10, 5, 0}, true, 0},
+       0},
+      {"from a point behind the star on its line of sight",
+       {10, 0, 0},
+       0.5,
+       {{20, 0, 0}, true, 0},
+       0.5},
+      {"from a star beyond, both on one line",
+       {10, 0, 0},
+       0.3,
+       {{14, 0, 0}, true, 0.4},
+       0.5},
+      {"from a star whose error is not known",
+       {10, 0, 0},
+       0.3,
+       {{14, 0, 0}, false, 0},
+       -1},
+      {"of a star whose error is not known",
+       {10, 0, 0},
+       -1,
+       {{0, 0, 0}, true, 0},
+       -1},
+      {"of a star at the centre's place",
+       {10, 0, 0},
+       0.3,
+       {{10, 0, 0}, true, 0.1},
+       -1},
+  };
+  for (const auto& c : cases) {
+    ListedStar star{};
+    double dx = c.star.x - c.centre.point.x;
+    double dy = c.star.y - c.centre.point.y;
+    double dz = c.star.z - c.centre.point.z;
+    star.match.point = c.star;
+    star.match.distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    star.hasAstrometry = true;
+    star.astrometry.hasDistanceError = c.starError >= 0;
+    star.astrometry.distanceError = c.starError;
+    StarRow row = NeighbourRow(star, 1, c.centre);
+    EXPECT_EQ(row.hasCentreDistanceError, c.expected >= 0) << c.what;
+    if (c.expected >= 0) {
+      EXPECT_NEAR(row.centreDistanceError, c.expected, 1e-12) << c.what;
+    }
   }
 }
 
@@ -312,7 +418,7 @@ TEST(StarTableTest, EntryPageAddress) {
   };
   ListedStar sun{};
   sun.match.starId = 100;
-  StarRow row = NeighbourRow(sun, 1);
+  StarRow row = NeighbourRow(sun, 1, {});
   for (const auto& c : cases) {
     ForgetServer();
     if (c.host != nullptr) setenv("SERVER_NAME", c.host, 1);
@@ -367,12 +473,28 @@ TEST(NeighbourDownloadsTest, ToolsReadEveryFile) {
   // checker compares every file with them.
   std::string expected;
   for (size_t i = 0; i < stars.size(); ++i) {
-    StarRow row = NeighbourRow(stars[i], list.firstRank + static_cast<int>(i));
-    for (StarColumn column :
-         {StarColumn::kId, StarColumn::kCentreDistance, StarColumn::kRa,
-          StarColumn::kDec, StarColumn::kVMag, StarColumn::kColourIndex,
-          StarColumn::kParallax, StarColumn::kParallaxError,
-          StarColumn::kCentreVMag, StarColumn::kDoubtfulDistance}) {
+    StarRow row = NeighbourRow(stars[i], list.firstRank + static_cast<int>(i),
+                               list.centre);
+    for (StarColumn column : {StarColumn::kId,
+                              StarColumn::kHip,
+                              StarColumn::kCentreDistance,
+                              StarColumn::kCentreDistanceError,
+                              StarColumn::kDistance,
+                              StarColumn::kDistanceError,
+                              StarColumn::kRa,
+                              StarColumn::kDec,
+                              StarColumn::kEpoch,
+                              StarColumn::kPmRa,
+                              StarColumn::kPmDec,
+                              StarColumn::kGalacticX,
+                              StarColumn::kGalacticY,
+                              StarColumn::kGalacticZ,
+                              StarColumn::kVMag,
+                              StarColumn::kColourIndex,
+                              StarColumn::kParallax,
+                              StarColumn::kParallaxError,
+                              StarColumn::kCentreVMag,
+                              StarColumn::kDoubtfulDistance}) {
       char value[kStarValueSize];
       expected += FormatStarValue(column, row, value) ? value : "-";
       expected += " ";

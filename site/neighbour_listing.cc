@@ -528,6 +528,17 @@ ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
       outcome = ListingOutcome::kReadFailed;
     }
   }
+  listing->centreAstrometry = StarAstrometry{};
+  listing->hasProvenance = false;
+  listing->provenance[0] = '\0';
+  if (outcome == ListingOutcome::kListed && request.download &&
+      (!ReadListedAstrometry(statement, listing->stars, listing->count) ||
+       (centreId != 0 && !ReadAstrometryOfStars(statement, &centreId, 1,
+                                                &listing->centreAstrometry)) ||
+       !FetchProvenance(statement, listing->provenance,
+                        &listing->hasProvenance))) {
+    outcome = ListingOutcome::kReadFailed;
+  }
   FreeCatalogueNames();
   return outcome;
 }

@@ -96,6 +96,11 @@ struct NeighbourListing {
   // search's stars, counting from 1.
   ListedStar stars[kMaxPageSize];
   int ranks[kMaxPageSize];
+  // Read for a download only, with the stars' astrometry: the centre
+  // star's, and the database's provenance.
+  StarAstrometry centreAstrometry;
+  bool hasProvenance;
+  char provenance[kProvenanceSize];  // windows-1252
 };
 
 // Whether the request filters the search's stars or sorts them by another
@@ -117,8 +122,9 @@ enum class ListingOutcome {
 // Reads page request.page of the search around star "centreId" (0: the
 // window's centre) into *listing: the centre's name, every match ranked
 // (CollectNeighbours), and the name, spectrum and facts of each star of the
-// page.  With filters or another order (FiltersOrSorts), the values of
-// every match are read to filter and sort the whole result first.  The
+// page; for a download also their astrometry, the centre star's, and the
+// database's provenance.  With filters or another order (FiltersOrSorts), the
+// values of every match are read to filter and sort the whole result first. The
 // catalogue table is loaded and freed here.
 ListingOutcome ReadNeighbourListing(SQLHSTMT statement,
                                     const NeighbourRequest& request,

@@ -981,6 +981,13 @@ int AnswerNeighboursRequest(const char* queryString) {
                   limits[0] != '\0' ? ", " : "", limits);
     DownloadList list{listing.stars,      listing.count, listing.firstRank,
                       listing.matchCount, description,   listing.ranks};
+    // A point has no error; a star's is its distance's.
+    const StarAstrometry& centre = listing.centreAstrometry;
+    list.centre = {listing.centre,
+                   listing.centreId == 0 || centre.hasDistanceError,
+                   listing.centreId == 0 ? 0.0 : centre.distanceError};
+    list.provenance =
+        listing.hasProvenance ? listing.provenance : kNoProvenance;
     WriteNeighbourDownload(request.format, list);
     return kExitAnswered;
   }

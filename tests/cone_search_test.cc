@@ -268,6 +268,36 @@ TEST(ConeSearchTest, UnreadableDatabase) {
   }
 }
 
+// A database written before the motions and the provenance: the table
+// has the motions' columns, empty, and the description says that the
+// database does not tell where its data come from.  And one whose every
+// star in the cone is at J2000: its COOSYS says so.
+TEST(ConeSearchTest, OlderDatabasesAndEpochs) {
+  const struct {
+    const char* name;
+    const char* sql;
+    const char* golden;
+  } cases[] = {
+      {"cone_without_motions",
+       "ALTER TABLE StarFacts DROP COLUMN PmRA; "
+       "ALTER TABLE StarFacts DROP COLUMN PmDec; DROP TABLE DatabaseInfo;",
+       "cone_older_database.xml"},
+      {"cone_without_star_facts",
+       "DROP TABLE StarFacts; DROP TABLE DatabaseInfo;",
+       "cone_without_star_facts.xml"},
+      {"cone_at_j2000", "UPDATE Positions SET Epoch = 2000.0;",
+       "cone_at_j2000.xml"},
+  };
+  for (const auto& c : cases) {
+    TestDatabase copy = SampleCopy(c.name, c.sql);
+    ProgramResult result = RunProgram(
+        ConeSearchPath(), "RA=217&DEC=-62&SR=3&VERB=3", copy.odbcDir);
+    EXPECT_TRUE(MatchesGolden(result.output, c.golden)) << c.name;
+    EXPECT_EQ(result.status, 0) << c.name;
+    EXPECT_EQ(result.errors, "") << c.name;
+  }
+}
+
 // A reply that cannot be delivered, a table as an error, exits with 255
 // and one line on standard error, whatever SIGPIPE's disposition.
 TEST(ConeSearchTest, LostReplies) {

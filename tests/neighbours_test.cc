@@ -913,6 +913,15 @@ TEST(NeighboursTest, Downloads) {
         << query;
     EXPECT_NE(result.output.find("\n\n"), std::string::npos) << query;
   }
+  // The files byte for byte: around Proxima (the errors of the distances
+  // from a star), and around the Sun, whose list has stars of an earlier
+  // epoch and of no known epoch.
+  const PageCase files[] = {
+      {"ID=708900000&ly=2&format=votable", "download_proxima.vot", 0},
+      {"ID=100&ly=12&format=csv", "download_sun_12ly.csv", 0},
+      {"ID=100&ly=6&format=json", "download_sun_6ly.json", 0},
+  };
+  ExpectPages(NeighboursPath(), database, files, std::size(files));
 }
 
 // A download that cannot be made is answered in the format asked for, never

@@ -70,6 +70,17 @@ SyntheticPackage NearbyStars() {
       "55555\t\t3\t33\t\n"
       "108870\t\t247287\t209100\t8387\n";
   files[kParallaxErrorFile] += "70890\t0.2030\n32349\t1.58\n";
+  // Proxima and Sirius fast, 55555 slow, 110893 fast and unchecked; 55556
+  // without a motion.
+  files[kProperMotionFile] +=
+      "70890\t-3775.64\t768.16\n"
+      "32349\t-546.01\t-1223.07\n"
+      "55555\t60.00\t-60.00\n"
+      "110893\t-870.23\t-471.10\n";
+  // Proxima at an earlier epoch, Sirius at J2000, 55556 at an earlier one
+  // without a motion to move it by.
+  package.checkedEpochs =
+      "# checked\n70890|1991.54\n32349|2000\n55556|1995.5\n";
   files[kDesignationFile] =
       " 70890|\u03b1_Cen_C\n"
       " 32349|\u03b1_CMa\n"
@@ -117,7 +128,11 @@ bool Import(
   }
   ImportOptions options{imported->dataDir, imported->database,
                         VELORAN_DIALECT_PATH, "2026-12-07", nullptr,
-                        designationsPath};
+                        designationsPath, "", "stellarium-data"};
+  if (!package.checkedEpochs.empty()) {
+    options.epochsPath = dir + "/epochs.psv";
+    std::ofstream(options.epochsPath) << package.checkedEpochs;
+  }
   ImportCounts counts;
   bool done = ImportHipparcos(options, &counts, error);
   if (refusals != nullptr) *refusals = counts.refusals;
@@ -199,15 +214,28 @@ TEST_F(ImportTest, PositionRowsInSexagesimalParts) {
             "ORDER BY PositionID"),
       (std::vector<std::string>{
           "100|NULL|NULL|NULL|NULL|NULL|NULL|0.000000|0|NULL|2026-12-07|2000.0",
-          "708900000|14|29|47.591|-62|40|52.55|4.244060|0|GaiaDR2|2026-12-07|"
+          // Moved from its checked epoch 1991.54 to J2000.
+          "708900000|14|29|42.951|-62|40|46.05|4.244060|0|GaiaDR2|2026-12-07|"
           "2000.0",
-          // -0 deg 30' 15" as 0 degrees and -1815 arcseconds
+          // -0 deg 30' 15" as 0 degrees and -1815 arcseconds; slow, so its
+          // place is within 1" of J2000 whatever its epoch.
           "555550300|1|0|0.0|0|0|-1815.0|6.523120|1|NULL|2026-12-07|2000.0",
-          "555560000|1|0|0.0|0|30|15.0|6.523120|1|NULL|2026-12-07|2000.0",
+          // Without a motion to move it: left at its epoch.
+          "555560000|1|0|0.0|0|30|15.0|6.523120|1|NULL|2026-12-07|1995.5",
+          // Checked at J2000: left where it is.
           "323490000|6|45|8.917|-16|42|58.02|8.600934|0|HIP|2026-12-07|2000.0",
+          // Fast and not checked: no epoch.
           "1108930200|22|27|59.972|57|41|44.36|13.071337|1|NULL|2026-12-07|"
-          "2000.0",
+          "NULL",
       }));
+  EXPECT_EQ(Query("SELECT OwnerID, PmRA, PmDec FROM StarFacts WHERE OwnerID "
+                  "IN (100, 708900000, 555560000) ORDER BY OwnerID"),
+            (std::vector<std::string>{"100|NULL|NULL",
+                                      "555560000|NULL|NULL",
+                                      "708900000|-3775.64|768.16"}));
+  EXPECT_EQ(Query("SELECT Value LIKE '%Debian''s stellarium-data package%' "
+                  "FROM DatabaseInfo WHERE Name = 'Provenance'"),
+            (std::vector<std::string>{"1"}));
   // The error follows from the parallax's: distance * sigma / parallax.
   EXPECT_EQ(
       Query("SELECT printf('%.6f', DistanceError) FROM Positions "
@@ -976,6 +1004,14 @@ TEST(ImportFailureTest, StopsOnFilesThatDoNotMatch) {
          p->files[kProperNameFile] += "70890|_(\"Caf\xe9\")\n";
        },
        nullptr, "star_names.fab: line 2: not UTF-8"},
+      {"proper motion not a number",
+       [](SyntheticPackage* p) {
+         p->files[kProperMotionFile] += "70890\t-3775.64\tfast\n";
+       },
+       nullptr, "hip_pm.dat: line 3: not HIP and two proper motions"},
+      {"checked epoch not a year",
+       [](SyntheticPackage* p) { p->checkedEpochs = "70890|J1991\n"; },
+       nullptr, "epochs.psv: line 1: not HIP|epoch"},
       {"parallax error not a number",
        [](SyntheticPackage* p) {
          p->files[kParallaxErrorFile] += "70890\t0,2\n";

@@ -100,6 +100,8 @@ SyntheticPackage EmptyPackage() {
       {kComponentsFile, "\nA\nB\nC\n"},
       {kCrossIdFile, "# HIP\t\tSAO\tHD\tHR\n"},
       {kParallaxErrorFile, "# HIP PlxErr\n"},
+      {kProperMotionFile,
+       "# Proper motion data\n# HIP\tpmRA(mas/yr)\tpmDE(mas/yr)\n"},
       {kDesignationFile, ""},
       {kVariableStarFile, ""},
       {kDoubleStarFile,

@@ -42,6 +42,9 @@ struct SyntheticPackage {
   // Text files by path below usr/share/stellarium.  Binary files given
   // here replace the encoded ones.
   std::map<std::string, std::string> files;
+  // Not of the package: the checked epochs of its positions, read when not
+  // empty (db/position_epochs.psv).
+  std::string checkedEpochs;
 };
 
 // A package with every text table present and empty but for its header

@@ -27,10 +27,23 @@ except ImportError:
           "(or: apt-get install python3-astropy)")
     sys.exit(1)
 
-COLUMNS = ["rank", "id", "name", "centre_distance_ly", "ra_deg", "dec_deg",
+COLUMNS = ["rank", "id", "hip", "name", "centre_distance_ly",
+           "centre_distance_error_ly", "distance_ly", "distance_error_ly",
+           "ra_deg", "dec_deg", "epoch", "pm_ra_cosdec_mas_yr",
+           "pm_dec_mas_yr", "galactic_x_ly", "galactic_y_ly", "galactic_z_ly",
            "spectral_class", "luminosity_class", "v_mag", "centre_v_mag",
-           "b_v", "parallax_mas", "parallax_error_mas", "doubtful_distance",
-           "constellation", "entry_page"]
+           "b_v", "parallax_mas", "parallax_error_mas", "distance_source",
+           "doubtful_distance", "constellation", "entry_page"]
+# Each column's unit, as the VOTable and the JSON give it.
+UNITS = {"centre_distance_ly": "lyr", "centre_distance_error_ly": "lyr",
+         "distance_ly": "lyr", "distance_error_ly": "lyr", "ra_deg": "deg",
+         "dec_deg": "deg", "epoch": "yr", "pm_ra_cosdec_mas_yr": "mas/yr",
+         "pm_dec_mas_yr": "mas/yr", "galactic_x_ly": "lyr",
+         "galactic_y_ly": "lyr", "galactic_z_ly": "lyr", "v_mag": "mag",
+         "centre_v_mag": "mag", "b_v": "mag", "parallax_mas": "mas",
+         "parallax_error_mas": "mas"}
+UCDS = {"pm_ra_cosdec_mas_yr": "pos.pm;pos.eq.ra",
+        "pm_dec_mas_yr": "pos.pm;pos.eq.dec", "hip": "meta.id.cross"}
 
 # The plain text of HostileStars()'s names and classes, written out by hand
 # from the rules of text/html_text.h: references decoded once, tags left
@@ -48,10 +61,15 @@ TEXTS = {  # (spectral class, luminosity class, constellation) by star
     1: ("A1", "V+DA", "CMa"),
     2: ("K0\"III,", "<V>&", "C\"e,n"),
 }
+DISTANCE_SOURCES = {1: "HIP", 2: "<\"a,b\">&"}
 FIRST_RANK = 101
 ERROR_MESSAGE = "The largest distance (ly) is \"not\" a <number>, \u00b0."
-NUMBERS = ["id", "centre_distance_ly", "ra_deg", "dec_deg", "v_mag", "b_v",
-           "parallax_mas", "parallax_error_mas", "centre_v_mag"]
+NUMBERS = ["id", "hip", "centre_distance_ly", "centre_distance_error_ly",
+           "distance_ly", "distance_error_ly", "ra_deg", "dec_deg", "epoch", "pm_ra_cosdec_mas_yr",
+           "pm_dec_mas_yr", "galactic_x_ly", "galactic_y_ly", "galactic_z_ly",
+           "v_mag", "b_v", "parallax_mas", "parallax_error_mas",
+           "centre_v_mag"]
+
 
 failures = []
 
@@ -83,6 +101,7 @@ def expected_rows(directory):
                 "spectral_class": spectral,
                 "luminosity_class": luminosity,
                 "constellation": constellation,
+                "distance_source": DISTANCE_SOURCES.get(i),
                 "entry_page": "entry_page.exe?ID=" + numbers["id"],
                 "doubtful_distance": words[len(NUMBERS)] == "true",
                 **{k: None if v == "-" else float(v)
@@ -136,14 +155,28 @@ def check_json(directory, rows):
     check(document["description"] ==
           "Stars within 20 light-years of \u03b1 CMa & \"\u00c9ta\"",
           f"json: description {document['description']!r}")
+    columns = document["columns"]
+    check([c["name"] for c in columns] == COLUMNS,
+          f"json: columns {[c['name'] for c in columns]}")
+    for column in columns:
+        check(column["unit"] == UNITS.get(column["name"]),
+              f"json: unit of {column['name']}: {column['unit']!r}")
+        check(column["name"] not in UCDS or column["ucd"] == UCDS[column["name"]],
+              f"json: UCD of {column['name']}: {column['ucd']!r}")
+        check(isinstance(column["description"], str) and column["description"],
+              f"json: description of {column['name']}")
+    check(document["data"].startswith("Stars <&> \"Ch\u00e9reau\"\u2019s. "),
+          f"json: data {document['data']!r}")
     check(len(document["stars"]) == len(rows), "json: stars")
     for star, row in zip(document["stars"], rows):
         check(list(star) == COLUMNS, f"json: keys {list(star)}")
         for column in COLUMNS:
             value = star.get(column)
-            # Numbers are JSON numbers, texts JSON strings.
+            # Numbers are JSON numbers (the ID and HIP integers), texts JSON
+            # strings.
             kind = (str if column in TEXT_COLUMNS else
-                    bool if column == "doubtful_distance" else (int, float))
+                    bool if column == "doubtful_distance" else
+                    int if column in ("rank", "id", "hip") else (int, float))
             check(value is None or isinstance(value, kind),
                   f"json {row['rank']} {column}: {value!r} is no {kind}")
             same(value, row[column], f"json {row['rank']} {column}")
@@ -167,19 +200,30 @@ def check_votable(directory, rows):
     check(lint.returncode == 0, f"votable: xmllint: {lint.stderr.strip()}")
     names = [field.name for field in table.fields]
     check(names == COLUMNS, f"votable: fields {names}")
-    units = {field.name: str(field.unit) if field.unit else None
+    units = {field.name: field.unit.to_string("vounit") if field.unit else None
              for field in table.fields}
-    check(units["centre_distance_ly"] == "lyr" and units["ra_deg"] == "deg" and
-          units["parallax_mas"] == "mas" and units["v_mag"] == "mag",
-          f"votable: units {units}")
+    for name, unit in units.items():
+        expected = UNITS.get(name)
+        # astropy writes mas/yr as VOUnit's mas.yr**-1.
+        check(unit == expected or (expected == "mas/yr" and unit == "mas.yr**-1"),
+              f"votable: unit of {name}: {unit!r}, expected {expected!r}")
+    for field in table.fields:
+        check(field.name not in UCDS or field.ucd == UCDS[field.name],
+              f"votable: UCD of {field.name}: {field.ucd!r}")
+        check(field.name not in ("id", "hip") or field.datatype == "int",
+              f"votable: {field.name} is {field.datatype}")
+    coosys = table._votable.resources[0].coordinate_systems[0]
+    check(coosys.system == "ICRS" and coosys.epoch is None,
+          f"votable: COOSYS {coosys.system} {coosys.epoch}: J2000 claimed "
+          "for stars of other epochs")
     data = table.array
     check(len(data) == len(rows), f"votable: {len(data)} rows")
     for i, row in enumerate(rows):
         for column in COLUMNS:
             value = data[column][i]
             masked = data.mask[column][i]
-            if column in ("rank", "id"):
-                value = float(value)
+            if column in ("rank", "id", "hip"):
+                value = None if masked else float(value)
             elif column == "doubtful_distance":
                 value = None if masked else bool(value)
             elif column in TEXT_COLUMNS:
@@ -227,7 +271,7 @@ def check_errors(directory):
 
 
 TEXT_COLUMNS = {"name", "spectral_class", "luminosity_class", "constellation",
-                "entry_page"}
+                "distance_source", "entry_page"}
 
 
 def main():
