@@ -538,10 +538,11 @@ def check_vosi(site, build, directory):
     path = vo_schema_lint(run.stdout, directory, "record.xml")
     root = ElementTree.parse(path).getroot()
     columns = [c.findtext("name") for c in root.iter("column")]
-    check(columns == ["id", "name", "ra_deg", "dec_deg", "separation_deg",
+    check(columns == ["id", "hip", "name", "ra_deg", "dec_deg", "epoch",
+                      "pm_ra_cosdec_mas_yr", "pm_dec_mas_yr", "separation_deg",
                       "distance_ly", "spectral_class", "luminosity_class", "v_mag",
-                      "b_v", "parallax_mas", "parallax_error_mas", "constellation",
-                      "entry_page"], f"record: columns {columns}")
+                      "b_v", "parallax_mas", "parallax_error_mas", "distance_source",
+                      "constellation", "entry_page"], f"record: columns {columns}")
     check(root.find("curation/publisher").text == "Example & <Observatory>",
           "record: the publisher")
     check(root.find("capability/interface/accessURL").text == site.url,
@@ -576,7 +577,7 @@ def check_dali_rules(site, directory):
     import io
     rows = list(csv.reader(io.StringIO(body.decode())))
     check(status == 200 and headers["Content-Type"].startswith("text/csv") and
-          rows[0][:4] == ["id", "name", "ra_deg", "dec_deg"] and len(rows) == 4 and
+          rows[0][:4] == ["id", "hip", "name", "ra_deg"] and len(rows) == 4 and
           headers["Veloran-Query-Status"] == "OK", f"csv: {status} {rows[:1]}")
     status, headers, body = fetch_full(
         site.url + "RA=217&DEC=-62&SR=3&RESPONSEFORMAT=application/x-votable%2Bxml")
