@@ -201,6 +201,7 @@ INSTALLED_SNIPPETS = {
     "apache2-veloran-site-fcgid.conf":
         "/etc/apache2/conf-available/veloran-site-fcgid.conf",
     "nginx-veloran-site.conf": "/etc/nginx/snippets/veloran-site.conf",
+    "nginx-veloran-site-server.conf": "/etc/nginx/sites-available/veloran-site",
 }
 
 
@@ -506,15 +507,18 @@ http {
 	proxy_temp_path %(temp)s/proxy;
 	scgi_temp_path %(temp)s/scgi;
 	uwsgi_temp_path %(temp)s/uwsgi;
-	server {
-		listen 127.0.0.1:%(port)d;
-		server_name 127.0.0.1;
-		root %(www)s;
-		include veloran-site.conf;
-	}
+	include veloran-site-server.conf;
 }
 """ % {"user": "user www-data;\n" if site.root else "", "dir": site.dir,
-       "log": site.log, "temp": temp, "port": port, "www": site.www})
+       "log": site.log, "temp": temp})
+    # The site as the package ships it, on the test's own port.
+    site.write("veloran-site-server.conf", site.snippet(
+        "nginx-veloran-site-server.conf",
+        ("listen 80 default_server;", "listen 127.0.0.1:%d;" % port),
+        ("\tlisten [::]:80 default_server;\n", ""),
+        ("server_name _;", "server_name 127.0.0.1;"),
+        ("root /var/www/html;", "root %s;" % site.www),
+        ("include snippets/veloran-site.conf;", "include veloran-site.conf;")))
     env = {"PATH": "/usr/bin:/bin", "VELORAN_FASTCGI_WORKERS": "2"}
     env.update(site.odbc)
     # The programs on their sockets, as veloran-fastcgi@.socket and
