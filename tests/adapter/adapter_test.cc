@@ -117,6 +117,8 @@ struct RefusalCase {
   const char* message;  // after "[unixODBC][Veloran][Adapter]"
 };
 
+#define VELORAN_MISSING_TARGET VELORAN_ADAPTER_PATH ".missing/driver.so"
+
 const RefusalCase kRefusalCases[] = {
     {"no Target", "Rewrite1 = a => b\n", "IM002",
      "data source 'Veloran' has no Target: add Target= with the absolute path "
@@ -126,10 +128,13 @@ const RefusalCase kRefusalCases[] = {
      "Target 'Nosuch' of data source 'Veloran' is no driver of odbcinst.ini "
      "with a Driver key: write the name of a driver section there (odbcinst "
      "-q -d lists them), or the absolute path of the library"},
-    {"a Target library that is missing", "Target = /nonexistent/driver.so\n",
+    // A path in the build's own tree, beside the adapter, that nothing
+    // makes: a path of the system's (/nonexistent, www-data's home) may be
+    // there on another machine.
+    {"a Target library that is missing", "Target = " VELORAN_MISSING_TARGET "\n",
      "IM003",
-     "data source 'Veloran', Target '/nonexistent/driver.so': cannot load the "
-     "target driver: /nonexistent/driver.so: cannot open shared object file: "
+     "data source 'Veloran', Target '" VELORAN_MISSING_TARGET "': cannot load the "
+     "target driver: " VELORAN_MISSING_TARGET ": cannot open shared object file: "
      "No such file or directory"},
     {"a Target that is the adapter", "Target = " VELORAN_ADAPTER_PATH "\n", "IM003",
      "data source 'Veloran', Target '" VELORAN_ADAPTER_PATH "': the target "

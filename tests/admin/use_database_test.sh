@@ -48,46 +48,81 @@ template() {
         '[Other]' 'Driver=SQLite3' 'Database=/srv/other.db' '' \
         ';[Veloran]' ';Database=/srv/commented-section.db' \
         '[Veloran]' '; What the operator tried:' ';Database=/srv/commented.db' '#Timeout=100' \
-        'Description=Veloran star database' 'Driver=/usr/lib/x/veloran_odbc.so' \
-        'Database=@VALUE@' 'Timeout=2000' '' \
+        'Description=Veloran star database' 'Driver=@DRIVER@' \
+        'Database=@VALUE@' 'Timeout=2000' 'LoadExt=@EXTENSION@' '' \
         '[VeloranTest]' 'Database=/srv/test.db' '' \
         '[Veloran]' 'Database=/srv/second-section-unixodbc-ignores.db' ;;
     spacing)
       printf '%s\n' '[Other]' 'Database = /srv/other.db' \
-        '[ veloran ]   ' '  ; indented comment' '	DATABASE   =   @VALUE@   ' \
-        '   timeout = 2000' '' '' ;;
+        '[ veloran ]   ' '  ; indented comment' 'DATABASE   =   @VALUE@   ' \
+        '   timeout = 2000' ' driver = VeloranSQLite' 'loadext  =  @EXTENSION@' '' '' ;;
     crlf)
       printf '%s\r\n' '; Written on Windows' '[Veloran]' 'Driver=VeloranSQLite' \
-        'Database=@VALUE@' 'Timeout=2000' '[Other]' 'Database=/srv/other.db' ;;
+        'Database=@VALUE@' 'Timeout=2000' 'LoadExt=@EXTENSION@' '[Other]' 'Database=/srv/other.db' ;;
     no-key)
       printf '%s\n' '# No database yet' '[Veloran]' '@ADDED@' 'Driver=VeloranSQLite' \
-        ';Database=/srv/commented.db' 'Timeout=2000' '' '[Other]' 'Database=/srv/other.db' ;;
+        ';Database=/srv/commented.db' 'Timeout=2000' 'LoadExt=@EXTENSION@' '' \
+        '[Other]' 'Database=/srv/other.db' ;;
     no-key-crlf)
-      printf '%s\r\n' '[Other]' 'Database=/srv/other.db' '[VELORAN]' '@ADDED@' 'Timeout=2000' ;;
+      printf '%s\r\n' '[Other]' 'Database=/srv/other.db' '[VELORAN]' '@ADDED@' 'Timeout=2000' \
+        'Driver=@DRIVER@' 'LoadExt=@EXTENSION@' ;;
     no-final-newline)
-      printf '%s\n' '[Veloran]' 'Driver=VeloranSQLite' 'Timeout=2000'
+      printf '%s\n' '[Veloran]' 'Driver=VeloranSQLite' 'Timeout=2000' 'LoadExt=@EXTENSION@'
       printf 'Database=@VALUE@' ;;
     two-keys)
-      printf '%s\n' '[Veloran]' 'Database=@VALUE@' 'Timeout=2000' 'database=@VALUE@' ;;
+      printf '%s\n' '[Veloran]' 'Database=@VALUE@' 'Driver=@DRIVER@' 'Timeout=2000' \
+        'database=@VALUE@' 'LoadExt=@EXTENSION@' ;;
+    # Sections that reach a server, as odbc-veloran's examples write them:
+    # replaced whole (with --replace), from their header to the next.
+    postgresql)
+      printf '%s\n' '; The site on PostgreSQL since spring' '[Veloran]' '@SECTION@' \
+        'Description = Veloran star database on PostgreSQL' 'Driver = /usr/lib/x/libveloranadapter.so' \
+        'Target = /usr/lib/x/odbc/psqlodbca.so' 'Rewrite1 = INT(OwnerID/100) => OwnerBlock' \
+        'Servername = localhost' 'Port = 5432' 'Database = @VALUE@' 'Username = veloran_reader' \
+        'Password = secret' '' '[Other]' 'Database=/srv/other.db' ;;
+    mariadb)
+      printf '%s\n' '[Other]' 'Database=/srv/other.db' '' '[Veloran]' '@SECTION@' \
+        'Driver = /usr/lib/x/libveloranadapter.so' 'Target = /usr/lib/x/odbc/libmaodbc.so' \
+        'Server = localhost' 'Socket = /run/mysqld/mysqld.sock' 'Database = @VALUE@' \
+        'User = veloran_reader' ;;
   esac
 }
-before() { template "$1" | sed -e 's|@VALUE@|/srv/old.db|' -e '/^@ADDED@\r\{0,1\}$/d'; }
-after() { template "$1" | sed -e "s|@VALUE@|$new|" -e "s|^@ADDED@|Database=$new|"; }
+substituted() {
+  template "$1" | sed -e "s|@DRIVER@|$build/veloran_odbc.so|" -e "s|@EXTENSION@|$build/veloran_dialect.so|"
+}
+before() {
+  substituted "$1" | sed -e 's|@VALUE@|/srv/old.db|' -e '/^@ADDED@\r\{0,1\}$/d' -e '/^@SECTION@$/d'
+}
+# A server's section after --replace: the data source of the file alone,
+# then a blank line before the next section.
+after() {
+  case $1 in
+    postgresql|mariadb)
+      substituted "$1" | awk -v section="$work/dsn-a/odbc.ini" '
+        /^@SECTION@$/ { while ((getline line < section) > 0) print line; skip = 1; next }
+        skip && /^\[/ { print ""; skip = 0 }
+        !skip && !/^\[Veloran\]$/ { print }' ;;
+    *) substituted "$1" | sed -e "s|@VALUE@|$new|" -e "s|^@ADDED@|Database=$new|" ;;
+  esac
+}
+# The driver by its name, as /etc/odbcinst.ini defines it.
+driver_names() { printf '[VeloranSQLite]\nDriver=%s\n' "$build/veloran_odbc.so" > "$1/odbcinst.ini"; }
 owner_mode() { stat -c '%U:%G %a' "$1"; }
 # No temporary file left behind in DIR (the driver manager may add an
 # empty odbcinst.ini).
 only_the_file() { [ -z "$(ls -A "$1" | grep -v -x -e odbc.ini -e odbcinst.ini)" ]; }
 
-# CASE OWNER MODE
-while read -r name owner mode; do
-  case="$name, $owner $mode"
+# CASE OWNER MODE [OPTION]
+while read -r name owner mode option; do
+  case="$name, $owner $mode${option:+, $option}"
   dir=$work/$name
   mkdir -p "$dir"
+  driver_names "$dir"
   before "$name" > "$dir/odbc.ini"
   chown "$owner" "$dir/odbc.ini"
   chmod "$mode" "$dir/odbc.ini"
   after "$name" > "$work/$name.expected"
-  if ! ODBCSYSINI=$dir "$use_database" --quiet "$work/a.db" > "$work/$name.out" 2>&1 < /dev/null; then
+  if ! ODBCSYSINI=$dir "$use_database" --quiet $option "$work/a.db" > "$work/$name.out" 2>&1 < /dev/null; then
     fail "refused: $(cat "$work/$name.out")"
   elif ! cmp "$work/$name.expected" "$dir/odbc.ini"; then
     fail "other bytes changed: $(diff <(od -c "$work/$name.expected") <(od -c "$dir/odbc.ini"))"
@@ -106,6 +141,44 @@ no-key root:root 600
 no-key-crlf www-data:www-data 600
 no-final-newline root:www-data 640
 two-keys root:root 644
+postgresql root:www-data 640 --replace
+mariadb root:root 600 --replace
+CASES
+
+# Refused, the file left as it was: a section that reaches a server (its
+# Database key is the server's database, no file), and a file section
+# through which no page comes (the check reads the data source as it
+# would be written: here without the extension that gives INT, and with
+# an indented Database key, which odbcinst shows but the driver manager
+# does not hand to the driver).
+# CASE WHAT THE MESSAGE MUST SAY
+while read -r name said; do
+  case="refused: $name"
+  dir=$work/refused-$name
+  mkdir -p "$dir"
+  driver_names "$dir"
+  if [ "$name" = no-extension ]; then
+    before comments | grep -v '^LoadExt=' > "$dir/odbc.ini"
+  elif [ "$name" = indented-key ]; then
+    before spacing | sed 's/^DATABASE/\tDATABASE/' > "$dir/odbc.ini"
+  else
+    before "$name" > "$dir/odbc.ini"
+  fi
+  cp "$dir/odbc.ini" "$work/refused-$name.before"
+  if ODBCSYSINI=$dir "$use_database" "$work/a.db" > "$work/refused-$name.out" 2>&1 < /dev/null; then
+    fail "taken: $(cat "$work/refused-$name.out")"
+  elif ! cmp -s "$work/refused-$name.before" "$dir/odbc.ini" || ! only_the_file "$dir"; then
+    fail "the file changed"
+  elif ! grep -q -F -- "$said" "$work/refused-$name.out"; then
+    fail "the message does not say '$said': $(cat "$work/refused-$name.out")"
+  else
+    pass
+  fi
+done <<'CASES'
+postgresql reaches PostgreSQL, not a database file, and is left as it is.  To serve
+mariadb veloran-use-database --replace
+no-extension gets no result page
+indented-key gets no result page
 CASES
 
 # No data source Veloran, or no file at all: the whole data source is

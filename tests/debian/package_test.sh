@@ -255,7 +255,8 @@ check "installed: www-data may not write the sample" eval '! www_data sh -c ": >
 check "installed: www-data may not write /var/lib/veloran" eval '! www_data sh -c ": > /var/lib/veloran/probe" 2>/dev/null'
 snippets=(/etc/lighttpd/conf-available/50-veloran-site.conf /etc/apache2/conf-available/veloran-site.conf
           /etc/lighttpd/conf-available/50-veloran-site-fastcgi.conf
-          /etc/apache2/conf-available/veloran-site-fcgid.conf /etc/nginx/snippets/veloran-site.conf)
+          /etc/apache2/conf-available/veloran-site-fcgid.conf /etc/nginx/snippets/veloran-site.conf
+          /etc/nginx/sites-available/veloran-site)
 for conffile in "${snippets[@]}"; do
   check "installed: $conffile is a conffile" eval 'dpkg-query -W -f "\${Conffiles}\n" veloran-site | grep -q "^ $conffile "'
 done
@@ -318,7 +319,21 @@ check "reinstalled: the driver registered once" \
   test "$(odbcinst -q -d -n VeloranSQLite | sed -n 's/^UsageCount=//p')" = 1
 browse reinstalled
 
+# nginx's site enabled as its file says (beside no default site), then
+# purged: the link goes with the file, and nginx still takes its
+# configuration (the machine's state compared below holds the link).
+nginx_site_link=/etc/nginx/sites-enabled/veloran-site
+if command -v nginx >/dev/null && [ -d /etc/nginx/sites-enabled ] && [ ! -e /etc/nginx/sites-enabled/default ]; then
+  ln -s /etc/nginx/sites-available/veloran-site "$nginx_site_link"
+  check "reinstalled: nginx takes its site enabled" nginx -t -q
+else
+  nginx_site_link=
+fi
 apt_get purge veloran-site odbc-veloran || fail "apt-get purge"
+if [ -n "$nginx_site_link" ]; then
+  check "purged: nginx's site link is gone" test ! -L "$nginx_site_link"
+  check "purged: nginx takes its configuration" nginx -t -q
+fi
 check "purged: /etc/odbc.ini holds the other data source as before" cmp -s "$work/odbc.ini.before" /etc/odbc.ini
 check "purged: the machine is as it was" same_state "$work/state.before"
 

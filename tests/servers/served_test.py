@@ -220,6 +220,7 @@ INSTALLED_SNIPPETS = {
     "apache2-veloran-site-fcgid.conf":
         "/etc/apache2/conf-available/veloran-site-fcgid.conf",
     "nginx-veloran-site.conf": "/etc/nginx/snippets/veloran-site.conf",
+    "nginx-veloran-site-server.conf": "/etc/nginx/sites-available/veloran-site",
 }
 
 
@@ -257,6 +258,8 @@ class Site:
             odbc = os.path.join(build, "odbc")
             self.odbc = {"ODBCSYSINI": odbc,
                          "ODBCINI": os.path.join(odbc, "odbc.ini")}
+        # The sessions of the servers the test started (see start).
+        self.sessions = set()
         self.root = os.getuid() == 0
         self.user = "www-data" if self.root else pwd.getpwuid(
             os.getuid()).pw_name
@@ -289,9 +292,19 @@ class Site:
             f.write(text)
         return path
 
+    def start(self, command, **options):
+        """Starts a server (or a program's spawner) of the test's own, in a
+        session of its own, which every process it starts inherits: the
+        test knows its programs by that session, even those left behind
+        after it, and never takes another site's processes (the same
+        programs, as the same user, from the same directory) for its own."""
+        process = subprocess.Popen(command, start_new_session=True, **options)
+        self.sessions.add(process.pid)
+        return process
+
     def running(self):
-        """The processes running a program from the site: (pid, user,
-        program)."""
+        """The processes of the test's sessions that run a program from the
+        site: (pid, user, program)."""
         found = []
         for pid in os.listdir("/proc"):
             if not pid.isdigit():
@@ -299,10 +312,14 @@ class Site:
             try:
                 with open("/proc/%s/cmdline" % pid, "rb") as f:
                     command = f.read().split(b"\0")[0].decode("latin-1")
+                with open("/proc/%s/stat" % pid, "rb") as f:
+                    # The session is the fourth field after the command,
+                    # which is in parentheses and may hold anything.
+                    session = int(f.read().rsplit(b")", 1)[1].split()[3])
                 uid = os.stat("/proc/" + pid).st_uid
-            except OSError:
+            except (OSError, IndexError, ValueError):
                 continue
-            if command.startswith(self.cgi + "/"):
+            if session in self.sessions and command.startswith(self.cgi + "/"):
                 found.append((pid, pwd.getpwuid(uid).pw_name,
                               os.path.basename(command)))
         return found
@@ -368,7 +385,7 @@ mimetype.assign = (".html" => "text/html", ".js" => "text/javascript")
        "user": user, "includes": includes, "snippet": snippet})
     env = {"PATH": "/usr/bin:/bin"}
     env.update(site.odbc)
-    return subprocess.Popen([lighttpd, "-D", "-f", conf], env=env,
+    return site.start([lighttpd, "-D", "-f", conf], env=env,
                             stdout=subprocess.DEVNULL,
                             stderr=open(os.path.join(site.dir, "stderr"),
                                         "wb"))
@@ -381,7 +398,7 @@ def start_serve(site, port):
     env = dict(os.environ)
     env["VELORAN_BUILD_DIR"] = site.build
     site.cgi = os.path.join(os.path.realpath(site.build), "site", "cgi-bin")
-    return subprocess.Popen(
+    return site.start(
         [os.path.join(site.source, "scripts", "serve"), "--port", str(port),
          "--fastcgi"], env=env, stdout=subprocess.DEVNULL,
         stderr=open(os.path.join(site.log, "serve.log"), "wb"))
@@ -442,7 +459,7 @@ def start_apache(site, port, tree, env):
         fail("Apache does not take the configuration: %s" %
              check.stderr.decode("latin-1"))
         return None
-    return subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+    return site.start(command, env=env, stdout=subprocess.DEVNULL,
                             stderr=open(os.path.join(site.log, "stderr"),
                                         "wb"))
 
@@ -525,15 +542,18 @@ http {
 	proxy_temp_path %(temp)s/proxy;
 	scgi_temp_path %(temp)s/scgi;
 	uwsgi_temp_path %(temp)s/uwsgi;
-	server {
-		listen 127.0.0.1:%(port)d;
-		server_name 127.0.0.1;
-		root %(www)s;
-		include veloran-site.conf;
-	}
+	include veloran-site-server.conf;
 }
 """ % {"user": "user www-data;\n" if site.root else "", "dir": site.dir,
-       "log": site.log, "temp": temp, "port": port, "www": site.www})
+       "log": site.log, "temp": temp})
+    # The site as the package ships it, on the test's own port.
+    site.write("veloran-site-server.conf", site.snippet(
+        "nginx-veloran-site-server.conf",
+        ("listen 80 default_server;", "listen 127.0.0.1:%d;" % port),
+        ("\tlisten [::]:80 default_server;\n", ""),
+        ("server_name _;", "server_name 127.0.0.1;"),
+        ("root /var/www/html;", "root %s;" % site.www),
+        ("include snippets/veloran-site.conf;", "include veloran-site.conf;")))
     env = {"PATH": "/usr/bin:/bin", "VELORAN_FASTCGI_WORKERS": "2"}
     env.update(site.odbc)
     # The programs on their sockets, as veloran-fastcgi@.socket and
@@ -545,11 +565,11 @@ http {
         if site.root:
             command += ["-u", "www-data", "-g", "www-data",
                         "-U", "www-data", "-G", "www-data"]
-        workers.append(subprocess.Popen(
+        workers.append(site.start(
             command + ["--", os.path.join(site.cgi, program)], env=env,
             stdout=subprocess.DEVNULL,
             stderr=open(os.path.join(site.log, program + ".log"), "wb")))
-    server = subprocess.Popen(
+    server = site.start(
         [nginx, "-p", site.dir, "-c", conf, "-g", "daemon off;"],
         env={"PATH": "/usr/bin:/bin"}, stdout=subprocess.DEVNULL,
         stderr=open(os.path.join(site.log, "stderr"), "wb"))

@@ -34,6 +34,28 @@ for program in neighbor_search entry_page.exe find_star neighbours cone_search h
     echo "ok: veloran-fastcgi@$program.socket and .service"
   fi
 done
+# With the drop-in that gives the service the network, as the operator
+# copies it: systemd takes it without a word, and it does turn the network
+# on (the analysis of the sandbox names what is let through).
+mkdir "$work/network" "$work/network/veloran-fastcgi@.service.d"
+cp "$work"/veloran-fastcgi@.* "$work/network/"
+cp "$source/web/veloran-fastcgi-network.conf" "$work/network/veloran-fastcgi@.service.d/network.conf"
+out=$(cd "$work" && MANPATH=$work/man SYSTEMD_UNIT_PATH=$work/network: \
+        systemd-analyze verify veloran-fastcgi@cone_search.service 2>&1)
+status=$?
+security=$(cd "$work" && SYSTEMD_UNIT_PATH=$work/network: systemd-analyze security --offline=yes \
+             veloran-fastcgi@cone_search.service 2>&1)
+if [ "$status" -ne 0 ] || [ -n "$out" ]; then
+  echo "FAIL: the network drop-in (status $status): $out"
+  failures=$((failures + 1))
+elif ! echo "$security" | grep -q '✗ PrivateNetwork=' ||
+     ! echo "$security" | grep -q '✗ RestrictAddressFamilies=~AF_(INET|INET6)'; then
+  echo "FAIL: with the network drop-in, the service has still no network:"
+  echo "$security" | grep -E 'PrivateNetwork|RestrictAddressFamilies'
+  failures=$((failures + 1))
+else
+  echo "ok: the network drop-in"
+fi
 out=$(cd "$work" && SYSTEMD_UNIT_PATH=$work: systemd-analyze security --offline=yes --threshold=20 \
         veloran-fastcgi@cone_search.service 2>&1)
 status=$?
