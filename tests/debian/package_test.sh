@@ -206,7 +206,7 @@ browse() {  # browse WHEN
   fi
   if [ -x /usr/lib/cgi-bin/cone_search ]; then
     fetch '/veloran/cgi-bin/cone_search?RA=217&DEC=-62&SR=3'
-    check "$when: the cone search lists Proxima" eval 'status_is 200 && grep -qi "^Content-Type: text/xml" "$work/headers" && grep -q "<TD>708900000</TD><TD>Proxima</TD>" "$work/body"'
+    check "$when: the cone search lists Proxima" eval 'status_is 200 && grep -qi "^Content-Type: text/xml" "$work/headers" && grep -q "<TD>708900000</TD><TD>70890</TD><TD>Proxima</TD>" "$work/body"'
   else
     echo "skipped: $when: the cone search (no /usr/lib/cgi-bin/cone_search in this version)"
   fi

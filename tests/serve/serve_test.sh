@@ -202,7 +202,7 @@ build_lines=$(grep -cvE '^(serve|setup): ' "$log")
 if [ -n "$status" ] || [ "$page" != "$expected_page" ] || [ "$entry" != "$expected_entry" ] ||
    [ "$neighbours" != "$expected_neighbours" ]; then
   fail "not served (status '${status:-serving}'): $(cat "$log")"
-elif ! head -n 1 "$log" | grep -qE "^serve: building the site into $work/$case before serving it \\(about .* on 2 cores, "; then
+elif ! head -n 1 "$log" | grep -qE "^serve: building the site into $work/$case before serving it \\(a few minutes: .* on 2 .*cores, "; then
   fail "the first line does not say what happens and how long it takes: $(head -n 1 "$log")"
 elif [ "$build_lines" -ne 1 ] || [ "$(wc -l < "$log")" -gt 9 ] ||
      ! grep -qE '^setup: built in [0-9]+' "$log"; then
