@@ -18,9 +18,11 @@ chmod 0755 "$work"
 servers_dir=$work
 . "$top/tests/databases/servers.sh"
 dachs_pid=
+# DaCHS runs in a session of its own (setsid), whose whole process group
+# is stopped: nothing of it outlives the test.
 stop_dachs() {
   [ -n "$dachs_pid" ] || return 0
-  kill "$dachs_pid" 2>/dev/null || true
+  kill -TERM "-$dachs_pid" 2>/dev/null || true
   wait "$dachs_pid" 2>/dev/null || true
 }
 trap 'stop_dachs; stop_servers; rm -rf "$work"' EXIT
@@ -74,7 +76,12 @@ server="host=$postgresql_socket_dir port=$postgresql_port user=veloran_admin"
 as_dachs_user "$top/admin/veloran-publish-dachs" --quiet --rd "$top/dachs/q.rd" \
   --gavo-dsn "$server dbname=gavo" --source-dsn "$server dbname=veloran"
 
-as_dachs_user dachs serve debug >"$work/dachs.log" 2>&1 &
+run_as=
+[ "$(id -u)" -ne 0 ] || run_as="setpriv --reuid=nobody --regid=nogroup --clear-groups --"
+# The job is no group leader, so setsid runs DaCHS in its own place: $! is
+# its process and its group.
+setsid $run_as env GAVOSETTINGS="$work/gavo.rc" GAVOCUSTOM=/dev/null HOME="$work/home" \
+  dachs serve debug >"$work/dachs.log" 2>&1 &
 dachs_pid=$!
 tries=0
 until curl -sf "http://127.0.0.1:$dachs_port/tap/availability" >/dev/null; do
