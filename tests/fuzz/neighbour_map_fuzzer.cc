@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
                   spread * (count + 1),
                   {spread * count, -spread * count / 2, spread},
                   1.5 * count,
-                  -80.0 + 20 * count};
+                  -80.0 + 20 * count,
+                  count};
     star.hasName = end > at;
     std::snprintf(star.name, sizeof(star.name), "%s",
                   names.substr(at, end - at).c_str());
