@@ -24,8 +24,8 @@ bool ReadEntry(const char* section, const char* key, const char* file,
   static std::atomic<unsigned long> reads{0};
   char unset[32];
   std::snprintf(unset, sizeof(unset), "\x01unset %lu", reads.fetch_add(1));
-  // unixODBC keeps values of at most 1000 bytes; a list of a section's keys
-  // may be longer.
+  // unixODBC gives values shorter than a line of the file
+  // (kProfileLineLength); a list of a section's keys may be longer.
   std::vector<char> buffer(65536, '\0');
   int length = SQLGetPrivateProfileString(section, key, unset, buffer.data(),
                                           static_cast<int>(buffer.size()), file);
@@ -107,6 +107,18 @@ bool ReadAdapterSettings(const std::string& dsn, AdapterSettings* settings,
   }
   settings->rules.resize(settings->ruleTexts.size());
   for (size_t i = 0; i < settings->ruleTexts.size(); ++i) {
+    // Before the form: a cut rule may have lost its "=>".
+    if (settings->ruleTexts[i].size() > kMaxRuleLength) {
+      return Fail(error, "HY000",
+                  "Rewrite" + std::to_string(i + 1) + " of " + source + " is " +
+                      std::to_string(settings->ruleTexts[i].size()) +
+                      " bytes long as read, more than the " +
+                      std::to_string(kMaxRuleLength) +
+                      " a rule may hold: unixODBC reads only the first " +
+                      std::to_string(kProfileLineLength) +
+                      " bytes of a line of odbc.ini, so it may have been cut; "
+                      "split it into shorter rules");
+    }
     if (!ParseRewriteRule(settings->ruleTexts[i], &settings->rules[i])) {
       return Fail(error, "HY000",
                   "Rewrite" + std::to_string(i + 1) + " of " + source + " is '" +

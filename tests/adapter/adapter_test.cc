@@ -59,10 +59,17 @@ std::vector<Request> SiteRequests() {
   };
 }
 
+// A rule of "length" bytes that changes no statement: a FROM that none
+// holds, and a TO to fill the length.
+std::string RuleOfLength(size_t length) {
+  std::string rule = "NoSuchWord9 => ";
+  return rule + std::string(length - rule.size(), 'x');
+}
+
 struct AdapterCase {
   const char* what;
   const char* target;  // the key's value; "$DRIVER" for the driver's path
-  std::vector<const char*> rules;
+  std::vector<std::string> rules;
   bool withExtension;
   bool sameAsDirect;  // whether every page must be the direct one
 };
@@ -72,6 +79,8 @@ const AdapterCase kAdapterCases[] = {
      {"INT( => \"INT\"(", "INDEXED BY NameLookupProperKeys =>"}, true, true},
     {"a rule that stands in for the missing INT function, Target by name",
      "VeloranSQLite", {"INT( => ("}, false, true},
+    {"a rule of the most bytes a rule may hold", "VeloranSQLite",
+     {"INT( => (", RuleOfLength(960)}, false, true},
     {"no rule, no INT function: the pages that need it fail", "VeloranSQLite",
      {}, false, false},
 };
@@ -112,9 +121,9 @@ TEST(AdapterTest, PagesAreTheDirectDataSourcesByteForByte) {
 
 struct RefusalCase {
   const char* what;
-  const char* section;  // after Driver
+  std::string section;  // after Driver
   const char* state;    // as the search shows it (an ODBC 2 application)
-  const char* message;  // after "[unixODBC][Veloran][Adapter]"
+  std::string message;  // after "[unixODBC][Veloran][Adapter]"
 };
 
 #define VELORAN_MISSING_TARGET VELORAN_ADAPTER_PATH ".missing/driver.so"
@@ -154,6 +163,19 @@ const RefusalCase kRefusalCases[] = {
     {"no Rewrite1", "Target = VeloranSQLite\nRewrite2 = a => b\n", "S1000",
      "Rewrite2 of data source 'Veloran' has no Rewrite1 before it: number the "
      "rules 1, 2, 3, ... without a gap, in the order they apply"},
+    {"a rule a byte longer than a rule may hold",
+     "Target = VeloranSQLite\nRewrite1 = a => b\nRewrite2 = " + RuleOfLength(961) + "\n",
+     "S1000",
+     "Rewrite2 of data source 'Veloran' is 961 bytes long as read, more than "
+     "the 960 a rule may hold: unixODBC reads only the first 999 bytes of a "
+     "line of odbc.ini, so it may have been cut; split it into shorter rules"},
+    // unixODBC gives the 999 bytes of the line less "Rewrite1 = ", and the
+    // rest as keys of their own.
+    {"a rule that unixODBC cut",
+     "Target = VeloranSQLite\nRewrite1 = " + RuleOfLength(3000) + "\n", "S1000",
+     "Rewrite1 of data source 'Veloran' is 988 bytes long as read, more than "
+     "the 960 a rule may hold: unixODBC reads only the first 999 bytes of a "
+     "line of odbc.ini, so it may have been cut; split it into shorter rules"},
 };
 
 TEST(AdapterTest, BadDataSourcesAreRefusedWithWhatToFix) {
