@@ -397,8 +397,16 @@ SQLRETURN WithRewrittenText(Connection* connection, Diagnostics* diagnostics,
   RewrittenText rewritten;
   if (!rewritten.Rewrite(settings.rules.data(), settings.rules.size(),
                          std::string_view(reinterpret_cast<char*>(text), size))) {
-    PostDiagnostic(diagnostics, "HY001",
-                   "no memory for the rewritten text of %zu bytes", size);
+    if (rewritten.tooLong()) {
+      PostDiagnostic(diagnostics, "HY001",
+                     "the rules would make the text of %zu bytes more than "
+                     "%zu bytes longer, which the adapter refuses: look for a "
+                     "rule whose TO holds its FROM",
+                     size, kMaxRewriteGrowth);
+    } else {
+      PostDiagnostic(diagnostics, "HY001",
+                     "no memory for the rewritten text of %zu bytes", size);
+    }
     return SQL_ERROR;
   }
   if (rewritten.length() > 0x7fffffff) {

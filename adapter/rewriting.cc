@@ -66,16 +66,19 @@ bool MatchesAt(const RewriteRule& rule, std::string_view text, size_t at) {
 }
 
 // Scans "text" once for "rule" and hands each piece of the result to
-// "emit": measured first, then written, by the same scan.
+// "emit": measured first, then written, by the same scan.  False as soon as
+// "emit" returns false, which ends the scan.
 template <typename Emit>
-void ApplyRule(const RewriteRule& rule, std::string_view text, Emit emit) {
+bool ApplyRule(const RewriteRule& rule, std::string_view text, Emit emit) {
   Part part = Part::kSql;
   size_t copied = 0;  // text[copied, at) is still to be emitted
   size_t at = 0;
   while (at < text.size()) {
     if (part == Part::kSql && MatchesAt(rule, text, at)) {
-      emit(text.data() + copied, at - copied);
-      emit(rule.to.data(), rule.to.size());
+      if (!emit(text.data() + copied, at - copied) ||
+          !emit(rule.to.data(), rule.to.size())) {
+        return false;
+      }
       // The replaced bytes still decide where the scan stands after them
       // (a FROM may hold a whole literal), and a comment's mark may reach
       // past their end.
@@ -86,7 +89,7 @@ void ApplyRule(const RewriteRule& rule, std::string_view text, Emit emit) {
     }
     at += Step(text, at, &part);
   }
-  emit(text.data() + copied, text.size() - copied);
+  return emit(text.data() + copied, text.size() - copied);
 }
 
 }  // namespace
@@ -115,12 +118,21 @@ bool RewrittenText::Rewrite(const RewriteRule* rules, size_t ruleCount,
   std::free(data_);
   data_ = nullptr;
   length_ = 0;
+  tooLong_ = false;
+  const size_t maxLength = text.size() + kMaxRewriteGrowth;
   char* current = nullptr;  // the result so far, or null for "text" itself
   for (size_t i = 0; i < ruleCount; ++i) {
     const RewriteRule& rule = rules[i];
     assert(!rule.from.empty());
     size_t length = 0;
-    ApplyRule(rule, text, [&](const char*, size_t n) { length += n; });
+    if (!ApplyRule(rule, text, [&](const char*, size_t n) {
+          length += n;
+          return length <= maxLength;
+        })) {
+      std::free(current);
+      tooLong_ = true;
+      return false;
+    }
     char* result = static_cast<char*>(std::malloc(length + 1));
     if (result == nullptr) {
       std::free(current);
@@ -131,6 +143,7 @@ bool RewrittenText::Rewrite(const RewriteRule* rules, size_t ruleCount,
       assert(written + n <= length);
       if (n != 0) std::memcpy(result + written, bytes, n);
       written += n;
+      return true;
     });
     assert(written == length);
     result[length] = '\0';

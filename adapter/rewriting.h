@@ -15,8 +15,17 @@
 // where none follows: "INT(" never matches inside "PRINT(".  Where two
 // occurrences overlap, the first one is replaced.  An unterminated
 // literal, quoted name or comment runs to the end of the text.
+//
+// A rewritten text may grow by at most kMaxRewriteGrowth bytes over the
+// text it came from, and so may each rule's result on the way: rules whose
+// TO holds their FROM ("( => ((") would otherwise double the text at each
+// rule.  A fixed allowance rather than a multiple of the length: a long
+// statement is not refused for the few bytes its rules add, and a rewrite
+// holds at most two texts of its statement's length and 64 KiB at once.
 
 namespace veloran::adapter {
+
+constexpr size_t kMaxRewriteGrowth = 65536;
 
 // A rule, its texts pointing into storage that outlives it.
 struct RewriteRule {
@@ -42,13 +51,20 @@ class RewrittenText {
   size_t length() const { return length_; }
 
   // Applies "rules" in order, each to the result of the one before, to
-  // "text".  False only when the memory for a result cannot be had.
+  // "text".  False when a result would be more than kMaxRewriteGrowth bytes
+  // longer than "text", which tooLong() then says, or when the memory for
+  // a result cannot be had.  A result that grows too long is given up as
+  // soon as it passes the bound, before any memory is taken for it.
   bool Rewrite(const RewriteRule* rules, size_t ruleCount,
                std::string_view text);
+
+  // Whether the last Rewrite failed for the bound on the growth.
+  bool tooLong() const { return tooLong_; }
 
  private:
   char* data_ = nullptr;
   size_t length_ = 0;
+  bool tooLong_ = false;
 };
 
 }  // namespace veloran::adapter

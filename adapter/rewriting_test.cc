@@ -107,6 +107,43 @@ TEST(RewritingTest, RoundTripsRandomTexts) {
   EXPECT_GT(changed, 100);
 }
 
+struct GrowthCase {
+  const char* what;
+  std::vector<std::string> rules;  // as written in the data source
+  std::string text;
+  bool rewritten;  // false: refused for its growth
+  size_t length;   // of the result
+};
+
+const std::string kGrown(kMaxRewriteGrowth, 'y');
+
+const GrowthCase kGrowthCases[] = {
+    {"grown by the most allowed", {"x => x" + kGrown}, "x", true,
+     1 + kMaxRewriteGrowth},
+    {"a byte more", {"x => xy" + kGrown}, "x", false, 0},
+    {"the bound holds for each rule on the way",
+     {"x => xy" + kGrown, "xy" + kGrown + " => x"}, "x", false, 0},
+    {"a long text grown by little", {"INT( => TRUNC("},
+     std::string(200000, ' ') + "INT(2)", true, 200000 + 8},
+    {"a rule whose TO holds its FROM, again and again",
+     std::vector<std::string>(30, "( => (("), "SELECT (1)", false, 0},
+    {"shrinking is no growth", {"( =>"}, std::string(200000, '('), true, 0},
+};
+
+TEST(RewritingTest, BoundsTheGrowthOfTheText) {
+  for (const GrowthCase& c : kGrowthCases) {
+    std::vector<RewriteRule> rules(c.rules.size());
+    for (size_t i = 0; i < c.rules.size(); ++i) {
+      ASSERT_TRUE(ParseRewriteRule(c.rules[i], &rules[i])) << c.what;
+    }
+    RewrittenText result;
+    EXPECT_EQ(result.Rewrite(rules.data(), rules.size(), c.text), c.rewritten)
+        << c.what;
+    EXPECT_EQ(result.tooLong(), !c.rewritten) << c.what;
+    EXPECT_EQ(result.length(), c.length) << c.what;
+  }
+}
+
 struct RuleCase {
   const char* written;
   bool valid;

@@ -300,5 +300,79 @@ TEST(AdapterTest, AttributesSetBeforeTheConnectReachTheTarget) {
   SQLFreeHandle(SQL_HANDLE_ENV, environment);
 }
 
+// A statement that the rules would grow without bound is refused, at once
+// and with the reason, and the connection serves the next one.
+struct GrowthCase {
+  const char* what;
+  std::vector<std::string> rules;
+  const char* sql;
+  const char* state;    // null: the statement runs and gives 1
+  const char* message;  // after "[Veloran][Adapter]"
+};
+
+const GrowthCase kGrowthCases[] = {
+    {"a rule whose TO holds its FROM, once", {"( => ((", ") => ))"}, "SELECT (1)",
+     nullptr, nullptr},
+    {"thirty times, each doubling the parentheses",
+     std::vector<std::string>(30, "( => (("), "SELECT (1)", "HY001",
+     "the rules would make the text of 10 bytes more than 65536 bytes longer, "
+     "which the adapter refuses: look for a rule whose TO holds its FROM"},
+};
+
+TEST(AdapterTest, StatementsThatTheRulesWouldGrowWithoutBoundAreRefused) {
+  int index = 0;
+  for (const GrowthCase& c : kGrowthCases) {
+    std::string section = "Target=" VELORAN_DRIVER_PATH "\n";
+    for (size_t i = 0; i < c.rules.size(); ++i) {
+      section += "Rewrite" + std::to_string(i + 1) + " = " + c.rules[i] + "\n";
+    }
+    std::string dir = AdapterDataSource("growth" + std::to_string(index++),
+                                        section + SampleKeys(true));
+    setenv("ODBCSYSINI", dir.c_str(), 1);
+    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+    SQLHENV environment = SQL_NULL_HENV;
+    SQLHDBC connection = SQL_NULL_HDBC;
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment), SQL_SUCCESS);
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                  reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection), SQL_SUCCESS);
+    SQLCHAR dsn[] = "Veloran";
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLConnect(connection, dsn, SQL_NTS, nullptr, 0, nullptr, 0)))
+        << c.what;
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement), SQL_SUCCESS);
+    SQLCHAR* sql = reinterpret_cast<SQLCHAR*>(const_cast<char*>(c.sql));
+    SQLRETURN result = SQLExecDirect(statement, sql, SQL_NTS);
+    if (c.state == nullptr) {
+      ASSERT_TRUE(SQL_SUCCEEDED(result)) << c.what;
+      ASSERT_EQ(SQLFetch(statement), SQL_SUCCESS) << c.what;
+      SQLINTEGER value = 0;
+      EXPECT_EQ(SQLGetData(statement, 1, SQL_C_SLONG, &value, 0, nullptr), SQL_SUCCESS);
+      EXPECT_EQ(value, 1) << c.what;
+    } else {
+      EXPECT_EQ(result, SQL_ERROR) << c.what;
+      SQLCHAR state[6] = "";
+      SQLCHAR message[1024] = "";
+      SQLINTEGER native = 0;
+      SQLSMALLINT length = 0;
+      ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, statement, 1, state, &native, message,
+                              sizeof(message), &length),
+                SQL_SUCCESS)
+          << c.what;
+      EXPECT_STREQ(reinterpret_cast<char*>(state), c.state) << c.what;
+      EXPECT_EQ(reinterpret_cast<char*>(message),
+                std::string("[Veloran][Adapter]") + c.message)
+          << c.what;
+      // Nothing was sent: the statement and its connection serve again.
+      SQLCHAR plain[] = "SELECT 1";
+      EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(statement, plain, SQL_NTS))) << c.what;
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    EXPECT_EQ(SQLDisconnect(connection), SQL_SUCCESS);
+    SQLFreeHandle(SQL_HANDLE_DBC, connection);
+    SQLFreeHandle(SQL_HANDLE_ENV, environment);
+  }
+}
+
 }  // namespace
 }  // namespace veloran::testing
