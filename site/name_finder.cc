@@ -668,8 +668,8 @@ struct CloseKeys {
 
 // Reads the keys of proper names and designations at most
 // kMaxSuggestionEdits from "typed" into "close".  Returns false when the
-// keys could not be read; a database without NameLookupProperKeys gives
-// none.
+// keys could not be read (read_fault.h); a database without
+// NameLookupProperKeys, whose statement is refused, gives none.
 bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
   close->count = 0;
   CloseCursor(statement);
@@ -693,7 +693,13 @@ bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
       return false;
     }
   }
-  if (!SQL_SUCCEEDED(SQLExecute(statement))) return true;
+  // The index is there: a statement accepted and then failing is a
+  // damaged index or table, not a missing one.
+  if (!SQL_SUCCEEDED(SQLExecute(statement))) {
+    NoteReadFault(statement);
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
+    return false;
+  }
   char key[kNameKeySize];
   SQLLEN indicator;
   SQLBindCol(statement, 1, SQL_C_CHAR, key, sizeof(key), &indicator);

@@ -437,12 +437,13 @@ TEST(FindStarTest, InjectedFaults) {
       {"ExecFail:FROM ProperNames", "name=Sirius", "find_sirius.html", ""},
       {"", "name=alpha+Cen", "find_alpha_cen.html", ""},
       // Suggestions: a database that refuses the statement of the keys
-      // (one without their index) offers none; one without StarFacts is
+      // (one without their index) offers none, but one that accepts it
+      // and then fails to run it is a fault; one without StarFacts is
       // read without it; a failure after that is a fault.
       {"PrepareFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
        ""},
-      {"ExecFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
-       ""},
+      {"ExecFail:INDEXED BY", "name=Sirus", "entry_database_fault.html",
+       unreadable("ExecFail:INDEXED BY")},
       {"FetchFail:INDEXED BY:1", "name=Sirus", "entry_database_fault.html",
        unreadable("FetchFail after 1 rows")},
       {"PrepareFail:LEFT JOIN StarFacts", "name=Sirus",
