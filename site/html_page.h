@@ -49,8 +49,13 @@ void WritePageEnd();
 // that follows.
 void WriteFragment(const char* fragment);
 
-// Writes "text" with &, <, >, " and ' as character references, so that it
-// stands as text in an element or an attribute value.
+// How the byte "c" of a text that is no fragment stands in an element or
+// an attribute value: &, <, >, " and ' as their character references;
+// nullptr for a byte that is written as it is.
+const char* EscapedByte(char c);
+
+// Writes "text" with each byte as EscapedByte says, so that it stands as
+// text in an element or an attribute value.
 void WriteEscapedText(const char* text);
 
 // Writes the short page of a failed request: the header, the title and

@@ -271,29 +271,14 @@ void WriteTypedText(const char* typed) {
   char converted[sizeof(escaped) * 3];
   size_t length = 0;
   for (const char* c = typed; *c != '\0'; ++c) {
-    const char* entity = nullptr;
-    switch (*c) {
-      case '&':
-        entity = "&amp;";
-        break;
-      case '<':
-        entity = "&lt;";
-        break;
-      case '>':
-        entity = "&gt;";
-        break;
-      case '"':
-        entity = "&quot;";
-        break;
-      case '\'':
-        entity = "&#39;";
-        break;
-    }
+    const char* entity = EscapedByte(*c);
     if (entity == nullptr) {
       escaped[length++] = *c;
     } else {
-      std::memcpy(escaped + length, entity, std::strlen(entity));
-      length += std::strlen(entity);
+      size_t size = std::strlen(entity);
+      assert(size <= 6);
+      std::memcpy(escaped + length, entity, size);
+      length += size;
     }
   }
   assert(length < sizeof(escaped));
