@@ -137,8 +137,15 @@ const char* EscapedByte(char c) {
       return "&quot;";
     case '\'':
       return "&#39;";
+    case '\t':
+      return "&#9;";
+    case '\n':
+      return "&#10;";
+    case '\f':
+      return "&#12;";
   }
-  return nullptr;
+  unsigned char byte = static_cast<unsigned char>(c);
+  return (byte >= 1 && byte < 0x20) || byte == 0x7F ? "" : nullptr;
 }
 
 void WriteEscapedText(const char* text) {

@@ -50,8 +50,12 @@ void WritePageEnd();
 void WriteFragment(const char* fragment);
 
 // How the byte "c" of a text that is no fragment stands in an element or
-// an attribute value: &, <, >, " and ' as their character references;
-// nullptr for a byte that is written as it is.
+// an attribute value: &, <, >, " and ' as their character references; a
+// tab, line feed or form feed as its numeric reference, which HTML reads
+// as the same whitespace and which keeps a value on its line; "" for every
+// other control byte (1 to 31, and 127), which HTML allows neither as
+// itself nor as a reference, so it is left out (a carriage return too: a
+// line end keeps its line feed); nullptr for a byte written as it is.
 const char* EscapedByte(char c);
 
 // Writes "text" with each byte as EscapedByte says, so that it stands as

@@ -236,11 +236,12 @@ int WriteFragmentAsText(const char* fragment) {
     }
     if (const char* escaped = EscapedByte(*p)) {
       WriteText(escaped);
+      if (escaped[0] != '\0') ++shown;
     } else {
       std::fputc(*p, stdout);
+      ++shown;
     }
     ++p;
-    ++shown;
   }
   return shown;
 }
@@ -255,8 +256,9 @@ int ShownLength(const char* fragment) {
       continue;
     }
     if (*p == '&' && ReferenceLength(p) > 0) length = ReferenceLength(p);
+    const char* escaped = length == 1 ? EscapedByte(*p) : nullptr;
+    if (escaped == nullptr || escaped[0] != '\0') ++shown;
     p += length;
-    ++shown;
   }
   return shown;
 }

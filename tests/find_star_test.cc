@@ -334,6 +334,9 @@ TEST(FindStarTest, SamplePages) {
        "find_not_found_utf8.html", 0},
       {"name=%3Cb%3E%22O%27Neil%22+%26+100%25", "find_not_found_escaped.html",
        0},
+      // Control bytes: tab and line feed as references, the rest left
+      // out.
+      {"name=Sx%01ri%09u%0As%7F", "find_not_found_controls.html", 0},
       {longestShown.c_str(), "find_not_found_100.html", 0},
       {longName.c_str(), "find_not_found_long.html", 0},
       {"name=Sirius", "find_sirius.html", 0},
