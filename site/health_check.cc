@@ -98,6 +98,39 @@ bool ReadNameByKey(SQLHSTMT statement, const char* key) {
   return indicators[0] != SQL_NULL_DATA;
 }
 
+// The finder's suggestions read the keys of proper names through the
+// partial index NameLookupProperKeys, as this does.
+constexpr char kFirstProperKey[] =
+    "SELECT DISTINCT Key FROM NameLookup INDEXED BY NameLookupProperKeys "
+    "WHERE IsProperName = 1 LIMIT 1";
+
+// Reads the first key of a proper name as the finder's suggestions read the
+// keys.  A database filled before the index existed refuses the statement,
+// and the finder offers no suggestions: no failure.  A statement accepted
+// and then failing is one (a damaged index), and so is a failed fetch.
+// Returns false on a failure, kept as the read fault.
+bool ReadProperKey(SQLHSTMT statement) {
+  CloseCursor(statement);
+  SQLFreeStmt(statement, SQL_RESET_PARAMS);
+  if (!SQL_SUCCEEDED(SQLPrepare(
+          statement,
+          reinterpret_cast<SQLCHAR*>(const_cast<char*>(kFirstProperKey)),
+          SQL_NTS))) {
+    return true;
+  }
+  if (!SQL_SUCCEEDED(SQLExecute(statement))) {
+    NoteReadFault(statement);
+    return false;
+  }
+  char key[kNameKeySize];
+  SQLLEN indicator;
+  SQLBindCol(statement, 1, SQL_C_CHAR, key, sizeof(key), &indicator);
+  bool fetched = FetchRow(statement);
+  UnbindColumns(statement);
+  CloseCursor(statement);
+  return fetched || !ReadFailed();
+}
+
 // What a check found of a table's first row: read, none, or a failed read
 // (kept as the read fault when the driver said why).
 enum class FirstRow { kRead, kNone, kFailed };
@@ -187,6 +220,11 @@ bool CheckTables(const char* program, SQLHSTMT statement,
   if (first != FirstRow::kRead || !ReadNameByKey(statement, key)) {
     ReportTableFailure(program, "NameLookup",
                        first == FirstRow::kFailed || ReadFailed(), reason);
+    return false;
+  }
+  if (!ReadProperKey(statement)) {
+    ReportTableFailure(program, "NameLookup (index NameLookupProperKeys)",
+                       true, reason);
     return false;
   }
   return true;

@@ -13,7 +13,8 @@
 // (INT(OwnerID/100), IsSystemName = Yes).  Every statement reads one row
 // through an index or from the start of a table, so that a check costs the
 // same on any catalogue; only CatalogNames, a handful of rows, is loaded
-// whole, as the pages load it.
+// whole, as the pages load it.  The index of the proper names' keys that
+// the finder's suggestions read is read too where the database has it.
 //
 // It also tells the state of the position index (search/stored_index.h),
 // without which the pages are right but read all of Positions: in the

@@ -125,26 +125,35 @@ void WriteFragment(const char* fragment) {
   std::fwrite(fragment, 1, length, stdout);
 }
 
+const char* EscapedByte(char c) {
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    case '\'':
+      return "&#39;";
+    case '\t':
+      return "&#9;";
+    case '\n':
+      return "&#10;";
+    case '\f':
+      return "&#12;";
+  }
+  unsigned char byte = static_cast<unsigned char>(c);
+  return (byte >= 1 && byte < 0x20) || byte == 0x7F ? "" : nullptr;
+}
+
 void WriteEscapedText(const char* text) {
   for (const char* p = text; *p != '\0'; ++p) {
-    switch (*p) {
-      case '&':
-        WriteText("&amp;");
-        break;
-      case '<':
-        WriteText("&lt;");
-        break;
-      case '>':
-        WriteText("&gt;");
-        break;
-      case '"':
-        WriteText("&quot;");
-        break;
-      case '\'':
-        WriteText("&#39;");
-        break;
-      default:
-        std::fputc(*p, stdout);
+    if (const char* escaped = EscapedByte(*p)) {
+      WriteText(escaped);
+    } else {
+      std::fputc(*p, stdout);
     }
   }
 }

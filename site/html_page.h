@@ -49,8 +49,17 @@ void WritePageEnd();
 // that follows.
 void WriteFragment(const char* fragment);
 
-// Writes "text" with &, <, >, " and ' as character references, so that it
-// stands as text in an element or an attribute value.
+// How the byte "c" of a text that is no fragment stands in an element or
+// an attribute value: &, <, >, " and ' as their character references; a
+// tab, line feed or form feed as its numeric reference, which HTML reads
+// as the same whitespace and which keeps a value on its line; "" for every
+// other control byte (1 to 31, and 127), which HTML allows neither as
+// itself nor as a reference, so it is left out (a carriage return too: a
+// line end keeps its line feed); nullptr for a byte written as it is.
+const char* EscapedByte(char c);
+
+// Writes "text" with each byte as EscapedByte says, so that it stands as
+// text in an element or an attribute value.
 void WriteEscapedText(const char* text);
 
 // Writes the short page of a failed request: the header, the title and

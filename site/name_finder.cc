@@ -271,29 +271,14 @@ void WriteTypedText(const char* typed) {
   char converted[sizeof(escaped) * 3];
   size_t length = 0;
   for (const char* c = typed; *c != '\0'; ++c) {
-    const char* entity = nullptr;
-    switch (*c) {
-      case '&':
-        entity = "&amp;";
-        break;
-      case '<':
-        entity = "&lt;";
-        break;
-      case '>':
-        entity = "&gt;";
-        break;
-      case '"':
-        entity = "&quot;";
-        break;
-      case '\'':
-        entity = "&#39;";
-        break;
-    }
+    const char* entity = EscapedByte(*c);
     if (entity == nullptr) {
       escaped[length++] = *c;
     } else {
-      std::memcpy(escaped + length, entity, std::strlen(entity));
-      length += std::strlen(entity);
+      size_t size = std::strlen(entity);
+      assert(size <= 6);
+      std::memcpy(escaped + length, entity, size);
+      length += size;
     }
   }
   assert(length < sizeof(escaped));
@@ -668,8 +653,8 @@ struct CloseKeys {
 
 // Reads the keys of proper names and designations at most
 // kMaxSuggestionEdits from "typed" into "close".  Returns false when the
-// keys could not be read; a database without NameLookupProperKeys gives
-// none.
+// keys could not be read (read_fault.h); a database without
+// NameLookupProperKeys, whose statement is refused, gives none.
 bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
   close->count = 0;
   CloseCursor(statement);
@@ -693,7 +678,13 @@ bool ReadCloseKeys(SQLHSTMT statement, const char* typed, CloseKeys* close) {
       return false;
     }
   }
-  if (!SQL_SUCCEEDED(SQLExecute(statement))) return true;
+  // The index is there: a statement accepted and then failing is a
+  // damaged index or table, not a missing one.
+  if (!SQL_SUCCEEDED(SQLExecute(statement))) {
+    NoteReadFault(statement);
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
+    return false;
+  }
   char key[kNameKeySize];
   SQLLEN indicator;
   SQLBindCol(statement, 1, SQL_C_CHAR, key, sizeof(key), &indicator);

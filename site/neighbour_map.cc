@@ -11,6 +11,7 @@
 
 #include "catalogue/star_records.h"
 #include "cgi/output.h"
+#include "site/html_page.h"
 
 namespace veloran {
 
@@ -215,7 +216,7 @@ int TagLength(const char* p) {
 // Writes the HTML fragment "fragment" (a name from the database) as the
 // text of an SVG element or an attribute value: its tags left out, since
 // most HTML tags inside an SVG element would end the picture, its complete
-// character references kept, and every other &, <, > and quote escaped.
+// character references kept, and every other byte as EscapedByte says.
 // Returns how many characters it shows.
 int WriteFragmentAsText(const char* fragment) {
   int shown = 0;
@@ -225,7 +226,6 @@ int WriteFragmentAsText(const char* fragment) {
         p += length;
         continue;
       }
-      WriteText("&lt;");
     } else if (*p == '&') {
       if (int length = ReferenceLength(p)) {
         std::fwrite(p, 1, length, stdout);
@@ -233,18 +233,15 @@ int WriteFragmentAsText(const char* fragment) {
         ++shown;
         continue;
       }
-      WriteText("&amp;");
-    } else if (*p == '>') {
-      WriteText("&gt;");
-    } else if (*p == '"') {
-      WriteText("&quot;");
-    } else if (*p == '\'') {
-      WriteText("&#39;");
+    }
+    if (const char* escaped = EscapedByte(*p)) {
+      WriteText(escaped);
+      if (escaped[0] != '\0') ++shown;
     } else {
       std::fputc(*p, stdout);
+      ++shown;
     }
     ++p;
-    ++shown;
   }
   return shown;
 }
@@ -259,8 +256,9 @@ int ShownLength(const char* fragment) {
       continue;
     }
     if (*p == '&' && ReferenceLength(p) > 0) length = ReferenceLength(p);
+    const char* escaped = length == 1 ? EscapedByte(*p) : nullptr;
+    if (escaped == nullptr || escaped[0] != '\0') ++shown;
     p += length;
-    ++shown;
   }
   return shown;
 }

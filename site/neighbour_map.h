@@ -72,8 +72,8 @@ void WriteNeighbourMap(const ListedStar* stars, int count,
 // Writes the HTML fragment "fragment" (a name from the database) as the
 // text of an SVG element: its tags left out, since most HTML tags inside
 // an SVG element would end the picture, its complete character references
-// kept, and every other markup character escaped.  SvgTextLength gives how
-// many characters it shows.
+// kept, and every other byte as EscapedByte (html_page.h) writes it.
+// SvgTextLength gives how many characters it shows.
 void WriteSvgText(const char* fragment);
 int SvgTextLength(const char* fragment);
 

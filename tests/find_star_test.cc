@@ -334,6 +334,9 @@ TEST(FindStarTest, SamplePages) {
        "find_not_found_utf8.html", 0},
       {"name=%3Cb%3E%22O%27Neil%22+%26+100%25", "find_not_found_escaped.html",
        0},
+      // Control bytes: tab and line feed as references, the rest left
+      // out.
+      {"name=Sx%01ri%09u%0As%7F", "find_not_found_controls.html", 0},
       {longestShown.c_str(), "find_not_found_100.html", 0},
       {longName.c_str(), "find_not_found_long.html", 0},
       {"name=Sirius", "find_sirius.html", 0},
@@ -437,12 +440,13 @@ TEST(FindStarTest, InjectedFaults) {
       {"ExecFail:FROM ProperNames", "name=Sirius", "find_sirius.html", ""},
       {"", "name=alpha+Cen", "find_alpha_cen.html", ""},
       // Suggestions: a database that refuses the statement of the keys
-      // (one without their index) offers none; one without StarFacts is
+      // (one without their index) offers none, but one that accepts it
+      // and then fails to run it is a fault; one without StarFacts is
       // read without it; a failure after that is a fault.
       {"PrepareFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
        ""},
-      {"ExecFail:INDEXED BY", "name=Sirus", "find_sirus_no_suggestions.html",
-       ""},
+      {"ExecFail:INDEXED BY", "name=Sirus", "entry_database_fault.html",
+       unreadable("ExecFail:INDEXED BY")},
       {"FetchFail:INDEXED BY:1", "name=Sirus", "entry_database_fault.html",
        unreadable("FetchFail after 1 rows")},
       {"PrepareFail:LEFT JOIN StarFacts", "name=Sirus",

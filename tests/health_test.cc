@@ -103,6 +103,14 @@ TEST(HealthTest, EveryTableThePagesNeed) {
        "PRAGMA ignore_check_constraints = 1; UPDATE Positions SET Dec_deg = "
        "40000 WHERE OwnerID = (SELECT OwnerID FROM Positions LIMIT 1)",
        "health: the table Positions could not be read: 22003 "},
+      // The index of the proper names' keys, pointed at the pages of
+      // Positions: accepted, as on a sound database, and failing to run.
+      {"damaged_proper_keys",
+       "PRAGMA writable_schema = ON; UPDATE sqlite_master SET rootpage = "
+       "(SELECT rootpage FROM sqlite_master WHERE name = 'Positions') "
+       "WHERE name = 'NameLookupProperKeys'",
+       "health: the table NameLookup (index NameLookupProperKeys) could not "
+       "be read: "},
       {"distance_as_text",
        "PRAGMA ignore_check_constraints = 1; UPDATE Positions SET Distance = "
        "'far' WHERE OwnerID = (SELECT OwnerID FROM Positions LIMIT 1)",
@@ -121,16 +129,19 @@ TEST(HealthTest, EveryTableThePagesNeed) {
 }
 
 // The entry page does without StarFacts (an older database), and so does
-// the check: missing or empty, the node serves.
-TEST(HealthTest, StarFactsMayBeMissing) {
+// the check: missing or empty, the node serves.  So it does without the
+// index of the proper names' keys, without which the finder offers no
+// suggestions.
+TEST(HealthTest, WhatAnOlderDatabaseLacks) {
   const struct {
     const char* name;
     const char* change;
-  } cases[] = {{"empty", "DELETE FROM StarFacts"},
-               {"dropped", "DROP TABLE StarFacts"}};
+  } cases[] = {{"star_facts_empty", "DELETE FROM StarFacts"},
+               {"star_facts_dropped", "DROP TABLE StarFacts"},
+               {"proper_keys_dropped", "DROP INDEX NameLookupProperKeys"}};
   for (const auto& c : cases) {
     TestDatabase database =
-        SampleCopy(std::string("health_star_facts_") + c.name, c.change);
+        SampleCopy(std::string("health_older_") + c.name, c.change);
     ProgramResult result = RunProgram(VELORAN_HEALTH, nullptr, database.odbcDir);
     EXPECT_EQ(result.output, HealthySample()) << c.name;
     EXPECT_EQ(result.errors, "") << c.name;
@@ -230,6 +241,12 @@ TEST(HealthTest, InjectedFaults) {
        "health: the table NameLookup could not be read: HY000 "},
       {"PrepareFail:WHERE n.Key = ?",
        "health: the table NameLookup could not be read: HY000 "},
+      {"ExecFail:INDEXED BY",
+       "health: the table NameLookup (index NameLookupProperKeys) could not "
+       "be read: HY000 "},
+      {"FetchFail:INDEXED BY:0",
+       "health: the table NameLookup (index NameLookupProperKeys) could not "
+       "be read: HY000 "},
       {"FetchFail:FROM Spectra:0",
        "health: the table Spectra could not be read: HY000 "},
       {"ExecInfo:FROM StarFacts",

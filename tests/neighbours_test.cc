@@ -973,6 +973,9 @@ TEST(NeighboursTest, SamplePages) {
       {"star=%3Cb%3E%22O%27Neil%22&X=1&ly=1&maxRAHour=6&minDecMin=5&sort=mag&"
        "plane=bad",
        "neighbours_rejected.html", 255},
+      // The form shows the fields' control bytes as the finder does.
+      {"star=Sx%01ri%09u%0As%7F&X=1&ly=1%0D%1F&maxRAHour=6",
+       "neighbours_rejected_controls.html", 255},
   };
   ExpectPages(NeighboursPath(), SampleDatabase(), cases, std::size(cases));
 }

@@ -1,7 +1,8 @@
 // Databases that cannot be read whole, through the real driver manager and
 // driver: a row that does not convert to its column's type (written with
-// the CHECK constraints off) and a data source without the dialect
-// extension, so that the statements' INT is missing.  A request that meets
+// the CHECK constraints off), an index damaged (its pages another
+// table's) and a data source without the dialect extension, so that the
+// statements' INT is missing.  A request that meets
 // such a read never passes for a complete answer: each program ends its
 // page so, writes one line with the diagnostic on standard error and exits
 // with 255, while requests that read nothing unreadable are answered as
@@ -139,6 +140,26 @@ TEST(UnreadableDatabaseTest, DistanceThatIsText) {
       {Program::kFinder, "name=Sirius", "entry_database_fault.html",
        "find_star: the NameLookup table could not be read"},
       {Program::kFinder, "name=Barnard", "", ""},
+  };
+  ExpectAnswers(database, cases, std::size(cases));
+}
+
+// The index of the proper names' keys, which the finder reads for its
+// suggestions, pointed at the pages of Positions: the statement is
+// accepted, as on a sound database, and fails when it runs.
+TEST(UnreadableDatabaseTest, DamagedIndexOfProperKeys) {
+  TestDatabase database = SampleCopy(
+      "unreadable_proper_keys",
+      "PRAGMA writable_schema = ON; UPDATE sqlite_master SET rootpage = "
+      "(SELECT rootpage FROM sqlite_master WHERE name = 'Positions') "
+      "WHERE name = 'NameLookupProperKeys';");
+  const UnreadableCase cases[] = {
+      // A name not found: its suggestions read the index.
+      {Program::kFinder, "name=Sxrius", "entry_database_fault.html",
+       "find_star: the NameLookup table could not be read"},
+      // Names found read it not.
+      {Program::kFinder, "name=Sirius", "", ""},
+      {Program::kFinder, "name=alpha+Cen", "", ""},
   };
   ExpectAnswers(database, cases, std::size(cases));
 }
