@@ -23,7 +23,9 @@
 // The process started answers nothing itself: it starts the workers and a
 // new one for each that ends, so that a worker's limits free its memory
 // without leaving the socket unserved.  SIGTERM, SIGINT or SIGUSR1 end the
-// service: each worker after the request it is answering.
+// service: each worker after the request it is answering; a worker ends too
+// when its supervisor has gone.  What a client controls is bounded (see
+// fastcgi_records.h and the connection limits in fastcgi_service.cc).
 
 namespace veloran {
 
@@ -47,9 +49,10 @@ bool StartedAsFastCgi();
 
 // Answers FastCGI requests on standard input with "answer", which is given
 // the request's QUERY_STRING (nullptr when the server sent none), finds
-// the request's other variables with getenv and its body on standard input,
-// and writes the reply to standard output, as the program run once per
-// request does.
+// the request's other variables with RequestVariable and its body on
+// standard input, and writes the reply to standard output, as the program
+// run once per request does (a worker's descriptors 0, 1 and 2 are files
+// in memory that stand for the request's streams).
 // Returns the exit status: 0 after the limits or a signal ended the
 // service, 1 when its settings were rejected or the socket failed.
 // "program" heads the lines on standard error.

@@ -21,6 +21,7 @@
 #include "catalogue/read_fault.h"
 #include "cgi/number_reading.h"
 #include "cgi/output.h"
+#include "cgi/request_variables.h"
 #include "cgi/query_params.h"
 #include "search/position_source.h"
 #include "site/export_text.h"
@@ -701,7 +702,7 @@ void WriteMethodNotAllowed(const char* allowed) {
 
 int AnswerConeRequest(const char* queryString) {
   RequestMethod method = ReadRequestMethod();
-  const char* path = std::getenv("PATH_INFO");
+  const char* path = RequestVariable("PATH_INFO");
   ConeResource resource = ReadConeResource(path);
   if (method == RequestMethod::kOptions && resource != ConeResource::kNone) {
     WritePreflightReply(resource == ConeResource::kSearch ? "GET, POST, OPTIONS"

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "cgi/request_variables.h"
 #include "resident/fastcgi_service.h"
 #include "site/name_finder.h"
 #include "site/site_request.h"
@@ -13,5 +14,5 @@ int main() {
   }
   // A status of -1 is seen by the shell as 255.
   return veloran::ServeSiteRequest("find_star", veloran::AnswerFindRequest,
-                                   std::getenv("QUERY_STRING"));
+                                   veloran::RequestVariable("QUERY_STRING"));
 }

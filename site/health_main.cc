@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "cgi/request_variables.h"
 #include "resident/fastcgi_service.h"
 #include "site/health_check.h"
 #include "site/site_request.h"
@@ -14,5 +15,5 @@ int main() {
   }
   // A status of -1 is seen by the shell as 255.
   return veloran::ServeSiteRequest("health", veloran::AnswerHealthRequest,
-                                   std::getenv("QUERY_STRING"));
+                                   veloran::RequestVariable("QUERY_STRING"));
 }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cgi/request_variables.h"
+
 namespace veloran {
 
 namespace {
@@ -42,10 +44,10 @@ bool IsPort(const char* port) {
 // The directory of the program from the request, with its "/":
 // "http://host:8080/cgi-bin/".  False when the variables give none.
 bool FormatRequestDirectory(char* text, size_t size) {
-  const char* host = std::getenv("SERVER_NAME");
-  const char* port = std::getenv("SERVER_PORT");
-  const char* script = std::getenv("SCRIPT_NAME");
-  const char* https = std::getenv("HTTPS");
+  const char* host = RequestVariable("SERVER_NAME");
+  const char* port = RequestVariable("SERVER_PORT");
+  const char* script = RequestVariable("SCRIPT_NAME");
+  const char* https = RequestVariable("HTTPS");
   if (host == nullptr || !IsHost(host) || script == nullptr ||
       script[0] != '/' || !MadeOf(script, "/._~-", 200)) {
     return false;

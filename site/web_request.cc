@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cgi/output.h"
+#include "cgi/request_variables.h"
 
 namespace veloran {
 
@@ -16,7 +17,7 @@ constexpr char kFormType[] = "application/x-www-form-urlencoded";
 }  // namespace
 
 RequestMethod ReadRequestMethod() {
-  const char* method = std::getenv("REQUEST_METHOD");
+  const char* method = RequestVariable("REQUEST_METHOD");
   if (method == nullptr || std::strcmp(method, "GET") == 0 ||
       std::strcmp(method, "HEAD") == 0) {
     return RequestMethod::kGet;
@@ -48,14 +49,14 @@ void WritePreflightReply(const char* methods) {
 
 FormBody ReadFormBody(char (&body)[kMaxFormBodyLength + 1]) {
   body[0] = '\0';
-  const char* type = std::getenv("CONTENT_TYPE");
+  const char* type = RequestVariable("CONTENT_TYPE");
   size_t typeLength = sizeof(kFormType) - 1;
   if (type == nullptr || strncasecmp(type, kFormType, typeLength) != 0 ||
       (type[typeLength] != '\0' && type[typeLength] != ';' &&
        type[typeLength] != ' ')) {
     return FormBody::kNotAForm;
   }
-  const char* length = std::getenv("CONTENT_LENGTH");
+  const char* length = RequestVariable("CONTENT_LENGTH");
   if (length == nullptr || length[0] == '\0') return FormBody::kRead;
   size_t digits = std::strspn(length, "0123456789");
   if (digits != std::strlen(length)) return FormBody::kCut;

@@ -59,9 +59,25 @@ void* RealFunction(const char* name) {
 
 #define REAL(name) reinterpret_cast<decltype(&::name)>(RealFunction(#name))
 
+// The faults of VELORAN_ODBC_FAULTS, or else those written in the file
+// VELORAN_ODBC_FAULTS_FILE names, read at each call: a test changes them
+// between the requests that one resident worker answers.
 std::string Faults() {
   const char* faults = std::getenv("VELORAN_ODBC_FAULTS");
-  return faults ? std::string(";") + faults + ";" : std::string();
+  if (faults != nullptr) return std::string(";") + faults + ";";
+  const char* path = std::getenv("VELORAN_ODBC_FAULTS_FILE");
+  if (path == nullptr) return std::string();
+  std::string written;
+  if (FILE* file = std::fopen(path, "r")) {
+    char chunk[256];
+    size_t read = 0;
+    while ((read = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+      written.append(chunk, read);
+    }
+    std::fclose(file);
+  }
+  while (!written.empty() && written.back() == '\n') written.pop_back();
+  return written.empty() ? std::string() : ";" + written + ";";
 }
 
 bool HasFault(const char* fault) {

@@ -81,8 +81,8 @@ DROP TABLE PositionIndex;
 """
 
 # Failed reads, injected by the programs linked with the ODBC double (the
-# faults go as a request's VELORAN_ODBC_FAULTS, which the double reads with
-# getenv, so the worker sees them for that request only), each followed by
+# worker's double reads the faults from the file VELORAN_ODBC_FAULTS_FILE
+# names, which holds them for one request only), each followed by
 # the same request without a fault: a worker answers a failed read as the
 # program run once does, and the next request from a fresh start.  The
 # faults name kinds of statements, not numbers: a worker's look-ups carry
@@ -170,13 +170,15 @@ def compare_faults(build, failures):
     statements."""
     holder = tempfile.TemporaryDirectory(prefix="veloran-faults-")
     env, database = own_data_source(build, holder.name, without_index=True)
+    faults_file = os.path.join(holder.name, "faults")
+    worker_env = dict(env, VELORAN_ODBC_FAULTS_FILE=faults_file)
     changes = 0
     compared = 0
     for program, cases in FAULTS.items():
         name = program.replace(".exe", "")
         path = os.path.join(build, "tests", name + "_double" +
                             (".exe" if program.endswith(".exe") else ""))
-        worker = fastcgi.Worker(path, env)
+        worker = fastcgi.Worker(path, worker_env)
         try:
             for query, faults in cases:
                 for fault in (faults, None):
@@ -188,11 +190,14 @@ def compare_faults(build, failures):
                         changes += 1
                         stamp = time.time_ns() + changes * 1000000
                         os.utime(database, ns=(stamp, stamp))
-                        params["VELORAN_ODBC_FAULTS"] = fault
                         if fault != "NoTerminator":
                             cgi_env["VELORAN_ODBC_FAULTS"] = fault
                     out, status, err, _ = fastcgi.run_cgi(path, cgi_env, query)
+                    with open(faults_file, "w") as f:
+                        f.write(fault or "")
                     reply = worker.request(params)
+                    with open(faults_file, "w") as f:
+                        pass
                     compared += 1
                     if (reply.stdout, reply.status, reply.stderr) != (
                             out, status, err):
@@ -228,11 +233,9 @@ def compare_health_across_renames(build, failures):
             params = cgi_params("health", None)
             cgi_env = dict(env)
             cgi_env.update(params)
+            # The driver's own complaint too goes with the request's
+            # standard error, as it does from the program run once.
             out, status, err = fastcgi.run_cgi(path, cgi_env, None)[:3]
-            # The driver's own complaint goes to the worker's standard
-            # error, not the request's: only the program's lines compare.
-            err = b"".join(line for line in err.splitlines(True)
-                           if line.startswith(b"health: "))
             reply = worker.request(params)
             compared += 1
             if (reply.stdout, reply.status, reply.stderr) != (out, status, err) \

@@ -79,9 +79,10 @@ def main():
     for kept, scans in (("10", 4), ("0", 3), ("1000", 1)):
         if os.path.exists(log):
             os.remove(log)
-        worker = fastcgi.Worker(double, dict(base, VELORAN_FASTCGI_KEPT_ROWS=kept))
+        worker = fastcgi.Worker(double, dict(base, VELORAN_FASTCGI_KEPT_ROWS=kept,
+                                             VELORAN_ODBC_LOG=log))
         for i in range(3):
-            reply = worker.request(dict(query, VELORAN_ODBC_LOG=log))
+            reply = worker.request(query)
             check(reply.stdout == expected and reply.status == 0,
                   "request %d keeping at most %s rows" % (i, kept))
         worker.stop()
