@@ -22,8 +22,10 @@ int HexDigitValue(char c) {
 }
 
 // Decodes the raw value raw[0..length) into "decoded", which holds
-// kDecodedValueSize bytes.  A decoded byte 0 ends the stored text there.
-void DecodeValue(const char* raw, int length, char* decoded) {
+// kDecodedValueSize bytes, each single quote doubled when "doubleQuotes" is
+// set.  A decoded byte 0 ends the stored text there.
+void DecodeValue(const char* raw, int length, bool doubleQuotes,
+                 char* decoded) {
   int out = 0;
   bool ended = false;  // set once an escape produced byte 0
   auto append = [&](unsigned char byte) {
@@ -43,14 +45,14 @@ void DecodeValue(const char* raw, int length, char* decoded) {
       append(176);
     } else if (c == '\'') {
       append('\'');
-      append('\'');
+      if (doubleQuotes) append('\'');
     } else if (c == '%' && i < length && HexDigitValue(raw[i]) >= 0) {
       int byte = HexDigitValue(raw[i++]);
       if (i < length && HexDigitValue(raw[i]) >= 0) {
         byte = byte * 16 + HexDigitValue(raw[i++]);
       }
       append(static_cast<unsigned char>(byte));
-      if (byte == '\'') append('\'');
+      if (byte == '\'' && doubleQuotes) append('\'');
     } else {
       append(static_cast<unsigned char>(c));
     }
@@ -88,7 +90,9 @@ bool AddQueryParam(const char* name, const char* value) {
   return true;
 }
 
-int DecodeQueryString(const char* query) {
+namespace {
+
+int DecodeQuery(const char* query, bool doubleQuotes) {
   int appended = 0;
   const char* p = query;
   char name[kMaxParamNameLength + 1];
@@ -114,13 +118,21 @@ int DecodeQueryString(const char* query) {
 
     std::memcpy(name, p, nameLength);
     name[nameLength] = '\0';
-    DecodeValue(raw, static_cast<int>(rawLength), decoded);
+    DecodeValue(raw, static_cast<int>(rawLength), doubleQuotes, decoded);
     if (AddQueryParam(name, decoded)) ++appended;
 
     if (*end == '\0') break;
     p = end + 1;
   }
   return appended;
+}
+
+}  // namespace
+
+int DecodeQueryString(const char* query) { return DecodeQuery(query, true); }
+
+int DecodeQueryStringAsSent(const char* query) {
+  return DecodeQuery(query, false);
 }
 
 void ClearQueryParams() {

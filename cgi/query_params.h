@@ -38,6 +38,11 @@ extern QueryParamList queryParams;
 // call appended.
 int DecodeQueryString(const char* query);
 
+// Decodes as DecodeQueryString does, except that each single quote of a
+// value stays as it was sent: for the site's pages, which show and link
+// the values as sent and never double them.
+int DecodeQueryStringAsSent(const char* query);
+
 // Appends a copy of (name, value) at the tail of queryParams.  Returns false,
 // appending nothing, when the heap is exhausted.
 bool AddQueryParam(const char* name, const char* value);

@@ -13,9 +13,13 @@ namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-Pairs Decode(const std::string& query) {
+Pairs Decode(const std::string& query, bool asSent = false) {
   ClearQueryParams();
-  DecodeQueryString(query.c_str());
+  if (asSent) {
+    DecodeQueryStringAsSent(query.c_str());
+  } else {
+    DecodeQueryString(query.c_str());
+  }
   Pairs pairs;
   for (const QueryParam* p = queryParams.first; p != nullptr; p = p->next) {
     pairs.emplace_back(p->name, p->value);
@@ -55,6 +59,7 @@ TEST(QueryParamsTest, ValueDecoding) {
   } cases[] = {
       {"O'Brien", "O''Brien"},
       {"%27", "''"},
+      {"''", "''''"},
       {"a+b", "a b"},
       {"12*", "12\xB0"},
       {"%41%2", "A\x02"},
@@ -76,6 +81,15 @@ TEST(QueryParamsTest, ValueDecoding) {
     Pairs pairs = Decode("v=" + c.raw);
     ASSERT_EQ(pairs.size(), 1u) << c.raw;
     EXPECT_EQ(pairs[0].second, c.stored) << c.raw;
+    // As sent, the same but for the quotes, which stay single.
+    std::string sent = c.stored;
+    for (size_t at = sent.find("''"); at != std::string::npos;
+         at = sent.find("''", at + 1)) {
+      sent.erase(at, 1);
+    }
+    pairs = Decode("v=" + c.raw, true);
+    ASSERT_EQ(pairs.size(), 1u) << c.raw;
+    EXPECT_EQ(pairs[0].second, sent) << c.raw;
   }
 }
 

@@ -127,18 +127,15 @@ constexpr ResponseFormat kResponseFormats[] = {
     {"text/csv", ConeFormat::kCsv, kCsvType},
 };
 
-// How a value is shown in a message: the text as it was sent (the query
-// decoder doubles each single quote), in quotes, at most kShownLength
+// How a value is shown in a message: the text as it was sent, in quotes,
+// at most kShownLength
 // bytes, every byte that is no printable ASCII and every "%" as %XX, so
 // that the message is plain ASCII whatever was sent; a longer text is
 // described by its length.
 constexpr size_t kShownLength = 40;
 struct ShownValue {
   explicit ShownValue(const char* value) {
-    size_t length = 0;
-    for (const char* c = value; *c != '\0'; ++c, ++length) {
-      if (c[0] == '\'' && c[1] == '\'') ++c;
-    }
+    size_t length = std::strlen(value);
     if (length > kShownLength) {
       std::snprintf(text, sizeof(text), "(a text of %zu bytes)", length);
       return;
@@ -146,7 +143,6 @@ struct ShownValue {
     size_t at = 0;
     text[at++] = '\'';
     for (const char* c = value; *c != '\0'; ++c) {
-      if (c[0] == '\'' && c[1] == '\'') ++c;
       unsigned char byte = static_cast<unsigned char>(*c);
       if (byte >= 0x20 && byte <= 0x7E && byte != '%') {
         text[at++] = *c;
@@ -649,12 +645,12 @@ namespace {
 // with POST.  False when the body could not be read, with the reply
 // written.
 bool DecodeParameters(const char* queryString, RequestMethod method) {
-  DecodeQueryString(queryString != nullptr ? queryString : "");
+  DecodeQueryStringAsSent(queryString != nullptr ? queryString : "");
   if (method != RequestMethod::kPost) return true;
   static char body[kMaxFormBodyLength + 1];
   switch (ReadFormBody(body)) {
     case FormBody::kRead:
-      DecodeQueryString(body);
+      DecodeQueryStringAsSent(body);
       return true;
     case FormBody::kNotAForm:
       WriteVoTableError(HttpStatus::kUnsupportedMediaType,

@@ -87,7 +87,7 @@ TEST(ConeRequestTest, ReadsTheRequest) {
   };
   for (const auto& c : cases) {
     ClearQueryParams();
-    DecodeQueryString(c.query);
+    DecodeQueryStringAsSent(c.query);
     ConeRequest request{};
     char message[kConeMessageSize];
     bool read = ReadConeRequest(limits, &request, message);
@@ -142,7 +142,7 @@ TEST(ConeRequestTest, ResponseFormats) {
   for (const auto& c : cases) {
     ClearQueryParams();
     std::string query = std::string("RA=1&DEC=2&SR=3") + c.format;
-    DecodeQueryString(query.c_str());
+    DecodeQueryStringAsSent(query.c_str());
     ConeRequest request{};
     char message[kConeMessageSize];
     EXPECT_EQ(ReadConeRequest(limits, &request, message), c.read)

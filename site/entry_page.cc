@@ -719,7 +719,7 @@ void WriteEntryPage(const StarEntry& entry) {
 }
 
 int AnswerEntryRequest(const char* queryString) {
-  DecodeQueryString(queryString != nullptr ? queryString : "");
+  DecodeQueryStringAsSent(queryString != nullptr ? queryString : "");
   const char* idText = FindQueryParam("ID");
   int32_t id = 0;
   if (idText == nullptr || !ParseStarId(idText, &id)) {

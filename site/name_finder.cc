@@ -244,8 +244,7 @@ bool ReadDisplayNames(SQLHSTMT statement, Findings* findings) {
 }
 
 // Copies the searched text as the visitor typed it into "typed" and returns
-// true when it is short enough to be shown.  The query decoder doubles every
-// single quote of a value.
+// true when it is short enough to be shown.
 bool ReadTypedText(const char* name, char (&typed)[kMaxShownNameLength + 1]) {
   size_t length = 0;
   for (const char* c = name; *c != '\0'; ++c) {
@@ -253,7 +252,6 @@ bool ReadTypedText(const char* name, char (&typed)[kMaxShownNameLength + 1]) {
       typed[0] = '\0';
       return false;
     }
-    if (c[0] == '\'' && c[1] == '\'') ++c;
     typed[length++] = *c;
   }
   typed[length] = '\0';
@@ -324,12 +322,10 @@ void WriteSearchFieldsAsInputs() {
     const char* value = FindQueryParam(field);
     if (value == nullptr) continue;
     std::printf("<input type=\"hidden\" name=\"%s\" value=\"", field);
-    // The query decoder doubles every single quote of a value.
     char sent[kMaxSearchFieldLength + 1];
     size_t length = 0;
     for (const char* c = value; *c != '\0' && length < kMaxSearchFieldLength;
          ++c) {
-      if (c[0] == '\'' && c[1] == '\'') ++c;
       sent[length++] = *c;
     }
     sent[length] = '\0';
@@ -385,8 +381,6 @@ bool ReadSearchFields(char (&out)[kSearchFieldsSize]) {
     size_t characters = 0;
     for (const char* c = value; *c != '\0'; ++c, ++characters) {
       if (characters == kMaxSearchFieldLength) return false;
-      // The query decoder doubles every single quote of a value.
-      if (c[0] == '\'' && c[1] == '\'') ++c;
       unsigned char byte = static_cast<unsigned char>(*c);
       bool plain =
           (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
@@ -951,7 +945,7 @@ bool WriteTypedValue(const char* value) {
 }
 
 int AnswerFindRequest(const char* queryString) {
-  DecodeQueryString(queryString != nullptr ? queryString : "");
+  DecodeQueryStringAsSent(queryString != nullptr ? queryString : "");
   // A resident worker answers many requests: nothing of the last one stays.
   searchFields = nullptr;
   // The form "around a star" sends the star, by ID or by name, with the

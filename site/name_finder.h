@@ -52,8 +52,7 @@ enum class NameMatch {
 bool LookUpStarName(SQLHSTMT statement, const char* name, NameMatch* match,
                     int32_t* id);
 
-// Writes the query value "value" (as the decoder leaves it, each single
-// quote doubled) as the visitor typed it, for an element or an attribute
+// Writes the query value "value" as the visitor typed it, for an element or an attribute
 // value: escaped, and UTF-8 from the address bar as windows-1252 or
 // character references.  Returns false, writing nothing, for a value of
 // more than 100 bytes, which a page does not show.

@@ -598,7 +598,6 @@ SearchLink SameSearch(const NeighbourRequest& request) {
 size_t FormatQueryValue(const char* value, char* text, size_t size) {
   size_t length = 0;
   for (const char* c = value; *c != '\0'; ++c) {
-    if (c[0] == '\'' && c[1] == '\'') ++c;
     unsigned char byte = static_cast<unsigned char>(*c);
     bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
                  (byte >= '0' && byte <= '9') ||

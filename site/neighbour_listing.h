@@ -49,7 +49,7 @@ const char* SortColumnName(SortColumn column);
 // point (0, 0, 0 unless X, Y and Z say otherwise).
 struct NeighbourRequest {
   int32_t starId = 0;
-  // The "star" parameter as decoded (each single quote doubled), or nullptr.
+  // The "star" parameter as sent, or nullptr.
   const char* starName = nullptr;
   SearchWindow window;
   int page = 1;
@@ -70,7 +70,7 @@ struct NeighbourRequest {
   DownloadFormat format = DownloadFormat::kCsv;
 };
 
-// Reads the request's parameters (DecodeQueryString) into *request: "ID",
+// Reads the request's parameters (DecodeQueryStringAsSent) into *request: "ID",
 // "X", "Y", "Z" and the window's with the classic page's defaults, reading
 // and checks (an empty ID, X, Y or Z counts as missing, as does an empty
 // "star"); "star" a name, or digits alone, which are read as an ID;
@@ -165,8 +165,7 @@ SearchLink SameSearch(const NeighbourRequest& request);
 constexpr size_t kMaxQueryValueSize = 3 * 511 + 1;
 
 // Writes into "text" (of "size" bytes, at least the length of the result
-// and its terminator) "value" as decoded (each single quote doubled) as
-// one query value: letters, digits and "-._~" as they are, a blank as "+",
+// and its terminator) "value" as sent as one query value: letters, digits and "-._~" as they are, a blank as "+",
 // every other byte percent-encoded.  Returns its length.
 size_t FormatQueryValue(const char* value, char* text, size_t size);
 

@@ -883,7 +883,7 @@ int AnswerNeighboursRequest(const char* queryString) {
     WritePreflightReply("GET, OPTIONS");
     return kExitAnswered;
   }
-  DecodeQueryString(queryString != nullptr ? queryString : "");
+  DecodeQueryStringAsSent(queryString != nullptr ? queryString : "");
   // A download answers every failure in its own format, from the first.
   const char* format = FindQueryParam("format");
   downloading =
