@@ -1,9 +1,11 @@
 #include "site/html_page.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
 #include "cgi/output.h"
+#include "text/text_encoding.h"
 
 namespace veloran {
 
@@ -167,6 +169,34 @@ void WriteMessagePage(HttpStatus status, const char* heading,
   WriteText("</h1>\n");
   WriteText(explanation);
   WritePageEnd();
+}
+
+bool WriteTypedValue(const char* typed) {
+  if (std::strlen(typed) > kMaxTypedValueLength) return false;
+  // Each byte escaped takes at most 6 ("&quot;"), each character converted
+  // at most 10 ("&#1114111;") for its 4 bytes.
+  char escaped[kMaxTypedValueLength * 6 + 1];
+  char converted[sizeof(escaped) * 3];
+  size_t length = 0;
+  for (const char* c = typed; *c != '\0'; ++c) {
+    const char* entity = EscapedByte(*c);
+    if (entity == nullptr) {
+      escaped[length++] = *c;
+    } else {
+      size_t size = std::strlen(entity);
+      assert(size <= 6);
+      std::memcpy(escaped + length, entity, size);
+      length += size;
+    }
+  }
+  assert(length < sizeof(escaped));
+  escaped[length] = '\0';
+  bool fits =
+      Utf8ToWindows1252Html(escaped, length, converted, sizeof(converted));
+  assert(fits);
+  (void)fits;
+  WriteText(converted);
+  return true;
 }
 
 }  // namespace veloran

@@ -1,6 +1,7 @@
 #ifndef VELORAN_SITE_HTML_PAGE_H_
 #define VELORAN_SITE_HTML_PAGE_H_
 
+#include <cstddef>
 #include <cstdint>
 
 // The frame of the pages of the star entry and the name finder: an HTML5
@@ -57,6 +58,17 @@ void WriteFragment(const char* fragment);
 // itself nor as a reference, so it is left out (a carriage return too: a
 // line end keeps its line feed); nullptr for a byte written as it is.
 const char* EscapedByte(char c);
+
+// The longest text a visitor typed that a page shows back.
+inline constexpr size_t kMaxTypedValueLength = 100;
+
+// Writes the query value "value" as the visitor typed it, for an element
+// or an attribute value: escaped as WriteEscapedText escapes, and, when it
+// is UTF-8 (as from the address bar), each character as its windows-1252
+// byte or else as a numeric character reference.  Returns false, writing
+// nothing, for a value longer than kMaxTypedValueLength, which a page does
+// not show.
+bool WriteTypedValue(const char* value);
 
 // Writes "text" with each byte as EscapedByte says, so that it stands as
 // text in an element or an attribute value.

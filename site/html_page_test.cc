@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "site/name_finder.h"
 #include "site/neighbour_map.h"
 #include "tests/test_support.h"
 

@@ -1,21 +1,11 @@
 #ifndef VELORAN_SITE_NAME_FINDER_H_
 #define VELORAN_SITE_NAME_FINDER_H_
 
-#include <sql.h>
-#include <sqlext.h>
-
-#include <cstdint>
-
-#include "names/name_keys.h"
-
-// The name finder, find_star?name=TEXT: the stars whose proper name or
-// catalogue designation has the search key of TEXT (names/name_keys.h),
-// or starts with it.
+// The name finder's page, find_star?name=TEXT: the stars whose proper name
+// or catalogue designation has the search key of TEXT, as star_lookup.h
+// looks them up.
 
 namespace veloran {
-
-// The most stars a list shows.
-inline constexpr int kMaxFoundStars = 50;
 
 // Answers the request given by "queryString" (nullptr when QUERY_STRING is
 // absent, which is read as empty) and returns the exit status.  One star
@@ -34,29 +24,6 @@ inline constexpr int kMaxFoundStars = 50;
 // redirect to the site's page of the search around it,
 // "neighbours?ID=N&ly=...", and each star of a list links to that page.
 int AnswerFindRequest(const char* queryString);
-
-// Whether the finder can look "name" up: it has a letter or digit, and its
-// key is not too long; *fault says why not.
-bool IsSearchableName(const char* name, NameKeyFault* fault);
-
-// What looking a searchable name up found.
-enum class NameMatch {
-  kOne,      // the star the finder would go to at once
-  kSeveral,  // the finder would list them
-  kNone,
-};
-
-// Looks "name" up as the finder does, into *match, with the star's ID in
-// *id for kOne.  Returns false when the NameLookup table could not be read
-// (kept as the read fault).
-bool LookUpStarName(SQLHSTMT statement, const char* name, NameMatch* match,
-                    int32_t* id);
-
-// Writes the query value "value" as the visitor typed it, for an element or an attribute
-// value: escaped, and UTF-8 from the address bar as windows-1252 or
-// character references.  Returns false, writing nothing, for a value of
-// more than 100 bytes, which a page does not show.
-bool WriteTypedValue(const char* value);
 
 }  // namespace veloran
 

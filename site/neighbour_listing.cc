@@ -16,7 +16,7 @@
 #include "cgi/query_params.h"
 #include "search/neighbour_ranking.h"
 #include "search/search_pages.h"
-#include "site/name_finder.h"
+#include "site/star_lookup.h"
 #include "site/star_order.h"
 
 namespace veloran {

@@ -18,7 +18,7 @@
 #include "names/name_keys.h"
 #include "site/html_page.h"
 #include "site/listed_star.h"
-#include "site/name_finder.h"
+#include "site/star_lookup.h"
 #include "site/neighbour_downloads.h"
 #include "site/neighbour_listing.h"
 #include "site/neighbour_map.h"
