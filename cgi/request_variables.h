@@ -12,9 +12,9 @@ namespace veloran {
 
 // The variables a page may read of a request, and only these.
 constexpr const char* kRequestVariableNames[] = {
-    "QUERY_STRING", "REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH",
-    "PATH_INFO",    "SCRIPT_NAME",    "SERVER_NAME",  "SERVER_PORT",
-    "HTTPS",
+    "QUERY_STRING",   "REQUEST_METHOD", "CONTENT_TYPE",
+    "CONTENT_LENGTH", "PATH_INFO",      "SCRIPT_NAME",
+    "SERVER_NAME",    "SERVER_PORT",    "HTTPS",
 };
 
 // A request's own variables: "count" names and their values.

@@ -205,8 +205,9 @@ FastCgiRead FastCgiReader::TakeRecord(FastCgiRecordType type, uint16_t id,
                             sizeof(unknown));
     }
     return answered ? FastCgiRead::kNeedMore
-                    : Broken("sent management records faster than it reads "
-                             "their answers, or a malformed one");
+                    : Broken(
+                          "sent management records faster than it reads "
+                          "their answers, or a malformed one");
   }
   if (type == FastCgiRecordType::kBeginRequest) {
     if (bytes != 8) return Broken("sent a begin record of the wrong length");
@@ -231,7 +232,8 @@ FastCgiRead FastCgiReader::TakeRecord(FastCgiRecordType type, uint16_t id,
     return FastCgiRead::kNeedMore;
   }
   // Records of no request in progress, or of another, are ignored.
-  if (state_ == State::kIdle || id != request_.id) return FastCgiRead::kNeedMore;
+  if (state_ == State::kIdle || id != request_.id)
+    return FastCgiRead::kNeedMore;
   switch (type) {
     case FastCgiRecordType::kAbortRequest:
       // Answered at once: the request ends unanswered.
@@ -316,15 +318,16 @@ size_t FastCgiStreamBytes(size_t bytes) {
   return records * kFastCgiHeaderBytes + bytes;
 }
 
-bool AppendFastCgiStream(FastCgiRecordType type, uint16_t id,
-                         const char* data, size_t bytes, unsigned char* out,
-                         size_t capacity, size_t* used) {
+bool AppendFastCgiStream(FastCgiRecordType type, uint16_t id, const char* data,
+                         size_t bytes, unsigned char* out, size_t capacity,
+                         size_t* used) {
   if (FastCgiStreamBytes(bytes) > capacity - *used) return false;
   size_t done = 0;
   do {
     size_t chunk = bytes - done < kStreamChunk ? bytes - done : kStreamChunk;
     WriteHeader(type, id, chunk, out + *used);
-    if (chunk > 0) std::memcpy(out + *used + kFastCgiHeaderBytes, data + done, chunk);
+    if (chunk > 0)
+      std::memcpy(out + *used + kFastCgiHeaderBytes, data + done, chunk);
     *used += kFastCgiHeaderBytes + chunk;
     done += chunk;
   } while (done < bytes);

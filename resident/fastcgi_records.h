@@ -140,9 +140,9 @@ class FastCgiReader {
 // Adds to "out" (of "capacity" bytes, of which *used are taken) the records
 // of type "type" of request "id" that carry "bytes" of "data"; with bytes 0,
 // the empty record that ends the stream.  False when they do not fit.
-bool AppendFastCgiStream(FastCgiRecordType type, uint16_t id,
-                         const char* data, size_t bytes, unsigned char* out,
-                         size_t capacity, size_t* used);
+bool AppendFastCgiStream(FastCgiRecordType type, uint16_t id, const char* data,
+                         size_t bytes, unsigned char* out, size_t capacity,
+                         size_t* used);
 
 // The bytes of the stream records for "bytes" of content.
 size_t FastCgiStreamBytes(size_t bytes);

@@ -40,10 +40,13 @@ Bytes Pair(const Bytes& name, const Bytes& value) {
 }
 
 Bytes Begin(int id, int role = 1, int flags = 0) {
-  return Record(1, id, Bytes{0, static_cast<char>(role), static_cast<char>(flags), 0, 0, 0, 0, 0});
+  return Record(1, id,
+                Bytes{0, static_cast<char>(role), static_cast<char>(flags), 0,
+                      0, 0, 0, 0});
 }
 
-const Bytes kQuery = Pair("QUERY_STRING", "ID=100&ly=5") + Pair("REQUEST_METHOD", "GET");
+const Bytes kQuery =
+    Pair("QUERY_STRING", "ID=100&ly=5") + Pair("REQUEST_METHOD", "GET");
 
 // A whole request of id 1: its parameters, then its body.
 Bytes Request(const Bytes& params = kQuery, const Bytes& body = "") {
@@ -78,7 +81,8 @@ Outcome Feed(FastCgiReader* reader, const Bytes& bytes, size_t piece) {
 }
 
 TEST(FastCgiRecordsTest, WholeRequestsInAnyPieces) {
-  for (size_t piece : {size_t{1}, size_t{3}, size_t{8}, size_t{100}, size_t{100000}}) {
+  for (size_t piece :
+       {size_t{1}, size_t{3}, size_t{8}, size_t{100}, size_t{100000}}) {
     auto reader = std::make_unique<FastCgiReader>();
     Outcome outcome = Feed(reader.get(), Request(kQuery, "a=1"), piece);
     ASSERT_EQ(outcome.read, FastCgiRead::kRequest) << piece;
@@ -104,10 +108,12 @@ TEST(FastCgiRecordsTest, WhatABrokenOrStrangeClientGets) {
   } cases[] = {
       // Lengths whose sum overflows a signed size: past the pairs' end.
       {"a name of 2^31 - 2 bytes",
-       Begin(1) + Record(4, 1, Length(0x7ffffffe) + Length(0)) + Record(4, 1, ""),
+       Begin(1) + Record(4, 1, Length(0x7ffffffe) + Length(0)) +
+           Record(4, 1, ""),
        FastCgiRead::kBroken, ""},
       {"a value past the end",
-       Begin(1) + Record(4, 1, Length(1) + Length(0x7fffffff) + "Q") + Record(4, 1, ""),
+       Begin(1) + Record(4, 1, Length(1) + Length(0x7fffffff) + "Q") +
+           Record(4, 1, ""),
        FastCgiRead::kBroken, ""},
       {"a four-byte length cut short",
        Begin(1) + Record(4, 1, Bytes("\x80\x00", 2)) + Record(4, 1, ""),
@@ -116,23 +122,25 @@ TEST(FastCgiRecordsTest, WhatABrokenOrStrangeClientGets) {
       {"a begin record of 7 bytes", Record(1, 1, Bytes(7, '\0')),
        FastCgiRead::kBroken, ""},
       {"the body before the parameters' end",
-       Begin(1) + Record(4, 1, kQuery) + Record(5, 1, "x"), FastCgiRead::kBroken, ""},
+       Begin(1) + Record(4, 1, kQuery) + Record(5, 1, "x"),
+       FastCgiRead::kBroken, ""},
       {"parameters after their end",
-       Begin(1) + Record(4, 1, "") + Record(4, 1, kQuery), FastCgiRead::kBroken, ""},
-      {"the authorizer's role", Begin(1, 2),
-       FastCgiRead::kNeedMore, Record(3, 1, Bytes{0, 0, 0, 0, 3, 0, 0, 0})},
-      {"a second request at once", Begin(1) + Begin(2),
-       FastCgiRead::kNeedMore, Record(3, 2, Bytes{0, 0, 0, 0, 1, 0, 0, 0})},
+       Begin(1) + Record(4, 1, "") + Record(4, 1, kQuery), FastCgiRead::kBroken,
+       ""},
+      {"the authorizer's role", Begin(1, 2), FastCgiRead::kNeedMore,
+       Record(3, 1, Bytes{0, 0, 0, 0, 3, 0, 0, 0})},
+      {"a second request at once", Begin(1) + Begin(2), FastCgiRead::kNeedMore,
+       Record(3, 2, Bytes{0, 0, 0, 0, 1, 0, 0, 0})},
       {"an aborted request", Begin(1) + Record(4, 1, kQuery) + Record(2, 1, ""),
        FastCgiRead::kNeedMore, Record(3, 1, Bytes(8, '\0'))},
       {"a management record of no known type", Record(42, 0, ""),
        FastCgiRead::kNeedMore, Record(11, 0, Bytes{42, 0, 0, 0, 0, 0, 0, 0})},
       {"the values asked",
        Record(9, 0, Pair("FCGI_MPXS_CONNS", "") + Pair("OTHER", "")),
-       FastCgiRead::kNeedMore,
-       Record(10, 0, Pair("FCGI_MPXS_CONNS", "0"), 6)},
-      {"records of another request", Begin(1) + Record(5, 7, "x") + Record(4, 9, ""),
-       FastCgiRead::kNeedMore, ""},
+       FastCgiRead::kNeedMore, Record(10, 0, Pair("FCGI_MPXS_CONNS", "0"), 6)},
+      {"records of another request",
+       Begin(1) + Record(5, 7, "x") + Record(4, 9, ""), FastCgiRead::kNeedMore,
+       ""},
       {"management records never read",
        [] {
          Bytes many;
@@ -168,13 +176,15 @@ TEST(FastCgiRecordsTest, TooLargeRequestsAreMarked) {
   Bytes bigValue(60000, 'x');
   Bytes tooManyBytes = Pair("A", bigValue) + Pair("B", bigValue);
   Bytes tooMany;
-  for (int i = 0; i < kFastCgiMaxParams + 1; ++i) tooMany += Pair("N" + std::to_string(i), "v");
+  for (int i = 0; i < kFastCgiMaxParams + 1; ++i)
+    tooMany += Pair("N" + std::to_string(i), "v");
   struct Case {
     const char* what;
     Bytes params;
     bool tooLarge;
   } cases[] = {
-      {"the most parameter bytes", Pair("A", Bytes(kFastCgiMaxParamBytes - 6, 'x')), false},
+      {"the most parameter bytes",
+       Pair("A", Bytes(kFastCgiMaxParamBytes - 6, 'x')), false},
       {"more parameter bytes", tooManyBytes, true},
       {"the most parameters", tooMany.substr(0, tooMany.rfind('N') - 2), false},
       {"more parameters", tooMany, true},
@@ -185,8 +195,8 @@ TEST(FastCgiRecordsTest, TooLargeRequestsAreMarked) {
     for (size_t at = 0; at < c.params.size(); at += 65535) {
       params += Record(4, 1, c.params.substr(at, 65535));
     }
-    Bytes bytes = Begin(1, 1, 1) + params + Record(4, 1, "") + Record(5, 1, "") +
-                  Request();
+    Bytes bytes = Begin(1, 1, 1) + params + Record(4, 1, "") +
+                  Record(5, 1, "") + Request();
     Outcome outcome = Feed(reader.get(), bytes, 4096);
     ASSERT_EQ(outcome.read, FastCgiRead::kRequest) << c.what;
     EXPECT_EQ(reader->request().tooLarge, c.tooLarge) << c.what;

@@ -10,13 +10,12 @@
 #include <unistd.h>
 
 #include <cassert>
-#include <new>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 
 #include "catalogue/catalogue_names.h"
 #include "catalogue/kept_connection.h"
@@ -212,7 +211,8 @@ int RunPage(Worker* worker, int (*answer)(const char*),
   *out = *err = nullptr;
   *outBytes = *errBytes = 0;
   if (request.tooLarge) {
-    Log(*worker, "%s", "a request's parameters were too large; it is answered 431");
+    Log(*worker, "%s",
+        "a request's parameters were too large; it is answered 431");
     *outBytes = sizeof(kTooLargeReply) - 1;
     *out = static_cast<char*>(std::malloc(*outBytes));
     if (*out == nullptr) return -1;
@@ -262,14 +262,14 @@ bool Answer(Worker* worker, int (*answer)(const char*),
   for (int signal : {SIGTERM, SIGINT, SIGUSR1}) sigaddset(&stopSignals, signal);
   sigset_t before;
   sigprocmask(SIG_BLOCK, &stopSignals, &before);
-  int status = RunPage(worker, answer, request, &out, &outBytes, &err,
-                       &errBytes);
+  int status =
+      RunPage(worker, answer, request, &out, &outBytes, &err, &errBytes);
   sigprocmask(SIG_SETMASK, &before, nullptr);
-  size_t capacity = FastCgiStreamBytes(outBytes) +
-                    (errBytes > 0 ? FastCgiStreamBytes(errBytes) +
-                                        FastCgiStreamBytes(0)
-                                  : 0) +
-                    FastCgiStreamBytes(0) + 2 * kFastCgiHeaderBytes;
+  size_t capacity =
+      FastCgiStreamBytes(outBytes) +
+      (errBytes > 0 ? FastCgiStreamBytes(errBytes) + FastCgiStreamBytes(0)
+                    : 0) +
+      FastCgiStreamBytes(0) + 2 * kFastCgiHeaderBytes;
   auto* reply = static_cast<unsigned char*>(std::malloc(capacity));
   bool made = reply != nullptr;
   size_t used = 0;
@@ -277,8 +277,8 @@ bool Answer(Worker* worker, int (*answer)(const char*),
     made = AppendFastCgiStream(FastCgiRecordType::kStdout, request.id, out,
                                outBytes, reply, capacity, &used) &&
            (outBytes == 0 ||
-            AppendFastCgiStream(FastCgiRecordType::kStdout, request.id,
-                                nullptr, 0, reply, capacity, &used)) &&
+            AppendFastCgiStream(FastCgiRecordType::kStdout, request.id, nullptr,
+                                0, reply, capacity, &used)) &&
            (errBytes == 0 ||
             (AppendFastCgiStream(FastCgiRecordType::kStderr, request.id, err,
                                  errBytes, reply, capacity, &used) &&
@@ -320,9 +320,9 @@ bool Send(Worker* worker, Connection* connection) {
   }
   if (!Replying(*connection)) return !reader->CloseAfterControl();
   while (connection->replySent < connection->replyBytes) {
-    ssize_t sent = send(connection->fd, connection->reply + connection->replySent,
-                        connection->replyBytes - connection->replySent,
-                        MSG_NOSIGNAL);
+    ssize_t sent =
+        send(connection->fd, connection->reply + connection->replySent,
+             connection->replyBytes - connection->replySent, MSG_NOSIGNAL);
     if (sent < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
@@ -366,8 +366,8 @@ bool Progress(Worker* worker, int (*answer)(const char*),
 
 // Reads what the client sent and goes on with it.  False when the
 // connection is to be closed.
-bool Receive(Worker* worker, int (*answer)(const char*),
-             Connection* connection, long* served) {
+bool Receive(Worker* worker, int (*answer)(const char*), Connection* connection,
+             long* served) {
   FastCgiReader* reader = connection->reader;
   bool wasStarted = reader->Started();
   ssize_t got = 0;
@@ -396,17 +396,26 @@ Connection* PlaceForConnection(Worker* worker) {
   for (Connection& connection : worker->connections) {
     if (connection.fd < 0) return &connection;
     if (Replying(connection)) continue;
-    if (oldest == nullptr || connection.since < oldest->since) oldest = &connection;
+    if (oldest == nullptr || connection.since < oldest->since)
+      oldest = &connection;
   }
   if (oldest != nullptr) Close(oldest);
   return oldest;
 }
 
+// Whether PlaceForConnection would find a place.
+bool HasPlace(const Worker& worker) {
+  for (const Connection& connection : worker.connections) {
+    if (connection.fd < 0 || !Replying(connection)) return true;
+  }
+  return false;
+}
+
 void Accept(Worker* worker) {
   Connection* place = PlaceForConnection(worker);
   if (place == nullptr) return;
-  int fd = accept4(worker->listener, nullptr, nullptr,
-                   SOCK_NONBLOCK | SOCK_CLOEXEC);
+  int fd =
+      accept4(worker->listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return;  // another worker took it, or the client went
   place->fd = fd;
   place->since = Now();
@@ -492,19 +501,27 @@ int ServeRequests(const char* program, int (*answer)(const char*),
     for (Connection& connection : worker.connections) {
       if (connection.fd < 0) continue;
       open = true;
-      bool writing = Replying(connection) || connection.reader->ControlBytes() > 0;
+      bool writing =
+          Replying(connection) || connection.reader->ControlBytes() > 0;
       waiting[count] = {connection.fd,
                         static_cast<short>(writing ? POLLOUT : POLLIN), 0};
       polled[count++] = &connection;
       long deadline = Deadline(connection);
       if (wake < 0 || deadline < wake) wake = deadline;
     }
-    if (!open && limits.idleSeconds > 0 && now >= lastRequest + limits.idleSeconds) {
+    if (!open && limits.idleSeconds > 0 &&
+        now >= lastRequest + limits.idleSeconds) {
       break;  // idle: the supervisor starts another when one is needed
     }
-    waiting[count] = {worker.listener, POLLIN, 0};
-    polled[count++] = nullptr;
-    int timeout = wake < 0 ? -1 : static_cast<int>((wake > now ? wake - now : 0) * 1000 + 100);
+    // While every connection waits for its reply to be taken, new ones
+    // wait in the socket's queue (or for another worker).
+    if (HasPlace(worker)) {
+      waiting[count] = {worker.listener, POLLIN, 0};
+      polled[count++] = nullptr;
+    }
+    int timeout =
+        wake < 0 ? -1
+                 : static_cast<int>((wake > now ? wake - now : 0) * 1000 + 100);
     int ready = poll(waiting, count, timeout);
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -522,7 +539,9 @@ int ServeRequests(const char* program, int (*answer)(const char*),
       bool keep = true;
       if (waiting[i].revents & (POLLERR | POLLHUP | POLLNVAL) &&
           !(waiting[i].revents & POLLIN)) {
-        if (Replying(*connection)) Log(worker, "%s", "the reply did not reach the server: the connection closed");
+        if (Replying(*connection))
+          Log(worker, "%s",
+              "the reply did not reach the server: the connection closed");
         keep = false;
       } else if (waiting[i].revents & POLLOUT) {
         keep = Progress(&worker, answer, connection, &served);

@@ -516,8 +516,8 @@ bool FindAbsentStar(SQLHSTMT statement, const Readings& readings,
     SQLLEN indicators[2];
     SQLBindCol(statement, 1, SQL_C_CHAR, absent->name, sizeof(absent->name),
                &indicators[0]);
-    SQLBindCol(statement, 2, SQL_C_CHAR, absent->reason,
-               sizeof(absent->reason), &indicators[1]);
+    SQLBindCol(statement, 2, SQL_C_CHAR, absent->reason, sizeof(absent->reason),
+               &indicators[1]);
     SQLRETURN fetched = SQLFetch(statement);
     if (fetched != SQL_NO_DATA && !SQL_SUCCEEDED(fetched)) {
       NoteReadFault(statement);
@@ -567,6 +567,5 @@ bool LookUpStarName(SQLHSTMT statement, const char* name, NameMatch* match,
   }
   return true;
 }
-
 
 }  // namespace veloran
