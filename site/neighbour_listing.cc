@@ -17,6 +17,7 @@
 #include "search/neighbour_ranking.h"
 #include "search/search_pages.h"
 #include "site/name_finder.h"
+#include "site/star_id.h"
 #include "site/star_order.h"
 
 namespace veloran {
@@ -54,12 +55,6 @@ const char* FindNonEmptyParam(const char* name) {
 bool IsDigits(const char* text) {
   size_t length = std::strspn(text, "0123456789");
   return length > 0 && text[length] == '\0';
-}
-
-// The classic page's reading of a star ID.
-bool ReadStarId(const char* text, int32_t* id) {
-  *id = ReadInteger(text);
-  return *id > 0 && *id % 100 == 0;
 }
 
 // A whole number written in digits alone, from "low" to "high".
@@ -219,13 +214,13 @@ bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
   *request = NeighbourRequest{};
   SearchWindow& window = request->window;
   if (const char* id = FindNonEmptyParam("ID")) {
-    if (!ReadStarId(id, &request->starId)) {
+    if (!ParseStarId(id, &request->starId)) {
       *rejection = kIdMessage;
       return false;
     }
   } else if (const char* star = FindNonEmptyParam("star")) {
     if (IsDigits(star)) {
-      if (!ReadStarId(star, &request->starId)) {
+      if (!ParseStarId(star, &request->starId)) {
         *rejection = kIdMessage;
         return false;
       }
