@@ -697,11 +697,17 @@ TEST(NeighboursTest, RejectedRequests) {
        false},
       {"ID=100&page=1.0", "The page must be a whole number from 1 to 2000000.",
        false},
+      {"ID=100&page=02", "The page must be a whole number from 1 to 2000000.",
+       false},
       {"ID=100&size=0",
        "The number of stars on a page (size) must be a whole number from 1 "
        "to 1000.",
        false},
       {"ID=100&size=1001",
+       "The number of stars on a page (size) must be a whole number from 1 "
+       "to 1000.",
+       false},
+      {"ID=100&size=050",
        "The number of stars on a page (size) must be a whole number from 1 "
        "to 1000.",
        false},
