@@ -25,6 +25,7 @@
 #include "cgi/query_params.h"
 #include "cgi/request_variables.h"
 #include "cgi/search_window.h"
+#include "cgi/whole_number.h"
 #include "resident/fastcgi_records.h"
 #include "search/kept_positions.h"
 
@@ -48,17 +49,13 @@ void Handle(int signal, void (*handler)(int)) {
   sigaction(signal, &action, nullptr);
 }
 
-// Reads a whole decimal number in [low, high]; nullptr keeps *value.
+// Reads a whole number (whole_number.h) in [low, high]; nullptr keeps
+// *value.
 bool ReadLimit(const char* text, long low, long high, long* value) {
   if (text == nullptr) return true;
-  if (text[0] < '0' || text[0] > '9') return false;
-  errno = 0;
-  char* end = nullptr;
-  long number = std::strtol(text, &end, 10);
-  if (errno != 0 || *end != '\0' || number < low || number > high) {
-    return false;
-  }
-  *value = number;
+  int64_t number = 0;
+  if (!ReadWholeNumber(text, low, high, &number)) return false;
+  *value = static_cast<long>(number);
   return true;
 }
 

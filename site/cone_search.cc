@@ -23,6 +23,7 @@
 #include "cgi/output.h"
 #include "cgi/request_variables.h"
 #include "cgi/query_params.h"
+#include "cgi/whole_number.h"
 #include "search/position_source.h"
 #include "site/export_text.h"
 #include "site/cone_service.h"
@@ -525,9 +526,9 @@ ConeLimits ReadConeLimits(const char* maxRadius, const char* maxRecords) {
     }
   }
   if (maxRecords != nullptr) {
-    int32_t records = IsCount(maxRecords) ? ReadInteger(maxRecords) : 0;
-    if (records >= 1 && records <= kMostConeRecords) {
-      limits.maxRecords = records;
+    int64_t records = 0;
+    if (ReadWholeNumber(maxRecords, 1, kMostConeRecords, &records)) {
+      limits.maxRecords = static_cast<int>(records);
     } else {
       std::fprintf(stderr,
                    "%s: VELORAN_CONE_MAX_RECORDS is no number of rows from 1 "
@@ -608,24 +609,29 @@ bool ReadConeRequest(const ConeLimits& limits, ConeRequest* request,
     return false;
   }
   if (const char* verb = FindParameter("VERB")) {
-    int32_t level = IsCount(verb) ? ReadInteger(verb) : 0;
-    if (level < 1 || level > 3) {
+    int64_t level = 0;
+    if (!ReadWholeNumber(verb, 1, 3, &level)) {
       std::snprintf(message, sizeof(message),
                     "VERB %s is not 1, 2 or 3: the fewest, the usual or all "
                     "columns",
                     ShownValue(verb).text);
       return false;
     }
-    read.verbosity = level;
+    read.verbosity = static_cast<int>(level);
   }
   if (const char* maxrec = FindParameter("MAXREC")) {
-    if (!IsCount(maxrec)) {
+    if (!IsWholeNumber(maxrec)) {
       std::snprintf(message, sizeof(message),
                     "MAXREC %s is no whole number of at least 0",
                     ShownValue(maxrec).text);
       return false;
     }
-    read.maxRecords = std::min(ReadInteger(maxrec), limits.maxRecords);
+    // More than the service gives is its most, however many digits.
+    int64_t records = 0;
+    read.maxRecords =
+        ReadWholeNumber(maxrec, 0, limits.maxRecords, &records)
+            ? static_cast<int>(records)
+            : limits.maxRecords;
   }
   *request = read;
   return true;

@@ -28,9 +28,13 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"RA=%2B359.5&DEC=-90&SR=10", nullptr, 359.5, -90, 10, 2, 500},
       {"RA=360&DEC=0&SR=0", nullptr, 360, 0, 0, 2, 500},
       {"RA=+1.5d1&DEC=.5&SR=5.&VERB=1", nullptr, 15, 0.5, 5, 1, 500},
-      {"RA=1&DEC=2&SR=3&VERB=+2&MAXREC=7", nullptr, 1, 2, 3, 2, 7},
+      {"RA=1&DEC=2&SR=3&VERB=2&MAXREC=7", nullptr, 1, 2, 3, 2, 7},
       {"RA=1&DEC=2&SR=3&MAXREC=0", nullptr, 1, 2, 3, 2, 0},
+      {"RA=1&DEC=2&SR=3&MAXREC=500", nullptr, 1, 2, 3, 2, 500},
+      {"RA=1&DEC=2&SR=3&MAXREC=501", nullptr, 1, 2, 3, 2, 500},
       {"RA=1&DEC=2&SR=3&MAXREC=99999999999", nullptr, 1, 2, 3, 2, 500},
+      {"RA=1&DEC=2&SR=3&MAXREC=999999999999999999999999999999", nullptr, 1, 2,
+       3, 2, 500},
       {"RA=+1+&DEC=2&SR=3", nullptr, 1, 2, 3, 2, 500},  // blanks around
       {"RA=1&DEC=2&SR=3&FOO=bar&foo=baz", nullptr, 1, 2, 3, 2, 500},
       // Errors.
@@ -75,6 +79,20 @@ TEST(ConeRequestTest, ReadsTheRequest) {
       {"RA=1&DEC=1&SR=1&VERB=2.5", "VERB '2.5' is not", 0, 0, 0, 0, 0},
       {"RA=1&DEC=1&SR=1&MAXREC=-1", "MAXREC '-1' is no whole number", 0, 0, 0,
        0, 0},
+      // Whole numbers are digits alone (whole_number.h), unlike RA, DEC and
+      // SR: no sign, blank or leading zero.
+      {"RA=1&DEC=1&SR=1&VERB=+2", "VERB ' 2' is not 1, 2 or 3", 0, 0, 0, 0,
+       0},
+      {"RA=1&DEC=1&SR=1&VERB=%2B2", "VERB '+2' is not 1, 2 or 3", 0, 0, 0, 0,
+       0},
+      {"RA=1&DEC=1&SR=1&VERB=02", "VERB '02' is not 1, 2 or 3", 0, 0, 0, 0,
+       0},
+      {"RA=1&DEC=1&SR=1&MAXREC=007", "MAXREC '007' is no whole number", 0, 0,
+       0, 0, 0},
+      {"RA=1&DEC=1&SR=1&MAXREC=7+", "MAXREC '7 ' is no whole number", 0, 0, 0,
+       0, 0},
+      {"RA=1&DEC=1&SR=1&MAXREC=1e2", "MAXREC '1e2' is no whole number", 0, 0,
+       0, 0, 0},
       // What is shown of a value: plain ASCII, the quotes as sent, every
       // other byte and "%" encoded; a long value only by its length.
       {"RA=%3Cscript%3E%22%27&DEC=1&SR=1", "RA '<script>\"'' is no number", 0,
@@ -197,7 +215,8 @@ TEST(ConeRequestTest, ReadsTheLimits) {
       {nullptr, nullptr, 10.0, 10000},
       {"180", "1", 180.0, 1},
       {"0.5", "1000000", 0.5, 1000000},
-      {" 2.5 ", "+20", 2.5, 20},
+      {" 2.5 ", "20", 2.5, 20},
+      {"1", "10000", 1.0, 10000},
       // Not limits: the defaults.
       {"0", "0", 10.0, 10000},
       {"180.1", "1000001", 10.0, 10000},
@@ -205,6 +224,9 @@ TEST(ConeRequestTest, ReadsTheLimits) {
       {"ten", "1e3", 10.0, 10000},
       {"", "", 10.0, 10000},
       {"nan", "99999999999", 10.0, 10000},
+      {"1", "+20", 1.0, 10000},
+      {"1", " 20", 1.0, 10000},
+      {"1", "020", 1.0, 10000},
   };
   for (const auto& c : cases) {
     ConeLimits limits = ReadConeLimits(c.maxRadius, c.maxRecords);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cgi/output.h"
+#include "text/html_text.h"
 #include "text/text_encoding.h"
 
 namespace veloran {
@@ -115,14 +116,18 @@ void WritePageEnd() {
 
 void WriteFragment(const char* fragment) {
   size_t length = std::strlen(fragment);
-  const char* reference = std::strrchr(fragment, '&');
-  if (reference != nullptr && std::strchr(reference, ';') == nullptr) {
-    length = static_cast<size_t>(reference - fragment);
-  }
   const char* tag = std::strrchr(fragment, '<');
-  if (tag != nullptr && std::strchr(tag, '>') == nullptr &&
-      static_cast<size_t>(tag - fragment) < length) {
+  if (tag != nullptr && std::strchr(tag, '>') == nullptr) {
     length = static_cast<size_t>(tag - fragment);
+  }
+  // Then a reference cut short at the end of what is left: it holds no
+  // "&", so it starts at the last one.
+  for (size_t i = length; i > 0; --i) {
+    if (fragment[i - 1] != '&') continue;
+    if (IsCutCharacterReference(fragment + i - 1, length - (i - 1))) {
+      length = i - 1;
+    }
+    break;
   }
   std::fwrite(fragment, 1, length, stdout);
 }

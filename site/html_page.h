@@ -45,9 +45,10 @@ void WritePageStart(const char* title, const char* head = nullptr);
 void WritePageEnd();
 
 // Writes the HTML fragment "fragment" (a name from the database) as it is,
-// but for an unfinished character reference or tag at its end, which a
-// value cut to its buffer can leave, and which would swallow the markup
-// that follows.
+// but for an unfinished tag at its end, which a value cut to its buffer can
+// leave and which would swallow the markup that follows, and then for a
+// character reference that the end cuts short (IsCutCharacterReference,
+// html_text.h: "&alp", but not the "&" of "A & B").
 void WriteFragment(const char* fragment);
 
 // How the byte "c" of a text that is no fragment stands in an element or

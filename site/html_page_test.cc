@@ -101,5 +101,40 @@ TEST(HtmlPageTest, EscapedText) {
   }
 }
 
+// Each case: a name from the database and what the pages write of it: all
+// of it, but for a tag or a character reference that its end cuts short.
+TEST(HtmlPageTest, Fragments) {
+  const struct {
+    const char* fragment;
+    const char* written;
+  } cases[] = {
+      {"", ""},
+      {"Sirius", "Sirius"},
+      {"&alpha; Cen", "&alpha; Cen"},
+      {"Alnit&aacute;k", "Alnit&aacute;k"},
+      {"&#945; &#x3B1;", "&#945; &#x3B1;"},
+      {"54 Psc<sup>b</sup>", "54 Psc<sup>b</sup>"},
+      // An "&" that starts no reference stays.
+      {"Smith & Jones", "Smith & Jones"},
+      {"Ben&Jerry", "Ben&Jerry"},
+      {"&foo; B", "&foo; B"},
+      // Cut short at the end.
+      {"&alpha; C&", "&alpha; C"},
+      {"x &alph", "x "},
+      {"x &alpha", "x "},
+      {"x &#94", "x "},
+      {"x &#x", "x "},
+      {"AT&T", "AT"},  // "&T" may have been "&Tau;"
+      {"a<su", "a"},
+      {"a<sup", "a"},
+      {"a &alp<su", "a "},
+      {"a & b<su", "a & b"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CaptureOutput([&] { WriteFragment(c.fragment); }), c.written)
+        << c.fragment;
+  }
+}
+
 }  // namespace
 }  // namespace veloran

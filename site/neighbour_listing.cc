@@ -14,8 +14,10 @@
 #include "cgi/number_reading.h"
 #include "cgi/output.h"
 #include "cgi/query_params.h"
+#include "cgi/whole_number.h"
 #include "search/neighbour_ranking.h"
 #include "search/search_pages.h"
+#include "site/star_id.h"
 #include "site/star_lookup.h"
 #include "site/star_order.h"
 
@@ -51,22 +53,16 @@ const char* FindNonEmptyParam(const char* name) {
   return (value != nullptr && value[0] != '\0') ? value : nullptr;
 }
 
+// A star given by digits alone is given by its ID; anything else, by name.
 bool IsDigits(const char* text) {
   size_t length = std::strspn(text, "0123456789");
   return length > 0 && text[length] == '\0';
 }
 
-// The classic page's reading of a star ID.
-bool ReadStarId(const char* text, int32_t* id) {
-  *id = ReadInteger(text);
-  return *id > 0 && *id % 100 == 0;
-}
-
-// A whole number written in digits alone, from "low" to "high".
+// A whole number (whole_number.h) from "low" to "high".
 bool ReadCount(const char* text, int low, int high, int* count) {
-  if (!IsDigits(text) || std::strlen(text) > 9) return false;
-  long value = std::strtol(text, nullptr, 10);
-  if (value < low || value > high) return false;
+  int64_t value = 0;
+  if (!ReadWholeNumber(text, low, high, &value)) return false;
   *count = static_cast<int>(value);
   return true;
 }
@@ -219,13 +215,13 @@ bool ReadNeighbourRequest(NeighbourRequest* request, const char** rejection) {
   *request = NeighbourRequest{};
   SearchWindow& window = request->window;
   if (const char* id = FindNonEmptyParam("ID")) {
-    if (!ReadStarId(id, &request->starId)) {
+    if (!ParseStarId(id, &request->starId)) {
       *rejection = kIdMessage;
       return false;
     }
   } else if (const char* star = FindNonEmptyParam("star")) {
     if (IsDigits(star)) {
-      if (!ReadStarId(star, &request->starId)) {
+      if (!ParseStarId(star, &request->starId)) {
         *rejection = kIdMessage;
         return false;
       }

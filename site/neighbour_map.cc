@@ -12,6 +12,7 @@
 #include "catalogue/star_records.h"
 #include "cgi/output.h"
 #include "site/html_page.h"
+#include "text/html_text.h"
 
 namespace veloran {
 
@@ -178,26 +179,15 @@ const char* StarClass(const ListedStar& star) {
              : nullptr;
 }
 
-// The length of a complete character reference at "p" ("&alpha;",
-// "&#945;", "&#x3B1;"), or 0 when none starts there.
+// The length of a whole character reference at "p", as html_text.h reads
+// it ("&alpha;", "&#945;", "&#x3B1;"), or 0 when none starts there.
 int ReferenceLength(const char* p) {
   assert(*p == '&');
-  int i = 1;
-  if (p[i] == '#') {
-    ++i;
-    bool hex = p[i] == 'x' || p[i] == 'X';
-    if (hex) ++i;
-    int first = i;
-    while (hex ? std::isxdigit(static_cast<unsigned char>(p[i]))
-               : std::isdigit(static_cast<unsigned char>(p[i]))) {
-      ++i;
-    }
-    if (i == first) return 0;
-  } else {
-    if (!std::isalpha(static_cast<unsigned char>(p[i]))) return 0;
-    while (std::isalnum(static_cast<unsigned char>(p[i]))) ++i;
-  }
-  return p[i] == ';' ? i + 1 : 0;
+  size_t size = 0;
+  uint32_t character = 0;
+  return ReadCharacterReference(p, std::strlen(p), &size, &character)
+             ? static_cast<int>(size)
+             : 0;
 }
 
 // The length of a whole tag at "p" ("<b>", "</sup>"), or 0 when none

@@ -1021,6 +1021,11 @@ TEST(NeighbourMapTest, HostileNamesEscaped) {
       {"&#945;1 &#x3B1;2", "&#945;1 &#x3B1;2"},
       {"&#; &#x; &; &1;", "&amp;#; &amp;#x; &amp;; &amp;1;"},
       {"&lt;script&gt;", "&lt;script&gt;"},
+      // References as html_text.h reads them: HTML 4's names, case and all.
+      {"&Alpha; &sigmaf; &#x3b1;", "&Alpha; &sigmaf; &#x3b1;"},
+      {"&foo; Star", "&amp;foo; Star"},
+      {"&ALPHA; Cen", "&amp;ALPHA; Cen"},
+      {"&averyverylongname;", "&amp;averyverylongname;"},
   };
   for (const auto& c : cases) {
     const std::vector<ListedStar> stars = {

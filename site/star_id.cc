@@ -1,16 +1,14 @@
 #include "site/star_id.h"
 
+#include "cgi/whole_number.h"
+
 namespace veloran {
 
 bool ParseStarId(const char* text, int32_t* id) {
-  if (text[0] < '1' || text[0] > '9') return false;
   int64_t value = 0;
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    value = value * 10 + (*p - '0');
-    if (value > INT32_MAX) return false;
+  if (!ReadWholeNumber(text, 100, INT32_MAX, &value) || value % 100 != 0) {
+    return false;
   }
-  if (value % 100 != 0) return false;
   *id = static_cast<int32_t>(value);
   return true;
 }

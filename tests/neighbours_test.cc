@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -230,8 +231,9 @@ std::vector<std::string> RankedAroundTheSun(double ly) {
 }
 
 // Page 1 lists the classic page's stars in its order, with the count it
-// reports, for every request both accept; what one rejects, so does the
-// other.
+// reports, for every request both accept; what the classic page rejects,
+// so does the site's.  A star ID the site's page reads as the entry page
+// does (StarIdsAsTheEntryPageReadsThem), not as far as it is a number.
 TEST(NeighboursTest, FirstPageIsTheClassicList) {
   const struct {
     const TestDatabase* database;
@@ -248,7 +250,6 @@ TEST(NeighboursTest, FirstPageIsTheClassicList) {
       {&SampleDatabase(), "X=10&Z=10&ly=20"},  // Z without Y is not read
       {&SampleDatabase(), "Y=10&ly=20"},       // nor Y without X
       {&SampleDatabase(), "ID=&X=1&ly=1e999"},
-      {&SampleDatabase(), "ID=100abc&ly=20"},  // read as far as it is a number
       {&SampleDatabase(), "ID=100&ly=20&minLY="},
       {&SampleDatabase(), "ID=100&ly=2000&maxRAHour=12&minDecDeg=0"},
       {&SampleDatabase(), "ID=100&ly=2000&minDecDeg=0&minDecMin=30"},
@@ -583,6 +584,59 @@ TEST(NeighboursTest, SortsTheWholeResult) {
   }
 }
 
+// The entry page and the search around a star take the same star IDs:
+// a link to one made from the other, or shared, leads to the same star or
+// to the same refusal (400).  Only digits without a leading zero are an ID.
+TEST(NeighboursTest, StarIdsAsTheEntryPageReadsThem) {
+  const TestDatabase& database = SampleDatabase();
+  const struct {
+    const char* id;  // the value sent, encoded
+    bool taken;
+  } cases[] = {
+      {"100", true},
+      {"323490000", true},
+      {"999900", true},  // no such star: 404 from both
+      {"0100", false},
+      {"00100", false},
+      {"%2B100", false},
+      {"%20100", false},
+      {"100%20", false},
+      {"100abc", false},
+      {"100.0", false},
+      {"1e2", false},
+      {"150", false},
+      {"0", false},
+      {"2147483700", false},
+  };
+  for (const auto& c : cases) {
+    // "star" takes a name too: only digits are read as an ID there, and
+    // anything else goes to the finder (302).
+    bool digits = std::strspn(c.id, "0123456789") == std::strlen(c.id);
+    for (const char* name : {"ID", "star"}) {
+      std::string query = std::string(name) + "=" + c.id;
+      ProgramResult neighbours =
+          RunProgram(NeighboursPath(), query.c_str(), database.odbcDir);
+      std::string status = ReadPage(neighbours.output).status;
+      if (name[0] == 's' && !digits) {
+        EXPECT_EQ(status, "302") << query;
+        continue;
+      }
+      EXPECT_EQ(status != "400", c.taken) << query << ": " << status;
+      if (!c.taken) {
+        EXPECT_NE(neighbours.output.find("A star&#39;s ID must be"),
+                  std::string::npos)
+            << query;
+      }
+    }
+    std::string query = std::string("ID=") + c.id;
+    ProgramResult entry =
+        RunProgram(EntryPagePath(), query.c_str(), database.odbcDir);
+    std::string status = ReadPage(entry.output).status;
+    EXPECT_EQ(status != "400", c.taken) << "entry page " << query << ": "
+                                        << status;
+  }
+}
+
 // Each rejected parameter is answered with its message on a page of the
 // site (400), with the form; the window's messages are the classic page's.
 TEST(NeighboursTest, RejectedRequests) {
@@ -643,11 +697,17 @@ TEST(NeighboursTest, RejectedRequests) {
        false},
       {"ID=100&page=1.0", "The page must be a whole number from 1 to 2000000.",
        false},
+      {"ID=100&page=02", "The page must be a whole number from 1 to 2000000.",
+       false},
       {"ID=100&size=0",
        "The number of stars on a page (size) must be a whole number from 1 "
        "to 1000.",
        false},
       {"ID=100&size=1001",
+       "The number of stars on a page (size) must be a whole number from 1 "
+       "to 1000.",
+       false},
+      {"ID=100&size=050",
        "The number of stars on a page (size) must be a whole number from 1 "
        "to 1000.",
        false},

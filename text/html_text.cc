@@ -69,60 +69,84 @@ bool SameName(const char* name, const char* text, size_t length) {
   return std::strlen(name) == length && std::memcmp(name, text, length) == 0;
 }
 
+bool BeginsName(const char* name, const char* text, size_t length) {
+  return std::strlen(name) >= length && std::memcmp(name, text, length) == 0;
+}
+
+// The longest name of an entity ("thetasym"); no longer name is read.
+constexpr size_t kLongestEntityName = 8;
+
+// Calls "match" with each name of an HTML 4 entity and its character,
+// until it returns true; returns whether one did.  Every question about
+// the names goes through here, so that they are listed once.
+template <typename Match>
+bool AnyEntity(Match match) {
+  for (size_t i = 0; i < 96; ++i) {
+    if (match(kLatin1Entities[i], 0xA0 + i)) return true;
+  }
+  for (const auto& entity : kOtherEntities) {
+    if (match(entity.name, entity.character)) return true;
+  }
+  for (size_t i = 0; i < kGreekLetterCount; ++i) {
+    // Only the small final sigma has an entity: "sigmaf".
+    if (i == 0x03C2 - 0x03B1) continue;
+    char capital[kLongestEntityName + 1];
+    std::strcpy(capital, kGreekLetterNames[i]);
+    capital[0] = static_cast<char>(capital[0] - 'a' + 'A');
+    if (match(kGreekLetterNames[i], 0x03B1 + i) ||
+        match(capital, 0x0391 + i)) {
+      return true;
+    }
+  }
+  return match("sigmaf", 0x03C2);
+}
+
 // The character of the named entity "text" (without "&" and ";"), or
 // kNoCharacter when HTML 4 has no entity of that name.
 uint32_t NamedEntity(const char* text, size_t length) {
-  for (size_t i = 0; i < 96; ++i) {
-    if (SameName(kLatin1Entities[i], text, length)) return 0xA0 + i;
-  }
-  for (const auto& entity : kOtherEntities) {
-    if (SameName(entity.name, text, length)) return entity.character;
-  }
-  if (length >= 2 && length <= 7) {
-    char small[8];
-    std::memcpy(small, text, length);
-    small[length] = '\0';
-    bool capital = small[0] >= 'A' && small[0] <= 'Z';
-    if (capital) small[0] = static_cast<char>(small[0] - 'A' + 'a');
-    for (size_t i = 0; i < 25; ++i) {
-      // Only the small final sigma has an entity: "sigmaf".
-      if (i == 0x03C2 - 0x03B1) continue;
-      if (SameName(kGreekLetterNames[i], small, length)) {
-        return (capital ? 0x0391 : 0x03B1) + i;
-      }
-    }
-    if (SameName("sigmaf", text, length)) return 0x03C2;
-  }
-  return kNoCharacter;
+  uint32_t found = kNoCharacter;
+  AnyEntity([&](const char* name, uint32_t character) {
+    if (!SameName(name, text, length)) return false;
+    found = character;
+    return true;
+  });
+  return found;
 }
 
-}  // namespace
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+         (c >= 'A' && c <= 'F');
+}
 
-bool ReadCharacterReference(const char* text, size_t length, size_t* size,
-                            uint32_t* character) {
+bool IsNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         (c >= '0' && c <= '9');
+}
+
+enum class Scanned { kNone, kWhole, kCut };
+
+// The one reading of a reference at the "&" of text[0], among "length"
+// bytes: whole, with its size and character; cut short by the end of the
+// text; or none.
+Scanned ScanReference(const char* text, size_t length, size_t* size,
+                      uint32_t* character) {
   size_t i = 1;
   if (i < length && text[i] == '#') {
     ++i;
-    int base = 10;
-    if (i < length && (text[i] == 'x' || text[i] == 'X')) base = 16, ++i;
+    bool hex = i < length && (text[i] == 'x' || text[i] == 'X');
+    if (hex) ++i;
     size_t digits = i;
     uint32_t value = 0;
-    for (; i < length; ++i) {
+    for (; i < length && (hex ? IsHexDigit(text[i])
+                              : text[i] >= '0' && text[i] <= '9');
+         ++i) {
       char d = text[i];
-      int digit;
-      if (d >= '0' && d <= '9') {
-        digit = d - '0';
-      } else if (base == 16 && d >= 'a' && d <= 'f') {
-        digit = d - 'a' + 10;
-      } else if (base == 16 && d >= 'A' && d <= 'F') {
-        digit = d - 'A' + 10;
-      } else {
-        break;
-      }
+      uint32_t digit = d <= '9' ? d - '0' : (d | 0x20) - 'a' + 10;
       // Anything beyond U+10FFFF is no character; stop counting there.
-      value = value > 0x10FFFF ? value : value * base + digit;
+      value = value > 0x10FFFF ? value : value * (hex ? 16 : 10) + digit;
     }
-    if (i == digits || i >= length || text[i] != ';') return false;
+    if (i >= length) return Scanned::kCut;
+    if (i == digits || text[i] != ';') return Scanned::kNone;
     *size = i + 1;
     if (value == 0 || value > 0x10FFFF ||
         (value >= 0xD800 && value <= 0xDFFF)) {
@@ -132,21 +156,40 @@ bool ReadCharacterReference(const char* text, size_t length, size_t* size,
     } else {
       *character = value;
     }
-    return true;
+    return Scanned::kWhole;
   }
   size_t start = i;
-  while (i < length && i - start <= 8 &&
-         ((text[i] >= 'a' && text[i] <= 'z') ||
-          (text[i] >= 'A' && text[i] <= 'Z') ||
-          (text[i] >= '0' && text[i] <= '9'))) {
+  while (i < length && i - start <= kLongestEntityName &&
+         IsNameByte(text[i])) {
     ++i;
   }
-  if (i == start || i >= length || text[i] != ';') return false;
-  uint32_t named = NamedEntity(text + start, i - start);
-  if (named == kNoCharacter) return false;
+  size_t nameLength = i - start;
+  if (i >= length) {
+    return AnyEntity([&](const char* name, uint32_t) {
+             return BeginsName(name, text + start, nameLength);
+           })
+               ? Scanned::kCut
+               : Scanned::kNone;
+  }
+  if (nameLength == 0 || text[i] != ';') return Scanned::kNone;
+  uint32_t named = NamedEntity(text + start, nameLength);
+  if (named == kNoCharacter) return Scanned::kNone;
   *size = i + 1;
   *character = named;
-  return true;
+  return Scanned::kWhole;
+}
+
+}  // namespace
+
+bool ReadCharacterReference(const char* text, size_t length, size_t* size,
+                            uint32_t* character) {
+  return ScanReference(text, length, size, character) == Scanned::kWhole;
+}
+
+bool IsCutCharacterReference(const char* text, size_t length) {
+  size_t size = 0;
+  uint32_t character = 0;
+  return ScanReference(text, length, &size, &character) == Scanned::kCut;
 }
 
 namespace {

@@ -32,6 +32,13 @@ extern const char* const kGreekLetterNames[kGreekLetterCount];
 bool ReadCharacterReference(const char* text, size_t length, size_t* size,
                             uint32_t* character);
 
+// Whether the "length" bytes at "text", from the "&" at text[0], are the
+// start of a reference as ReadCharacterReference reads it that the end of
+// the text cuts short, as a value cut to its buffer can leave it: "&",
+// "&#", "&#x3B", "&alp", "&alpha" (its ";" cut off).  "&foo" and "& x" are
+// none: no reference starts so.
+bool IsCutCharacterReference(const char* text, size_t length);
+
 // The most bytes that the UTF-8 text of "length" bytes of windows-1252
 // (or of an HTML fragment in it) takes, without the terminator: each byte
 // becomes at most three (the euro sign), and no reference more than it

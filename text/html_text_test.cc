@@ -77,6 +77,63 @@ TEST(HtmlTextTest, ReadsNoFurtherThanTheLength) {
   EXPECT_TRUE(ReadCharacterReference("&#945;", 6, &size, &character));
 }
 
+// Each case: a text that starts with "&" and whether it is a reference
+// cut short by its end, one that more bytes could still make whole.
+TEST(HtmlTextTest, ReferencesCutShort) {
+  static const struct {
+    const char* text;
+    bool cut;
+  } cases[] = {
+      {"&", true},
+      {"&#", true},
+      {"&#x", true},
+      {"&#X3b", true},
+      {"&#945", true},
+      {"&#99999999999999999999", true},
+      {"&a", true},
+      {"&alp", true},
+      {"&alpha", true},
+      {"&Alph", true},
+      {"&Omicron", true},
+      {"&sigmaf", true},
+      {"&thetasym", true},
+      {"&sup", true},  // "&sup;" and "&sup1;"
+      {"&T", true},    // "&THORN;", "&Tau;", "&Theta;"
+      // Whole references, or none however the text goes on.
+      {"&alpha;", false},
+      {"&#945;", false},
+      {"&#0;", false},
+      {"& x", false},
+      {"&;", false},
+      {"&#;", false},
+      {"&#x;", false},
+      {"&#xG", false},
+      {"&#945 ", false},
+      {"&alpha ", false},
+      {"&foo", false},
+      {"&ALPHA", false},  // case matters
+      {"&Sigmaf", false},
+      {"&1", false},
+      {"&thetasymx", false},
+      {"&averyverylongname", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsCutCharacterReference(c.text, std::strlen(c.text)), c.cut)
+        << c.text;
+    // No text is both cut short and a whole reference.
+    size_t size = 0;
+    uint32_t character = 0;
+    if (c.cut) {
+      EXPECT_FALSE(ReadCharacterReference(c.text, std::strlen(c.text), &size,
+                                          &character))
+          << c.text;
+    }
+  }
+  // The end is where the length says.
+  EXPECT_TRUE(IsCutCharacterReference("&alpha;", 6));
+  EXPECT_TRUE(IsCutCharacterReference("&#945;", 1));
+}
+
 // Each case: a name as the database holds it and its plain text in UTF-8.
 TEST(HtmlTextTest, PlainTextOfFragments) {
   static const struct {

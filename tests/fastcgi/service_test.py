@@ -54,6 +54,8 @@ def main():
     for name, value in (("VELORAN_FASTCGI_WORKERS", "0"),
                         ("VELORAN_FASTCGI_WORKERS", "65"),
                         ("VELORAN_FASTCGI_WORKERS", "two"),
+                        ("VELORAN_FASTCGI_WORKERS", "02"),
+                        ("VELORAN_FASTCGI_WORKERS", "+2"),
                         ("VELORAN_FASTCGI_MAX_REQUESTS", "-1"),
                         ("VELORAN_FASTCGI_MAX_REQUESTS", "10x"),
                         ("VELORAN_FASTCGI_IDLE_SECONDS", " 5"),
