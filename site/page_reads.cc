@@ -97,8 +97,10 @@ bool ReadNameByKey(SQLHSTMT statement, const RowKey& key) {
 constexpr PageRead kPageReads[] = {
     {"CatalogNames", nullptr, SQL_C_LONG, ReadCatalogueNames, false},
     {"DatabaseInfo", nullptr, SQL_C_LONG, ReadProvenance, false},
-    {"Positions", "SELECT OwnerID FROM Positions", SQL_C_LONG, ReadPosition,
-     false},
+    // A position without an OwnerID is no star's, and no page looks it up;
+    // such rows come first in the index of OwnerID.
+    {"Positions", "SELECT OwnerID FROM Positions WHERE OwnerID IS NOT NULL",
+     SQL_C_LONG, ReadPosition, false},
     {"Spectra", "SELECT OwnerID FROM Spectra", SQL_C_LONG, ReadSpectrum,
      false},
     {"StarFacts", "SELECT OwnerID FROM StarFacts", SQL_C_LONG, ReadFacts,
