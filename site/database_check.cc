@@ -97,6 +97,14 @@ class Progress {
                           " rows so far\n", table, rows);
   }
 
+  void Whole(const char* table, bool read) {
+    last_ = std::chrono::steady_clock::now();
+    if (stream_ == nullptr) return;
+    std::fprintf(stream_, "veloran-check-database: %s: %s\n", table,
+                 read ? "read whole, as the pages load it"
+                      : "could not be read");
+  }
+
   void Table(const char* table, const char* state, int64_t rows,
              int64_t faults) {
     last_ = std::chrono::steady_clock::now();
@@ -125,8 +133,7 @@ void CheckTable(SQLHDBC connection, SQLHSTMT statement, const PageRead& read,
     if (!read.read(statement, key)) {
       faults->Add(read.table, nullptr, "has no row to read");
     }
-    progress->Table(read.table, "read whole, ", counts->rows - rowsBefore,
-                    counts->faults - faultsBefore);
+    progress->Whole(read.table, counts->faults == faultsBefore);
     return;
   }
   SQLHSTMT listing = SQL_NULL_HSTMT;
