@@ -32,6 +32,14 @@ ProgramResult CheckDatabase(const TestDatabase& database,
   return RunCommand(options, database.odbcDir);
 }
 
+// The same, linked with the ODBC double, with faults injected.
+ProgramResult CheckDatabaseWithFaults(const TestDatabase& database,
+                                      const std::string& faults) {
+  return RunCommand({"/usr/bin/env", "VELORAN_ODBC_FAULTS=" + faults,
+                     VELORAN_CHECK_DATABASE_DOUBLE},
+                    database.odbcDir);
+}
+
 // The last row of "table" as stored, which the health check never reads.
 std::string LastRow(const std::string& table) {
   return " WHERE rowid = (SELECT max(rowid) FROM " + table + ")";
@@ -163,6 +171,47 @@ TEST(CheckDatabaseTest, DataSourceAndUsage) {
   // A refused connection says where the data source is written.
   EXPECT_NE(CheckDatabase(database).errors.find("veloran-use-database(8)"),
             std::string::npos);
+}
+
+// What only the double makes happen: a listing or a read refused, a
+// statement answered with information and no diagnostic, a driver that
+// fails every fetch from some row on, and no connection.
+TEST(CheckDatabaseTest, InjectedFaults) {
+  const TestDatabase& database = SampleDatabase();
+  const struct {
+    const char* faults;
+    int status;
+    const char* first;  // how the first line (of standard error for 2) begins
+    const char* more;   // the line of faults not written; "" for none
+  } cases[] = {
+      {"ExecFail:SELECT OwnerID FROM StarFacts", 1, "StarFacts: HY000 ", ""},
+      {"ExecInfo:SELECT OwnerID FROM StarFacts", 1,
+       "StarFacts: could not be read\n", ""},
+      {"ExecFail:INT(OwnerID/100)", 1, "ProperNames, OwnerID ", "and "},
+      // After 3 keys every fetch fails: 100 are counted, then the table is
+      // left, and the tables after it are read.
+      {"FetchFail:SELECT OwnerID FROM Spectra:3", 1,
+       "Spectra, the row listed after OwnerID ", "and 81 more"},
+      {"Connect", 2,
+       "veloran-check-database: the data source Veloran refused the "
+       "connection",
+       ""},
+      {"AllocStmt", 2,
+       "veloran-check-database: no ODBC handle could be allocated\n", ""},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result = CheckDatabaseWithFaults(database, c.faults);
+    EXPECT_EQ(result.status, c.status) << c.faults << ": " << result.errors;
+    const std::string& first = c.status == 2 ? result.errors : result.output;
+    EXPECT_TRUE(StartsWith(first, c.first)) << c.faults << ": " << first;
+    if (c.status == 2) continue;
+    std::vector<std::string> lines = Lines(result.output);
+    ASSERT_GE(lines.size(), 2u) << c.faults;
+    std::string more = lines.size() > 2 ? lines[lines.size() - 2] : "";
+    EXPECT_TRUE(c.more[0] == '\0' ? lines.size() == 2 : StartsWith(more, c.more))
+        << c.faults << ": " << result.output;
+    EXPECT_TRUE(StartsWith(lines.back(), "Veloran: ")) << c.faults;
+  }
 }
 
 }  // namespace
