@@ -108,6 +108,36 @@ TEST(CheckDatabaseTest, RowsThatHealthDoesNotRead) {
   }
 }
 
+// What an older database lacks, the pages do without, and so does the
+// command; a table that they need, empty, is a fault as in the health
+// check.
+TEST(CheckDatabaseTest, TablesThePagesDoWithout) {
+  const struct {
+    const char* name;
+    const char* change;
+    int status;
+    const char* line;  // the first line; "" for the last line alone
+  } cases[] = {
+      {"star_facts_dropped", "DROP TABLE StarFacts", 0, ""},
+      {"star_facts_empty", "DELETE FROM StarFacts", 0, ""},
+      {"proper_keys_dropped", "DROP INDEX NameLookupProperKeys", 0, ""},
+      {"database_info_dropped", "DROP TABLE DatabaseInfo", 0, ""},
+      {"spectra_empty", "DELETE FROM Spectra", 1,
+       "Spectra: has no row to read"},
+      {"positions_dropped", "DROP TABLE Positions", 1, "Positions: "},
+  };
+  for (const auto& c : cases) {
+    TestDatabase database = SampleCopy(std::string("check_") + c.name,
+                                       c.change);
+    ProgramResult result = CheckDatabase(database);
+    EXPECT_EQ(result.status, c.status) << c.name << ": " << result.errors;
+    std::vector<std::string> lines = Lines(result.output);
+    ASSERT_EQ(lines.size(), c.line[0] == '\0' ? 1u : 2u)
+        << c.name << ": " << result.output;
+    EXPECT_TRUE(StartsWith(lines[0], c.line)) << c.name << ": " << lines[0];
+  }
+}
+
 // Every row of Positions unreadable: twenty lines, then how many more, and
 // the count of all.
 TEST(CheckDatabaseTest, ManyFaultsAreCounted) {
