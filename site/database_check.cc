@@ -170,9 +170,12 @@ void CheckTable(SQLHDBC connection, SQLHSTMT statement, const PageRead& read,
       }
       faults->Add(read.table, row.text, "");
       if (++failedFetches == kStuckFetches) {
-        faults->Add(read.table, nullptr,
-                    "the driver failed every fetch since, and the rest of "
-                    "the table was not read");
+        char why[96];
+        std::snprintf(why, sizeof(why),
+                      "the driver failed %d fetches in a row; the rest of "
+                      "the table was not read",
+                      kStuckFetches);
+        faults->Add(read.table, nullptr, why);
         break;
       }
       continue;
@@ -182,8 +185,9 @@ void CheckTable(SQLHDBC connection, SQLHSTMT statement, const PageRead& read,
     ++counts->rows;
     progress->Row(read.table, counts->rows - rowsBefore);
     if (read.read == nullptr || read.read(statement, key)) continue;
-    // A row that a page looks for and does not find (a NULL where it
-    // needs a value) is no fault of this row.
+    // A row that the page passes over (a name without a star), or a
+    // statement answered with information, is no fault: the pages show
+    // nothing for it.
     if (!ReadFailed()) continue;
     NameKey(read, key, "", &row);
     faults->Add(read.table, row.text, "");
