@@ -12,6 +12,8 @@ namespace {
 
 SQLHDBC requestConnection = SQL_NULL_HDBC;
 
+const char* dataSourceName = "Veloran";
+
 // The database engines (by SQL_DBMS_NAME) on which manual-commit mode
 // reads a request in one snapshot, and cheaply: SQLite through the
 // project's driver, in one read transaction with one lock and one check of
@@ -39,6 +41,10 @@ bool ReadsOneSnapshot(SQLHDBC connection) {
 }  // namespace
 
 SQLHDBC RequestConnection() { return requestConnection; }
+
+void ChooseDataSource(const char* name) { dataSourceName = name; }
+
+const char* DataSourceName() { return dataSourceName; }
 
 void DatabaseHandles::Release() {
   if (connection != SQL_NULL_HDBC && connection == requestConnection) {
@@ -105,7 +111,7 @@ Connection ConnectDataSource(DatabaseHandles* handles) {
   SQLSetConnectOption(handles->connection, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY);
   SQLRETURN connected =
       SQLConnect(handles->connection,
-                 reinterpret_cast<SQLCHAR*>(const_cast<char*>("Veloran")),
+                 reinterpret_cast<SQLCHAR*>(const_cast<char*>(dataSourceName)),
                  SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0,
                  reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0);
   if (connected != SQL_SUCCESS && connected != SQL_SUCCESS_WITH_INFO) {

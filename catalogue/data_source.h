@@ -79,6 +79,12 @@ SQLHDBC RequestConnection();
 // Connects as OpenDataSource does, always anew.
 Connection ConnectDataSource(DatabaseHandles* handles);
 
+// The data source that the connections of this process open: "Veloran",
+// the site's, unless an operator's command chose another.  "name" is not
+// copied and must live as long as the process connects.
+void ChooseDataSource(const char* name);
+const char* DataSourceName();
+
 // Reads the diagnostic of a refused connection into "state" (6 bytes with
 // the terminator) and "message" (up to "messageSize" bytes, terminated, on
 // one line: a driver's message of several lines has each line end a blank).

@@ -4,6 +4,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdio>
+
 // The first read of the star database that failed in this request, kept
 // for the server's error log.  A read fails when a statement does not
 // execute (an error; a success with information is no failure here, each
@@ -23,11 +25,21 @@ void NoteReadFault(SQLHSTMT statement);
 // Whether a read of this request has failed.
 bool ReadFailed();
 
+// The name of the column whose value the kept read fault could not
+// convert, when the driver said which (SQL_DIAG_COLUMN_NUMBER); otherwise,
+// and when nothing failed, an empty text.  The text lives until the fault
+// is forgotten.
+const char* ReadFaultColumn();
+
 // Writes one line on standard error: "program: what", then ": ", the
 // SQLSTATE, a blank and the message of the kept diagnostic when there is
 // one.  A message of several lines is written on one, each line end a
 // blank.
 void ReportReadFault(const char* program, const char* what);
+
+// Writes the same line, without the program's name, on "stream": "what",
+// then the kept diagnostic when there is one.
+void WriteReadFault(FILE* stream, const char* what);
 
 // Whether the kept read fault is a table that the database lacks (SQLSTATE
 // 42S02, PostgreSQL's 42P01, or SQLite's "no such table" from a driver

@@ -6,15 +6,15 @@
 // a database it cannot reach with a page of status 200, as it must, so a
 // balancer cannot tell a failing node from its replies; this program can.
 //
-// It connects to the data source Veloran as the pages do, reads one row of
-// each table the pages read, with the columns bound as the pages bind them
-// (a value that does not convert to the type a page binds is a failure),
-// and sends the statements of the dialect the pages rely on
-// (INT(OwnerID/100), IsSystemName = Yes).  Every statement reads one row
-// through an index or from the start of a table, so that a check costs the
-// same on any catalogue; only CatalogNames, a handful of rows, is loaded
-// whole, as the pages load it.  The index of the proper names' keys that
-// the finder's suggestions read is read too where the database has it.
+// It connects to the data source Veloran as the pages do and reads the
+// first row of each table the pages read, as they read it (page_reads.h):
+// the columns bound as the pages bind them (a value of that row that does
+// not convert to the type a page binds is a failure) and the statements
+// of the dialect the pages rely on (INT(OwnerID/100), IsSystemName = Yes).
+// Every statement reads one row through an index or from the start of a
+// table, so that a check costs the same on any catalogue; only
+// CatalogNames, a handful of rows, is loaded whole, as the pages load it.
+// The other rows are read by veloran-check-database (database_check.h).
 //
 // It also tells the state of the position index (search/stored_index.h),
 // without which the pages are right but read all of Positions: in the

@@ -42,11 +42,11 @@ void ReportRefusedConnection(const char* program,
   char message[512];
   if (ReadConnectionDiagnostic(handles, state, message, sizeof(message))) {
     std::fprintf(stderr,
-                 "%s: the data source Veloran refused the connection: %s %s\n",
-                 program, state, message);
+                 "%s: the data source %s refused the connection: %s %s\n",
+                 program, DataSourceName(), state, message);
   } else {
-    std::fprintf(stderr, "%s: the data source Veloran refused the connection\n",
-                 program);
+    std::fprintf(stderr, "%s: the data source %s refused the connection\n",
+                 program, DataSourceName());
   }
 }
 

@@ -25,7 +25,8 @@ int ServeSiteRequest(const char* program, int (*answer)(const char*),
                      const char* queryString);
 
 // Writes one line on standard error, headed by "program": the data source
-// Veloran refused the connection, with its diagnostic when there is one.
+// (Veloran, DataSourceName) refused the connection, with its diagnostic
+// when there is one.
 void ReportRefusedConnection(const char* program,
                              const DatabaseHandles& handles);
 

@@ -148,6 +148,19 @@ TEST(HealthTest, WhatAnOlderDatabaseLacks) {
   }
 }
 
+// A position without an OwnerID is no star's, and no page looks it up: the
+// node serves, though such rows come first in the index of OwnerID.
+TEST(HealthTest, PositionWithoutAnOwner) {
+  TestDatabase database = SampleCopy(
+      "health_position_without_owner",
+      "INSERT INTO Positions (OwnerID, Distance) VALUES (NULL, 1)");
+  ProgramResult result = RunProgram(VELORAN_HEALTH, nullptr, database.odbcDir);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.output.find("\n\nok\n"), std::string::npos)
+      << result.output;
+  EXPECT_EQ(result.errors, "");
+}
+
 // The position index that the pages would read, or why they do not: a node
 // without it is as healthy, and says so, in the header and in the body.
 TEST(HealthTest, StatesOfThePositionIndex) {

@@ -327,6 +327,25 @@ SQLRETURN SQL_API SQLError(SQLHENV environment, SQLHDBC connection,
                         message, messageSize, messageLength);
 }
 
+// What a read fault asks of a failed statement besides its diagnostic:
+// passed on, unlogged, leaving an injected diagnostic as it is.
+SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE handle,
+                                  SQLSMALLINT record, SQLSMALLINT field,
+                                  SQLPOINTER value, SQLSMALLINT size,
+                                  SQLSMALLINT* length) {
+  return REAL(SQLGetDiagField)(type, handle, record, field, value, size,
+                               length);
+}
+
+SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT statement, SQLUSMALLINT column,
+                                 SQLCHAR* name, SQLSMALLINT size,
+                                 SQLSMALLINT* length, SQLSMALLINT* type,
+                                 SQLULEN* columnSize, SQLSMALLINT* digits,
+                                 SQLSMALLINT* nullable) {
+  return REAL(SQLDescribeCol)(statement, column, name, size, length, type,
+                              columnSize, digits, nullable);
+}
+
 SQLRETURN SQL_API SQLGetInfo(SQLHDBC connection, SQLUSMALLINT type,
                              SQLPOINTER value, SQLSMALLINT size,
                              SQLSMALLINT* length) {

@@ -209,6 +209,11 @@ ProgramResult RunProgram(const std::string& program, const char* query,
   return Spawn({program}, query, odbcDir, extraEnv);
 }
 
+ProgramResult RunCommand(const std::vector<std::string>& args,
+                         const std::string& odbcDir) {
+  return Spawn(args, nullptr, odbcDir, {});
+}
+
 ProgramResult RunProgramToSink(const std::string& program, const char* query,
                                const std::string& odbcDir, OutputSink sink,
                                const std::vector<std::string>& extraEnv,

@@ -72,6 +72,12 @@ enum class OutputSink { kPipe, kDevFull, kClosed, kClosedPipe };
 // most web servers leave it).
 enum class Sigpipe { kIgnored, kDefault };
 
+// Runs the command "args" (its path first) with the environment that
+// RunProgram gives, without QUERY_STRING: an operator's command on the
+// data source of "odbcDir".
+ProgramResult RunCommand(const std::vector<std::string>& args,
+                         const std::string& odbcDir);
+
 // Runs "program" as RunProgram does, its standard output going to "sink",
 // and returns its exit status and what it wrote on standard error (in
 // "output").

@@ -244,6 +244,10 @@ check "installed: the sample's position index is current" \
   /usr/sbin/veloran-index-database --check /var/lib/veloran/sample.db
 check "installed: the manual page of veloran-index-database" \
   test -f /usr/share/man/man8/veloran-index-database.8.gz
+check "installed: veloran-check-database reads every row of the sample" \
+  /usr/sbin/veloran-check-database --quiet
+check "installed: the manual page of veloran-check-database" \
+  test -f /usr/share/man/man8/veloran-check-database.8.gz
 check "installed: the data source Veloran on the sample, read-only" \
   test "$(dsn_key Database)" = "file:/var/lib/veloran/sample.db?mode=ro"
 check "installed: the other data source untouched" grep -qx 'Database=/srv/neighbour.db' /etc/odbc.ini
