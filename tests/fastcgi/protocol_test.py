@@ -86,7 +86,11 @@ def main():
     first = children(pid)
 
     def answers_plainly(after):
-        reply = worker.request(query, timeout=20)
+        try:
+            reply = worker.request(query, timeout=20)
+        except (OSError, ConnectionError) as error:
+            check(False, "after %s: the plain request failed: %s" % (after, error))
+            return
         check(reply.stdout == expected and reply.status == 0,
               "after %s: the plain request is not answered with the page" % after)
         check(worker.process.poll() is None and children(pid) == first,
