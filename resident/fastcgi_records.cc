@@ -29,6 +29,15 @@ constexpr ValueAnswer kValueAnswers[] = {
     {"FCGI_MPXS_CONNS", "0"},
 };
 
+// The number a decimal text of kValueAnswers stands for.
+constexpr int DecimalValue(const char* text) {
+  int value = 0;
+  while (*text != '\0') value = value * 10 + (*text++ - '0');
+  return value;
+}
+static_assert(DecimalValue(kValueAnswers[0].value) == kFastCgiMaxConnections &&
+              DecimalValue(kValueAnswers[1].value) == kFastCgiMaxConnections);
+
 uint16_t Read16(const unsigned char* bytes) {
   return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]);
 }

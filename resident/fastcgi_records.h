@@ -19,6 +19,9 @@
 
 namespace veloran {
 
+// The connections a worker reads at once; FCGI_GET_VALUES tells servers.
+constexpr int kFastCgiMaxConnections = 32;
+
 constexpr size_t kFastCgiHeaderBytes = 8;
 // The largest record: its header, 65535 bytes of content, 255 of padding.
 constexpr size_t kFastCgiMaxRecordBytes = kFastCgiHeaderBytes + 65535 + 255;

@@ -67,7 +67,7 @@ bool ReadLimit(const char* text, long low, long high, long* value) {
 // may hold is bounded: the connections (the oldest idle one is closed for
 // a new one), the time to send a whole request, and the time its reply may
 // wait for it.
-constexpr int kMaxConnections = 32;
+constexpr int kMaxConnections = kFastCgiMaxConnections;
 // A connection waiting for a request, as a server keeps one open.
 constexpr long kIdleConnectionSeconds = 60;
 // A request, from its first byte to its last.
